@@ -1,0 +1,52 @@
+// Panel resource ids and control ids of "surge.uir".
+#pragma once
+
+constexpr const char* SURGE_UIR = "surge.uir";
+
+// Panels (resource ids)
+constexpr int MAIN = 1;
+constexpr int MASTER = 2;
+constexpr int SETUP = 3;
+
+// MAIN: inspection
+constexpr int MAIN_GRAPH = 2;
+constexpr int MAIN_NG_LED = 5;
+constexpr int MAIN_OK_LED = 6;
+constexpr int MAIN_WIDTH = 10;
+constexpr int MAIN_BUSY_LED = 11;
+constexpr int MAIN_PHASE = 16;
+constexpr int MAIN_MODEL = 25;
+constexpr int MAIN_CMD_26 = 26;  // Master_setup
+constexpr int MAIN_CMD_27 = 27;  // Excel
+constexpr int MAIN_CMD_28 = 28;  // Quit
+constexpr int MAIN_CMD_29 = 29;  // Main_stop
+constexpr int MAIN_CMD_30 = 30;  // Main_start
+constexpr int MAIN_AREA = 38;
+constexpr int MAIN_JUDGE = 43;
+constexpr int MAIN_VOLTAGE = 44;
+constexpr int MAIN_PULSE = 45;
+
+// MASTER: list of registered masters
+constexpr int MASTER_SELECT = 1;
+constexpr int MASTER_DELETE = 2;
+constexpr int MASTER_CANCEL = 3;
+constexpr int MASTER_COUNT = 4;
+constexpr int MASTER_TABLE = 6;
+
+// SETUP: registration of one master, spreadsheet path, delay time
+constexpr int SETUP_EXCEL_PATH = 2;
+constexpr int SETUP_GRAPH = 3;
+constexpr int SETUP_CORONA = 4;
+constexpr int SETUP_PHASE = 5;
+constexpr int SETUP_AREA = 6;
+constexpr int SETUP_DELAY_TIME = 8;
+constexpr int SETUP_PULSE = 9;
+constexpr int SETUP_WIDTH = 10;
+constexpr int SETUP_VOLTAGE = 11;
+constexpr int SETUP_UPLOAD = 12;
+constexpr int SETUP_DOWNLOAD = 13;
+constexpr int SETUP_SAVE = 14;
+constexpr int SETUP_LIST = 15;
+constexpr int SETUP_QUIT = 16;
+constexpr int SETUP_EXCEL_SELECT = 17;
+constexpr int SETUP_MODEL_NAME = 24;

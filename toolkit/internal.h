@@ -1,0 +1,51 @@
+// Shared state of the toolkit's own files: the loaded panels and their controls.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "toolkit/toolkit.h"
+
+namespace toolkit_internal {
+
+enum class Kind { String, Int, Double, Button, Lamp, Graph, Table, Decoration };
+
+struct Control {
+    int id = 0;
+    Kind kind = Kind::Decoration;
+    QPointer<QWidget> widget;
+    CtrlCallbackPtr callback = nullptr;
+    std::string callbackName;
+    bool dirty = false;  // edited by the operator since its last commit
+};
+
+struct Panel {
+    int handle = 0;
+    int resourceId = 0;
+    std::unique_ptr<QWidget> widget;
+    std::map<int, Control> controls;
+    int closeControl = 0;  // the command whose commit the window's close box gives
+};
+
+Panel* FindPanel(int handle);
+Control* FindControl(int panel, int control);
+
+// Runs a control's callback for an operator's action. Input that arrives while another
+// callback runs is dropped: the station takes no command until the running one has returned.
+void Dispatch(int panel, int control, int event);
+// Commits every field of the panel that the operator edited and did not commit yet.
+void CommitPendingEdits(int panel);
+bool CallbackRunning();
+
+// Looks up a registered callback by name (nullptr when none).
+CtrlCallbackPtr FindCallback(const std::string& name);
+
+// Lets the panels repaint while the thread is held; takes no user input.
+void RepaintPanels();
+
+bool PopupsScripted();
+
+}  // namespace toolkit_internal
