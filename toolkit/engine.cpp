@@ -1,1 +1,208 @@
-// in progress
+// The engine: the application object, the event loop, callback dispatch, deferred calls and
+// Delay.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFont>
+#include <QTimer>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <thread>
+#include <utility>
+
+#include "toolkit/internal.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_internal;
+
+namespace {
+
+struct Engine {
+    int argc = 0;
+    std::unique_ptr<QApplication> app;
+    std::map<std::string, CtrlCallbackPtr> callbacks;
+    std::deque<std::pair<DeferredCallbackPtr, void*>> deferred;
+    int callbackDepth = 0;
+    bool quitRequested = false;
+    int quitCode = 0;
+    std::vector<double> requestedDelays;
+};
+
+Engine& engine() {
+    static Engine instance;
+    return instance;
+}
+
+void RunDeferred() {
+    Engine& e = engine();
+    while (e.callbackDepth == 0 && !e.deferred.empty()) {
+        auto [function, data] = e.deferred.front();
+        e.deferred.pop_front();
+        ++e.callbackDepth;
+        function(data);
+        --e.callbackDepth;
+    }
+}
+
+}  // namespace
+
+int InitRuntimeEngine(int argc, char** argv) {
+    Engine& e = engine();
+    if (QApplication::instance() != nullptr) {
+        return 1;
+    }
+    e.argc = argc;
+    e.app = std::make_unique<QApplication>(e.argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setFont(QFont(QStringLiteral("NanumGothic"), 11));
+    return 1;
+}
+
+void CloseRuntimeEngine() {
+    engine().app.reset();
+}
+
+int RegisterCallback(const char* name, CtrlCallbackPtr function) {
+    if (name == nullptr || function == nullptr) {
+        return -1;
+    }
+    engine().callbacks[name] = function;
+    return 0;
+}
+
+int RunUserInterface() {
+    Engine& e = engine();
+    if (QApplication::instance() == nullptr) {
+        return -1;
+    }
+    if (!e.quitRequested) {
+        QApplication::exec();
+    }
+    e.quitRequested = false;
+    return e.quitCode;
+}
+
+int QuitUserInterface(int returnCode) {
+    Engine& e = engine();
+    e.quitRequested = true;
+    e.quitCode = returnCode;
+    QCoreApplication::exit(returnCode);
+    return 0;
+}
+
+int PostDeferredCall(DeferredCallbackPtr function, void* data) {
+    if (function == nullptr) {
+        return -1;
+    }
+    Engine& e = engine();
+    e.deferred.emplace_back(function, data);
+    if (QCoreApplication::instance() != nullptr) {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { RunDeferred(); });
+    }
+    return 0;
+}
+
+void Delay(double seconds) {
+    engine().requestedDelays.push_back(seconds);
+    if (seconds <= 0) {
+        RepaintPanels();
+        return;
+    }
+    const auto ms = static_cast<qint64>(seconds * 1000.0 + 0.5);
+    if (QCoreApplication::instance() == nullptr) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(static_cast<int>(ms));
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // A nested loop can be left early by an application-wide exit; the wait still holds.
+    const qint64 left = ms - clock.elapsed();
+    if (left > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
+}
+
+namespace toolkit_internal {
+
+CtrlCallbackPtr FindCallback(const std::string& name) {
+    auto it = engine().callbacks.find(name);
+    return it == engine().callbacks.end() ? nullptr : it->second;
+}
+
+bool CallbackRunning() {
+    return engine().callbackDepth > 0;
+}
+
+void Dispatch(int panel, int control, int event) {
+    Engine& e = engine();
+    if (e.callbackDepth > 0) {
+        return;
+    }
+    if (event == EVENT_COMMIT) {
+        CommitPendingEdits(panel);
+    }
+    Control* c = FindControl(panel, control);
+    if (c == nullptr || c->callback == nullptr) {
+        return;
+    }
+    if (event == EVENT_COMMIT) {
+        c->dirty = false;
+    }
+    ++e.callbackDepth;
+    c->callback(panel, control, event, nullptr, 0, 0);
+    --e.callbackDepth;
+    RunDeferred();
+}
+
+void CommitPendingEdits(int panel) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return;
+    }
+    std::vector<int> pending;
+    for (auto& [id, c] : p->controls) {
+        if (c.dirty && c.callback != nullptr) {
+            pending.push_back(id);
+        }
+    }
+    for (int id : pending) {
+        Control* c = FindControl(panel, id);
+        if (c == nullptr) {
+            continue;
+        }
+        c->dirty = false;
+        ++engine().callbackDepth;
+        c->callback(panel, id, EVENT_COMMIT, nullptr, 0, 0);
+        --engine().callbackDepth;
+    }
+}
+
+void RepaintPanels() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+}  // namespace toolkit_internal
+
+namespace toolkit_testing {
+
+const std::vector<double>& RequestedDelays() {
+    return engine().requestedDelays;
+}
+void ClearRequestedDelays() {
+    engine().requestedDelays.clear();
+}
+void RunDeferredCalls() {
+    RunDeferred();
+}
+
+}  // namespace toolkit_testing

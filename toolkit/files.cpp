@@ -14,7 +14,7 @@ namespace {
 
 // Open handles, closed by CloseFile or at exit.
 class HandleTable {
-public:
+  public:
     ~HandleTable() {
         for (auto& [handle, fd] : fds_) {
             ::close(fd);
@@ -39,7 +39,7 @@ public:
         return status == 0 ? 0 : -1;
     }
 
-private:
+  private:
     std::map<int, int> fds_;
     int next_ = 0;
 };
@@ -112,7 +112,9 @@ int WriteFile(int fileHandle, const char* buffer, int count) {
     return count;
 }
 
-int CloseFile(int fileHandle) { return Handles().Remove(fileHandle); }
+int CloseFile(int fileHandle) {
+    return Handles().Remove(fileHandle);
+}
 
 int CopyFile(const char* source, const char* target) {
     const int in = ::open(source, O_RDONLY | O_CLOEXEC);
@@ -147,7 +149,9 @@ int CopyFile(const char* source, const char* target) {
     return ok ? 0 : -1;
 }
 
-int DeleteFile(const char* fileName) { return std::remove(fileName) == 0 ? 0 : -1; }
+int DeleteFile(const char* fileName) {
+    return std::remove(fileName) == 0 ? 0 : -1;
+}
 
 int RenameFile(const char* existingName, const char* newName) {
     return std::rename(existingName, newName) == 0 ? 0 : -1;
@@ -175,4 +179,6 @@ int SyncWorkingDirectory() {
     return status == 0 ? 0 : -1;
 }
 
-int StringLength(const char* text) { return static_cast<int>(std::strlen(text)); }
+int StringLength(const char* text) {
+    return static_cast<int>(std::strlen(text));
+}

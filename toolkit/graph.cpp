@@ -1,1 +1,149 @@
-// in progress
+// Graphs: PlotY, PlotLine and DeleteGraphPlot on the graph control.
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include "toolkit/graph_widget.h"
+#include "toolkit/internal.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_internal;
+
+namespace {
+
+constexpr int kSampleCount = 300;
+
+QColor FromRgb(int colour) {
+    return QColor::fromRgb(static_cast<QRgb>(colour) & 0xFFFFFF);
+}
+
+GraphWidget* FindGraph(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    if (c == nullptr || c->kind != Kind::Graph) {
+        return nullptr;
+    }
+    return static_cast<GraphWidget*>(c->widget.data());
+}
+
+}  // namespace
+
+GraphWidget::GraphWidget(QWidget* parent)
+    : QChartView(parent), chart_(new QChart), axisX_(new QValueAxis), axisY_(new QValueAxis) {
+    chart_->legend()->hide();
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    chart_->setBackgroundRoundness(0);
+    axisX_->setRange(0, kSampleCount - 1);
+    axisX_->setTickType(QValueAxis::TicksDynamic);
+    axisX_->setTickAnchor(0);
+    axisX_->setTickInterval(50);
+    axisX_->setLabelFormat(QStringLiteral("%d"));
+    axisY_->setRange(-128, 127);
+    axisY_->setTickType(QValueAxis::TicksDynamic);
+    axisY_->setTickAnchor(0);
+    axisY_->setTickInterval(32);
+    axisY_->setLabelFormat(QStringLiteral("%d"));
+    chart_->addAxis(axisX_, Qt::AlignBottom);
+    chart_->addAxis(axisY_, Qt::AlignLeft);
+    setChart(chart_);
+    setRenderHint(QPainter::Antialiasing);
+}
+
+int GraphWidget::AddPlot(const QList<QPointF>& points, QColor colour, qreal lineWidth) {
+    auto* series = new QLineSeries;
+    series->setUseOpenGL(false);
+    QPen pen(colour);
+    pen.setWidthF(lineWidth);
+    series->setPen(pen);
+    series->replace(points);
+    chart_->addSeries(series);
+    series->attachAxis(axisX_);
+    series->attachAxis(axisY_);
+    const int id = nextId_++;
+    plots_[id] = series;
+    return id;
+}
+
+bool GraphWidget::RemovePlot(int id) {
+    auto it = plots_.find(id);
+    if (it == plots_.end()) {
+        return false;
+    }
+    chart_->removeSeries(it->second);
+    delete it->second;
+    plots_.erase(it);
+    return true;
+}
+
+void GraphWidget::SetGridVisible(bool visible) {
+    axisX_->setGridLineVisible(visible);
+    axisY_->setGridLineVisible(visible);
+}
+
+void GraphWidget::SetGridColour(QColor colour) {
+    axisX_->setGridLineColor(colour);
+    axisY_->setGridLineColor(colour);
+}
+
+bool GraphWidget::GridVisible() const {
+    return axisX_->isGridLineVisible();
+}
+QColor GraphWidget::GridColour() const {
+    return axisX_->gridLineColor();
+}
+
+int PlotY(int panel, int control, const signed char* samples, int count, PlotDataType, PlotStyle,
+          int, LineStyle, int pointFrequency, int colour) {
+    GraphWidget* graph = FindGraph(panel, control);
+    if (graph == nullptr || samples == nullptr || count <= 0) {
+        return -1;
+    }
+    const int step = pointFrequency > 0 ? pointFrequency : 1;
+    QList<QPointF> points;
+    points.reserve(count / step + 1);
+    for (int i = 0; i < count; i += step) {
+        points.append(QPointF(i, samples[i]));
+    }
+    const int id = graph->AddPlot(points, FromRgb(colour), 2.0);
+    RepaintPanels();
+    return id;
+}
+
+int PlotLine(int panel, int control, double x1, double y1, double x2, double y2, int colour) {
+    GraphWidget* graph = FindGraph(panel, control);
+    if (graph == nullptr) {
+        return -1;
+    }
+    return graph->AddPlot({QPointF(x1, y1), QPointF(x2, y2)}, FromRgb(colour), 1.0);
+}
+
+int DeleteGraphPlot(int panel, int control, int plotId, int refresh) {
+    GraphWidget* graph = FindGraph(panel, control);
+    if (graph == nullptr || !graph->RemovePlot(plotId)) {
+        return -1;
+    }
+    if (refresh == VAL_IMMEDIATE_DRAW && graph->isVisible()) {
+        graph->viewport()->repaint();
+    }
+    return 0;
+}
+
+namespace toolkit_testing {
+
+std::vector<PlotInfo> GraphPlots(int panel, int control) {
+    std::vector<PlotInfo> result;
+    GraphWidget* graph = FindGraph(panel, control);
+    if (graph == nullptr) {
+        return result;
+    }
+    for (const auto& [id, series] : graph->Plots()) {
+        PlotInfo info{id, static_cast<int>(series->pen().color().rgb() & 0xFFFFFF), {}, {}};
+        for (const QPointF& p : series->points()) {
+            info.x.push_back(p.x());
+            info.y.push_back(p.y());
+        }
+        result.push_back(std::move(info));
+    }
+    return result;
+}
+
+}  // namespace toolkit_testing

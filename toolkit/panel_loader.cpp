@@ -1,1 +1,118 @@
-// in progress
+#include "toolkit/panel_loader.h"
+
+#include <QAbstractSpinBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QUiLoader>
+
+#include "toolkit/graph_widget.h"
+
+namespace toolkit_internal {
+
+namespace {
+
+// Knows the graph control, which Designer shows as a placeholder of class "SurgeGraph".
+class PanelUiLoader : public QUiLoader {
+  public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+        if (className == QLatin1String("SurgeGraph")) {
+            auto* graph = new GraphWidget(parent);
+            graph->setObjectName(name);
+            return graph;
+        }
+        return QUiLoader::createWidget(className, parent, name);
+    }
+};
+
+QWidget* FindPanelWidget(QWidget* root, int resourceId) {
+    if (root->property("panelId").toInt() == resourceId) {
+        return root;
+    }
+    for (QWidget* child : root->findChildren<QWidget*>()) {
+        if (child->property("panelId").toInt() == resourceId) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<QWidget> BuildPanel(const char* file, int resourceId, int* status) {
+    QFile resource(QString::fromUtf8(file));
+    if (!resource.open(QIODevice::ReadOnly)) {
+        *status = -1;
+        return nullptr;
+    }
+    PanelUiLoader loader;
+    std::unique_ptr<QWidget> root(loader.load(&resource, nullptr));
+    if (!root) {
+        *status = -1;
+        return nullptr;
+    }
+    QWidget* panel = FindPanelWidget(root.get(), resourceId);
+    if (panel == nullptr) {
+        *status = -2;
+        return nullptr;
+    }
+    *status = 0;
+    if (panel == root.get()) {
+        return root;
+    }
+    panel->setParent(nullptr, Qt::Window);
+    return std::unique_ptr<QWidget>(panel);
+}
+
+Kind KindOf(QWidget* widget) {
+    if (widget->property("lamp").toBool()) {
+        return Kind::Lamp;
+    }
+    if (qobject_cast<QPushButton*>(widget)) {
+        return Kind::Button;
+    }
+    if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget)) {
+        return Kind::String;
+    }
+    if (qobject_cast<QSpinBox*>(widget) || qobject_cast<QLCDNumber*>(widget)) {
+        return Kind::Int;
+    }
+    if (qobject_cast<QDoubleSpinBox*>(widget)) {
+        return Kind::Double;
+    }
+    if (qobject_cast<QTableWidget*>(widget)) {
+        return Kind::Table;
+    }
+    if (dynamic_cast<GraphWidget*>(widget)) {
+        return Kind::Graph;
+    }
+    return Kind::Decoration;
+}
+
+const char* KindName(Kind kind) {
+    switch (kind) {
+        case Kind::String:
+            return "string";
+        case Kind::Int:
+            return "int";
+        case Kind::Double:
+            return "double";
+        case Kind::Button:
+            return "button";
+        case Kind::Lamp:
+            return "lamp";
+        case Kind::Graph:
+            return "graph";
+        case Kind::Table:
+            return "table";
+        case Kind::Decoration:
+            break;
+    }
+    return "decoration";
+}
+
+}  // namespace toolkit_internal

@@ -1,1 +1,314 @@
-// in progress
+// Loaded panels: LoadPanel, showing, hiding, placing and discarding them, and the monitor.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <map>
+
+#include "toolkit/internal.h"
+#include "toolkit/panel_loader.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_internal;
+
+namespace {
+
+std::map<int, Panel>& Panels() {
+    static std::map<int, Panel> panels;
+    return panels;
+}
+
+int nextHandle = 1;
+int injectedHeight = 0;
+int injectedWidth = 0;
+
+// The window's close box gives the commit of the panel's close command.
+class CloseBoxFilter : public QObject {
+  public:
+    explicit CloseBoxFilter(int handle) : handle_(handle) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close) {
+            return QObject::eventFilter(watched, event);
+        }
+        event->ignore();
+        const int handle = handle_;
+        QTimer::singleShot(0, [handle] {
+            Panel* p = FindPanel(handle);
+            if (p != nullptr && p->closeControl != 0) {
+                Dispatch(handle, p->closeControl, EVENT_COMMIT);
+            }
+        });
+        return true;
+    }
+
+  private:
+    int handle_;
+};
+
+void MarkDirty(int handle, int id) {
+    if (Control* c = FindControl(handle, id)) {
+        c->dirty = true;
+    }
+}
+
+void CommitIfEdited(int handle, int id) {
+    Control* c = FindControl(handle, id);
+    if (c != nullptr && c->dirty) {
+        c->dirty = false;
+        Dispatch(handle, id, EVENT_COMMIT);
+    }
+}
+
+void Connect(int handle, const Control& control) {
+    QWidget* w = control.widget;
+    const int id = control.id;
+    if (auto* button = qobject_cast<QPushButton*>(w)) {
+        QObject::connect(button, &QPushButton::clicked,
+                         [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        QObject::connect(edit, &QLineEdit::textEdited, [handle, id] { MarkDirty(handle, id); });
+        QObject::connect(edit, &QLineEdit::editingFinished,
+                         [handle, id] { CommitIfEdited(handle, id); });
+    } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
+        if (auto* intSpin = qobject_cast<QSpinBox*>(w)) {
+            QObject::connect(intSpin, &QSpinBox::valueChanged,
+                             [handle, id] { MarkDirty(handle, id); });
+        } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(w)) {
+            QObject::connect(realSpin, &QDoubleSpinBox::valueChanged,
+                             [handle, id] { MarkDirty(handle, id); });
+        }
+        QObject::connect(spin, &QAbstractSpinBox::editingFinished,
+                         [handle, id] { CommitIfEdited(handle, id); });
+    } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+        QObject::connect(table, &QTableWidget::cellPressed,
+                         [handle, id] { Dispatch(handle, id, EVENT_LEFT_CLICK); });
+    }
+}
+
+}  // namespace
+
+namespace toolkit_internal {
+
+Panel* FindPanel(int handle) {
+    auto it = Panels().find(handle);
+    return it == Panels().end() ? nullptr : &it->second;
+}
+
+Control* FindControl(int panel, int control) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return nullptr;
+    }
+    auto it = p->controls.find(control);
+    return it == p->controls.end() || it->second.widget.isNull() ? nullptr : &it->second;
+}
+
+}  // namespace toolkit_internal
+
+int LoadPanel(int /*parent*/, const char* file, int resourceId) {
+    if (QApplication::instance() == nullptr || file == nullptr) {
+        return -1;
+    }
+    int status = 0;
+    std::unique_ptr<QWidget> widget = BuildPanel(file, resourceId, &status);
+    if (!widget) {
+        return status;
+    }
+    Panel panel;
+    panel.resourceId = resourceId;
+    panel.closeControl = widget->property("closeCtrl").toInt();
+    for (QWidget* child : widget->findChildren<QWidget*>()) {
+        const QVariant id = child->property("ctrlId");
+        if (!id.isValid()) {
+            continue;
+        }
+        Control control;
+        control.id = id.toInt();
+        control.kind = KindOf(child);
+        control.widget = child;
+        control.callbackName = child->property("callback").toString().toStdString();
+        if (!control.callbackName.empty()) {
+            control.callback = FindCallback(control.callbackName);
+            if (control.callback == nullptr) {
+                return -3;
+            }
+        }
+        QSizePolicy policy = child->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        child->setSizePolicy(policy);
+        panel.controls[control.id] = control;
+    }
+    const int handle = nextHandle++;
+    panel.handle = handle;
+    widget->installEventFilter(new CloseBoxFilter(handle));
+    panel.widget = std::move(widget);
+    for (const auto& [id, control] : panel.controls) {
+        Connect(handle, control);
+    }
+    Panels()[handle] = std::move(panel);
+    return handle;
+}
+
+int DisplayPanel(int panel) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return -1;
+    }
+    p->widget->show();
+    p->widget->raise();
+    p->widget->activateWindow();
+    return 0;
+}
+
+int HidePanel(int panel) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return -1;
+    }
+    p->widget->hide();
+    return 0;
+}
+
+int DiscardPanel(int panel) {
+    auto it = Panels().find(panel);
+    if (it == Panels().end()) {
+        return -1;
+    }
+    Panels().erase(it);
+    return 0;
+}
+
+int SetPanelPos(int panel, int top, int left) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return -1;
+    }
+    p->widget->move(left, top);
+    return 0;
+}
+
+int SetPanelSize(int panel, int height, int width) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr) {
+        return -1;
+    }
+    p->widget->resize(width, height);
+    return 0;
+}
+
+int GetSystemAttribute(int attribute, int* value) {
+    if (attribute != ATTR_PRIMARY_MONITOR || value == nullptr) {
+        return -1;
+    }
+    *value = 1;
+    return 0;
+}
+
+int GetMonitorAttribute(int monitor, int attribute, int* value) {
+    if (monitor != 1 || value == nullptr) {
+        return -1;
+    }
+    int height = injectedHeight;
+    int width = injectedWidth;
+    if (height == 0 && width == 0) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) {
+            return -1;
+        }
+        height = screen->geometry().height();
+        width = screen->geometry().width();
+    }
+    if (attribute == ATTR_HEIGHT) {
+        *value = height;
+    } else if (attribute == ATTR_WIDTH) {
+        *value = width;
+    } else {
+        return -1;
+    }
+    return 0;
+}
+
+namespace toolkit_testing {
+
+void SetMonitorGeometry(int height, int width) {
+    injectedHeight = height;
+    injectedWidth = width;
+}
+
+QWidget* PanelWidget(int panel) {
+    Panel* p = FindPanel(panel);
+    return p == nullptr ? nullptr : p->widget.get();
+}
+
+QWidget* ControlWidget(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    return c == nullptr ? nullptr : c->widget.data();
+}
+
+bool PanelIsVisible(int panel) {
+    QWidget* w = PanelWidget(panel);
+    return w != nullptr && w->isVisible();
+}
+
+int TopOf(int panel) {
+    return PanelWidget(panel) ? PanelWidget(panel)->y() : -1;
+}
+int LeftOf(int panel) {
+    return PanelWidget(panel) ? PanelWidget(panel)->x() : -1;
+}
+int HeightOf(int panel) {
+    return PanelWidget(panel) ? PanelWidget(panel)->height() : -1;
+}
+int WidthOf(int panel) {
+    return PanelWidget(panel) ? PanelWidget(panel)->width() : -1;
+}
+
+void Commit(int panel, int control) {
+    Dispatch(panel, control, EVENT_COMMIT);
+}
+
+void TypeText(int panel, int control, const std::string& text) {
+    Control* c = FindControl(panel, control);
+    if (c == nullptr) {
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(c->widget.data())) {
+        edit->setText(QString::fromStdString(text));
+        c->dirty = true;
+    } else if (auto* intSpin = qobject_cast<QSpinBox*>(c->widget.data())) {
+        intSpin->setValue(QString::fromStdString(text).toInt());
+        c->dirty = true;
+    } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(c->widget.data())) {
+        realSpin->setValue(QString::fromStdString(text).toDouble());
+        c->dirty = true;
+    }
+}
+
+std::vector<ControlInfo> DeclaredControls(const char* file, int resourceId) {
+    std::vector<ControlInfo> result;
+    int status = 0;
+    std::unique_ptr<QWidget> widget = BuildPanel(file, resourceId, &status);
+    if (!widget) {
+        return result;
+    }
+    for (QWidget* child : widget->findChildren<QWidget*>()) {
+        const QVariant id = child->property("ctrlId");
+        if (!id.isValid()) {
+            continue;
+        }
+        result.push_back({id.toInt(), KindName(KindOf(child)),
+                          child->property("callback").toString().toStdString(),
+                          child->accessibleName().toStdString()});
+    }
+    return result;
+}
+
+}  // namespace toolkit_testing

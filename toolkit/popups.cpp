@@ -1,1 +1,147 @@
-// in progress
+// Modal popups and the file dialog, and the seam through which tests answer them.
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <cstring>
+#include <deque>
+
+#include "toolkit/internal.h"
+#include "toolkit/toolkit_testing.h"
+
+using toolkit_testing::PopupKind;
+using toolkit_testing::ShownPopup;
+
+namespace {
+
+struct Script {
+    bool active = false;
+    std::deque<int> confirmAnswers;
+    std::deque<std::string> fileAnswers;
+    std::vector<ShownPopup> shown;
+};
+
+Script& script() {
+    static Script instance;
+    return instance;
+}
+
+int ShowMessageBox(QMessageBox::Icon icon, const char* title, const char* message, bool ask) {
+    QMessageBox box(icon, QString::fromUtf8(title), QString::fromUtf8(message));
+    box.setStyleSheet(
+        QStringLiteral("QLabel { font-size: 16pt; } QPushButton { font-size: 14pt;"
+                       " min-width: 110px; min-height: 40px; }"));
+    QPushButton* yes = nullptr;
+    if (ask) {
+        yes = box.addButton(QStringLiteral("예"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("아니오"), QMessageBox::NoRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(no);
+    } else {
+        box.setDefaultButton(box.addButton(QStringLiteral("확인"), QMessageBox::AcceptRole));
+    }
+    box.exec();
+    return ask && box.clickedButton() == yes ? 1 : 0;
+}
+
+}  // namespace
+
+int MessagePopup(const char* title, const char* message) {
+    Script& s = script();
+    if (s.active) {
+        s.shown.push_back({PopupKind::Message, title, message});
+        return 0;
+    }
+    ShowMessageBox(QMessageBox::Warning, title, message, false);
+    return 0;
+}
+
+int ConfirmPopup(const char* title, const char* message) {
+    Script& s = script();
+    if (s.active) {
+        s.shown.push_back({PopupKind::Confirm, title, message});
+        if (s.confirmAnswers.empty()) {
+            return 0;
+        }
+        const int answer = s.confirmAnswers.front();
+        s.confirmAnswers.pop_front();
+        return answer;
+    }
+    return ShowMessageBox(QMessageBox::Question, title, message, true);
+}
+
+int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
+                      const char* fileTypeList, const char* title, int buttonLabel,
+                      int /*restrictDirectory*/, int /*restrictExtension*/, int /*allowCancel*/,
+                      int /*allowMakeDirectory*/, char* pathBuffer, std::size_t pathBufferSize) {
+    std::string chosen;
+    Script& s = script();
+    if (s.active) {
+        s.shown.push_back(
+            {PopupKind::FileSelect, title, std::string(defaultDirectory) + " " + defaultFileSpec});
+        if (!s.fileAnswers.empty()) {
+            chosen = s.fileAnswers.front();
+            s.fileAnswers.pop_front();
+        }
+    } else {
+        QFileDialog dialog(nullptr, QString::fromUtf8(title), QString::fromUtf8(defaultDirectory));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (buttonLabel == VAL_SELECT_BUTTON) {
+            dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
+        }
+        const QString spec = QString::fromUtf8(defaultFileSpec);
+#ifdef Q_OS_WIN
+        dialog.setNameFilter(QString::fromUtf8(fileTypeList));
+#else
+        // Programs here carry no ".exe": the same request offers the executable files.
+        (void)fileTypeList;
+        if (spec.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+            dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+        } else {
+            dialog.setNameFilter(spec);
+        }
+#endif
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = dialog.selectedFiles().first().toStdString();
+        }
+    }
+    if (chosen.empty()) {
+        return VAL_NO_FILE_SELECTED;
+    }
+    if (chosen.size() >= pathBufferSize) {
+        MessagePopup("경  고", "선택한 파일의 경로가 너무 깁니다.");
+        return VAL_NO_FILE_SELECTED;
+    }
+    std::memcpy(pathBuffer, chosen.c_str(), chosen.size() + 1);
+    return VAL_EXISTING_FILE_SELECTED;
+}
+
+namespace toolkit_internal {
+bool PopupsScripted() {
+    return script().active;
+}
+}  // namespace toolkit_internal
+
+namespace toolkit_testing {
+
+void ScriptPopups(bool scripted) {
+    script().active = scripted;
+}
+void QueueConfirmAnswer(int answer) {
+    script().confirmAnswers.push_back(answer);
+}
+void QueueFileAnswer(const std::string& path) {
+    script().fileAnswers.push_back(path);
+}
+const std::vector<ShownPopup>& ShownPopups() {
+    return script().shown;
+}
+void ClearShownPopups() {
+    script().shown.clear();
+}
+int PendingAnswers() {
+    return static_cast<int>(script().confirmAnswers.size() + script().fileAnswers.size());
+}
+
+}  // namespace toolkit_testing

@@ -64,9 +64,10 @@ int GetMonitorAttribute(int monitor, int attribute, int* value);
 
 constexpr int ATTR_DIMMED = 500;   // 1: the control is shown greyed and takes no input
 constexpr int ATTR_VISIBLE = 530;  // 0: the control is hidden (its place on the panel is kept)
-constexpr int ATTR_GRID_VISIBLE = 1094;    // graphs: 1 shows the x and y grid lines
-constexpr int ATTR_GRID_COLOR = 1080;      // graphs: colour of the grid lines, 0xRRGGBB
-constexpr int ATTR_TABLE_EDITABLE = 1524;  // tables: 0 lets the operator choose cells, not edit them
+constexpr int ATTR_GRID_VISIBLE = 1094;  // graphs: 1 shows the x and y grid lines
+constexpr int ATTR_GRID_COLOR = 1080;    // graphs: colour of the grid lines, 0xRRGGBB
+constexpr int ATTR_TABLE_EDITABLE =
+    1524;  // tables: 0 lets the operator choose cells, not edit them
 
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlVal(int panel, int control, int value);
@@ -88,10 +89,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 
 // ---- Graphs ---------------------------------------------------------------------------------
 
-enum PlotDataType { VAL_CHAR };          // samples are signed 8-bit values
-enum PlotStyle { VAL_THIN_LINE };        // a thin line through the points
-enum LineStyle { VAL_SOLID };            // solid line
-constexpr int VAL_IMMEDIATE_DRAW = 1;    // DeleteGraphPlot: redraw at once
+enum PlotDataType { VAL_CHAR };        // samples are signed 8-bit values
+enum PlotStyle { VAL_THIN_LINE };      // a thin line through the points
+enum LineStyle { VAL_SOLID };          // solid line
+constexpr int VAL_IMMEDIATE_DRAW = 1;  // DeleteGraphPlot: redraw at once
 constexpr int VAL_BLUE = 0x0000FF;
 constexpr int VAL_RED = 0xFF0000;
 

@@ -35,7 +35,7 @@ int PendingAnswers();
 using Launcher = std::function<int(const std::string& program, const std::string& argument)>;
 void SetLauncher(Launcher launcher);  // an empty function restores the real launcher
 
-void SetMonitorGeometry(int height, int width);  // 0, 0 restores the real monitor
+void SetMonitorGeometry(int height, int width);    // 0, 0 restores the real monitor
 void SetSystemDate(int year, int month, int day);  // 0, 0, 0 restores the real date
 
 // Every Delay asked for, in seconds, since the last clear.

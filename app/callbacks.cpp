@@ -1,0 +1,28 @@
+// The callback names that "surge.uir" binds its controls to.
+#include "app/surge.h"
+#include "export/export.h"
+#include "inspection/inspection.h"
+#include "master/master.h"
+
+void Register_callbacks() {
+    RegisterCallback("Main_start", Main_start);
+    RegisterCallback("Main_stop", Main_stop);
+    RegisterCallback("Master_setup", Master_setup);
+    RegisterCallback("Excel", Excel);
+    RegisterCallback("Quit", Quit);
+
+    RegisterCallback("Master_upload", Master_upload);
+    RegisterCallback("Master_download", Master_download);
+    RegisterCallback("Master_save", Master_save);
+    RegisterCallback("Master_list", Master_list);
+    RegisterCallback("Master_quit", Master_quit);
+    RegisterCallback("Model", Model);
+    RegisterCallback("Corona", Corona);
+    RegisterCallback("Delay_time", Delay_time);
+    RegisterCallback("Excel_path_select", Excel_path_select);
+
+    RegisterCallback("Master_select", Master_select);
+    RegisterCallback("Master_delete", Master_delete);
+    RegisterCallback("Master_cancel", Master_cancel);
+    RegisterCallback("TableCB", TableCB);
+}

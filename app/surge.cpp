@@ -1,0 +1,95 @@
+// Start-up and shutdown of the station.
+#include "app/surge.h"
+
+#include <cstring>
+
+#include "app/surge_uir.h"
+#include "instrument/serial.h"
+
+namespace {
+
+constexpr const char* EXCEL_PATH_FILE = "excel_path.txt";
+constexpr const char* WORKBOOK_ARGUMENT = " chart.xls";
+
+// Reads the spreadsheet program's path back from the path file into excel_path. A path that
+// would not leave room for the workbook argument is refused (the file stays as it is) and the
+// operator is asked to choose the program again.
+void Restore_excel_path() {
+    char path[EXCEL_PATH_SIZE + 1] = {0};
+    const int file = OpenFile(EXCEL_PATH_FILE, VAL_READ_ONLY, VAL_OPEN_AS_IS, VAL_ASCII);
+    if (file >= 0) {
+        ReadFile(file, path, EXCEL_PATH_SIZE);
+        CloseFile(file);
+    }
+    std::size_t length = std::strlen(path);
+    while (length > 0 && (path[length - 1] == '\n' || path[length - 1] == '\r')) {
+        path[--length] = '\0';
+    }
+    if (length + std::strlen(WORKBOOK_ARGUMENT) >= EXCEL_PATH_SIZE) {
+        MessagePopup("경  고",
+                     "엑셀 프로그램 경로가 너무 깁니다 (최대 249 자).\n"
+                     "Master 등록 화면에서 엑셀 프로그램을 다시 선택하십시요.");
+        return;
+    }
+    std::memcpy(excel_path, path, length + 1);
+}
+
+}  // namespace
+
+int surge_main(int argc, char** argv) {
+    if (InitRuntimeEngine(argc, argv) == 0) {
+        return -1;
+    }
+    Register_callbacks();
+    if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
+        return -1;
+    }
+    if ((setupHandle = LoadPanel(0, SURGE_UIR, SETUP)) < 0) {
+        return -1;
+    }
+    if ((masterHandle = LoadPanel(0, SURGE_UIR, MASTER)) < 0) {
+        return -1;
+    }
+    Init_com_port();
+    Display_init();
+    DisplayPanel(mainHandle);
+    PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    RunUserInterface();
+    return 0;
+}
+
+void Display_init() {
+    int monitor = 0;
+    int screen_height = 0;
+    int screen_width = 0;
+    GetSystemAttribute(ATTR_PRIMARY_MONITOR, &monitor);
+    GetMonitorAttribute(monitor, ATTR_HEIGHT, &screen_height);
+    GetMonitorAttribute(monitor, ATTR_WIDTH, &screen_width);
+
+    SetPanelPos(mainHandle, 25, 0);
+    SetPanelSize(mainHandle, screen_height - 25, screen_width);
+
+    SetCtrlAttribute(mainHandle, MAIN_GRAPH, ATTR_GRID_VISIBLE, 1);
+    SetCtrlAttribute(mainHandle, MAIN_GRAPH, ATTR_GRID_COLOR, 0xE0E0E0);
+    SetCtrlAttribute(setupHandle, SETUP_GRAPH, ATTR_GRID_VISIBLE, 1);
+    SetCtrlAttribute(setupHandle, SETUP_GRAPH, ATTR_GRID_COLOR, 0xE0E0E0);
+
+    Restore_excel_path();
+    SetCtrlVal(setupHandle, SETUP_EXCEL_PATH, excel_path);
+    std::strcat(excel_path, WORKBOOK_ARGUMENT);
+
+    GetCtrlVal(setupHandle, SETUP_DELAY_TIME, &delay_time);
+}
+
+int Quit(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    Close_com_port();
+    DiscardPanel(mainHandle);
+    DiscardPanel(setupHandle);
+    DiscardPanel(masterHandle);
+    QuitUserInterface(0);
+    return 0;
+}

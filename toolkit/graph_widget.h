@@ -1,0 +1,30 @@
+// The graph control: samples plotted against their index on fixed axes, each plot with an id.
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <map>
+
+class QLineSeries;
+class QValueAxis;
+
+class GraphWidget : public QChartView {
+  public:
+    explicit GraphWidget(QWidget* parent = nullptr);
+
+    int AddPlot(const QList<QPointF>& points, QColor colour, qreal lineWidth);
+    bool RemovePlot(int id);
+    void SetGridVisible(bool visible);
+    void SetGridColour(QColor colour);
+    bool GridVisible() const;
+    QColor GridColour() const;
+
+    const std::map<int, QLineSeries*>& Plots() const { return plots_; }
+
+  private:
+    QChart* chart_;
+    QValueAxis* axisX_;
+    QValueAxis* axisY_;
+    std::map<int, QLineSeries*> plots_;
+    int nextId_ = 1;
+};
