@@ -28,11 +28,6 @@ class ExcelTest : public ExportTest {
     }
 };
 
-TEST_F(ExcelTest, BeforeAnyInspectionTheVerdictIsBusy) {
-    SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
-    EXPECT_EQ(Export().at(0), "M-01 0.000000 0 0 0 0 0 BUSY");
-}
-
 TEST_F(ExcelTest, WritesTheInspectionAndBothWavesSampleBySample) {
     SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
     voltage = 1.5f;
@@ -59,7 +54,8 @@ TEST_F(ExcelTest, WritesTheInspectionAndBothWavesSampleBySample) {
     EXPECT_EQ(bytes.find('\r'), std::string::npos);
 }
 
-TEST_F(ExcelTest, ModelTextIsWrittenInCodePage949) {
+// Before any inspection the verdict is BUSY and the readings are zero.
+TEST_F(ExcelTest, ModelTextIsWrittenInCodePage949BeforeTheBusyVerdict) {
     struct Case {
         const char* shown;
         std::string written;
