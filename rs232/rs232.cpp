@@ -1,1 +1,330 @@
-// in progress
+// The port library on Qt SerialPort: a table of open ports indexed by port number.
+#include "rs232/rs232.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kMaxPort = 8;
+// The longest a blocking call goes without letting the panels repaint.
+constexpr int kRepaintSliceMs = 20;
+
+struct Port {
+    QSerialPort serial;
+    QString path;
+    int timeoutMs = 1000;
+    // Set once the device is gone; every later transfer fails at once with RS232_DEVICE_LOST.
+    bool lost = false;
+};
+
+std::array<std::unique_ptr<Port>, kMaxPort + 1>& Ports() {
+    static std::array<std::unique_ptr<Port>, kMaxPort + 1> ports;
+    return ports;
+}
+
+// Ports hold Qt objects; close them while the application object still exists.
+void CloseAllPorts() {
+    for (auto& port : Ports()) {
+        port.reset();
+    }
+}
+
+bool ValidPortNumber(int port) {
+    return port >= 1 && port <= kMaxPort;
+}
+
+// Finds an open port, or returns the status that says why there is none.
+int Lookup(int port, Port** out) {
+    if (!ValidPortNumber(port)) {
+        return RS232_INVALID_PORT;
+    }
+    *out = Ports()[port].get();
+    return *out == nullptr ? RS232_PORT_NOT_OPEN : 0;
+}
+
+// Lets the panels repaint while the one thread is held; user input waits until afterwards.
+void RepaintPanels() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return RS232_PORT_NOT_OPEN;
+        case QSerialPort::PermissionError:
+            // Qt reports a device locked by another program as a permission error too.
+            return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 &&
+                           errno == EACCES
+                       ? RS232_PERMISSION
+                       : RS232_BUSY;
+        case QSerialPort::OpenError:
+            return RS232_BUSY;
+        case QSerialPort::UnsupportedOperationError:
+            return RS232_BAD_SETTING;
+        default:
+            return RS232_SYSTEM_ERROR;
+    }
+}
+
+// A transfer error: the device is gone, or the transfer itself failed.
+int TransferFailureStatus(Port& port, int transferStatus) {
+    const QSerialPort::SerialPortError error = port.serial.error();
+    const bool gone = error == QSerialPort::ResourceError || !QFileInfo::exists(port.path);
+    if (gone) {
+        port.lost = true;
+        return RS232_DEVICE_LOST;
+    }
+    port.serial.clearError();
+    return transferStatus;
+}
+
+bool IsQuietWait(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::NoError || error == QSerialPort::TimeoutError ||
+           error == QSerialPort::UnsupportedOperationError;
+}
+
+int RemainingSliceMs(const QDeadlineTimer& deadline) {
+    return static_cast<int>(std::min<qint64>(deadline.remainingTime(), kRepaintSliceMs));
+}
+
+bool ApplyParity(QSerialPort& serial, int parity) {
+    static constexpr QSerialPort::Parity kParities[] = {
+        QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+        QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    return parity >= 0 && parity <= 4 && serial.setParity(kParities[parity]);
+}
+
+bool ApplySettings(QSerialPort& serial, long baudRate, int parity, int dataBits, int stopBits) {
+    if (baudRate <= 0 || baudRate > 4000000 || dataBits < 5 || dataBits > 8 || stopBits < 1 ||
+        stopBits > 2) {
+        return false;
+    }
+    return serial.setBaudRate(static_cast<qint32>(baudRate)) &&
+           serial.setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
+           serial.setStopBits(stopBits == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop) &&
+           ApplyParity(serial, parity) && serial.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+}  // namespace
+
+const char* DeviceForPortName(const char* deviceName) {
+    static std::string device;
+    const std::string name = deviceName == nullptr ? "" : deviceName;
+    device = name;
+    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '8') {
+        const std::string variable = "SURGE_" + name;
+        const char* configured = std::getenv(variable.c_str());
+        if (configured != nullptr && configured[0] != '\0') {
+            device = configured;
+        } else {
+#ifndef _WIN32
+            device = "/dev/ttyS" + std::to_string(name[3] - '1');
+#endif
+        }
+    }
+    return device.c_str();
+}
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize) {
+    if (!ValidPortNumber(port)) {
+        return RS232_INVALID_PORT;
+    }
+    if (deviceName == nullptr || deviceName[0] == '\0') {
+        return RS232_PORT_NOT_OPEN;
+    }
+    if (inputQueueSize < 0 || outputQueueSize < 0) {
+        return RS232_BAD_SETTING;
+    }
+    Ports()[port].reset();
+
+    auto opened = std::make_unique<Port>();
+    const QString path = QString::fromLocal8Bit(DeviceForPortName(deviceName));
+    opened->path = path;
+    opened->serial.setPortName(path);
+    if (!ApplySettings(opened->serial, baudRate, parity, dataBits, stopBits)) {
+        return RS232_BAD_SETTING;
+    }
+    if (!opened->serial.open(QIODevice::ReadWrite)) {
+        return OpenFailureStatus(opened->serial.error(), path);
+    }
+    // Reading the modem lines fails on a pseudo-terminal; the port itself is fine.
+    opened->serial.clearError();
+
+    static bool cleanupRegistered = false;
+    if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
+        qAddPostRoutine(CloseAllPorts);
+        cleanupRegistered = true;
+    }
+    Ports()[port] = std::move(opened);
+    return 0;
+}
+
+int CloseCom(int port) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    Ports()[port].reset();
+    return 0;
+}
+
+int SetCTSMode(int port, int mode) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (mode != 0 && mode != 1) {
+        return RS232_BAD_SETTING;
+    }
+    const bool applied = open->serial.setFlowControl(mode == 1 ? QSerialPort::HardwareControl
+                                                               : QSerialPort::NoFlowControl);
+    open->serial.clearError();
+    return applied ? 0 : RS232_BAD_SETTING;
+}
+
+int SetComTime(int port, double seconds) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (!(seconds >= 0.0) || seconds > 1.0e6) {
+        return RS232_BAD_SETTING;
+    }
+    open->timeoutMs = static_cast<int>(seconds * 1000.0 + 0.5);
+    return 0;
+}
+
+int FlushInQ(int port) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (open->lost) {
+        return RS232_DEVICE_LOST;
+    }
+    // clear() drops Qt's buffer and the driver's queue; anything the poll still reports after
+    // that is read and dropped as well.
+    open->serial.clear(QSerialPort::Input);
+    open->serial.readAll();
+    for (int round = 0; round < 64 && open->serial.waitForReadyRead(0); ++round) {
+        open->serial.readAll();
+    }
+    if (!IsQuietWait(open->serial.error())) {
+        return TransferFailureStatus(*open, RS232_READ_FAILED);
+    }
+    open->serial.clearError();
+    return 0;
+}
+
+int FlushOutQ(int port) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    open->serial.clear(QSerialPort::Output);
+    open->serial.clearError();
+    return 0;
+}
+
+int ComWrt(int port, const char* buffer, int count) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (open->lost) {
+        return RS232_DEVICE_LOST;
+    }
+    if (buffer == nullptr || count < 0) {
+        return RS232_WRITE_FAILED;
+    }
+    if (count == 0) {
+        return 0;
+    }
+    if (open->serial.write(buffer, count) != count) {
+        return TransferFailureStatus(*open, RS232_WRITE_FAILED);
+    }
+    const QDeadlineTimer deadline(open->timeoutMs);
+    while (open->serial.bytesToWrite() > 0) {
+        if (deadline.hasExpired()) {
+            return RS232_TIMEOUT;
+        }
+        RepaintPanels();
+        if (open->serial.bytesToWrite() > 0 &&
+            !open->serial.waitForBytesWritten(RemainingSliceMs(deadline))) {
+            if (!IsQuietWait(open->serial.error())) {
+                return TransferFailureStatus(*open, RS232_WRITE_FAILED);
+            }
+            open->serial.clearError();
+        }
+    }
+    return count;
+}
+
+int ComRd(int port, char* buffer, int count) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (open->lost) {
+        return RS232_DEVICE_LOST;
+    }
+    if (buffer == nullptr || count < 0) {
+        return RS232_READ_FAILED;
+    }
+    int arrived = 0;
+    int failure = 0;
+    const QDeadlineTimer deadline(open->timeoutMs);
+    while (arrived < count) {
+        // waitForReadyRead does not wake for bytes Qt already holds: take those first.
+        if (open->serial.bytesAvailable() > 0) {
+            const qint64 got = open->serial.read(buffer + arrived, count - arrived);
+            if (got < 0) {
+                failure = TransferFailureStatus(*open, RS232_READ_FAILED);
+                break;
+            }
+            arrived += static_cast<int>(got);
+            continue;
+        }
+        if (deadline.hasExpired()) {
+            break;
+        }
+        RepaintPanels();
+        if (open->serial.bytesAvailable() == 0 &&
+            !open->serial.waitForReadyRead(RemainingSliceMs(deadline))) {
+            if (!IsQuietWait(open->serial.error())) {
+                failure = TransferFailureStatus(*open, RS232_READ_FAILED);
+                break;
+            }
+            open->serial.clearError();
+        }
+    }
+    // Bytes that did arrive are reported even when the device went away afterwards.
+    return arrived > 0 || failure == 0 ? arrived : failure;
+}
+
+int GetInQLen(int port) {
+    Port* open = nullptr;
+    if (const int status = Lookup(port, &open); status != 0) {
+        return status;
+    }
+    if (open->lost) {
+        return RS232_DEVICE_LOST;
+    }
+    open->serial.waitForReadyRead(0);
+    open->serial.clearError();
+    return static_cast<int>(std::min<qint64>(open->serial.bytesAvailable(), 0x7fffffff));
+}

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "rs232/rs232.h"
+
+namespace {
+
+TEST(PortTable, EveryCallRefusesPortNumbersOutsideOneToEight) {
+    char buffer[4] = {};
+    for (const int port : {0, 9, -1}) {
+        SCOPED_TRACE(port);
+        EXPECT_EQ(OpenComConfig(port, "COM1", 115200, 0, 8, 1, 512, 512), RS232_INVALID_PORT);
+        EXPECT_EQ(CloseCom(port), RS232_INVALID_PORT);
+        EXPECT_EQ(SetCTSMode(port, 0), RS232_INVALID_PORT);
+        EXPECT_EQ(SetComTime(port, 1.0), RS232_INVALID_PORT);
+        EXPECT_EQ(FlushInQ(port), RS232_INVALID_PORT);
+        EXPECT_EQ(FlushOutQ(port), RS232_INVALID_PORT);
+        EXPECT_EQ(ComWrt(port, "ME\r", 3), RS232_INVALID_PORT);
+        EXPECT_EQ(ComRd(port, buffer, 4), RS232_INVALID_PORT);
+        EXPECT_EQ(GetInQLen(port), RS232_INVALID_PORT);
+    }
+}
+
+TEST(PortTable, EveryCallOnAPortNeverOpenedSaysNotOpen) {
+    char buffer[4] = {};
+    EXPECT_EQ(CloseCom(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(SetCTSMode(3, 0), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(SetComTime(3, 1.0), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(FlushInQ(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(FlushOutQ(3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(ComWrt(3, "ME\r", 3), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(ComRd(3, buffer, 4), RS232_PORT_NOT_OPEN);
+    EXPECT_EQ(GetInQLen(3), RS232_PORT_NOT_OPEN);
+}
+
+TEST(PortTable, OpenFailuresMapOntoTheirStatuses) {
+    const struct {
+        const char* device;
+        long baud;
+        int parity, dataBits, stopBits;
+        int expected;
+    } cases[] = {
+        {"/dev/surge-no-such-port", 115200, 0, 8, 1, RS232_PORT_NOT_OPEN},
+        {"", 115200, 0, 8, 1, RS232_PORT_NOT_OPEN},
+        {"/dev/null", 115200, 0, 9, 1, RS232_BAD_SETTING},
+        {"/dev/null", 115200, 7, 8, 1, RS232_BAD_SETTING},
+        {"/dev/null", 115200, 0, 8, 3, RS232_BAD_SETTING},
+        {"/dev/null", 0, 0, 8, 1, RS232_BAD_SETTING},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        EXPECT_EQ(OpenComConfig(4, c.device, c.baud, c.parity, c.dataBits, c.stopBits, 512, 512),
+                  c.expected);
+        EXPECT_EQ(CloseCom(4), RS232_PORT_NOT_OPEN);
+    }
+}
+
+TEST(PortTable, ADeviceWithoutAccessIsAPermissionFailure) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root opens any device";
+    }
+    char path[] = "/tmp/surge-locked-port-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    chmod(path, 0);
+    EXPECT_EQ(OpenComConfig(4, path, 115200, 0, 8, 1, 512, 512), RS232_PERMISSION);
+    unlink(path);
+}
+
+TEST(PortTable, ComNamesMapOntoDevices) {
+    const char* saved = std::getenv("SURGE_COM1");
+    const std::string previous = saved ? saved : "";
+    unsetenv("SURGE_COM1");
+    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyS0");
+    EXPECT_STREQ(DeviceForPortName("COM2"), "/dev/ttyS1");
+    EXPECT_STREQ(DeviceForPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_STREQ(DeviceForPortName("COM9"), "COM9");
+    setenv("SURGE_COM1", "/dev/ttyUSB3", 1);
+    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyUSB3");
+    setenv("SURGE_COM1", "", 1);
+    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyS0");
+    if (saved) {
+        setenv("SURGE_COM1", previous.c_str(), 1);
+    } else {
+        unsetenv("SURGE_COM1");
+    }
+}
+
+}  // namespace
