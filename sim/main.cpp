@@ -1,1 +1,177 @@
-int main() { return 0; }
+// surge-sim: answers the station's commands on a pseudo-terminal as the surge tester does.
+// The first line on stdout is the path of the terminal to open; every command received is
+// logged with a timestamp on stderr.
+#include <poll.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "sim/options.h"
+#include "sim/pty_line.h"
+#include "sim/tester.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+double startTime = 0.0;
+
+void OnStopSignal(int signal) {
+    stopSignal = signal;
+}
+
+void Log(const std::string& text) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%.6f ", Now() - startTime);
+    const std::string line = stamp + text + "\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+}
+
+std::string Escaped(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        if (c == '\r') {
+            text += "\\r";
+        } else if (c >= 0x21 && c <= 0x7e && c != '\\') {
+            text += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+            text += hex;
+        }
+    }
+    return text;
+}
+
+// Stop signals are blocked except while the simulator waits, so they cut only a wait short.
+sigset_t BlockStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+        sigaddset(&stopSignals, signal);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        sigdelset(&waitMask, signal);
+    }
+    return waitMask;
+}
+
+class Simulator {
+  public:
+    Simulator(const SimOptions& options, PtyLine& line, const sigset_t& waitMask)
+        : options_(options),
+          line_(line),
+          waitMask_(waitMask),
+          tester_(options),
+          byteSeconds_(options.pace ? 10.0 / static_cast<double>(options.baudRate) : 0.0) {}
+
+    void Run() {
+        while (stopSignal == 0) {
+            pollfd entry{line_.MasterFd(), POLLIN, 0};
+            if (ppoll(&entry, 1, nullptr, &waitMask_) < 0) {
+                continue;  // a stop signal, or a spurious wake
+            }
+            char chunk[512];
+            const ssize_t count = read(line_.MasterFd(), chunk, sizeof chunk);
+            for (ssize_t i = 0; i < count && stopSignal == 0; ++i) {
+                Take(chunk[i]);
+                if (!line_.Connected()) {
+                    WaitForStop();
+                    return;
+                }
+            }
+        }
+    }
+
+  private:
+    void Take(char byte) {
+        pending_ += byte;
+        if (byte == '\r') {
+            Answer();
+        } else if (pending_.size() > 32) {
+            Log("RX " + Escaped(pending_) + " (no carriage return, dropped)");
+            pending_.clear();
+        }
+    }
+
+    void Answer() {
+        const std::string received = pending_;
+        pending_.clear();
+        ++commandsReceived_;
+        const double arrived = Now();
+        Log("RX " + Escaped(received));
+        // Hanging up drops whatever the station has not read yet, so the line goes down when
+        // the first command after the answered ones arrives.
+        if (options_.hangupAfter >= 0 && commandsReceived_ > options_.hangupAfter) {
+            line_.HangUp();
+            Log("hang-up after " + std::to_string(options_.hangupAfter) + " commands (injected)");
+            return;
+        }
+        // At the line rate the command itself needs its time on the wire.
+        if (byteSeconds_ > 0.0 &&
+            !SleepUntil(arrived + static_cast<double>(received.size()) * byteSeconds_, waitMask_)) {
+            return;
+        }
+        const TesterReply reply = tester_.Respond(received);
+        if (!reply.bytes.empty() && !line_.Send(reply.bytes, byteSeconds_, waitMask_)) {
+            return;
+        }
+        Log("TX " + reply.note);
+    }
+
+    void WaitForStop() {
+        while (stopSignal == 0) {
+            sigsuspend(&waitMask_);
+        }
+    }
+
+    const SimOptions& options_;
+    PtyLine& line_;
+    sigset_t waitMask_;
+    SimulatedTester tester_;
+    double byteSeconds_;
+    std::string pending_;
+    int commandsReceived_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    startTime = Now();
+    SimOptions options;
+    std::string error;
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "surge-sim: %s\n%s", error.c_str(), UsageText());
+        return 2;
+    }
+    const sigset_t waitMask = BlockStopSignals();
+    // Pacing needs wake-ups to the tens of microseconds.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    try {
+        PtyLine line;
+        std::printf("%s\n", line.SlavePath().c_str());
+        std::fflush(stdout);
+        Log("ready on " + line.SlavePath() + (options.pace ? ", paced at the line rate" : ""));
+        Simulator(options, line, waitMask).Run();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "surge-sim: %s\n", failure.what());
+        return 1;
+    }
+    Log("stopped by signal " + std::to_string(static_cast<int>(stopSignal)));
+    return 0;
+}

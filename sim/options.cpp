@@ -1,0 +1,130 @@
+#include "sim/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+bool ParseInt(const std::string& text, long low, long high, long* value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) {
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+// "CMD:N" for a fault option, with CMD one of the five commands.
+bool ParseCommandCount(const std::string& text, std::string* command, int* count) {
+    static const std::set<std::string> kCommands = {"ME", "ST", "WT", "WS", "RE"};
+    const auto colon = text.find(':');
+    long value = 0;
+    if (colon == std::string::npos || !kCommands.count(text.substr(0, colon)) ||
+        !ParseInt(text.substr(colon + 1), 0, 100000, &value)) {
+        return false;
+    }
+    *command = text.substr(0, colon);
+    *count = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+const char* UsageText() {
+    return "usage: surge-sim [options]\n"
+           "  --setup TEXT          ten-character reply to ME (default 0345051007)\n"
+           "  --shorted-turns PCT   shorted turns in the tested winding, percent, 0 to 90 (default "
+           "0)\n"
+           "  --seed N              seed of the sample noise (default 1)\n"
+           "  --noise N             largest noise on a sample, in counts (default 1)\n"
+           "  --pace                send at the line rate (10 bits a byte)\n"
+           "  --baud N              line rate for --pace (default 115200)\n"
+           "  --no-reply CMD        never answer CMD\n"
+           "  --short-reply CMD:N   send only the first N bytes of CMD's reply\n"
+           "  --extra-bytes CMD:N   send N bytes more after CMD's reply\n"
+           "  --garbage CMD:N       send N garbage bytes before CMD's reply\n"
+           "  --hangup-after N      answer N commands, then hang up when the next arrives\n"
+           "CMD is one of ME, ST, WT, WS, RE.\n";
+}
+
+bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() {
+            if (!hasValue && i + 1 < argc) {
+                value = argv[++i];
+                hasValue = true;
+            }
+            return hasValue;
+        };
+        const auto fail = [&](const std::string& why) {
+            *error = name + ": " + why;
+            return false;
+        };
+        long number = 0;
+        std::string command;
+        int count = 0;
+        if (name == "--pace") {
+            options->pace = true;
+        } else if (name == "--setup") {
+            if (!takeValue() || value.size() != 10) {
+                return fail("needs exactly ten characters");
+            }
+            options->setup = value;
+        } else if (name == "--shorted-turns") {
+            if (!takeValue() || !ParseInt(value, 0, 90, &number)) {
+                return fail("needs a percentage from 0 to 90");
+            }
+            options->shortedTurnsPercent = static_cast<int>(number);
+        } else if (name == "--seed") {
+            if (!takeValue() || !ParseInt(value, 0, 0xffffffffL, &number)) {
+                return fail("needs a non-negative number");
+            }
+            options->seed = static_cast<unsigned>(number);
+        } else if (name == "--noise") {
+            if (!takeValue() || !ParseInt(value, 0, 60, &number)) {
+                return fail("needs a number from 0 to 60");
+            }
+            options->noise = static_cast<int>(number);
+        } else if (name == "--baud") {
+            if (!takeValue() || !ParseInt(value, 50, 4000000, &number)) {
+                return fail("needs a rate from 50 to 4000000");
+            }
+            options->baudRate = number;
+        } else if (name == "--hangup-after") {
+            if (!takeValue() || !ParseInt(value, 0, 1000000, &number)) {
+                return fail("needs a number of commands");
+            }
+            options->hangupAfter = static_cast<int>(number);
+        } else if (name == "--no-reply") {
+            if (!takeValue() || !ParseCommandCount(value + ":0", &command, &count)) {
+                return fail("needs one of ME, ST, WT, WS, RE");
+            }
+            options->faults[command].noReply = true;
+        } else if (name == "--short-reply" || name == "--extra-bytes" || name == "--garbage") {
+            if (!takeValue() || !ParseCommandCount(value, &command, &count)) {
+                return fail("needs CMD:N, CMD one of ME, ST, WT, WS, RE");
+            }
+            ReplyFault& fault = options->faults[command];
+            (name == "--short-reply"   ? fault.shortLength
+             : name == "--extra-bytes" ? fault.extraBytes
+                                       : fault.garbageBytes) = count;
+        } else {
+            return fail("unknown option");
+        }
+    }
+    return true;
+}

@@ -1,0 +1,28 @@
+// Command-line options of the instrument simulator.
+#pragma once
+
+#include <map>
+#include <string>
+
+// A fault injected into the reply to one command, every time that command arrives.
+struct ReplyFault {
+    bool noReply = false;
+    int shortLength = -1;  // send only this many bytes of the reply; -1: all of it
+    int extraBytes = 0;    // bytes sent after the reply
+    int garbageBytes = 0;  // bytes sent before the reply
+};
+
+struct SimOptions {
+    std::string setup = "0345051007";  // reply to "ME\r": model, voltage, width, pulses, judge
+    int shortedTurnsPercent = 0;       // share of the tested winding's turns that are shorted
+    unsigned seed = 1;
+    int noise = 1;      // largest noise on a sample, in counts
+    bool pace = false;  // send at the line rate instead of all at once
+    long baudRate = 115200;
+    int hangupAfter = -1;  // answer this many commands, hang up on the next; -1: never
+    std::map<std::string, ReplyFault> faults;  // by command name: "ME", "ST", "WT", "WS", "RE"
+};
+
+// Fills `options` from the command line. On a bad option returns false with `error` set.
+bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::string* error);
+const char* UsageText();

@@ -1,0 +1,41 @@
+// Surge waves as the tester records them: the ringing of the winding after the impulse, and
+// the comparison of a test wave against the standard wave.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+
+constexpr int kWaveBytes = 300;
+using WaveBytes = std::array<std::uint8_t, kWaveBytes>;  // each sample offset by 128
+
+// The ringing of a winding, in cycles and nepers per sample.
+struct Winding {
+    double frequency;
+    double damping;
+};
+
+// A sound winding, the one the standard wave comes from.
+Winding SoundWinding();
+// Shorted turns lower the inductance, so the ringing is faster, and the shorted loop takes
+// energy out of it, so it dies sooner.
+Winding FaultyWinding(int shortedTurnsPercent);
+
+// Amplitude in counts for a voltage setting in tenths of a kilovolt.
+double AmplitudeForVoltage(int voltageTenths);
+
+// One recorded wave: flat before the impulse, then a damped cosine, plus noise of up to
+// `noise` counts, clipped to the 8-bit range.
+WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random);
+
+struct Comparison {
+    int area;   // sum of |test - standard| as a percentage of the standard's area, capped at 99
+    int phase;  // shift of the test wave's fourth zero crossing, in percent of the standard's
+                // period, capped at 99
+};
+
+Comparison CompareWaves(const WaveBytes& test, const WaveBytes& standard);
+
+// The six characters of a result: area, phase, and "OK" when neither exceeds the judge setting.
+std::string ResultText(const Comparison& comparison, int judge);

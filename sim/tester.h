@@ -1,0 +1,31 @@
+// The tester's side of the command protocol: what it sends back for each command received,
+// with the injected faults applied.
+#pragma once
+
+#include <random>
+#include <string>
+
+#include "sim/options.h"
+#include "sim/surge_wave.h"
+
+struct TesterReply {
+    std::string bytes;  // exactly what goes on the line
+    std::string note;   // for the log: what was sent and which fault shaped it
+};
+
+class SimulatedTester {
+  public:
+    explicit SimulatedTester(const SimOptions& options);
+
+    // `received` is one command as it arrived, carriage return included.
+    TesterReply Respond(const std::string& received);
+
+  private:
+    std::string ProperReply(const std::string& command);
+
+    SimOptions options_;
+    std::mt19937 standardNoise_;
+    std::mt19937 testNoise_;
+    WaveBytes standardWave_;
+    WaveBytes testWave_;
+};
