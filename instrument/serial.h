@@ -7,3 +7,54 @@ extern int RS232Error;
 void Init_com_port();
 void Close_com_port();
 void DisplayRS232Error();
+
+// ---- Command protocol ------------------------------------------------------------------------
+// The station writes one command and reads a reply of fixed length (or none). Replies have no
+// framing: a byte beyond a reply would start the next one, so each exchange flushes first.
+
+constexpr const char* CMD_SETUP = "ME\r";          // reply: InstrumentSetup, 10 characters
+constexpr const char* CMD_START = "ST\r";          // no reply
+constexpr const char* CMD_TEST_WAVE = "WT\r";      // reply: 300 wave bytes
+constexpr const char* CMD_STANDARD_WAVE = "WS\r";  // reply: 300 wave bytes
+constexpr const char* CMD_RESULT = "RE\r";         // reply: TestResult, 6 characters
+
+constexpr int SETUP_REPLY_LENGTH = 10;
+constexpr int WAVE_LENGTH = 300;
+constexpr int RESULT_REPLY_LENGTH = 6;
+constexpr int WORK_BUFFER_SIZE = 30;
+
+// One exchange on port 1: formats `command` into the caller's WORK_BUFFER_SIZE-byte `work`
+// buffer, flushes the input queue, writes the command, and when replyLength > 0 reads
+// replyLength bytes into `target` (which may be `work`). Positions no byte reached keep what
+// they held. Returns how many reply bytes arrived: 0 to replyLength, 0 when the port is unusable.
+int Exchange(char* work, const char* command, char* target, int replyLength);
+
+// The reply to "ME\r": five two-character decimal fields side by side.
+struct InstrumentSetup {
+    struct Field {
+        char text[3];  // the two characters and a NUL
+        int value;     // atoi of text
+        double real;   // atof of text (the voltage is read as a real number)
+    };
+    Field model_no, voltage, width, pulse_no, judge;
+};
+
+InstrumentSetup Decode_setup(const char* reply);
+
+// 0 when the ten characters of a setup reply are accepted, 1 when rejected: a NUL among them, or
+// model_no, voltage, width or pulse_no outside 0-60, 0-99, 0-7, 0-20.
+int Check_range(const char* reply);
+
+// The reply to "RE\r".
+struct TestResult {
+    char area_text[3];
+    int area;
+    char phase_text[3];
+    int phase;
+    bool pass;  // the last two characters are exactly 'O', 'K'
+};
+
+TestResult Decode_result(const char* reply);
+
+// Turns `count` received wave bytes (offset by 128) into signed samples, in place.
+void Decode_wave(signed char* samples, int count);

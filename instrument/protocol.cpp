@@ -1,0 +1,17 @@
+#include <cstdio>
+
+#include "instrument/serial.h"
+#include "rs232/rs232.h"
+#include "toolkit/toolkit.h"
+
+int Exchange(char* work, const char* command, char* target, int replyLength) {
+    std::snprintf(work, WORK_BUFFER_SIZE, "%s", command);
+    // A late or stray byte left in the queue would become the first byte of this reply.
+    FlushInQ(1);
+    ComWrt(1, work, StringLength(work));
+    if (replyLength <= 0) {
+        return 0;
+    }
+    const int arrived = ComRd(1, target, replyLength);
+    return arrived > 0 ? arrived : 0;
+}
