@@ -1,0 +1,126 @@
+// The master list panel: the store's records as the rows of MASTER_TABLE; one of them is
+// brought back into the registration panel or deleted. Row r of the table is record r of the
+// store for as long as the panel is shown.
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "master/master.h"
+#include "master/store.h"
+
+int registered_master_no = 0;
+Point selected_cell;
+int selected_row_index = 0;
+
+namespace {
+
+constexpr const char* CHOOSE_ONE_TEXT = "Master 한 개를 선택하십시요 !";
+
+// A row is chosen when the last click named an existing row in the name column. Otherwise the
+// operator is told what is missing and false is returned.
+bool Row_is_chosen(const char* missing_choice_title) {
+    if (selected_row_index < 1 || selected_row_index > registered_master_no) {
+        MessagePopup(missing_choice_title, CHOOSE_ONE_TEXT);
+        return false;
+    }
+    if (selected_cell.x != 1) {
+        MessagePopup("선택 에러", "행의 번호를 선책하십시요.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int Master_list(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    HidePanel(setupHandle);
+    SetCtrlAttribute(masterHandle, MASTER_TABLE, ATTR_TABLE_EDITABLE, 0);
+    DisplayPanel(masterHandle);
+    selected_cell.x = 0;
+    selected_row_index = 0;
+    registered_master_no = 0;
+    List_scan([](const MasterRecord& row) {
+        ++registered_master_no;
+        InsertTableRows(masterHandle, MASTER_TABLE, -1, 1, VAL_USE_MASTER_CELL_TYPE);
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(1, registered_master_no), row.name);
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(2, registered_master_no),
+                        static_cast<double>(row.voltage));
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(3, registered_master_no), row.width);
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(4, registered_master_no),
+                        row.pulse_no);
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(5, registered_master_no), row.area);
+        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(6, registered_master_no), row.phase);
+    });
+    SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);
+    return 0;
+}
+
+int TableCB(int, int, int event, void*, int, int) {
+    if (event == EVENT_LEFT_CLICK) {
+        PostDeferredCall(getCell, nullptr);
+    }
+    return 0;
+}
+
+void getCell(void*) {
+    GetActiveTableCell(masterHandle, MASTER_TABLE, &selected_cell);
+    selected_row_index = selected_cell.y;
+}
+
+int Master_select(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT || !Row_is_chosen("마스터 선택 경고")) {
+        return 0;
+    }
+    if (!Read_record(selected_row_index)) {
+        return 0;
+    }
+    SetCtrlVal(setupHandle, SETUP_MODEL_NAME, master_name);
+    SetCtrlVal(setupHandle, SETUP_VOLTAGE, static_cast<double>(voltage));
+    SetCtrlVal(setupHandle, SETUP_WIDTH, width);
+    SetCtrlVal(setupHandle, SETUP_PULSE, pulse_no);
+    SetCtrlVal(setupHandle, SETUP_AREA, area);
+    SetCtrlVal(setupHandle, SETUP_PHASE, phase);
+    SetCtrlVal(setupHandle, SETUP_CORONA, corona);
+    if (setup_plotHandle > 0) {
+        DeleteGraphPlot(setupHandle, SETUP_GRAPH, setup_plotHandle, VAL_IMMEDIATE_DRAW);
+        setup_plotHandle = 0;
+    }
+    setup_plotHandle = PlotY(setupHandle, SETUP_GRAPH, wave, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE,
+                             0, VAL_SOLID, 1, VAL_RED);
+    Close_store();
+    DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
+    registered_master_no = 0;
+    HidePanel(masterHandle);
+    DisplayPanel(setupHandle);
+    return 0;
+}
+
+int Master_delete(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT || !Row_is_chosen("마스터 삭제 경고")) {
+        return 0;
+    }
+    // The store first: when it cannot be changed, the table keeps the row too.
+    if (!Delete_record(selected_row_index)) {
+        return 0;
+    }
+    DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);
+    registered_master_no = registered_master_no - 1;
+    SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);
+    selected_row_index = 0;
+    return 0;
+}
+
+int Master_cancel(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
+    registered_master_no = 0;
+    if (file_opened == 1) {
+        Close_store();
+    }
+    HidePanel(masterHandle);
+    DisplayPanel(setupHandle);
+    return 0;
+}

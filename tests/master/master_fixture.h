@@ -1,0 +1,125 @@
+// Stores built byte by byte as the legacy station writes them, and a clean slate per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/surge.h"
+#include "master/master.h"
+#include "master/store.h"
+#include "tests/support/work_dir.h"
+#include "toolkit/toolkit_testing.h"
+
+struct TestMaster {
+    std::string name;  // code page 949 bytes, as in the file
+    float voltage = 0;
+    int width = 0;
+    int pulse_no = 0;
+    int area = 0;
+    int phase = 0;
+    int corona = 0;
+    int seed = 0;  // picks the wave block
+};
+
+// The legacy writer's line.
+inline std::string Line(const TestMaster& m) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s %2.1f %d %d %d %d %d\n", m.name.c_str(),
+                  static_cast<double>(m.voltage), m.width, m.pulse_no, m.area, m.phase, m.corona);
+    return text;
+}
+
+// 300 bytes, different for every seed and position.
+inline std::string Block(int seed) {
+    std::string block(WAVE_SAMPLES, '\0');
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        block[static_cast<std::size_t>(i)] = static_cast<char>((i * 7 + seed * 31) & 0xFF);
+    }
+    return block;
+}
+
+inline std::string Lines(const std::vector<TestMaster>& masters) {
+    std::string text;
+    for (const TestMaster& m : masters) {
+        text += Line(m);
+    }
+    return text;
+}
+
+inline std::string Blocks(const std::vector<TestMaster>& masters) {
+    std::string bytes;
+    for (const TestMaster& m : masters) {
+        bytes += Block(m.seed);
+    }
+    return bytes;
+}
+
+inline void Write_store(const std::vector<TestMaster>& masters) {
+    WriteWholeFile(MODEL_NAME_FILE, Lines(masters));
+    WriteWholeFile(MODEL_WAVE_FILE, Blocks(masters));
+}
+
+inline std::string Name_file() {
+    return ReadWholeFile(MODEL_NAME_FILE);
+}
+inline std::string Wave_file() {
+    return ReadWholeFile(MODEL_WAVE_FILE);
+}
+
+// The current master, as a save would store it.
+inline void Set_current(const char* name, float v, int w, int p, int a, int ph, int c, int seed) {
+    std::snprintf(master_name, sizeof master_name, "%s", name);
+    voltage = v;
+    width = w;
+    pulse_no = p;
+    area = a;
+    phase = ph;
+    corona = c;
+    const std::string block = Block(seed);
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        wave[i] = static_cast<signed char>(block[static_cast<std::size_t>(i)]);
+    }
+}
+
+inline std::string Current_wave() {
+    return std::string(reinterpret_cast<const char*>(wave), WAVE_SAMPLES);
+}
+
+inline const std::vector<TestMaster> THREE = {
+    {"ALPHA", 1.5F, 1, 2, 3, 4, 5, 1},
+    {"BRAVO", 2.5F, 2, 3, 4, 5, 6, 2},
+    {"CHARLIE", 3.5F, 3, 4, 5, 6, 7, 3},
+};
+
+class StoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Reset_program_state();
+        Close_store();
+        registered_master_no = 0;
+        selected_cell = Point{};
+        selected_row_index = 0;
+        toolkit_testing::ClearShownPopups();
+    }
+    void TearDown() override {
+        Close_store();
+        // Every answer a test queued was asked for.
+        EXPECT_EQ(toolkit_testing::PendingAnswers(), 0);
+        for (int i = 0; i < 100 && toolkit_testing::PendingAnswers() > 0; ++i) {
+            ConfirmPopup("", "");
+        }
+    }
+
+    static std::vector<std::string> Popup_texts() {
+        std::vector<std::string> texts;
+        for (const auto& popup : toolkit_testing::ShownPopups()) {
+            texts.push_back(popup.title + "|" + popup.text);
+        }
+        return texts;
+    }
+
+    ScopedWorkDir dir_;
+};
