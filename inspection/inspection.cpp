@@ -1,5 +1,145 @@
+// The inspection cycle: the start command reads the tester's setup, starts the test, waits,
+// fetches the test and standard waves and the result, and shows them on the main panel; the
+// stop command gives the panel's commands back.
 #include "inspection/inspection.h"
 
-int Main_start(int, int, int, void*, int, int) { return 0; }
+#include <cstdio>
+#include <cstring>
 
-int Main_stop(int, int, int, void*, int, int) { return 0; }
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "instrument/serial.h"
+
+namespace {
+
+static_assert(WAVE_LENGTH == WAVE_SAMPLES);
+
+void Show_lamp(int lamp, int shown) {
+    SetCtrlAttribute(mainHandle, lamp, ATTR_VISIBLE, shown);
+}
+
+void Serial_warning() {
+    MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+}
+
+// Fetches one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
+// it only when all of it arrived: a short reply leaves the earlier wave as it was, never decoded
+// a second time.
+bool Fetch_wave(char* work, const char* command, signed char* samples) {
+    char reply[WAVE_LENGTH] = {0};
+    if (Exchange(work, command, reply, WAVE_LENGTH) != WAVE_LENGTH) {
+        return false;
+    }
+    std::memcpy(samples, reply, WAVE_SAMPLES);
+    Decode_wave(samples, WAVE_SAMPLES);
+    return true;
+}
+
+// The rule for every plot: the old one goes (redrawn at once), then the new one takes its id.
+void Replace_plot(int* handle, const signed char* samples, int colour) {
+    if (*handle > 0) {
+        DeleteGraphPlot(mainHandle, MAIN_GRAPH, *handle, VAL_IMMEDIATE_DRAW);
+        *handle = 0;
+    }
+    *handle = PlotY(mainHandle, MAIN_GRAPH, samples, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE, 0,
+                    VAL_SOLID, 1, colour);
+}
+
+}  // namespace
+
+int Main_start(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    char work[WORK_BUFFER_SIZE] = {0};
+    char field[16] = {0};
+
+    SetCtrlAttribute(mainHandle, MAIN_CMD_26, ATTR_DIMMED, 1);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_29, ATTR_DIMMED, 0);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_28, ATTR_DIMMED, 1);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_27, ATTR_DIMMED, 1);
+
+    Show_lamp(MAIN_BUSY_LED, 1);
+    Show_lamp(MAIN_OK_LED, 0);
+    Show_lamp(MAIN_NG_LED, 0);
+
+    GetCtrlVal(mainHandle, MAIN_MODEL, work);
+    if (work[0] == '\0') {
+        MessagePopup("경  고", "Master model을 먼저 선택하십시요.");
+        return 0;
+    }
+
+    if (Exchange(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) != SETUP_REPLY_LENGTH ||
+        Check_range(work) == 1) {
+        Serial_warning();
+        return 0;
+    }
+    const InstrumentSetup setup = Decode_setup(work);
+
+    SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
+
+    voltage = static_cast<float>(setup.voltage.real / 10.0);
+    std::snprintf(field, sizeof field, "%2.1f", voltage);
+    SetCtrlVal(mainHandle, MAIN_VOLTAGE, field);
+
+    SetCtrlVal(mainHandle, MAIN_WIDTH, setup.width.text);
+    width = setup.width.value;
+
+    SetCtrlVal(mainHandle, MAIN_PULSE, setup.pulse_no.text);
+    pulse_no = setup.pulse_no.value;
+    delay_time = static_cast<float>(pulse_no * 0.05 + 0.1);
+
+    SetCtrlVal(mainHandle, MAIN_JUDGE, setup.judge.text);
+    judge = setup.judge.value;
+
+    Exchange(work, CMD_START, nullptr, 0);
+    Delay(delay_time);
+
+    if (!Fetch_wave(work, CMD_TEST_WAVE, measured_wave)) {
+        Serial_warning();
+        return 0;
+    }
+    Replace_plot(&plotHandle, measured_wave, VAL_BLUE);
+
+    if (!Fetch_wave(work, CMD_STANDARD_WAVE, wave)) {
+        Serial_warning();
+        return 0;
+    }
+    Replace_plot(&master_plotHandle, wave, VAL_RED);
+
+    // A cleared buffer of its own, so that nothing of the setup reply can pass for a result.
+    char reply[RESULT_REPLY_LENGTH + 1] = {0};
+    if (Exchange(work, CMD_RESULT, reply, RESULT_REPLY_LENGTH) != RESULT_REPLY_LENGTH) {
+        Serial_warning();
+        return 0;
+    }
+    const TestResult test = Decode_result(reply);
+
+    SetCtrlVal(mainHandle, MAIN_AREA, test.area_text);
+    area = test.area;
+    SetCtrlVal(mainHandle, MAIN_PHASE, test.phase_text);
+    phase = test.phase;
+
+    if (test.pass) {
+        Show_lamp(MAIN_OK_LED, 1);
+        Show_lamp(MAIN_NG_LED, 0);
+        Show_lamp(MAIN_BUSY_LED, 0);
+        std::snprintf(result, sizeof result, "%s", "O.K");
+    } else {
+        Show_lamp(MAIN_OK_LED, 0);
+        Show_lamp(MAIN_NG_LED, 1);
+        Show_lamp(MAIN_BUSY_LED, 0);
+        std::snprintf(result, sizeof result, "%s", "N.G");
+    }
+    return 0;
+}
+
+int Main_stop(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    SetCtrlAttribute(mainHandle, MAIN_CMD_26, ATTR_DIMMED, 0);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_28, ATTR_DIMMED, 0);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_27, ATTR_DIMMED, 0);
+    return 0;
+}
