@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
@@ -28,13 +29,23 @@ struct Port {
     bool lost = false;
 };
 
+struct PortTable {
+    std::array<std::unique_ptr<Port>, kMaxPort + 1> ports;
+    ~PortTable() { destroyed = true; }
+    // Readable after the table is gone, when the application object outlives it.
+    static inline bool destroyed = false;
+};
+
 std::array<std::unique_ptr<Port>, kMaxPort + 1>& Ports() {
-    static std::array<std::unique_ptr<Port>, kMaxPort + 1> ports;
-    return ports;
+    static PortTable table;
+    return table.ports;
 }
 
 // Ports hold Qt objects; close them while the application object still exists.
 void CloseAllPorts() {
+    if (PortTable::destroyed) {
+        return;
+    }
     for (auto& port : Ports()) {
         port.reset();
     }
@@ -287,6 +298,7 @@ int ComRd(int port, char* buffer, int count) {
     }
     int arrived = 0;
     int failure = 0;
+    bool lastLook = false;
     const QDeadlineTimer deadline(open->timeoutMs);
     while (arrived < count) {
         // waitForReadyRead does not wake for bytes Qt already holds: take those first.
@@ -299,8 +311,12 @@ int ComRd(int port, char* buffer, int count) {
             arrived += static_cast<int>(got);
             continue;
         }
+        // Once the time is up, one more look at the driver's queue without waiting.
         if (deadline.hasExpired()) {
-            break;
+            if (lastLook) {
+                break;
+            }
+            lastLook = true;
         }
         RepaintPanels();
         if (open->serial.bytesAvailable() == 0 &&
