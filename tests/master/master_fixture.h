@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/surge.h"
+#include "app/surge_uir.h"
 #include "master/master.h"
 #include "master/store.h"
 #include "tests/support/work_dir.h"
@@ -122,4 +123,71 @@ class StoreTest : public ::testing::Test {
     }
 
     ScopedWorkDir dir_;
+};
+
+// The three panels loaded as start-up loads them, with the zero lines on both graphs.
+class PanelTest : public StoreTest {
+  protected:
+    static constexpr int ZERO_LINE_COLOUR = 0xC0C0C0;
+
+    void SetUp() override {
+        StoreTest::SetUp();
+        Register_callbacks();
+        mainHandle = LoadPanel(0, SURGE_UIR, MAIN);
+        setupHandle = LoadPanel(0, SURGE_UIR, SETUP);
+        masterHandle = LoadPanel(0, SURGE_UIR, MASTER);
+        ASSERT_GT(mainHandle, 0);
+        ASSERT_GT(setupHandle, 0);
+        ASSERT_GT(masterHandle, 0);
+        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, ZERO_LINE_COLOUR);
+        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, ZERO_LINE_COLOUR);
+        DisplayPanel(setupHandle);
+    }
+    void TearDown() override {
+        StoreTest::TearDown();
+        DiscardPanel(mainHandle);
+        DiscardPanel(setupHandle);
+        DiscardPanel(masterHandle);
+    }
+
+    static std::string Text(int panel, int control) {
+        char text[256] = "";
+        GetCtrlVal(panel, control, text);
+        return text;
+    }
+    static int Int(int panel, int control) {
+        int value = -1;
+        GetCtrlVal(panel, control, &value);
+        return value;
+    }
+    static double Real(int panel, int control) {
+        double value = -1;
+        GetCtrlVal(panel, control, &value);
+        return value;
+    }
+    // The plots of a graph other than its zero line.
+    static std::vector<toolkit_testing::PlotInfo> Wave_plots(int panel, int graph) {
+        std::vector<toolkit_testing::PlotInfo> plots;
+        for (const auto& plot : toolkit_testing::GraphPlots(panel, graph)) {
+            if (plot.colour != ZERO_LINE_COLOUR) {
+                plots.push_back(plot);
+            }
+        }
+        return plots;
+    }
+    static bool Plot_shows_wave(const toolkit_testing::PlotInfo& plot) {
+        if (plot.y.size() != static_cast<std::size_t>(WAVE_SAMPLES)) {
+            return false;
+        }
+        for (int i = 0; i < WAVE_SAMPLES; ++i) {
+            if (plot.y[static_cast<std::size_t>(i)] != wave[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    static std::string Cell(int row, int column) {
+        return toolkit_testing::TableCellText(masterHandle, MASTER_TABLE, MakePoint(column, row));
+    }
+    static int Rows() { return toolkit_testing::TableRowCount(masterHandle, MASTER_TABLE); }
 };

@@ -1,0 +1,147 @@
+// The registration panel: a master read from the instrument, named and saved into the store,
+// then carried back to the main panel.
+#include <cstring>
+
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "instrument/serial.h"
+#include "master/master.h"
+#include "master/store.h"
+
+namespace {
+
+// The name field may hold more than a name; this is wide enough to tell.
+constexpr int NAME_FIELD_SIZE = 256;
+
+int Ask_replace_same_name() {
+    return ConfirmPopup("확  인", "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?");
+}
+
+void Replace_plot(int panel, int graph, int* plot, const signed char* samples, int colour) {
+    if (*plot > 0) {
+        DeleteGraphPlot(panel, graph, *plot, VAL_IMMEDIATE_DRAW);
+        *plot = 0;
+    }
+    *plot = PlotY(panel, graph, samples, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE, 0, VAL_SOLID, 1,
+                  colour);
+}
+
+}  // namespace
+
+int Master_setup(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    HidePanel(mainHandle);
+    DisplayPanel(setupHandle);
+    return 0;
+}
+
+// Nothing is changed unless both replies arrive whole.
+int Master_upload(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    char work[WORK_BUFFER_SIZE] = {0};
+    signed char standard_wave[WAVE_LENGTH];
+    if (Exchange(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) < SETUP_REPLY_LENGTH) {
+        MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        return 0;
+    }
+    const InstrumentSetup setup = Decode_setup(work);
+    if (Exchange(work, CMD_STANDARD_WAVE, reinterpret_cast<char*>(standard_wave), WAVE_LENGTH) <
+        WAVE_LENGTH) {
+        MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        return 0;
+    }
+    Decode_wave(standard_wave, WAVE_LENGTH);
+
+    SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
+    voltage = static_cast<float>(setup.voltage.real);
+    SetCtrlVal(setupHandle, SETUP_VOLTAGE, static_cast<double>(voltage));
+    width = setup.width.value;
+    SetCtrlVal(setupHandle, SETUP_WIDTH, width);
+    pulse_no = setup.pulse_no.value;
+    SetCtrlVal(setupHandle, SETUP_PULSE, pulse_no);
+    area = setup.judge.value;
+    SetCtrlVal(setupHandle, SETUP_AREA, area);
+    phase = area;
+    SetCtrlVal(setupHandle, SETUP_PHASE, phase);
+    std::memcpy(wave, standard_wave, sizeof wave);
+    Replace_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle, wave, VAL_BLUE);
+    return 0;
+}
+
+int Master_download(int, int, int, void*, int, int) {
+    return 0;
+}
+
+int Master_save(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    char model_name[NAME_FIELD_SIZE] = "";
+    GetCtrlVal(setupHandle, SETUP_MODEL_NAME, model_name);
+    if (model_name[0] == '\0' || !Is_valid_master_name(model_name)) {
+        MessagePopup("경  고",
+                     "등록될 Master 모델명을 먼저 입력하십시요.\n          (모델명 글자 수 : "
+                     "최대 12 자)");
+        return 0;
+    }
+    if (ConfirmPopup("확  인", "저장하시겠습니까 ?") == 0) {
+        return 0;
+    }
+    // The name field's commit, made here so that the name checked is the name saved.
+    std::strcpy(master_name, model_name);
+    Save_rewrite(model_name, [] { return Ask_replace_same_name() == 1; });
+    return 0;
+}
+
+int Master_quit(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "");
+    SetCtrlVal(setupHandle, SETUP_VOLTAGE, 0.0);
+    SetCtrlVal(setupHandle, SETUP_WIDTH, 0);
+    SetCtrlVal(setupHandle, SETUP_PULSE, 0);
+    SetCtrlVal(setupHandle, SETUP_AREA, 0);
+    SetCtrlVal(setupHandle, SETUP_PHASE, 0);
+    SetCtrlVal(setupHandle, SETUP_CORONA, 0);
+    if (setup_plotHandle > 0) {
+        DeleteGraphPlot(setupHandle, SETUP_GRAPH, setup_plotHandle, VAL_IMMEDIATE_DRAW);
+        setup_plotHandle = 0;
+    }
+    HidePanel(setupHandle);
+    SetCtrlVal(mainHandle, MAIN_MODEL, master_name);
+    Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
+    if (plotHandle > 0) {
+        DeleteGraphPlot(mainHandle, MAIN_GRAPH, plotHandle, VAL_IMMEDIATE_DRAW);
+        plotHandle = 0;
+    }
+    SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_29, ATTR_DIMMED, 0);
+    DisplayPanel(mainHandle);
+    return 0;
+}
+
+int Model(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) {
+        GetCtrlVal(setupHandle, SETUP_MODEL_NAME, master_name);
+    }
+    return 0;
+}
+
+int Corona(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) {
+        GetCtrlVal(setupHandle, SETUP_CORONA, &corona);
+    }
+    return 0;
+}
+
+int Delay_time(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) {
+        GetCtrlVal(setupHandle, SETUP_DELAY_TIME, &delay_time);
+    }
+    return 0;
+}

@@ -1,0 +1,214 @@
+// The master list panel: the table and the store kept in step, the popups for a missing choice.
+#include "tests/master/master_fixture.h"
+
+using namespace toolkit_testing;
+
+namespace {
+
+const std::vector<TestMaster> LISTED = {
+    {"ALPHA", 1.5F, 1, 2, 3, 4, 71, 1},
+    {"BRAVO", 2.5F, 2, 3, 4, 5, 72, 2},
+    {"CHARLIE", 3.5F, 3, 4, 5, 6, 73, 3},
+};
+
+class ListPanelTest : public PanelTest {
+  protected:
+    static void Open_list() { Commit(setupHandle, SETUP_LIST); }
+    static void Click(int row, int column) {
+        ClickTableCell(masterHandle, MASTER_TABLE, MakePoint(column, row));
+        RunDeferredCalls();
+    }
+};
+
+}  // namespace
+
+TEST_F(ListPanelTest, ListsEveryRecordInStoreOrder) {
+    Write_store(LISTED);
+    Open_list();
+    EXPECT_TRUE(PanelIsVisible(masterHandle));
+    EXPECT_FALSE(PanelIsVisible(setupHandle));
+    EXPECT_EQ(file_opened, 1);
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
+    EXPECT_EQ(registered_master_no, 3);
+    for (int row = 1; row <= 3; ++row) {
+        const TestMaster& m = LISTED[static_cast<std::size_t>(row - 1)];
+        EXPECT_EQ(Cell(row, 1), m.name);
+        EXPECT_DOUBLE_EQ(std::stod(Cell(row, 2)), m.voltage);
+        EXPECT_EQ(Cell(row, 3), std::to_string(m.width));
+        EXPECT_EQ(Cell(row, 4), std::to_string(m.pulse_no));
+        EXPECT_EQ(Cell(row, 5), std::to_string(m.area));
+        EXPECT_EQ(Cell(row, 6), std::to_string(m.phase));
+        for (int column = 1; column <= 6; ++column) {
+            EXPECT_NE(Cell(row, column), std::to_string(m.corona));
+        }
+    }
+    // Leaving and coming back lists every record once.
+    Commit(masterHandle, MASTER_CANCEL);
+    Open_list();
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_TRUE(ShownPopups().empty());
+}
+
+TEST_F(ListPanelTest, AMissingStoreListsNothing) {
+    Open_list();
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 0);
+    EXPECT_TRUE(FileExists(MODEL_NAME_FILE));
+    EXPECT_TRUE(FileExists(MODEL_WAVE_FILE));
+    EXPECT_TRUE(ShownPopups().empty());
+}
+
+TEST_F(ListPanelTest, SelectAndDeleteNeedARowChosenInTheNameColumn) {
+    struct Case {
+        const char* label;
+        std::vector<TestMaster> stored;
+        std::function<void()> choose;
+        int command;
+        const char* title;
+        const char* text;
+    };
+    const char* choose_one = "Master 한 개를 선택하십시요 !";
+    const char* row_number = "행의 번호를 선책하십시요.";
+    const std::vector<Case> cases = {
+        {"select before any click", LISTED, [] {}, MASTER_SELECT, "마스터 선택 경고", choose_one},
+        {"delete before any click", LISTED, [] {}, MASTER_DELETE, "마스터 삭제 경고", choose_one},
+        {"select in column 3", LISTED, [] { Click(2, 3); }, MASTER_SELECT, "선택 에러", row_number},
+        {"delete in column 3", LISTED, [] { Click(2, 3); }, MASTER_DELETE, "선택 에러", row_number},
+        {"select in an empty table", {}, [] {}, MASTER_SELECT, "마스터 선택 경고", choose_one},
+        {"delete in an empty table", {}, [] {}, MASTER_DELETE, "마스터 삭제 경고", choose_one},
+        {"delete of a row no longer there", LISTED,
+         [] {
+             selected_cell = MakePoint(1, 4);
+             selected_row_index = 4;
+         },
+         MASTER_DELETE, "마스터 삭제 경고", choose_one},
+        {"a click made before leaving the panel", LISTED,
+         [] {
+             Click(2, 1);
+             Commit(masterHandle, MASTER_CANCEL);
+             Open_list();
+         },
+         MASTER_SELECT, "마스터 선택 경고", choose_one},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Write_store(c.stored);
+        Open_list();
+        c.choose();
+        const int rows = Rows();
+        ClearShownPopups();
+        Commit(masterHandle, c.command);
+        ASSERT_EQ(ShownPopups().size(), 1U);
+        EXPECT_EQ(ShownPopups()[0].title, c.title);
+        EXPECT_EQ(ShownPopups()[0].text, c.text);
+        EXPECT_TRUE(PanelIsVisible(masterHandle));
+        EXPECT_EQ(Rows(), rows);
+        EXPECT_EQ(registered_master_no, rows);
+        EXPECT_EQ(Name_file(), Lines(c.stored));
+        Commit(masterHandle, MASTER_CANCEL);
+    }
+}
+
+TEST_F(ListPanelTest, SelectBringsTheRecordIntoTheRegistrationPanel) {
+    Write_store(LISTED);
+    Open_list();
+    Click(2, 1);
+    EXPECT_EQ(selected_row_index, 2);
+    Commit(masterHandle, MASTER_SELECT);
+
+    EXPECT_TRUE(ShownPopups().empty());
+    EXPECT_TRUE(PanelIsVisible(setupHandle));
+    EXPECT_FALSE(PanelIsVisible(masterHandle));
+    EXPECT_EQ(file_opened, 0);
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(registered_master_no, 0);
+    EXPECT_EQ(Text(setupHandle, SETUP_MODEL_NAME), "BRAVO");
+    EXPECT_DOUBLE_EQ(Real(setupHandle, SETUP_VOLTAGE), 2.5);
+    EXPECT_EQ(Int(setupHandle, SETUP_WIDTH), 2);
+    EXPECT_EQ(Int(setupHandle, SETUP_PULSE), 3);
+    EXPECT_EQ(Int(setupHandle, SETUP_AREA), 4);
+    EXPECT_EQ(Int(setupHandle, SETUP_PHASE), 5);
+    EXPECT_EQ(Int(setupHandle, SETUP_CORONA), 72);
+    EXPECT_STREQ(master_name, "BRAVO");
+    EXPECT_EQ(corona, 72);
+    EXPECT_EQ(Current_wave(), Block(2));
+    const auto plots = Wave_plots(setupHandle, SETUP_GRAPH);
+    ASSERT_EQ(plots.size(), 1U);
+    EXPECT_EQ(plots[0].colour, 0xFF0000);
+    EXPECT_TRUE(Plot_shows_wave(plots[0]));
+
+    // A second selection replaces the plot.
+    Open_list();
+    Click(3, 1);
+    Commit(masterHandle, MASTER_SELECT);
+    EXPECT_EQ(Wave_plots(setupHandle, SETUP_GRAPH).size(), 1U);
+    EXPECT_STREQ(master_name, "CHARLIE");
+}
+
+TEST_F(ListPanelTest, DeleteKeepsTableAndStoreInStep) {
+    Write_store(LISTED);
+    Open_list();
+    Click(2, 1);
+    Commit(masterHandle, MASTER_DELETE);
+    EXPECT_TRUE(ShownPopups().empty());
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Cell(1, 1), "ALPHA");
+    EXPECT_EQ(Cell(2, 1), "CHARLIE");
+    EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 2);
+    EXPECT_EQ(Name_file(), Lines({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(Wave_file(), Blocks({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(file_opened, 1);
+    EXPECT_EQ(selected_row_index, 0);
+
+    // A second delete needs a new click.
+    Commit(masterHandle, MASTER_DELETE);
+    ASSERT_EQ(ShownPopups().size(), 1U);
+    EXPECT_EQ(ShownPopups()[0].title, "마스터 삭제 경고");
+    EXPECT_EQ(Rows(), 2);
+
+    for (int left = 1; left >= 0; --left) {
+        Click(1, 1);
+        Commit(masterHandle, MASTER_DELETE);
+        EXPECT_EQ(Rows(), left);
+        EXPECT_EQ(Int(masterHandle, MASTER_COUNT), left);
+    }
+    EXPECT_EQ(Name_file(), "");
+    EXPECT_EQ(Wave_file(), "");
+    EXPECT_EQ(registered_master_no, 0);
+    Commit(masterHandle, MASTER_DELETE);
+    EXPECT_EQ(registered_master_no, 0);
+}
+
+TEST_F(ListPanelTest, CancelAfterDeleteLeavesTheFieldsAndTheLastRecordRead) {
+    Write_store(LISTED);
+    SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "TYPED");
+    SetCtrlVal(setupHandle, SETUP_WIDTH, 6);
+    Open_list();
+    Click(1, 1);
+    Commit(masterHandle, MASTER_DELETE);
+    Commit(masterHandle, MASTER_CANCEL);
+    EXPECT_TRUE(PanelIsVisible(setupHandle));
+    EXPECT_FALSE(PanelIsVisible(masterHandle));
+    EXPECT_EQ(file_opened, 0);
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Text(setupHandle, SETUP_MODEL_NAME), "TYPED");
+    EXPECT_EQ(Int(setupHandle, SETUP_WIDTH), 6);
+    EXPECT_STREQ(master_name, "CHARLIE");
+    EXPECT_EQ(Current_wave(), Block(3));
+}
+
+TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
+    WriteWholeFile(MODEL_NAME_FILE, Lines(LISTED));
+    WriteWholeFile(MODEL_WAVE_FILE, Blocks(LISTED) + "x");
+    Open_list();
+    EXPECT_EQ(Rows(), 3);
+    ASSERT_EQ(ShownPopups().size(), 1U);  // the damage, when the list is shown
+    Click(1, 1);
+    Commit(masterHandle, MASTER_DELETE);
+    ASSERT_EQ(ShownPopups().size(), 2U);
+    EXPECT_EQ(ShownPopups()[1].title, "경  고");
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
+    EXPECT_EQ(Name_file(), Lines(LISTED));
+}
