@@ -19,6 +19,9 @@ using namespace toolkit_internal;
 namespace {
 
 struct Engine {
+    // The application object outlives every static; CloseRuntimeEngine ends it in order.
+    ~Engine() { (void)app.release(); }
+
     int argc = 0;
     std::unique_ptr<QApplication> app;
     std::map<std::string, CtrlCallbackPtr> callbacks;

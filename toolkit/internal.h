@@ -31,6 +31,7 @@ struct Panel {
 };
 
 Panel* FindPanel(int handle);
+void DiscardAllPanels();
 Control* FindControl(int panel, int control);
 
 // Runs a control's callback for an operator's action. Input that arrives while another

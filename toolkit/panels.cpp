@@ -19,9 +19,10 @@ using namespace toolkit_internal;
 
 namespace {
 
+// Never destroyed at exit: panels are widgets and must go before the application object.
 std::map<int, Panel>& Panels() {
-    static std::map<int, Panel> panels;
-    return panels;
+    static auto* panels = new std::map<int, Panel>;
+    return *panels;
 }
 
 int nextHandle = 1;
@@ -96,6 +97,10 @@ void Connect(int handle, const Control& control) {
 }  // namespace
 
 namespace toolkit_internal {
+
+void DiscardAllPanels() {
+    Panels().clear();
+}
 
 Panel* FindPanel(int handle) {
     auto it = Panels().find(handle);

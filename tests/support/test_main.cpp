@@ -14,5 +14,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     toolkit_testing::ScriptPopups(true);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    CloseRuntimeEngine();
+    return status;
 }

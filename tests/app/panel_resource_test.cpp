@@ -1,0 +1,112 @@
+// The panel resource and the code agree on every control: its id, its kind and its callback.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "tests/support/work_dir.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_testing;
+
+namespace {
+
+using Expected = std::map<int, std::pair<std::string, std::string>>;  // id -> kind, callback
+
+const std::map<int, Expected> kPanels = {
+    {MAIN,
+     {{MAIN_GRAPH, {"graph", ""}},
+      {MAIN_NG_LED, {"lamp", ""}},
+      {MAIN_OK_LED, {"lamp", ""}},
+      {MAIN_WIDTH, {"string", ""}},
+      {MAIN_BUSY_LED, {"lamp", ""}},
+      {MAIN_PHASE, {"string", ""}},
+      {MAIN_MODEL, {"string", ""}},
+      {MAIN_CMD_26, {"button", "Master_setup"}},
+      {MAIN_CMD_27, {"button", "Excel"}},
+      {MAIN_CMD_28, {"button", "Quit"}},
+      {MAIN_CMD_29, {"button", "Main_stop"}},
+      {MAIN_CMD_30, {"button", "Main_start"}},
+      {MAIN_AREA, {"string", ""}},
+      {MAIN_JUDGE, {"string", ""}},
+      {MAIN_VOLTAGE, {"string", ""}},
+      {MAIN_PULSE, {"string", ""}}}},
+    {SETUP,
+     {{SETUP_EXCEL_PATH, {"string", ""}},
+      {SETUP_GRAPH, {"graph", ""}},
+      {SETUP_CORONA, {"int", "Corona"}},
+      {SETUP_PHASE, {"int", ""}},
+      {SETUP_AREA, {"int", ""}},
+      {SETUP_DELAY_TIME, {"double", "Delay_time"}},
+      {SETUP_PULSE, {"int", ""}},
+      {SETUP_WIDTH, {"int", ""}},
+      {SETUP_VOLTAGE, {"double", ""}},
+      {SETUP_UPLOAD, {"button", "Master_upload"}},
+      {SETUP_DOWNLOAD, {"button", "Master_download"}},
+      {SETUP_SAVE, {"button", "Master_save"}},
+      {SETUP_LIST, {"button", "Master_list"}},
+      {SETUP_QUIT, {"button", "Master_quit"}},
+      {SETUP_EXCEL_SELECT, {"button", "Excel_path_select"}},
+      {SETUP_MODEL_NAME, {"string", "Model"}}}},
+    {MASTER,
+     {{MASTER_SELECT, {"button", "Master_select"}},
+      {MASTER_DELETE, {"button", "Master_delete"}},
+      {MASTER_CANCEL, {"button", "Master_cancel"}},
+      {MASTER_COUNT, {"int", ""}},
+      {MASTER_TABLE, {"table", "TableCB"}}}},
+};
+
+TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
+    for (const auto& [panel, expected] : kPanels) {
+        const std::vector<ControlInfo> declared = DeclaredControls(SURGE_UIR_PATH, panel);
+        std::map<int, ControlInfo> byId;
+        std::set<std::string> labels;
+        for (const ControlInfo& c : declared) {
+            EXPECT_TRUE(byId.emplace(c.id, c).second) << "panel " << panel << " id " << c.id;
+            EXPECT_FALSE(c.label.empty()) << "panel " << panel << " id " << c.id;
+            EXPECT_TRUE(labels.insert(c.label).second) << "label " << c.label << " twice";
+        }
+        EXPECT_EQ(byId.size(), expected.size()) << "panel " << panel;
+        for (const auto& [id, kindAndCallback] : expected) {
+            auto it = byId.find(id);
+            ASSERT_NE(it, byId.end()) << "panel " << panel << " lacks control " << id;
+            EXPECT_EQ(it->second.kind, kindAndCallback.first) << "panel " << panel << " id " << id;
+            EXPECT_EQ(it->second.callback, kindAndCallback.second)
+                << "panel " << panel << " id " << id;
+        }
+    }
+}
+
+TEST(PanelResourceTest, EveryPanelBindsCompletely) {
+    ScopedWorkDir dir;
+    Register_callbacks();
+    for (int id : {MAIN, SETUP, MASTER}) {
+        const int handle = LoadPanel(0, "surge.uir", id);
+        EXPECT_GT(handle, 0) << "panel " << id;
+        DiscardPanel(handle);
+    }
+}
+
+TEST(PanelResourceTest, TheStationStartsReadyWithNoVerdictAndNothingToStop) {
+    ScopedWorkDir dir;
+    Register_callbacks();
+    const int panel = LoadPanel(0, "surge.uir", MAIN);
+    ASSERT_GT(panel, 0);
+    const std::tuple<int, int, int> states[] = {
+        {MAIN_OK_LED, ATTR_VISIBLE, 0},   {MAIN_NG_LED, ATTR_VISIBLE, 0},
+        {MAIN_BUSY_LED, ATTR_VISIBLE, 0}, {MAIN_CMD_26, ATTR_DIMMED, 0},
+        {MAIN_CMD_27, ATTR_DIMMED, 0},    {MAIN_CMD_28, ATTR_DIMMED, 0},
+        {MAIN_CMD_29, ATTR_DIMMED, 1},    {MAIN_CMD_30, ATTR_DIMMED, 1},
+    };
+    for (auto [control, attribute, want] : states) {
+        int value = -1;
+        GetCtrlAttribute(panel, control, attribute, &value);
+        EXPECT_EQ(value, want) << "control " << control << " attribute " << attribute;
+    }
+    DiscardPanel(panel);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Start-up and shutdown: the panels, their layout, the restored path and delay time, the zero
+// lines, and the quit command.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "instrument/serial.h"
+#include "tests/support/work_dir.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_testing;
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Reset_program_state();
+        Register_callbacks();
+        ClearShownPopups();
+        setenv("SURGE_COM1", dir_.File("no-such-port").c_str(), 1);
+    }
+    void TearDown() override {
+        for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
+            if (*handle > 0) {
+                DiscardPanel(*handle);
+            }
+        }
+        SetMonitorGeometry(0, 0);
+        unsetenv("SURGE_COM1");
+    }
+    void LoadPanels() {
+        mainHandle = LoadPanel(0, "surge.uir", MAIN);
+        setupHandle = LoadPanel(0, "surge.uir", SETUP);
+        masterHandle = LoadPanel(0, "surge.uir", MASTER);
+        ASSERT_GT(mainHandle, 0);
+        ASSERT_GT(setupHandle, 0);
+        ASSERT_GT(masterHandle, 0);
+    }
+    std::string PathField() {
+        char text[300];
+        GetCtrlVal(setupHandle, SETUP_EXCEL_PATH, text);
+        return text;
+    }
+
+    ScopedWorkDir dir_;
+};
+
+TEST_F(StartupTest, MainPanelFillsTheScreenBelowA25PixelBand) {
+    LoadPanels();
+    SetMonitorGeometry(768, 1024);
+    Display_init();
+    EXPECT_EQ(TopOf(mainHandle), 25);
+    EXPECT_EQ(LeftOf(mainHandle), 0);
+    EXPECT_EQ(HeightOf(mainHandle), 743);
+    EXPECT_EQ(WidthOf(mainHandle), 1024);
+}
+
+TEST_F(StartupTest, BothGraphsGetTheirGridInLightGrey) {
+    LoadPanels();
+    Display_init();
+    for (auto [panel, graph] : {std::pair{mainHandle, MAIN_GRAPH}, {setupHandle, SETUP_GRAPH}}) {
+        int shown = -1;
+        int colour = -1;
+        GetCtrlAttribute(panel, graph, ATTR_GRID_VISIBLE, &shown);
+        GetCtrlAttribute(panel, graph, ATTR_GRID_COLOR, &colour);
+        EXPECT_EQ(shown, 1);
+        EXPECT_EQ(colour, 0xE0E0E0);
+    }
+}
+
+TEST_F(StartupTest, WithoutPathFileTheFieldIsEmptyAndTheCommandLineIsTheWorkbookAlone) {
+    LoadPanels();
+    Display_init();
+    EXPECT_EQ(PathField(), "");
+    EXPECT_STREQ(excel_path, " chart.xls");
+    EXPECT_TRUE(ShownPopups().empty());
+}
+
+TEST_F(StartupTest, PathFileIsShownBareAndFollowedByTheWorkbook) {
+    WriteWholeFile("excel_path.txt", "/opt/office program/scalc");
+    LoadPanels();
+    Display_init();
+    EXPECT_EQ(PathField(), "/opt/office program/scalc");
+    EXPECT_STREQ(excel_path, "/opt/office program/scalc chart.xls");
+}
+
+TEST_F(StartupTest, LongestPathThatFitsIsKeptWhole) {
+    const std::string path = "/" + std::string(248, 'p');  // 249 characters
+    WriteWholeFile("excel_path.txt", path);
+    LoadPanels();
+    Display_init();
+    EXPECT_EQ(PathField(), path);
+    EXPECT_EQ(std::string(excel_path), path + " chart.xls");
+    EXPECT_TRUE(ShownPopups().empty());
+}
+
+TEST_F(StartupTest, OverlongPathFileIsRefusedWithAWarningAndLeftOnDisk) {
+    for (std::size_t length : {250u, 260u, 4000u}) {
+        const std::string path = "/" + std::string(length - 1, 'p');
+        WriteWholeFile("excel_path.txt", path);
+        Reset_program_state();
+        ClearShownPopups();
+        LoadPanels();
+        Display_init();
+        EXPECT_EQ(PathField(), "") << length;
+        EXPECT_STREQ(excel_path, " chart.xls") << length;
+        ASSERT_EQ(ShownPopups().size(), 1u) << length;
+        EXPECT_EQ(ShownPopups()[0].title, "경  고");
+        EXPECT_EQ(ReadWholeFile("excel_path.txt"), path);
+        DiscardPanel(mainHandle);
+        DiscardPanel(setupHandle);
+        DiscardPanel(masterHandle);
+        mainHandle = setupHandle = masterHandle = 0;
+    }
+}
+
+TEST_F(StartupTest, DelayTimeStartsAsTheFieldsInitialValue) {
+    LoadPanels();
+    float field = -1;
+    GetCtrlVal(setupHandle, SETUP_DELAY_TIME, &field);
+    delay_time = -1;
+    Display_init();
+    EXPECT_GT(field, 0.0f);
+    EXPECT_FLOAT_EQ(delay_time, field);
+}
+
+// What the station showed once its event loop ran, and how the loop ended.
+struct Observed {
+    bool mainShown = false;
+    bool setupShown = false;
+    std::vector<PlotInfo> mainPlots;
+    std::vector<PlotInfo> setupPlots;
+    int panelsAfterOtherEvent = 0;
+};
+Observed observed;
+
+void LookThenQuit(void*) {
+    observed.mainShown = PanelIsVisible(mainHandle);
+    observed.setupShown = PanelIsVisible(setupHandle);
+    observed.mainPlots = GraphPlots(mainHandle, MAIN_GRAPH);
+    observed.setupPlots = GraphPlots(setupHandle, SETUP_GRAPH);
+    // Only the commit event quits.
+    Quit(mainHandle, MAIN_CMD_28, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    observed.panelsAfterOtherEvent = (PanelWidget(mainHandle) != nullptr) +
+                                     (PanelWidget(setupHandle) != nullptr) +
+                                     (PanelWidget(masterHandle) != nullptr);
+    Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+TEST_F(StartupTest, StationRunsUntilQuitAndExitsWithZeroAfterAFailedClose) {
+    observed = Observed{};
+    PostDeferredCall(LookThenQuit, nullptr);
+    char name[] = "surge";
+    char* argv[] = {name, nullptr};
+    const int exitCode = surge_main(1, argv);
+
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(observed.mainShown);
+    EXPECT_FALSE(observed.setupShown);
+    EXPECT_EQ(observed.panelsAfterOtherEvent, 3);
+    for (const auto* plots : {&observed.mainPlots, &observed.setupPlots}) {
+        ASSERT_EQ(plots->size(), 1u);
+        const PlotInfo& zero = plots->front();
+        EXPECT_EQ(zero.colour, 0xC0C0C0);
+        EXPECT_EQ(zero.x, (std::vector<double>{0.0, 299.0}));
+        EXPECT_EQ(zero.y, (std::vector<double>{0.0, 0.0}));
+    }
+    // The port never opened: one popup at start-up, one when quit could not close it.
+    ASSERT_EQ(ShownPopups().size(), 2u);
+    EXPECT_EQ(ShownPopups()[0].title, "RS232 Message");
+    EXPECT_EQ(ShownPopups()[1].text, "No port is open.\nCheck COM Port setting in Configure.");
+    EXPECT_EQ(RS232Error, -3);
+    EXPECT_EQ(PanelWidget(mainHandle), nullptr);
+    EXPECT_EQ(PanelWidget(setupHandle), nullptr);
+    EXPECT_EQ(PanelWidget(masterHandle), nullptr);
+    mainHandle = setupHandle = masterHandle = 0;
+}
+
+}  // namespace
