@@ -34,8 +34,15 @@ bool FromLegacyText(const char* legacy, std::string* out) {
     if (!decoder.isValid()) {
         return false;
     }
-    const QString text = decoder.decode(QByteArray(legacy));
+    const QByteArray bytes_in(legacy);
+    const QString text = decoder.decode(bytes_in);
     if (decoder.hasError() || text.contains(QChar::ReplacementCharacter)) {
+        return false;
+    }
+    // The decoder drops a cut-off double-byte character without an error: only text that
+    // encodes back to the same bytes was read whole.
+    QStringEncoder encoder(kLegacyCodePage, QStringConverter::Flag::Stateless);
+    if (encoder.encode(text) != bytes_in) {
         return false;
     }
     const QByteArray bytes = text.toUtf8();

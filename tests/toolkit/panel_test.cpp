@@ -1,0 +1,131 @@
+// Panels from a panel resource: load statuses, values of each control kind, attributes.
+#include <gtest/gtest.h>
+
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "tests/support/work_dir.h"
+#include "toolkit/toolkit_testing.h"
+
+using namespace toolkit_testing;
+
+namespace {
+
+int Ignore(int, int, int, void*, int, int) {
+    return 0;
+}
+
+const char* kSmallResource = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0"><class>T</class>
+<widget class="QWidget" name="T"><layout class="QVBoxLayout" name="l">
+ <item><widget class="QWidget" name="P"><property name="panelId" stdset="0"><number>7</number></property>
+  <layout class="QVBoxLayout" name="pl"><item><widget class="QPushButton" name="B">
+   <property name="ctrlId" stdset="0"><number>1</number></property>
+   <property name="callback" stdset="0"><string>%1</string></property>
+  </widget></item></layout></widget></item>
+</layout></widget></ui>)";
+
+TEST(PanelTest, LoadStatusesTellWhatWentWrong) {
+    ScopedWorkDir dir;
+    RegisterCallback("Known_callback", Ignore);
+    std::string resource = kSmallResource;
+    const std::string known = resource.replace(resource.find("%1"), 2, "Known_callback");
+    resource = kSmallResource;
+    const std::string unknown = resource.replace(resource.find("%1"), 2, "Nobody_has_this");
+
+    EXPECT_EQ(LoadPanel(0, "missing.uir", 7), -1);
+    WriteWholeFile("broken.uir", "<ui version=\"4.0\"><widget");
+    EXPECT_EQ(LoadPanel(0, "broken.uir", 7), -1);
+    WriteWholeFile("known.uir", known);
+    EXPECT_EQ(LoadPanel(0, "known.uir", 8), -2);
+    WriteWholeFile("unknown.uir", unknown);
+    EXPECT_EQ(LoadPanel(0, "unknown.uir", 7), -3);
+    const int handle = LoadPanel(0, "known.uir", 7);
+    EXPECT_GT(handle, 0);
+    const int second = LoadPanel(0, "known.uir", 7);
+    EXPECT_GT(second, handle);
+    DiscardPanel(handle);
+    DiscardPanel(second);
+    EXPECT_LT(DisplayPanel(handle), 0);
+}
+
+class SetupPanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Register_callbacks();
+        panel_ = LoadPanel(0, "surge.uir", SETUP);
+        ASSERT_GT(panel_, 0);
+    }
+    void TearDown() override { DiscardPanel(panel_); }
+    ScopedWorkDir dir_;
+    int panel_ = 0;
+};
+
+TEST_F(SetupPanelTest, ValuesGoInAndComeOutInTheControlsOwnType) {
+    EXPECT_EQ(SetCtrlVal(panel_, SETUP_VOLTAGE, 4.5), 0);
+    float asFloat = 0;
+    double asDouble = 0;
+    GetCtrlVal(panel_, SETUP_VOLTAGE, &asFloat);
+    GetCtrlVal(panel_, SETUP_VOLTAGE, &asDouble);
+    EXPECT_FLOAT_EQ(asFloat, 4.5f);
+    EXPECT_DOUBLE_EQ(asDouble, 4.5);
+
+    EXPECT_EQ(SetCtrlVal(panel_, SETUP_WIDTH, 7), 0);
+    int asInt = 0;
+    GetCtrlVal(panel_, SETUP_WIDTH, &asInt);
+    EXPECT_EQ(asInt, 7);
+
+    EXPECT_EQ(SetCtrlVal(panel_, SETUP_MODEL_NAME, "모터-A1"), 0);
+    char name[40];
+    GetCtrlVal(panel_, SETUP_MODEL_NAME, name);
+    EXPECT_STREQ(name, "모터-A1");
+
+    EXPECT_LT(SetCtrlVal(panel_, 999, 1), 0);
+    EXPECT_LT(SetCtrlVal(panel_, SETUP_WIDTH, "text into a number"), 0);
+}
+
+TEST_F(SetupPanelTest, TextIsCutToTheBufferOnACharacterBoundary) {
+    SetCtrlVal(panel_, SETUP_EXCEL_PATH, "가나다라");  // 12 bytes in UTF-8
+    char small[8];
+    GetCtrlVal(panel_, SETUP_EXCEL_PATH, small);
+    EXPECT_STREQ(small, "가나");
+    char tiny[1];
+    GetCtrlVal(panel_, SETUP_EXCEL_PATH, tiny);
+    EXPECT_STREQ(tiny, "");
+}
+
+TEST_F(SetupPanelTest, DimmedAndVisibleAttributesReadBack) {
+    for (int value : {1, 0}) {
+        int dimmed = -1;
+        int visible = -1;
+        SetCtrlAttribute(panel_, SETUP_SAVE, ATTR_DIMMED, value);
+        SetCtrlAttribute(panel_, SETUP_GRAPH, ATTR_VISIBLE, value);
+        GetCtrlAttribute(panel_, SETUP_SAVE, ATTR_DIMMED, &dimmed);
+        GetCtrlAttribute(panel_, SETUP_GRAPH, ATTR_VISIBLE, &visible);
+        EXPECT_EQ(dimmed, value);
+        EXPECT_EQ(visible, value);
+    }
+    EXPECT_LT(SetCtrlAttribute(panel_, SETUP_SAVE, ATTR_GRID_VISIBLE, 1), 0);
+    EXPECT_LT(SetCtrlAttribute(panel_, SETUP_SAVE, 4242, 1), 0);
+}
+
+TEST_F(SetupPanelTest, PanelPlacementAndTheInjectedMonitor) {
+    SetPanelPos(panel_, 40, 12);
+    SetPanelSize(panel_, 700, 1100);
+    EXPECT_EQ(TopOf(panel_), 40);
+    EXPECT_EQ(LeftOf(panel_), 12);
+    EXPECT_EQ(HeightOf(panel_), 700);
+    EXPECT_EQ(WidthOf(panel_), 1100);
+
+    SetMonitorGeometry(1080, 1920);
+    int monitor = 0;
+    int height = 0;
+    int width = 0;
+    GetSystemAttribute(ATTR_PRIMARY_MONITOR, &monitor);
+    GetMonitorAttribute(monitor, ATTR_HEIGHT, &height);
+    GetMonitorAttribute(monitor, ATTR_WIDTH, &width);
+    EXPECT_EQ(height, 1080);
+    EXPECT_EQ(width, 1920);
+    SetMonitorGeometry(0, 0);
+}
+
+}  // namespace
