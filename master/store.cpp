@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "master/master.h"
 #include "toolkit/toolkit.h"
@@ -120,51 +121,86 @@ bool Parse_line(std::string_view text, StoredLine* line) {
 
 enum class LineRead { Record, End, Damaged, Failed };
 
-// Reads the next record line, skipping blank lines; LF and CR LF ends read alike. `line_no`
-// counts the lines read, for the operator's message.
-LineRead Read_line(std::FILE* file, StoredLine* line, int* line_no) {
-    char text[LINE_LIMIT];
-    for (;;) {
-        int length = 0;
-        int c = 0;
-        while ((c = std::getc(file)) != EOF && c != '\n') {
-            if (c == '\0' || length == LINE_LIMIT) {
-                ++*line_no;
-                return LineRead::Damaged;
+// Reads "model_name.dat" from its start, line by line, through a buffer of its own: one fread
+// per 64 KiB rather than a locked getc per byte.
+class LineReader {
+  public:
+    explicit LineReader(std::FILE* file) : file_(file), buffer_(1 << 16) { std::rewind(file); }
+
+    // The next record line, blank lines skipped; LF and CR LF ends read alike. `line_no()`
+    // counts the lines read, for the operator's message.
+    LineRead Next(StoredLine* line) {
+        char text[LINE_LIMIT];
+        for (;;) {
+            int length = 0;
+            int c = 0;
+            while ((c = Get()) != EOF && c != '\n') {
+                if (c == '\0' || length == LINE_LIMIT) {
+                    ++line_no_;
+                    return LineRead::Damaged;
+                }
+                text[length++] = static_cast<char>(c);
             }
-            text[length++] = static_cast<char>(c);
-        }
-        if (c == EOF && std::ferror(file)) {
-            return LineRead::Failed;
-        }
-        if (c == EOF && length == 0) {
-            return LineRead::End;
-        }
-        ++*line_no;
-        const std::string_view view(text, static_cast<std::size_t>(length));
-        bool blank = true;
-        for (char ch : view) {
-            blank = blank && Is_space(ch);
-        }
-        if (!blank) {
-            return Parse_line(view, line) ? LineRead::Record : LineRead::Damaged;
+            if (c == EOF && std::ferror(file_)) {
+                return LineRead::Failed;
+            }
+            if (c == EOF && length == 0) {
+                return LineRead::End;
+            }
+            ++line_no_;
+            const std::string_view view(text, static_cast<std::size_t>(length));
+            if (view.find_first_not_of(" \t\r\v\f") != std::string_view::npos) {
+                return Parse_line(view, line) ? LineRead::Record : LineRead::Damaged;
+            }
         }
     }
-}
+    int line_no() const { return line_no_; }
 
-// The legacy line "%s %2.1f %d %d %d %d %d\n"; the voltage is formatted apart from the process
-// locale, which could otherwise turn its point into a comma.
+  private:
+    int Get() {
+        if (at_ == filled_) {
+            at_ = 0;
+            filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+            if (filled_ == 0) {
+                return EOF;
+            }
+        }
+        return static_cast<unsigned char>(buffer_[at_++]);
+    }
+
+    std::FILE* file_;
+    std::vector<char> buffer_;
+    std::size_t at_ = 0;
+    std::size_t filled_ = 0;
+    int line_no_ = 0;
+};
+
+// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
+// fprintf, and the voltage's point stays a point whatever the process locale.
 bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
                 int phase, int corona) {
-    char volts[64];
-    auto [end, error] = std::to_chars(volts, volts + sizeof volts - 1, static_cast<double>(voltage),
-                                      std::chars_format::fixed, 1);
+    char line[LINE_LIMIT + 64];
+    const std::size_t name_length = std::strlen(name);
+    if (name_length > STORED_NAME_LIMIT) {
+        return false;
+    }
+    std::memcpy(line, name, name_length);
+    char* at = line + name_length;
+    char* const end = line + sizeof line;
+    *at++ = ' ';
+    auto [after_volts, error] =
+        std::to_chars(at, end, static_cast<double>(voltage), std::chars_format::fixed, 1);
     if (error != std::errc()) {
         return false;
     }
-    *end = '\0';
-    return std::fprintf(file, "%s %2s %d %d %d %d %d\n", name, volts, width, pulse_no, area, phase,
-                        corona) > 0;
+    at = after_volts;
+    for (int value : {width, pulse_no, area, phase, corona}) {
+        *at++ = ' ';
+        at = std::to_chars(at, end, value).ptr;
+    }
+    *at++ = '\n';
+    const auto length = static_cast<std::size_t>(at - line);
+    return std::fwrite(line, 1, length, file) == length;
 }
 
 bool Read_block(std::FILE* file, signed char* block) {
@@ -179,9 +215,24 @@ bool At_end(std::FILE* file) {
     return std::getc(file) == EOF && !std::ferror(file);
 }
 
+bool Is_ascii(const char* text) {
+    for (; *text != '\0'; ++text) {
+        if (static_cast<unsigned char>(*text) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool To_record(const StoredLine& line, MasterRecord* record) {
+    // An ASCII name reads the same in both encodings; only the others need converting.
     std::string name;
-    if (!FromLegacyText(line.name, &name) || name.size() >= sizeof record->name) {
+    if (Is_ascii(line.name)) {
+        name = line.name;
+    } else if (!FromLegacyText(line.name, &name)) {
+        return false;
+    }
+    if (name.size() >= sizeof record->name) {
         return false;
     }
     std::memcpy(record->name, name.c_str(), name.size() + 1);
@@ -353,6 +404,9 @@ bool Open_store() {
         fp_model = std::fopen(MODEL_NAME_FILE, "r");
         fp_data = std::fopen(MODEL_WAVE_FILE, "rb");
     }
+    if (fp_data != nullptr) {
+        std::setvbuf(fp_data, nullptr, _IOFBF, 1 << 16);
+    }
     if (fp_model == nullptr || fp_data == nullptr) {
         Close_store();
         Warn(STORE_OPEN_FAILED_TEXT);
@@ -378,13 +432,12 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row) {
     if (!Open_store()) {
         return false;
     }
-    std::rewind(fp_model);
-    int line_no = 0;
+    LineReader lines(fp_model);
     int records = 0;
     StoredLine line;
     MasterRecord row;
     for (;;) {
-        const LineRead read = Read_line(fp_model, &line, &line_no);
+        const LineRead read = lines.Next(&line);
         if (read == LineRead::End) {
             break;
         }
@@ -393,7 +446,7 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row) {
             return false;
         }
         if (read == LineRead::Damaged || !To_record(line, &row)) {
-            Warn_damaged(MODEL_NAME_FILE, line_no);
+            Warn_damaged(MODEL_NAME_FILE, lines.line_no());
             return false;
         }
         ++records;
@@ -410,23 +463,22 @@ bool Read_record(int n) {
     if (n < 1 || !Open_store()) {
         return false;
     }
-    std::rewind(fp_model);
-    int line_no = 0;
+    LineReader lines(fp_model);
     StoredLine line;
     for (int k = 1; k <= n; ++k) {
-        const LineRead read = Read_line(fp_model, &line, &line_no);
+        const LineRead read = lines.Next(&line);
         if (read == LineRead::Failed) {
             Warn(STORE_OPEN_FAILED_TEXT);
             return false;
         }
         if (read != LineRead::Record) {
-            Warn_damaged(MODEL_NAME_FILE, line_no);
+            Warn_damaged(MODEL_NAME_FILE, lines.line_no());
             return false;
         }
     }
     MasterRecord record;
     if (!To_record(line, &record)) {
-        Warn_damaged(MODEL_NAME_FILE, line_no);
+        Warn_damaged(MODEL_NAME_FILE, lines.line_no());
         return false;
     }
     if (std::fseek(fp_data, static_cast<long>(n - 1) * WAVE_SAMPLES, SEEK_SET) != 0 ||
@@ -457,19 +509,18 @@ bool Delete_record(int n) {
     if (!Open_pair(DELETE_PAIR, &temp)) {
         return abandon(nullptr, 0);
     }
-    std::rewind(fp_model);
+    LineReader lines(fp_model);
     std::rewind(fp_data);
-    int line_no = 0;
     int k = 0;
     StoredLine line;
     MasterRecord last;
     for (;;) {
-        const LineRead read = Read_line(fp_model, &line, &line_no);
+        const LineRead read = lines.Next(&line);
         if (read == LineRead::End) {
             break;
         }
         if (read != LineRead::Record) {
-            return abandon(MODEL_NAME_FILE, line_no);
+            return abandon(MODEL_NAME_FILE, lines.line_no());
         }
         if (!Read_block(fp_data, last.wave)) {
             return abandon(MODEL_WAVE_FILE, 0);
@@ -487,7 +538,7 @@ bool Delete_record(int n) {
     }
     // The copy ends with the last record read in `line` and `last.wave`.
     if (k < n || !To_record(line, &last)) {
-        return abandon(MODEL_NAME_FILE, line_no);
+        return abandon(MODEL_NAME_FILE, lines.line_no());
     }
     Step("pair_written");
     Close_store();
@@ -532,19 +583,18 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
     if (!Open_pair(SAVE_PAIR, &temp)) {
         return abandon(nullptr, 0);
     }
-    std::rewind(fp_model);
+    LineReader lines(fp_model);
     std::rewind(fp_data);
-    int line_no = 0;
     bool replaced = false;
     StoredLine line;
     signed char block[WAVE_SAMPLES];
     for (;;) {
-        const LineRead read = Read_line(fp_model, &line, &line_no);
+        const LineRead read = lines.Next(&line);
         if (read == LineRead::End) {
             break;
         }
         if (read != LineRead::Record) {
-            return abandon(MODEL_NAME_FILE, line_no);
+            return abandon(MODEL_NAME_FILE, lines.line_no());
         }
         if (!Read_block(fp_data, block)) {
             return abandon(MODEL_WAVE_FILE, 0);

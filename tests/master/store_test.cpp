@@ -219,6 +219,21 @@ TEST_F(StoreTest, VoltageKeepsOneDecimal) {
     EXPECT_FLOAT_EQ(voltage, 25.0F);
 }
 
+TEST_F(StoreTest, LinesAreWrittenAsTheLegacyFormatWritesThem) {
+    const float voltages[] = {0.0F,   0.05F,  0.25F,  0.35F,  1.25F,   12.35F,
+                              -3.45F, 99.95F, 1.0e7F, -0.04F, 3.0e38F, 8.0F};
+    const int extremes[] = {0, -1, 2147483647, -2147483647 - 1};
+    for (float v : voltages) {
+        for (int i : extremes) {
+            SCOPED_TRACE(std::to_string(v) + " " + std::to_string(i));
+            Write_store({});
+            Set_current("V", v, i, i, i, 7, i, 1);
+            ASSERT_EQ(Save_rewrite("V", Yes), SaveOutcome::Saved);
+            EXPECT_EQ(Name_file(), Line({"V", v, i, i, i, 7, i, 1}));
+        }
+    }
+}
+
 TEST_F(StoreTest, NamesCrossTheFileBoundaryInCodePage949) {
     // A store as the legacy station wrote it: 똠방각하 (똠 exists only in the Windows code page).
     const std::string legacy_name = "\x8C\x63\xB9\xE6\xB0\xA2\xC7\xCF";
