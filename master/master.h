@@ -3,20 +3,84 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
+#include "app/surge.h"
 #include "toolkit/toolkit.h"
+
+// ---- The store ----------------------------------------------------------------------------
+// "model_name.dat" holds one line of parameters per master and "model_wave.dat" one 300-byte
+// wave block per master, in the same order. A record is the n-th line together with the n-th
+// block; its position is its only identifier.
 
 // The open store (open exactly while the list panel is shown, and during a save).
 extern std::FILE* fp_model;
 extern std::FILE* fp_data;
 extern int file_opened;
 
-// The master table's state.
-extern int registered_master_no;
-extern Point selected_cell;
-extern int selected_row_index;
+// One master; the name in UTF-8 (the files hold it in code page 949).
+struct MasterRecord {
+    char name[MODEL_NAME_SIZE] = "";
+    float voltage = 0;
+    int width = 0;
+    int pulse_no = 0;
+    int area = 0;
+    int phase = 0;
+    int corona = 0;
+    signed char wave[WAVE_SAMPLES] = {};
+};
 
-// Registration panel
+constexpr const char* MODEL_NAME_FILE = "model_name.dat";
+constexpr const char* MODEL_WAVE_FILE = "model_wave.dat";
+constexpr const char* SAVE_TEMP_NAME_FILE = "temp_model_name.dat";
+constexpr const char* SAVE_TEMP_WAVE_FILE = "temp_model_wave.dat";
+constexpr const char* DELETE_TEMP_NAME_FILE = "temp_name.dat";
+constexpr const char* DELETE_TEMP_WAVE_FILE = "temp_wave.dat";
+constexpr const char* COMMIT_MARKER_FILE = "model_commit.dat";
+constexpr const char* COMMIT_MARKER_TEMP_FILE = "temp_commit.dat";
+
+constexpr const char* STORE_WARNING_TITLE = "경  고";
+constexpr const char* STORE_OPEN_FAILED_TEXT =
+    "Master 파일을 읽을 수 없습니다.\n폴더와 파일의 권한을 확인하십시요.";
+constexpr const char* STORE_WRITE_FAILED_TEXT =
+    "Master 파일을 저장할 수 없습니다.\n디스크 공간과 폴더의 권한을 확인하십시요.";
+constexpr const char* STORE_DAMAGED_TEXT = "Master 파일이 손상되었습니다.";
+
+// Each operation below reports its own failure to the operator (a warning popup) and then
+// returns false, leaving the store files as they were.
+
+// Opens the store into fp_model and fp_data (file_opened = 1), creating missing files empty and
+// first finishing or discarding a replacement that was interrupted. Nothing when already open.
+bool Open_store();
+void Close_store();
+
+// Delivers every record in file order, the wave left empty. Stops at the first damaged line.
+bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row);
+
+// Record n (from 1) into the current master: master_name, voltage, width, pulse_no, area,
+// phase, corona and wave.
+bool Read_record(int n);
+
+// Rewrites the store without record n and opens it again. The current master then holds the
+// last record read: the store's last record, or the deleted one when it was the last.
+bool Delete_record(int n);
+
+enum class SaveOutcome { Saved, Declined, Failed };
+
+// Stores the current master: in place of every record named `entered_name` when
+// `replace_same_name` says yes at each of them, else appended under master_name. A no at any
+// of them leaves the store untouched (Declined). The store is closed afterwards.
+SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& replace_same_name);
+
+// A name the store can hold: 1 to 12 characters, no white space or control characters, every
+// character representable in code page 949.
+bool Is_valid_master_name(const char* name);
+
+// Called with the name of each step of a store replacement; tests stop the process there.
+extern void (*store_step_hook)(const char* step);
+
+// ---- The registration panel -----------------------------------------------------------------
+
 int Master_setup(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
 int Master_upload(int panel, int control, int event, void* callbackData, int eventData1,
@@ -32,7 +96,13 @@ int Corona(int panel, int control, int event, void* callbackData, int eventData1
 int Delay_time(int panel, int control, int event, void* callbackData, int eventData1,
                int eventData2);
 
-// Master list panel
+// ---- The master list panel ------------------------------------------------------------------
+
+// The master table's state.
+extern int registered_master_no;
+extern Point selected_cell;
+extern int selected_row_index;
+
 int Master_list(int panel, int control, int event, void* callbackData, int eventData1,
                 int eventData2);
 int TableCB(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

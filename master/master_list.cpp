@@ -4,7 +4,6 @@
 #include "app/surge.h"
 #include "app/surge_uir.h"
 #include "master/master.h"
-#include "master/store.h"
 
 int registered_master_no = 0;
 Point selected_cell;

@@ -6,7 +6,6 @@
 #include "app/surge_uir.h"
 #include "instrument/serial.h"
 #include "master/master.h"
-#include "master/store.h"
 
 namespace {
 

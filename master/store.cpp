@@ -7,7 +7,6 @@
 // marker present means the pair is complete, so whatever is left of it is renamed into place;
 // no marker means the pair may be partial, so leftover temporary files are deleted. The two
 // store files therefore always hold the same records, all old or all new.
-#include "master/store.h"
 
 #include <charconv>
 #include <cstdio>

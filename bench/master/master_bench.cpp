@@ -17,7 +17,6 @@
 #include "app/surge.h"
 #include "app/surge_uir.h"
 #include "master/master.h"
-#include "master/store.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 

@@ -10,7 +10,6 @@
 #include "app/surge.h"
 #include "app/surge_uir.h"
 #include "master/master.h"
-#include "master/store.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
 
