@@ -39,6 +39,7 @@ bool ParseCommandCount(const std::string& text, std::string* command, int* count
 const char* UsageText() {
     return "usage: surge-sim [options]\n"
            "  --setup TEXT          ten-character reply to ME (default 0345051007)\n"
+           "  --result TEXT         fixed six-character reply to RE instead of the computed one\n"
            "  --shorted-turns PCT   shorted turns in the tested winding, percent, 0 to 90 (default "
            "0)\n"
            "  --seed N              seed of the sample noise (default 1)\n"
@@ -84,6 +85,11 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
                 return fail("needs exactly ten characters");
             }
             options->setup = value;
+        } else if (name == "--result") {
+            if (!takeValue() || value.size() != 6) {
+                return fail("needs exactly six characters");
+            }
+            options->result = value;
         } else if (name == "--shorted-turns") {
             if (!takeValue() || !ParseInt(value, 0, 90, &number)) {
                 return fail("needs a percentage from 0 to 90");

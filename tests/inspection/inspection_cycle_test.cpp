@@ -195,14 +195,27 @@ TEST_F(InspectionCycle, VerdictLampAndResultFollowTheResultReply) {
         std::vector<std::string> options;
         Lamps lamps;
         const char* result;
-    } cases[] = {{kPassing, {0, 1, 0}, "O.K"}, {kFailing, {0, 0, 1}, "N.G"}};
+        Sent areaPhase;  // empty: whatever the simulator computed
+    } cases[] = {
+        {kPassing, {0, 1, 0}, "O.K", {}},
+        {kFailing, {0, 0, 1}, "N.G", {}},
+        {{"--result", "1203OK"}, {0, 1, 0}, "O.K", {"12", "03"}},
+        {{"--result", "1203NG"}, {0, 0, 1}, "N.G", {"12", "03"}},
+        {{"--result", "1203ok"}, {0, 0, 1}, "N.G", {"12", "03"}},
+        {{"--result", "0000O "}, {0, 0, 1}, "N.G", {"00", "00"}},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+        SCOPED_TRACE(c.options.back());
         Connect(c.options);
         Start();
         EXPECT_TRUE(tt::ShownPopups().empty());
         EXPECT_EQ(LampsShown(), c.lamps);
         EXPECT_STREQ(result, c.result);
+        if (!c.areaPhase.empty()) {
+            EXPECT_EQ((Sent{Text(MAIN_AREA), Text(MAIN_PHASE)}), c.areaPhase);
+            EXPECT_EQ(area, std::stoi(c.areaPhase[0]));
+            EXPECT_EQ(phase, std::stoi(c.areaPhase[1]));
+        }
     }
 }
 
