@@ -561,7 +561,8 @@ bool Delete_record(int n) {
 SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& replace_same_name) {
     std::string entered;
     std::string appended;
-    if (!ToLegacyText(entered_name, &entered) || !ToLegacyText(master_name, &appended)) {
+    if (!Is_valid_master_name(entered_name) || !Is_valid_master_name(master_name) ||
+        !ToLegacyText(entered_name, &entered) || !ToLegacyText(master_name, &appended)) {
         Warn(STORE_WRITE_FAILED_TEXT);
         return SaveOutcome::Failed;
     }
