@@ -27,7 +27,10 @@ GraphWidget* FindGraph(int panel, int control) {
 }  // namespace
 
 GraphWidget::GraphWidget(QWidget* parent)
-    : QChartView(parent), chart_(new QChart), axisX_(new QValueAxis), axisY_(new QValueAxis) {
+    : QChartView(new QChart, parent),
+      chart_(chart()),
+      axisX_(new QValueAxis),
+      axisY_(new QValueAxis) {
     chart_->legend()->hide();
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(4, 4, 4, 4));
@@ -44,7 +47,6 @@ GraphWidget::GraphWidget(QWidget* parent)
     axisY_->setLabelFormat(QStringLiteral("%d"));
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
-    setChart(chart_);
     setRenderHint(QPainter::Antialiasing);
 }
 

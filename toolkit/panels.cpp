@@ -32,7 +32,7 @@ int injectedWidth = 0;
 // The window's close box gives the commit of the panel's close command.
 class CloseBoxFilter : public QObject {
   public:
-    explicit CloseBoxFilter(int handle) : handle_(handle) {}
+    CloseBoxFilter(int handle, QObject* parent) : QObject(parent), handle_(handle) {}
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -153,7 +153,7 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
     }
     const int handle = nextHandle++;
     panel.handle = handle;
-    widget->installEventFilter(new CloseBoxFilter(handle));
+    widget->installEventFilter(new CloseBoxFilter(handle, widget.get()));
     panel.widget = std::move(widget);
     for (const auto& [id, control] : panel.controls) {
         Connect(handle, control);
