@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+#include "bench/report.h"
 
 #include "instrument/serial.h"
 #include "rs232/rs232.h"
@@ -77,5 +78,7 @@ int main(int argc, char** argv) {
         "exchange_sequence: %.2f ms (median of %d); line time of %d bytes at 115200 baud: %.2f "
         "ms; ratio %.3f; target <= %.2f: %s\n",
         median, kRounds, lineBytes, lineMs, ratio, kTarget, ratio <= kTarget ? "met" : "missed");
+    Report_figure("exchange sequence ME ST WT WS RE", median, "ms", "line time of the bytes",
+                  lineMs, kTarget);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "bench/report.h"
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
@@ -70,6 +71,9 @@ bool Report(int pulses, int rounds, bool targeted) {
         std::printf("; target <= %.2f: %s", kTarget, ratio <= kTarget ? "met" : "missed");
     }
     std::printf("\n");
+    char figure[64];
+    std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses", pulses);
+    Report_figure(figure, median, "ms", "wait + line time", floorMs, targeted ? kTarget : 0);
     return true;
 }
 
