@@ -90,16 +90,16 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         if (buttonLabel == VAL_SELECT_BUTTON) {
             dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
         }
-        const QString spec = QString::fromUtf8(defaultFileSpec);
+        const QString pattern = QString::fromUtf8(defaultFileSpec);
 #ifdef Q_OS_WIN
         dialog.setNameFilter(QString::fromUtf8(fileTypeList));
 #else
         // Programs here carry no ".exe": the same request offers the executable files.
         (void)fileTypeList;
-        if (spec.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+        if (pattern.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
             dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
         } else {
-            dialog.setNameFilter(spec);
+            dialog.setNameFilter(pattern);
         }
 #endif
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {

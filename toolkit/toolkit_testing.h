@@ -18,7 +18,7 @@ enum class PopupKind { Message, Confirm, FileSelect };
 struct ShownPopup {
     PopupKind kind;
     std::string title;
-    std::string text;  // the message; for the file dialog, its default directory and file spec
+    std::string text;  // the message; for the file dialog, its default directory and file pattern
 };
 
 // While scripted, popups are not shown: a message is acknowledged, a confirmation takes the next
