@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QTimer>
 #include <chrono>
+#include <clocale>
 #include <deque>
 #include <map>
 #include <thread>
@@ -69,6 +70,9 @@ int InitRuntimeEngine(int argc, char** argv) {
         defaultMessageHandler = qInstallMessageHandler(QuietMessageHandler);
     }
     e.app = std::make_unique<QApplication>(e.argc, argv);
+    // The application object takes the user's locale; the station's files and readings always
+    // write the decimal point as a point.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setFont(QFont(QStringLiteral("NanumGothic"), 11));
     return 1;
