@@ -97,6 +97,31 @@ TEST_F(EventTest, DelayHoldsAtLeastItsTimeAndIsRecorded) {
     EXPECT_EQ(RequestedDelays(), (std::vector<double>{0.05, 0.0}));
 }
 
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(EventTest, ThePanelRepaintsWhileACallbackHoldsTheThread) {
+    DisplayPanel(setupPanel);
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    QWidget* field = ControlWidget(setupPanel, SETUP_MODEL_NAME);
+    field->installEventFilter(&counter);
+    SetCtrlVal(setupPanel, SETUP_MODEL_NAME, "changed while busy");
+    const int before = counter.paints;
+    Delay(0.05);  // as a callback does, without returning to the event loop
+    EXPECT_GT(counter.paints, before);
+    field->removeEventFilter(&counter);
+}
+
 TEST(PopupTest, ConfirmationsTakeQueuedAnswersInOrderAndNoWhenNoneIsLeft) {
     ClearShownPopups();
     QueueConfirmAnswer(1);
