@@ -1,0 +1,446 @@
+"""One operator's session at the station, in a real window, checked from the outside.
+
+Started by tests/window/run inside a private X display and D-Bus session. It starts the
+accessibility bus, the instrument simulator and the built station as separate processes, then
+works the panels as an operator would: reads a master from the instrument, names it and saves
+it (the save question, then the same-name question), lists the store and brings the master
+back, returns to the main panel, runs an inspection, exports it to a stand-in spreadsheet
+program and quits. Along the way it reads every popup, and at the end it checks the store
+files, the export file, what the stand-in was started with and the exit code. It saves a
+picture of each of the three panels.
+
+Prints one line per group of checks and closes with "N passed, N failed".
+"""
+import argparse
+import datetime
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+# The instrument's setup: model 07, 38 (3.8 kV in an inspection), width 06, 12 pulses, judge 08.
+SETUP = "0738061208"
+UPLOADED = {"전압": "38.0", "펄스 폭": "6", "펄스 수": "12", "면적": "8", "위상": "8"}
+STORED_VALUES = "38.0 6 12 8 8"  # voltage, width, pulse_no, area, phase as the store writes them
+LISTED_VALUES = ["38.0", "6", "12", "8", "8"]  # the same in the master list's columns 2 to 6
+
+FIRST_NAME = "PUMP-12"
+NAME = "모터똠7"  # 똠 exists only in the extended (UHC) part of code page 949
+CORONA = "3"
+
+MAIN_TITLE = "임펄스 권선 시험기 - 검사"
+SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
+LIST_TITLE = "임펄스 권선 시험기 - 마스터 목록"
+
+EMPTY_NAME_WARNING = ("등록될 Master 모델명을 먼저 입력하십시요.\n"
+                      "          (모델명 글자 수 : 최대 12 자)")
+SAVE_QUESTION = "저장하시겠습니까 ?"
+SAME_NAME_QUESTION = "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?"
+NO_CHOICE_WARNING = "Master 한 개를 선택하십시요 !"
+
+READINGS = ["전압", "펄스 폭", "펄스 수", "면적", "위상", "코로나"]
+
+
+class Abort(Exception):
+    """The session cannot go on: a step's failure has been counted."""
+
+
+class Group:
+    def __init__(self, name):
+        self.name = name
+        self.problems = []
+
+    def expect(self, ok, message):
+        if not ok:
+            self.problems.append(message)
+        return ok
+
+    def equal(self, actual, expected, what):
+        return self.expect(actual == expected, f"{what}: {actual!r}, expected {expected!r}")
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def group(self, name):
+        return _GroupContext(self, name)
+
+    def record(self, group, stopped=None):
+        if stopped:
+            group.problems.append(f"{stopped} (the session stops here)")
+        if group.problems:
+            self.failed += 1
+            print(f"FAIL  {group.name}")
+            for p in group.problems:
+                print(f"        {p}")
+        else:
+            self.passed += 1
+            print(f"ok    {group.name}")
+        sys.stdout.flush()
+
+
+class _GroupContext:
+    def __init__(self, checks, name):
+        self.checks = checks
+        self.group = Group(name)
+
+    def __enter__(self):
+        return self.group
+
+    def __exit__(self, kind, error, _traceback):
+        if kind is None:
+            self.checks.record(self.group)
+            return False
+        if kind is Abort:
+            self.checks.record(self.group)
+            return False
+        self.checks.record(self.group, stopped=f"{kind.__name__}: {error}")
+        raise Abort() from error
+
+
+# --- files the station keeps ---------------------------------------------------------------
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def store_line(name, corona):
+    return (name.encode("cp949") + f" {STORED_VALUES} {corona}\n".encode("ascii"))
+
+
+def signed(data):
+    return [b - 256 if b > 127 else b for b in data]
+
+
+def sim_commands(log_path):
+    """The commands that the simulator received, in order (each ends in a carriage return)."""
+    with open(log_path, encoding="utf-8", errors="replace") as f:
+        return re.findall(r"^\S+ RX (\S+)$", f.read(), flags=re.M)
+
+
+# --- processes -----------------------------------------------------------------------------
+
+class Processes:
+    def __init__(self, work):
+        self.work = work
+        self.started = []
+        self.named = {}
+
+    def start(self, args, **kwargs):
+        process = subprocess.Popen(args, **kwargs)
+        self.started.append(process)
+        self.named[os.path.basename(args[0])] = process
+        return process
+
+    def stop_all(self):
+        for process in reversed(self.started):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+
+
+def wait_for_accessibility_bus():
+    from gi.repository import Gio, GLib
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        reply = bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus", "NameHasOwner",
+                              GLib.Variant("(s)", ("org.a11y.Bus",)), None,
+                              Gio.DBusCallFlags.NONE, -1, None)
+        if reply.unpack()[0]:
+            return
+        time.sleep(0.1)
+    raise RuntimeError("the accessibility bus did not come up")
+
+
+def first_line(stream, timeout):
+    ready, _, _ = select.select([stream], [], [], timeout)
+    return stream.readline().decode().strip() if ready else ""
+
+
+def write_spreadsheet_stand_in(folder):
+    """A program that only records the folder it was started in and its arguments."""
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, "spreadsheet")
+    with open(path, "w") as f:
+        f.write('#!/bin/sh\n'
+                '{ printf "cwd=%s\\n" "$PWD"; for a in "$@"; do printf "arg=%s\\n" "$a"; done;'
+                ' echo end; } >> "$(dirname "$0")/calls.txt"\n')
+    os.chmod(path, 0o755)
+    return path, os.path.join(folder, "calls.txt")
+
+
+# --- the session ---------------------------------------------------------------------------
+
+def session(checks, build, work, shots, procs):
+    # Imported here: the accessibility bus is up by now.
+    from panel_driver import (Station, descendants, poll, wait_until, is_enabled, is_showing,
+                              text_of, states, xdotool)
+
+    home = os.path.join(work, "station")
+    os.makedirs(home)
+    shutil.copy(os.path.join(build, "surge.uir"), home)
+    name_file = os.path.join(home, "model_name.dat")
+    wave_file = os.path.join(home, "model_wave.dat")
+    stand_in, calls_file = write_spreadsheet_stand_in(os.path.join(work, "spreadsheet"))
+    sim_log = os.path.join(work, "surge-sim.log")
+    station_log = os.path.join(work, "surge.log")
+
+    with checks.group("the station starts on the simulator's line and shows its main panel") as g:
+        sim = procs.start([os.path.join(build, "bin", "surge-sim"), "--setup", SETUP],
+                          stdout=subprocess.PIPE, stderr=open(sim_log, "w"))
+        pty = first_line(sim.stdout, 20)
+        if not g.expect(pty.startswith("/dev/"), f"surge-sim named no terminal: {pty!r}"):
+            g.problems.append("(the session stops here)")
+            raise Abort()
+        env = dict(os.environ, SURGE_COM1=pty, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QT_QPA_PLATFORM="xcb")
+        station = procs.start([os.path.join(build, "bin", "surge")], cwd=home, env=env,
+                              stdout=open(station_log, "w"), stderr=subprocess.STDOUT)
+        st = Station()
+        main = st.panel(MAIN_TITLE, timeout=30)
+        g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
+        g.equal(st.popup_titles(), [], "popups at start-up")
+        for name in ["시작", "정지"]:
+            g.expect(not is_enabled(st.control(main, "push button", name)),
+                     f'"{name}" is enabled before a master was carried over')
+        for name in ["마스터 등록", "엑셀 저장", "종료"]:
+            g.expect(is_enabled(st.control(main, "push button", name)), f'"{name}" is dimmed')
+        for lamp in ["O.K 램프", "N.G 램프", "검사 중 램프"]:
+            g.expect(not is_showing(st.child(main, "label", lamp)), f"{lamp} is lit")
+
+    with checks.group("saving without a name is refused with a warning") as g:
+        st.press(main, "마스터 등록")
+        setup = st.panel(SETUP_TITLE)
+        g.equal(st.shown_panel_titles(), [SETUP_TITLE], "panels shown")
+        st.press(setup, "저장")
+        alert, text = st.popup("경  고")
+        g.equal(text, EMPTY_NAME_WARNING, "warning")
+        st.answer(alert, "확인")
+        g.equal(read_bytes(name_file), None, "model_name.dat")
+
+    with checks.group("reading from the instrument fills the registration panel") as g:
+        st.press(setup, "계측기 읽기")
+        field = st.control(setup, "spin button", "전압")
+        poll("the voltage to arrive", lambda: text_of(field) == UPLOADED["전압"])
+        for name, value in UPLOADED.items():
+            g.equal(text_of(st.control(setup, "spin button", name)), value, name)
+        g.equal(sim_commands(sim_log), ["ME\\r", "WS\\r"], "commands the instrument received")
+        g.equal(st.popup_titles(), [], "popups")
+
+    with checks.group("a named master is saved after the save question") as g:
+        name_field = st.control(setup, "text", "모델명")
+        st.type_into(name_field, FIRST_NAME)
+        st.press(setup, "저장")
+        alert, text = st.popup("확  인")
+        g.equal(text, SAVE_QUESTION, "question")
+        st.answer(alert, "예")
+        wait_until(lambda: read_bytes(name_file) == store_line(FIRST_NAME, 0))
+        g.equal(read_bytes(name_file), store_line(FIRST_NAME, 0), "model_name.dat")
+        wave = read_bytes(wave_file) or b""
+        g.equal(len(wave), 300, "bytes in model_wave.dat")
+        g.expect(max(map(abs, signed(wave)), default=0) > 50,
+                 "model_wave.dat holds no surge ringing")
+        g.equal(st.popup_titles(), [], "popups after the save")
+
+    with checks.group("a second master, its Hangul name in code page 949 and its corona") as g:
+        st.type_into(name_field, NAME)
+        st.type_into(st.control(setup, "spin button", "코로나"), CORONA, then_key="Tab")
+        st.press(setup, "저장")
+        alert, text = st.popup("확  인")
+        g.equal(text, SAVE_QUESTION, "question")
+        st.answer(alert, "예")
+        two = store_line(FIRST_NAME, 0) + store_line(NAME, CORONA)
+        wait_until(lambda: read_bytes(name_file) == two)
+        g.equal(read_bytes(name_file), two, "model_name.dat")
+        g.equal(read_bytes(wave_file), wave + wave, "model_wave.dat (the same instrument wave)")
+        g.equal(st.popup_titles(), [], "popups after the save")
+
+    with checks.group("saving under the same name asks twice and replaces the record") as g:
+        st.press(setup, "저장")
+        alert, text = st.popup("확  인")
+        g.equal(text, SAVE_QUESTION, "first question")
+        st.answer(alert, "예")
+        alert, text = st.popup("확  인")
+        g.equal(text, SAME_NAME_QUESTION, "second question")
+        st.answer(alert, "예")
+        wait_until(lambda: not any(f.startswith("temp_") for f in os.listdir(home)))
+        g.equal(st.popup_titles(), [], "popups after the save")
+        g.equal(read_bytes(name_file), two, "model_name.dat (no duplicate)")
+        g.equal(read_bytes(wave_file), wave + wave, "model_wave.dat")
+        g.equal(sorted(f for f in os.listdir(home) if f.endswith(".dat")),
+                ["model_name.dat", "model_wave.dat"], "files in the station's folder")
+
+    with checks.group("the master list shows the store; select asks for a row first") as g:
+        st.press(setup, "마스터 목록")
+        listing = st.panel(LIST_TITLE)
+        g.equal(st.shown_panel_titles(), [LIST_TITLE], "panels shown")
+        table = st.control(listing, "table", "마스터 목록 표")
+        count = st.control(listing, "spin button", "등록된 마스터 수")
+        poll("the count", lambda: text_of(count) == "2")
+        cells = [c.name for c in descendants(table) if c.getRoleName() == "table cell"]
+        g.equal(cells, [FIRST_NAME, *LISTED_VALUES, NAME, *LISTED_VALUES], "table cells")
+        st.press(listing, "선택")
+        alert, text = st.popup("마스터 선택 경고")
+        g.equal(text, NO_CHOICE_WARNING, "warning")
+        st.answer(alert, "확인")
+
+    with checks.group("clicking a name and selecting brings that master back") as g:
+        cell = next(c for c in descendants(table)
+                    if c.getRoleName() == "table cell" and c.name == NAME)
+        st.click(cell)
+        poll("the clicked cell to become the chosen one", lambda: "focused" in states(cell))
+        st.screenshot(listing, os.path.join(shots, "master.png"))
+        st.press(listing, "선택")
+        setup = st.panel(SETUP_TITLE)
+        g.equal(st.shown_panel_titles(), [SETUP_TITLE], "panels shown")
+        name_field = st.control(setup, "text", "모델명")
+        poll("the name", lambda: text_of(name_field) == NAME)
+        shown = {n: text_of(st.control(setup, "spin button", n)) for n in READINGS}
+        g.equal(shown, dict(UPLOADED, 코로나=CORONA), "fields")
+        g.equal(st.popup_titles(), [], "popups")
+        # The picture without a blinking caret: the graph takes the keyboard.
+        st.control(setup, "filler", "마스터 파형 그래프").queryComponent().grabFocus()
+        st.screenshot(setup, os.path.join(shots, "setup.png"))
+
+    with checks.group("the spreadsheet program is chosen in the file dialog") as g:
+        st.press(setup, "엑셀 선택")
+        dialog = poll("the file dialog", lambda: next(
+            (w for w in st.shown_windows() if w.getRoleName() == "dialog" and w.name == "excel"),
+            None))
+        st.type_into(st.control(dialog, "text", "File name:"), stand_in)
+        for _ in range(3):  # a completion list that is open takes the first Return
+            xdotool("key", "Return")
+            if wait_until(lambda: not any(
+                    w.getRoleName() == "dialog" for w in st.shown_windows()), timeout=5):
+                break
+        g.expect(not any(w.getRoleName() == "dialog" for w in st.shown_windows()),
+                 "the file dialog took the typed path but did not close")
+        path_field = st.control(setup, "text", "엑셀 프로그램 경로")
+        g.equal(text_of(path_field), stand_in, "path field")
+        g.equal(read_bytes(os.path.join(home, "excel_path.txt")), stand_in.encode(),
+                "excel_path.txt")
+
+    with checks.group("leaving the registration panel enables start and stop") as g:
+        st.press(setup, "나가기")
+        main = st.panel(MAIN_TITLE)
+        g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
+        for name in ["시작", "정지", "마스터 등록", "엑셀 저장", "종료"]:
+            g.expect(is_enabled(st.control(main, "push button", name)), f'"{name}" is dimmed')
+
+    with checks.group("an inspection lights the O.K lamp and holds the other commands") as g:
+        before = len(sim_commands(sim_log))
+        st.press(main, "시작")
+        ok_lamp = st.child(main, "label", "O.K 램프")
+        ng_lamp = st.child(main, "label", "N.G 램프")
+        busy_lamp = st.child(main, "label", "검사 중 램프")
+        poll("a verdict lamp", lambda: is_showing(ok_lamp) or is_showing(ng_lamp)
+             or st.popup_titles(), timeout=30)
+        g.equal(st.popup_titles(), [], "popups")
+        g.expect(is_showing(ok_lamp), "the O.K lamp is off")
+        g.expect(not is_showing(ng_lamp), "the N.G lamp is lit")
+        g.expect(not is_showing(busy_lamp), "the busy lamp is still lit")
+        g.equal(sim_commands(sim_log)[before:], ["ME\\r", "ST\\r", "WT\\r", "WS\\r", "RE\\r"],
+                "commands the instrument received")
+        for name in ["마스터 등록", "엑셀 저장", "종료"]:
+            g.expect(not is_enabled(st.control(main, "push button", name)),
+                     f'"{name}" is enabled during testing')
+        g.expect(is_enabled(st.control(main, "push button", "정지")), '"정지" is dimmed')
+        st.screenshot(main, os.path.join(shots, "main.png"))
+
+    with checks.group("stop gives the commands back") as g:
+        st.press(main, "정지")
+        for name in ["마스터 등록", "엑셀 저장", "종료"]:
+            button = st.control(main, "push button", name)
+            g.expect(wait_until(lambda: is_enabled(button)), f'"{name}" stays dimmed')
+
+    with checks.group("export writes excel_file.dat and starts the chosen program") as g:
+        today = datetime.date.today()
+        st.press(main, "엑셀 저장")
+        wait_until(lambda: (read_bytes(calls_file) or b"").endswith(b"end\n")
+                   or st.popup_titles(), timeout=30)
+        after = datetime.date.today()
+        g.equal(st.popup_titles(), [], "popups")
+        calls = (read_bytes(calls_file) or b"").decode().splitlines()
+        g.equal(calls, [f"cwd={home}", "arg=chart.xls", "end"], "the program's start")
+        lines = (read_bytes(os.path.join(home, "excel_file.dat")) or b"").decode(
+            "ascii", errors="replace").split("\n")
+        g.equal(len(lines), 303, "lines in excel_file.dat (302 and the end)")
+        g.expect(re.fullmatch(r"07 3\.800000 6 12 8 \d+ \d+ O\.K", lines[0]) is not None,
+                 f"line 1: {lines[0]!r}")
+        dates = {f"{d.year}-{d.month}-{d.day}" for d in (today, after)}
+        g.expect(len(lines) > 1 and lines[1] in dates, f"line 2: {lines[1:2]!r}, expected {dates}")
+        samples = [tuple(map(int, line.split())) for line in lines[2:302]]
+        standard = [s[0] for s in samples]
+        measured = [s[1] for s in samples]
+        g.equal(standard, signed(wave), "standard column (the wave the instrument sent)")
+        g.expect(max(map(abs, measured), default=0) > 50, "the measured column holds no ringing")
+        g.expect(sum(abs(a - b) for a, b in zip(standard, measured)) / 300 < 10,
+                 "the measured wave is far from the standard for an O.K winding")
+
+    with checks.group("quit ends the station with exit code 0 and the files intact") as g:
+        st.press(main, "종료")
+        try:
+            code = station.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            code = None
+        g.equal(code, 0, "exit code")
+        g.equal(read_bytes(name_file), two, "model_name.dat")
+        g.equal(read_bytes(wave_file), wave + wave, "model_wave.dat")
+        g.equal(read_bytes(os.path.join(home, "excel_path.txt")), stand_in.encode(),
+                "excel_path.txt")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--screenshots", required=True)
+    args = parser.parse_args()
+    build, work = os.path.abspath(args.build), os.path.abspath(args.work)
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+    checks = Checks()
+    procs = Processes(work)
+    try:
+        procs.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        wait_for_accessibility_bus()
+        session(checks, build, work, os.path.abspath(args.screenshots), procs)
+    except Abort:
+        station = procs.named.get("surge")
+        if station is not None and station.poll() is not None:
+            print(f"        (the station had ended, exit code {station.returncode})")
+    except Exception as error:  # the harness itself failed: count it, never hide it
+        checks.failed += 1
+        print(f"FAIL  the session could not run: {type(error).__name__}: {error}")
+    finally:
+        procs.stop_all()
+    if checks.failed:
+        for log in ["surge.log", "surge-sim.log"]:
+            path = os.path.join(work, log)
+            if os.path.exists(path):
+                with open(path, errors="replace") as f:
+                    tail = f.read().splitlines()[-15:]
+                print(f"--- last lines of {log}")
+                print("\n".join(tail))
+    print(f"{checks.passed} passed, {checks.failed} failed")
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
