@@ -23,11 +23,11 @@ void Serial_warning() {
 }
 
 // Fetches one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
-// it only when all of it arrived: a short reply leaves the earlier wave as it was, never decoded
-// a second time.
+// it only when it came whole: a short or shifted reply leaves the earlier wave as it was, never
+// decoded a second time.
 bool Fetch_wave(char* work, const char* command, signed char* samples) {
     char reply[WAVE_LENGTH] = {0};
-    if (Exchange(work, command, reply, WAVE_LENGTH) != WAVE_LENGTH) {
+    if (!Exchange_whole(work, command, reply, WAVE_LENGTH)) {
         return false;
     }
     std::memcpy(samples, reply, WAVE_SAMPLES);
@@ -69,8 +69,7 @@ int Main_start(int, int, int event, void*, int, int) {
         return 0;
     }
 
-    if (Exchange(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) != SETUP_REPLY_LENGTH ||
-        Check_range(work) == 1) {
+    if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) || Check_range(work) == 1) {
         Serial_warning();
         return 0;
     }
@@ -109,7 +108,7 @@ int Main_start(int, int, int event, void*, int, int) {
 
     // A cleared buffer of its own, so that nothing of the setup reply can pass for a result.
     char reply[RESULT_REPLY_LENGTH + 1] = {0};
-    if (Exchange(work, CMD_RESULT, reply, RESULT_REPLY_LENGTH) != RESULT_REPLY_LENGTH) {
+    if (!Exchange_whole(work, CMD_RESULT, reply, RESULT_REPLY_LENGTH)) {
         Serial_warning();
         return 0;
     }

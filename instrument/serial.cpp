@@ -13,7 +13,7 @@ void Init_com_port() {
         DisplayRS232Error();
     }
     SetCTSMode(1, 0);
-    SetComTime(1, 1.0);
+    SetComTime(1, PORT_TIMEOUT);
     FlushInQ(1);
     FlushOutQ(1);
 }

@@ -23,11 +23,22 @@ constexpr int WAVE_LENGTH = 300;
 constexpr int RESULT_REPLY_LENGTH = 6;
 constexpr int WORK_BUFFER_SIZE = 30;
 
+// Seconds each read or write on the port waits before it gives up.
+constexpr double PORT_TIMEOUT = 1.0;
+// Seconds the line must stay quiet after a reply for the reply to count as whole.
+constexpr double REPLY_END_QUIET = 0.01;
+
 // One exchange on port 1: formats `command` into the caller's WORK_BUFFER_SIZE-byte `work`
 // buffer, flushes the input queue, writes the command, and when replyLength > 0 reads
 // replyLength bytes into `target` (which may be `work`). Positions no byte reached keep what
 // they held. Returns how many reply bytes arrived: 0 to replyLength, 0 when the port is unusable.
 int Exchange(char* work, const char* command, char* target, int replyLength);
+
+// An exchange whose reply is used only when it came whole: all replyLength bytes, and then a
+// quiet line for REPLY_END_QUIET. A byte after the reply means the bytes read were not the
+// reply alone: stray bytes ahead of it pushed its end out (the station cannot tell those from
+// stray bytes after it), so such a reply is refused too. True when the reply is whole.
+bool Exchange_whole(char* work, const char* command, char* target, int replyLength);
 
 // The reply to "ME\r": five two-character decimal fields side by side.
 struct InstrumentSetup {

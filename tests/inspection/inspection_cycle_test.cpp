@@ -335,4 +335,52 @@ TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
     }
 }
 
+// Bytes beyond a reply mean that the bytes read were not the reply alone: stray bytes ahead of
+// it pushed its end out, and the station cannot tell those from stray bytes after it. The cycle
+// stops as for a short reply. Bytes after "ST" reach no reply and change nothing.
+TEST_F(InspectionCycle, BytesBeyondAReplyStopTheCycleWithoutAVerdict) {
+    const Sent all = {"ME", "ST", "WT", "WS", "RE"};
+    const struct {
+        const char* fault;
+        const char* value;
+        Sent sent;  // empty: the cycle completes
+    } cases[] = {
+        // Six bytes 0xFF and "0345" read as model 0, voltage 0, width 0, 3 pulses, judge 45:
+        // the range check alone lets this setup through.
+        {"--garbage", "ME:6", {"ME"}},
+        {"--extra-bytes", "ME:1", {"ME"}},
+        {"--garbage", "WT:2", {"ME", "ST", "WT"}},
+        {"--extra-bytes", "WS:3", {"ME", "ST", "WT", "WS"}},
+        // "\xFF\xFF" then "0000": a result read so would be an N.G of the instrument's O.K.
+        {"--garbage", "RE:2", all},
+        {"--extra-bytes", "RE:1", all},
+        {"--extra-bytes", "ST:4", {}},
+        {"--garbage", "ST:2", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + " " + c.value);
+        Connect(kFailing);
+        Start();
+        ASSERT_STREQ(result, "N.G");
+        const int blue_before = plotHandle;
+
+        Connect({"--noise", "0", "--setup", "0345050007", c.fault, c.value});
+        Start();
+        if (c.sent.empty()) {
+            EXPECT_TRUE(tt::ShownPopups().empty());
+            EXPECT_EQ(sim_->Commands(), all);
+            EXPECT_EQ(LampsShown(), (Lamps{0, 1, 0}));
+            EXPECT_STREQ(result, "O.K");
+            continue;
+        }
+        EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|" + kNoSerial});
+        EXPECT_EQ(sim_->Commands(), c.sent);
+        EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
+        EXPECT_STREQ(result, "N.G");
+        if (c.sent.size() <= 3) {
+            EXPECT_EQ(plotHandle, blue_before) << "the test wave was not redrawn";
+        }
+    }
+}
+
 }  // namespace

@@ -176,4 +176,32 @@ TEST_F(ExchangeTest, AnUnusablePortGivesNoReplyBytes) {
     EXPECT_EQ(arrived, 0) << "not open";
 }
 
+TEST_F(ExchangeTest, AWholeReplyIsAllItsBytesAndThenAQuietLine) {
+    const struct {
+        std::vector<std::string> options;
+        const char* command;
+        int length;
+        bool whole;
+    } cases[] = {
+        {{}, CMD_SETUP, SETUP_REPLY_LENGTH, true},
+        {{"--pace"}, CMD_STANDARD_WAVE, WAVE_LENGTH, true},
+        {{"--short-reply", "RE:5"}, CMD_RESULT, RESULT_REPLY_LENGTH, false},
+        {{"--garbage", "WS:2"}, CMD_STANDARD_WAVE, WAVE_LENGTH, false},
+        {{"--garbage", "ME:1"}, CMD_SETUP, SETUP_REPLY_LENGTH, false},
+        {{"--extra-bytes", "RE:1"}, CMD_RESULT, RESULT_REPLY_LENGTH, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.empty() ? "clean" : c.options[0] + " " + c.options.back());
+        Start(c.options);
+        SetComTime(1, 0.2);
+        char target[WAVE_LENGTH] = {};
+        EXPECT_EQ(Exchange_whole(work_, c.command, target, c.length), c.whole);
+        // What was left on the line does not reach the next reply.
+        if (c.command != CMD_SETUP) {
+            EXPECT_TRUE(Exchange_whole(work_, CMD_SETUP, target, SETUP_REPLY_LENGTH));
+        }
+        Close_com_port();
+    }
+}
+
 }  // namespace

@@ -220,6 +220,9 @@ TEST_F(RegistrationTest, AnUploadWithoutWholeRepliesChangesNothing) {
         {"--short-reply", "ME:9"},
         {"--no-reply", "WS"},
         {"--short-reply", "WS:299"},
+        // Bytes beyond a reply: what was read is not the reply alone.
+        {"--garbage", "WS:2"},
+        {"--extra-bytes", "ME:1"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault[0] + " " + fault[1]);
