@@ -27,6 +27,8 @@ int SetText(QWidget* w, const QString& text) {
         edit->setText(text);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
+        // A reading's accessible name is its caption; screen readers find the value here.
+        label->setAccessibleDescription(text);
     } else {
         return -1;
     }

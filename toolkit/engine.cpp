@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <clocale>
 #include <deque>
@@ -74,6 +76,12 @@ int InitRuntimeEngine(int argc, char** argv) {
     // write the decimal point as a point.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setQuitOnLastWindowClosed(false);
+    // The file dialog and the standard buttons speak the operator's Korean.
+    auto* korean = new QTranslator(e.app.get());
+    if (korean->load(QStringLiteral("qtbase_ko"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(korean);
+    }
     QApplication::setFont(QFont(QStringLiteral("NanumGothic"), 11));
     return 1;
 }

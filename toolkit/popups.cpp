@@ -1,8 +1,10 @@
 // Modal popups and the file dialog, and the seam through which tests answer them.
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <cstring>
 #include <deque>
 
@@ -25,6 +27,20 @@ Script& script() {
     static Script instance;
     return instance;
 }
+
+// Shows folders and the files that can be run. (A permission filter on the dialog itself would
+// hide every file and folder that also has other permissions.)
+class ProgramsOnly : public QSortFilterProxyModel {
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (files == nullptr) {
+            return true;
+        }
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+};
 
 int ShowMessageBox(QMessageBox::Icon icon, const char* title, const char* message, bool ask) {
     QMessageBox box(icon, QString::fromUtf8(title), QString::fromUtf8(message));
@@ -84,7 +100,7 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
             s.fileAnswers.pop_front();
         }
     } else {
-        QFileDialog dialog(nullptr, QString::fromUtf8(title), QString::fromUtf8(defaultDirectory));
+        QFileDialog dialog(nullptr, QString::fromUtf8(title));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFileMode(QFileDialog::ExistingFile);
         if (buttonLabel == VAL_SELECT_BUTTON) {
@@ -97,11 +113,14 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         // Programs here carry no ".exe": the same request offers the executable files.
         (void)fileTypeList;
         if (pattern.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
-            dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+            auto* programs = new ProgramsOnly;
+            programs->setParent(&dialog);
+            dialog.setProxyModel(programs);
         } else {
             dialog.setNameFilter(pattern);
         }
 #endif
+        dialog.setDirectory(QString::fromUtf8(defaultDirectory));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             chosen = dialog.selectedFiles().first().toStdString();
         }

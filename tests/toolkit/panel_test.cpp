@@ -1,6 +1,8 @@
 // Panels from a panel resource: load statuses, values of each control kind, attributes.
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "app/surge.h"
 #include "app/surge_uir.h"
 #include "tests/support/work_dir.h"
@@ -81,6 +83,18 @@ TEST_F(SetupPanelTest, ValuesGoInAndComeOutInTheControlsOwnType) {
 
     EXPECT_LT(SetCtrlVal(panel_, 999, 1), 0);
     EXPECT_LT(SetCtrlVal(panel_, SETUP_WIDTH, "text into a number"), 0);
+}
+
+TEST(ReadingTest, AReadingsValueReachesScreenReadersBesideItsCaption) {
+    ScopedWorkDir dir;
+    Register_callbacks();
+    const int panel = LoadPanel(0, "surge.uir", MAIN);
+    ASSERT_GT(panel, 0);
+    SetCtrlVal(panel, MAIN_VOLTAGE, "4.5");
+    const QWidget* reading = ControlWidget(panel, MAIN_VOLTAGE);
+    EXPECT_EQ(reading->accessibleName().toStdString(), "전압 (kV)");
+    EXPECT_EQ(reading->accessibleDescription().toStdString(), "4.5");
+    DiscardPanel(panel);
 }
 
 TEST_F(SetupPanelTest, TextIsCutToTheBufferOnACharacterBoundary) {
