@@ -99,10 +99,10 @@ TEST_F(EventTest, DelayHoldsAtLeastItsTimeAndIsRecorded) {
 
 // Counts the paints of one widget.
 class PaintCounter : public QObject {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         paints += event->type() == QEvent::Paint;
         return false;
