@@ -1,0 +1,509 @@
+// Fuzz target: the master store over arbitrary "model_name.dat" and "model_wave.dat" files.
+//
+// The input, little-endian, bytes past its end reading as zero:
+//   byte 0       n, signed: the record read, then deleted
+//   byte 1       the answers to "replace the master of the same name?": bit i for question i
+//   byte 2       files left by a change that was cut short, each a copy of the store file of
+//                its kind: bit 0 temp_name.dat, 1 temp_wave.dat, 2 temp_model_name.dat,
+//                3 temp_model_wave.dat, 4 temp_commit.dat; and the commit marker
+//                model_commit.dat, holding: bit 7 the first 200 bytes of "model_name.dat",
+//                then bit 5 the line naming the delete pair, then bit 6 the save pair's line
+//   bytes 3-6    the current master's voltage (the float's bits)
+//   bytes 7-26   its width, pulse_no, area, phase and corona (int32 each)
+//   byte 27      its wave: sample i is this byte plus i
+//   byte 28      L, the length of the name saved (at most 39)
+//   L bytes      the name entered, and master_name
+//   2 bytes      M, the length of "model_name.dat"
+//   M bytes      "model_name.dat"
+//   the rest     "model_wave.dat"
+//
+// One run does what the panels do: the list scan, reading record n, deleting record n, then a
+// save. After each step the store must have kept its promises: a step that fails has told the
+// operator and left both files byte for byte as they were; a step that succeeds has said
+// nothing; a change leaves one 300-byte block per line; no temporary or marker file is left
+// behind. Where the list scan accepted the store, every listed record can be read and deleted,
+// and after a delete or a save the store lists exactly the records it should.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/surge.h"
+#include "fuzz/fuzz_targets.h"
+#include "master/master.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolkit_testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Input {
+  public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+    std::uint32_t Word() {
+        std::uint32_t word = 0;
+        for (int i = 0; i < 4; ++i) {
+            word |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        }
+        return word;
+    }
+    std::string Bytes(std::size_t count) {
+        count = std::min(count, size_ - at_);
+        std::string bytes(reinterpret_cast<const char*>(data_ + at_), count);
+        at_ += count;
+        return bytes;
+    }
+    std::string Rest() { return Bytes(size_ - at_); }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// The scratch folder: the current directory while one input runs, emptied before it, removed
+// at exit. Between inputs the directory is the caller's again, so that libFuzzer's relative
+// paths keep their meaning.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "surge-fuzz-store-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::perror("surge fuzz: scratch folder");
+            std::abort();
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+ScratchDir& Scratch() {
+    static ScratchDir dir;
+    return dir;
+}
+
+class InScratch {
+  public:
+    InScratch() : previous_(fs::current_path()) {
+        for (const auto& entry : fs::directory_iterator(Scratch().path())) {
+            fs::remove_all(entry.path());
+        }
+        fs::current_path(Scratch().path());
+    }
+    ~InScratch() { fs::current_path(previous_); }
+    InScratch(const InScratch&) = delete;
+    InScratch& operator=(const InScratch&) = delete;
+
+  private:
+    fs::path previous_;
+};
+
+std::string Read_file(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write_file(const char* name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Store {
+    std::string names;
+    std::string waves;
+    bool operator==(const Store&) const = default;
+};
+
+Store Read_store() {
+    return {Read_file(MODEL_NAME_FILE), Read_file(MODEL_WAVE_FILE)};
+}
+
+std::string Block(const std::string& waves, std::size_t index) {
+    return waves.substr(index * WAVE_SAMPLES, WAVE_SAMPLES);
+}
+
+std::string Wave_of(const signed char* samples) {
+    return std::string(reinterpret_cast<const char*>(samples), WAVE_SAMPLES);
+}
+
+struct Scan {
+    bool ok = false;
+    std::vector<MasterRecord> rows;
+};
+
+Scan List() {
+    Scan scan;
+    scan.ok = List_scan([&scan](const MasterRecord& row) { scan.rows.push_back(row); });
+    return scan;
+}
+
+std::size_t Popups() {
+    return toolkit_testing::ShownPopups().size();
+}
+
+// Only the two store files may be left in the folder.
+void Require_no_leftovers(const std::string& step) {
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (name != MODEL_NAME_FILE && name != MODEL_WAVE_FILE) {
+            Fuzz_fail((step + " left " + name + " behind").c_str());
+        }
+    }
+}
+
+// The lines that hold anything but white space: the records, in a store that is not damaged.
+std::size_t Records(const std::string& names) {
+    std::size_t records = 0;
+    std::size_t start = 0;
+    while (start < names.size()) {
+        std::size_t end = names.find('\n', start);
+        end = end == std::string::npos ? names.size() : end;
+        const std::string_view line(names.data() + start, end - start);
+        records += line.find_first_not_of(" \t\r\v\f") != std::string_view::npos ? 1 : 0;
+        start = end + 1;
+    }
+    return records;
+}
+
+// A change may only build on a store of one block per line, and leaves one: it drops nothing
+// it cannot read, and the new store has `change` records more than the old.
+void Require_parallel(const Store& before, const Store& after, int change,
+                      const std::string& step) {
+    const std::size_t records = Records(before.names);
+    Fuzz_require(records * WAVE_SAMPLES == before.waves.size(),
+                 (step + " took place on a store that is not one block per line").c_str());
+    // The writer's lines: one line end per record, nothing else.
+    const auto lines =
+        static_cast<std::size_t>(std::count(after.names.begin(), after.names.end(), '\n'));
+    Fuzz_require(lines == Records(after.names) && lines * WAVE_SAMPLES == after.waves.size(),
+                 (step + " left a line count that is not the wave length / 300").c_str());
+    Fuzz_require(static_cast<long>(lines) == static_cast<long>(records) + change,
+                 (step + " left the wrong number of records").c_str());
+}
+
+bool Same_bits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// A voltage written with one decimal and read back.
+bool Written_voltage(float written, float read) {
+    if (std::isnan(written) || std::isnan(read)) {
+        return std::isnan(written) && std::isnan(read);
+    }
+    if (std::isinf(written) || std::isinf(read)) {
+        return written == read;
+    }
+    const double error = std::fabs(static_cast<double>(written) - static_cast<double>(read));
+    return error <= 0.05 + std::fabs(static_cast<double>(written)) * 1e-6;
+}
+
+bool Same_parameters(const MasterRecord& a, const MasterRecord& b) {
+    return a.width == b.width && a.pulse_no == b.pulse_no && a.area == b.area &&
+           a.phase == b.phase && a.corona == b.corona;
+}
+
+// A row as the list shows it after a change rewrote `before`'s line.
+bool Rewritten_row(const MasterRecord& before, const MasterRecord& after) {
+    return std::strcmp(before.name, after.name) == 0 && Same_parameters(before, after) &&
+           Written_voltage(before.voltage, after.voltage);
+}
+
+void Require_rows(const Scan& scan, const std::vector<MasterRecord>& expected,
+                  const std::string& step) {
+    Fuzz_require(scan.ok, (step + " left a store that no longer lists").c_str());
+    Fuzz_require(scan.rows.size() == expected.size(),
+                 (step + " left the wrong number of records").c_str());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        Fuzz_require(Rewritten_row(expected[i], scan.rows[i]),
+                     (step + " changed or mixed up a record's line").c_str());
+    }
+}
+
+MasterRecord Current_master() {
+    MasterRecord current;
+    std::memcpy(current.name, master_name, sizeof current.name);
+    current.voltage = voltage;
+    current.width = width;
+    current.pulse_no = pulse_no;
+    current.area = area;
+    current.phase = phase;
+    current.corona = corona;
+    std::memcpy(current.wave, wave, sizeof current.wave);
+    return current;
+}
+
+void Set_current_master(const MasterRecord& record) {
+    std::memcpy(master_name, record.name, sizeof master_name);
+    voltage = record.voltage;
+    width = record.width;
+    pulse_no = record.pulse_no;
+    area = record.area;
+    phase = record.phase;
+    corona = record.corona;
+    std::memcpy(wave, record.wave, sizeof wave);
+}
+
+void Check_list_scan(const Store& before, const Scan& scan) {
+    Require_no_leftovers("the list scan");
+    Fuzz_require(Read_store() == before, "the list scan changed the store");
+    if (scan.ok) {
+        Fuzz_require(Popups() == 0, "a list scan that succeeded showed a warning");
+        Fuzz_require(file_opened == 1, "the list scan left the store closed");
+        Fuzz_require(scan.rows.size() * WAVE_SAMPLES == before.waves.size(),
+                     "the list scan accepted a wave file that is not one block per line");
+    } else {
+        Fuzz_require(Popups() == 1, "a list scan that failed did not warn the operator once");
+    }
+}
+
+void Check_read_record(const Store& before, const Scan& scan, int n, bool ok) {
+    Require_no_leftovers("reading a record");
+    Fuzz_require(Read_store() == before, "reading a record changed the store");
+    const bool listed = scan.ok && n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
+    if (!ok) {
+        Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed read did not warn exactly once");
+        Fuzz_require(!listed, "a listed record could not be read");
+        return;
+    }
+    Fuzz_require(Popups() == 0, "a read that succeeded showed a warning");
+    Fuzz_require(n >= 1 && static_cast<std::size_t>(n) * WAVE_SAMPLES <= before.waves.size(),
+                 "a record was read without its wave block");
+    const auto index = static_cast<std::size_t>(n - 1);
+    Fuzz_require(Wave_of(wave) == Block(before.waves, index), "record n took another's block");
+    if (scan.ok) {
+        Fuzz_require(listed, "a record past the listed ones was read");
+        const MasterRecord& row = scan.rows[index];
+        const MasterRecord current = Current_master();
+        Fuzz_require(std::strcmp(current.name, row.name) == 0 && Same_parameters(current, row) &&
+                         Same_bits(current.voltage, row.voltage),
+                     "record n read back other than the list shows it");
+    }
+}
+
+// Returns the store's listing afterwards.
+Scan Check_delete_record(const Store& before, const Scan& scan, int n, bool ok) {
+    Require_no_leftovers("deleting a record");
+    Fuzz_require(file_opened == 1, "deleting a record left the store closed");
+    const Store after = Read_store();
+    const bool listed = scan.ok && n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
+    if (!ok) {
+        Fuzz_require(after == before, "a delete that failed changed the store");
+        Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed delete did not warn exactly once");
+        Fuzz_require(!listed, "a listed record could not be deleted");
+        return scan;
+    }
+    Fuzz_require(Popups() == 0, "a delete that succeeded showed a warning");
+    Require_parallel(before, after, -1, "deleting a record");
+    Fuzz_require(n >= 1 && static_cast<std::size_t>(n) * WAVE_SAMPLES <= before.waves.size(),
+                 "a record without a wave block was deleted");
+    const auto index = static_cast<std::size_t>(n - 1);
+    std::string waves_left = before.waves;
+    waves_left.erase(index * WAVE_SAMPLES, WAVE_SAMPLES);
+    Fuzz_require(after.waves == waves_left, "the delete did not remove exactly block n");
+    if (!scan.ok) {
+        return List();
+    }
+    Fuzz_require(listed, "a record past the listed ones was deleted");
+    // The current master holds the last record read: the store's last record, or the deleted one
+    // when it was the last, which is the same line.
+    const MasterRecord& last = scan.rows.back();
+    const MasterRecord current = Current_master();
+    Fuzz_require(std::strcmp(current.name, last.name) == 0 && Same_parameters(current, last) &&
+                     Same_bits(current.voltage, last.voltage) &&
+                     Wave_of(current.wave) == Block(before.waves, scan.rows.size() - 1),
+                 "after a delete the current master is not the last record read");
+    std::vector<MasterRecord> expected = scan.rows;
+    expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(index));
+    const Scan listing = List();
+    Require_rows(listing, expected, "deleting a record");
+    return listing;
+}
+
+void Check_save(const Store& before, const Scan& scan, const MasterRecord& saved, int asked,
+                unsigned answers, SaveOutcome outcome) {
+    Require_no_leftovers("a save");
+    Fuzz_require(file_opened == 0, "a save left the store open");
+    const Store after = Read_store();
+    const bool valid_name = Is_valid_master_name(saved.name);
+    if (outcome != SaveOutcome::Saved) {
+        Fuzz_require(after == before, "a save that did not take place changed the store");
+    }
+    if (outcome == SaveOutcome::Failed) {
+        Fuzz_require(Popups() == 1, "a failed save did not warn exactly once");
+        Fuzz_require(!(scan.ok && valid_name), "a valid name could not be saved in a sound store");
+        return;
+    }
+    Fuzz_require(Popups() == 0, "a save that took place, or was declined, showed a warning");
+    Fuzz_require(valid_name, "a name the store cannot hold was saved");
+    if (outcome == SaveOutcome::Declined) {
+        Fuzz_require(asked >= 1 && (answers >> ((asked - 1) % 8) & 1U) == 0,
+                     "a save was declined without a no");
+        return;
+    }
+    if (!scan.ok) {
+        const bool appended = Records(after.names) > Records(before.names);
+        Require_parallel(before, after, appended ? 1 : 0, "a save");
+        return;
+    }
+    std::vector<MasterRecord> expected = scan.rows;
+    std::string expected_waves = before.waves;
+    int same_name = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (std::strcmp(expected[i].name, saved.name) == 0) {
+            ++same_name;
+            MasterRecord replaced = saved;
+            std::memcpy(replaced.name, expected[i].name, sizeof replaced.name);
+            expected[i] = replaced;
+            expected_waves.replace(i * WAVE_SAMPLES, WAVE_SAMPLES, Wave_of(saved.wave));
+        }
+    }
+    if (same_name == 0) {
+        expected.push_back(saved);
+        expected_waves += Wave_of(saved.wave);
+    }
+    Require_parallel(before, after, same_name == 0 ? 1 : 0, "a save");
+    Fuzz_require(asked == same_name, "a save did not ask once per record of the same name");
+    Fuzz_require(after.waves == expected_waves, "a save wrote the wrong wave blocks");
+    const Scan listing = List();
+    Close_store();
+    Require_rows(listing, expected, "a save");
+}
+
+}  // namespace
+
+void Fuzz_store_setup() {
+    static const bool ready = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char program[] = "fuzz_store";
+        static char* argv[] = {program, nullptr};
+        if (InitRuntimeEngine(argc, argv) == 0) {
+            std::abort();
+        }
+        toolkit_testing::ScriptPopups(true);
+        Scratch();
+        return true;
+    }();
+    (void)ready;
+}
+
+int Fuzz_store(const std::uint8_t* data, std::size_t size) {
+    Fuzz_store_setup();
+    Close_store();
+    const InScratch in_scratch;
+
+    Input in(data, size);
+    const int n = static_cast<std::int8_t>(in.Byte());
+    const unsigned answers = in.Byte();
+    const unsigned leftovers = in.Byte();
+    MasterRecord saved;
+    saved.voltage = std::bit_cast<float>(in.Word());
+    for (int* field : {&saved.width, &saved.pulse_no, &saved.area, &saved.phase, &saved.corona}) {
+        *field = static_cast<std::int32_t>(in.Word());
+    }
+    const std::uint8_t seed = in.Byte();
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        saved.wave[i] = static_cast<signed char>(static_cast<std::uint8_t>(seed + i));
+    }
+    const std::string name = in.Bytes(std::min<std::size_t>(in.Byte(), sizeof saved.name - 1));
+    std::snprintf(saved.name, sizeof saved.name, "%s", name.c_str());
+    const std::size_t names_low = in.Byte();
+    const std::size_t names_length = names_low | static_cast<std::size_t>(in.Byte()) << 8;
+    Store given;
+    given.names = in.Bytes(names_length);
+    given.waves = in.Rest();
+
+    Write_file(MODEL_NAME_FILE, given.names);
+    Write_file(MODEL_WAVE_FILE, given.waves);
+    const char* const left_behind[] = {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE,
+                                       SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE,
+                                       COMMIT_MARKER_TEMP_FILE};
+    for (int bit = 0; bit < 5; ++bit) {
+        if ((leftovers >> bit & 1U) != 0) {
+            Write_file(left_behind[bit], bit % 2 == 0 ? given.names : given.waves);
+        }
+    }
+    if ((leftovers & 0xE0U) != 0) {
+        const std::string delete_pair =
+            std::string(DELETE_TEMP_NAME_FILE) + " " + DELETE_TEMP_WAVE_FILE + "\n";
+        const std::string save_pair =
+            std::string(SAVE_TEMP_NAME_FILE) + " " + SAVE_TEMP_WAVE_FILE + "\n";
+        const std::string marker = ((leftovers & 0x80U) != 0 ? given.names.substr(0, 200) : "") +
+                                   ((leftovers & 0x20U) != 0 ? delete_pair : "") +
+                                   ((leftovers & 0x40U) != 0 ? save_pair : "");
+        Write_file(COMMIT_MARKER_FILE, marker);
+        if (marker != delete_pair && marker != save_pair) {
+            // A marker that names no pair: nothing can tell which files are whole, so the store
+            // stays closed and untouched, and says so.
+            toolkit_testing::ClearShownPopups();
+            Fuzz_require(!List().ok && Popups() == 1 && Read_store() == given &&
+                             FileExists(COMMIT_MARKER_FILE),
+                         "a damaged commit marker was not refused");
+            return 0;
+        }
+    }
+
+    // The list panel opens: the list scan.
+    toolkit_testing::ClearShownPopups();
+    Scan scan = List();
+    Check_list_scan(given, scan);
+
+    // A selection: record n into the current master.
+    toolkit_testing::ClearShownPopups();
+    bool ok = Read_record(n);
+    Check_read_record(given, scan, n, ok);
+
+    // A delete of record n, which leaves the store open.
+    toolkit_testing::ClearShownPopups();
+    Open_store();
+    const Store before_delete = Read_store();
+    ok = Delete_record(n);
+    scan = Check_delete_record(before_delete, scan, n, ok);
+    Close_store();
+
+    // A save from the registration panel, the store closed.
+    toolkit_testing::ClearShownPopups();
+    Set_current_master(saved);
+    const Store before_save = Read_store();
+    int asked = 0;
+    const SaveOutcome outcome = Save_rewrite(saved.name, [&asked, answers] {
+        const bool yes = (answers >> (asked % 8) & 1U) != 0;
+        ++asked;
+        return yes;
+    });
+    Check_save(before_save, scan, saved, asked, answers, outcome);
+
+    Close_store();
+    return 0;
+}
+
+SURGE_FUZZ_ENTRY(Fuzz_store)
+
+#ifdef SURGE_LIBFUZZER
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    Fuzz_store_setup();
+    return 0;
+}
+#endif
