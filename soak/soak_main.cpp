@@ -121,7 +121,7 @@ double EstimatedSeconds(const SoakSettings& settings, std::map<std::string, int>
     double seconds = 0;
     for (int cycle = 0; cycle < settings.cycles; ++cycle) {
         const CyclePlan plan = PlanCycle(settings.seed, cycle, settings.faultEvery);
-        seconds += 0.15;
+        seconds += 0.11;
         if (plan.kind == FaultKind::None) {
             continue;
         }
