@@ -8,10 +8,12 @@
 //                3 temp_model_wave.dat, 4 temp_commit.dat; and the commit marker
 //                model_commit.dat, holding: bit 7 the first 200 bytes of "model_name.dat",
 //                then bit 5 the line naming the delete pair, then bit 6 the save pair's line
-//   bytes 3-6    the current master's voltage (the float's bits)
-//   bytes 7-26   its width, pulse_no, area, phase and corona (int32 each)
-//   byte 27      its wave: sample i is this byte plus i
-//   byte 28      L, the length of the name saved (at most 39)
+//   byte 3       P: "model_name.dat" starts with P x 260 blank lines, which carries its lines
+//                across the 64 KiB reads of the store's line reader
+//   bytes 4-7    the current master's voltage (the float's bits)
+//   bytes 8-27   its width, pulse_no, area, phase and corona (int32 each)
+//   byte 28      its wave: sample i is this byte plus i
+//   byte 29      L, the length of the name saved (at most 39)
 //   L bytes      the name entered, and master_name
 //   2 bytes      M, the length of "model_name.dat"
 //   M bytes      "model_name.dat"
@@ -418,6 +420,7 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
     const int n = static_cast<std::int8_t>(in.Byte());
     const unsigned answers = in.Byte();
     const unsigned leftovers = in.Byte();
+    const std::size_t padding = in.Byte() * std::size_t{260};
     MasterRecord saved;
     saved.voltage = std::bit_cast<float>(in.Word());
     for (int* field : {&saved.width, &saved.pulse_no, &saved.area, &saved.phase, &saved.corona}) {
@@ -432,7 +435,7 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
     const std::size_t names_low = in.Byte();
     const std::size_t names_length = names_low | static_cast<std::size_t>(in.Byte()) << 8;
     Store given;
-    given.names = in.Bytes(names_length);
+    given.names = std::string(padding, '\n') + in.Bytes(names_length);
     given.waves = in.Rest();
 
     Write_file(MODEL_NAME_FILE, given.names);
