@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ struct Target {
     const char* corpus;  // its folder under fuzz/corpus
     int (*run)(const std::uint8_t* data, std::size_t size);
 };
+
+// How gtest names a target in the test list.
+void PrintTo(const Target& target, std::ostream* out) {
+    *out << target.corpus;
+}
 
 [[noreturn]] void Throw_failure(const char* what) {
     throw std::runtime_error(what);
