@@ -1,21 +1,11 @@
-// The master store files.
-//
-// Replacing the store: a change writes the whole new store to a temporary pair and flushes both
-// files to disk; then the commit marker "model_commit.dat", naming the pair, is written, flushed
-// and renamed into place; then the pair is renamed over "model_name.dat" and "model_wave.dat";
-// then the marker is removed. Opening the store finishes a replacement that was interrupted: a
-// marker present means the pair is complete, so whatever is left of it is renamed into place;
-// no marker means the pair may be partial, so leftover temporary files are deleted. The two
-// store files therefore always hold the same records, all old or all new.
-
-#include <charconv>
+// The master store: opening and closing it, and the list scan, reading, deleting and saving of
+// records.
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "master/master.h"
+#include "master/store_internal.h"
 #include "toolkit/toolkit.h"
 
 std::FILE* fp_model = nullptr;
@@ -23,34 +13,9 @@ std::FILE* fp_data = nullptr;
 int file_opened = 0;
 void (*store_step_hook)(const char* step) = nullptr;
 
-namespace {
+using namespace store_internal;
 
-// A stored line is far shorter; anything longer is damage, not a name.
-constexpr int LINE_LIMIT = 256;
-constexpr std::size_t STORED_NAME_LIMIT = MODEL_NAME_SIZE - 1;
-
-struct TempPair {
-    const char* name_file;
-    const char* wave_file;
-};
-constexpr TempPair SAVE_PAIR{SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE};
-constexpr TempPair DELETE_PAIR{DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE};
-
-struct TempFiles {
-    std::FILE* name = nullptr;
-    std::FILE* wave = nullptr;
-};
-
-// A line of "model_name.dat" as stored: the name in code page 949 bytes.
-struct StoredLine {
-    char name[STORED_NAME_LIMIT + 1] = "";
-    float voltage = 0;
-    int width = 0;
-    int pulse_no = 0;
-    int area = 0;
-    int phase = 0;
-    int corona = 0;
-};
+namespace store_internal {
 
 void Step(const char* step) {
     if (store_step_hook != nullptr) {
@@ -72,177 +37,9 @@ void Warn_damaged(const char* file, int line_no) {
     Warn(text);
 }
 
-// The white space that the legacy readers skip between fields.
-bool Is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
-}
+}  // namespace store_internal
 
-template <typename Number>
-bool Parse_number(std::string_view token, Number* value) {
-    const char* end = token.data() + token.size();
-    auto [stop, error] = std::from_chars(token.data(), end, *value);
-    return error == std::errc() && stop == end;
-}
-
-// A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
-bool Parse_line(std::string_view text, StoredLine* line) {
-    std::string_view field[7];
-    int count = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (Is_space(text[at])) {
-            ++at;
-            continue;
-        }
-        const std::size_t start = at;
-        while (at < text.size() && !Is_space(text[at])) {
-            ++at;
-        }
-        if (count == 7) {
-            return false;
-        }
-        field[count++] = text.substr(start, at - start);
-    }
-    if (count != 7 || field[0].size() > STORED_NAME_LIMIT) {
-        return false;
-    }
-    StoredLine parsed;
-    field[0].copy(parsed.name, field[0].size());
-    parsed.name[field[0].size()] = '\0';
-    if (!Parse_number(field[1], &parsed.voltage) || !Parse_number(field[2], &parsed.width) ||
-        !Parse_number(field[3], &parsed.pulse_no) || !Parse_number(field[4], &parsed.area) ||
-        !Parse_number(field[5], &parsed.phase) || !Parse_number(field[6], &parsed.corona)) {
-        return false;
-    }
-    *line = parsed;
-    return true;
-}
-
-enum class LineRead { Record, End, Damaged, Failed };
-
-// Reads "model_name.dat" from its start, line by line, through a buffer of its own: one fread
-// per 64 KiB rather than a locked getc per byte.
-class LineReader {
-  public:
-    explicit LineReader(std::FILE* file) : file_(file), buffer_(1 << 16) { std::rewind(file); }
-
-    // The next record line, blank lines skipped; LF and CR LF ends read alike. `line_no()`
-    // counts the lines read, for the operator's message.
-    LineRead Next(StoredLine* line) {
-        char text[LINE_LIMIT];
-        for (;;) {
-            int length = 0;
-            int c = 0;
-            while ((c = Get()) != EOF && c != '\n') {
-                if (c == '\0' || length == LINE_LIMIT) {
-                    ++line_no_;
-                    return LineRead::Damaged;
-                }
-                text[length++] = static_cast<char>(c);
-            }
-            if (c == EOF && std::ferror(file_)) {
-                return LineRead::Failed;
-            }
-            if (c == EOF && length == 0) {
-                return LineRead::End;
-            }
-            ++line_no_;
-            const std::string_view view(text, static_cast<std::size_t>(length));
-            if (view.find_first_not_of(" \t\r\v\f") != std::string_view::npos) {
-                return Parse_line(view, line) ? LineRead::Record : LineRead::Damaged;
-            }
-        }
-    }
-    int line_no() const { return line_no_; }
-
-  private:
-    int Get() {
-        if (at_ == filled_) {
-            at_ = 0;
-            filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-            if (filled_ == 0) {
-                return EOF;
-            }
-        }
-        return static_cast<unsigned char>(buffer_[at_++]);
-    }
-
-    std::FILE* file_;
-    std::vector<char> buffer_;
-    std::size_t at_ = 0;
-    std::size_t filled_ = 0;
-    int line_no_ = 0;
-};
-
-// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
-// fprintf, and the voltage's point stays a point whatever the process locale.
-bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
-                int phase, int corona) {
-    char line[LINE_LIMIT + 64];
-    const std::size_t name_length = std::strlen(name);
-    if (name_length > STORED_NAME_LIMIT) {
-        return false;
-    }
-    std::memcpy(line, name, name_length);
-    char* at = line + name_length;
-    char* const end = line + sizeof line;
-    *at++ = ' ';
-    auto [after_volts, error] =
-        std::to_chars(at, end, static_cast<double>(voltage), std::chars_format::fixed, 1);
-    if (error != std::errc()) {
-        return false;
-    }
-    at = after_volts;
-    for (int value : {width, pulse_no, area, phase, corona}) {
-        *at++ = ' ';
-        at = std::to_chars(at, end, value).ptr;
-    }
-    *at++ = '\n';
-    const auto length = static_cast<std::size_t>(at - line);
-    return std::fwrite(line, 1, length, file) == length;
-}
-
-bool Read_block(std::FILE* file, signed char* block) {
-    return std::fread(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
-}
-
-bool Write_block(std::FILE* file, const signed char* block) {
-    return std::fwrite(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
-}
-
-bool At_end(std::FILE* file) {
-    return std::getc(file) == EOF && !std::ferror(file);
-}
-
-bool Is_ascii(const char* text) {
-    for (; *text != '\0'; ++text) {
-        if (static_cast<unsigned char>(*text) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool To_record(const StoredLine& line, MasterRecord* record) {
-    // An ASCII name reads the same in both encodings; only the others need converting.
-    std::string name;
-    if (Is_ascii(line.name)) {
-        name = line.name;
-    } else if (!FromLegacyText(line.name, &name)) {
-        return false;
-    }
-    if (name.size() >= sizeof record->name) {
-        return false;
-    }
-    std::memcpy(record->name, name.c_str(), name.size() + 1);
-    record->voltage = line.voltage;
-    record->width = line.width;
-    record->pulse_no = line.pulse_no;
-    record->area = line.area;
-    record->phase = line.phase;
-    record->corona = line.corona;
-    return true;
-}
+namespace {
 
 void Set_current_master(const MasterRecord& record) {
     std::memcpy(master_name, record.name, sizeof master_name);
@@ -253,127 +50,6 @@ void Set_current_master(const MasterRecord& record) {
     phase = record.phase;
     corona = record.corona;
     std::memcpy(wave, record.wave, sizeof wave);
-}
-
-// ---- The temporary pair and its replacement of the store ----
-
-bool Open_pair(const TempPair& pair, TempFiles* temp) {
-    temp->name = std::fopen(pair.name_file, "w");
-    temp->wave = std::fopen(pair.wave_file, "wb");
-    for (std::FILE* file : {temp->name, temp->wave}) {
-        if (file != nullptr) {
-            std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-        }
-    }
-    return temp->name != nullptr && temp->wave != nullptr;
-}
-
-bool Flush_and_close_pair(TempFiles* temp) {
-    bool ok = true;
-    for (std::FILE** file : {&temp->name, &temp->wave}) {
-        ok = !std::ferror(*file) && FlushFileToDisk(*file) == 0 && ok;
-        ok = std::fclose(*file) == 0 && ok;
-        *file = nullptr;
-    }
-    return ok;
-}
-
-void Discard_pair(const TempPair& pair, TempFiles* temp) {
-    for (std::FILE** file : {&temp->name, &temp->wave}) {
-        if (*file != nullptr) {
-            std::fclose(*file);
-            *file = nullptr;
-        }
-    }
-    DeleteFile(pair.name_file);
-    DeleteFile(pair.wave_file);
-}
-
-bool Write_commit_marker(const TempPair& pair) {
-    std::FILE* marker = std::fopen(COMMIT_MARKER_TEMP_FILE, "w");
-    if (marker == nullptr) {
-        return false;
-    }
-    bool ok = std::fprintf(marker, "%s %s\n", pair.name_file, pair.wave_file) > 0;
-    ok = FlushFileToDisk(marker) == 0 && ok;
-    ok = std::fclose(marker) == 0 && ok;
-    if (!ok || RenameFile(COMMIT_MARKER_TEMP_FILE, COMMIT_MARKER_FILE) != 0) {
-        DeleteFile(COMMIT_MARKER_TEMP_FILE);
-        return false;
-    }
-    return true;
-}
-
-bool Read_commit_marker(TempPair* pair) {
-    std::FILE* marker = std::fopen(COMMIT_MARKER_FILE, "r");
-    if (marker == nullptr) {
-        return false;
-    }
-    char text[128] = "";
-    const std::size_t length = std::fread(text, 1, sizeof text - 1, marker);
-    std::fclose(marker);
-    const std::string_view content(text, length);
-    for (const TempPair& known : {SAVE_PAIR, DELETE_PAIR}) {
-        if (content == std::string(known.name_file) + " " + known.wave_file + "\n") {
-            *pair = known;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Renames what is left of a complete pair over the store, then removes the marker.
-bool Finish_replacement(const TempPair& pair) {
-    if (FileExists(pair.name_file) && RenameFile(pair.name_file, MODEL_NAME_FILE) != 0) {
-        return false;
-    }
-    Step("name_renamed");
-    if (FileExists(pair.wave_file) && RenameFile(pair.wave_file, MODEL_WAVE_FILE) != 0) {
-        return false;
-    }
-    Step("wave_renamed");
-    if (SyncWorkingDirectory() != 0 || DeleteFile(COMMIT_MARKER_FILE) != 0 ||
-        SyncWorkingDirectory() != 0) {
-        return false;
-    }
-    Step("marker_removed");
-    return true;
-}
-
-enum class Replacement { Unchanged, Replaced, Pending };
-
-// Puts a complete, closed pair in place of the store. Pending: the marker is in place but a
-// rename failed; the next opening of the store finishes the replacement.
-Replacement Replace_store_with(const TempPair& pair) {
-    if (!Write_commit_marker(pair)) {
-        return Replacement::Unchanged;
-    }
-    const bool durable = SyncWorkingDirectory() == 0;
-    Step("marker_written");
-    return durable && Finish_replacement(pair) ? Replacement::Replaced : Replacement::Pending;
-}
-
-bool Recover_interrupted_replacement() {
-    if (FileExists(COMMIT_MARKER_FILE)) {
-        TempPair pair{};
-        if (!Read_commit_marker(&pair)) {
-            Warn_damaged(COMMIT_MARKER_FILE, 0);
-            return false;
-        }
-        if (!Finish_replacement(pair)) {
-            Warn(STORE_WRITE_FAILED_TEXT);
-            return false;
-        }
-    }
-    // Without a marker, any temporary file left belongs to a change that never took place. One
-    // that cannot be deleted does no harm: every change starts its pair empty.
-    for (const char* leftover : {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
-                                 DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_TEMP_FILE}) {
-        if (FileExists(leftover)) {
-            DeleteFile(leftover);
-        }
-    }
-    return true;
 }
 
 bool Create_if_missing(const char* file_name) {
@@ -539,13 +215,7 @@ bool Delete_record(int n) {
     if (k < n || !To_record(line, &last)) {
         return abandon(MODEL_NAME_FILE, lines.line_no());
     }
-    Step("pair_written");
-    Close_store();
-    if (!Flush_and_close_pair(&temp)) {
-        return abandon(nullptr, 0);
-    }
-    Step("pair_flushed");
-    const Replacement replacement = Replace_store_with(DELETE_PAIR);
+    const Replacement replacement = Put_pair_in_place(DELETE_PAIR, &temp);
     if (replacement == Replacement::Unchanged) {
         return abandon(nullptr, 0);
     }
@@ -628,13 +298,7 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
          !Write_block(temp.wave, wave))) {
         return abandon(nullptr, 0);
     }
-    Step("pair_written");
-    Close_store();
-    if (!Flush_and_close_pair(&temp)) {
-        return abandon(nullptr, 0);
-    }
-    Step("pair_flushed");
-    const Replacement replacement = Replace_store_with(SAVE_PAIR);
+    const Replacement replacement = Put_pair_in_place(SAVE_PAIR, &temp);
     if (replacement == Replacement::Unchanged) {
         return abandon(nullptr, 0);
     }

@@ -1,0 +1,91 @@
+// What the store's own files share: the stored line format, and the replacement of the two
+// store files by a temporary pair.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "master/master.h"
+
+namespace store_internal {
+
+// A stored line is far shorter; anything longer is damage, not a name.
+constexpr int LINE_LIMIT = 256;
+constexpr std::size_t STORED_NAME_LIMIT = MODEL_NAME_SIZE - 1;
+
+// A line of "model_name.dat" as stored: the name in code page 949 bytes.
+struct StoredLine {
+    char name[STORED_NAME_LIMIT + 1] = "";
+    float voltage = 0;
+    int width = 0;
+    int pulse_no = 0;
+    int area = 0;
+    int phase = 0;
+    int corona = 0;
+};
+
+enum class LineRead { Record, End, Damaged, Failed };
+
+// Reads "model_name.dat" from its start, line by line, through a buffer of its own: one fread
+// per 64 KiB rather than a locked getc per byte.
+class LineReader {
+  public:
+    explicit LineReader(std::FILE* file);
+    // The next record line, blank lines skipped; LF and CR LF ends read alike. `line_no()`
+    // counts the lines read, for the operator's message.
+    LineRead Next(StoredLine* line);
+    int line_no() const { return line_no_; }
+
+  private:
+    int Get();
+
+    std::FILE* file_;
+    std::vector<char> buffer_;
+    std::size_t at_ = 0;
+    std::size_t filled_ = 0;
+    int line_no_ = 0;
+};
+
+// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte.
+bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
+                int phase, int corona);
+bool Read_block(std::FILE* file, signed char* block);
+bool Write_block(std::FILE* file, const signed char* block);
+bool At_end(std::FILE* file);
+// The stored line as a record with its name in UTF-8; false when the name does not convert.
+bool To_record(const StoredLine& line, MasterRecord* record);
+
+// What the operator is told, and the hook that tests stop the process at.
+void Step(const char* step);
+void Warn(const char* text);
+void Warn_damaged(const char* file, int line_no);
+
+struct TempPair {
+    const char* name_file;
+    const char* wave_file;
+};
+constexpr TempPair SAVE_PAIR{SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE};
+constexpr TempPair DELETE_PAIR{DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE};
+
+struct TempFiles {
+    std::FILE* name = nullptr;
+    std::FILE* wave = nullptr;
+};
+
+// Creates the pair empty.
+bool Open_pair(const TempPair& pair, TempFiles* temp);
+// Closes the pair and deletes its files.
+void Discard_pair(const TempPair& pair, TempFiles* temp);
+
+enum class Replacement { Unchanged, Replaced, Pending };
+
+// Closes the store, flushes the written pair to disk and puts it in place of the store.
+// Unchanged: the store files are as they were. Pending: the commit marker is in place but a
+// rename failed; the next opening of the store finishes the replacement.
+Replacement Put_pair_in_place(const TempPair& pair, TempFiles* temp);
+
+// Finishes a replacement that was interrupted, or discards what it left behind. False (the
+// operator told) when that cannot be done.
+bool Recover_interrupted_replacement();
+
+}  // namespace store_internal
