@@ -31,9 +31,9 @@ constexpr int RS232_TIMEOUT = -99;
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 int CloseCom(int port);
-int SetCTSMode(int port, int mode);          // 0: no hardware handshake
-int SetComTime(int port, double seconds);    // timeout of each read and write
-int FlushInQ(int port);                      // discards every byte received and not yet read
+int SetCTSMode(int port, int mode);        // 0: no hardware handshake
+int SetComTime(int port, double seconds);  // timeout of each read and write
+int FlushInQ(int port);                    // discards every byte received and not yet read
 int FlushOutQ(int port);
 // Writes `count` bytes; returns the count written or a negative status.
 int ComWrt(int port, const char* buffer, int count);

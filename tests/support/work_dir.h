@@ -4,7 +4,7 @@
 #include <string>
 
 class ScopedWorkDir {
-public:
+  public:
     explicit ScopedWorkDir(bool withPanelResource = true);
     ~ScopedWorkDir();
     ScopedWorkDir(const ScopedWorkDir&) = delete;
@@ -13,7 +13,7 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
     std::string previous_;
 };
