@@ -64,6 +64,12 @@ int Lookup(int port, Port** out) {
     return *out == nullptr ? RS232_PORT_NOT_OPEN : 0;
 }
 
+// Finds an open port whose device is still there.
+int LookupLive(int port, Port** out) {
+    const int status = Lookup(port, out);
+    return status == 0 && (*out)->lost ? RS232_DEVICE_LOST : status;
+}
+
 // Lets the panels repaint while the one thread is held; user input waits until afterwards.
 void RepaintPanels() {
     if (QCoreApplication::instance() != nullptr) {
@@ -221,11 +227,8 @@ int SetComTime(int port, double seconds) {
 
 int FlushInQ(int port) {
     Port* open = nullptr;
-    if (const int status = Lookup(port, &open); status != 0) {
+    if (const int status = LookupLive(port, &open); status != 0) {
         return status;
-    }
-    if (open->lost) {
-        return RS232_DEVICE_LOST;
     }
     // clear() drops Qt's buffer and the driver's queue; anything the poll still reports after
     // that is read and dropped as well.
@@ -253,11 +256,8 @@ int FlushOutQ(int port) {
 
 int ComWrt(int port, const char* buffer, int count) {
     Port* open = nullptr;
-    if (const int status = Lookup(port, &open); status != 0) {
+    if (const int status = LookupLive(port, &open); status != 0) {
         return status;
-    }
-    if (open->lost) {
-        return RS232_DEVICE_LOST;
     }
     if (buffer == nullptr || count < 0) {
         return RS232_WRITE_FAILED;
@@ -287,11 +287,8 @@ int ComWrt(int port, const char* buffer, int count) {
 
 int ComRd(int port, char* buffer, int count) {
     Port* open = nullptr;
-    if (const int status = Lookup(port, &open); status != 0) {
+    if (const int status = LookupLive(port, &open); status != 0) {
         return status;
-    }
-    if (open->lost) {
-        return RS232_DEVICE_LOST;
     }
     if (buffer == nullptr || count < 0) {
         return RS232_READ_FAILED;
@@ -334,11 +331,8 @@ int ComRd(int port, char* buffer, int count) {
 
 int GetInQLen(int port) {
     Port* open = nullptr;
-    if (const int status = Lookup(port, &open); status != 0) {
+    if (const int status = LookupLive(port, &open); status != 0) {
         return status;
-    }
-    if (open->lost) {
-        return RS232_DEVICE_LOST;
     }
     open->serial.waitForReadyRead(0);
     open->serial.clearError();

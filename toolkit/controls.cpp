@@ -88,10 +88,17 @@ int SetCtrlVal(int panel, int control, double value) {
     return SetNumber(w, value);
 }
 
+int GetCtrlVal(int panel, int control, double* value) {
+    QWidget* w = WidgetOf(panel, control);
+    if (w == nullptr) {
+        return -1;
+    }
+    return GetNumber(w, value);
+}
+
 int GetCtrlVal(int panel, int control, int* value) {
     double number = 0;
-    QWidget* w = WidgetOf(panel, control);
-    if (w == nullptr || GetNumber(w, &number) != 0) {
+    if (GetCtrlVal(panel, control, &number) != 0) {
         return -1;
     }
     *value = static_cast<int>(std::lround(number));
@@ -100,20 +107,11 @@ int GetCtrlVal(int panel, int control, int* value) {
 
 int GetCtrlVal(int panel, int control, float* value) {
     double number = 0;
-    QWidget* w = WidgetOf(panel, control);
-    if (w == nullptr || GetNumber(w, &number) != 0) {
+    if (GetCtrlVal(panel, control, &number) != 0) {
         return -1;
     }
     *value = static_cast<float>(number);
     return 0;
-}
-
-int GetCtrlVal(int panel, int control, double* value) {
-    QWidget* w = WidgetOf(panel, control);
-    if (w == nullptr) {
-        return -1;
-    }
-    return GetNumber(w, value);
 }
 
 int GetCtrlString(int panel, int control, char* buffer, std::size_t size) {
