@@ -1,0 +1,1 @@
+#include "history/schema.h"

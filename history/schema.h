@@ -1,0 +1,39 @@
+// The history database's tables, the same in the station's SQLite file and on a plant's server.
+#pragma once
+
+namespace history {
+
+constexpr int SCHEMA_VERSION = 1;
+
+// One row per inspection cycle that sent its setup command. Times are local ISO 8601 with the
+// offset ("2026-12-09T10:15:02.123+09:00"); waves are 300 bytes, the signed samples as the master
+// store keeps them. Readings the cycle did not reach are NULL. `stopped_at` is empty for a cycle
+// with a verdict, else the command whose reply failed ("ME", "WT", "WS" or "RE"). A record is the
+// same record wherever it is stored by its station and uuid.
+constexpr const char* CREATE_INSPECTION = R"sql(
+CREATE TABLE IF NOT EXISTS inspection (
+  id            INTEGER PRIMARY KEY,
+  uuid          TEXT NOT NULL,
+  station       TEXT NOT NULL,
+  started_at    TEXT NOT NULL,
+  ended_at      TEXT NOT NULL,
+  serial        TEXT NOT NULL,
+  master        TEXT NOT NULL,
+  model_no      TEXT NOT NULL,
+  voltage       REAL,
+  width         INTEGER,
+  pulse_no      INTEGER,
+  judge         INTEGER,
+  area          INTEGER,
+  phase         INTEGER,
+  outcome       TEXT NOT NULL,
+  stopped_at    TEXT NOT NULL,
+  standard_wave BLOB,
+  measured_wave BLOB,
+  UNIQUE (station, uuid)
+))sql";
+
+constexpr const char* CREATE_SCHEMA_VERSION =
+    "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
+
+}  // namespace history
