@@ -196,7 +196,8 @@ int SetPanelPos(int panel, int top, int left) {
     if (p == nullptr) {
         return -1;
     }
-    p->widget->move(left, top);
+    // The top and left of the panel's client area: a window manager puts its frame around it.
+    p->widget->setGeometry(left, top, p->widget->width(), p->widget->height());
     return 0;
 }
 

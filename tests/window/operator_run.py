@@ -7,7 +7,8 @@ it (the save question, then the same-name question), lists the store and brings 
 back, chooses a stand-in spreadsheet program in the file dialog, returns to the main panel,
 exports the master alone, runs an inspection, exports it and quits. Along the way it reads
 and answers every popup, and it checks the store files, the export file, how the stand-in was
-started and the exit code. It saves a picture of each of the three panels.
+started and the exit code. Each panel must lie on the 1024 x 768 screen, framed by the window
+manager. It saves a picture of each of the three panels.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
@@ -43,6 +44,9 @@ SAME_NAME_QUESTION = "같은 Master 이름이 존재합니다.\n같은 파일에
 NO_CHOICE_WARNING = "Master 한 개를 선택하십시요 !"
 
 READINGS = ["전압", "펄스 폭", "펄스 수", "면적", "위상", "코로나"]
+
+SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
+MAIN_CLIENT_AREA = (0, 25, 1024, 743)  # below the 25-pixel band that its title bar takes
 
 
 class Abort(Exception):
@@ -190,7 +194,20 @@ def write_spreadsheet_stand_in(folder):
 def session(checks, build, work, shots, procs):
     # Imported here: the accessibility bus is up by now.
     from panel_driver import (Station, descendants, poll, wait_until, is_enabled, is_showing,
-                              text_of, states, xdotool)
+                              text_of, states, xdotool, window_on_screen)
+
+    def on_screen(g, title):
+        """The panel's client area and its title bar lie on the screen."""
+        def framed():
+            client, frame = window_on_screen(title)
+            return (client, frame) if frame[2] > 0 else None
+
+        (x, y, w, h), (_, _, top, _) = poll(f'the window manager to frame "{title}"', framed)
+        g.expect(x >= 0 and y >= 0 and x + w <= SCREEN_WIDTH and y + h <= SCREEN_HEIGHT,
+                 f'"{title}": client area {w}x{h} at ({x}, {y}) is not all on the '
+                 f"{SCREEN_WIDTH}x{SCREEN_HEIGHT} screen")
+        g.expect(y - top >= 0, f'"{title}": the title bar ({top} pixels) is above the screen')
+        return x, y, w, h
 
     home = os.path.join(work, "station")
     os.makedirs(home)
@@ -224,10 +241,14 @@ def session(checks, build, work, shots, procs):
         for lamp in ["O.K 램프", "N.G 램프", "검사 중 램프"]:
             g.expect(not is_showing(st.child(main, "label", lamp)), f"{lamp} is lit")
 
+    with checks.group("the main panel fills the screen below its title bar") as g:
+        g.equal(on_screen(g, MAIN_TITLE), MAIN_CLIENT_AREA, "client area (x, y, width, height)")
+
     with checks.group("saving without a name is refused with a warning") as g:
         st.press(main, "마스터 등록")
         setup = st.panel(SETUP_TITLE)
         g.equal(st.shown_panel_titles(), [SETUP_TITLE], "panels shown")
+        on_screen(g, SETUP_TITLE)
         st.press(setup, "저장")
         alert, text = st.popup("경  고")
         g.equal(text, EMPTY_NAME_WARNING, "warning")
@@ -290,6 +311,7 @@ def session(checks, build, work, shots, procs):
         st.press(setup, "마스터 목록")
         listing = st.panel(LIST_TITLE)
         g.equal(st.shown_panel_titles(), [LIST_TITLE], "panels shown")
+        on_screen(g, LIST_TITLE)
         table = st.control(listing, "table", "마스터 목록 표")
         count = st.control(listing, "spin button", "등록된 마스터 수")
         poll("the count", lambda: text_of(count) == "2")
