@@ -23,11 +23,12 @@ import subprocess
 import sys
 import time
 
-# The instrument's setup: model 07, 38 (3.8 kV in an inspection), width 06, 12 pulses, judge 08.
-SETUP = "0738061208"
-UPLOADED = {"전압": "38.0", "펄스 폭": "6", "펄스 수": "12", "면적": "8", "위상": "8"}
-STORED_VALUES = "38.0 6 12 8 8"  # voltage, width, pulse_no, area, phase as the store writes them
-LISTED_VALUES = ["38.0", "6", "12", "8", "8"]  # the same in the master list's columns 2 to 6
+# The instrument's setup: model 07, 38 (3.8 kV in an inspection), width 06, 20 pulses (a wait of
+# 1.1 s in an inspection), judge 08.
+SETUP = "0738062008"
+UPLOADED = {"전압": "38.0", "펄스 폭": "6", "펄스 수": "20", "면적": "8", "위상": "8"}
+STORED_VALUES = "38.0 6 20 8 8"  # voltage, width, pulse_no, area, phase as the store writes them
+LISTED_VALUES = ["38.0", "6", "20", "8", "8"]  # the same in the master list's columns 2 to 6
 
 FIRST_NAME = "PUMP-12"
 NAME = "모터똠7"  # 똠 exists only in the extended (UHC) part of code page 949
@@ -194,7 +195,7 @@ def write_spreadsheet_stand_in(folder):
 def session(checks, build, work, shots, procs):
     # Imported here: the accessibility bus is up by now.
     from panel_driver import (Station, descendants, poll, wait_until, is_enabled, is_showing,
-                              text_of, states, xdotool, window_on_screen)
+                              text_of, states, xdotool, extents, window_on_screen)
 
     def on_screen(g, title):
         """The panel's client area and its title bar lie on the screen."""
@@ -394,7 +395,7 @@ def session(checks, build, work, shots, procs):
 
     with checks.group("export before any inspection: the carried master's name, BUSY") as g:
         lines = export(g, 1)
-        g.equal(lines[0], NAME.encode("cp949") + b" 38.000000 6 12 0 8 8 BUSY",
+        g.equal(lines[0], NAME.encode("cp949") + b" 38.000000 6 20 0 8 8 BUSY",
                 "line 1 (model in code page 949, judge 0: no inspection yet)")
         standard, measured = samples(lines)
         g.equal(standard, signed(wave), "standard column (the selected master's wave)")
@@ -426,12 +427,34 @@ def session(checks, build, work, shots, procs):
             button = st.control(main, "push button", name)
             g.expect(wait_until(lambda: is_enabled(button)), f'"{name}" stays dimmed')
 
+    with checks.group("a stop clicked during an inspection runs after the inspection") as g:
+        # A real click (X input) lands while the cycle holds the station's thread: Qt keeps it
+        # until the cycle has returned. The check needs the click and the look at the commands
+        # to fall inside the cycle's 1.1 s wait; a slow machine gets another inspection.
+        register = st.control(main, "push button", "마스터 등록")
+        x, y, w, h = extents(st.control(main, "push button", "정지"))
+        inside = held = False
+        for _ in range(3):
+            before = len(sim_commands(sim_log))
+            st.press(main, "시작")
+            poll("the test to start", lambda: "ST\\r" in sim_commands(sim_log)[before:])
+            xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+            time.sleep(0.2)
+            held = not is_enabled(register)
+            inside = "RE\\r" not in sim_commands(sim_log)[before:]
+            poll("the inspection to end", lambda: "RE\\r" in sim_commands(sim_log)[before:])
+            if inside:
+                break
+        g.expect(inside, "every inspection ended before the click and the look at the commands")
+        g.expect(held, "the stop ran while the inspection held the thread")
+        g.expect(wait_until(lambda: is_enabled(register)), "the stop clicked during it was lost")
+
     with checks.group("export after the inspection: its readings, date and both waves") as g:
         today = datetime.date.today()
         lines = export(g, 2)
         after = datetime.date.today()
         line1 = lines[0].decode("ascii", errors="replace")
-        g.expect(re.fullmatch(r"07 3\.800000 6 12 8 \d+ \d+ O\.K", line1) is not None,
+        g.expect(re.fullmatch(r"07 3\.800000 6 20 8 \d+ \d+ O\.K", line1) is not None,
                  f"line 1: {line1!r}")
         dates = {f"{d.year}-{d.month}-{d.day}".encode() for d in (today, after)}
         g.expect(lines[1] in dates, f"line 2: {lines[1]!r}, expected one of {dates}")
