@@ -29,7 +29,8 @@ int nextHandle = 1;
 int injectedHeight = 0;
 int injectedWidth = 0;
 
-// The window's close box gives the commit of the panel's close command.
+// The window's close box gives the commit of the panel's close command, and nothing while that
+// command is dimmed.
 class CloseBoxFilter : public QObject {
   public:
     CloseBoxFilter(int handle, QObject* parent) : QObject(parent), handle_(handle) {}
@@ -41,6 +42,11 @@ class CloseBoxFilter : public QObject {
         }
         event->ignore();
         const int handle = handle_;
+        const Panel* panel = FindPanel(handle);
+        const Control* command = panel ? FindControl(handle, panel->closeControl) : nullptr;
+        if (command == nullptr || !command->widget->isEnabled()) {
+            return true;
+        }
         QTimer::singleShot(0, [handle] {
             Panel* p = FindPanel(handle);
             if (p != nullptr && p->closeControl != 0) {
