@@ -4,6 +4,7 @@
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -60,6 +61,29 @@ class CloseBoxFilter : public QObject {
     int handle_;
 };
 
+// Only the left button chooses a table cell: presses, drags and double clicks of the other
+// buttons never reach the table, so they neither move the active cell nor give a click.
+class LeftButtonOnly : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton;
+            case QEvent::MouseMove: {
+                const Qt::MouseButtons buttons = static_cast<QMouseEvent*>(event)->buttons();
+                return buttons != Qt::NoButton && !(buttons & Qt::LeftButton);
+            }
+            default:
+                return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
 void MarkDirty(int handle, int id) {
     if (Control* c = FindControl(handle, id)) {
         c->dirty = true;
@@ -95,6 +119,7 @@ void Connect(int handle, const Control& control) {
         QObject::connect(spin, &QAbstractSpinBox::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+        table->viewport()->installEventFilter(new LeftButtonOnly(table));
         QObject::connect(table, &QTableWidget::cellPressed,
                          [handle, id] { Dispatch(handle, id, EVENT_LEFT_CLICK); });
     }
