@@ -3,5 +3,7 @@
 
 int Main_start(int panel, int control, int event, void* callbackData, int eventData1,
                int eventData2);
+// A stop clicked while a cycle holds the thread waits in Qt's input queue and runs once the cycle
+// has returned: it never cuts a cycle short, and it is not lost.
 int Main_stop(int panel, int control, int event, void* callbackData, int eventData1,
               int eventData2);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "app/surge.h"
 #include "toolkit/toolkit.h"
@@ -75,6 +76,11 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
 // A name the store can hold: 1 to 12 characters, no white space or control characters, every
 // character representable in code page 949.
 bool Is_valid_master_name(const char* name);
+
+// Why the store cannot hold `name`, for the operator: a heading and a line for each reason (a
+// blank, a control character, more than 12 characters, characters that code page 949 lacks).
+// "" when it can, and for an empty name, which the registration panel answers with its own text.
+std::string Master_name_fault(const char* name);
 
 // Called with the name of each step of a store replacement; tests stop the process there.
 extern void (*store_step_hook)(const char* step);

@@ -1,6 +1,7 @@
 // The registration panel: a master read from the instrument, named and saved into the store,
 // then carried back to the main panel.
 #include <cstring>
+#include <string>
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
@@ -81,10 +82,15 @@ int Master_save(int, int, int event, void*, int, int) {
     }
     char model_name[NAME_FIELD_SIZE] = "";
     GetCtrlVal(setupHandle, SETUP_MODEL_NAME, model_name);
-    if (model_name[0] == '\0' || !Is_valid_master_name(model_name)) {
+    if (model_name[0] == '\0') {
         MessagePopup("경  고",
                      "등록될 Master 모델명을 먼저 입력하십시요.\n          (모델명 글자 수 : "
                      "최대 12 자)");
+        return 0;
+    }
+    const std::string fault = Master_name_fault(model_name);
+    if (!fault.empty()) {
+        MessagePopup("경  고", fault.c_str());
         return 0;
     }
     if (ConfirmPopup("확  인", "저장하시겠습니까 ?") == 0) {

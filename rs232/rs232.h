@@ -12,7 +12,8 @@
 //   -1   any other failure of the system
 //   -99  timeout
 //
-// While a read waits, the panels keep repainting but take no input.
+// While a read waits, the panels keep repainting; user input stays queued in Qt until the
+// running callback has returned.
 #pragma once
 
 constexpr int RS232_INVALID_PORT = -2;

@@ -34,8 +34,11 @@ Panel* FindPanel(int handle);
 void DiscardAllPanels();
 Control* FindControl(int panel, int control);
 
-// Runs a control's callback for an operator's action. Input that arrives while another
-// callback runs is dropped: the station takes no command until the running one has returned.
+// Runs a control's callback for an operator's action. The operator's input does not arrive here
+// while a callback runs: the loops that keep the panels painted meanwhile (Delay, a serial read)
+// exclude user input, which Qt queues and delivers after the callback has returned. An action
+// that does arrive meanwhile comes from a timer (an accessible press action clicks after one) or
+// from the callback itself, and is ignored: one callback never runs inside another.
 void Dispatch(int panel, int control, int event);
 // Commits every field of the panel that the operator edited and did not commit yet.
 void CommitPendingEdits(int panel);
@@ -44,7 +47,7 @@ bool CallbackRunning();
 // Looks up a registered callback by name (nullptr when none).
 CtrlCallbackPtr FindCallback(const std::string& name);
 
-// Lets the panels repaint while the thread is held; takes no user input.
+// Lets the panels repaint while the thread is held; user input stays queued in Qt.
 void RepaintPanels();
 
 bool PopupsScripted();

@@ -4,6 +4,7 @@
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -29,7 +30,8 @@ int nextHandle = 1;
 int injectedHeight = 0;
 int injectedWidth = 0;
 
-// The window's close box gives the commit of the panel's close command.
+// The window's close box gives the commit of the panel's close command, and nothing while that
+// command is dimmed.
 class CloseBoxFilter : public QObject {
   public:
     CloseBoxFilter(int handle, QObject* parent) : QObject(parent), handle_(handle) {}
@@ -41,6 +43,11 @@ class CloseBoxFilter : public QObject {
         }
         event->ignore();
         const int handle = handle_;
+        const Panel* panel = FindPanel(handle);
+        const Control* command = panel ? FindControl(handle, panel->closeControl) : nullptr;
+        if (command == nullptr || !command->widget->isEnabled()) {
+            return true;
+        }
         QTimer::singleShot(0, [handle] {
             Panel* p = FindPanel(handle);
             if (p != nullptr && p->closeControl != 0) {
@@ -52,6 +59,29 @@ class CloseBoxFilter : public QObject {
 
   private:
     int handle_;
+};
+
+// Only the left button chooses a table cell: presses, drags and double clicks of the other
+// buttons never reach the table, so they neither move the active cell nor give a click.
+class LeftButtonOnly : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton;
+            case QEvent::MouseMove: {
+                const Qt::MouseButtons buttons = static_cast<QMouseEvent*>(event)->buttons();
+                return buttons != Qt::NoButton && !(buttons & Qt::LeftButton);
+            }
+            default:
+                return QObject::eventFilter(watched, event);
+        }
+    }
 };
 
 void MarkDirty(int handle, int id) {
@@ -89,6 +119,7 @@ void Connect(int handle, const Control& control) {
         QObject::connect(spin, &QAbstractSpinBox::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+        table->viewport()->installEventFilter(new LeftButtonOnly(table));
         QObject::connect(table, &QTableWidget::cellPressed,
                          [handle, id] { Dispatch(handle, id, EVENT_LEFT_CLICK); });
     }
@@ -196,7 +227,8 @@ int SetPanelPos(int panel, int top, int left) {
     if (p == nullptr) {
         return -1;
     }
-    p->widget->move(left, top);
+    // The top and left of the panel's client area: a window manager puts its frame around it.
+    p->widget->setGeometry(left, top, p->widget->width(), p->widget->height());
     return 0;
 }
 

@@ -38,7 +38,8 @@ int QuitUserInterface(int returnCode);
 // Runs `function(data)` from the event loop after the running callback has returned.
 int PostDeferredCall(DeferredCallbackPtr function, void* data);
 
-// Holds the thread for `seconds`; the panels keep repainting but take no input meanwhile.
+// Holds the thread for `seconds`. The panels keep repainting; the operator's input (clicks, keys,
+// the close box) stays queued in Qt and is delivered in order once the running callback returns.
 void Delay(double seconds);
 
 // ---- Panels ---------------------------------------------------------------------------------

@@ -1,4 +1,7 @@
 // The master list panel: the table and the store kept in step, the popups for a missing choice.
+#include <QTableWidget>
+#include <QTest>
+
 #include "tests/master/master_fixture.h"
 
 using namespace toolkit_testing;
@@ -108,6 +111,30 @@ TEST_F(ListPanelTest, SelectAndDeleteNeedARowChosenInTheNameColumn) {
         EXPECT_EQ(Name_file(), Lines(c.stored));
         Commit(masterHandle, MASTER_CANCEL);
     }
+}
+
+// The mouse in the table: the left button chooses the row under it; the right and the middle
+// button neither choose a row nor move the active cell away from the chosen one.
+TEST_F(ListPanelTest, OnlyTheLeftButtonChoosesARow) {
+    Write_store(LISTED);
+    Open_list();
+    auto* table = qobject_cast<QTableWidget*>(ControlWidget(masterHandle, MASTER_TABLE));
+    ASSERT_NE(table, nullptr);
+    const auto press = [table](Qt::MouseButton button, int row) {
+        const QPoint at = table->visualRect(table->model()->index(row - 1, 0)).center();
+        QTest::mouseClick(table->viewport(), button, {}, at);
+        RunDeferredCalls();
+    };
+    press(Qt::LeftButton, 2);
+    for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+        press(other, 3);
+        Point active;
+        GetActiveTableCell(masterHandle, MASTER_TABLE, &active);
+        EXPECT_EQ(selected_row_index, 2) << other;
+        EXPECT_EQ(active.y, 2) << other;
+    }
+    press(Qt::LeftButton, 3);
+    EXPECT_EQ(selected_row_index, 3);
 }
 
 TEST_F(ListPanelTest, SelectBringsTheRecordIntoTheRegistrationPanel) {

@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* NAME_WARNING =
     "등록될 Master 모델명을 먼저 입력하십시요.\n          (모델명 글자 수 : 최대 12 자)";
+const std::string NAME_FAULT = "저장할 수 없는 Master 모델명입니다.";
 constexpr const char* SAVE_QUESTION = "저장하시겠습니까 ?";
 constexpr const char* SAME_NAME_QUESTION =
     "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?";
@@ -69,17 +70,46 @@ TEST_F(RegistrationTest, TheNameTypedIsTheNameSavedEvenBeforeTheFieldCommits) {
     EXPECT_STREQ(master_name, "ZULU");
 }
 
-TEST_F(RegistrationTest, NamesThatCannotBeStoredAreRefusedBeforeAnything) {
-    // (The field itself takes no more than 12 characters; Is_valid_master_name covers longer.)
-    for (const char* name : {"", "A B", " ", "A😀"}) {
+TEST_F(RegistrationTest, NamesThatCannotBeStoredAreRefusedBeforeAnythingAndSayWhy) {
+    // (The field itself takes no more than 12 characters; longer names are in the table below.)
+    const std::pair<const char*, std::string> cases[] = {
+        {"", NAME_WARNING},
+        {"A B", NAME_FAULT + "\n모델명에 빈 칸이 있습니다."},
+        {" ", NAME_FAULT + "\n모델명에 빈 칸이 있습니다."},
+        {"A😀", NAME_FAULT + "\n'😀' 글자는 Master 파일에 저장할 수 없습니다."},
+    };
+    for (const auto& [name, text] : cases) {
         SCOPED_TRACE(name);
         ClearShownPopups();
         TypeText(setupHandle, SETUP_MODEL_NAME, name);
         Commit(setupHandle, SETUP_SAVE);
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
-        EXPECT_EQ(ShownPopups()[0].text, NAME_WARNING);
+        EXPECT_EQ(ShownPopups()[0].text, text);
         EXPECT_FALSE(FileExists(MODEL_NAME_FILE));
+    }
+}
+
+// Every reason gets its line, in this order; a name the store's own check takes gets none.
+TEST(MasterNameTest, EachReasonANameCannotBeStoredIsNamed) {
+    const std::string blank = "\n모델명에 빈 칸이 있습니다.";
+    const std::string control = "\n모델명에 제어 문자가 있습니다.";
+    const std::string thirteen = "\n모델명이 13 자입니다. (모델명 글자 수 : 최대 12 자)";
+    const std::pair<const char*, std::string> cases[] = {
+        {"ABCDEFGHIJKL", ""},
+        {"가나다라마바사아자차카타", ""},
+        {"A\tB", blank},
+        {"A\u3000B", blank},
+        {"A\001B\177", control},
+        {"ABCDEFGHIJKLM", thirteen},
+        {"가나다라마바사아자차카타파", thirteen},
+        {"😀A🚀😀", "\n'😀', '🚀' 글자는 Master 파일에 저장할 수 없습니다."},
+        {"A B\002CDEFGHIJ😀",
+         blank + control + thirteen + "\n'😀' 글자는 Master 파일에 저장할 수 없습니다."},
+    };
+    for (const auto& [name, why] : cases) {
+        EXPECT_EQ(Master_name_fault(name), why.empty() ? why : NAME_FAULT + why) << name;
+        EXPECT_EQ(Is_valid_master_name(name), why.empty()) << name;
     }
 }
 

@@ -31,7 +31,8 @@ int RecordSave(int, int, int event, void*, int, int) {
     static char tag[] = "after save";
     PostDeferredCall(Deferred, tag);
     trace.push_back("Save " + std::to_string(event));
-    // An operator's command that arrives while this one runs is not taken.
+    // A command that reaches the toolkit while this one runs (from a timer or the callback itself;
+    // the operator's input waits in Qt's queue) is not taken.
     Commit(setupPanel, SETUP_LIST);
     return 0;
 }
@@ -80,11 +81,19 @@ TEST_F(EventTest, ValuesSetByTheStationAreNotTakenForOperatorEdits) {
     EXPECT_EQ(trace, (std::vector<std::string>{"List 1"}));
 }
 
-TEST_F(EventTest, TheWindowCloseBoxGivesThePanelsCloseCommand) {
-    PanelWidget(setupPanel)->close();
-    EXPECT_TRUE(trace.empty());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(trace, (std::vector<std::string>{"Quit 1"}));
+// The main panel's close box stands for the quit command, which the testing state dims.
+TEST_F(EventTest, TheWindowCloseBoxGivesThePanelsCloseCommandOnlyWhileItTakesInput) {
+    RegisterCallback("Quit", RecordQuit);
+    const int mainPanel = LoadPanel(0, "surge.uir", MAIN);
+    for (int dimmed : {1, 0}) {
+        trace.clear();
+        SetCtrlAttribute(mainPanel, MAIN_CMD_28, ATTR_DIMMED, dimmed);
+        PanelWidget(mainPanel)->close();
+        EXPECT_TRUE(trace.empty());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(trace, dimmed ? std::vector<std::string>{} : std::vector<std::string>{"Quit 1"});
+    }
+    DiscardPanel(mainPanel);
 }
 
 TEST_F(EventTest, DelayHoldsAtLeastItsTimeAndIsRecorded) {

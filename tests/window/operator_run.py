@@ -7,7 +7,8 @@ it (the save question, then the same-name question), lists the store and brings 
 back, chooses a stand-in spreadsheet program in the file dialog, returns to the main panel,
 exports the master alone, runs an inspection, exports it and quits. Along the way it reads
 and answers every popup, and it checks the store files, the export file, how the stand-in was
-started and the exit code. It saves a picture of each of the three panels.
+started and the exit code. Each panel must lie on the 1024 x 768 screen, framed by the window
+manager. It saves a picture of each of the three panels.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
@@ -22,11 +23,12 @@ import subprocess
 import sys
 import time
 
-# The instrument's setup: model 07, 38 (3.8 kV in an inspection), width 06, 12 pulses, judge 08.
-SETUP = "0738061208"
-UPLOADED = {"전압": "38.0", "펄스 폭": "6", "펄스 수": "12", "면적": "8", "위상": "8"}
-STORED_VALUES = "38.0 6 12 8 8"  # voltage, width, pulse_no, area, phase as the store writes them
-LISTED_VALUES = ["38.0", "6", "12", "8", "8"]  # the same in the master list's columns 2 to 6
+# The instrument's setup: model 07, 38 (3.8 kV in an inspection), width 06, 20 pulses (a wait of
+# 1.1 s in an inspection), judge 08.
+SETUP = "0738062008"
+UPLOADED = {"전압": "38.0", "펄스 폭": "6", "펄스 수": "20", "면적": "8", "위상": "8"}
+STORED_VALUES = "38.0 6 20 8 8"  # voltage, width, pulse_no, area, phase as the store writes them
+LISTED_VALUES = ["38.0", "6", "20", "8", "8"]  # the same in the master list's columns 2 to 6
 
 FIRST_NAME = "PUMP-12"
 NAME = "모터똠7"  # 똠 exists only in the extended (UHC) part of code page 949
@@ -43,6 +45,9 @@ SAME_NAME_QUESTION = "같은 Master 이름이 존재합니다.\n같은 파일에
 NO_CHOICE_WARNING = "Master 한 개를 선택하십시요 !"
 
 READINGS = ["전압", "펄스 폭", "펄스 수", "면적", "위상", "코로나"]
+
+SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
+MAIN_CLIENT_AREA = (0, 25, 1024, 743)  # below the 25-pixel band that its title bar takes
 
 
 class Abort(Exception):
@@ -190,7 +195,20 @@ def write_spreadsheet_stand_in(folder):
 def session(checks, build, work, shots, procs):
     # Imported here: the accessibility bus is up by now.
     from panel_driver import (Station, descendants, poll, wait_until, is_enabled, is_showing,
-                              text_of, states, xdotool)
+                              text_of, states, xdotool, extents, window_on_screen)
+
+    def on_screen(g, title):
+        """The panel's client area and its title bar lie on the screen."""
+        def framed():
+            client, frame = window_on_screen(title)
+            return (client, frame) if frame[2] > 0 else None
+
+        (x, y, w, h), (_, _, top, _) = poll(f'the window manager to frame "{title}"', framed)
+        g.expect(x >= 0 and y >= 0 and x + w <= SCREEN_WIDTH and y + h <= SCREEN_HEIGHT,
+                 f'"{title}": client area {w}x{h} at ({x}, {y}) is not all on the '
+                 f"{SCREEN_WIDTH}x{SCREEN_HEIGHT} screen")
+        g.expect(y - top >= 0, f'"{title}": the title bar ({top} pixels) is above the screen')
+        return x, y, w, h
 
     home = os.path.join(work, "station")
     os.makedirs(home)
@@ -224,10 +242,14 @@ def session(checks, build, work, shots, procs):
         for lamp in ["O.K 램프", "N.G 램프", "검사 중 램프"]:
             g.expect(not is_showing(st.child(main, "label", lamp)), f"{lamp} is lit")
 
+    with checks.group("the main panel fills the screen below its title bar") as g:
+        g.equal(on_screen(g, MAIN_TITLE), MAIN_CLIENT_AREA, "client area (x, y, width, height)")
+
     with checks.group("saving without a name is refused with a warning") as g:
         st.press(main, "마스터 등록")
         setup = st.panel(SETUP_TITLE)
         g.equal(st.shown_panel_titles(), [SETUP_TITLE], "panels shown")
+        on_screen(g, SETUP_TITLE)
         st.press(setup, "저장")
         alert, text = st.popup("경  고")
         g.equal(text, EMPTY_NAME_WARNING, "warning")
@@ -290,6 +312,7 @@ def session(checks, build, work, shots, procs):
         st.press(setup, "마스터 목록")
         listing = st.panel(LIST_TITLE)
         g.equal(st.shown_panel_titles(), [LIST_TITLE], "panels shown")
+        on_screen(g, LIST_TITLE)
         table = st.control(listing, "table", "마스터 목록 표")
         count = st.control(listing, "spin button", "등록된 마스터 수")
         poll("the count", lambda: text_of(count) == "2")
@@ -372,7 +395,7 @@ def session(checks, build, work, shots, procs):
 
     with checks.group("export before any inspection: the carried master's name, BUSY") as g:
         lines = export(g, 1)
-        g.equal(lines[0], NAME.encode("cp949") + b" 38.000000 6 12 0 8 8 BUSY",
+        g.equal(lines[0], NAME.encode("cp949") + b" 38.000000 6 20 0 8 8 BUSY",
                 "line 1 (model in code page 949, judge 0: no inspection yet)")
         standard, measured = samples(lines)
         g.equal(standard, signed(wave), "standard column (the selected master's wave)")
@@ -404,12 +427,34 @@ def session(checks, build, work, shots, procs):
             button = st.control(main, "push button", name)
             g.expect(wait_until(lambda: is_enabled(button)), f'"{name}" stays dimmed')
 
+    with checks.group("a stop clicked during an inspection runs after the inspection") as g:
+        # A real click (X input) lands while the cycle holds the station's thread: Qt keeps it
+        # until the cycle has returned. The check needs the click and the look at the commands
+        # to fall inside the cycle's 1.1 s wait; a slow machine gets another inspection.
+        register = st.control(main, "push button", "마스터 등록")
+        x, y, w, h = extents(st.control(main, "push button", "정지"))
+        inside = held = False
+        for _ in range(3):
+            before = len(sim_commands(sim_log))
+            st.press(main, "시작")
+            poll("the test to start", lambda: "ST\\r" in sim_commands(sim_log)[before:])
+            xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+            time.sleep(0.2)
+            held = not is_enabled(register)
+            inside = "RE\\r" not in sim_commands(sim_log)[before:]
+            poll("the inspection to end", lambda: "RE\\r" in sim_commands(sim_log)[before:])
+            if inside:
+                break
+        g.expect(inside, "every inspection ended before the click and the look at the commands")
+        g.expect(held, "the stop ran while the inspection held the thread")
+        g.expect(wait_until(lambda: is_enabled(register)), "the stop clicked during it was lost")
+
     with checks.group("export after the inspection: its readings, date and both waves") as g:
         today = datetime.date.today()
         lines = export(g, 2)
         after = datetime.date.today()
         line1 = lines[0].decode("ascii", errors="replace")
-        g.expect(re.fullmatch(r"07 3\.800000 6 12 8 \d+ \d+ O\.K", line1) is not None,
+        g.expect(re.fullmatch(r"07 3\.800000 6 20 8 \d+ \d+ O\.K", line1) is not None,
                  f"line 1: {line1!r}")
         dates = {f"{d.year}-{d.month}-{d.day}".encode() for d in (today, after)}
         g.expect(lines[1] in dates, f"line 2: {lines[1]!r}, expected one of {dates}")

@@ -10,6 +10,7 @@ Every wait polls for a condition with a generous deadline; nothing depends on ho
 machine is.
 """
 import os
+import re
 import subprocess
 import time
 
@@ -233,6 +234,22 @@ class Station:
         subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage",
                         "-strip", "-define", "png:exclude-chunks=date,time", path],
                        check=True)
+
+
+def window_on_screen(title):
+    """Where the X server has the shown window of this title: its client area (x, y, width,
+    height) on the screen and the frame that the window manager put around it (left, right,
+    top, bottom; zeros before it framed the window)."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                           capture_output=True, text=True, env=dict(os.environ, LC_ALL="C.UTF-8"))
+    window = found.stdout.split()[0]  # IndexError (a LookupError) while there is none
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    client = tuple(int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))
+                   for key in ["Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"])
+    extents = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"],
+                             capture_output=True, text=True).stdout
+    frame = tuple(int(n) for n in re.findall(r"\d+", extents.partition("=")[2])) or (0, 0, 0, 0)
+    return client, frame
 
 
 def xdotool(*args):
