@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "master/master.h"
@@ -31,20 +33,24 @@ enum class LineRead { Record, End, Damaged, Failed };
 class LineReader {
   public:
     explicit LineReader(std::FILE* file);
-    // The next record line, blank lines skipped; LF and CR LF ends read alike. `line_no()`
-    // counts the lines read, for the operator's message.
+    // The next line that holds anything but white space, read whole; LF and CR LF ends read
+    // alike. `text()` is that line as stored, without its LF; `line_no()` counts the lines read,
+    // for the operator's message.
     LineRead Next(StoredLine* line);
+    std::string_view text() const { return text_; }
     int line_no() const { return line_no_; }
 
   private:
-    int Get();
-
     std::FILE* file_;
     std::vector<char> buffer_;
     std::size_t at_ = 0;
     std::size_t filled_ = 0;
+    std::string text_;
     int line_no_ = 0;
 };
+
+// A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
+bool Parse_line(std::string_view text, StoredLine* line);
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte.
 bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
