@@ -57,7 +57,6 @@ bool Write_line(std::FILE* file, const char* name, float voltage, int width, int
                 int phase, int corona);
 bool Read_block(std::FILE* file, signed char* block);
 bool Write_block(std::FILE* file, const signed char* block);
-bool At_end(std::FILE* file);
 // The stored line as a record with its name in UTF-8; false when the name does not convert.
 bool To_record(const StoredLine& line, MasterRecord* record);
 
@@ -65,6 +64,43 @@ bool To_record(const StoredLine& line, MasterRecord* record);
 void Step(const char* step);
 void Warn(const char* text);
 void Warn_damaged(const char* file, int line_no);
+
+// What a rewrite cannot carry into the new store, kept byte for byte: lines that do not read
+// as a record or have no whole block, and wave bytes past the last line's block. Each piece is
+// appended to SET_ASIDE_FILE under a header line "<store file> <position> <byte count>" and
+// followed by a line end.
+class SetAside {
+  public:
+    void Add(const char* file, int position, std::string_view bytes);
+    bool empty() const { return pieces_.empty(); }
+    // Appends the pieces to the file and flushes it to disk.
+    bool Write() const;
+
+  private:
+    std::string pieces_;
+};
+
+// The store's positions in file order, for a rewrite: line k with block k, both read from the
+// start of fp_model and fp_data. A position is a record when its line reads, its name converts
+// and its block is whole; any other position goes to the set-aside pieces.
+class StoreWalk {
+  public:
+    enum class Item { Record, SetAside, End, Failed };
+
+    explicit StoreWalk(SetAside* aside);
+    // After End, the wave bytes past the last line's block have been set aside too.
+    Item Next();
+    // The record read last: its line as stored, and as a record with its block.
+    const StoredLine& line() const { return line_; }
+    const MasterRecord& record() const { return record_; }
+
+  private:
+    LineReader lines_;
+    SetAside* aside_;
+    StoredLine line_;
+    MasterRecord record_;
+    int position_ = 0;
+};
 
 struct TempPair {
     const char* name_file;

@@ -144,10 +144,6 @@ bool Write_block(std::FILE* file, const signed char* block) {
     return std::fwrite(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
 }
 
-bool At_end(std::FILE* file) {
-    return std::getc(file) == EOF && !std::ferror(file);
-}
-
 bool To_record(const StoredLine& line, MasterRecord* record) {
     // An ASCII name reads the same in both encodings; only the others need converting.
     std::string name;

@@ -1,4 +1,6 @@
 // The master list panel: the table and the store kept in step, the popups for a missing choice.
+#include <sys/stat.h>
+
 #include "tests/master/master_fixture.h"
 
 using namespace toolkit_testing;
@@ -201,6 +203,8 @@ TEST_F(ListPanelTest, CancelAfterDeleteLeavesTheFieldsAndTheLastRecordRead) {
 TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
     WriteWholeFile(MODEL_NAME_FILE, Lines(LISTED));
     WriteWholeFile(MODEL_WAVE_FILE, Blocks(LISTED) + "x");
+    // The stray byte cannot be set aside: the delete must not go through without it.
+    ASSERT_EQ(mkdir(SET_ASIDE_FILE, 0755), 0);
     Open_list();
     EXPECT_EQ(Rows(), 3);
     ASSERT_EQ(ShownPopups().size(), 1U);  // the damage, when the list is shown
@@ -211,4 +215,32 @@ TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
     EXPECT_EQ(Rows(), 3);
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
     EXPECT_EQ(Name_file(), Lines(LISTED));
+    EXPECT_EQ(Wave_file(), Blocks(LISTED) + "x");
+}
+
+TEST_F(ListPanelTest, RowRIsTheRthRecordThatReadsForSelectAndDelete) {
+    const TestMaster delta = {"DELTA", 4.5F, 4, 5, 6, 7, 74, 4};
+    WriteWholeFile(MODEL_NAME_FILE,
+                   Line(LISTED[0]) + "BRA VO 2.5 2 3 4 5 72\n" + Line(LISTED[2]) + Line(delta));
+    WriteWholeFile(MODEL_WAVE_FILE, Blocks({LISTED[0], LISTED[1], LISTED[2], delta}));
+    Open_list();
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_EQ(Cell(2, 1), "CHARLIE");
+    EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
+    Click(2, 1);
+    Commit(masterHandle, MASTER_SELECT);
+    EXPECT_STREQ(master_name, "CHARLIE");
+    EXPECT_EQ(Current_wave(), Block(3));
+
+    Open_list();
+    Click(2, 1);
+    Commit(masterHandle, MASTER_DELETE);
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Cell(2, 1), "DELTA");
+    EXPECT_EQ(Name_file(), Lines({LISTED[0], delta}));
+    EXPECT_EQ(Wave_file(), Blocks({LISTED[0], delta}));
+    Click(2, 1);
+    Commit(masterHandle, MASTER_SELECT);
+    EXPECT_STREQ(master_name, "DELTA");
+    EXPECT_EQ(Current_wave(), Block(4));
 }
