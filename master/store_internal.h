@@ -126,6 +126,13 @@ enum class Replacement { Unchanged, Replaced, Pending };
 // rename failed; the next opening of the store finishes the replacement.
 Replacement Put_pair_in_place(const TempPair& pair, TempFiles* temp);
 
+// The commit marker "model_commit.dat": it names a whole pair that is to take the store's place.
+// Writing it flushes it and renames it into place.
+bool Write_commit_marker(const TempPair& pair);
+bool Read_commit_marker(TempPair* pair);
+// Renames what is left of a whole pair over the store files, then removes the marker.
+bool Finish_replacement(const TempPair& pair);
+
 // Finishes a replacement that was interrupted, or discards what it left behind. False (the
 // operator told) when that cannot be done.
 bool Recover_interrupted_replacement();
