@@ -47,6 +47,10 @@ constexpr const char* STORE_OPEN_FAILED_TEXT =
 constexpr const char* STORE_WRITE_FAILED_TEXT =
     "Master 파일을 저장할 수 없습니다.\n디스크 공간과 폴더의 권한을 확인하십시요.";
 constexpr const char* STORE_DAMAGED_TEXT = "Master 파일이 손상되었습니다.";
+constexpr const char* STORE_INTERRUPTED_TEXT =
+    "Master 파일의 변경이 끝나지 않은 채 남아 있습니다.\n"
+    "어느 파일이 Master 인지 알 수 없어 저장과 삭제를 하지 않습니다.\n"
+    "다음 파일을 확인하십시요:";
 constexpr const char* STORE_SET_ASIDE_TEXT =
     "Master 파일이 손상되었습니다.\n읽을 수 없는 부분을 model_damaged.dat 파일에 옮겨 두었습니다.";
 
@@ -60,7 +64,10 @@ constexpr const char* STORE_SET_ASIDE_TEXT =
 // byte for byte to SET_ASIDE_FILE and tells the operator so.
 
 // Opens the store into fp_model and fp_data (file_opened = 1), creating missing files empty and
-// first finishing or discarding a replacement that was interrupted. Nothing when already open.
+// first finishing or discarding a change that was interrupted. Where the folder does not show
+// which files are the store, every file is kept, the operator is told which to look at, the
+// store opens for reading only if both its files are there, and saves and deletes are refused.
+// Nothing when already open.
 bool Open_store();
 void Close_store();
 

@@ -77,9 +77,24 @@ bool Is_record(LineRead read, const StoredLine& line, int position, long wave_by
     return read == LineRead::Record && Has_block(position, wave_bytes) && To_record(line, record);
 }
 
+// Set when the store was opened beside files of an interrupted change that it could not place.
+bool store_locked = false;
+std::string locked_text;
+
 // Opens the store for a change; false (the operator told) when it cannot be changed.
 bool Open_for_change() {
-    return Open_store();
+    const bool was_open = file_opened == 1;
+    if (!Open_store()) {
+        return false;
+    }
+    if (store_locked) {
+        // Opening told the operator already, unless the store was open before.
+        if (was_open) {
+            Warn(locked_text.c_str());
+        }
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -88,11 +103,25 @@ bool Open_store() {
     if (file_opened == 1) {
         return true;
     }
-    if (!Recover_interrupted_replacement()) {
+    std::string files;
+    const Recovery recovery = Recover_interrupted_replacement(&files);
+    if (recovery == Recovery::Failed) {
         return false;
     }
+    store_locked = recovery == Recovery::Locked;
+    bool present = true;
+    if (store_locked) {
+        locked_text = std::string(STORE_INTERRUPTED_TEXT) + files;
+        Warn(locked_text.c_str());
+        // Nothing is created beside what was left; the list shows what the store files hold.
+        if (!FileExists(MODEL_NAME_FILE) || !FileExists(MODEL_WAVE_FILE)) {
+            return false;
+        }
+    } else {
+        present = Create_if_missing(MODEL_NAME_FILE) && Create_if_missing(MODEL_WAVE_FILE);
+    }
     // Nothing is ever written through these streams, so a write-protected store still lists.
-    if (Create_if_missing(MODEL_NAME_FILE) && Create_if_missing(MODEL_WAVE_FILE)) {
+    if (present) {
         fp_model = std::fopen(MODEL_NAME_FILE, "r");
         fp_data = std::fopen(MODEL_WAVE_FILE, "rb");
     }

@@ -133,8 +133,15 @@ bool Read_commit_marker(TempPair* pair);
 // Renames what is left of a whole pair over the store files, then removes the marker.
 bool Finish_replacement(const TempPair& pair);
 
-// Finishes a replacement that was interrupted, or discards what it left behind. False (the
-// operator told) when that cannot be done.
-bool Recover_interrupted_replacement();
+enum class Recovery { Clean, Locked, Failed };
+
+// Finishes a change that was interrupted, ours or the legacy station's, where the folder shows
+// which files are the store, and deletes what it left that holds nothing the store does not.
+// Locked: the folder does not tell; every file is kept, `files_to_check` lists them (one line
+// each) and the store must not be changed. Failed: the operator has been told why.
+Recovery Recover_interrupted_replacement(std::string* files_to_check);
+
+// The records of a name file's text, or -1 when a line that is not blank does not read.
+int Count_records(std::string_view names);
 
 }  // namespace store_internal

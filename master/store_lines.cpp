@@ -108,6 +108,27 @@ LineRead LineReader::Next(StoredLine* line) {
     }
 }
 
+int Count_records(std::string_view names) {
+    int records = 0;
+    std::size_t start = 0;
+    while (start < names.size()) {
+        std::size_t end = names.find('\n', start);
+        end = end == std::string_view::npos ? names.size() : end;
+        const std::string_view text = names.substr(start, end - start);
+        start = end + 1;
+        if (text.find_first_not_of(" \t\r\v\f") == std::string_view::npos) {
+            continue;
+        }
+        StoredLine line;
+        MasterRecord record;
+        if (!Parse_line(text, &line) || !To_record(line, &record)) {
+            return -1;
+        }
+        ++records;
+    }
+    return records;
+}
+
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
 // fprintf, and the voltage's point stays a point whatever the process locale.
 bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
