@@ -72,7 +72,8 @@ bool Open_store();
 void Close_store();
 
 // Delivers every record in file order, the wave left empty; the first damage met is told once.
-bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row);
+// `quiet`: nothing is told (a re-reading after a failure the operator has been told of).
+bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool quiet = false);
 
 // Record n (from 1) into the current master: master_name, voltage, width, pulse_no, area,
 // phase, corona and wave.

@@ -40,9 +40,9 @@ void Append_row(const MasterRecord& row) {
 }
 
 // Appends a row for each record of the store and shows their number.
-void Fill_table() {
+void Fill_table(bool quiet) {
     registered_master_no = 0;
-    List_scan(Append_row);
+    List_scan(Append_row, quiet);
     SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);
 }
 
@@ -57,7 +57,7 @@ int Master_list(int, int, int event, void*, int, int) {
     DisplayPanel(masterHandle);
     selected_cell.x = 0;
     selected_row_index = 0;
-    Fill_table();
+    Fill_table(false);
     return 0;
 }
 
@@ -105,8 +105,12 @@ int Master_delete(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !Row_is_chosen("마스터 삭제 경고")) {
         return 0;
     }
-    // The store first: when it cannot be changed, the table keeps the row too.
+    // The store first. When the change failed, it may have begun: the table is read again
+    // from the store, so that row r stays record r, and the choice is made anew.
     if (!Delete_record(selected_row_index)) {
+        DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
+        Fill_table(true);
+        selected_row_index = 0;
         return 0;
     }
     DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);

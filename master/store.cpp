@@ -23,8 +23,13 @@ void Step(const char* step) {
     }
 }
 
+// Set while a quiet list scan runs.
+bool quiet_scan = false;
+
 void Warn(const char* text) {
-    MessagePopup(STORE_WARNING_TITLE, text);
+    if (!quiet_scan) {
+        MessagePopup(STORE_WARNING_TITLE, text);
+    }
 }
 
 void Warn_damaged(const char* file, int line_no) {
@@ -149,7 +154,11 @@ void Close_store() {
     file_opened = 0;
 }
 
-bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row) {
+bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool quiet) {
+    struct Quiet {
+        explicit Quiet(bool quiet) { quiet_scan = quiet; }
+        ~Quiet() { quiet_scan = false; }
+    } const quiet_while_scanning(quiet);
     if (!Open_store()) {
         return false;
     }
