@@ -182,8 +182,11 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
             deliver_row(row);
         } else if (!damage_told) {
             damage_told = true;
-            Warn_damaged(Has_block(positions, wave_bytes) ? MODEL_NAME_FILE : MODEL_WAVE_FILE,
-                         lines.line_no());
+            if (Has_block(positions, wave_bytes)) {
+                Warn_damaged(MODEL_NAME_FILE, lines.line_no());
+            } else {
+                Warn_damaged(MODEL_WAVE_FILE, 0);
+            }
         }
     }
     if (!damage_told && wave_bytes != static_cast<long>(positions) * WAVE_SAMPLES) {
