@@ -127,7 +127,7 @@ bool Open_store() {
     }
     // Nothing is ever written through these streams, so a write-protected store still lists.
     if (present) {
-        fp_model = std::fopen(MODEL_NAME_FILE, "r");
+        fp_model = std::fopen(MODEL_NAME_FILE, "rb");
         fp_data = std::fopen(MODEL_WAVE_FILE, "rb");
     }
     if (fp_data != nullptr) {
