@@ -1,6 +1,7 @@
 // A rewrite's pass over the store, and the file that keeps what it cannot carry over.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,9 +22,16 @@ bool SetAside::Write() const {
     if (file == nullptr) {
         return false;
     }
-    bool ok = std::fwrite(pieces_.data(), 1, pieces_.size(), file) == pieces_.size();
+    const long kept = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    bool ok = kept >= 0 && std::fwrite(pieces_.data(), 1, pieces_.size(), file) == pieces_.size();
     ok = FlushFileToDisk(file) == 0 && ok;
-    return std::fclose(file) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    // A piece cut short would run into the next change's: only this append's bytes go.
+    if (!ok && kept >= 0) {
+        std::error_code ignored;
+        std::filesystem::resize_file(SET_ASIDE_FILE, static_cast<std::uintmax_t>(kept), ignored);
+    }
+    return ok;
 }
 
 StoreWalk::StoreWalk(SetAside* aside) : lines_(fp_model), aside_(aside) {
