@@ -60,9 +60,6 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         {"delete, wave file deleted", {{TN, del_n}, {TW, del_w}}, DELETED},
         {"delete, name file renamed", {{N, del_n}, {TW, del_w}}, DELETED},
         {"delete, done", {{N, del_n}, {W, del_w}}, DELETED},
-        {"delete of the only record, wave file deleted",
-         {{TN, ""}, {TW, ""}},
-         std::vector<TestMaster>{}},
         // ... and a legacy opening since, which re-created the missing files empty.
         {"delete, name file deleted, re-created",
          {{N, ""}, {W, old_w}, {TN, del_n}, {TW, del_w}},
