@@ -55,12 +55,23 @@ Database::~Database() {
 
 DbStatus Database::Fail(const QSqlError& error) {
     const int code = error.nativeErrorCode().toInt() & 0xFF;
-    Close();
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? DbStatus::Damaged : DbStatus::Failed;
+}
+
+// A connection that failed is closed, once none of its handles is left.
+DbStatus Database::Closed_unless_ok(DbStatus status) {
+    if (status != DbStatus::Ok) {
+        Close();
+    }
+    return status;
 }
 
 DbStatus Database::Open(const QString& path) {
     Close();
+    return Closed_unless_ok(Try_open(path));
+}
+
+DbStatus Database::Try_open(const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
@@ -98,9 +109,10 @@ void Database::Close() {
 }
 
 DbStatus Database::Insert(const std::vector<Row>& rows) {
-    if (!open_) {
-        return DbStatus::Failed;
-    }
+    return open_ ? Closed_unless_ok(Try_insert(rows)) : DbStatus::Failed;
+}
+
+DbStatus Database::Try_insert(const std::vector<Row>& rows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
         return Fail(db.lastError());
@@ -142,9 +154,10 @@ DbStatus Database::Insert(const std::vector<Row>& rows) {
 }
 
 DbStatus Database::Count_day(const QDate& day, Counts* counts) {
-    if (!open_) {
-        return DbStatus::Failed;
-    }
+    return open_ ? Closed_unless_ok(Try_count_day(day, counts)) : DbStatus::Failed;
+}
+
+DbStatus Database::Try_count_day(const QDate& day, Counts* counts) {
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.prepare(QStringLiteral(
         "SELECT COUNT(*), TOTAL(outcome = 'O.K'), TOTAL(outcome = 'N.G') FROM inspection "

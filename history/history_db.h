@@ -52,6 +52,10 @@ class Database {
 
   private:
     DbStatus Fail(const QSqlError& error);
+    DbStatus Closed_unless_ok(DbStatus status);
+    DbStatus Try_open(const QString& path);
+    DbStatus Try_insert(const std::vector<Row>& rows);
+    DbStatus Try_count_day(const QDate& day, Counts* counts);
 
     QString connection_;
     bool open_ = false;

@@ -156,13 +156,13 @@ void Record(const Cycle& cycle) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
         }
     }
-    const QDate day = Local_day(cycle.started_at);
-    if (day != r.day) {
-        Recount(day);  // holds this cycle unless the history is off
-        if (r.disabled) {
-            Count_cycle(cycle.outcome, &r.today);
-        }
-    } else {
+    // A new day is counted afresh: the file's records and those pending, this cycle's among them.
+    const QDate today = QDate::currentDate();
+    const bool counted = today != r.day && !r.disabled;
+    if (today != r.day) {
+        Recount(today);
+    }
+    if (!counted && Local_day(cycle.started_at) == today) {
         Count_cycle(cycle.outcome, &r.today);
     }
     Show_counts(r.strip, r.today, r.recording);
