@@ -48,10 +48,17 @@ Recorder& recorder() {
     return *instance;
 }
 
-std::string told_text;
+std::deque<std::string>& Untold() {
+    static auto* texts = new std::deque<std::string>;
+    return *texts;
+}
 
 void Show_warning(void*) {
-    MessagePopup(WARNING_TITLE, told_text.c_str());
+    if (!Untold().empty()) {
+        const std::string text = Untold().front();
+        Untold().pop_front();
+        MessagePopup(WARNING_TITLE, text.c_str());
+    }
 }
 
 void Tell(bool* told, const std::string& text) {
@@ -59,7 +66,7 @@ void Tell(bool* told, const std::string& text) {
         return;
     }
     *told = true;
-    told_text = text;
+    Untold().push_back(text);
     // After the running cycle: its verdict and its own messages come first.
     PostDeferredCall(Show_warning, nullptr);
 }
