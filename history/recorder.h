@@ -16,7 +16,7 @@ using Wave = std::array<signed char, WAVE_BYTES>;
 struct Cycle {
     std::chrono::system_clock::time_point started_at = std::chrono::system_clock::now();
     std::string serial;
-    std::string master;  // the model field's text when the cycle started
+    std::string master;  // the master's name, as leaving the registration panel carried it
     std::string model_no;
     std::optional<double> voltage;
     std::optional<int> width;

@@ -85,7 +85,7 @@ int Main_start(int, int, int event, void*, int, int) {
         return 0;
     }
     history::Cycle cycle;
-    cycle.master = work;
+    cycle.master = master_name;
     char serial[64] = {0};
     GetCtrlVal(mainHandle, MAIN_SERIAL, serial);
     cycle.serial = serial;

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ class HistoryTest : public ::testing::Test {
         Register_callbacks();
         mainHandle = LoadPanel(0, SURGE_UIR, MAIN);
         ASSERT_GT(mainHandle, 0);
+        // As leaving the registration panel with master "M-01" does.
+        std::strcpy(master_name, "M-01");
+        SetCtrlVal(mainHandle, MAIN_MODEL, master_name);
         SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);
         toolkit_testing::ClearShownPopups();
     }
@@ -73,7 +77,6 @@ class HistoryTest : public ::testing::Test {
     }
     // One cycle for the unit `serial`, as the barcode scanner starts it.
     void Cycle(const std::string& serial = "SN-1") {
-        SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
         toolkit_testing::TypeText(mainHandle, MAIN_SERIAL, serial);
         toolkit_testing::Commit(mainHandle, MAIN_CMD_30);
     }

@@ -70,7 +70,6 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
 TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDimmed) {
     Start_history();
     Connect({"--noise", "0"});
-    SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
     QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
     QTest::keyClicks(field, "A100");
     QTest::keyClick(field, Qt::Key_Return);
