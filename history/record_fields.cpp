@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QSysInfo>
 #include <cstdlib>
+#include <cstring>
 
 namespace history {
 
@@ -34,8 +35,10 @@ QDate Local_day(TimePoint time) {
 QString New_uuid(TimePoint time) {
     const auto ms = static_cast<quint64>(
         std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+    quint32 random[4];
+    QRandomGenerator::system()->fillRange(random);
     unsigned char bytes[16];
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(bytes), 4);
+    std::memcpy(bytes, random, sizeof bytes);
     for (int i = 0; i < 6; ++i) {
         bytes[i] = static_cast<unsigned char>(ms >> (8 * (5 - i)));
     }
