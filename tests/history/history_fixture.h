@@ -24,12 +24,11 @@
 constexpr const char* kHistoryFile = "inspection_history.db";
 
 // The rows of `sql` on the history file, each column as text ("NULL" for a null).
-inline std::vector<std::vector<std::string>> Query(const std::string& sql,
-                                                   const std::string& file = kHistoryFile) {
+inline std::vector<std::vector<std::string>> Query(const std::string& sql) {
     std::vector<std::vector<std::string>> rows;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_test");
-        db.setDatabaseName(QString::fromStdString(file));
+        db.setDatabaseName(kHistoryFile);
         if (db.open()) {
             QSqlQuery query(db);
             query.exec(QString::fromStdString(sql));

@@ -1,8 +1,8 @@
 // A history that cannot be written never stops the line: each cycle still shows its verdict, the
 // operator is told once, the strip shows recording off, the master store is not touched; a
 // damaged file is set aside and a new one begun; records held back are written once it can.
+#include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,15 +24,13 @@ bool Mount_tmpfs(const std::string& dir, const char* size) {
 
 // Fills the disk of the working directory to its last byte.
 void Fill_disk() {
-    std::FILE* filler = std::fopen("filler.bin", "wb");
+    const int fd = open("filler.bin", O_WRONLY | O_CREAT, 0644);
     const std::string block(4096, 'f');
-    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
+    for (std::size_t size = block.size(); size > 0; size /= 2) {
+        while (write(fd, block.data(), size) == static_cast<ssize_t>(size)) {
+        }
     }
-    std::fclose(filler);
-    filler = std::fopen("filler.bin", "ab");
-    while (std::fputc('f', filler) != EOF && std::fflush(filler) == 0) {
-    }
-    std::fclose(filler);
+    close(fd);
 }
 
 struct Failure {
