@@ -177,6 +177,9 @@ void Record(const Cycle& cycle) {
 
 void Stop() {
     Recorder& r = recorder();
+    if (r.started && !r.pending.empty()) {
+        Write_pending();  // a last try for the records held back
+    }
     r.db.reset();
     r.started = false;
 }

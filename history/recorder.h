@@ -48,7 +48,7 @@ void Start(const Strip& strip);
 // be written, recording is off: the operator is told once, the cycle goes on as always, and the
 // records wait in memory for the next cycle that can write them.
 void Record(const Cycle& cycle);
-// Closes the database (the station's shutdown).
+// Closes the database (the station's shutdown), after a last try at the records held back.
 void Stop();
 
 }  // namespace history
