@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/surge_uir.h"
+#include "history/recorder.h"
 #include "instrument/serial.h"
 
 namespace {
@@ -52,11 +53,18 @@ int surge_main(int argc, char** argv) {
     }
     Init_com_port();
     Display_init();
+    Start_history();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
     PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
     RunUserInterface();
+    history::Stop();
     return 0;
+}
+
+void Start_history() {
+    history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
+                    MAIN_RECORDING, MAIN_RECORDING_OFF});
 }
 
 void Display_init() {

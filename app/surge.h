@@ -34,6 +34,8 @@ extern char excel_path[EXCEL_PATH_SIZE];
 // The station's entry: returns the process exit code.
 int surge_main(int argc, char** argv);
 void Display_init();
+// Opens the inspection history and shows today's counts on the main panel.
+void Start_history();
 int Quit(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 // Binds every callback name of the panel resource to its function.

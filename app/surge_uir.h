@@ -25,6 +25,14 @@ constexpr int MAIN_AREA = 38;
 constexpr int MAIN_JUDGE = 43;
 constexpr int MAIN_VOLTAGE = 44;
 constexpr int MAIN_PULSE = 45;
+// MAIN: the unit's serial number (Enter gives the start command) and today's counts
+constexpr int MAIN_SERIAL = 50;
+constexpr int MAIN_TESTED = 51;
+constexpr int MAIN_OK_COUNT = 52;
+constexpr int MAIN_NG_COUNT = 53;
+constexpr int MAIN_YIELD = 54;
+constexpr int MAIN_RECORDING = 55;
+constexpr int MAIN_RECORDING_OFF = 56;
 
 // MASTER: list of registered masters
 constexpr int MASTER_SELECT = 1;

@@ -8,6 +8,7 @@
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
+#include "history/recorder.h"
 #include "instrument/serial.h"
 
 namespace {
@@ -45,6 +46,21 @@ void Replace_plot(int* handle, const signed char* samples, int colour) {
                     VAL_SOLID, 1, colour);
 }
 
+history::Wave Copy_of(const signed char* samples) {
+    history::Wave copy;
+    std::memcpy(copy.data(), samples, WAVE_SAMPLES);
+    return copy;
+}
+
+// Hands the cycle to the history, with its verdict or the command whose reply failed, and
+// empties the serial field for the next unit.
+void End_cycle(history::Cycle* cycle, const char* stopped_at) {
+    cycle->stopped_at = stopped_at;
+    cycle->outcome = stopped_at[0] == '\0' ? result : "incomplete";
+    history::Record(*cycle);
+    SetCtrlVal(mainHandle, MAIN_SERIAL, "");
+}
+
 }  // namespace
 
 int Main_start(int, int, int event, void*, int, int) {
@@ -68,12 +84,23 @@ int Main_start(int, int, int event, void*, int, int) {
         MessagePopup("경  고", "Master model을 먼저 선택하십시요.");
         return 0;
     }
+    history::Cycle cycle;
+    cycle.master = master_name;
+    char serial[64] = {0};
+    GetCtrlVal(mainHandle, MAIN_SERIAL, serial);
+    cycle.serial = serial;
 
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) || Check_range(work) == 1) {
+        End_cycle(&cycle, "ME");
         Serial_warning();
         return 0;
     }
     const InstrumentSetup setup = Decode_setup(work);
+    cycle.model_no = setup.model_no.text;
+    cycle.voltage = setup.voltage.real / 10.0;
+    cycle.width = setup.width.value;
+    cycle.pulse_no = setup.pulse_no.value;
+    cycle.judge = setup.judge.value;
 
     SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
 
@@ -95,20 +122,25 @@ int Main_start(int, int, int event, void*, int, int) {
     Delay(delay_time);
 
     if (!Fetch_wave(work, CMD_TEST_WAVE, measured_wave)) {
+        End_cycle(&cycle, "WT");
         Serial_warning();
         return 0;
     }
+    cycle.measured_wave = Copy_of(measured_wave);
     Replace_plot(&plotHandle, measured_wave, VAL_BLUE);
 
     if (!Fetch_wave(work, CMD_STANDARD_WAVE, wave)) {
+        End_cycle(&cycle, "WS");
         Serial_warning();
         return 0;
     }
+    cycle.standard_wave = Copy_of(wave);
     Replace_plot(&master_plotHandle, wave, VAL_RED);
 
     // A cleared buffer of its own, so that nothing of the setup reply can pass for a result.
     char reply[RESULT_REPLY_LENGTH + 1] = {0};
     if (!Exchange_whole(work, CMD_RESULT, reply, RESULT_REPLY_LENGTH)) {
+        End_cycle(&cycle, "RE");
         Serial_warning();
         return 0;
     }
@@ -118,6 +150,8 @@ int Main_start(int, int, int event, void*, int, int) {
     area = test.area;
     SetCtrlVal(mainHandle, MAIN_PHASE, test.phase_text);
     phase = test.phase;
+    cycle.area = area;
+    cycle.phase = phase;
 
     if (test.pass) {
         Show_lamp(MAIN_OK_LED, 1);
@@ -130,6 +164,7 @@ int Main_start(int, int, int event, void*, int, int) {
         Show_lamp(MAIN_BUSY_LED, 0);
         std::snprintf(result, sizeof result, "%s", "N.G");
     }
+    End_cycle(&cycle, "");
     return 0;
 }
 

@@ -6,7 +6,7 @@ std::string CycleOutcome::Encode() const {
     std::ostringstream line;
     line << cycle << ' ' << mustTell << ' ' << harmless << ' ' << warnings << ' ' << otherPopups
          << ' ' << verdict << ' ' << expectedPass << ' ' << incomplete << ' ' << startDimmed << ' '
-         << residentKiB << ' ' << label << '\n';
+         << records << ' ' << recorded << ' ' << residentKiB << ' ' << label << '\n';
     return line.str();
 }
 
@@ -14,7 +14,8 @@ bool CycleOutcome::Decode(const std::string& line, CycleOutcome* outcome) {
     std::istringstream in(line);
     CycleOutcome o;
     if (!(in >> o.cycle >> o.mustTell >> o.harmless >> o.warnings >> o.otherPopups >> o.verdict >>
-          o.expectedPass >> o.incomplete >> o.startDimmed >> o.residentKiB)) {
+          o.expectedPass >> o.incomplete >> o.startDimmed >> o.records >> o.recorded >>
+          o.residentKiB)) {
         return false;
     }
     in >> std::ws;

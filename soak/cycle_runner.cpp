@@ -14,8 +14,10 @@
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
+#include "history/recorder.h"
 #include "instrument/serial.h"
 #include "soak/fault_plan.h"
+#include "soak/history_check.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
@@ -110,6 +112,9 @@ CycleOutcome RunCycle(const SoakSettings& settings, int cycle) {
                          outcome.label.c_str(), popup.title.c_str(), popup.text.c_str());
         }
     }
+    const RecordedCycles recorded = New_records();
+    outcome.records = recorded.records;
+    outcome.recorded = recorded.last;
     IdleBetweenCommands();
     outcome.residentKiB = ResidentKiB();
     return outcome;
@@ -152,6 +157,7 @@ int RunCycles(const SoakSettings& settings, int first, int reportFd) {
         }
         Init_com_port();
         Display_init();
+        Start_history();
         DisplayPanel(mainHandle);
         PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
         PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
@@ -166,6 +172,7 @@ int RunCycles(const SoakSettings& settings, int first, int reportFd) {
                 throw std::runtime_error("the driver stopped listening");
             }
         }
+        history::Stop();
         Close_com_port();
         DiscardPanel(mainHandle);
         DiscardPanel(setupHandle);

@@ -13,16 +13,18 @@ struct SoakSettings {
 // What one cycle showed, as the worker reports it to the driver (one line of text).
 struct CycleOutcome {
     int cycle = 0;
-    bool mustTell = false;     // the plan's fault reaches a reply the station reads
-    bool harmless = false;     // a fault was injected that changes nothing the station reads
-    int warnings = 0;          // serial-communication warnings shown
-    int otherPopups = 0;       // any other popup
-    int verdict = -1;          // -1 no verdict lamp, 0 N.G, 1 O.K, 2 both lamps
-    bool expectedPass = true;  // the instrument's verdict
-    bool incomplete = false;   // some reply the station asked for came incomplete or not at all
-    bool startDimmed = false;  // the start command could not be pressed
-    long residentKiB = 0;      // resident memory after the cycle
-    std::string label;         // the fault, "none" for a clean cycle
+    bool mustTell = false;       // the plan's fault reaches a reply the station reads
+    bool harmless = false;       // a fault was injected that changes nothing the station reads
+    int warnings = 0;            // serial-communication warnings shown
+    int otherPopups = 0;         // any other popup
+    int verdict = -1;            // -1 no verdict lamp, 0 N.G, 1 O.K, 2 both lamps
+    bool expectedPass = true;    // the instrument's verdict
+    bool incomplete = false;     // some reply the station asked for came incomplete or not at all
+    bool startDimmed = false;    // the start command could not be pressed
+    int records = 0;             // records the history added for the cycle
+    std::string recorded = "-";  // the outcome of the newest ("O.K", "N.G", "incomplete")
+    long residentKiB = 0;        // resident memory after the cycle
+    std::string label;           // the fault, "none" for a clean cycle
 
     std::string Encode() const;
     static bool Decode(const std::string& line, CycleOutcome* outcome);

@@ -43,6 +43,8 @@ struct Tally {
     int missingVerdicts = 0;  // neither a verdict nor a warning
     int otherPopups = 0;
     int startDimmed = 0;
+    int records = 0;
+    int misrecorded = 0;        // a cycle recorded other than once, or not as the operator saw it
     long residentAtFirst = -1;  // after cycle FIRST_MEASURED_CYCLE
     long residentAtLast = -1;
     int residentWorker = -1;  // the worker that measured residentAtFirst
@@ -82,6 +84,13 @@ void Count(const CycleOutcome& o, int worker, Tally* t) {
         ++t->missingVerdicts;
         std::fprintf(stderr, "cycle %d (%s): neither a verdict nor a warning\n", o.cycle,
                      o.label.c_str());
+    }
+    t->records += o.records;
+    const char* shown = o.verdict == 1 ? "O.K" : o.verdict == 0 ? "N.G" : "incomplete";
+    if (!o.startDimmed && (o.records != 1 || o.recorded != shown)) {
+        ++t->misrecorded;
+        std::fprintf(stderr, "cycle %d (%s): %d records, the last \"%s\", the operator saw %s\n",
+                     o.cycle, o.label.c_str(), o.records, o.recorded.c_str(), shown);
     }
     t->otherPopups += o.otherPopups;
     t->startDimmed += o.startDimmed;
@@ -265,6 +274,11 @@ int main(int argc, char** argv) {
     Figure("other popups, repeated warnings, start dimmed",
            std::to_string(tally.otherPopups + tally.repeatedWarnings + tally.startDimmed), "0",
            tally.otherPopups + tally.repeatedWarnings + tally.startDimmed == 0, &all);
+    Figure("inspection history records", std::to_string(tally.records),
+           "= " + std::to_string(tally.cycles - tally.startDimmed),
+           tally.records == tally.cycles - tally.startDimmed, &all);
+    Figure("cycles recorded other than the operator saw them", std::to_string(tally.misrecorded),
+           "0", tally.misrecorded == 0, &all);
     const long growth = tally.residentAtLast - tally.residentAtFirst;
     Figure("resident memory growth, cycle 100 to the end (KiB)",
            tally.growthMeasured ? std::to_string(growth) : "n/a", "< 2048",

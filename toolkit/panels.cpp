@@ -98,6 +98,15 @@ void CommitIfEdited(int handle, int id) {
     }
 }
 
+// Enter in a field whose `enterCtrl` names a command gives that command's commit, as a click
+// would: not while the command is dimmed.
+void Press_enter_command(int handle, int command) {
+    Control* c = FindControl(handle, command);
+    if (c != nullptr && c->widget->isEnabled()) {
+        Dispatch(handle, command, EVENT_COMMIT);
+    }
+}
+
 void Connect(int handle, const Control& control) {
     QWidget* w = control.widget;
     const int id = control.id;
@@ -108,6 +117,10 @@ void Connect(int handle, const Control& control) {
         QObject::connect(edit, &QLineEdit::textEdited, [handle, id] { MarkDirty(handle, id); });
         QObject::connect(edit, &QLineEdit::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
+        if (const int command = edit->property("enterCtrl").toInt(); command != 0) {
+            QObject::connect(edit, &QLineEdit::returnPressed,
+                             [handle, command] { Press_enter_command(handle, command); });
+        }
     } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
         if (auto* intSpin = qobject_cast<QSpinBox*>(w)) {
             QObject::connect(intSpin, &QSpinBox::valueChanged,

@@ -19,6 +19,7 @@ import re
 import select
 import shutil
 import signal
+import sqlite3
 import subprocess
 import sys
 import time
@@ -465,6 +466,19 @@ def session(checks, build, work, shots, procs):
             g.expect(sum(abs(a - b) for a, b in zip(signed(wave), measured)) / 300 < 10,
                      "the measured wave is far from the standard for an O.K winding")
 
+    with checks.group("a scanned serial number and Enter start a cycle, which is recorded") as g:
+        before = len(sim_commands(sim_log))
+        serial = st.control(main, "text", "일련번호")
+        st.type_into(serial, "SN-0001", then_key="Return")
+        wait_until(lambda: text_of(serial) == "" or st.popup_titles(), timeout=30)
+        g.equal(st.popup_titles(), [], "popups")
+        g.equal(sim_commands(sim_log)[before:], ["ME\\r", "ST\\r", "WT\\r", "WS\\r", "RE\\r"],
+                "commands the instrument received")
+        g.equal(text_of(serial), "", "the serial field after the cycle")
+        g.expect(is_showing(st.child(main, "label", "기록 중")), "recording is off")
+        g.expect(not is_showing(st.child(main, "label", "기록 중지")), "recording off is shown")
+        st.press(main, "정지")
+
     with checks.group("quit ends the station with exit code 0 and the files intact") as g:
         st.press(main, "종료")
         try:
@@ -476,6 +490,9 @@ def session(checks, build, work, shots, procs):
         g.equal(read_bytes(wave_file), wave + wave, "model_wave.dat")
         g.equal(read_bytes(os.path.join(home, "excel_path.txt")), stand_in.encode(),
                 "excel_path.txt")
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as history:
+            g.equal(history.execute("SELECT serial, master, outcome FROM inspection").fetchall(),
+                    [("", NAME, "O.K"), ("SN-0001", NAME, "O.K")], "the inspection history")
 
 
 def main():

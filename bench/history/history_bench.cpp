@@ -1,0 +1,150 @@
+// The inspection history on ext4 with full sync: one cycle recorded (median and 99th
+// percentile of 1,000, against a synced write of the record's size measured in the same run),
+// then on 1,000,000 records spread over a year: today's counts, and the file's bytes a record.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/report.h"
+#include "history/history_db.h"
+#include "history/record_fields.h"
+#include "history/recorder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int RECORDED = 1000;
+constexpr int RECORDS = 1000000;
+constexpr int BATCH = 10000;
+
+double Ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double Percentile(std::vector<double> times, double p) {
+    std::sort(times.begin(), times.end());
+    return times[static_cast<std::size_t>(p * static_cast<double>(times.size() - 1))];
+}
+
+history::Cycle A_cycle(int n, std::chrono::system_clock::time_point started) {
+    history::Cycle cycle;
+    cycle.started_at = started;
+    cycle.serial = "SN2026-" + std::to_string(100000 + n);
+    cycle.master = "M-01";
+    cycle.model_no = "03";
+    cycle.voltage = 4.5;
+    cycle.width = 5;
+    cycle.pulse_no = 10;
+    cycle.judge = 7;
+    cycle.area = n % 13;
+    cycle.phase = n % 7;
+    cycle.outcome = n % 20 == 0 ? "N.G" : "O.K";
+    history::Wave wave;
+    for (int i = 0; i < history::WAVE_BYTES; ++i) {
+        wave[i] = static_cast<signed char>((i * 7 + n) % 200 - 100);
+    }
+    cycle.standard_wave = wave;
+    cycle.measured_wave = wave;
+    return cycle;
+}
+
+// The physical reference: a record's bytes appended to a file and synced to disk.
+double Synced_write_ms() {
+    const int fd = open("synced.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string bytes(800, 'r');
+    std::vector<double> times;
+    for (int i = 0; i < 200; ++i) {
+        const auto start = Clock::now();
+        if (write(fd, bytes.data(), bytes.size()) < 0 || fdatasync(fd) != 0) {
+            std::perror("synced write");
+        }
+        times.push_back(Ms_since(start));
+    }
+    close(fd);
+    return Percentile(times, 0.5);
+}
+
+void Bench_recording() {
+    history::Start({});
+    std::vector<double> times;
+    for (int n = 0; n < RECORDED; ++n) {
+        const history::Cycle cycle = A_cycle(n, std::chrono::system_clock::now());
+        const auto start = Clock::now();
+        history::Record(cycle);
+        times.push_back(Ms_since(start));
+    }
+    history::Stop();
+    const double synced = Synced_write_ms();
+    Report_figure("record a cycle, median (full sync)", Percentile(times, 0.5), "ms", "target time",
+                  3.0, 1.0);
+    Report_figure("record a cycle, 99th percentile (full sync)", Percentile(times, 0.99), "ms",
+                  "target time", 15.0, 1.0);
+    Report_figure("record a cycle against a synced write", Percentile(times, 0.5), "ms",
+                  "800-byte write + fdatasync", synced, 0);
+}
+
+void Bench_year() {
+    fs::remove(history::DATABASE_FILE);
+    history::Database db(QStringLiteral("bench_history"));
+    db.Open(history::DATABASE_FILE);
+    db.Close();
+    const auto empty = fs::file_size(history::DATABASE_FILE);
+    db.Open(history::DATABASE_FILE);
+    const auto now = std::chrono::system_clock::now();
+    const auto step = std::chrono::milliseconds(365LL * 24 * 3600 * 1000 / RECORDS);
+    std::vector<history::Row> rows;
+    for (int n = 0; n < RECORDS; ++n) {
+        const auto started = now - step * (RECORDS - n);
+        rows.push_back({A_cycle(n, started), started + std::chrono::milliseconds(150),
+                        history::New_uuid(started), QStringLiteral("LINE1-SURGE")});
+        if (rows.size() == BATCH) {
+            db.Insert(rows);
+            rows.clear();
+        }
+    }
+    db.Insert(rows);
+    std::vector<double> times;
+    history::Counts counts;
+    for (int round = 0; round < 7; ++round) {
+        const auto start = Clock::now();
+        db.Count_day(QDate::currentDate(), &counts);
+        times.push_back(Ms_since(start));
+    }
+    db.Close();
+    const double growth =
+        static_cast<double>(fs::file_size(history::DATABASE_FILE) - empty) / RECORDS;
+    Report_figure("today's counts, 1,000,000 records", Percentile(times, 0.5), "ms", "target time",
+                  50.0, 1.0);
+    Report_figure("file growth a record, 1,000,000 records", growth, "B", "target size", 800.0,
+                  1.0);
+    std::fprintf(stderr, "today: %lld tested, %lld O.K, %lld N.G\n", counts.tested, counts.ok,
+                 counts.ng);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    setenv("SURGE_STATION", "LINE1-SURGE", 1);
+    const fs::path dir =
+        fs::temp_directory_path() / ("surge-history-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    Bench_recording();
+    Bench_year();
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,190 @@
+#include "history/history_db.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "history/record_fields.h"
+#include "history/schema.h"
+
+namespace history {
+
+namespace {
+
+constexpr int SQLITE_CORRUPT = 11;
+constexpr int SQLITE_NOTADB = 26;
+
+const char* const SETUP_STATEMENTS[] = {
+    "PRAGMA journal_mode = WAL",
+    "PRAGMA synchronous = FULL",
+    CREATE_INSPECTION,
+    CREATE_SCHEMA_VERSION,
+    "CREATE INDEX IF NOT EXISTS inspection_started_at ON inspection (started_at, outcome)",
+};
+
+constexpr const char* INSERT =
+    "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, model_no, "
+    "voltage, width, pulse_no, judge, area, phase, outcome, stopped_at, standard_wave, "
+    "measured_wave) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+template <typename T>
+QVariant Value(const std::optional<T>& value) {
+    return value ? QVariant(*value) : QVariant();
+}
+
+QVariant Blob(const std::optional<Wave>& wave) {
+    if (!wave) {
+        return QVariant(QMetaType(QMetaType::QByteArray));
+    }
+    return QByteArray(reinterpret_cast<const char*>(wave->data()), WAVE_BYTES);
+}
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+Database::Database(const QString& connection) : connection_(connection) {}
+
+Database::~Database() {
+    Close();
+}
+
+DbStatus Database::Fail(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? DbStatus::Damaged : DbStatus::Failed;
+}
+
+// A connection that failed is closed, once none of its handles is left.
+DbStatus Database::Closed_unless_ok(DbStatus status) {
+    if (status != DbStatus::Ok) {
+        Close();
+    }
+    return status;
+}
+
+DbStatus Database::Open(const QString& path) {
+    Close();
+    return Closed_unless_ok(Try_open(path));
+}
+
+DbStatus Database::Try_open(const QString& path) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
+    if (!db.open()) {
+        return Fail(db.lastError());
+    }
+    open_ = true;
+    QSqlQuery query(db);
+    for (const char* statement : SETUP_STATEMENTS) {
+        if (!query.exec(QString::fromLatin1(statement))) {
+            return Fail(query.lastError());
+        }
+    }
+    if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
+        return Fail(query.lastError());
+    }
+    if (!query.next() &&
+        !query.exec(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION))) {
+        return Fail(query.lastError());
+    }
+    insert_ = std::make_unique<QSqlQuery>(db);
+    if (!insert_->prepare(QString::fromLatin1(INSERT))) {
+        return Fail(insert_->lastError());
+    }
+    return DbStatus::Ok;
+}
+
+void Database::Close() {
+    insert_.reset();
+    if (QSqlDatabase::contains(connection_)) {
+        QSqlDatabase::database(connection_, false).close();
+        QSqlDatabase::removeDatabase(connection_);
+    }
+    open_ = false;
+}
+
+DbStatus Database::Insert(const std::vector<Row>& rows) {
+    return open_ ? Closed_unless_ok(Try_insert(rows)) : DbStatus::Failed;
+}
+
+DbStatus Database::Try_insert(const std::vector<Row>& rows) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!db.transaction()) {
+        return Fail(db.lastError());
+    }
+    for (const Row& row : rows) {
+        const Cycle& c = row.cycle;
+        const QVariant values[] = {row.uuid,
+                                   row.station,
+                                   Iso_time(c.started_at),
+                                   Iso_time(row.ended_at),
+                                   Text(c.serial),
+                                   Text(c.master),
+                                   Text(c.model_no),
+                                   Value(c.voltage),
+                                   Value(c.width),
+                                   Value(c.pulse_no),
+                                   Value(c.judge),
+                                   Value(c.area),
+                                   Value(c.phase),
+                                   Text(c.outcome),
+                                   Text(c.stopped_at),
+                                   Blob(c.standard_wave),
+                                   Blob(c.measured_wave)};
+        for (int i = 0; i < static_cast<int>(std::size(values)); ++i) {
+            insert_->bindValue(i, values[i]);
+        }
+        if (!insert_->exec()) {
+            const QSqlError error = insert_->lastError();
+            db.rollback();
+            return Fail(error);
+        }
+    }
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return Fail(error);
+    }
+    return DbStatus::Ok;
+}
+
+DbStatus Database::Count_day(const QDate& day, Counts* counts) {
+    return open_ ? Closed_unless_ok(Try_count_day(day, counts)) : DbStatus::Failed;
+}
+
+DbStatus Database::Try_count_day(const QDate& day, Counts* counts) {
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare(QStringLiteral(
+        "SELECT COUNT(*), TOTAL(outcome = 'O.K'), TOTAL(outcome = 'N.G') FROM inspection "
+        "WHERE started_at >= ? AND started_at < ? AND outcome IN ('O.K', 'N.G')"));
+    query.addBindValue(day.toString(Qt::ISODate));
+    query.addBindValue(day.addDays(1).toString(Qt::ISODate));
+    if (!query.exec() || !query.next()) {
+        return Fail(query.lastError());
+    }
+    *counts = {query.value(0).toLongLong(), query.value(1).toLongLong(),
+               query.value(2).toLongLong()};
+    return DbStatus::Ok;
+}
+
+QString Set_aside(const QString& path, const QDateTime& now) {
+    QString base = path;
+    if (base.endsWith(QStringLiteral(".db"))) {
+        base.chop(3);
+    }
+    const QString target = base + QStringLiteral("-damaged-") +
+                           now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + ".db";
+    if (QFile::exists(target) || !QFile::rename(path, target)) {
+        return QString();
+    }
+    QFile::rename(path + "-wal", target + "-wal");
+    QFile::remove(path + "-shm");
+    return target;
+}
+
+}  // namespace history

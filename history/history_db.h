@@ -1,0 +1,69 @@
+// The station's own connection to "inspection_history.db": open (WAL, full sync), records
+// committed in one transaction, a day's counts, a damaged file set aside.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "history/recorder.h"
+
+class QSqlError;
+class QSqlQuery;
+
+namespace history {
+
+constexpr const char* DATABASE_FILE = "inspection_history.db";
+
+// A cycle as it is stored: the cycle and what the history adds to it.
+struct Row {
+    Cycle cycle;
+    std::chrono::system_clock::time_point ended_at;
+    QString uuid;
+    QString station;
+};
+
+struct Counts {
+    long long tested = 0;  // cycles with a verdict
+    long long ok = 0;
+    long long ng = 0;
+};
+
+enum class DbStatus { Ok, Damaged, Failed };
+
+class Database {
+  public:
+    // `connection` names this connection among the process's others to the same file.
+    explicit Database(const QString& connection);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    DbStatus Open(const QString& path);
+    void Close();
+    bool Is_open() const { return open_; }
+    // All rows or none, synced to disk before it returns.
+    DbStatus Insert(const std::vector<Row>& rows);
+    // The cycles started on `day` (local time).
+    DbStatus Count_day(const QDate& day, Counts* counts);
+
+  private:
+    DbStatus Fail(const QSqlError& error);
+    DbStatus Closed_unless_ok(DbStatus status);
+    DbStatus Try_open(const QString& path);
+    DbStatus Try_insert(const std::vector<Row>& rows);
+    DbStatus Try_count_day(const QDate& day, Counts* counts);
+
+    QString connection_;
+    bool open_ = false;
+    std::unique_ptr<QSqlQuery> insert_;
+};
+
+// Renames a damaged database (and its write-ahead log) to a name that carries `now`, e.g.
+// "inspection_history-damaged-20261209-101502.db". Returns the new name, empty on failure.
+QString Set_aside(const QString& path, const QDateTime& now);
+
+}  // namespace history

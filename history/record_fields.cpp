@@ -1,0 +1,57 @@
+#include "history/record_fields.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QSysInfo>
+#include <cstdlib>
+#include <cstring>
+
+namespace history {
+
+namespace {
+
+QDateTime Local(TimePoint time) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms);
+}
+
+}  // namespace
+
+QString Iso_time(TimePoint time) {
+    const QDateTime local = Local(time);
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QDate Local_day(TimePoint time) {
+    return Local(time).date();
+}
+
+QString New_uuid(TimePoint time) {
+    const auto ms = static_cast<quint64>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+    quint32 random[4];
+    QRandomGenerator::system()->fillRange(random);
+    unsigned char bytes[16];
+    std::memcpy(bytes, random, sizeof bytes);
+    for (int i = 0; i < 6; ++i) {
+        bytes[i] = static_cast<unsigned char>(ms >> (8 * (5 - i)));
+    }
+    bytes[6] = static_cast<unsigned char>(0x70 | (bytes[6] & 0x0F));
+    bytes[8] = static_cast<unsigned char>(0x80 | (bytes[8] & 0x3F));
+    const QString hex = QString::fromLatin1(QByteArray(reinterpret_cast<char*>(bytes), 16).toHex());
+    return hex.mid(0, 8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-' + hex.mid(16, 4) + '-' +
+           hex.mid(20);
+}
+
+QString Station_name() {
+    const QString station = qEnvironmentVariable("SURGE_STATION");
+    return station.isEmpty() ? QSysInfo::machineHostName() : station;
+}
+
+}  // namespace history

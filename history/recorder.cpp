@@ -1,0 +1,187 @@
+// Recording the cycles: the database is opened at start-up and written once per cycle. A write
+// that fails keeps the records in memory and turns recording off until a later cycle writes
+// them; a damaged file is set aside and a new one begun. The operator hears of each once.
+#include "history/recorder.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "history/history_db.h"
+#include "history/record_fields.h"
+#include "history/shift_counts.h"
+#include "toolkit/toolkit.h"
+
+namespace history {
+
+namespace {
+
+constexpr const char* WARNING_TITLE = "경  고";
+constexpr const char* CANNOT_RECORD =
+    "검사 이력을 기록할 수 없습니다 (inspection_history.db).\n"
+    "검사는 계속할 수 있습니다. 폴더의 쓰기 권한과 디스크 여유 공간을 확인하십시요.";
+constexpr const char* DAMAGED_FILE_SET_ASIDE =
+    "검사 이력 파일이 손상되어 %s 로 옮겼습니다.\n새 이력 파일에 기록합니다.";
+// Records kept in memory while the database cannot take them (a week of a busy line).
+constexpr std::size_t MOST_PENDING = 50000;
+
+struct Recorder {
+    bool started = false;
+    bool disabled = false;  // SURGE_HISTORY=off
+    bool recording = false;
+    bool told_cannot_record = false;
+    bool told_damaged = false;
+    Strip strip;
+    std::unique_ptr<Database> db;
+    std::deque<Row> pending;
+    QDate day;
+    Counts today;
+    QString station;
+};
+
+// Never destroyed at exit: Qt SQL's own state may be gone by then.
+Recorder& recorder() {
+    static auto* instance = new Recorder;
+    return *instance;
+}
+
+std::deque<std::string>& Untold() {
+    static auto* texts = new std::deque<std::string>;
+    return *texts;
+}
+
+void Show_warning(void*) {
+    if (!Untold().empty()) {
+        const std::string text = Untold().front();
+        Untold().pop_front();
+        MessagePopup(WARNING_TITLE, text.c_str());
+    }
+}
+
+void Tell(bool* told, const std::string& text) {
+    if (*told) {
+        return;
+    }
+    *told = true;
+    Untold().push_back(text);
+    // After the running cycle: its verdict and its own messages come first.
+    PostDeferredCall(Show_warning, nullptr);
+}
+
+// Sets the damaged file aside and begins a new one.
+bool Begin_new_file() {
+    Recorder& r = recorder();
+    r.db->Close();
+    const QString aside =
+        Set_aside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
+    if (aside.isEmpty()) {
+        return false;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, DAMAGED_FILE_SET_ASIDE,
+                  QFileInfo(aside).fileName().toUtf8().constData());
+    Tell(&r.told_damaged, text);
+    return r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+}
+
+bool Open_database() {
+    Recorder& r = recorder();
+    const DbStatus status = r.db->Open(QString::fromLatin1(DATABASE_FILE));
+    return status == DbStatus::Ok || (status == DbStatus::Damaged && Begin_new_file());
+}
+
+// Today's counts as the database holds them, and those waiting to be written.
+void Recount(const QDate& day) {
+    Recorder& r = recorder();
+    r.day = day;
+    r.today = Counts{};
+    if (r.db->Is_open() && r.db->Count_day(day, &r.today) != DbStatus::Ok) {
+        r.today = Counts{};
+    }
+    for (const Row& row : r.pending) {
+        if (Local_day(row.cycle.started_at) == day) {
+            Count_cycle(row.cycle.outcome, &r.today);
+        }
+    }
+}
+
+// Writes every pending record in one commit.
+bool Write_pending() {
+    Recorder& r = recorder();
+    if (!r.db->Is_open() && !Open_database()) {
+        return false;
+    }
+    const std::vector<Row> rows(r.pending.begin(), r.pending.end());
+    DbStatus status = r.db->Insert(rows);
+    if (status == DbStatus::Damaged && Begin_new_file()) {
+        status = r.db->Insert(rows);
+    }
+    if (status != DbStatus::Ok) {
+        return false;
+    }
+    r.pending.clear();
+    return true;
+}
+
+}  // namespace
+
+void Start(const Strip& strip) {
+    Recorder& r = recorder();
+    Stop();
+    r = Recorder{};
+    r.started = true;
+    r.strip = strip;
+    r.station = Station_name();
+    r.disabled = qEnvironmentVariable("SURGE_HISTORY") == QStringLiteral("off");
+    r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
+    if (!r.disabled) {
+        r.recording = Open_database();
+        if (!r.recording) {
+            Tell(&r.told_cannot_record, CANNOT_RECORD);
+        }
+    }
+    Recount(QDate::currentDate());
+    Show_counts(r.strip, r.today, r.recording);
+}
+
+void Record(const Cycle& cycle) {
+    Recorder& r = recorder();
+    if (!r.started) {
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    if (!r.disabled) {
+        if (r.pending.size() >= MOST_PENDING) {
+            r.pending.pop_front();
+        }
+        r.pending.push_back(Row{cycle, now, New_uuid(cycle.started_at), r.station});
+        r.recording = Write_pending();
+        if (!r.recording) {
+            Tell(&r.told_cannot_record, CANNOT_RECORD);
+        }
+    }
+    // A new day is counted afresh: the file's records and those pending, this cycle's among them.
+    const QDate today = QDate::currentDate();
+    const bool counted = today != r.day && !r.disabled;
+    if (today != r.day) {
+        Recount(today);
+    }
+    if (!counted && Local_day(cycle.started_at) == today) {
+        Count_cycle(cycle.outcome, &r.today);
+    }
+    Show_counts(r.strip, r.today, r.recording);
+}
+
+void Stop() {
+    Recorder& r = recorder();
+    if (r.started && !r.pending.empty()) {
+        Write_pending();  // a last try for the records held back
+    }
+    r.db.reset();
+    r.started = false;
+}
+
+}  // namespace history

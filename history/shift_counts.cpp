@@ -1,0 +1,41 @@
+#include "history/shift_counts.h"
+
+#include <cstdio>
+
+#include "toolkit/toolkit.h"
+
+namespace history {
+
+void Count_cycle(const std::string& outcome, Counts* counts) {
+    if (outcome == "O.K") {
+        ++counts->tested;
+        ++counts->ok;
+    } else if (outcome == "N.G") {
+        ++counts->tested;
+        ++counts->ng;
+    }
+}
+
+std::string Yield_text(const Counts& counts) {
+    if (counts.tested == 0) {
+        return "-";
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f %%",
+                  100.0 * static_cast<double>(counts.ok) / static_cast<double>(counts.tested));
+    return text;
+}
+
+void Show_counts(const Strip& strip, const Counts& counts, bool recording) {
+    if (strip.panel <= 0) {
+        return;
+    }
+    SetCtrlVal(strip.panel, strip.tested, std::to_string(counts.tested).c_str());
+    SetCtrlVal(strip.panel, strip.ok, std::to_string(counts.ok).c_str());
+    SetCtrlVal(strip.panel, strip.ng, std::to_string(counts.ng).c_str());
+    SetCtrlVal(strip.panel, strip.yield, Yield_text(counts).c_str());
+    SetCtrlAttribute(strip.panel, strip.recording, ATTR_VISIBLE, recording ? 1 : 0);
+    SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
+}
+
+}  // namespace history

@@ -1,0 +1,18 @@
+// Today's counts on the main panel's strip: tested, O.K, N.G, the yield, and whether the
+// history is being recorded.
+#pragma once
+
+#include <string>
+
+#include "history/history_db.h"
+#include "history/recorder.h"
+
+namespace history {
+
+// Counts one finished cycle (an incomplete one tested no unit).
+void Count_cycle(const std::string& outcome, Counts* counts);
+// "97.5 %", or "-" before the first unit.
+std::string Yield_text(const Counts& counts);
+void Show_counts(const Strip& strip, const Counts& counts, bool recording);
+
+}  // namespace history

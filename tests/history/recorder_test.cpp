@@ -1,0 +1,115 @@
+// Each end of a cycle gives one record holding what the cycle reached; the serial field starts
+// the cycle on Enter and is emptied after it; the strip counts today's units.
+#include <QRegularExpression>
+#include <QTest>
+
+#include "tests/history/history_fixture.h"
+
+namespace {
+
+namespace tt = toolkit_testing;
+using Row = std::vector<std::string>;
+
+std::string Hex(const signed char* samples) {
+    return QByteArray(reinterpret_cast<const char*>(samples), WAVE_SAMPLES)
+        .toHex()
+        .toUpper()
+        .toStdString();
+}
+
+TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
+    setenv("SURGE_STATION", "LINE-3", 1);
+    Start_history();
+    unsetenv("SURGE_STATION");
+    const struct {
+        std::vector<std::string> options;
+        Row expected;  // outcome, stopped_at, model_no, voltage, area, waves' lengths
+    } cases[] = {
+        {{"--noise", "0"}, {"O.K", "", "03", "4.5", "0", "300", "300"}},
+        {{"--noise", "0", "--result", "1203NG"}, {"N.G", "", "03", "4.5", "12", "300", "300"}},
+        {{"--no-reply", "ME"}, {"incomplete", "ME", "", "NULL", "NULL", "NULL", "NULL"}},
+        {{"--no-reply", "WT"}, {"incomplete", "WT", "03", "4.5", "NULL", "NULL", "NULL"}},
+        {{"--short-reply", "WS:10"}, {"incomplete", "WS", "03", "4.5", "NULL", "NULL", "300"}},
+        {{"--no-reply", "RE"}, {"incomplete", "RE", "03", "4.5", "NULL", "300", "300"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.back());
+        Connect(c.options);
+        Cycle("SN-" + std::to_string(++n));
+        EXPECT_EQ(Text(MAIN_SERIAL), "");
+        const auto rows = Query(
+            "SELECT outcome, stopped_at, model_no, voltage, area, length(standard_wave), "
+            "length(measured_wave), serial, master, station, uuid, started_at, ended_at, "
+            "hex(standard_wave), hex(measured_wave) FROM inspection ORDER BY id DESC LIMIT 1");
+        ASSERT_EQ(rows.size(), 1u);
+        const Row& row = rows[0];
+        EXPECT_EQ(Row(row.begin(), row.begin() + 7), c.expected);
+        EXPECT_EQ((Row{row[7], row[8], row[9]}),
+                  (Row{"SN-" + std::to_string(n), "M-01", "LINE-3"}));
+        EXPECT_TRUE(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-7[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                       "[0-9a-f]{12}$")
+                        .match(QString::fromStdString(row[10]))
+                        .hasMatch())
+            << row[10];
+        const QRegularExpression iso(
+            "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$");
+        EXPECT_TRUE(iso.match(QString::fromStdString(row[11])).hasMatch()) << row[11];
+        EXPECT_LE(row[11], row[12]);
+        if (c.expected[5] == "300") {
+            EXPECT_EQ(row[13], Hex(wave));
+        }
+        if (c.expected[6] == "300") {
+            EXPECT_EQ(row[14], Hex(measured_wave));
+        }
+    }
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "6");
+    EXPECT_EQ(StripShown(), (Row{"2", "1", "1", "50.0 %", "on"}));
+}
+
+TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDimmed) {
+    Start_history();
+    Connect({"--noise", "0"});
+    QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
+    QTest::keyClicks(field, "A100");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(sim_->Commands().size(), 5u);
+    EXPECT_EQ(Shown(MAIN_OK_LED), 1);
+    // Typed by hand, then the start command pressed: still one cycle.
+    tt::TypeText(mainHandle, MAIN_SERIAL, "A101");
+    tt::Commit(mainHandle, MAIN_CMD_30);
+    EXPECT_EQ(sim_->Commands().size(), 10u);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 1);
+    QTest::keyClicks(field, "A102");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(sim_->WaitForCommands(11, 0.3));
+    EXPECT_EQ(Query("SELECT serial FROM inspection ORDER BY id"),
+              (std::vector<Row>{{"A100"}, {"A101"}}));
+}
+
+TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
+    Start_history();
+    EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
+    const auto now = std::chrono::system_clock::now();
+    for (const auto& [outcome, daysAgo] : std::vector<std::pair<const char*, int>>{
+             {"O.K", 0}, {"O.K", 0}, {"N.G", 0}, {"incomplete", 0}, {"N.G", 1}}) {
+        history::Cycle cycle;
+        cycle.started_at = now - std::chrono::hours(24 * daysAgo);
+        cycle.outcome = outcome;
+        cycle.stopped_at = cycle.outcome == "incomplete" ? "WT" : "";
+        history::Record(cycle);
+    }
+    EXPECT_EQ(StripShown(), (Row{"3", "2", "1", "66.7 %", "on"}));
+    history::Stop();
+    Start_history();
+    EXPECT_EQ(StripShown(), (Row{"3", "2", "1", "66.7 %", "on"}));
+}
+
+TEST_F(HistoryTest, TheMainPanelWithItsStripFitsA1024By768ScreenUnderAWindowManager) {
+    // The 25-pixel band the station leaves above the panel, and a title bar.
+    const QSize least = tt::PanelWidget(mainHandle)->minimumSizeHint();
+    EXPECT_LE(least.width(), 1024);
+    EXPECT_LE(least.height(), 768 - 25 - 32);
+}
+
+}  // namespace
