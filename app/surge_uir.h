@@ -1,6 +1,8 @@
 // Panel resource ids and control ids of "surge.uir".
 #pragma once
 
+#include "history/history_uir.h"  // HISTORY (4): the inspection history
+
 constexpr const char* SURGE_UIR = "surge.uir";
 
 // Panels (resource ids)
@@ -25,6 +27,7 @@ constexpr int MAIN_AREA = 38;
 constexpr int MAIN_JUDGE = 43;
 constexpr int MAIN_VOLTAGE = 44;
 constexpr int MAIN_PULSE = 45;
+constexpr int MAIN_HISTORY = 60;  // History_open
 
 // MASTER: list of registered masters
 constexpr int MASTER_SELECT = 1;
