@@ -194,7 +194,8 @@ bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vecto
 }
 
 // A filter with few records gives them all; otherwise the range is cut into `points` slices of
-// time and each slice gives its first record, one short walk along the index per slice.
+// time and each slice gives its first record, one short walk along the index per slice. The
+// outcome, which the indexes hold, passes over incomplete cycles without reading their rows.
 bool Sample_trend(const Filter& filter, long long count, int points,
                   std::vector<TrendPoint>* trend) {
     trend->clear();
@@ -207,8 +208,8 @@ bool Sample_trend(const Filter& filter, long long count, int points,
     }
     const QDate first = QDate::fromString(lo, kDate);
     const QString columns = QStringLiteral(
-        "SELECT started_at, area, phase FROM inspection WHERE %1 AND area IS NOT NULL"
-        " AND phase IS NOT NULL ORDER BY started_at LIMIT ?");
+        "SELECT started_at, area, phase FROM inspection WHERE %1 AND outcome <> 'incomplete'"
+        " AND area IS NOT NULL AND phase IS NOT NULL ORDER BY started_at LIMIT ?");
     QSqlQuery query(Reader());
     if (count <= points) {
         Where where = Build_where(filter, lo, hi);
