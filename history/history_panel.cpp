@@ -2,6 +2,7 @@
 // of its readings; paging walks on from the last record shown, so no read grows with the table.
 #include "history/history_panel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -242,9 +243,6 @@ bool Load_panel() {
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
     SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
     PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
-    const std::string today = Today();
-    SetCtrlVal(historyHandle, HISTORY_FROM, history::Add_days(today, -6).c_str());
-    SetCtrlVal(historyHandle, HISTORY_TO, today.c_str());
     return true;
 }
 
@@ -267,6 +265,10 @@ int History_open(int panel, int, int event, void*, int, int) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }
+    // Every opening shows the week that ends today; the other conditions stay as they were.
+    const std::string today = Today();
+    SetCtrlVal(historyHandle, HISTORY_FROM, history::Add_days(today, -6).c_str());
+    SetCtrlVal(historyHandle, HISTORY_TO, today.c_str());
     return_panel = panel;
     if (Read_filter()) {
         Apply_filter();

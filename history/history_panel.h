@@ -11,7 +11,8 @@ extern int historyHandle;
 constexpr int HISTORY_PAGE_ROWS = 10;
 constexpr int HISTORY_TREND_POINTS = 200;
 
-// On the main panel: hides it and shows the history panel (loaded at its first opening).
+// On the main panel: hides it and shows the history panel (loaded at its first opening) on the
+// week that ends today.
 int History_open(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
 int History_search(int panel, int control, int event, void* callbackData, int eventData1,

@@ -106,6 +106,12 @@ TEST_F(HistoryPanelTest, OpensOnTheLastWeekNewestFirstAndGoesBackToTheMainPanel)
     Commit(historyHandle, HISTORY_QUIT);
     EXPECT_FALSE(PanelIsVisible(historyHandle));
     EXPECT_TRUE(PanelIsVisible(mainHandle));
+
+    // Opened again days later: the week that ends on the new day.
+    SetSystemDate(2027, 1, 2);
+    Commit(mainHandle, MAIN_HISTORY);
+    EXPECT_EQ(Text(HISTORY_FROM), "2026-12-27");
+    EXPECT_EQ(Text(HISTORY_TESTED), "0");
     EXPECT_TRUE(ShownPopups().empty());
 }
 
