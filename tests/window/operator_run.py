@@ -14,6 +14,7 @@ Prints one line per group of checks and closes with "N passed, N failed".
 """
 import argparse
 import datetime
+import math
 import os
 import re
 import select
@@ -201,14 +202,15 @@ def seed_history(home, schema_header):
         for i in range(HISTORY_SEEDED):
             at = (now - datetime.timedelta(minutes=90 * (HISTORY_SEEDED - i))).isoformat(
                 timespec="milliseconds")
-            wave = bytes((s * 5 + i) % 256 for s in range(300))
+            wave = bytes(round(100 * math.exp(-k / 90) * math.sin(k / 7 + i / 20)) & 0xFF
+                         for k in range(300))
             db.execute(
                 "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master,"
                 " model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at,"
                 " standard_wave, measured_wave) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
                 (f"seed-{i}", "window", at, at, f"SN-{i + 1:04d}", NAME, "07", 3.8, 6, 12, 8,
                  i % 9, (i * 3) % 11, "N.G" if i % 7 == 0 else "O.K", "", wave,
-                 bytes(reversed(wave))))
+                 bytes(round(0.9 * (b - 256 if b > 127 else b)) & 0xFF for b in wave)))
 
 
 def session(checks, build, work, shots, procs):
