@@ -72,23 +72,15 @@ class HistoryTest : public ::testing::Test {
                 }
                 const QString started = QString::fromStdString(r.started_at) + ".000+09:00";
                 const QVariant none;
-                query.addBindValue(QString::number(id));
-                query.addBindValue("line-1");
-                query.addBindValue(started);
-                query.addBindValue(started);
-                query.addBindValue(QString::fromStdString(r.serial));
-                query.addBindValue(QString::fromStdString(r.master));
-                query.addBindValue("12");
-                query.addBindValue(1.5);
-                query.addBindValue(10);
-                query.addBindValue(5);
-                query.addBindValue(20);
-                query.addBindValue(complete ? QVariant(r.area) : none);
-                query.addBindValue(complete ? QVariant(r.phase) : none);
-                query.addBindValue(QString::fromStdString(r.outcome));
-                query.addBindValue(complete ? "" : "WT");
-                query.addBindValue(complete ? QVariant(standard) : none);
-                query.addBindValue(complete ? QVariant(measured) : none);
+                for (const QVariant& value : QVariantList{
+                         QString::number(id), "line-1", started, started,
+                         QString::fromStdString(r.serial), QString::fromStdString(r.master), "12",
+                         1.5, 10, 5, 20, complete ? QVariant(r.area) : none,
+                         complete ? QVariant(r.phase) : none, QString::fromStdString(r.outcome),
+                         complete ? "" : "WT", complete ? QVariant(standard) : none,
+                         complete ? QVariant(measured) : none}) {
+                    query.addBindValue(value);
+                }
                 ASSERT_TRUE(query.exec());
             }
             db.commit();

@@ -128,9 +128,8 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
         int rows;
     } cases[] = {
         {"2026-12-07", "", "", 0, "5", "60.0 %", 5},
-        {"2026-12-03", "모터", "", 0, "12", "83.3 %", 10},
         {"2026-12-03", " FAN ", "SN11", 0, "1", "0.0 %", 1},
-        {"2026-12-03", "", "", 2, "5", "0.0 %", 5},
+        {"2026-12-03", "모터", "", 2, "2", "0.0 %", 2},
         {"2026-12-08", "", "", 0, "0", "-", 0},
     };
     for (const Case& c : cases) {
@@ -199,9 +198,6 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
     QueueFileAnswer(dir.File("week.csv"));
     Commit(historyHandle, HISTORY_EXPORT);
     EXPECT_NE(ReadWholeFile(dir.File("week.csv")).find(",SN25,FAN,"), std::string::npos);
-    QueueFileAnswer("");  // cancelled
-    Commit(historyHandle, HISTORY_EXPORT);
-    EXPECT_EQ(ShownPopups().back().kind, PopupKind::FileSelect);
 
     QueueFileAnswer(dir.File("gone/week.csv"));
     Commit(historyHandle, HISTORY_EXPORT);
