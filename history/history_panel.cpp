@@ -178,10 +178,15 @@ bool Read_filter() {
 void Apply_filter() {
     page_starts.clear();
     counts = {};
-    if (!history::Count_records(filter, &counts)) {
-        Warn("검사 이력을 읽을 수 없습니다.");
-    }
+    const bool counted = history::Count_records(filter, &counts);
     Show_counts();
+    if (!counted) {
+        rows.clear();
+        Clear_choice();
+        DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return;
+    }
     if (Show_page(nullptr)) {
         Show_trend();
     }

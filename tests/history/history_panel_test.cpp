@@ -167,6 +167,20 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     ASSERT_EQ(ShownPopups().size(), 1U);
     EXPECT_EQ(ShownPopups()[0].title, "경  고");
     EXPECT_EQ(Cell(1, 2), "SN15");
+
+    // A history that cannot be read any more: one warning, nothing of it left shown.
+    ClearShownPopups();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_breaker");
+        db.setDatabaseName(history::HISTORY_FILE);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec("DROP TABLE inspection");
+    }
+    QSqlDatabase::removeDatabase("history_breaker");
+    SetCtrlVal(historyHandle, HISTORY_FROM, "2026-12-03");
+    Commit(historyHandle, HISTORY_SEARCH);
+    EXPECT_EQ(ShownPopups().size(), 1U);
+    EXPECT_EQ(TableRowCount(historyHandle, HISTORY_TABLE), 0);
 }
 
 TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
