@@ -1,6 +1,7 @@
 // The callback names that "surge.uir" binds its controls to.
 #include "app/surge.h"
 #include "export/export.h"
+#include "history/history_panel.h"
 #include "inspection/inspection.h"
 #include "master/master.h"
 
@@ -25,4 +26,13 @@ void Register_callbacks() {
     RegisterCallback("Master_delete", Master_delete);
     RegisterCallback("Master_cancel", Master_cancel);
     RegisterCallback("TableCB", TableCB);
+
+    RegisterCallback("History_open", History_open);
+    RegisterCallback("History_search", History_search);
+    RegisterCallback("History_newer", History_newer);
+    RegisterCallback("History_older", History_older);
+    RegisterCallback("History_table", History_table);
+    RegisterCallback("History_export", History_export);
+    RegisterCallback("History_export_waves", History_export_waves);
+    RegisterCallback("History_quit", History_quit);
 }

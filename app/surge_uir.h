@@ -1,6 +1,8 @@
 // Panel resource ids and control ids of "surge.uir".
 #pragma once
 
+#include "history/history_uir.h"  // HISTORY (4): the inspection history
+
 constexpr const char* SURGE_UIR = "surge.uir";
 
 // Panels (resource ids)
@@ -33,6 +35,8 @@ constexpr int MAIN_NG_COUNT = 53;
 constexpr int MAIN_YIELD = 54;
 constexpr int MAIN_RECORDING = 55;
 constexpr int MAIN_RECORDING_OFF = 56;
+
+constexpr int MAIN_HISTORY = 60;  // History_open
 
 // MASTER: list of registered masters
 constexpr int MASTER_SELECT = 1;

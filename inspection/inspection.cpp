@@ -74,6 +74,7 @@ int Main_start(int, int, int event, void*, int, int) {
     SetCtrlAttribute(mainHandle, MAIN_CMD_29, ATTR_DIMMED, 0);
     SetCtrlAttribute(mainHandle, MAIN_CMD_28, ATTR_DIMMED, 1);
     SetCtrlAttribute(mainHandle, MAIN_CMD_27, ATTR_DIMMED, 1);
+    SetCtrlAttribute(mainHandle, MAIN_HISTORY, ATTR_DIMMED, 1);
 
     Show_lamp(MAIN_BUSY_LED, 1);
     Show_lamp(MAIN_OK_LED, 0);
@@ -175,5 +176,6 @@ int Main_stop(int, int, int event, void*, int, int) {
     SetCtrlAttribute(mainHandle, MAIN_CMD_26, ATTR_DIMMED, 0);
     SetCtrlAttribute(mainHandle, MAIN_CMD_28, ATTR_DIMMED, 0);
     SetCtrlAttribute(mainHandle, MAIN_CMD_27, ATTR_DIMMED, 0);
+    SetCtrlAttribute(mainHandle, MAIN_HISTORY, ATTR_DIMMED, 0);
     return 0;
 }

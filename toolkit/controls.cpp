@@ -30,7 +30,7 @@ int SetText(QWidget* w, const QString& text) {
         // A reading's accessible name is its caption; screen readers find the value here.
         label->setAccessibleDescription(text);
     } else {
-        return -1;
+        return SetChoiceText(w, text);
     }
     return 0;
 }
@@ -44,7 +44,7 @@ int SetNumber(QWidget* w, double value) {
     } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         lcd->display(value);
     } else {
-        return -1;
+        return SetChoiceIndex(w, static_cast<int>(std::lround(value)));
     }
     return 0;
 }
@@ -57,7 +57,7 @@ int GetNumber(QWidget* w, double* value) {
     } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         *value = lcd->value();
     } else {
-        return -1;
+        return GetChoiceIndex(w, value);
     }
     return 0;
 }
@@ -124,7 +124,7 @@ int GetCtrlString(int panel, int control, char* buffer, std::size_t size) {
         text = edit->text();
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         text = label->text();
-    } else {
+    } else if (GetChoiceText(w, &text) != 0) {
         return -1;
     }
     // Cut whole characters only, so the buffer always holds valid UTF-8.

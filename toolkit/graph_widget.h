@@ -16,6 +16,8 @@ class GraphWidget : public QChartView {
     bool RemovePlot(int id);
     void SetGridVisible(bool visible);
     void SetGridColour(QColor colour);
+    // Fixes one axis to [min, max] with about five labelled ticks (graph_xy.cpp).
+    void SetRange(Qt::Orientation axis, double min, double max);
     bool GridVisible() const;
     QColor GridColour() const;
 

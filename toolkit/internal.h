@@ -52,4 +52,13 @@ void RepaintPanels();
 
 bool PopupsScripted();
 
+// Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").
+void ApplyColumnWidths(QWidget* table);
+
+// The date field and the ring (choice_controls.cpp); -1 when `w` is neither.
+int SetChoiceText(QWidget* w, const QString& text);
+int GetChoiceText(QWidget* w, QString* text);
+int SetChoiceIndex(QWidget* w, int index);
+int GetChoiceIndex(QWidget* w, double* index);
+
 }  // namespace toolkit_internal

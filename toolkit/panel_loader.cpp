@@ -1,6 +1,8 @@
 #include "toolkit/panel_loader.h"
 
 #include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLCDNumber>
@@ -75,10 +77,12 @@ Kind KindOf(QWidget* widget) {
     if (qobject_cast<QPushButton*>(widget)) {
         return Kind::Button;
     }
-    if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget)) {
+    if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget) ||
+        qobject_cast<QDateEdit*>(widget)) {
         return Kind::String;
     }
-    if (qobject_cast<QSpinBox*>(widget) || qobject_cast<QLCDNumber*>(widget)) {
+    if (qobject_cast<QSpinBox*>(widget) || qobject_cast<QLCDNumber*>(widget) ||
+        qobject_cast<QComboBox*>(widget)) {
         return Kind::Int;
     }
     if (qobject_cast<QDoubleSpinBox*>(widget)) {

@@ -1,6 +1,8 @@
 // Loaded panels: LoadPanel, showing, hiding, placing and discarding them, and the monitor.
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -128,9 +130,15 @@ void Connect(int handle, const Control& control) {
         } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(w)) {
             QObject::connect(realSpin, &QDoubleSpinBox::valueChanged,
                              [handle, id] { MarkDirty(handle, id); });
+        } else if (auto* date = qobject_cast<QDateEdit*>(w)) {
+            QObject::connect(date, &QDateEdit::dateChanged,
+                             [handle, id] { MarkDirty(handle, id); });
         }
         QObject::connect(spin, &QAbstractSpinBox::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
+    } else if (auto* ring = qobject_cast<QComboBox*>(w)) {
+        QObject::connect(ring, &QComboBox::activated,
+                         [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
         table->viewport()->installEventFilter(new LeftButtonOnly(table));
         QObject::connect(table, &QTableWidget::cellPressed,
@@ -190,6 +198,7 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
                 return -3;
             }
         }
+        ApplyColumnWidths(child);
         QSizePolicy policy = child->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         child->setSizePolicy(policy);

@@ -102,7 +102,13 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
     } else {
         QFileDialog dialog(nullptr, QString::fromUtf8(title));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (buttonLabel == VAL_SAVE_BUTTON) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            dialog.setLabelText(QFileDialog::Accept, QStringLiteral("저장"));
+        } else {
+            dialog.setFileMode(QFileDialog::ExistingFile);
+        }
         if (buttonLabel == VAL_SELECT_BUTTON) {
             dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
         }
@@ -121,6 +127,9 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         }
 #endif
         dialog.setDirectory(QString::fromUtf8(defaultDirectory));
+        if (buttonLabel == VAL_SAVE_BUTTON && pattern.startsWith(QLatin1String("*."))) {
+            dialog.setDefaultSuffix(pattern.mid(2));
+        }
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             chosen = dialog.selectedFiles().first().toStdString();
         }
@@ -133,6 +142,9 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         return VAL_NO_FILE_SELECTED;
     }
     std::memcpy(pathBuffer, chosen.c_str(), chosen.size() + 1);
+    if (buttonLabel == VAL_SAVE_BUTTON && !QFileInfo::exists(QString::fromStdString(chosen))) {
+        return VAL_NEW_FILE_SELECTED;
+    }
     return VAL_EXISTING_FILE_SELECTED;
 }
 

@@ -31,6 +31,24 @@ int SetCell(int panel, int control, Point cell, const QString& text, bool number
 
 }  // namespace
 
+namespace toolkit_internal {
+
+void ApplyColumnWidths(QWidget* widget) {
+    auto* table = qobject_cast<QTableWidget*>(widget);
+    if (table == nullptr) {
+        return;
+    }
+    const QStringList widths = table->property("columnWidths").toString().split(QLatin1Char(','));
+    for (int column = 0; column < widths.size() && column < table->columnCount(); ++column) {
+        const int width = widths[column].trimmed().toInt();
+        if (width > 0) {
+            table->setColumnWidth(column, width);
+        }
+    }
+}
+
+}  // namespace toolkit_internal
+
 Point MakePoint(int x, int y) {
     return Point{x, y};
 }

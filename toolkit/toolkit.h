@@ -103,6 +103,12 @@ int PlotY(int panel, int control, const signed char* samples, int count, PlotDat
 int PlotLine(int panel, int control, double x1, double y1, double x2, double y2, int colour);
 int DeleteGraphPlot(int panel, int control, int plotId, int refresh);
 
+// Graphs of readings over time: an axis set to a range, and a line through (x[i], y[i]).
+enum GraphAxis { VAL_XAXIS, VAL_LEFT_YAXIS };
+int SetAxisRange(int panel, int control, GraphAxis axis, double min, double max);
+// Returns the plot's id (> 0) or a negative status; DeleteGraphPlot removes it.
+int PlotXY(int panel, int control, const double* x, const double* y, int count, int colour);
+
 // ---- Tables (rows and columns count from 1) -------------------------------------------------
 
 struct Point {
@@ -129,13 +135,16 @@ int MessagePopup(const char* title, const char* message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char* title, const char* message);
 
+constexpr int VAL_SAVE_BUTTON = 1;  // the operator names a file to write, new or existing
 constexpr int VAL_SELECT_BUTTON = 2;
 constexpr int VAL_NO_FILE_SELECTED = 0;
 constexpr int VAL_EXISTING_FILE_SELECTED = 1;
+constexpr int VAL_NEW_FILE_SELECTED = 2;
 
 // Lets the operator choose a file. Returns VAL_NO_FILE_SELECTED on cancel (pathBuffer is left
-// as it was) or VAL_EXISTING_FILE_SELECTED with the path in pathBuffer. A path that does not fit
-// pathBuffer (with its terminator) is refused with a warning and counts as a cancel.
+// as it was) or VAL_EXISTING_FILE_SELECTED with the path in pathBuffer; with VAL_SAVE_BUTTON the
+// operator may name a file that does not exist yet (VAL_NEW_FILE_SELECTED). A path that does not
+// fit pathBuffer (with its terminator) is refused with a warning and counts as a cancel.
 int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
                       const char* fileTypeList, const char* title, int buttonLabel,
                       int restrictDirectory, int restrictExtension, int allowCancel,

@@ -40,7 +40,8 @@ const std::map<int, Expected> kPanels = {
       {MAIN_NG_COUNT, {"string", ""}},
       {MAIN_YIELD, {"string", ""}},
       {MAIN_RECORDING, {"lamp", ""}},
-      {MAIN_RECORDING_OFF, {"lamp", ""}}}},
+      {MAIN_RECORDING_OFF, {"lamp", ""}},
+      {MAIN_HISTORY, {"button", "History_open"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
       {SETUP_GRAPH, {"graph", ""}},
@@ -64,6 +65,26 @@ const std::map<int, Expected> kPanels = {
       {MASTER_CANCEL, {"button", "Master_cancel"}},
       {MASTER_COUNT, {"int", ""}},
       {MASTER_TABLE, {"table", "TableCB"}}}},
+    {HISTORY,
+     {{HISTORY_FROM, {"string", ""}},
+      {HISTORY_TO, {"string", ""}},
+      {HISTORY_MASTER, {"string", "History_search"}},
+      {HISTORY_SERIAL, {"string", "History_search"}},
+      {HISTORY_OUTCOME, {"int", "History_search"}},
+      {HISTORY_SEARCH, {"button", "History_search"}},
+      {HISTORY_TESTED, {"string", ""}},
+      {HISTORY_OK, {"string", ""}},
+      {HISTORY_NG, {"string", ""}},
+      {HISTORY_YIELD, {"string", ""}},
+      {HISTORY_TABLE, {"table", "History_table"}},
+      {HISTORY_TREND, {"graph", ""}},
+      {HISTORY_WAVES, {"graph", ""}},
+      {HISTORY_PAGE, {"string", ""}},
+      {HISTORY_NEWER, {"button", "History_newer"}},
+      {HISTORY_OLDER, {"button", "History_older"}},
+      {HISTORY_EXPORT, {"button", "History_export"}},
+      {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
+      {HISTORY_QUIT, {"button", "History_quit"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
@@ -90,7 +111,7 @@ TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
 TEST(PanelResourceTest, EveryPanelBindsCompletely) {
     ScopedWorkDir dir;
     Register_callbacks();
-    for (int id : {MAIN, SETUP, MASTER}) {
+    for (int id : {MAIN, SETUP, MASTER, HISTORY}) {
         const int handle = LoadPanel(0, "surge.uir", id);
         EXPECT_GT(handle, 0) << "panel " << id;
         DiscardPanel(handle);

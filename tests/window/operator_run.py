@@ -8,12 +8,14 @@ back, chooses a stand-in spreadsheet program in the file dialog, returns to the 
 exports the master alone, runs an inspection, exports it and quits. Along the way it reads
 and answers every popup, and it checks the store files, the export file, how the stand-in was
 started and the exit code. Each panel must lie on the 1024 x 768 screen, framed by the window
-manager. It saves a picture of each of the three panels.
+manager. It opens the history panel on records put there before the start and recorded in the
+session. It saves a picture of each of the four panels.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
 import argparse
 import datetime
+import math
 import os
 import re
 import select
@@ -38,6 +40,8 @@ CORONA = "3"
 MAIN_TITLE = "임펄스 권선 시험기 - 검사"
 SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
 LIST_TITLE = "임펄스 권선 시험기 - 마스터 목록"
+HISTORY_TITLE = "임펄스 권선 시험기 - 검사 이력"
+HISTORY_SEEDED = 40  # records put into the history before the station starts
 
 EMPTY_NAME_WARNING = ("등록될 Master 모델명을 먼저 입력하십시요.\n"
                       "          (모델명 글자 수 : 최대 12 자)")
@@ -193,6 +197,28 @@ def write_spreadsheet_stand_in(folder):
 
 # --- the session ---------------------------------------------------------------------------
 
+def seed_history(home, schema_header):
+    """Records of the last few days in the station's history, as the station keeps them."""
+    import sqlite3
+    text = open(schema_header, encoding="utf-8").read()
+    create = text.split('R"sql(')[1].split(')sql"')[0]
+    now = datetime.datetime.now().astimezone()
+    with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+        db.execute(create)
+        for i in range(HISTORY_SEEDED):
+            at = (now - datetime.timedelta(minutes=90 * (HISTORY_SEEDED - i))).isoformat(
+                timespec="milliseconds")
+            wave = bytes(round(100 * math.exp(-k / 90) * math.sin(k / 7 + i / 20)) & 0xFF
+                         for k in range(300))
+            db.execute(
+                "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master,"
+                " model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at,"
+                " standard_wave, measured_wave) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                (f"seed-{i}", "window", at, at, f"SN-{i + 1:04d}", NAME, "07", 3.8, 6, 12, 8,
+                 i % 9, (i * 3) % 11, "N.G" if i % 7 == 0 else "O.K", "", wave,
+                 bytes(round(0.9 * (b - 256 if b > 127 else b)) & 0xFF for b in wave)))
+
+
 def session(checks, build, work, shots, procs):
     # Imported here: the accessibility bus is up by now.
     from panel_driver import (Station, descendants, poll, wait_until, is_enabled, is_showing,
@@ -214,6 +240,8 @@ def session(checks, build, work, shots, procs):
     home = os.path.join(work, "station")
     os.makedirs(home)
     shutil.copy(os.path.join(build, "surge.uir"), home)
+    seed_history(home, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "history", "schema.h"))
     name_file = os.path.join(home, "model_name.dat")
     wave_file = os.path.join(home, "model_wave.dat")
     stand_in, calls_file = write_spreadsheet_stand_in(os.path.join(work, "spreadsheet"))
@@ -479,6 +507,23 @@ def session(checks, build, work, shots, procs):
         g.expect(not is_showing(st.child(main, "label", "기록 중지")), "recording off is shown")
         st.press(main, "정지")
 
+    with checks.group("the history panel lists the recorded inspections and goes back") as g:
+        st.press(main, "검사 이력")
+        history = st.panel(HISTORY_TITLE)
+        g.equal(st.shown_panel_titles(), [HISTORY_TITLE], "panels shown")
+        tested = st.control(history, "label", "검사 수")
+        poll("the count", lambda: int(tested.description or 0) >= HISTORY_SEEDED)
+        table = st.control(history, "table", "검사 기록 표")
+        cells = [c for c in descendants(table) if c.getRoleName() == "table cell"]
+        newest = "SN-0001"  # the cycle the scanner started, newer than every seeded record
+        g.expect(any(c.name == newest for c in cells[:12]), f"{newest} is not among the newest")
+        st.click(next(c for c in cells if c.name == newest))
+        st.screenshot(history, os.path.join(shots, "history.png"))
+        g.equal(st.popup_titles(), [], "popups")
+        st.press(history, "돌아가기")
+        main = st.panel(MAIN_TITLE)
+        g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
+
     with checks.group("quit ends the station with exit code 0 and the files intact") as g:
         st.press(main, "종료")
         try:
@@ -491,7 +536,8 @@ def session(checks, build, work, shots, procs):
         g.equal(read_bytes(os.path.join(home, "excel_path.txt")), stand_in.encode(),
                 "excel_path.txt")
         with sqlite3.connect(os.path.join(home, "inspection_history.db")) as history:
-            g.equal(history.execute("SELECT serial, master, outcome FROM inspection").fetchall(),
+            g.equal(history.execute("SELECT serial, master, outcome FROM inspection"
+                                    " WHERE station != 'window' ORDER BY id").fetchall(),
                     [("", NAME, "O.K"), ("SN-0001", NAME, "O.K")], "the inspection history")
 
 

@@ -1,0 +1,117 @@
+// Writing the exports: into a temporary file beside the target, made durable, then renamed.
+#include "history/history_export.h"
+
+#include <cstdio>
+#include <string>
+
+#include "toolkit/toolkit.h"
+
+namespace history {
+
+namespace {
+
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
+// The open temporary file; removed unless Finish put it in the target's place.
+class PendingFile {
+  public:
+    explicit PendingFile(const std::string& target)
+        : target_(target),
+          temporary_(target + ".part"),
+          file_(std::fopen(temporary_.c_str(), "wb")) {
+        ok_ = file_ != nullptr;
+        Write(kByteOrderMark);
+    }
+    ~PendingFile() {
+        if (file_ != nullptr) {
+            std::fclose(file_);
+        }
+        if (!done_) {
+            std::remove(temporary_.c_str());
+        }
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    bool Write(const std::string& text) {
+        ok_ = ok_ && std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+        return ok_;
+    }
+    bool Finish() {
+        ok_ = ok_ && FlushFileToDisk(file_) == 0;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        done_ = ok_ && closed && RenameFile(temporary_.c_str(), target_.c_str()) == 0;
+        return done_;
+    }
+
+  private:
+    std::string target_;
+    std::string temporary_;
+    std::FILE* file_;
+    bool ok_ = false;
+    bool done_ = false;
+};
+
+std::string Csv_row(const std::vector<std::string>& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) {
+            line += ',';
+        }
+        line += Csv_cell(cells[i]);
+    }
+    line += "\r\n";
+    return line;
+}
+
+}  // namespace
+
+std::string Csv_cell(const std::string& text) {
+    std::string cell = text;
+    if (!cell.empty() && std::string("=+-@").find(cell[0]) != std::string::npos &&
+        cell.find_first_not_of("0123456789.-+") != std::string::npos) {
+        cell.insert(0, 1, '\'');
+    }
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+        return cell;
+    }
+    std::string quoted = "\"";
+    for (char c : cell) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + '"';
+}
+
+bool Export_records(const Filter& filter, const std::string& path) {
+    PendingFile file(path);
+    if (!file.Write(Csv_row(EXPORT_COLUMNS))) {
+        return false;
+    }
+    const bool read = Scan_records(filter, [&file](const std::vector<std::string>& cells) {
+        return file.Write(Csv_row(cells));
+    });
+    return read && file.Finish();
+}
+
+bool Export_waves(const std::string& path, const signed char* standard,
+                  const signed char* measured) {
+    PendingFile file(path);
+    if (!file.Write("index,standard,measured\r\n")) {
+        return false;
+    }
+    for (int i = 0; i < WAVE_BYTES; ++i) {
+        const std::string row = std::to_string(i) + ',' +
+                                (standard ? std::to_string(standard[i]) : std::string()) + ',' +
+                                (measured ? std::to_string(measured[i]) : std::string()) + "\r\n";
+        if (!file.Write(row)) {
+            return false;
+        }
+    }
+    return file.Finish();
+}
+
+}  // namespace history

@@ -1,0 +1,373 @@
+// The history panel. A filter is applied in three reads: its counts, its newest page and a sample
+// of its readings; paging walks on from the last record shown, so no read grows with the table.
+#include "history/history_panel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "history/history_export.h"
+#include "history/history_query.h"
+
+int historyHandle = 0;
+
+namespace {
+
+constexpr int kStandardColour = 0xFF0000;
+constexpr int kMeasuredColour = 0x0000FF;
+constexpr int kAreaColour = 0x1FAA3C;
+constexpr int kPhaseColour = 0xE07000;
+constexpr int kWaveSamples = history::WAVE_BYTES;
+
+int return_panel = 0;
+history::Filter filter;
+history::Counts counts;
+std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
+std::vector<history::Record> rows;
+long long chosen_id = 0;
+signed char chosen_standard[kWaveSamples];
+signed char chosen_measured[kWaveSamples];
+bool chosen_has_standard = false;
+bool chosen_has_measured = false;
+int standard_plot = 0;
+int measured_plot = 0;
+int area_plot = 0;
+int phase_plot = 0;
+
+void Warn(const char* text) {
+    MessagePopup("경  고", text);
+}
+
+void Remove_plot(int control, int* plot) {
+    if (*plot > 0) {
+        DeleteGraphPlot(historyHandle, control, *plot, VAL_IMMEDIATE_DRAW);
+        *plot = 0;
+    }
+}
+
+std::string Today() {
+    int month = 0, day = 0, year = 0;
+    GetSystemDate(&month, &day, &year);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+    return text;
+}
+
+const char* Outcome_label(const std::string& outcome) {
+    return outcome == "incomplete" ? "미완료" : outcome.c_str();
+}
+
+void Show_counts() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld", counts.tested);
+    SetCtrlVal(historyHandle, HISTORY_TESTED, text);
+    std::snprintf(text, sizeof text, "%lld", counts.ok);
+    SetCtrlVal(historyHandle, HISTORY_OK, text);
+    std::snprintf(text, sizeof text, "%lld", counts.ng);
+    SetCtrlVal(historyHandle, HISTORY_NG, text);
+    if (counts.tested > 0) {
+        std::snprintf(text, sizeof text, "%.1f %%", 100.0 * counts.ok / counts.tested);
+    } else {
+        std::snprintf(text, sizeof text, "-");
+    }
+    SetCtrlVal(historyHandle, HISTORY_YIELD, text);
+}
+
+void Clear_choice() {
+    chosen_id = 0;
+    Remove_plot(HISTORY_WAVES, &standard_plot);
+    Remove_plot(HISTORY_WAVES, &measured_plot);
+}
+
+// Shows the page that begins after `after` (the newest page when null).
+bool Show_page(const history::PageKey* after) {
+    std::vector<history::Record> page;
+    if (!history::Fetch_page(filter, after, HISTORY_PAGE_ROWS, &page)) {
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return false;
+    }
+    rows = std::move(page);
+    Clear_choice();
+    DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
+    InsertTableRows(historyHandle, HISTORY_TABLE, -1, static_cast<int>(rows.size()),
+                    VAL_USE_MASTER_CELL_TYPE);
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const history::Record& record = rows[r];
+        std::string when = record.started_at.substr(0, 16);
+        if (when.size() > 10) {
+            when[10] = ' ';
+        }
+        SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(1, r + 1), when.c_str());
+        SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(2, r + 1), record.serial.c_str());
+        SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(3, r + 1), record.master.c_str());
+        SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(4, r + 1),
+                        Outcome_label(record.outcome));
+        if (record.has_readings) {
+            SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(5, r + 1), record.area);
+            SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(6, r + 1), record.phase);
+        }
+    }
+    const long long pages = (counts.tested + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
+    const long long shown = static_cast<long long>(page_starts.size()) + 1;
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld / %lld 쪽", pages == 0 ? 0 : shown, pages);
+    SetCtrlVal(historyHandle, HISTORY_PAGE, text);
+    SetCtrlAttribute(historyHandle, HISTORY_NEWER, ATTR_DIMMED, page_starts.empty() ? 1 : 0);
+    SetCtrlAttribute(historyHandle, HISTORY_OLDER, ATTR_DIMMED, shown < pages ? 0 : 1);
+    return true;
+}
+
+void Show_trend() {
+    Remove_plot(HISTORY_TREND, &area_plot);
+    Remove_plot(HISTORY_TREND, &phase_plot);
+    std::vector<history::TrendPoint> trend;
+    if (!history::Sample_trend(filter, counts.tested, HISTORY_TREND_POINTS, &trend)) {
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return;
+    }
+    const int days = history::Days_between(filter.from, filter.to) + 1;
+    SetAxisRange(historyHandle, HISTORY_TREND, VAL_XAXIS, 0.0, days);
+    if (trend.empty()) {
+        return;
+    }
+    std::vector<double> x, area, phase;
+    int top = 10;
+    for (const history::TrendPoint& point : trend) {
+        x.push_back(point.day);
+        area.push_back(point.area);
+        phase.push_back(point.phase);
+        top = std::max(top, std::max(point.area, point.phase));
+    }
+    SetAxisRange(historyHandle, HISTORY_TREND, VAL_LEFT_YAXIS, 0.0, (top + 9) / 10 * 10);
+    const int count = static_cast<int>(x.size());
+    area_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), area.data(), count, kAreaColour);
+    phase_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), phase.data(), count, kPhaseColour);
+}
+
+// Reads the filter off the panel. False (and the operator told) when the days are reversed.
+bool Read_filter() {
+    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0};
+    int outcome = 0;
+    GetCtrlVal(historyHandle, HISTORY_FROM, from);
+    GetCtrlVal(historyHandle, HISTORY_TO, to);
+    GetCtrlVal(historyHandle, HISTORY_MASTER, master);
+    GetCtrlVal(historyHandle, HISTORY_SERIAL, serial);
+    GetCtrlVal(historyHandle, HISTORY_OUTCOME, &outcome);
+    if (history::Days_between(from, to) < 0) {
+        Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
+        return false;
+    }
+    const auto trimmed = [](const char* text) {
+        std::string s = text;
+        s.erase(0, s.find_first_not_of(' '));
+        s.erase(s.find_last_not_of(' ') + 1);
+        return s;
+    };
+    filter.from = from;
+    filter.to = to;
+    filter.master = trimmed(master);
+    filter.serial = trimmed(serial);
+    filter.outcome = outcome >= 1 && outcome <= 3 ? static_cast<history::Outcome>(outcome)
+                                                  : history::Outcome::Any;
+    return true;
+}
+
+void Apply_filter() {
+    page_starts.clear();
+    counts = {};
+    const bool counted = history::Count_records(filter, &counts);
+    Show_counts();
+    if (!counted) {
+        rows.clear();
+        Clear_choice();
+        DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return;
+    }
+    if (Show_page(nullptr)) {
+        Show_trend();
+    }
+}
+
+void Show_chosen(void*) {
+    Point cell;
+    GetActiveTableCell(historyHandle, HISTORY_TABLE, &cell);
+    if (cell.y < 1 || cell.y > static_cast<int>(rows.size())) {
+        return;
+    }
+    Clear_choice();
+    bool has_standard = false, has_measured = false;
+    if (!history::Fetch_waves(rows[cell.y - 1].id, chosen_standard, &has_standard, chosen_measured,
+                              &has_measured)) {
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return;
+    }
+    chosen_id = rows[cell.y - 1].id;
+    chosen_has_standard = has_standard;
+    chosen_has_measured = has_measured;
+    if (has_measured) {
+        measured_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_measured, kWaveSamples, VAL_CHAR,
+                              VAL_THIN_LINE, 0, VAL_SOLID, 1, kMeasuredColour);
+    }
+    if (has_standard) {
+        standard_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_standard, kWaveSamples, VAL_CHAR,
+                              VAL_THIN_LINE, 0, VAL_SOLID, 1, kStandardColour);
+    }
+}
+
+// Asks the operator for the file to write; false on cancel.
+bool Choose_file(const char* pattern, const char* title, char (&path)[512]) {
+    path[0] = '\0';
+    return FileSelectPopup("", pattern, pattern, title, VAL_SAVE_BUTTON, 0, 1, 1, 1, path) !=
+           VAL_NO_FILE_SELECTED;
+}
+
+void Warn_unwritten(const char* path) {
+    std::string text = "\"";
+    text += path;
+    text += "\" 파일을 저장할 수 없습니다.\n저장할 곳과 디스크의 빈 자리를 확인하십시요.";
+    Warn(text.c_str());
+}
+
+bool Load_panel() {
+    if (historyHandle > 0) {
+        return true;
+    }
+    historyHandle = LoadPanel(0, "surge.uir", HISTORY);
+    if (historyHandle < 0) {
+        historyHandle = 0;
+        return false;
+    }
+    SetCtrlAttribute(historyHandle, HISTORY_TABLE, ATTR_TABLE_EDITABLE, 0);
+    SetCtrlAttribute(historyHandle, HISTORY_WAVES, ATTR_GRID_VISIBLE, 1);
+    SetCtrlAttribute(historyHandle, HISTORY_WAVES, ATTR_GRID_COLOR, 0xE0E0E0);
+    SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_VISIBLE, 1);
+    SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
+    SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
+    PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    return true;
+}
+
+}  // namespace
+
+int History_open(int panel, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    const char* setting = std::getenv("SURGE_HISTORY");
+    if (setting != nullptr && std::strcmp(setting, "off") == 0) {
+        Warn("검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off).");
+        return 0;
+    }
+    if (!Load_panel()) {
+        Warn("검사 이력 화면을 불러올 수 없습니다.");
+        return 0;
+    }
+    if (!history::Open_reader(history::HISTORY_FILE)) {
+        Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
+        return 0;
+    }
+    // Every opening shows the week that ends today; the other conditions stay as they were.
+    const std::string today = Today();
+    SetCtrlVal(historyHandle, HISTORY_FROM, history::Add_days(today, -6).c_str());
+    SetCtrlVal(historyHandle, HISTORY_TO, today.c_str());
+    return_panel = panel;
+    if (Read_filter()) {
+        Apply_filter();
+    }
+    HidePanel(panel);
+    DisplayPanel(historyHandle);
+    return 0;
+}
+
+int History_search(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT && Read_filter()) {
+        Apply_filter();
+    }
+    return 0;
+}
+
+int History_newer(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT || page_starts.empty()) {
+        return 0;
+    }
+    page_starts.pop_back();
+    Show_page(page_starts.empty() ? nullptr : &page_starts.back());
+    return 0;
+}
+
+int History_older(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT || rows.empty()) {
+        return 0;
+    }
+    page_starts.push_back({rows.back().started_at, rows.back().id});
+    Show_page(&page_starts.back());
+    return 0;
+}
+
+int History_table(int, int, int event, void*, int, int) {
+    if (event == EVENT_LEFT_CLICK) {
+        PostDeferredCall(Show_chosen, nullptr);
+    }
+    return 0;
+}
+
+int History_export(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    char path[512];
+    if (Choose_file("*.csv", "검사 이력 저장", path) && !history::Export_records(filter, path)) {
+        Warn_unwritten(path);
+    }
+    return 0;
+}
+
+int History_export_waves(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    if (chosen_id == 0) {
+        Warn("파형을 저장할 검사 기록을 표에서 먼저 선택하십시요.");
+        return 0;
+    }
+    char path[512];
+    if (Choose_file("*.csv", "파형 저장", path) &&
+        !history::Export_waves(path, chosen_has_standard ? chosen_standard : nullptr,
+                               chosen_has_measured ? chosen_measured : nullptr)) {
+        Warn_unwritten(path);
+    }
+    return 0;
+}
+
+int History_quit(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    history::Close_reader();
+    Clear_choice();
+    rows.clear();
+    page_starts.clear();
+    DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
+    HidePanel(historyHandle);
+    DisplayPanel(return_panel);
+    return 0;
+}
+
+void Reset_history_panel() {
+    history::Close_reader();
+    if (historyHandle > 0) {
+        DiscardPanel(historyHandle);
+    }
+    historyHandle = 0;
+    return_panel = 0;
+    filter = {};
+    counts = {};
+    page_starts.clear();
+    rows.clear();
+    chosen_id = 0;
+    standard_plot = measured_plot = area_plot = phase_plot = 0;
+}

@@ -1,0 +1,34 @@
+// The history panel: the recorded inspections of a filter, its counts and yield, a trend of the
+// readings, and the waves of a chosen record; opened from the main panel and left back to it.
+#pragma once
+
+#include "history/history_uir.h"
+#include "toolkit/toolkit.h"
+
+extern int historyHandle;
+
+// Records shown a page at a time, and the points of the trend.
+constexpr int HISTORY_PAGE_ROWS = 10;
+constexpr int HISTORY_TREND_POINTS = 200;
+
+// On the main panel: hides it and shows the history panel (loaded at its first opening) on the
+// week that ends today.
+int History_open(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+int History_search(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int History_newer(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int History_older(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int History_table(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int History_export(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int History_export_waves(int panel, int control, int event, void* callbackData, int eventData1,
+                         int eventData2);
+int History_quit(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+
+// Puts the panel's state back to program start and discards the panel (for tests).
+void Reset_history_panel();

@@ -1,0 +1,320 @@
+// The panel's reads of the history, each a walk along one index over the filter's range.
+#include "history/history_query.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+
+#include "history/schema.h"
+
+namespace history {
+
+const std::vector<std::string> EXPORT_COLUMNS = {
+    "id",    "started_at", "ended_at", "station", "serial", "master",  "model_no",  "voltage",
+    "width", "pulse_no",   "judge",    "area",    "phase",  "outcome", "stopped_at"};
+
+namespace {
+
+const QString kConnection = QStringLiteral("history_panel");
+const QString kDate = QStringLiteral("yyyy-MM-dd");
+
+QSqlDatabase Reader() {
+    return QSqlDatabase::database(kConnection, false);
+}
+
+const char* Outcome_text(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Ok:
+            return "O.K";
+        case Outcome::Ng:
+            return "N.G";
+        case Outcome::Incomplete:
+            return "incomplete";
+        case Outcome::Any:
+            break;
+    }
+    return "";
+}
+
+// The filter as a WHERE clause over [lo, hi) and its values in order. A unit's number is the
+// most selective term: the "+" keeps the planner off the master's index when both are given.
+struct Where {
+    QString sql;
+    QVariantList values;
+};
+
+Where Build_where(const Filter& filter, const QString& lo, const QString& hi) {
+    Where where{QStringLiteral("started_at >= ? AND started_at < ?"), {lo, hi}};
+    if (!filter.serial.empty()) {
+        where.sql += QStringLiteral(" AND serial = ?");
+        where.values << QString::fromStdString(filter.serial);
+    }
+    if (!filter.master.empty()) {
+        where.sql += filter.serial.empty() ? QStringLiteral(" AND master = ?")
+                                           : QStringLiteral(" AND +master = ?");
+        where.values << QString::fromStdString(filter.master);
+    }
+    if (filter.outcome != Outcome::Any) {
+        where.sql += QStringLiteral(" AND outcome = ?");
+        where.values << QString::fromLatin1(Outcome_text(filter.outcome));
+    }
+    return where;
+}
+
+bool Day_bounds(const Filter& filter, QString* lo, QString* hi) {
+    const QDate from = QDate::fromString(QString::fromStdString(filter.from), kDate);
+    const QDate to = QDate::fromString(QString::fromStdString(filter.to), kDate);
+    if (!from.isValid() || !to.isValid() || from > to) {
+        return false;
+    }
+    *lo = from.toString(kDate);
+    *hi = to.addDays(1).toString(kDate);
+    return true;
+}
+
+bool Prepare(QSqlQuery* query, const QString& sql, const QVariantList& values) {
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        return false;
+    }
+    for (const QVariant& value : values) {
+        query->addBindValue(value);
+    }
+    return true;
+}
+
+// Local wall-clock time of a stored "YYYY-MM-DDTHH:MM:SS..." as days since `first` began.
+double Day_of(const QString& started_at, const QDate& first) {
+    const QDate date = QDate::fromString(started_at.left(10), kDate);
+    const QTime time = QTime::fromString(started_at.mid(11, 8), QStringLiteral("HH:mm:ss"));
+    return first.daysTo(date) + (time.isValid() ? time.msecsSinceStartOfDay() / 86400000.0 : 0.0);
+}
+
+TrendPoint Point_of(const QSqlQuery& query, const QDate& first) {
+    return {Day_of(query.value(0).toString(), first), query.value(1).toInt(),
+            query.value(2).toInt()};
+}
+
+}  // namespace
+
+bool Open_reader(const std::string& file) {
+    Close_reader();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
+        db.setDatabaseName(QString::fromStdString(file));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            // On a file the station may not change, the tables are there or the read below fails;
+            // a missing index only makes the reads slower.
+            query.exec(QString::fromLatin1(CREATE_INSPECTION));
+            query.exec(QString::fromLatin1(CREATE_SCHEMA_VERSION));
+            for (const char* index : READER_INDEXES) {
+                query.exec(QString::fromLatin1(index));
+            }
+            query.exec(QStringLiteral("PRAGMA cache_size = -16384"));
+            if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
+                return true;
+            }
+        }
+    }
+    Close_reader();
+    return false;
+}
+
+void Close_reader() {
+    if (QSqlDatabase::contains(kConnection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(kConnection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(kConnection);
+    }
+}
+
+bool Count_records(const Filter& filter, Counts* counts) {
+    QString lo, hi;
+    if (!Day_bounds(filter, &lo, &hi)) {
+        return false;
+    }
+    const Where where = Build_where(filter, lo, hi);
+    QSqlQuery query(Reader());
+    if (!Prepare(
+            &query,
+            QStringLiteral("SELECT COUNT(*), COUNT(CASE outcome WHEN 'O.K' THEN 1 END),"
+                           " COUNT(CASE outcome WHEN 'N.G' THEN 1 END) FROM inspection WHERE ") +
+                where.sql,
+            where.values) ||
+        !query.exec() || !query.next()) {
+        return false;
+    }
+    counts->tested = query.value(0).toLongLong();
+    counts->ok = query.value(1).toLongLong();
+    counts->ng = query.value(2).toLongLong();
+    return true;
+}
+
+bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page) {
+    page->clear();
+    QString lo, hi;
+    if (!Day_bounds(filter, &lo, &hi)) {
+        return false;
+    }
+    Where where = Build_where(filter, lo, hi);
+    if (after != nullptr) {
+        const QString key = QString::fromStdString(after->started_at);
+        where.sql += QStringLiteral(" AND started_at <= ? AND (started_at < ? OR id < ?)");
+        where.values << key << key << after->id;
+    }
+    where.values << rows;
+    QSqlQuery query(Reader());
+    if (!Prepare(&query,
+                 QStringLiteral("SELECT id, started_at, serial, master, outcome, area, phase"
+                                " FROM inspection WHERE ") +
+                     where.sql + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"),
+                 where.values) ||
+        !query.exec()) {
+        return false;
+    }
+    while (query.next()) {
+        Record record;
+        record.id = query.value(0).toLongLong();
+        record.started_at = query.value(1).toString().toStdString();
+        record.serial = query.value(2).toString().toStdString();
+        record.master = query.value(3).toString().toStdString();
+        record.outcome = query.value(4).toString().toStdString();
+        record.has_readings = !query.value(5).isNull() && !query.value(6).isNull();
+        record.area = query.value(5).toInt();
+        record.phase = query.value(6).toInt();
+        page->push_back(std::move(record));
+    }
+    return true;
+}
+
+// A filter with few records gives them all; otherwise the range is cut into `points` slices of
+// time and each slice gives its first record, one short walk along the index per slice. The
+// outcome, which the indexes hold, passes over incomplete cycles without reading their rows.
+bool Sample_trend(const Filter& filter, long long count, int points,
+                  std::vector<TrendPoint>* trend) {
+    trend->clear();
+    QString lo, hi;
+    if (!Day_bounds(filter, &lo, &hi) || points <= 0) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    const QDate first = QDate::fromString(lo, kDate);
+    const QString columns = QStringLiteral(
+        "SELECT started_at, area, phase FROM inspection WHERE %1 AND outcome <> 'incomplete'"
+        " AND area IS NOT NULL AND phase IS NOT NULL ORDER BY started_at LIMIT ?");
+    QSqlQuery query(Reader());
+    if (count <= points) {
+        Where where = Build_where(filter, lo, hi);
+        where.values << points;
+        if (!Prepare(&query, columns.arg(where.sql), where.values) || !query.exec()) {
+            return false;
+        }
+        while (query.next()) {
+            trend->push_back(Point_of(query, first));
+        }
+        return true;
+    }
+    const Where where = Build_where(filter, lo, hi);
+    if (!Prepare(&query, columns.arg(where.sql), where.values)) {
+        return false;
+    }
+    const QDateTime start(first, QTime(0, 0));
+    const qint64 span = start.secsTo(QDateTime(QDate::fromString(hi, kDate), QTime(0, 0)));
+    const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    for (int k = 0; k < points; ++k) {
+        query.bindValue(0, start.addSecs(span * k / points).toString(format));
+        query.bindValue(1, start.addSecs(span * (k + 1) / points).toString(format));
+        query.bindValue(where.values.size(), 1);
+        if (!query.exec()) {
+            return false;
+        }
+        if (query.next()) {
+            trend->push_back(Point_of(query, first));
+        }
+    }
+    return true;
+}
+
+bool Fetch_waves(long long id, signed char* standard, bool* has_standard, signed char* measured,
+                 bool* has_measured) {
+    QSqlQuery query(Reader());
+    if (!Prepare(&query,
+                 QStringLiteral("SELECT standard_wave, measured_wave FROM inspection WHERE id = ?"),
+                 {id}) ||
+        !query.exec() || !query.next()) {
+        return false;
+    }
+    const auto take = [&query](int column, signed char* samples) {
+        const QByteArray bytes = query.value(column).toByteArray();
+        if (bytes.size() != WAVE_BYTES) {
+            return false;
+        }
+        std::copy(bytes.cbegin(), bytes.cend(), samples);
+        return true;
+    };
+    *has_standard = take(0, standard);
+    *has_measured = take(1, measured);
+    return true;
+}
+
+bool Scan_records(const Filter& filter,
+                  const std::function<bool(const std::vector<std::string>& cells)>& row) {
+    QString lo, hi;
+    if (!Day_bounds(filter, &lo, &hi)) {
+        return false;
+    }
+    const Where where = Build_where(filter, lo, hi);
+    QStringList columns;
+    for (const std::string& column : EXPORT_COLUMNS) {
+        columns << QString::fromStdString(column);
+    }
+    QSqlQuery query(Reader());
+    if (!Prepare(&query,
+                 QStringLiteral("SELECT %1 FROM inspection WHERE %2 ORDER BY started_at, id")
+                     .arg(columns.join(QLatin1Char(',')), where.sql),
+                 where.values) ||
+        !query.exec()) {
+        return false;
+    }
+    const int voltage =
+        static_cast<int>(std::find(EXPORT_COLUMNS.begin(), EXPORT_COLUMNS.end(), "voltage") -
+                         EXPORT_COLUMNS.begin());
+    std::vector<std::string> cells(EXPORT_COLUMNS.size());
+    while (query.next()) {
+        for (int i = 0; i < static_cast<int>(cells.size()); ++i) {
+            const QVariant value = query.value(i);
+            if (value.isNull()) {
+                cells[i].clear();
+            } else if (i == voltage) {
+                cells[i] = QString::number(value.toDouble(), 'f', 1).toStdString();
+            } else {
+                cells[i] = value.toString().toStdString();
+            }
+        }
+        if (!row(cells)) {
+            break;
+        }
+    }
+    return query.lastError().type() == QSqlError::NoError;
+}
+
+std::string Add_days(const std::string& date, int days) {
+    const QDate day = QDate::fromString(QString::fromStdString(date), kDate);
+    return day.isValid() ? day.addDays(days).toString(kDate).toStdString() : std::string();
+}
+
+int Days_between(const std::string& from, const std::string& to) {
+    return static_cast<int>(QDate::fromString(QString::fromStdString(from), kDate)
+                                .daysTo(QDate::fromString(QString::fromStdString(to), kDate)));
+}
+
+}  // namespace history

@@ -1,0 +1,89 @@
+// Reading the inspection history for its panel and its export: the records of a filter newest
+// first a page at a time, the filter's counts, a sample of its readings over time and one
+// record's waves. Nothing here loads more than a page or a sample of the table.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace history {
+
+constexpr const char* HISTORY_FILE = "inspection_history.db";
+constexpr int WAVE_BYTES = 300;
+
+// The indexes the panel's queries walk: the time range with the outcome (counts, pages and the
+// trend without a master), the master's records by time, and a unit's records by its number.
+constexpr const char* READER_INDEXES[] = {
+    "CREATE INDEX IF NOT EXISTS inspection_started_outcome ON inspection (started_at, outcome)",
+    "CREATE INDEX IF NOT EXISTS inspection_master_started ON inspection "
+    "(master, started_at, outcome)",
+    "CREATE INDEX IF NOT EXISTS inspection_serial ON inspection (serial)",
+};
+
+enum class Outcome { Any, Ok, Ng, Incomplete };
+
+struct Filter {
+    std::string from;    // first day, "YYYY-MM-DD"
+    std::string to;      // last day, included
+    std::string master;  // empty: any master
+    std::string serial;  // empty: any unit
+    Outcome outcome = Outcome::Any;
+};
+
+struct Counts {
+    long long tested = 0;
+    long long ok = 0;
+    long long ng = 0;
+};
+
+struct Record {
+    long long id = 0;
+    std::string started_at;
+    std::string serial;
+    std::string master;
+    std::string outcome;
+    bool has_readings = false;  // area and phase were read
+    int area = 0;
+    int phase = 0;
+};
+
+// Where a page ends: the next page holds the records older than this one.
+struct PageKey {
+    std::string started_at;
+    long long id = 0;
+};
+
+struct TrendPoint {
+    double day = 0;  // days since the filter's first day began
+    int area = 0;
+    int phase = 0;
+};
+
+// Opens the reader's own connection on `file`, creating the tables and the indexes when they are
+// missing. False when the file cannot be read as the history.
+bool Open_reader(const std::string& file);
+void Close_reader();
+
+bool Count_records(const Filter& filter, Counts* counts);
+// Up to `rows` records of the filter newest first, older than `after` when it is given.
+bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page);
+// Up to `points` records with readings, spread evenly over the filter's days; `count` is the
+// filter's number of records (from Count_records).
+bool Sample_trend(const Filter& filter, long long count, int points,
+                  std::vector<TrendPoint>* trend);
+// A record's waves; a wave the cycle did not reach is reported as missing.
+bool Fetch_waves(long long id, signed char* standard, bool* has_standard, signed char* measured,
+                 bool* has_measured);
+
+// The export's columns, and every record of the filter oldest first as their texts (empty for a
+// reading the cycle did not reach). `row` returns false to stop.
+extern const std::vector<std::string> EXPORT_COLUMNS;
+bool Scan_records(const Filter& filter,
+                  const std::function<bool(const std::vector<std::string>& cells)>& row);
+
+// "YYYY-MM-DD" arithmetic for the filter's days; empty for a text that is no date.
+std::string Add_days(const std::string& date, int days);
+int Days_between(const std::string& from, const std::string& to);
+
+}  // namespace history

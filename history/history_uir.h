@@ -1,0 +1,24 @@
+// The history panel's resource id and control ids in "surge.uir".
+#pragma once
+
+constexpr int HISTORY = 4;
+
+constexpr int HISTORY_FROM = 1;     // date field: first day
+constexpr int HISTORY_TO = 2;       // date field: last day
+constexpr int HISTORY_MASTER = 3;   // text: master name, empty for any
+constexpr int HISTORY_SERIAL = 4;   // text: unit's number, empty for any
+constexpr int HISTORY_OUTCOME = 5;  // ring: any, O.K, N.G, incomplete
+constexpr int HISTORY_SEARCH = 6;
+constexpr int HISTORY_TESTED = 7;
+constexpr int HISTORY_OK = 8;
+constexpr int HISTORY_NG = 9;
+constexpr int HISTORY_YIELD = 10;
+constexpr int HISTORY_TABLE = 11;
+constexpr int HISTORY_TREND = 12;  // graph: area and phase over the filter's days
+constexpr int HISTORY_WAVES = 13;  // graph: the chosen record's standard and measured waves
+constexpr int HISTORY_PAGE = 14;
+constexpr int HISTORY_NEWER = 15;
+constexpr int HISTORY_OLDER = 16;
+constexpr int HISTORY_EXPORT = 17;
+constexpr int HISTORY_EXPORT_WAVES = 18;
+constexpr int HISTORY_QUIT = 19;

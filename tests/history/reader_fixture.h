@@ -1,0 +1,90 @@
+// A history database filled by direct inserts in the schema's columns, in a fresh working folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <string>
+#include <vector>
+
+#include "history/history_query.h"
+#include "history/schema.h"
+#include "tests/support/work_dir.h"
+
+struct TestRecord {
+    std::string started_at;  // "2026-12-03T10:00:00"; the fixture adds ".000+09:00"
+    std::string serial;
+    std::string master;
+    std::string outcome;  // "O.K", "N.G" or "incomplete" (recorded without readings or waves)
+    int area = 0;
+    int phase = 0;
+};
+
+inline history::Filter Days(const std::string& from, const std::string& to,
+                            const std::string& master = "", const std::string& serial = "",
+                            history::Outcome outcome = history::Outcome::Any) {
+    history::Filter filter;
+    filter.from = from;
+    filter.to = to;
+    filter.master = master;
+    filter.serial = serial;
+    filter.outcome = outcome;
+    return filter;
+}
+
+// Wave samples of record `id`: a ramp that tells the two waves and the records apart.
+inline signed char Standard_sample(long long id, int i) {
+    return static_cast<signed char>((i + id) % 200 - 100);
+}
+inline signed char Measured_sample(long long id, int i) {
+    return static_cast<signed char>(100 - (i + 2 * id) % 200);
+}
+
+class HistoryTest : public ::testing::Test {
+  protected:
+    ScopedWorkDir dir;
+
+    void TearDown() override { history::Close_reader(); }
+
+    // Inserts the records in order: record k (from 0) gets id k + 1.
+    static void Fill(const std::vector<TestRecord>& records) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_fixture");
+            db.setDatabaseName(history::HISTORY_FILE);
+            ASSERT_TRUE(db.open());
+            QSqlQuery query(db);
+            ASSERT_TRUE(query.exec(history::CREATE_INSPECTION));
+            db.transaction();
+            ASSERT_TRUE(query.prepare(
+                "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master,"
+                " model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at,"
+                " standard_wave, measured_wave) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+            long long id = 0;
+            for (const TestRecord& r : records) {
+                ++id;
+                const bool complete = r.outcome != "incomplete";
+                QByteArray standard(history::WAVE_BYTES, 0), measured(history::WAVE_BYTES, 0);
+                for (int i = 0; i < history::WAVE_BYTES; ++i) {
+                    standard[i] = static_cast<char>(Standard_sample(id, i));
+                    measured[i] = static_cast<char>(Measured_sample(id, i));
+                }
+                const QString started = QString::fromStdString(r.started_at) + ".000+09:00";
+                const QVariant none;
+                for (const QVariant& value : QVariantList{
+                         QString::number(id), "line-1", started, started,
+                         QString::fromStdString(r.serial), QString::fromStdString(r.master), "12",
+                         1.5, 10, 5, 20, complete ? QVariant(r.area) : none,
+                         complete ? QVariant(r.phase) : none, QString::fromStdString(r.outcome),
+                         complete ? "" : "WT", complete ? QVariant(standard) : none,
+                         complete ? QVariant(measured) : none}) {
+                    query.addBindValue(value);
+                }
+                ASSERT_TRUE(query.exec());
+            }
+            db.commit();
+        }
+        QSqlDatabase::removeDatabase("history_fixture");
+    }
+};
