@@ -21,7 +21,6 @@ const char* const SETUP_STATEMENTS[] = {
     "PRAGMA synchronous = FULL",
     CREATE_INSPECTION,
     CREATE_SCHEMA_VERSION,
-    "CREATE INDEX IF NOT EXISTS inspection_started_at ON inspection (started_at, outcome)",
 };
 
 constexpr const char* INSERT =
@@ -82,6 +81,11 @@ DbStatus Database::Try_open(const QString& path) {
     QSqlQuery query(db);
     for (const char* statement : SETUP_STATEMENTS) {
         if (!query.exec(QString::fromLatin1(statement))) {
+            return Fail(query.lastError());
+        }
+    }
+    for (const char* index : CREATE_INDEXES) {
+        if (!query.exec(QString::fromLatin1(index))) {
             return Fail(query.lastError());
         }
     }

@@ -112,7 +112,7 @@ bool Open_reader(const std::string& file) {
             // a missing index only makes the reads slower.
             query.exec(QString::fromLatin1(CREATE_INSPECTION));
             query.exec(QString::fromLatin1(CREATE_SCHEMA_VERSION));
-            for (const char* index : READER_INDEXES) {
+            for (const char* index : CREATE_INDEXES) {
                 query.exec(QString::fromLatin1(index));
             }
             query.exec(QStringLiteral("PRAGMA cache_size = -16384"));

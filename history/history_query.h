@@ -12,15 +12,6 @@ namespace history {
 constexpr const char* HISTORY_FILE = "inspection_history.db";
 constexpr int WAVE_BYTES = 300;
 
-// The indexes the panel's queries walk: the time range with the outcome (counts, pages and the
-// trend without a master), the master's records by time, and a unit's records by its number.
-constexpr const char* READER_INDEXES[] = {
-    "CREATE INDEX IF NOT EXISTS inspection_started_outcome ON inspection (started_at, outcome)",
-    "CREATE INDEX IF NOT EXISTS inspection_master_started ON inspection "
-    "(master, started_at, outcome)",
-    "CREATE INDEX IF NOT EXISTS inspection_serial ON inspection (serial)",
-};
-
 enum class Outcome { Any, Ok, Ng, Incomplete };
 
 struct Filter {

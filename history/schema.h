@@ -33,6 +33,16 @@ CREATE TABLE IF NOT EXISTS inspection (
   UNIQUE (station, uuid)
 ))sql";
 
+// The indexes the reads walk, made with the tables: the time range with the outcome (today's
+// counts, the panel's counts, pages and trend), a master's records by time, and a unit's records
+// by its number.
+constexpr const char* CREATE_INDEXES[] = {
+    "CREATE INDEX IF NOT EXISTS inspection_started_outcome ON inspection (started_at, outcome)",
+    "CREATE INDEX IF NOT EXISTS inspection_master_started ON inspection "
+    "(master, started_at, outcome)",
+    "CREATE INDEX IF NOT EXISTS inspection_serial ON inspection (serial)",
+};
+
 constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 

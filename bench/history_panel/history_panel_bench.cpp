@@ -61,7 +61,7 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
         query.exec(history::CREATE_INSPECTION);
         query.exec(history::CREATE_SCHEMA_VERSION);
         if (panel_indexes) {
-            for (const char* index : history::READER_INDEXES) {
+            for (const char* index : history::CREATE_INDEXES) {
                 query.exec(index);
             }
         }
