@@ -75,6 +75,9 @@ int Main_start(int, int, int event, void*, int, int) {
     }
     const InstrumentSetup setup = Decode_setup(work);
 
+    // From here the variables hold this unit; until its verdict arrives it has none.
+    std::snprintf(result, sizeof result, "%s", "BUSY");
+
     SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
 
     voltage = static_cast<float>(setup.voltage.real / 10.0);
