@@ -5,7 +5,11 @@
 // floor is the wait after "ST" plus the line time of the cycle's bytes.
 #include <unistd.h>
 
+#include <QApplication>
+#include <QEvent>
 #include <QTimer>
+#include <QWidget>
+#include <chrono>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,6 +46,47 @@ struct Run {
 
 std::string screenName = "?";
 bool failed = false;
+
+// When the graph and the busy lamp were painted, in ms on the station's clock.
+class PaintWatch : public QObject {
+  public:
+    std::vector<double> graph;
+    std::vector<double> busyLamp;
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Paint && object->isWidgetType()) {
+            const auto* widget = static_cast<QWidget*>(object);
+            const QWidget* parent = widget->parentWidget();
+            if (widget->objectName() == "MAIN_GRAPH" ||
+                (parent != nullptr && parent->objectName() == "MAIN_GRAPH")) {
+                graph.push_back(NowMs());
+            } else if (widget->objectName() == "MAIN_BUSY_LED") {
+                busyLamp.push_back(NowMs());
+            }
+        }
+        return false;
+    }
+
+  public:
+    static double NowMs() {
+        return std::chrono::duration<double, std::milli>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+};
+
+PaintWatch* paints = nullptr;
+
+// The first moment in `times` after `after`, less `after`; -1 when there is none before `before`.
+double FirstAfter(const std::vector<double>& times, double after, double before) {
+    for (const double t : times) {
+        if (t >= after && t < before) {
+            return t - after;
+        }
+    }
+    return -1;
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -88,8 +133,12 @@ void Measure(const Run& run) {
     std::optional<SimProcess> sim;
     sim.emplace(std::vector<std::string>{"--pace", "--setup", setup});
     Init_com_port();
+    std::vector<double> pressed;
+    paints->graph.clear();
+    paints->busyLamp.clear();
     for (int round = 0; round <= run.rounds; ++round) {  // round 0 warms up
         SetCtrlVal(mainHandle, MAIN_MODEL, "BENCH");
+        pressed.push_back(PaintWatch::NowMs());
         toolkit_testing::Commit(mainHandle, MAIN_CMD_30);
         int ok = 0;
         int ng = 0;
@@ -115,6 +164,20 @@ void Measure(const Run& run) {
         failed = true;
         return;
     }
+    // The window draws as the replies arrive: the busy lamp during the setup exchange, each wave
+    // while the next reply is on the line. The station's clock meets the simulator's at the
+    // arrival of "ME\r", a moment after the press.
+    std::vector<double> lampMs;
+    std::vector<double> blueMs;
+    std::vector<double> redMs;
+    for (int round = 1; round <= run.rounds; ++round) {
+        const std::vector<double>& m = cycles[round];
+        const double offset = pressed[round] - m[0];
+        const double next = round < run.rounds ? pressed[round + 1] : 1e300;
+        lampMs.push_back(FirstAfter(paints->busyLamp, pressed[round], next));
+        blueMs.push_back(FirstAfter(paints->graph, m[5] + offset, next));
+        redMs.push_back(FirstAfter(paints->graph, m[7] + offset, next));
+    }
     cycles.erase(cycles.begin());
     std::vector<double> cycleMs;
     std::vector<std::vector<double>> gaps(kMoments - 1);
@@ -138,6 +201,10 @@ void Measure(const Run& run) {
         "reply>WS %.2f, WS>reply %.2f, reply>RE %.2f\n",
         Median(gaps[0]), Median(gaps[1]), Median(gaps[2]) + Median(gaps[3]), Median(gaps[4]),
         Median(gaps[5]), Median(gaps[6]), Median(gaps[7]));
+    std::printf(
+        "  painted (median ms): busy lamp %.2f after the press; the graph %.2f after the "
+        "test wave's last byte, %.2f after the standard wave's\n",
+        Median(lampMs), Median(blueMs), Median(redMs));
     char figure[96];
     std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, window %s", run.pulses,
                   screenName.c_str());
@@ -153,6 +220,8 @@ void RunAll() {
 }
 
 void MainPanelUp(void*) {
+    paints = new PaintWatch;
+    QApplication::instance()->installEventFilter(paints);
     // The window manager maps and exposes the panel first.
     QTimer::singleShot(500, RunAll);
 }
