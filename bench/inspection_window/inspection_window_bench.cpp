@@ -213,7 +213,7 @@ void Measure(const Run& run) {
 
 // Runs from the event loop, as the operator's presses do.
 void RunAll() {
-    for (const Run& run : {Run{0, 20, 1.05}, Run{20, 7, 1.01}}) {
+    for (const Run& run : {Run{0, 30, 1.05}, Run{20, 7, 1.01}}) {
         Measure(run);
     }
     Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
