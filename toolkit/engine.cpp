@@ -6,7 +6,9 @@
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <clocale>
 #include <deque>
 #include <map>
@@ -144,14 +146,14 @@ void Delay(double seconds) {
     }
     // The event loop repaints the panels until shortly before the end; the timer's whole
     // milliseconds would overshoot it, so the last stretch is slept to the exact end.
-    const auto loopMs = static_cast<int>(seconds * 1000.0) - 2;
-    if (loopMs > 0) {
+    const double loopMs = std::min(seconds * 1000.0 - 2.0, static_cast<double>(INT_MAX));
+    if (loopMs >= 1.0) {
         QEventLoop loop;
         QTimer timer;
         timer.setTimerType(Qt::PreciseTimer);
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timer.start(loopMs);
+        timer.start(static_cast<int>(loopMs));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     // A nested loop can be left early by an application-wide exit; the wait still holds.
