@@ -23,12 +23,12 @@ void Serial_warning() {
     MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
 }
 
-// Fetches one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
+// Reads one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
 // it only when it came whole: a short or shifted reply leaves the earlier wave as it was, never
 // decoded a second time.
-bool Fetch_wave(char* work, const char* command, signed char* samples) {
+bool Read_wave(signed char* samples) {
     char reply[WAVE_LENGTH] = {0};
-    if (!Exchange_whole(work, command, reply, WAVE_LENGTH)) {
+    if (!Read_whole(reply, WAVE_LENGTH)) {
         return false;
     }
     std::memcpy(samples, reply, WAVE_SAMPLES);
@@ -103,6 +103,9 @@ int Main_start(int, int, int event, void*, int, int) {
     cycle.pulse_no = setup.pulse_no.value;
     cycle.judge = setup.judge.value;
 
+    // From here the variables hold this unit; until its verdict arrives it has none.
+    std::snprintf(result, sizeof result, "%s", "BUSY");
+
     SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
 
     voltage = static_cast<float>(setup.voltage.real / 10.0);
@@ -122,25 +125,29 @@ int Main_start(int, int, int event, void*, int, int) {
     Exchange(work, CMD_START, nullptr, 0);
     Delay(delay_time);
 
-    if (!Fetch_wave(work, CMD_TEST_WAVE, measured_wave)) {
+    // Each wave is drawn while the next reply is on the line: the tester never waits on drawing.
+    Send_command(work, CMD_TEST_WAVE);
+    if (!Read_wave(measured_wave)) {
         End_cycle(&cycle, "WT");
         Serial_warning();
         return 0;
     }
+    Send_command(work, CMD_STANDARD_WAVE);
     cycle.measured_wave = Copy_of(measured_wave);
     Replace_plot(&plotHandle, measured_wave, VAL_BLUE);
 
-    if (!Fetch_wave(work, CMD_STANDARD_WAVE, wave)) {
+    if (!Read_wave(wave)) {
         End_cycle(&cycle, "WS");
         Serial_warning();
         return 0;
     }
+    Send_command(work, CMD_RESULT);
     cycle.standard_wave = Copy_of(wave);
     Replace_plot(&master_plotHandle, wave, VAL_RED);
 
     // A cleared buffer of its own, so that nothing of the setup reply can pass for a result.
     char reply[RESULT_REPLY_LENGTH + 1] = {0};
-    if (!Exchange_whole(work, CMD_RESULT, reply, RESULT_REPLY_LENGTH)) {
+    if (!Read_whole(reply, RESULT_REPLY_LENGTH)) {
         End_cycle(&cycle, "RE");
         Serial_warning();
         return 0;

@@ -4,20 +4,20 @@
 #include "rs232/rs232.h"
 #include "toolkit/toolkit.h"
 
-int Exchange(char* work, const char* command, char* target, int replyLength) {
+void Send_command(char* work, const char* command) {
     std::snprintf(work, WORK_BUFFER_SIZE, "%s", command);
-    // A late or stray byte left in the queue would become the first byte of this reply.
+    // A late or stray byte left in the queue would become the first byte of the reply.
     FlushInQ(1);
     ComWrt(1, work, StringLength(work));
-    if (replyLength <= 0) {
-        return 0;
-    }
+}
+
+int Read_reply(char* target, int replyLength) {
     const int arrived = ComRd(1, target, replyLength);
     return arrived > 0 ? arrived : 0;
 }
 
-bool Exchange_whole(char* work, const char* command, char* target, int replyLength) {
-    if (Exchange(work, command, target, replyLength) != replyLength) {
+bool Read_whole(char* target, int replyLength) {
+    if (Read_reply(target, replyLength) != replyLength) {
         return false;
     }
     char after = 0;
@@ -26,4 +26,14 @@ bool Exchange_whole(char* work, const char* command, char* target, int replyLeng
     SetComTime(1, PORT_TIMEOUT);
     // A line that drops after the last byte still delivered the reply whole.
     return more <= 0;
+}
+
+int Exchange(char* work, const char* command, char* target, int replyLength) {
+    Send_command(work, command);
+    return replyLength > 0 ? Read_reply(target, replyLength) : 0;
+}
+
+bool Exchange_whole(char* work, const char* command, char* target, int replyLength) {
+    Send_command(work, command);
+    return Read_whole(target, replyLength);
 }

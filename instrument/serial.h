@@ -29,6 +29,15 @@ constexpr double PORT_TIMEOUT = 1.0;
 // character times at 115200 baud, while the tester sends a reply's bytes back to back.
 constexpr double REPLY_END_QUIET = 0.001;
 
+// The two halves of an exchange on port 1, for a caller that works while the reply is on the
+// line. Send_command formats `command` into the caller's WORK_BUFFER_SIZE-byte `work` buffer,
+// flushes the input queue and writes the command. Read_reply reads replyLength bytes into
+// `target` and returns how many arrived (positions no byte reached keep what they held);
+// Read_whole is true when the reply came whole (as Exchange_whole below).
+void Send_command(char* work, const char* command);
+int Read_reply(char* target, int replyLength);
+bool Read_whole(char* target, int replyLength);
+
 // One exchange on port 1: formats `command` into the caller's WORK_BUFFER_SIZE-byte `work`
 // buffer, flushes the input queue, writes the command, and when replyLength > 0 reads
 // replyLength bytes into `target` (which may be `work`). Positions no byte reached keep what

@@ -268,6 +268,8 @@ int ComWrt(int port, const char* buffer, int count) {
     if (open->serial.write(buffer, count) != count) {
         return TransferFailureStatus(*open, RS232_WRITE_FAILED);
     }
+    // The bytes go to the driver at once; the panels repaint only while a full queue drains.
+    open->serial.flush();
     const QDeadlineTimer deadline(open->timeoutMs);
     while (open->serial.bytesToWrite() > 0) {
         if (deadline.hasExpired()) {

@@ -1,13 +1,14 @@
 // The engine: the application object, the event loop, callback dispatch, deferred calls and
 // Delay.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <clocale>
 #include <deque>
 #include <map>
@@ -136,25 +137,27 @@ void Delay(double seconds) {
         RepaintPanels();
         return;
     }
-    const auto ms = static_cast<qint64>(seconds * 1000.0 + 0.5);
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(seconds));
     if (QCoreApplication::instance() == nullptr) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        std::this_thread::sleep_until(end);
         return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(static_cast<int>(ms));
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // A nested loop can be left early by an application-wide exit; the wait still holds.
-    const qint64 left = ms - clock.elapsed();
-    if (left > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    // The event loop repaints the panels until shortly before the end; the timer's whole
+    // milliseconds would overshoot it, so the last stretch is slept to the exact end.
+    const double loopMs = std::min(seconds * 1000.0 - 2.0, static_cast<double>(INT_MAX));
+    if (loopMs >= 1.0) {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(static_cast<int>(loopMs));
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    // A nested loop can be left early by an application-wide exit; the wait still holds.
+    std::this_thread::sleep_until(end);
 }
 
 namespace toolkit_internal {

@@ -72,7 +72,7 @@ bool Report(int pulses, int rounds, bool targeted) {
     }
     std::printf("\n");
     char figure[64];
-    std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses", pulses);
+    std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, offscreen", pulses);
     Report_figure(figure, median, "ms", "wait + line time", floorMs, targeted ? kTarget : 0);
     return true;
 }
