@@ -48,6 +48,25 @@ TEST(FileUtilityTest, CopyRenameDeleteReplaceAndReportFailure) {
     EXPECT_EQ(SyncWorkingDirectory(), 0);
 }
 
+TEST(FileUtilityTest, KoreanFileNamesAreTheSameFilesThroughEveryUtility) {
+    ScopedWorkDir dir(false);
+    int h = OpenFile("모델.txt", VAL_WRITE_ONLY, VAL_TRUNCATE, VAL_ASCII);
+    ASSERT_GE(h, 0);
+    EXPECT_EQ(WriteFile(h, "a\nb\n", 4), 4);
+    CloseFile(h);
+    EXPECT_EQ(FileExists("모델.txt"), 1);
+    EXPECT_EQ(CopyFile("모델.txt", "복사.txt"), 0);
+    EXPECT_EQ(RenameFile("복사.txt", "모델.txt"), 0);
+    EXPECT_EQ(FileExists("복사.txt"), 0);
+    char buffer[8] = {};
+    h = OpenFile("모델.txt", VAL_READ_ONLY, VAL_OPEN_AS_IS, VAL_ASCII);
+    EXPECT_EQ(ReadFile(h, buffer, 8), 4);
+    CloseFile(h);
+    EXPECT_STREQ(buffer, "a\nb\n");
+    EXPECT_EQ(DeleteFile("모델.txt"), 0);
+    EXPECT_EQ(FileExists("모델.txt"), 0);
+}
+
 TEST(LegacyTextTest, KoreanNamesRoundTripThroughCodePage949) {
     const struct {
         const char* utf8;
