@@ -16,8 +16,9 @@ using toolkit_windows::Wide;
 
 namespace {
 
-// Before main: fopen(name, "w") writes "\n", not "\r\n".
-const bool binary_by_default = (_fmode = _O_BINARY) == _O_BINARY;
+// Set before main, in every program that uses the file utilities (the store does): fopen(name,
+// "w") then writes "\n", not "\r\n".
+[[maybe_unused]] const bool binary_by_default = (_fmode = _O_BINARY) == _O_BINARY;
 
 class HandleTable {
   public:
@@ -58,7 +59,6 @@ HandleTable& Handles() {
 }  // namespace
 
 int OpenFile(const char* fileName, int readWriteMode, int action, int /*fileType*/) {
-    (void)binary_by_default;
     int flags = readWriteMode == VAL_READ_ONLY    ? _O_RDONLY
                 : readWriteMode == VAL_WRITE_ONLY ? _O_WRONLY
                                                   : _O_RDWR;
