@@ -22,9 +22,10 @@
 // One run does what the panels do: the list scan, reading record n, deleting record n, then a
 // save. After each step the store must have kept its promises: a step that fails has told the
 // operator and left both files byte for byte as they were; a step that succeeds has said
-// nothing; a change leaves one 300-byte block per line; no temporary or marker file is left
-// behind. Where the list scan accepted the store, every listed record can be read and deleted,
-// and after a delete or a save the store lists exactly the records it should.
+// nothing, unless the store was damaged, which the scan tells once and a change once; every
+// listed record can be read and deleted, and a valid name saved; a change leaves one 300-byte
+// block per line and exactly the records it should, and moves every line and byte it could not
+// read, unchanged, to the set-aside file; no temporary or marker file is left behind.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -165,44 +166,114 @@ std::size_t Popups() {
     return toolkit_testing::ShownPopups().size();
 }
 
-// Only the two store files may be left in the folder.
+// Only the two store files and the set-aside file may be left in the folder.
 void Require_no_leftovers(const std::string& step) {
     for (const auto& entry : fs::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
-        if (name != MODEL_NAME_FILE && name != MODEL_WAVE_FILE) {
+        if (name != MODEL_NAME_FILE && name != MODEL_WAVE_FILE && name != SET_ASIDE_FILE) {
             Fuzz_fail((step + " left " + name + " behind").c_str());
         }
     }
 }
 
-// The lines that hold anything but white space: the records, in a store that is not damaged.
-std::size_t Records(const std::string& names) {
-    std::size_t records = 0;
+// The lines that hold anything but white space, without their line end: the store's positions.
+std::vector<std::string_view> Position_lines(const std::string& names) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < names.size()) {
         std::size_t end = names.find('\n', start);
         end = end == std::string::npos ? names.size() : end;
         const std::string_view line(names.data() + start, end - start);
-        records += line.find_first_not_of(" \t\r\v\f") != std::string_view::npos ? 1 : 0;
+        if (line.find_first_not_of(" \t\r\v\f") != std::string_view::npos) {
+            lines.push_back(line);
+        }
         start = end + 1;
     }
-    return records;
+    return lines;
 }
 
-// A change may only build on a store of one block per line, and leaves one: it drops nothing
-// it cannot read, and the new store has `change` records more than the old.
-void Require_parallel(const Store& before, const Store& after, int change,
-                      const std::string& step) {
-    const std::size_t records = Records(before.names);
-    Fuzz_require(records * WAVE_SAMPLES == before.waves.size(),
-                 (step + " took place on a store that is not one block per line").c_str());
+std::size_t Records(const std::string& names) {
+    return Position_lines(names).size();
+}
+
+// The pieces that a change appended to the set-aside file must be the store's own lines and
+// bytes at the positions they name, and hold every wave byte that no line owns; every other
+// line must be a record with its block. Returns the records' positions (from 1), in order.
+std::vector<std::size_t> Check_set_aside(const Store& before, const std::string& pieces,
+                                         const std::string& step) {
+    const std::vector<std::string_view> lines = Position_lines(before.names);
+    std::vector<bool> is_record(lines.size(), true);
+    std::size_t unowned_bytes = 0;
+    std::size_t at = 0;
+    while (at < pieces.size()) {
+        const std::size_t header_end = pieces.find('\n', at);
+        char file[32] = "";
+        std::size_t position = 0;
+        std::size_t length = 0;
+        const std::string header = pieces.substr(at, header_end - at);
+        Fuzz_require(
+            header_end != std::string::npos &&
+                std::sscanf(header.c_str(), "%31s %zu %zu", file, &position, &length) == 3 &&
+                header_end + 1 + length < pieces.size() &&
+                pieces[header_end + 1 + length] == '\n' && position >= 1,
+            (step + " set aside a piece without its header").c_str());
+        const std::string bytes = pieces.substr(header_end + 1, length);
+        at = header_end + 2 + length;
+        if (std::strcmp(file, MODEL_NAME_FILE) == 0) {
+            Fuzz_require(position <= lines.size() && bytes == lines[position - 1],
+                         (step + " set aside a line other than the store's").c_str());
+            is_record[position - 1] = false;
+            continue;
+        }
+        const std::size_t offset = (position - 1) * WAVE_SAMPLES;
+        Fuzz_require(std::strcmp(file, MODEL_WAVE_FILE) == 0 && offset < before.waves.size() &&
+                         bytes == before.waves.substr(offset, WAVE_SAMPLES),
+                     (step + " set aside bytes other than the store's").c_str());
+        unowned_bytes += position > lines.size() ? bytes.size() : 0;
+    }
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (is_record[i]) {
+            Fuzz_require((i + 1) * WAVE_SAMPLES <= before.waves.size(),
+                         (step + " kept a line without its block").c_str());
+            positions.push_back(i + 1);
+        }
+    }
+    const std::size_t owned = std::min(before.waves.size(), lines.size() * WAVE_SAMPLES);
+    Fuzz_require(unowned_bytes == before.waves.size() - owned,
+                 (step + " dropped wave bytes that no line owns").c_str());
+    return positions;
+}
+
+// The blocks at `positions` (from 1), in order.
+std::string Blocks_at(const std::string& waves, const std::vector<std::size_t>& positions) {
+    std::string blocks;
+    for (std::size_t position : positions) {
+        blocks += waves.substr((position - 1) * WAVE_SAMPLES, WAVE_SAMPLES);
+    }
+    return blocks;
+}
+
+std::string Set_aside_file() {
+    return Read_file(SET_ASIDE_FILE);
+}
+
+// What a step appended to the set-aside file, which only ever grows.
+std::string Appended(const std::string& before, const std::string& step) {
+    const std::string after = Set_aside_file();
+    Fuzz_require(after.compare(0, before.size(), before) == 0,
+                 (step + " changed what was set aside before").c_str());
+    return after.substr(before.size());
+}
+
+// A change leaves a store of one block per line, holding `records` records.
+void Require_parallel(const Store& after, std::size_t records, const std::string& step) {
     // The writer's lines: one line end per record, nothing else.
     const auto lines =
         static_cast<std::size_t>(std::count(after.names.begin(), after.names.end(), '\n'));
     Fuzz_require(lines == Records(after.names) && lines * WAVE_SAMPLES == after.waves.size(),
                  (step + " left a line count that is not the wave length / 300").c_str());
-    Fuzz_require(static_cast<long>(lines) == static_cast<long>(records) + change,
-                 (step + " left the wrong number of records").c_str());
+    Fuzz_require(lines == records, (step + " left the wrong number of records").c_str());
 }
 
 bool Same_bits(float a, float b) {
@@ -267,110 +338,120 @@ void Set_current_master(const MasterRecord& record) {
     std::memcpy(wave, record.wave, sizeof wave);
 }
 
-void Check_list_scan(const Store& before, const Scan& scan) {
+// The scan lists the records with a block and warns once when anything else is in the store.
+// Returns whether it warned.
+bool Check_list_scan(const Store& before, const Scan& scan) {
     Require_no_leftovers("the list scan");
     Fuzz_require(Read_store() == before, "the list scan changed the store");
-    if (scan.ok) {
-        Fuzz_require(Popups() == 0, "a list scan that succeeded showed a warning");
-        Fuzz_require(file_opened == 1, "the list scan left the store closed");
-        Fuzz_require(scan.rows.size() * WAVE_SAMPLES == before.waves.size(),
-                     "the list scan accepted a wave file that is not one block per line");
-    } else {
-        Fuzz_require(Popups() == 1, "a list scan that failed did not warn the operator once");
-    }
+    Fuzz_require(scan.ok && file_opened == 1, "the list scan left the store closed");
+    const std::size_t positions = Records(before.names);
+    const bool sound =
+        scan.rows.size() == positions && positions * WAVE_SAMPLES == before.waves.size();
+    Fuzz_require(Popups() == (sound ? 0U : 1U), sound ? "a list scan of a sound store warned"
+                                                      : "a damaged store was not told of once");
+    Fuzz_require(scan.rows.size() * WAVE_SAMPLES <= before.waves.size(),
+                 "the list scan listed more records than there are blocks");
+    return !sound;
 }
 
-void Check_read_record(const Store& before, const Scan& scan, int n, bool ok) {
+void Check_read_record(const Store& before, const Scan& scan, bool damaged, int n, bool ok) {
     Require_no_leftovers("reading a record");
     Fuzz_require(Read_store() == before, "reading a record changed the store");
-    const bool listed = scan.ok && n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
+    const bool listed = n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
     if (!ok) {
         Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed read did not warn exactly once");
         Fuzz_require(!listed, "a listed record could not be read");
         return;
     }
     Fuzz_require(Popups() == 0, "a read that succeeded showed a warning");
-    Fuzz_require(n >= 1 && static_cast<std::size_t>(n) * WAVE_SAMPLES <= before.waves.size(),
-                 "a record was read without its wave block");
+    Fuzz_require(listed, "a record past the listed ones was read");
     const auto index = static_cast<std::size_t>(n - 1);
-    Fuzz_require(Wave_of(wave) == Block(before.waves, index), "record n took another's block");
-    if (scan.ok) {
-        Fuzz_require(listed, "a record past the listed ones was read");
-        const MasterRecord& row = scan.rows[index];
-        const MasterRecord current = Current_master();
-        Fuzz_require(std::strcmp(current.name, row.name) == 0 && Same_parameters(current, row) &&
-                         Same_bits(current.voltage, row.voltage),
-                     "record n read back other than the list shows it");
+    const MasterRecord& row = scan.rows[index];
+    const MasterRecord current = Current_master();
+    Fuzz_require(std::strcmp(current.name, row.name) == 0 && Same_parameters(current, row) &&
+                     Same_bits(current.voltage, row.voltage),
+                 "record n read back other than the list shows it");
+    // Record n's block is block n of a sound store; of a damaged one, block n or a later one.
+    bool found = false;
+    for (std::size_t k = index; !found && (k + 1) * WAVE_SAMPLES <= before.waves.size(); ++k) {
+        found = Wave_of(wave) == Block(before.waves, k);
+        Fuzz_require(found || damaged, "record n took another's block");
     }
+    Fuzz_require(found, "a record was read without its wave block");
 }
 
 // Returns the store's listing afterwards.
-Scan Check_delete_record(const Store& before, const Scan& scan, int n, bool ok) {
+Scan Check_delete_record(const Store& before, const Scan& scan, bool damaged, int n, bool ok,
+                         const std::string& set_aside) {
     Require_no_leftovers("deleting a record");
     Fuzz_require(file_opened == 1, "deleting a record left the store closed");
     const Store after = Read_store();
-    const bool listed = scan.ok && n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
+    const std::string pieces = Appended(set_aside, "deleting a record");
+    const bool listed = n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
     if (!ok) {
-        Fuzz_require(after == before, "a delete that failed changed the store");
+        Fuzz_require(after == before && pieces.empty(), "a delete that failed changed the store");
         Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed delete did not warn exactly once");
         Fuzz_require(!listed, "a listed record could not be deleted");
         return scan;
     }
-    Fuzz_require(Popups() == 0, "a delete that succeeded showed a warning");
-    Require_parallel(before, after, -1, "deleting a record");
-    Fuzz_require(n >= 1 && static_cast<std::size_t>(n) * WAVE_SAMPLES <= before.waves.size(),
-                 "a record without a wave block was deleted");
-    const auto index = static_cast<std::size_t>(n - 1);
-    std::string waves_left = before.waves;
-    waves_left.erase(index * WAVE_SAMPLES, WAVE_SAMPLES);
-    Fuzz_require(after.waves == waves_left, "the delete did not remove exactly block n");
-    if (!scan.ok) {
-        return List();
-    }
     Fuzz_require(listed, "a record past the listed ones was deleted");
+    Fuzz_require(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
+                 "a delete did not set aside the damage, and tell of it once");
+    const std::vector<std::size_t> positions = Check_set_aside(before, pieces, "deleting a record");
+    Fuzz_require(positions.size() == scan.rows.size(),
+                 "the delete kept other records than the list showed");
+    std::vector<std::size_t> kept = positions;
+    kept.erase(kept.begin() + (n - 1));
+    Require_parallel(after, kept.size(), "deleting a record");
+    Fuzz_require(after.waves == Blocks_at(before.waves, kept),
+                 "the delete did not remove exactly record n's block");
     // The current master holds the last record read: the store's last record, or the deleted one
     // when it was the last, which is the same line.
     const MasterRecord& last = scan.rows.back();
     const MasterRecord current = Current_master();
     Fuzz_require(std::strcmp(current.name, last.name) == 0 && Same_parameters(current, last) &&
                      Same_bits(current.voltage, last.voltage) &&
-                     Wave_of(current.wave) == Block(before.waves, scan.rows.size() - 1),
+                     Wave_of(current.wave) == Blocks_at(before.waves, {positions.back()}),
                  "after a delete the current master is not the last record read");
     std::vector<MasterRecord> expected = scan.rows;
-    expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(index));
+    expected.erase(expected.begin() + (n - 1));
+    toolkit_testing::ClearShownPopups();
     const Scan listing = List();
+    Fuzz_require(Popups() == 0, "the store a delete left is not sound");
     Require_rows(listing, expected, "deleting a record");
     return listing;
 }
 
-void Check_save(const Store& before, const Scan& scan, const MasterRecord& saved, int asked,
-                unsigned answers, SaveOutcome outcome) {
+void Check_save(const Store& before, const Scan& scan, bool damaged, const MasterRecord& saved,
+                int asked, unsigned answers, SaveOutcome outcome, const std::string& set_aside) {
     Require_no_leftovers("a save");
     Fuzz_require(file_opened == 0, "a save left the store open");
     const Store after = Read_store();
+    const std::string pieces = Appended(set_aside, "a save");
     const bool valid_name = Is_valid_master_name(saved.name);
     if (outcome != SaveOutcome::Saved) {
-        Fuzz_require(after == before, "a save that did not take place changed the store");
+        Fuzz_require(after == before && pieces.empty(),
+                     "a save that did not take place changed the store");
     }
     if (outcome == SaveOutcome::Failed) {
         Fuzz_require(Popups() == 1, "a failed save did not warn exactly once");
-        Fuzz_require(!(scan.ok && valid_name), "a valid name could not be saved in a sound store");
+        Fuzz_require(!valid_name, "a valid name could not be saved");
         return;
     }
-    Fuzz_require(Popups() == 0, "a save that took place, or was declined, showed a warning");
     Fuzz_require(valid_name, "a name the store cannot hold was saved");
     if (outcome == SaveOutcome::Declined) {
+        Fuzz_require(Popups() == 0, "a declined save showed a warning");
         Fuzz_require(asked >= 1 && (answers >> ((asked - 1) % 8) & 1U) == 0,
                      "a save was declined without a no");
         return;
     }
-    if (!scan.ok) {
-        const bool appended = Records(after.names) > Records(before.names);
-        Require_parallel(before, after, appended ? 1 : 0, "a save");
-        return;
-    }
+    Fuzz_require(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
+                 "a save did not set aside the damage, and tell of it once");
+    const std::vector<std::size_t> positions = Check_set_aside(before, pieces, "a save");
+    Fuzz_require(positions.size() == scan.rows.size(),
+                 "the save kept other records than the list shows");
     std::vector<MasterRecord> expected = scan.rows;
-    std::string expected_waves = before.waves;
+    std::string expected_waves = Blocks_at(before.waves, positions);
     int same_name = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (std::strcmp(expected[i].name, saved.name) == 0) {
@@ -385,11 +466,13 @@ void Check_save(const Store& before, const Scan& scan, const MasterRecord& saved
         expected.push_back(saved);
         expected_waves += Wave_of(saved.wave);
     }
-    Require_parallel(before, after, same_name == 0 ? 1 : 0, "a save");
+    Require_parallel(after, expected.size(), "a save");
     Fuzz_require(asked == same_name, "a save did not ask once per record of the same name");
     Fuzz_require(after.waves == expected_waves, "a save wrote the wrong wave blocks");
+    toolkit_testing::ClearShownPopups();
     const Scan listing = List();
     Close_store();
+    Fuzz_require(Popups() == 0, "the store a save left is not sound");
     Require_rows(listing, expected, "a save");
 }
 
@@ -471,32 +554,35 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
     // The list panel opens: the list scan.
     toolkit_testing::ClearShownPopups();
     Scan scan = List();
-    Check_list_scan(given, scan);
+    bool damaged = Check_list_scan(given, scan);
 
     // A selection: record n into the current master.
     toolkit_testing::ClearShownPopups();
     bool ok = Read_record(n);
-    Check_read_record(given, scan, n, ok);
+    Check_read_record(given, scan, damaged, n, ok);
 
     // A delete of record n, which leaves the store open.
     toolkit_testing::ClearShownPopups();
     Open_store();
     const Store before_delete = Read_store();
+    std::string set_aside = Set_aside_file();
     ok = Delete_record(n);
-    scan = Check_delete_record(before_delete, scan, n, ok);
+    scan = Check_delete_record(before_delete, scan, damaged, n, ok, set_aside);
+    damaged = damaged && !ok;
     Close_store();
 
     // A save from the registration panel, the store closed.
     toolkit_testing::ClearShownPopups();
     Set_current_master(saved);
     const Store before_save = Read_store();
+    set_aside = Set_aside_file();
     int asked = 0;
     const SaveOutcome outcome = Save_rewrite(saved.name, [&asked, answers] {
         const bool yes = (answers >> (asked % 8) & 1U) != 0;
         ++asked;
         return yes;
     });
-    Check_save(before_save, scan, saved, asked, answers, outcome);
+    Check_save(before_save, scan, damaged, saved, asked, answers, outcome, set_aside);
 
     Close_store();
     return 0;

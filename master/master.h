@@ -38,6 +38,8 @@ constexpr const char* DELETE_TEMP_NAME_FILE = "temp_name.dat";
 constexpr const char* DELETE_TEMP_WAVE_FILE = "temp_wave.dat";
 constexpr const char* COMMIT_MARKER_FILE = "model_commit.dat";
 constexpr const char* COMMIT_MARKER_TEMP_FILE = "temp_commit.dat";
+// Where a rewrite puts what it cannot read, rather than drop it.
+constexpr const char* SET_ASIDE_FILE = "model_damaged.dat";
 
 constexpr const char* STORE_WARNING_TITLE = "경  고";
 constexpr const char* STORE_OPEN_FAILED_TEXT =
@@ -45,17 +47,33 @@ constexpr const char* STORE_OPEN_FAILED_TEXT =
 constexpr const char* STORE_WRITE_FAILED_TEXT =
     "Master 파일을 저장할 수 없습니다.\n디스크 공간과 폴더의 권한을 확인하십시요.";
 constexpr const char* STORE_DAMAGED_TEXT = "Master 파일이 손상되었습니다.";
+constexpr const char* STORE_INTERRUPTED_TEXT =
+    "Master 파일의 변경이 끝나지 않은 채 남아 있습니다.\n"
+    "어느 파일이 Master 인지 알 수 없어 저장과 삭제를 하지 않습니다.\n"
+    "다음 파일을 확인하십시요:";
+constexpr const char* STORE_SET_ASIDE_TEXT =
+    "Master 파일이 손상되었습니다.\n읽을 수 없는 부분을 model_damaged.dat 파일에 옮겨 두었습니다.";
 
 // Each operation below reports its own failure to the operator (a warning popup) and then
 // returns false, leaving the store files as they were.
+//
+// A record is a line that reads (its seven fields, its name in code page 949) together with a
+// whole block at its position. A damaged store is still used: every operation counts only its
+// records, so record n is the same for the list, a selection, a delete and a save; a delete or a
+// save moves everything else (lines that do not read or have no block, bytes that no line owns)
+// byte for byte to SET_ASIDE_FILE and tells the operator so.
 
 // Opens the store into fp_model and fp_data (file_opened = 1), creating missing files empty and
-// first finishing or discarding a replacement that was interrupted. Nothing when already open.
+// first finishing or discarding a change that was interrupted. Where the folder does not show
+// which files are the store, every file is kept, the operator is told which to look at, the
+// store opens for reading only if both its files are there, and saves and deletes are refused.
+// Nothing when already open.
 bool Open_store();
 void Close_store();
 
-// Delivers every record in file order, the wave left empty. Stops at the first damaged line.
-bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row);
+// Delivers every record in file order, the wave left empty; the first damage met is told once.
+// `quiet`: nothing is told (a re-reading after a failure the operator has been told of).
+bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool quiet = false);
 
 // Record n (from 1) into the current master: master_name, voltage, width, pulse_no, area,
 // phase, corona and wave.

@@ -27,6 +27,25 @@ bool Row_is_chosen(const char* missing_choice_title) {
     return true;
 }
 
+void Append_row(const MasterRecord& row) {
+    ++registered_master_no;
+    InsertTableRows(masterHandle, MASTER_TABLE, -1, 1, VAL_USE_MASTER_CELL_TYPE);
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(1, registered_master_no), row.name);
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(2, registered_master_no),
+                    static_cast<double>(row.voltage));
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(3, registered_master_no), row.width);
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(4, registered_master_no), row.pulse_no);
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(5, registered_master_no), row.area);
+    SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(6, registered_master_no), row.phase);
+}
+
+// Appends a row for each record of the store and shows their number.
+void Fill_table(bool quiet) {
+    registered_master_no = 0;
+    List_scan(Append_row, quiet);
+    SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);
+}
+
 }  // namespace
 
 int Master_list(int, int, int event, void*, int, int) {
@@ -38,20 +57,7 @@ int Master_list(int, int, int event, void*, int, int) {
     DisplayPanel(masterHandle);
     selected_cell.x = 0;
     selected_row_index = 0;
-    registered_master_no = 0;
-    List_scan([](const MasterRecord& row) {
-        ++registered_master_no;
-        InsertTableRows(masterHandle, MASTER_TABLE, -1, 1, VAL_USE_MASTER_CELL_TYPE);
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(1, registered_master_no), row.name);
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(2, registered_master_no),
-                        static_cast<double>(row.voltage));
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(3, registered_master_no), row.width);
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(4, registered_master_no),
-                        row.pulse_no);
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(5, registered_master_no), row.area);
-        SetTableCellVal(masterHandle, MASTER_TABLE, MakePoint(6, registered_master_no), row.phase);
-    });
-    SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);
+    Fill_table(false);
     return 0;
 }
 
@@ -99,8 +105,12 @@ int Master_delete(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !Row_is_chosen("마스터 삭제 경고")) {
         return 0;
     }
-    // The store first: when it cannot be changed, the table keeps the row too.
+    // The store first. When the change failed, it may have begun: the table is read again
+    // from the store, so that row r stays record r, and the choice is made anew.
     if (!Delete_record(selected_row_index)) {
+        DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
+        Fill_table(true);
+        selected_row_index = 0;
         return 0;
     }
     DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);

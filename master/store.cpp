@@ -23,8 +23,13 @@ void Step(const char* step) {
     }
 }
 
+// Set while a quiet list scan runs.
+bool quiet_scan = false;
+
 void Warn(const char* text) {
-    MessagePopup(STORE_WARNING_TITLE, text);
+    if (!quiet_scan) {
+        MessagePopup(STORE_WARNING_TITLE, text);
+    }
 }
 
 void Warn_damaged(const char* file, int line_no) {
@@ -60,9 +65,41 @@ bool Create_if_missing(const char* file_name) {
     return created != nullptr && std::fclose(created) == 0;
 }
 
-bool Wave_file_holds(int records) {
-    return std::fseek(fp_data, 0, SEEK_END) == 0 &&
-           std::ftell(fp_data) == static_cast<long>(records) * WAVE_SAMPLES;
+// The wave file's length, or -1 when it cannot be told.
+long Wave_file_size() {
+    return std::fseek(fp_data, 0, SEEK_END) == 0 ? std::ftell(fp_data) : -1;
+}
+
+bool Has_block(int position, long wave_bytes) {
+    return static_cast<long>(position) * WAVE_SAMPLES <= wave_bytes;
+}
+
+// Line `position` of the store, as the reader gave it, is a record when it reads, its name
+// converts and its block lies whole in the wave file. Every operation counts records so, so
+// record n is the same line and block for the list, a selection, a delete and a save.
+bool Is_record(LineRead read, const StoredLine& line, int position, long wave_bytes,
+               MasterRecord* record) {
+    return read == LineRead::Record && Has_block(position, wave_bytes) && To_record(line, record);
+}
+
+// Set when the store was opened beside files of an interrupted change that it could not place.
+bool store_locked = false;
+std::string locked_text;
+
+// Opens the store for a change; false (the operator told) when it cannot be changed.
+bool Open_for_change() {
+    const bool was_open = file_opened == 1;
+    if (!Open_store()) {
+        return false;
+    }
+    if (store_locked) {
+        // Opening told the operator already, unless the store was open before.
+        if (was_open) {
+            Warn(locked_text.c_str());
+        }
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -71,12 +108,26 @@ bool Open_store() {
     if (file_opened == 1) {
         return true;
     }
-    if (!Recover_interrupted_replacement()) {
+    std::string files;
+    const Recovery recovery = Recover_interrupted_replacement(&files);
+    if (recovery == Recovery::Failed) {
         return false;
     }
+    store_locked = recovery == Recovery::Locked;
+    bool present = true;
+    if (store_locked) {
+        locked_text = std::string(STORE_INTERRUPTED_TEXT) + files;
+        Warn(locked_text.c_str());
+        // Nothing is created beside what was left; the list shows what the store files hold.
+        if (!FileExists(MODEL_NAME_FILE) || !FileExists(MODEL_WAVE_FILE)) {
+            return false;
+        }
+    } else {
+        present = Create_if_missing(MODEL_NAME_FILE) && Create_if_missing(MODEL_WAVE_FILE);
+    }
     // Nothing is ever written through these streams, so a write-protected store still lists.
-    if (Create_if_missing(MODEL_NAME_FILE) && Create_if_missing(MODEL_WAVE_FILE)) {
-        fp_model = std::fopen(MODEL_NAME_FILE, "r");
+    if (present) {
+        fp_model = std::fopen(MODEL_NAME_FILE, "rb");
         fp_data = std::fopen(MODEL_WAVE_FILE, "rb");
     }
     if (fp_data != nullptr) {
@@ -103,12 +154,18 @@ void Close_store() {
     file_opened = 0;
 }
 
-bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row) {
+bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool quiet) {
+    struct Quiet {
+        explicit Quiet(bool quiet) { quiet_scan = quiet; }
+        ~Quiet() { quiet_scan = false; }
+    } const quiet_while_scanning(quiet);
     if (!Open_store()) {
         return false;
     }
+    const long wave_bytes = Wave_file_size();
     LineReader lines(fp_model);
-    int records = 0;
+    int positions = 0;
+    bool damage_told = false;
     StoredLine line;
     MasterRecord row;
     for (;;) {
@@ -116,20 +173,24 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row) {
         if (read == LineRead::End) {
             break;
         }
-        if (read == LineRead::Failed) {
+        if (read == LineRead::Failed || wave_bytes < 0) {
             Warn(STORE_OPEN_FAILED_TEXT);
             return false;
         }
-        if (read == LineRead::Damaged || !To_record(line, &row)) {
-            Warn_damaged(MODEL_NAME_FILE, lines.line_no());
-            return false;
+        ++positions;
+        if (Is_record(read, line, positions, wave_bytes, &row)) {
+            deliver_row(row);
+        } else if (!damage_told) {
+            damage_told = true;
+            if (Has_block(positions, wave_bytes)) {
+                Warn_damaged(MODEL_NAME_FILE, lines.line_no());
+            } else {
+                Warn_damaged(MODEL_WAVE_FILE, 0);
+            }
         }
-        ++records;
-        deliver_row(row);
     }
-    if (!Wave_file_holds(records)) {
+    if (!damage_told && wave_bytes != static_cast<long>(positions) * WAVE_SAMPLES) {
         Warn_damaged(MODEL_WAVE_FILE, 0);
-        return false;
     }
     return true;
 }
@@ -138,25 +199,26 @@ bool Read_record(int n) {
     if (n < 1 || !Open_store()) {
         return false;
     }
+    const long wave_bytes = Wave_file_size();
     LineReader lines(fp_model);
+    int records = 0;
+    int position = 0;
     StoredLine line;
-    for (int k = 1; k <= n; ++k) {
+    MasterRecord record;
+    while (records < n) {
         const LineRead read = lines.Next(&line);
-        if (read == LineRead::Failed) {
+        if (read == LineRead::Failed || wave_bytes < 0) {
             Warn(STORE_OPEN_FAILED_TEXT);
             return false;
         }
-        if (read != LineRead::Record) {
+        if (read == LineRead::End) {
             Warn_damaged(MODEL_NAME_FILE, lines.line_no());
             return false;
         }
+        ++position;
+        records += Is_record(read, line, position, wave_bytes, &record) ? 1 : 0;
     }
-    MasterRecord record;
-    if (!To_record(line, &record)) {
-        Warn_damaged(MODEL_NAME_FILE, lines.line_no());
-        return false;
-    }
-    if (std::fseek(fp_data, static_cast<long>(n - 1) * WAVE_SAMPLES, SEEK_SET) != 0 ||
+    if (std::fseek(fp_data, static_cast<long>(position - 1) * WAVE_SAMPLES, SEEK_SET) != 0 ||
         !Read_block(fp_data, record.wave)) {
         Warn_damaged(MODEL_WAVE_FILE, 0);
         return false;
@@ -166,63 +228,63 @@ bool Read_record(int n) {
 }
 
 bool Delete_record(int n) {
-    if (n < 1 || !Open_store()) {
+    if (n < 1 || !Open_for_change()) {
         return false;
     }
     TempFiles temp;
     // Gives up on the change: the store stays as it was, and open, as the list panel needs it.
-    auto abandon = [&temp](const char* file, int line_no) {
+    auto abandon = [&temp](const char* text) {
         Discard_pair(DELETE_PAIR, &temp);
-        if (file == nullptr) {
-            Warn(STORE_WRITE_FAILED_TEXT);
-        } else {
-            Warn_damaged(file, line_no);
-        }
+        Warn(text);
         Open_store();
         return false;
     };
     if (!Open_pair(DELETE_PAIR, &temp)) {
-        return abandon(nullptr, 0);
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
-    LineReader lines(fp_model);
-    std::rewind(fp_data);
+    SetAside aside;
+    StoreWalk walk(&aside);
     int k = 0;
-    StoredLine line;
     MasterRecord last;
     for (;;) {
-        const LineRead read = lines.Next(&line);
-        if (read == LineRead::End) {
+        const StoreWalk::Item item = walk.Next();
+        if (item == StoreWalk::Item::End) {
             break;
         }
-        if (read != LineRead::Record) {
-            return abandon(MODEL_NAME_FILE, lines.line_no());
+        if (item == StoreWalk::Item::Failed) {
+            return abandon(STORE_OPEN_FAILED_TEXT);
         }
-        if (!Read_block(fp_data, last.wave)) {
-            return abandon(MODEL_WAVE_FILE, 0);
+        if (item == StoreWalk::Item::SetAside) {
+            continue;
         }
         ++k;
+        last = walk.record();
+        const StoredLine& line = walk.line();
         if (k != n && (!Write_line(temp.name, line.name, line.voltage, line.width, line.pulse_no,
                                    line.area, line.phase, line.corona) ||
                        !Write_block(temp.wave, last.wave))) {
-            return abandon(nullptr, 0);
+            return abandon(STORE_WRITE_FAILED_TEXT);
         }
         Step("record_written");
     }
-    if (!At_end(fp_data)) {
-        return abandon(MODEL_WAVE_FILE, 0);
+    if (k < n) {
+        return abandon(STORE_DAMAGED_TEXT);
     }
-    // The copy ends with the last record read in `line` and `last.wave`.
-    if (k < n || !To_record(line, &last)) {
-        return abandon(MODEL_NAME_FILE, lines.line_no());
+    if (!aside.empty() && !aside.Write()) {
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
     const Replacement replacement = Put_pair_in_place(DELETE_PAIR, &temp);
     if (replacement == Replacement::Unchanged) {
-        return abandon(nullptr, 0);
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
     // A pending replacement is finished by opening the store, which reports its own failure.
     if (replacement == Replacement::Pending && !Open_store()) {
         return false;
     }
+    if (!aside.empty()) {
+        Warn(STORE_SET_ASIDE_TEXT);
+    }
+    // The current master holds the last record read: the store's last, or the deleted one.
     Set_current_master(last);
     Open_store();
     return true;
@@ -236,39 +298,35 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
         Warn(STORE_WRITE_FAILED_TEXT);
         return SaveOutcome::Failed;
     }
-    if (!Open_store()) {
+    if (!Open_for_change()) {
+        Close_store();
         return SaveOutcome::Failed;
     }
     TempFiles temp;
-    auto abandon = [&temp](const char* file, int line_no) {
+    auto abandon = [&temp](const char* text) {
         Discard_pair(SAVE_PAIR, &temp);
         Close_store();
-        if (file == nullptr) {
-            Warn(STORE_WRITE_FAILED_TEXT);
-        } else {
-            Warn_damaged(file, line_no);
-        }
+        Warn(text);
         return SaveOutcome::Failed;
     };
     if (!Open_pair(SAVE_PAIR, &temp)) {
-        return abandon(nullptr, 0);
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
-    LineReader lines(fp_model);
-    std::rewind(fp_data);
+    SetAside aside;
+    StoreWalk walk(&aside);
     bool replaced = false;
-    StoredLine line;
-    signed char block[WAVE_SAMPLES];
     for (;;) {
-        const LineRead read = lines.Next(&line);
-        if (read == LineRead::End) {
+        const StoreWalk::Item item = walk.Next();
+        if (item == StoreWalk::Item::End) {
             break;
         }
-        if (read != LineRead::Record) {
-            return abandon(MODEL_NAME_FILE, lines.line_no());
+        if (item == StoreWalk::Item::Failed) {
+            return abandon(STORE_OPEN_FAILED_TEXT);
         }
-        if (!Read_block(fp_data, block)) {
-            return abandon(MODEL_WAVE_FILE, 0);
+        if (item == StoreWalk::Item::SetAside) {
+            continue;
         }
+        const StoredLine& line = walk.line();
         bool written = false;
         if (entered == line.name) {
             if (!replace_same_name()) {
@@ -283,30 +341,36 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
         } else {
             written = Write_line(temp.name, line.name, line.voltage, line.width, line.pulse_no,
                                  line.area, line.phase, line.corona) &&
-                      Write_block(temp.wave, block);
+                      Write_block(temp.wave, walk.record().wave);
         }
         if (!written) {
-            return abandon(nullptr, 0);
+            return abandon(STORE_WRITE_FAILED_TEXT);
         }
         Step("record_written");
-    }
-    if (!At_end(fp_data)) {
-        return abandon(MODEL_WAVE_FILE, 0);
     }
     if (!replaced &&
         (!Write_line(temp.name, appended.c_str(), voltage, width, pulse_no, area, phase, corona) ||
          !Write_block(temp.wave, wave))) {
-        return abandon(nullptr, 0);
+        return abandon(STORE_WRITE_FAILED_TEXT);
+    }
+    // What could not be carried over is kept before the new store can take the old one's place.
+    if (!aside.empty() && !aside.Write()) {
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
     const Replacement replacement = Put_pair_in_place(SAVE_PAIR, &temp);
     if (replacement == Replacement::Unchanged) {
-        return abandon(nullptr, 0);
+        return abandon(STORE_WRITE_FAILED_TEXT);
     }
     // A pending replacement is finished by opening the store, which reports its own failure.
     if (replacement == Replacement::Pending) {
         const bool finished = Open_store();
         Close_store();
-        return finished ? SaveOutcome::Saved : SaveOutcome::Failed;
+        if (!finished) {
+            return SaveOutcome::Failed;
+        }
+    }
+    if (!aside.empty()) {
+        Warn(STORE_SET_ASIDE_TEXT);
     }
     return SaveOutcome::Saved;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "master/master.h"
@@ -31,27 +33,30 @@ enum class LineRead { Record, End, Damaged, Failed };
 class LineReader {
   public:
     explicit LineReader(std::FILE* file);
-    // The next record line, blank lines skipped; LF and CR LF ends read alike. `line_no()`
-    // counts the lines read, for the operator's message.
+    // The next line that holds anything but white space, read whole; LF and CR LF ends read
+    // alike. `text()` is that line as stored, without its LF; `line_no()` counts the lines read,
+    // for the operator's message.
     LineRead Next(StoredLine* line);
+    std::string_view text() const { return text_; }
     int line_no() const { return line_no_; }
 
   private:
-    int Get();
-
     std::FILE* file_;
     std::vector<char> buffer_;
     std::size_t at_ = 0;
     std::size_t filled_ = 0;
+    std::string text_;
     int line_no_ = 0;
 };
+
+// A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
+bool Parse_line(std::string_view text, StoredLine* line);
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte.
 bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
                 int phase, int corona);
 bool Read_block(std::FILE* file, signed char* block);
 bool Write_block(std::FILE* file, const signed char* block);
-bool At_end(std::FILE* file);
 // The stored line as a record with its name in UTF-8; false when the name does not convert.
 bool To_record(const StoredLine& line, MasterRecord* record);
 
@@ -59,6 +64,43 @@ bool To_record(const StoredLine& line, MasterRecord* record);
 void Step(const char* step);
 void Warn(const char* text);
 void Warn_damaged(const char* file, int line_no);
+
+// What a rewrite cannot carry into the new store, kept byte for byte: lines that do not read
+// as a record or have no whole block, and wave bytes past the last line's block. Each piece is
+// appended to SET_ASIDE_FILE under a header line "<store file> <position> <byte count>" and
+// followed by a line end.
+class SetAside {
+  public:
+    void Add(const char* file, int position, std::string_view bytes);
+    bool empty() const { return pieces_.empty(); }
+    // Appends the pieces to the file and flushes it to disk.
+    bool Write() const;
+
+  private:
+    std::string pieces_;
+};
+
+// The store's positions in file order, for a rewrite: line k with block k, both read from the
+// start of fp_model and fp_data. A position is a record when its line reads, its name converts
+// and its block is whole; any other position goes to the set-aside pieces.
+class StoreWalk {
+  public:
+    enum class Item { Record, SetAside, End, Failed };
+
+    explicit StoreWalk(SetAside* aside);
+    // After End, the wave bytes past the last line's block have been set aside too.
+    Item Next();
+    // The record read last: its line as stored, and as a record with its block.
+    const StoredLine& line() const { return line_; }
+    const MasterRecord& record() const { return record_; }
+
+  private:
+    LineReader lines_;
+    SetAside* aside_;
+    StoredLine line_;
+    MasterRecord record_;
+    int position_ = 0;
+};
 
 struct TempPair {
     const char* name_file;
@@ -84,8 +126,22 @@ enum class Replacement { Unchanged, Replaced, Pending };
 // rename failed; the next opening of the store finishes the replacement.
 Replacement Put_pair_in_place(const TempPair& pair, TempFiles* temp);
 
-// Finishes a replacement that was interrupted, or discards what it left behind. False (the
-// operator told) when that cannot be done.
-bool Recover_interrupted_replacement();
+// The commit marker "model_commit.dat": it names a whole pair that is to take the store's place.
+// Writing it flushes it and renames it into place.
+bool Write_commit_marker(const TempPair& pair);
+bool Read_commit_marker(TempPair* pair);
+// Renames what is left of a whole pair over the store files, then removes the marker.
+bool Finish_replacement(const TempPair& pair);
+
+enum class Recovery { Clean, Locked, Failed };
+
+// Finishes a change that was interrupted, ours or the legacy station's, where the folder shows
+// which files are the store, and deletes what it left that holds nothing the store does not.
+// Locked: the folder does not tell; every file is kept, `files_to_check` lists them (one line
+// each) and the store must not be changed. Failed: the operator has been told why.
+Recovery Recover_interrupted_replacement(std::string* files_to_check);
+
+// The records of a name file's text, or -1 when a line that is not blank does not read.
+int Count_records(std::string_view names);
 
 }  // namespace store_internal

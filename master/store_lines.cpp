@@ -24,8 +24,22 @@ bool Parse_number(std::string_view token, Number* value) {
     return error == std::errc() && stop == end;
 }
 
-// A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
+bool Is_ascii(const char* text) {
+    for (; *text != '\0'; ++text) {
+        if (static_cast<unsigned char>(*text) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool Parse_line(std::string_view text, StoredLine* line) {
+    if (text.size() > static_cast<std::size_t>(LINE_LIMIT) ||
+        text.find('\0') != std::string_view::npos) {
+        return false;
+    }
     std::string_view field[7];
     int count = 0;
     std::size_t at = 0;
@@ -58,56 +72,61 @@ bool Parse_line(std::string_view text, StoredLine* line) {
     return true;
 }
 
-bool Is_ascii(const char* text) {
-    for (; *text != '\0'; ++text) {
-        if (static_cast<unsigned char>(*text) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 LineReader::LineReader(std::FILE* file) : file_(file), buffer_(1 << 16) {
     std::rewind(file);
 }
 
 LineRead LineReader::Next(StoredLine* line) {
-    char text[LINE_LIMIT];
     for (;;) {
-        int length = 0;
-        int c = 0;
-        while ((c = Get()) != EOF && c != '\n') {
-            if (c == '\0' || length == LINE_LIMIT) {
-                ++line_no_;
-                return LineRead::Damaged;
+        text_.clear();
+        bool ended = false;
+        while (!ended) {
+            if (at_ == filled_) {
+                at_ = 0;
+                filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+                if (filled_ == 0) {
+                    break;
+                }
             }
-            text[length++] = static_cast<char>(c);
+            const char* start = buffer_.data() + at_;
+            const auto* end = static_cast<const char*>(std::memchr(start, '\n', filled_ - at_));
+            const std::size_t length = end == nullptr ? filled_ - at_ : end - start;
+            text_.append(start, length);
+            at_ += length + (end == nullptr ? 0 : 1);
+            ended = end != nullptr;
         }
-        if (c == EOF && std::ferror(file_)) {
+        if (!ended && std::ferror(file_)) {
             return LineRead::Failed;
         }
-        if (c == EOF && length == 0) {
+        if (!ended && text_.empty()) {
             return LineRead::End;
         }
         ++line_no_;
-        const std::string_view view(text, static_cast<std::size_t>(length));
-        if (view.find_first_not_of(" \t\r\v\f") != std::string_view::npos) {
-            return Parse_line(view, line) ? LineRead::Record : LineRead::Damaged;
+        if (text_.find_first_not_of(" \t\r\v\f") != std::string::npos) {
+            return Parse_line(text_, line) ? LineRead::Record : LineRead::Damaged;
         }
     }
 }
 
-int LineReader::Get() {
-    if (at_ == filled_) {
-        at_ = 0;
-        filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-        if (filled_ == 0) {
-            return EOF;
+int Count_records(std::string_view names) {
+    int records = 0;
+    std::size_t start = 0;
+    while (start < names.size()) {
+        std::size_t end = names.find('\n', start);
+        end = end == std::string_view::npos ? names.size() : end;
+        const std::string_view text = names.substr(start, end - start);
+        start = end + 1;
+        if (text.find_first_not_of(" \t\r\v\f") == std::string_view::npos) {
+            continue;
         }
+        StoredLine line;
+        MasterRecord record;
+        if (!Parse_line(text, &line) || !To_record(line, &record)) {
+            return -1;
+        }
+        ++records;
     }
-    return static_cast<unsigned char>(buffer_[at_++]);
+    return records;
 }
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
@@ -144,10 +163,6 @@ bool Read_block(std::FILE* file, signed char* block) {
 
 bool Write_block(std::FILE* file, const signed char* block) {
     return std::fwrite(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
-}
-
-bool At_end(std::FILE* file) {
-    return std::getc(file) == EOF && !std::ferror(file);
 }
 
 bool To_record(const StoredLine& line, MasterRecord* record) {

@@ -3,9 +3,8 @@
 // the pair, is written, flushed and renamed into place; then the pair is renamed over
 // "model_name.dat" and "model_wave.dat"; then the marker is removed. Opening the store finishes a
 // replacement that was interrupted: a marker present means the pair is complete, so whatever is
-// left of it is renamed into place; no marker means the pair may be partial, so leftover temporary
-// files are deleted. The two store files therefore always hold the same records, all old or all
-// new.
+// left of it is renamed into place (store_recovery.cpp). The two store files therefore always
+// hold the same records, all old or all new.
 
 #include <cstdio>
 #include <string>
@@ -27,6 +26,19 @@ bool Flush_and_close_pair(TempFiles* temp) {
     }
     return ok;
 }
+
+// Puts a complete, closed pair in place of the store. Pending: the marker is in place but a
+// rename failed; the next opening of the store finishes the replacement.
+Replacement Replace_store_with(const TempPair& pair) {
+    if (!Write_commit_marker(pair)) {
+        return Replacement::Unchanged;
+    }
+    const bool durable = SyncWorkingDirectory() == 0;
+    Step("marker_written");
+    return durable && Finish_replacement(pair) ? Replacement::Replaced : Replacement::Pending;
+}
+
+}  // namespace
 
 bool Write_commit_marker(const TempPair& pair) {
     std::FILE* marker = std::fopen(COMMIT_MARKER_TEMP_FILE, "w");
@@ -79,19 +91,6 @@ bool Finish_replacement(const TempPair& pair) {
     return true;
 }
 
-// Puts a complete, closed pair in place of the store. Pending: the marker is in place but a
-// rename failed; the next opening of the store finishes the replacement.
-Replacement Replace_store_with(const TempPair& pair) {
-    if (!Write_commit_marker(pair)) {
-        return Replacement::Unchanged;
-    }
-    const bool durable = SyncWorkingDirectory() == 0;
-    Step("marker_written");
-    return durable && Finish_replacement(pair) ? Replacement::Replaced : Replacement::Pending;
-}
-
-}  // namespace
-
 bool Open_pair(const TempPair& pair, TempFiles* temp) {
     temp->name = std::fopen(pair.name_file, "w");
     temp->wave = std::fopen(pair.wave_file, "wb");
@@ -122,29 +121,6 @@ Replacement Put_pair_in_place(const TempPair& pair, TempFiles* temp) {
     }
     Step("pair_flushed");
     return Replace_store_with(pair);
-}
-
-bool Recover_interrupted_replacement() {
-    if (FileExists(COMMIT_MARKER_FILE)) {
-        TempPair pair{};
-        if (!Read_commit_marker(&pair)) {
-            Warn_damaged(COMMIT_MARKER_FILE, 0);
-            return false;
-        }
-        if (!Finish_replacement(pair)) {
-            Warn(STORE_WRITE_FAILED_TEXT);
-            return false;
-        }
-    }
-    // Without a marker, any temporary file left belongs to a change that never took place. One
-    // that cannot be deleted does no harm: every change starts its pair empty.
-    for (const char* leftover : {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
-                                 DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_TEMP_FILE}) {
-        if (FileExists(leftover)) {
-            DeleteFile(leftover);
-        }
-    }
-    return true;
 }
 
 }  // namespace store_internal

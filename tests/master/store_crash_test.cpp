@@ -21,7 +21,7 @@ const char* crash_step = "";
 
 void Crash_at_step(const char* step) {
     if (std::strcmp(step, crash_step) == 0) {
-        std::_Exit(CRASHED);
+        Crash_process(CRASHED);
     }
 }
 

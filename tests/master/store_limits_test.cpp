@@ -141,3 +141,23 @@ TEST_F(StoreLimitTest, AMissingStoreInAReadOnlyFolderCannotBeOpened) {
     ASSERT_EQ(chmod(".", 0755), 0);
     EXPECT_EQ(exit_code, CHILD_OK);
 }
+
+TEST_F(StoreLimitTest, ASetAsideThatRunsOutOfRoomLeavesTheStoreAndTheSetAsideFileAsTheyWere) {
+    // 8,000 wave bytes that no line owns: more than the child may write to the set-aside file.
+    const std::string waves = Blocks(THREE) + std::string(8000, 'x');
+    WriteWholeFile(MODEL_NAME_FILE, Lines(THREE));
+    WriteWholeFile(MODEL_WAVE_FILE, waves);
+    WriteWholeFile(SET_ASIDE_FILE, "set aside before\n");
+    const int exit_code = Run_in_child([] {
+        const rlimit limit{4096, 4096};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ClearShownPopups();
+        const bool changed = Open_store() && Delete_record(1);
+        return !changed && Last_popup_is(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
+    });
+    EXPECT_EQ(exit_code, CHILD_OK);
+    EXPECT_TRUE(Store_is(Lines(THREE), waves));
+    EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), "set aside before\n");
+    EXPECT_TRUE(No_leftovers());
+}

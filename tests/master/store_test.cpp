@@ -174,8 +174,9 @@ TEST_F(StoreTest, DeleteKeepsOrderAndLeavesTheLastRecordReadInTheCurrentMaster) 
 
 TEST_F(StoreTest, ADeletePairLeftBehindDoesNotLeadTheNewStore) {
     Write_store(THREE);
+    // A pair cut short (a whole one that is not this store less one record is kept).
     WriteWholeFile(DELETE_TEMP_NAME_FILE, "STALE 1.0 1 1 1 1 1\n");
-    WriteWholeFile(DELETE_TEMP_WAVE_FILE, Block(77));
+    WriteWholeFile(DELETE_TEMP_WAVE_FILE, Block(77).substr(0, 100));
     WriteWholeFile(SAVE_TEMP_NAME_FILE, "HALF 1.0 1");
     ASSERT_TRUE(Open_store());
     EXPECT_TRUE(No_temporary_files());
@@ -258,54 +259,105 @@ TEST_F(StoreTest, NamesCrossTheFileBoundaryInCodePage949) {
     EXPECT_STREQ(master_name, "가나다라마바사아자차카타");
 }
 
-TEST_F(StoreTest, ADamagedStoreIsReportedAndLeftAsItIs) {
+namespace {
+
+// A piece of the set-aside file.
+std::string Piece(const char* file, int position, const std::string& bytes) {
+    return std::string(file) + " " + std::to_string(position) + " " + std::to_string(bytes.size()) +
+           "\n" + bytes + "\n";
+}
+
+}  // namespace
+
+TEST_F(StoreTest, ADamagedStoreListsWhatItCanAndARewriteSetsTheRestAside) {
     struct Case {
         const char* label;
         std::string names;
         std::string waves;
-        std::size_t rows_before_damage;
+        std::vector<TestMaster> listed;  // the records that read, in store order
+        std::string set_aside;
     };
-    const std::string good = Lines({THREE[0]});
-    const std::string tail = Lines({THREE[2]});
+    const std::string A = Line(THREE[0]);
+    const std::string C = Line(THREE[2]);
+    const std::string long_line = std::string(10000, 'X') + " 1.0 1 1 1 1 1";
+    const std::string nul_line = "BRA" + std::string(1, '\0') + "VO 2.5 2 3 4 5 6";
+    const std::vector<TestMaster> A_C = {THREE[0], THREE[2]};
+    auto line_2 = [](const std::string& text) {
+        return Piece(MODEL_NAME_FILE, 2, text) + Piece(MODEL_WAVE_FILE, 2, Block(2));
+    };
     const std::vector<Case> cases = {
-        {"a 10,000-byte token", good + std::string(10000, 'X') + " 1.0 1 1 1 1 1\n" + tail,
-         Blocks(THREE), 1},
-        {"a missing wave block", Lines(THREE), Blocks({THREE[0], THREE[1]}), 3},
-        {"a wave file too long", Lines(THREE), Blocks(THREE) + "xyz", 3},
-        {"a non-numeric field", good + "BRAVO 2.5 two 3 4 5 6\n" + tail, Blocks(THREE), 1},
-        {"a NUL byte", good + "BRA" + std::string(1, '\0') + "VO 2.5 2 3 4 5 6\n" + tail,
-         Blocks(THREE), 1},
-        {"a missing field", good + "BRAVO 2.5 2 3 4 5\n" + tail, Blocks(THREE), 1},
-        {"an extra field", good + "BRAVO 2.5 2 3 4 5 6 7\n" + tail, Blocks(THREE), 1},
-        {"an int out of range", good + "BRAVO 2.5 2 3 4 5 99999999999\n" + tail, Blocks(THREE), 1},
-        {"a name that is not code page 949", good + "B\xA1 2.5 2 3 4 5 6\n" + tail, Blocks(THREE),
-         1},
+        {"a name with a blank", A + "BRA VO 2.5 2 3 4 5 6\r\n" + C, Blocks(THREE), A_C,
+         line_2("BRA VO 2.5 2 3 4 5 6\r")},
+        {"a 10,000-byte token", A + long_line + "\n" + C, Blocks(THREE), A_C, line_2(long_line)},
+        {"a non-numeric field", A + "BRAVO 2.5 two 3 4 5 6\n" + C, Blocks(THREE), A_C,
+         line_2("BRAVO 2.5 two 3 4 5 6")},
+        {"a NUL byte", A + nul_line + "\n" + C, Blocks(THREE), A_C, line_2(nul_line)},
+        {"a missing field", A + "BRAVO 2.5 2 3 4 5\n" + C, Blocks(THREE), A_C,
+         line_2("BRAVO 2.5 2 3 4 5")},
+        {"an int out of range", A + "BRAVO 2.5 2 3 4 5 99999999999\n" + C, Blocks(THREE), A_C,
+         line_2("BRAVO 2.5 2 3 4 5 99999999999")},
+        {"a name that is not code page 949", A + "B\xA1 2.5 2 3 4 5 6\n" + C, Blocks(THREE), A_C,
+         line_2("B\xA1 2.5 2 3 4 5 6")},
+        {"a wave file one block short",
+         Lines(THREE),
+         Blocks({THREE[0], THREE[1]}),
+         {THREE[0], THREE[1]},
+         Piece(MODEL_NAME_FILE, 3, C.substr(0, C.size() - 1))},
+        {"a wave file one block long", Lines(THREE), Blocks(THREE) + Block(9), THREE,
+         Piece(MODEL_WAVE_FILE, 4, Block(9))},
+        {"a wave file a part of a block long", Lines(THREE), Blocks(THREE) + "xyz", THREE,
+         Piece(MODEL_WAVE_FILE, 4, "xyz")},
+        {"a short last block",
+         Lines(THREE),
+         Blocks(THREE).substr(0, 700),
+         {THREE[0], THREE[1]},
+         Piece(MODEL_NAME_FILE, 3, C.substr(0, C.size() - 1)) +
+             Piece(MODEL_WAVE_FILE, 3, Block(3).substr(0, 100))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         WriteWholeFile(MODEL_NAME_FILE, c.names);
         WriteWholeFile(MODEL_WAVE_FILE, c.waves);
+        DeleteFile(SET_ASIDE_FILE);
         ClearShownPopups();
 
-        EXPECT_EQ(Scan().size(), c.rows_before_damage);
+        // Every record that reads is listed, and can be read; the damage is told once.
+        const std::vector<MasterRecord> rows = Scan();
+        ASSERT_EQ(rows.size(), c.listed.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_STREQ(rows[i].name, c.listed[i].name.c_str());
+            ASSERT_TRUE(Read_record(static_cast<int>(i) + 1));
+            EXPECT_EQ(Current_wave(), Block(c.listed[i].seed));
+        }
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
         EXPECT_EQ(ShownPopups()[0].text.rfind(STORE_DAMAGED_TEXT, 0), 0U);
-        Close_store();
-
-        // Neither a rewrite nor a delete may build on a damaged store. (A name that does not
-        // convert is carried over byte for byte by a rewrite, so it is only refused for display.)
-        if (std::string(c.label) != "a name that is not code page 949") {
-            Set_current("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
-            EXPECT_EQ(Save_rewrite("NEW", Yes), SaveOutcome::Failed);
-            ASSERT_TRUE(Open_store());
-            EXPECT_FALSE(Delete_record(1));
-            EXPECT_EQ(file_opened, 1);
-            EXPECT_EQ(ShownPopups().size(), 3U);
-        }
         EXPECT_EQ(Name_file(), c.names);
         EXPECT_EQ(Wave_file(), c.waves);
+        Close_store();
+
+        // A save goes through: the new master pairs with its own block, and what did not read
+        // is in the set-aside file, byte for byte.
+        ClearShownPopups();
+        Set_current("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
+        EXPECT_EQ(Save_rewrite("NEW", Yes), SaveOutcome::Saved);
+        std::vector<TestMaster> expected = c.listed;
+        expected.push_back({"NEW", 1.0F, 1, 1, 1, 1, 1, 5});
+        EXPECT_EQ(Name_file(), Lines(expected));
+        EXPECT_EQ(Wave_file(), Blocks(expected));
+        EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), c.set_aside);
+        EXPECT_EQ(Popup_texts(),
+                  std::vector<std::string>{"경  고|" + std::string(STORE_SET_ASIDE_TEXT)});
         EXPECT_TRUE(No_temporary_files());
+
+        // The store is sound again; a later delete sets nothing more aside.
+        ClearShownPopups();
+        ASSERT_TRUE(Delete_record(1));
+        expected.erase(expected.begin());
+        EXPECT_EQ(Name_file(), Lines(expected));
+        EXPECT_EQ(Wave_file(), Blocks(expected));
+        EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), c.set_aside);
+        EXPECT_TRUE(ShownPopups().empty());
         Close_store();
     }
 }

@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -78,6 +79,13 @@ int Run_self(const std::vector<std::string>& arguments) {
 #endif
 
 }  // namespace
+
+void Crash_process(int code) {
+#ifdef _WIN32
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+#endif
+    std::_Exit(code);
+}
 
 bool Register_child_task(const char* name, ChildTask task) {
     Tasks()[name] = task;

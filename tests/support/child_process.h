@@ -14,6 +14,10 @@ bool Register_child_task(const char* name, ChildTask task);
 // child could not be started.
 int Run_child_task(const std::string& name, const std::string& argument);
 
+// Ends this process at once with `code`, as a crash would: nothing buffered is written. (The C
+// library's _Exit on Windows still writes the streams' buffers.)
+[[noreturn]] void Crash_process(int code);
+
 // Called first in main: when this process is such a child, runs its task and returns true with
 // the task's exit code in *exit_code.
 bool Run_child_task_if_asked(int argc, char** argv, int* exit_code);

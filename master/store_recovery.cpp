@@ -1,0 +1,215 @@
+// What opening the store does with the files that an interrupted change left in the folder, the
+// station's own or the legacy station's.
+//
+// Our change writes a pair, then the commit marker, then renames the pair into place. The legacy
+// delete writes "temp_name.dat" and "temp_wave.dat", deletes "model_name.dat", deletes
+// "model_wave.dat" and renames the pair into their places. The legacy save writes
+// "temp_model_name.dat" and "temp_model_wave.dat", copies each over its store file and deletes
+// both. A legacy opening of the store re-creates a missing store file empty. So:
+// - a marker names a whole pair: what is left of it is renamed into place;
+// - a whole delete pair where the name file is gone or empty and the wave file gone, empty or
+//   the pair's plus one block, or where only the wave file is still to come: it is the store;
+// - a whole save pair whose copies have begun (the name file is the pair's, or a start of it that
+//   is no store with the wave file) or that sits beside an empty store: it is the store;
+// - a finished pair is put in place through the marker, so a crash while finishing is finished
+//   by the next opening;
+// - any other leftover is deleted only where it holds nothing the store does not: it is empty, a
+//   copy of its store file, or the store files are whole (every line a record, one block a line)
+//   and, for a whole delete pair, hold its blocks and one more;
+// - in every other folder nothing is touched, and the store takes no change.
+#include <cstdio>
+#include <string>
+
+#include "master/store_internal.h"
+#include "toolkit/toolkit.h"
+
+namespace store_internal {
+
+namespace {
+
+struct File {
+    bool exists = false;
+    bool readable = false;
+    std::string bytes;
+};
+
+File Load(const char* name) {
+    File file;
+    file.exists = FileExists(name) == 1;
+    std::FILE* stream = file.exists ? std::fopen(name, "rb") : nullptr;
+    if (stream == nullptr) {
+        return file;
+    }
+    char chunk[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) {
+        file.bytes.append(chunk, got);
+    }
+    file.readable = !std::ferror(stream);
+    std::fclose(stream);
+    return file;
+}
+
+bool Empty(const File& file) {
+    return !file.exists || (file.readable && file.bytes.empty());
+}
+
+// A name file and a wave file that make a store: every line a record, one block per line.
+bool Whole(const File& names, const File& waves) {
+    if (!names.readable || !waves.readable) {
+        return false;
+    }
+    const int records = Count_records(names.bytes);
+    return records >= 0 && static_cast<std::size_t>(records) * WAVE_SAMPLES == waves.bytes.size();
+}
+
+bool Same(const File& a, const File& b) {
+    return a.readable && b.readable && a.bytes == b.bytes;
+}
+
+// `start`, missing or empty included, is the beginning of `file`.
+bool Starts(const File& file, const File& start) {
+    return Empty(start) ||
+           (start.readable && file.bytes.compare(0, start.bytes.size(), start.bytes) == 0);
+}
+
+// `shorter` is `longer` without one of its blocks.
+bool One_block_less(const File& shorter, const File& longer) {
+    const std::string& s = shorter.bytes;
+    const std::string& l = longer.bytes;
+    if (!shorter.readable || !longer.readable || l.size() != s.size() + WAVE_SAMPLES) {
+        return false;
+    }
+    std::size_t same = 0;
+    while (same < s.size() && s[same] == l[same]) {
+        ++same;
+    }
+    const std::size_t cut = same / WAVE_SAMPLES * WAVE_SAMPLES;
+    return l.compare(cut + WAVE_SAMPLES, std::string::npos, s, cut, std::string::npos) == 0;
+}
+
+struct Folder {
+    File name = Load(MODEL_NAME_FILE);
+    File wave = Load(MODEL_WAVE_FILE);
+    File delete_name = Load(DELETE_TEMP_NAME_FILE);
+    File delete_wave = Load(DELETE_TEMP_WAVE_FILE);
+    File save_name = Load(SAVE_TEMP_NAME_FILE);
+    File save_wave = Load(SAVE_TEMP_WAVE_FILE);
+};
+
+bool Delete_pair_is_the_store(const Folder& f) {
+    if (Whole(f.delete_name, f.delete_wave) && Empty(f.name) &&
+        (Empty(f.wave) || One_block_less(f.delete_wave, f.wave))) {
+        return true;
+    }
+    // The name file renamed into place; the wave file deleted, its rename still to come.
+    return !f.delete_name.exists && f.delete_wave.exists && Empty(f.wave) &&
+           Whole(f.name, f.delete_wave);
+}
+
+bool Save_pair_is_the_store(const Folder& f) {
+    if (!Whole(f.save_name, f.save_wave) || f.save_name.bytes.empty()) {
+        return false;
+    }
+    if (Same(f.name, f.save_name)) {
+        return !Same(f.wave, f.save_wave);
+    }
+    return Starts(f.save_name, f.name) &&
+           (!Whole(f.name, f.wave) || (Empty(f.name) && Empty(f.wave)));
+}
+
+// A leftover that holds nothing the store does not.
+bool Stale(const File& leftover, const File& store_file, bool store_is_whole) {
+    return !leftover.exists || (leftover.readable && leftover.bytes.empty()) ||
+           Same(leftover, store_file) || (leftover.readable && store_is_whole);
+}
+
+bool Any_leftover() {
+    for (const char* file :
+         {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE}) {
+        if (FileExists(file)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Files_to_check() {
+    std::string files;
+    for (const char* file : {MODEL_NAME_FILE, MODEL_WAVE_FILE}) {
+        files += std::string("\n") + file + (FileExists(file) ? "" : " (없음)");
+    }
+    for (const char* file :
+         {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE}) {
+        if (FileExists(file)) {
+            files += std::string("\n") + file;
+        }
+    }
+    return files;
+}
+
+bool Put_in_place(const TempPair& pair) {
+    return Write_commit_marker(pair) && SyncWorkingDirectory() == 0 && Finish_replacement(pair);
+}
+
+}  // namespace
+
+Recovery Recover_interrupted_replacement(std::string* files_to_check) {
+    if (FileExists(COMMIT_MARKER_FILE)) {
+        TempPair pair{};
+        if (!Read_commit_marker(&pair)) {
+            Warn_damaged(COMMIT_MARKER_FILE, 0);
+            return Recovery::Failed;
+        }
+        if (!Finish_replacement(pair)) {
+            Warn(STORE_WRITE_FAILED_TEXT);
+            return Recovery::Failed;
+        }
+    }
+    // A marker that never took its place names a pair and holds no master.
+    if (FileExists(COMMIT_MARKER_TEMP_FILE)) {
+        DeleteFile(COMMIT_MARKER_TEMP_FILE);
+    }
+    // Each round finishes one pair, or deletes what is stale.
+    for (int round = 0; round < 3 && Any_leftover(); ++round) {
+        const Folder f;
+        const bool delete_pair = Delete_pair_is_the_store(f);
+        const bool save_pair = Save_pair_is_the_store(f);
+        if (delete_pair && save_pair) {
+            break;
+        }
+        if (delete_pair || save_pair) {
+            if (!Put_in_place(delete_pair ? DELETE_PAIR : SAVE_PAIR)) {
+                Warn(STORE_WRITE_FAILED_TEXT);
+                return Recovery::Failed;
+            }
+            continue;
+        }
+        // A delete pair is the store it came from less one record: a whole one that is not this
+        // store's may be the only copy of other masters.
+        const bool whole = Whole(f.name, f.wave);
+        const bool from_this_store =
+            !(Empty(f.name) && Empty(f.wave)) &&
+            (!Whole(f.delete_name, f.delete_wave) || One_block_less(f.delete_wave, f.wave));
+        if (!Stale(f.delete_name, f.name, whole && from_this_store) ||
+            !Stale(f.delete_wave, f.wave, whole && from_this_store) ||
+            !Stale(f.save_name, f.name, whole) || !Stale(f.save_wave, f.wave, whole)) {
+            break;
+        }
+        // One that cannot be deleted does no harm: every change starts its pair empty.
+        for (const char* file : {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE,
+                                 SAVE_TEMP_WAVE_FILE}) {
+            if (FileExists(file)) {
+                DeleteFile(file);
+            }
+        }
+        return Recovery::Clean;
+    }
+    if (Any_leftover()) {
+        *files_to_check = Files_to_check();
+        return Recovery::Locked;
+    }
+    return Recovery::Clean;
+}
+
+}  // namespace store_internal
