@@ -120,6 +120,7 @@ TEST(LegacyTextTest, EveryDoubleByteCodeReadsTheSameOnEveryPlatform) {
 TEST(LegacyTextTest, WhatTheCodePageCannotHoldIsRefused) {
     std::string out = "stale";
     EXPECT_FALSE(ToLegacyText("smile 😀", &out));
+    EXPECT_FALSE(ToLegacyText("À", &out));  // no look-alike ("A") in its place
     EXPECT_TRUE(out.empty());
     EXPECT_FALSE(ToLegacyText("\xC3(", &out));     // not UTF-8
     EXPECT_FALSE(FromLegacyText("AB\xB0", &out));  // a name cut inside its last character
