@@ -127,4 +127,18 @@ TEST(LegacyTextTest, WhatTheCodePageCannotHoldIsRefused) {
     EXPECT_FALSE(FromLegacyText("\xA1\xFF", &out));
 }
 
+#ifdef _WIN32
+constexpr const char* A_PROGRAM = "cmd.exe";
+constexpr const char* ITS_ARGUMENT = "/c";
+#else
+constexpr const char* A_PROGRAM = "true";
+constexpr const char* ITS_ARGUMENT = "chart.xls";
+#endif
+
+TEST(LaunchTest, AProgramStartsDetachedOrItsFailureIsReported) {
+    EXPECT_EQ(LaunchProgram(A_PROGRAM, ITS_ARGUMENT), 0);
+    EXPECT_LT(LaunchProgram("surge-no-such-program", "chart.xls"), 0);
+    EXPECT_LT(LaunchProgram("", "chart.xls"), 0);
+}
+
 }  // namespace
