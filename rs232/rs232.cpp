@@ -1,8 +1,6 @@
 // The port library on Qt SerialPort: a table of open ports indexed by port number.
 #include "rs232/rs232.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -10,10 +8,9 @@
 #include <QSerialPort>
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdlib>
 #include <memory>
-#include <string>
+
+#include "rs232/port_device.h"
 
 namespace {
 
@@ -83,8 +80,7 @@ int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {
             return RS232_PORT_NOT_OPEN;
         case QSerialPort::PermissionError:
             // Qt reports a device locked by another program as a permission error too.
-            return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 &&
-                           errno == EACCES
+            return rs232_platform::Access_denied(QFile::encodeName(path).constData())
                        ? RS232_PERMISSION
                        : RS232_BUSY;
         case QSerialPort::OpenError:
@@ -136,24 +132,6 @@ bool ApplySettings(QSerialPort& serial, long baudRate, int parity, int dataBits,
 }
 
 }  // namespace
-
-const char* DeviceForPortName(const char* deviceName) {
-    static std::string device;
-    const std::string name = deviceName == nullptr ? "" : deviceName;
-    device = name;
-    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '8') {
-        const std::string variable = "SURGE_" + name;
-        const char* configured = std::getenv(variable.c_str());
-        if (configured != nullptr && configured[0] != '\0') {
-            device = configured;
-        } else {
-#ifndef _WIN32
-            device = "/dev/ttyS" + std::to_string(name[3] - '1');
-#endif
-        }
-    }
-    return device.c_str();
-}
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {

@@ -1,9 +1,6 @@
-// Starting other programs, detached: the station never waits for them.
-#include <QDesktopServices>
-#include <QFileInfo>
-#include <QProcess>
-#include <QUrl>
-
+// Starting other programs, detached: the station never waits for them. Tests may put a
+// launcher of their own in place of the system's.
+#include "toolkit/launch_platform.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -18,20 +15,14 @@ int LaunchProgram(const char* program, const char* argument) {
     if (program == nullptr || *program == '\0') {
         return -1;
     }
-    const QStringList arguments{QString::fromUtf8(argument)};
-    return QProcess::startDetached(QString::fromUtf8(program), arguments) ? 0 : -1;
+    return toolkit_platform::Start_detached(program, argument == nullptr ? "" : argument);
 }
 
 int OpenWithDefaultProgram(const char* file) {
     if (replacement) {
         return replacement(std::string(), file);
     }
-    const QString path = QFileInfo(QString::fromUtf8(file)).absoluteFilePath();
-#ifdef Q_OS_WIN
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? 0 : -1;
-#else
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path}) ? 0 : -1;
-#endif
+    return toolkit_platform::Open_with_default_program(file);
 }
 
 namespace toolkit_testing {

@@ -1,4 +1,4 @@
-// Modal popups and the file dialog, and the seam through which tests answer them.
+// Modal popups and the file dialog on Qt; tests answer them through the popup script.
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -6,27 +6,15 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <cstring>
-#include <deque>
 
 #include "toolkit/internal.h"
+#include "toolkit/popup_script.h"
 #include "toolkit/toolkit_testing.h"
 
+using toolkit_internal::PopupScript;
 using toolkit_testing::PopupKind;
-using toolkit_testing::ShownPopup;
 
 namespace {
-
-struct Script {
-    bool active = false;
-    std::deque<int> confirmAnswers;
-    std::deque<std::string> fileAnswers;
-    std::vector<ShownPopup> shown;
-};
-
-Script& script() {
-    static Script instance;
-    return instance;
-}
 
 // Shows folders and the files that can be run. (A permission filter on the dialog itself would
 // hide every file and folder that also has other permissions.)
@@ -63,7 +51,7 @@ int ShowMessageBox(QMessageBox::Icon icon, const char* title, const char* messag
 }  // namespace
 
 int MessagePopup(const char* title, const char* message) {
-    Script& s = script();
+    PopupScript& s = toolkit_internal::Popup_script();
     if (s.active) {
         s.shown.push_back({PopupKind::Message, title, message});
         return 0;
@@ -73,7 +61,7 @@ int MessagePopup(const char* title, const char* message) {
 }
 
 int ConfirmPopup(const char* title, const char* message) {
-    Script& s = script();
+    PopupScript& s = toolkit_internal::Popup_script();
     if (s.active) {
         s.shown.push_back({PopupKind::Confirm, title, message});
         if (s.confirmAnswers.empty()) {
@@ -91,7 +79,7 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
                       int /*restrictDirectory*/, int /*restrictExtension*/, int /*allowCancel*/,
                       int /*allowMakeDirectory*/, char* pathBuffer, std::size_t pathBufferSize) {
     std::string chosen;
-    Script& s = script();
+    PopupScript& s = toolkit_internal::Popup_script();
     if (s.active) {
         s.shown.push_back(
             {PopupKind::FileSelect, title, std::string(defaultDirectory) + " " + defaultFileSpec});
@@ -150,29 +138,6 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
 
 namespace toolkit_internal {
 bool PopupsScripted() {
-    return script().active;
+    return Popup_script().active;
 }
 }  // namespace toolkit_internal
-
-namespace toolkit_testing {
-
-void ScriptPopups(bool scripted) {
-    script().active = scripted;
-}
-void QueueConfirmAnswer(int answer) {
-    script().confirmAnswers.push_back(answer);
-}
-void QueueFileAnswer(const std::string& path) {
-    script().fileAnswers.push_back(path);
-}
-const std::vector<ShownPopup>& ShownPopups() {
-    return script().shown;
-}
-void ClearShownPopups() {
-    script().shown.clear();
-}
-int PendingAnswers() {
-    return static_cast<int>(script().confirmAnswers.size() + script().fileAnswers.size());
-}
-
-}  // namespace toolkit_testing

@@ -99,9 +99,6 @@ class StoreTest : public ::testing::Test {
     void SetUp() override {
         Reset_program_state();
         Close_store();
-        registered_master_no = 0;
-        selected_cell = Point{};
-        selected_row_index = 0;
         toolkit_testing::ClearShownPopups();
     }
     void TearDown() override {
@@ -131,6 +128,9 @@ class PanelTest : public StoreTest {
 
     void SetUp() override {
         StoreTest::SetUp();
+        registered_master_no = 0;
+        selected_cell = Point{};
+        selected_row_index = 0;
         Register_callbacks();
         mainHandle = LoadPanel(0, SURGE_UIR, MAIN);
         setupHandle = LoadPanel(0, SURGE_UIR, SETUP);

@@ -71,23 +71,4 @@ TEST(PortTable, ADeviceWithoutAccessIsAPermissionFailure) {
     unlink(path);
 }
 
-TEST(PortTable, ComNamesMapOntoDevices) {
-    const char* saved = std::getenv("SURGE_COM1");
-    const std::string previous = saved ? saved : "";
-    unsetenv("SURGE_COM1");
-    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyS0");
-    EXPECT_STREQ(DeviceForPortName("COM2"), "/dev/ttyS1");
-    EXPECT_STREQ(DeviceForPortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
-    EXPECT_STREQ(DeviceForPortName("COM9"), "COM9");
-    setenv("SURGE_COM1", "/dev/ttyUSB3", 1);
-    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyUSB3");
-    setenv("SURGE_COM1", "", 1);
-    EXPECT_STREQ(DeviceForPortName("COM1"), "/dev/ttyS0");
-    if (saved) {
-        setenv("SURGE_COM1", previous.c_str(), 1);
-    } else {
-        unsetenv("SURGE_COM1");
-    }
-}
-
 }  // namespace

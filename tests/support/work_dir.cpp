@@ -1,10 +1,8 @@
 #include "tests/support/work_dir.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -12,14 +10,23 @@ namespace fs = std::filesystem;
 
 ScopedWorkDir::ScopedWorkDir(bool withPanelResource) {
     previous_ = fs::current_path().string();
-    std::string pattern = (fs::temp_directory_path() / "surge-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary directory");
+    static std::mt19937_64 names{std::random_device{}()};
+    for (int attempt = 0; path_.empty(); ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("surge-test-" + std::to_string(names() % 1000000000));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate.string();
+        } else if (attempt == 100) {
+            throw std::runtime_error("cannot create a temporary directory");
+        }
     }
-    path_ = pattern;
+#ifdef SURGE_UIR_PATH
     if (withPanelResource) {
         fs::copy_file(SURGE_UIR_PATH, fs::path(path_) / "surge.uir");
     }
+#else
+    (void)withPanelResource;  // the build without panels has no panel resource
+#endif
     fs::current_path(path_);
 }
 

@@ -1,4 +1,5 @@
-// File utilities: handles on whole files, and the copy, delete and rename of named files.
+// File utilities on POSIX: handles on whole files, and the copy, delete and existence of named
+// files.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,32 +154,7 @@ int DeleteFile(const char* fileName) {
     return std::remove(fileName) == 0 ? 0 : -1;
 }
 
-int RenameFile(const char* existingName, const char* newName) {
-    return std::rename(existingName, newName) == 0 ? 0 : -1;
-}
-
 int FileExists(const char* fileName) {
     struct stat info;
     return ::stat(fileName, &info) == 0 ? 1 : 0;
-}
-
-int FlushFileToDisk(std::FILE* stream) {
-    if (stream == nullptr || std::fflush(stream) != 0) {
-        return -1;
-    }
-    return ::fsync(::fileno(stream)) == 0 ? 0 : -1;
-}
-
-int SyncWorkingDirectory() {
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    const int status = ::fsync(fd);
-    ::close(fd);
-    return status == 0 ? 0 : -1;
-}
-
-int StringLength(const char* text) {
-    return static_cast<int>(std::strlen(text));
 }

@@ -1,0 +1,12 @@
+// The system's side of the launch: one implementation per platform.
+#pragma once
+
+namespace toolkit_platform {
+
+// Starts `program` (looked up on the PATH when it names no folder) with the one argument
+// `argument`, detached. 0 when it started, -1 when it could not be started.
+int Start_detached(const char* program, const char* argument);
+// Opens `file` with the desktop's default program for its kind. 0 when that was started.
+int Open_with_default_program(const char* file);
+
+}  // namespace toolkit_platform

@@ -1,0 +1,36 @@
+// Popups of the build without panels: a message or a question goes to the standard error
+// stream and a question is answered no; under the popup script they are recorded and answered
+// as in the panels' build.
+#include <cstdio>
+
+#include "toolkit/popup_script.h"
+#include "toolkit/toolkit.h"
+
+using toolkit_internal::Popup_script;
+using toolkit_internal::PopupScript;
+using toolkit_testing::PopupKind;
+
+int MessagePopup(const char* title, const char* message) {
+    PopupScript& s = Popup_script();
+    if (s.active) {
+        s.shown.push_back({PopupKind::Message, title, message});
+    } else {
+        std::fprintf(stderr, "%s\n%s\n", title, message);
+    }
+    return 0;
+}
+
+int ConfirmPopup(const char* title, const char* message) {
+    PopupScript& s = Popup_script();
+    if (!s.active) {
+        std::fprintf(stderr, "%s\n%s\n", title, message);
+        return 0;
+    }
+    s.shown.push_back({PopupKind::Confirm, title, message});
+    if (s.confirmAnswers.empty()) {
+        return 0;
+    }
+    const int answer = s.confirmAnswers.front();
+    s.confirmAnswers.pop_front();
+    return answer;
+}
