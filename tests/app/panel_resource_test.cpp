@@ -41,6 +41,7 @@ const std::map<int, Expected> kPanels = {
       {MAIN_YIELD, {"string", ""}},
       {MAIN_RECORDING, {"lamp", ""}},
       {MAIN_RECORDING_OFF, {"lamp", ""}},
+      {MAIN_WAITING, {"string", ""}},
       {MAIN_HISTORY, {"button", "History_open"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
