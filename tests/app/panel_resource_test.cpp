@@ -85,7 +85,8 @@ const std::map<int, Expected> kPanels = {
       {HISTORY_OLDER, {"button", "History_older"}},
       {HISTORY_EXPORT, {"button", "History_export"}},
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
-      {HISTORY_QUIT, {"button", "History_quit"}}}},
+      {HISTORY_QUIT, {"button", "History_quit"}},
+      {HISTORY_STATION, {"string", "History_search"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
