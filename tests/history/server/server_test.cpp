@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/surge.h"
+#include "app/surge_uir.h"
+#include "history/history_panel.h"
 #include "history/recorder.h"
 #include "tests/history/server/pg_server.h"
 #include "tests/support/work_dir.h"
@@ -156,6 +159,62 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
     EXPECT_EQ(
         server_->Value("SELECT COUNT(*) FROM pg_tables WHERE tablename = 'inspection'", "newer"),
         "0");
+}
+
+TEST_F(ServerTest, TheHistoryPanelShowsThisStationOrEveryStationOnTheServer) {
+    server_->Point_station_here();
+    ScopedWorkDir dir;
+    for (const char* name : {"ST-A", "ST-B", "ST-C"}) {
+        QDir().mkpath(name);
+        QProcess station;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SURGE_STATION", name);
+        station.setProcessEnvironment(env);
+        station.setWorkingDirectory(name);
+        station.start(SURGE_HISTORY_DRIVER_PATH, {"5", "1", "30"});
+        ASSERT_TRUE(station.waitForFinished(60000));
+        ASSERT_EQ(station.exitCode(), 0) << station.readAll().toStdString();
+    }
+    setenv("SURGE_STATION", "ST-B", 1);
+    Reset_program_state();
+    Register_callbacks();
+    mainHandle = LoadPanel(0, SURGE_UIR, MAIN);
+    ASSERT_GT(mainHandle, 0);
+    DisplayPanel(mainHandle);
+    tt::ClearShownPopups();
+    tt::Commit(mainHandle, MAIN_HISTORY);
+    const auto text = [](int control) {
+        char value[64] = "";
+        GetCtrlVal(historyHandle, control, value);
+        return std::string(value);
+    };
+    EXPECT_EQ(text(HISTORY_STATION), "ST-B");
+    const struct {
+        const char* station;  // typed into the station field, or nullptr as opened
+        const char* tested;
+        const char* first_station;  // the newest record's station column
+    } cases[] = {{nullptr, "5", "ST-B"}, {"ST-A", "5", "ST-A"}, {"", "15", "ST-C"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.station ? c.station : "as opened");
+        if (c.station) {
+            tt::TypeText(historyHandle, HISTORY_STATION, c.station);
+            tt::Commit(historyHandle, HISTORY_SEARCH);
+        }
+        EXPECT_EQ(text(HISTORY_TESTED), c.tested);
+        EXPECT_EQ(tt::TableCellText(historyHandle, HISTORY_TABLE, MakePoint(7, 1)),
+                  c.first_station);
+    }
+    EXPECT_TRUE(tt::ShownPopups().empty());
+    // A server that cannot be read: the station's own file, and the operator told.
+    tt::Commit(historyHandle, HISTORY_QUIT);
+    setenv("SURGE_HISTORY_DB", "host=127.0.0.1 port=1 dbname=plant user=surge", 1);
+    tt::Commit(mainHandle, MAIN_HISTORY);
+    ASSERT_EQ(tt::ShownPopups().size(), 1u);
+    EXPECT_NE(tt::ShownPopups()[0].text.find("서버를 읽을 수 없어"), std::string::npos);
+    EXPECT_EQ(text(HISTORY_TESTED), "0");
+    Reset_history_panel();
+    DiscardPanel(mainHandle);
+    unsetenv("SURGE_STATION");
 }
 
 }  // namespace
