@@ -84,6 +84,11 @@ int main(int argc, char** argv) {
         warnings += popup.title == "경  고";
         std::printf("warning %s\n", popup.text.c_str());
     }
+    std::printf("record_times");
+    for (const double ms : record_ms) {
+        std::printf(" %.3f", ms);
+    }
+    std::printf("\n");
     std::sort(record_ms.begin(), record_ms.end());
     const auto at = [&](double q) {
         return record_ms.empty() ? 0.0
