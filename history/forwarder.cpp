@@ -271,6 +271,9 @@ void Forwarder::Run() {
 }
 
 int Forwarder::Pass(bool* linked, bool* failed) {
+    if (reopen_local_.exchange(false)) {
+        Drop(LOCAL);
+    }
     if (!Open_local(local_file_)) {
         return RETRY_MS;
     }

@@ -32,6 +32,11 @@ class Forwarder {
 
     // A record was committed to the outbox.
     void Wake();
+    // The station's file was set aside and begun anew: the outbox is read from the new one.
+    void Reopen_local() {
+        reopen_local_ = true;
+        Wake();
+    }
     // The records the server has not acknowledged; -1 before the outbox was first read.
     long Waiting() const { return waiting_; }
 
@@ -49,6 +54,7 @@ class Forwarder {
     Events events_;
     std::shared_ptr<std::atomic<bool>> alive_;
     std::atomic<long> waiting_{-1};
+    std::atomic<bool> reopen_local_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
     bool woken_ = false;

@@ -114,7 +114,11 @@ bool Begin_new_file() {
     std::snprintf(text, sizeof text, DAMAGED_FILE_SET_ASIDE,
                   QFileInfo(aside).fileName().toUtf8().constData());
     Tell(&r.told_damaged, text);
-    return r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+    const bool opened = r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+    if (r.forwarder) {
+        r.forwarder->Reopen_local();
+    }
+    return opened;
 }
 
 bool Open_database() {
