@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/report.h"
@@ -41,7 +43,8 @@ Stations Start_stations(const QString& top, int cycles) {
         env.insert("SURGE_STATION", QStringLiteral("ST-%1").arg(s, 2, 10, QLatin1Char('0')));
         station->setProcessEnvironment(env);
         station->setWorkingDirectory(dir);
-        station->start(SURGE_HISTORY_DRIVER_PATH, {QString::number(cycles), "1000", "120"});
+        // Each records once its start-up is over: the figures are of stations long up.
+        station->start(SURGE_HISTORY_DRIVER_PATH, {QString::number(cycles), "1000", "120", "4000"});
         stations.push_back(std::move(station));
         QThread::msleep(1000 / STATIONS);  // spread over the second, as lines are
     }
@@ -114,34 +117,45 @@ int main(int argc, char** argv) {
     }
     server.Point_station_here();
     QTemporaryDir top;
+    // One station first creates the server's tables, as the plant's first station did long ago.
+    QDir().mkpath(top.path() + "/first");
+    QProcess first;
+    first.setWorkingDirectory(top.path() + "/first");
+    first.start(SURGE_HISTORY_DRIVER_PATH, {"1", "1", "30"});
+    first.waitForFinished(60000);
 
     Stations up = Start_stations(top.path() + "/up", 30);
     const std::vector<double> delays = Watch_latency(server, up);
-    const double up_p99 = Percentile(Record_times(up), 0.99);
+    const std::vector<double> up_times = Record_times(up);
     Report_figure("verdict to record on the server, median (20 stations, 1/s each)",
                   Percentile(delays, 0.5), "ms", "-", 0, 0);
     Report_figure("verdict to record on the server, p99 (20 stations, 1/s each)",
                   Percentile(delays, 0.99), "ms", "the limit", 1000, 1.0);
 
     server.Stop("fast");
-    Stations down = Start_stations(top.path() + "/down", 10);
-    QThread::msleep(12000);
+    Stations down = Start_stations(top.path() + "/down", 20);
+    QThread::msleep(26000);
     server.Start();
-    const double down_p99 = Percentile(Record_times(down), 0.99);
+    const std::vector<double> down_times = Record_times(down);
 
     QSqlDatabase locker = Connect(server, "locker");
     QSqlQuery lock(locker);
     locker.transaction();
     lock.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE");
-    Stations slow = Start_stations(top.path() + "/slow", 10);
-    QThread::msleep(12000);
+    Stations slow = Start_stations(top.path() + "/slow", 20);
+    QThread::msleep(26000);
     locker.rollback();
-    const double slow_p99 = Percentile(Record_times(slow), 0.99);
+    const std::vector<double> slow_times = Record_times(slow);
 
-    Report_figure("a cycle's recording, p99, server up (20 stations)", up_p99, "ms", "-", 0, 0);
-    Report_figure("a cycle's recording, p99, server stopped", down_p99, "ms", "server up", up_p99,
-                  1.5);
-    Report_figure("a cycle's recording, p99, server slow (table locked)", slow_p99, "ms",
-                  "server up", up_p99, 1.5);
+    for (const auto& [name, q] : {std::pair{"median", 0.5}, std::pair{"p99", 0.99}}) {
+        const double up_value = Percentile(up_times, q);
+        Report_figure((std::string("a cycle's recording, ") + name + ", server up").c_str(),
+                      up_value, "ms", "-", 0, 0);
+        Report_figure((std::string("a cycle's recording, ") + name + ", server stopped").c_str(),
+                      Percentile(down_times, q), "ms", "server up", up_value, 1.5);
+        Report_figure(
+            (std::string("a cycle's recording, ") + name + ", server slow (table locked)").c_str(),
+            Percentile(slow_times, q), "ms", "server up", up_value, 1.5);
+    }
     return 0;
 }
