@@ -218,6 +218,10 @@ Forwarder::~Forwarder() {
 }
 
 void Forwarder::Wake() {
+    // Counted at once, so that no one reads nothing waiting before the outbox is read again.
+    long waiting = waiting_;
+    while (waiting >= 0 && !waiting_.compare_exchange_weak(waiting, waiting + 1)) {
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         woken_ = true;

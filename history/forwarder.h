@@ -30,12 +30,12 @@ class Forwarder {
     Forwarder(const Forwarder&) = delete;
     Forwarder& operator=(const Forwarder&) = delete;
 
-    // A record was committed to the outbox.
+    // A record was committed to the outbox (and is counted as waiting).
     void Wake();
     // The station's file was set aside and begun anew: the outbox is read from the new one.
     void Reopen_local() {
         reopen_local_ = true;
-        Wake();
+        wake_.notify_all();
     }
     // The records the server has not acknowledged; -1 before the outbox was first read.
     long Waiting() const { return waiting_; }
