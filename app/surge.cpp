@@ -64,7 +64,7 @@ int surge_main(int argc, char** argv) {
 
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
-                    MAIN_RECORDING, MAIN_RECORDING_OFF});
+                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING});
 }
 
 void Display_init() {

@@ -21,6 +21,7 @@ const char* const SETUP_STATEMENTS[] = {
     "PRAGMA synchronous = FULL",
     CREATE_INSPECTION,
     CREATE_SCHEMA_VERSION,
+    CREATE_OUTBOX,
 };
 
 constexpr const char* INSERT =
@@ -100,11 +101,16 @@ DbStatus Database::Try_open(const QString& path) {
     if (!insert_->prepare(QString::fromLatin1(INSERT))) {
         return Fail(insert_->lastError());
     }
+    outbox_ = std::make_unique<QSqlQuery>(db);
+    if (!outbox_->prepare(QStringLiteral("INSERT INTO outbox VALUES (?)"))) {
+        return Fail(outbox_->lastError());
+    }
     return DbStatus::Ok;
 }
 
 void Database::Close() {
     insert_.reset();
+    outbox_.reset();
     if (QSqlDatabase::contains(connection_)) {
         QSqlDatabase::database(connection_, false).close();
         QSqlDatabase::removeDatabase(connection_);
@@ -143,8 +149,13 @@ DbStatus Database::Try_insert(const std::vector<Row>& rows) {
         for (int i = 0; i < static_cast<int>(std::size(values)); ++i) {
             insert_->bindValue(i, values[i]);
         }
-        if (!insert_->exec()) {
-            const QSqlError error = insert_->lastError();
+        QSqlQuery* failed = insert_->exec() ? nullptr : insert_.get();
+        if (!failed && queue_) {
+            outbox_->bindValue(0, insert_->lastInsertId());
+            failed = outbox_->exec() ? nullptr : outbox_.get();
+        }
+        if (failed) {
+            const QSqlError error = failed->lastError();
             db.rollback();
             return Fail(error);
         }

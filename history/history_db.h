@@ -45,6 +45,8 @@ class Database {
     DbStatus Open(const QString& path);
     void Close();
     bool Is_open() const { return open_; }
+    // While set, every record inserted is also queued in the outbox for the server.
+    void Queue_for_server(bool queue) { queue_ = queue; }
     // All rows or none, synced to disk before it returns.
     DbStatus Insert(const std::vector<Row>& rows);
     // The cycles started on `day` (local time).
@@ -59,7 +61,9 @@ class Database {
 
     QString connection_;
     bool open_ = false;
+    bool queue_ = false;
     std::unique_ptr<QSqlQuery> insert_;
+    std::unique_ptr<QSqlQuery> outbox_;
 };
 
 // Renames a damaged database (and its write-ahead log) to a name that carries `now`, e.g.

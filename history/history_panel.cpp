@@ -23,6 +23,7 @@ constexpr int kPhaseColour = 0xE07000;
 constexpr int kWaveSamples = history::WAVE_BYTES;
 
 int return_panel = 0;
+bool station_set = false;  // the station field was filled at the first opening on the server
 history::Filter filter;
 history::Counts counts;
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
@@ -109,6 +110,7 @@ bool Show_page(const history::PageKey* after) {
             SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(5, r + 1), record.area);
             SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(6, r + 1), record.phase);
         }
+        SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(7, r + 1), record.station.c_str());
     }
     const long long pages = (counts.tested + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
     const long long shown = static_cast<long long>(page_starts.size()) + 1;
@@ -149,12 +151,13 @@ void Show_trend() {
 
 // Reads the filter off the panel. False (and the operator told) when the days are reversed.
 bool Read_filter() {
-    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0};
+    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0};
     int outcome = 0;
     GetCtrlVal(historyHandle, HISTORY_FROM, from);
     GetCtrlVal(historyHandle, HISTORY_TO, to);
     GetCtrlVal(historyHandle, HISTORY_MASTER, master);
     GetCtrlVal(historyHandle, HISTORY_SERIAL, serial);
+    GetCtrlVal(historyHandle, HISTORY_STATION, station);
     GetCtrlVal(historyHandle, HISTORY_OUTCOME, &outcome);
     if (history::Days_between(from, to) < 0) {
         Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
@@ -170,6 +173,7 @@ bool Read_filter() {
     filter.to = to;
     filter.master = trimmed(master);
     filter.serial = trimmed(serial);
+    filter.station = trimmed(station);
     filter.outcome = outcome >= 1 && outcome <= 3 ? static_cast<history::Outcome>(outcome)
                                                   : history::Outcome::Any;
     return true;
@@ -266,9 +270,18 @@ int History_open(int panel, int, int event, void*, int, int) {
         Warn("검사 이력 화면을 불러올 수 없습니다.");
         return 0;
     }
-    if (!history::Open_reader(history::HISTORY_FILE)) {
+    history::Source source = history::Source::File;
+    if (!history::Open_history_reader(history::HISTORY_FILE, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
+    }
+    if (source == history::Source::File_server_unreachable) {
+        Warn("검사 이력 서버를 읽을 수 없어 이 검사기의 기록을 보여 줍니다.");
+    }
+    // On the server the panel first shows this station; an empty field shows every station.
+    if (source == history::Source::Server && !station_set) {
+        station_set = true;
+        SetCtrlVal(historyHandle, HISTORY_STATION, history::This_station().c_str());
     }
     // Every opening shows the week that ends today; the other conditions stay as they were.
     const std::string today = Today();
@@ -364,6 +377,7 @@ void Reset_history_panel() {
     }
     historyHandle = 0;
     return_panel = 0;
+    station_set = false;
     filter = {};
     counts = {};
     page_starts.clear();

@@ -8,7 +8,9 @@
 #include <QVariant>
 #include <algorithm>
 
+#include "history/record_fields.h"
 #include "history/schema.h"
+#include "history/server_config.h"
 
 namespace history {
 
@@ -20,6 +22,7 @@ namespace {
 
 const QString kConnection = QStringLiteral("history_panel");
 const QString kDate = QStringLiteral("yyyy-MM-dd");
+bool on_server = false;  // the reader reads the plant's server
 
 QSqlDatabase Reader() {
     return QSqlDatabase::database(kConnection, false);
@@ -53,9 +56,13 @@ Where Build_where(const Filter& filter, const QString& lo, const QString& hi) {
         where.values << QString::fromStdString(filter.serial);
     }
     if (!filter.master.empty()) {
-        where.sql += filter.serial.empty() ? QStringLiteral(" AND master = ?")
-                                           : QStringLiteral(" AND +master = ?");
+        where.sql += filter.serial.empty() || on_server ? QStringLiteral(" AND master = ?")
+                                                        : QStringLiteral(" AND +master = ?");
         where.values << QString::fromStdString(filter.master);
+    }
+    if (!filter.station.empty()) {
+        where.sql += QStringLiteral(" AND station = ?");
+        where.values << QString::fromStdString(filter.station);
     }
     if (filter.outcome != Outcome::Any) {
         where.sql += QStringLiteral(" AND outcome = ?");
@@ -102,6 +109,7 @@ TrendPoint Point_of(const QSqlQuery& query, const QDate& first) {
 
 bool Open_reader(const std::string& file) {
     Close_reader();
+    on_server = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
         db.setDatabaseName(QString::fromStdString(file));
@@ -133,6 +141,56 @@ void Close_reader() {
         }
         QSqlDatabase::removeDatabase(kConnection);
     }
+}
+
+namespace {
+
+// The server's tables are the stations' to create: before the first station has sent, the server
+// cannot be read and the file is read instead.
+bool Open_server_reader(const ServerConfig& server) {
+    Close_reader();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
+        db.setHostName(server.host);
+        db.setPort(server.port);
+        db.setDatabaseName(server.database);
+        db.setUserName(server.user);
+        db.setPassword(server.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=2"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SET statement_timeout = 10000"));
+            // A server made by an older station may lack an index; one the station's user may
+            // not make only slows the reads.
+            for (const char* index : CREATE_INDEXES) {
+                query.exec(QString::fromLatin1(index));
+            }
+            query.exec(QString::fromLatin1(CREATE_SERVER_STATION_INDEX));
+            if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
+                on_server = true;
+                return true;
+            }
+        }
+    }
+    Close_reader();
+    return false;
+}
+
+}  // namespace
+
+bool Open_history_reader(const std::string& file, Source* source) {
+    QString error;
+    const std::optional<ServerConfig> server = Server_config(&error);
+    if (server && Open_server_reader(*server)) {
+        *source = Source::Server;
+        return true;
+    }
+    *source = server ? Source::File_server_unreachable : Source::File;
+    return Open_reader(file);
+}
+
+std::string This_station() {
+    return Station_name().toStdString();
 }
 
 bool Count_records(const Filter& filter, Counts* counts) {
@@ -172,8 +230,8 @@ bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vecto
     where.values << rows;
     QSqlQuery query(Reader());
     if (!Prepare(&query,
-                 QStringLiteral("SELECT id, started_at, serial, master, outcome, area, phase"
-                                " FROM inspection WHERE ") +
+                 QStringLiteral("SELECT id, started_at, serial, master, outcome, area, phase,"
+                                " station FROM inspection WHERE ") +
                      where.sql + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"),
                  where.values) ||
         !query.exec()) {
@@ -189,6 +247,7 @@ bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vecto
         record.has_readings = !query.value(5).isNull() && !query.value(6).isNull();
         record.area = query.value(5).toInt();
         record.phase = query.value(6).toInt();
+        record.station = query.value(7).toString().toStdString();
         page->push_back(std::move(record));
     }
     return true;

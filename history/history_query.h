@@ -15,10 +15,11 @@ constexpr int WAVE_BYTES = 300;
 enum class Outcome { Any, Ok, Ng, Incomplete };
 
 struct Filter {
-    std::string from;    // first day, "YYYY-MM-DD"
-    std::string to;      // last day, included
-    std::string master;  // empty: any master
-    std::string serial;  // empty: any unit
+    std::string from;     // first day, "YYYY-MM-DD"
+    std::string to;       // last day, included
+    std::string master;   // empty: any master
+    std::string serial;   // empty: any unit
+    std::string station;  // empty: every station the reader holds
     Outcome outcome = Outcome::Any;
 };
 
@@ -34,6 +35,7 @@ struct Record {
     std::string serial;
     std::string master;
     std::string outcome;
+    std::string station;
     bool has_readings = false;  // area and phase were read
     int area = 0;
     int phase = 0;
@@ -55,6 +57,15 @@ struct TrendPoint {
 // missing. False when the file cannot be read as the history.
 bool Open_reader(const std::string& file);
 void Close_reader();
+
+// Where the reader reads: the station's file, the plant's server (every station's records), or
+// the file because the server of SURGE_HISTORY_DB could not be reached.
+enum class Source { File, Server, File_server_unreachable };
+// Opens the reader on the plant's server when one is set, else (or when it cannot be reached) on
+// `file`. False when neither can be read.
+bool Open_history_reader(const std::string& file, Source* source);
+// This station's name in its records.
+std::string This_station();
 
 bool Count_records(const Filter& filter, Counts* counts);
 // Up to `rows` records of the filter newest first, older than `after` when it is given.

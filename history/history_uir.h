@@ -22,3 +22,4 @@ constexpr int HISTORY_OLDER = 16;
 constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
+constexpr int HISTORY_STATION = 20;  // text: station, empty for all

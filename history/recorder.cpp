@@ -10,8 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "history/forwarder.h"
 #include "history/history_db.h"
 #include "history/record_fields.h"
+#include "history/server_config.h"
 #include "history/shift_counts.h"
 #include "toolkit/toolkit.h"
 
@@ -25,6 +27,8 @@ constexpr const char* CANNOT_RECORD =
     "검사는 계속할 수 있습니다. 폴더의 쓰기 권한과 디스크 여유 공간을 확인하십시요.";
 constexpr const char* DAMAGED_FILE_SET_ASIDE =
     "검사 이력 파일이 손상되어 %s 로 옮겼습니다.\n새 이력 파일에 기록합니다.";
+constexpr const char* SERVER_SETTING =
+    "검사 이력 서버 설정을 쓸 수 없습니다: %s\n검사 이력은 이 검사기에만 기록됩니다.";
 // Records kept in memory while the database cannot take them (a week of a busy line).
 constexpr std::size_t MOST_PENDING = 50000;
 
@@ -34,12 +38,14 @@ struct Recorder {
     bool recording = false;
     bool told_cannot_record = false;
     bool told_damaged = false;
+    bool told_setting = false;
     Strip strip;
     std::unique_ptr<Database> db;
     std::deque<Row> pending;
     QDate day;
     Counts today;
     QString station;
+    std::unique_ptr<Forwarder> forwarder;
 };
 
 // Never destroyed at exit: Qt SQL's own state may be gone by then.
@@ -61,14 +67,38 @@ void Show_warning(void*) {
     }
 }
 
-void Tell(bool* told, const std::string& text) {
-    if (*told) {
-        return;
-    }
-    *told = true;
+void Tell(const std::string& text) {
     Untold().push_back(text);
     // After the running cycle: its verdict and its own messages come first.
     PostDeferredCall(Show_warning, nullptr);
+}
+
+void Tell(bool* told, const std::string& text) {
+    if (!*told) {
+        *told = true;
+        Tell(text);
+    }
+}
+
+// With a server set, records are queued for it and a forwarder sends them.
+void Start_forwarding() {
+    Recorder& r = recorder();
+    QString error;
+    const std::optional<ServerConfig> server = Server_config(&error);
+    if (!error.isEmpty()) {
+        char text[1024];
+        std::snprintf(text, sizeof text, SERVER_SETTING, error.toUtf8().constData());
+        Tell(&r.told_setting, text);
+    }
+    if (!server) {
+        return;
+    }
+    r.db->Queue_for_server(true);
+    Forwarder::Events events;
+    events.waiting = [](long waiting) { Show_waiting(recorder().strip, waiting); };
+    events.warn = [](const QString& text) { Tell(text.toStdString()); };
+    r.forwarder = std::make_unique<Forwarder>(
+        *server, QFileInfo(QString::fromLatin1(DATABASE_FILE)).absoluteFilePath(), events);
 }
 
 // Sets the damaged file aside and begins a new one.
@@ -84,7 +114,11 @@ bool Begin_new_file() {
     std::snprintf(text, sizeof text, DAMAGED_FILE_SET_ASIDE,
                   QFileInfo(aside).fileName().toUtf8().constData());
     Tell(&r.told_damaged, text);
-    return r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+    const bool opened = r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+    if (r.forwarder) {
+        r.forwarder->Reopen_local();
+    }
+    return opened;
 }
 
 bool Open_database() {
@@ -138,6 +172,7 @@ void Start(const Strip& strip) {
     r.disabled = qEnvironmentVariable("SURGE_HISTORY") == QStringLiteral("off");
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     if (!r.disabled) {
+        Start_forwarding();
         r.recording = Open_database();
         if (!r.recording) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
@@ -145,6 +180,7 @@ void Start(const Strip& strip) {
     }
     Recount(QDate::currentDate());
     Show_counts(r.strip, r.today, r.recording);
+    Show_waiting(r.strip, -1);
 }
 
 void Record(const Cycle& cycle) {
@@ -159,6 +195,9 @@ void Record(const Cycle& cycle) {
         }
         r.pending.push_back(Row{cycle, now, New_uuid(cycle.started_at), r.station});
         r.recording = Write_pending();
+        if (r.recording && r.forwarder) {
+            r.forwarder->Wake();
+        }
         if (!r.recording) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
         }
@@ -175,11 +214,17 @@ void Record(const Cycle& cycle) {
     Show_counts(r.strip, r.today, r.recording);
 }
 
+long Waiting() {
+    const Recorder& r = recorder();
+    return r.forwarder ? r.forwarder->Waiting() : -1;
+}
+
 void Stop() {
     Recorder& r = recorder();
     if (r.started && !r.pending.empty()) {
         Write_pending();  // a last try for the records held back
     }
+    r.forwarder.reset();
     r.db.reset();
     r.started = false;
 }

@@ -39,15 +39,19 @@ struct Strip {
     int yield = 0;
     int recording = 0;      // shown while the history is recorded
     int recording_off = 0;  // shown while it is not
+    int waiting = 0;        // the records not yet on the plant's server (shown while one is set)
 };
 
 // Opens "inspection_history.db" in the working directory and shows today's counts on `strip`.
-// With SURGE_HISTORY=off nothing is opened or written and the strip says so.
+// With SURGE_HISTORY=off nothing is opened or written and the strip says so. With a server in
+// SURGE_HISTORY_DB every record is also queued and sent to it, off the inspection's path.
 void Start(const Strip& strip);
 // Records the cycle, on disk before it returns, and updates the strip. When the database cannot
 // be written, recording is off: the operator is told once, the cycle goes on as always, and the
 // records wait in memory for the next cycle that can write them.
 void Record(const Cycle& cycle);
+// The records the plant's server has not acknowledged yet; -1 without a server.
+long Waiting();
 // Closes the database (the station's shutdown), after a last try at the records held back.
 void Stop();
 

@@ -43,6 +43,44 @@ constexpr const char* CREATE_INDEXES[] = {
     "CREATE INDEX IF NOT EXISTS inspection_serial ON inspection (serial)",
 };
 
+// The same table on a plant's server, in PostgreSQL's types.
+constexpr const char* CREATE_SERVER_INSPECTION = R"sql(
+CREATE TABLE IF NOT EXISTS inspection (
+  id            BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  uuid          TEXT NOT NULL,
+  station       TEXT NOT NULL,
+  started_at    TEXT COLLATE "C" NOT NULL,
+  ended_at      TEXT COLLATE "C" NOT NULL,
+  serial        TEXT NOT NULL,
+  master        TEXT NOT NULL,
+  model_no      TEXT NOT NULL,
+  voltage       DOUBLE PRECISION,
+  width         INTEGER,
+  pulse_no      INTEGER,
+  judge         INTEGER,
+  area          INTEGER,
+  phase         INTEGER,
+  outcome       TEXT NOT NULL,
+  stopped_at    TEXT NOT NULL,
+  standard_wave BYTEA,
+  measured_wave BYTEA,
+  UNIQUE (station, uuid)
+))sql";
+
+// On a server, besides the indexes above: the panel's reads of one station among many.
+constexpr const char* CREATE_SERVER_STATION_INDEX =
+    "CREATE INDEX IF NOT EXISTS inspection_station_started ON inspection "
+    "(station, started_at, outcome)";
+
+// The statements that take a server's schema from version v to v + 1, the v-th first: empty
+// while there is one version.
+constexpr const char* const* SERVER_UPGRADES = nullptr;
+
+// The station's records that the server has not acknowledged, by their row in `inspection`
+// (local only; filled while a server is set).
+constexpr const char* CREATE_OUTBOX =
+    "CREATE TABLE IF NOT EXISTS outbox (record INTEGER PRIMARY KEY)";
+
 constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 

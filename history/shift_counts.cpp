@@ -38,4 +38,12 @@ void Show_counts(const Strip& strip, const Counts& counts, bool recording) {
     SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
 }
 
+void Show_waiting(const Strip& strip, long waiting) {
+    if (strip.panel <= 0 || strip.waiting <= 0) {
+        return;
+    }
+    SetCtrlVal(strip.panel, strip.waiting, ("전송 대기 " + std::to_string(waiting)).c_str());
+    SetCtrlAttribute(strip.panel, strip.waiting, ATTR_VISIBLE, waiting < 0 ? 0 : 1);
+}
+
 }  // namespace history

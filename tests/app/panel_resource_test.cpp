@@ -41,6 +41,7 @@ const std::map<int, Expected> kPanels = {
       {MAIN_YIELD, {"string", ""}},
       {MAIN_RECORDING, {"lamp", ""}},
       {MAIN_RECORDING_OFF, {"lamp", ""}},
+      {MAIN_WAITING, {"string", ""}},
       {MAIN_HISTORY, {"button", "History_open"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
@@ -84,7 +85,8 @@ const std::map<int, Expected> kPanels = {
       {HISTORY_OLDER, {"button", "History_older"}},
       {HISTORY_EXPORT, {"button", "History_export"}},
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
-      {HISTORY_QUIT, {"button", "History_quit"}}}},
+      {HISTORY_QUIT, {"button", "History_quit"}},
+      {HISTORY_STATION, {"string", "History_search"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
