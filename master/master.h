@@ -100,7 +100,9 @@ bool Is_valid_master_name(const char* name);
 // "" when it can, and for an empty name, which the registration panel answers with its own text.
 std::string Master_name_fault(const char* name);
 
-// Called with the name of each step of a store replacement; tests stop the process there.
+// Called with the name of each step of a store replacement; tests stop the process there. It
+// exists only in the programs that link store_step_hook.cpp (the tests): the station's step
+// (store_step.cpp) calls nothing.
 extern void (*store_step_hook)(const char* step);
 
 // ---- The registration panel -----------------------------------------------------------------
