@@ -55,8 +55,8 @@ int surge_main(int argc, char** argv) {
     Display_init();
     Start_history();
     DisplayPanel(mainHandle);
-    PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
-    PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
+    PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     RunUserInterface();
     history::Stop();
     return 0;

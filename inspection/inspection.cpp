@@ -13,8 +13,6 @@
 
 namespace {
 
-static_assert(WAVE_LENGTH == WAVE_SAMPLES);
-
 void Show_lamp(int lamp, int shown) {
     SetCtrlAttribute(mainHandle, lamp, ATTR_VISIBLE, shown);
 }
