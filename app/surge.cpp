@@ -27,7 +27,7 @@ void Restore_excel_path() {
         path[--length] = '\0';
     }
     if (length + std::strlen(WORKBOOK_ARGUMENT) >= EXCEL_PATH_SIZE) {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "엑셀 프로그램 경로가 너무 깁니다 (최대 249 자).\n"
                      "Master 등록 화면에서 엑셀 프로그램을 다시 선택하십시요.");
         return;
