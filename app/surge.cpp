@@ -27,7 +27,7 @@ void Restore_excel_path() {
         path[--length] = '\0';
     }
     if (length + std::strlen(WORKBOOK_ARGUMENT) >= EXCEL_PATH_SIZE) {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "엑셀 프로그램 경로가 너무 깁니다 (최대 249 자).\n"
                      "Master 등록 화면에서 엑셀 프로그램을 다시 선택하십시요.");
         return;
@@ -55,8 +55,8 @@ int surge_main(int argc, char** argv) {
     Display_init();
     Start_history();
     DisplayPanel(mainHandle);
-    PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
-    PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
+    PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     RunUserInterface();
     history::Stop();
     return 0;

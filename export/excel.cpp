@@ -28,7 +28,7 @@ void Launch_spreadsheet() {
 
     if (program.empty()) {
         if (FileExists(WORKBOOK) == 0 || OpenWithDefaultProgram(WORKBOOK) < 0) {
-            MessagePopup("경  고",
+            MessagePopup(WARNING_TITLE,
                          "chart.xls 를 열 수 없습니다.\n"
                          "Master 등록 화면에서 엑셀 프로그램을 선택하십시요.\n"
                          "(excel_file.dat 은 저장되었습니다.)");
@@ -39,7 +39,7 @@ void Launch_spreadsheet() {
         const std::string message = "엑셀 프로그램을 실행할 수 없습니다:\n" + program +
                                     "\nMaster 등록 화면에서 엑셀 프로그램을 다시 선택하십시요.\n"
                                     "(excel_file.dat 은 저장되었습니다.)";
-        MessagePopup("경  고", message.c_str());
+        MessagePopup(WARNING_TITLE, message.c_str());
     }
 }
 
@@ -62,13 +62,14 @@ int Excel(int, int, int event, void*, int, int) {
     std::snprintf(date, sizeof date, "%d-%d-%d", year, month, day);
 
     if (!Write_excel_file(legacy_model, date)) {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "excel_file.dat 을 쓸 수 없습니다.\n"
                      "디스크 공간과 쓰기 권한을 확인한 뒤 다시 저장하십시요.");
         return 0;
     }
     if (substituted) {
-        MessagePopup("경  고", "모델 이름의 일부 문자를 엑셀 파일에 쓸 수 없어 '?' 로 적었습니다.");
+        MessagePopup(WARNING_TITLE,
+                     "모델 이름의 일부 문자를 엑셀 파일에 쓸 수 없어 '?' 로 적었습니다.");
     }
     Launch_spreadsheet();
     return 0;

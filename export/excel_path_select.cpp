@@ -41,7 +41,7 @@ int Excel_path_select(int, int, int event, void*, int, int) {
     }
     // The path and the workbook argument must fit excel_path together.
     if (std::strlen(path) + std::strlen(WORKBOOK_ARGUMENT) >= EXCEL_PATH_SIZE) {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "엑셀 프로그램 경로가 너무 깁니다 (최대 249 자).\n"
                      "더 짧은 경로의 프로그램을 선택하십시요.");
         return 0;
@@ -51,7 +51,7 @@ int Excel_path_select(int, int, int event, void*, int, int) {
     const int n = StringLength(excel_path);
     SetCtrlVal(setupHandle, SETUP_EXCEL_PATH, excel_path);
     if (!Write_excel_path_file(excel_path, n)) {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "excel_path.txt 를 쓸 수 없습니다.\n"
                      "선택한 엑셀 프로그램은 이번 실행 동안만 쓰입니다.");
     }

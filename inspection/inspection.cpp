@@ -13,14 +13,12 @@
 
 namespace {
 
-static_assert(WAVE_LENGTH == WAVE_SAMPLES);
-
 void Show_lamp(int lamp, int shown) {
     SetCtrlAttribute(mainHandle, lamp, ATTR_VISIBLE, shown);
 }
 
 void Serial_warning() {
-    MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+    MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
 }
 
 // Reads one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
@@ -82,7 +80,7 @@ int Main_start(int, int, int event, void*, int, int) {
 
     GetCtrlVal(mainHandle, MAIN_MODEL, work);
     if (work[0] == '\0') {
-        MessagePopup("경  고", "Master model을 먼저 선택하십시요.");
+        MessagePopup(WARNING_TITLE, "Master model을 먼저 선택하십시요.");
         return 0;
     }
     history::Cycle cycle;

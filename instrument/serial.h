@@ -1,6 +1,8 @@
 // The instrument link: the serial port to the tester and its command protocol.
 #pragma once
 
+#include "app/surge.h"
+
 // Status of the last open or close of the port: 0, or the port library's negative status.
 extern int RS232Error;
 
@@ -19,7 +21,7 @@ constexpr const char* CMD_STANDARD_WAVE = "WS\r";  // reply: 300 wave bytes
 constexpr const char* CMD_RESULT = "RE\r";         // reply: TestResult, 6 characters
 
 constexpr int SETUP_REPLY_LENGTH = 10;
-constexpr int WAVE_LENGTH = 300;
+constexpr int WAVE_LENGTH = WAVE_SAMPLES;  // a wave reply is one wave
 constexpr int RESULT_REPLY_LENGTH = 6;
 constexpr int WORK_BUFFER_SIZE = 30;
 

@@ -42,7 +42,7 @@ constexpr const char* COMMIT_MARKER_TEMP_FILE = "temp_commit.dat";
 // Where a rewrite puts what it cannot read, rather than drop it.
 constexpr const char* SET_ASIDE_FILE = "model_damaged.dat";
 
-constexpr const char* STORE_WARNING_TITLE = "경  고";
+constexpr const char* STORE_WARNING_TITLE = WARNING_TITLE;
 constexpr const char* STORE_OPEN_FAILED_TEXT =
     "Master 파일을 읽을 수 없습니다.\n폴더와 파일의 권한을 확인하십시요.";
 constexpr const char* STORE_WRITE_FAILED_TEXT =
@@ -100,7 +100,9 @@ bool Is_valid_master_name(const char* name);
 // "" when it can, and for an empty name, which the registration panel answers with its own text.
 std::string Master_name_fault(const char* name);
 
-// Called with the name of each step of a store replacement; tests stop the process there.
+// Called with the name of each step of a store replacement; tests stop the process there. It
+// exists only in the programs that link store_step_hook.cpp (the tests): the station's step
+// (store_step.cpp) calls nothing.
 extern void (*store_step_hook)(const char* step);
 
 // ---- The registration panel -----------------------------------------------------------------

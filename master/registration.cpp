@@ -45,13 +45,13 @@ int Master_upload(int, int, int event, void*, int, int) {
     char work[WORK_BUFFER_SIZE] = {0};
     signed char standard_wave[WAVE_LENGTH];
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH)) {
-        MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
         return 0;
     }
     const InstrumentSetup setup = Decode_setup(work);
     if (!Exchange_whole(work, CMD_STANDARD_WAVE, reinterpret_cast<char*>(standard_wave),
                         WAVE_LENGTH)) {
-        MessagePopup("경  고", "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
         return 0;
     }
     Decode_wave(standard_wave, WAVE_LENGTH);
@@ -83,14 +83,14 @@ int Master_save(int, int, int event, void*, int, int) {
     char model_name[NAME_FIELD_SIZE] = "";
     GetCtrlVal(setupHandle, SETUP_MODEL_NAME, model_name);
     if (model_name[0] == '\0') {
-        MessagePopup("경  고",
+        MessagePopup(WARNING_TITLE,
                      "등록될 Master 모델명을 먼저 입력하십시요.\n          (모델명 글자 수 : "
                      "최대 12 자)");
         return 0;
     }
     const std::string fault = Master_name_fault(model_name);
     if (!fault.empty()) {
-        MessagePopup("경  고", fault.c_str());
+        MessagePopup(WARNING_TITLE, fault.c_str());
         return 0;
     }
     if (ConfirmPopup("확  인", "저장하시겠습니까 ?") == 0) {

@@ -11,17 +11,10 @@
 std::FILE* fp_model = nullptr;
 std::FILE* fp_data = nullptr;
 int file_opened = 0;
-void (*store_step_hook)(const char* step) = nullptr;
 
 using namespace store_internal;
 
 namespace store_internal {
-
-void Step(const char* step) {
-    if (store_step_hook != nullptr) {
-        store_step_hook(step);
-    }
-}
 
 // Set while a quiet list scan runs.
 bool quiet_scan = false;

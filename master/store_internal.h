@@ -60,7 +60,8 @@ bool Write_block(std::FILE* file, const signed char* block);
 // The stored line as a record with its name in UTF-8; false when the name does not convert.
 bool To_record(const StoredLine& line, MasterRecord* record);
 
-// What the operator is told, and the hook that tests stop the process at.
+// What the operator is told, and each step of a replacement: nothing in the station, the hook
+// that tests stop the process at in theirs (store_step.cpp, store_step_hook.cpp).
 void Step(const char* step);
 void Warn(const char* text);
 void Warn_damaged(const char* file, int line_no);

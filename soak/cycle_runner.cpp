@@ -159,8 +159,8 @@ int RunCycles(const SoakSettings& settings, int first, int reportFd) {
         Display_init();
         Start_history();
         DisplayPanel(mainHandle);
-        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
-        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
+        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
         // The operator names a master on the registration panel and comes back with it; that
         // fills the model field and enables the start command.
         tt::Commit(mainHandle, MAIN_CMD_26);

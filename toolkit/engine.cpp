@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "toolkit/internal.h"
-#include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_internal;
 
@@ -167,8 +166,12 @@ CtrlCallbackPtr FindCallback(const std::string& name) {
     return it == engine().callbacks.end() ? nullptr : it->second;
 }
 
-bool CallbackRunning() {
-    return engine().callbackDepth > 0;
+std::vector<double>& Requested_delays() {
+    return engine().requestedDelays;
+}
+
+void Run_deferred_calls() {
+    RunDeferred();
 }
 
 void Dispatch(int panel, int control, int event) {
@@ -222,17 +225,3 @@ void RepaintPanels() {
 }
 
 }  // namespace toolkit_internal
-
-namespace toolkit_testing {
-
-const std::vector<double>& RequestedDelays() {
-    return engine().requestedDelays;
-}
-void ClearRequestedDelays() {
-    engine().requestedDelays.clear();
-}
-void RunDeferredCalls() {
-    RunDeferred();
-}
-
-}  // namespace toolkit_testing

@@ -4,7 +4,6 @@
 
 #include "toolkit/graph_widget.h"
 #include "toolkit/internal.h"
-#include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_internal;
 
@@ -16,15 +15,15 @@ QColor FromRgb(int colour) {
     return QColor::fromRgb(static_cast<QRgb>(colour) & 0xFFFFFF);
 }
 
-GraphWidget* FindGraph(int panel, int control) {
+}  // namespace
+
+GraphWidget* toolkit_internal::FindGraph(int panel, int control) {
     Control* c = FindControl(panel, control);
     if (c == nullptr || c->kind != Kind::Graph) {
         return nullptr;
     }
     return static_cast<GraphWidget*>(c->widget.data());
 }
-
-}  // namespace
 
 GraphWidget::GraphWidget(QWidget* parent)
     : QChartView(new QChart, parent),
@@ -128,24 +127,3 @@ int DeleteGraphPlot(int panel, int control, int plotId, int refresh) {
     }
     return 0;
 }
-
-namespace toolkit_testing {
-
-std::vector<PlotInfo> GraphPlots(int panel, int control) {
-    std::vector<PlotInfo> result;
-    GraphWidget* graph = FindGraph(panel, control);
-    if (graph == nullptr) {
-        return result;
-    }
-    for (const auto& [id, series] : graph->Plots()) {
-        PlotInfo info{id, static_cast<int>(series->pen().color().rgb() & 0xFFFFFF), {}, {}};
-        for (const QPointF& p : series->points()) {
-            info.x.push_back(p.x());
-            info.y.push_back(p.y());
-        }
-        result.push_back(std::move(info));
-    }
-    return result;
-}
-
-}  // namespace toolkit_testing

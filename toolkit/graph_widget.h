@@ -30,3 +30,8 @@ class GraphWidget : public QChartView {
     std::map<int, QLineSeries*> plots_;
     int nextId_ = 1;
 };
+
+namespace toolkit_internal {
+// The control as a graph (nullptr when it is none).
+GraphWidget* FindGraph(int panel, int control);
+}  // namespace toolkit_internal

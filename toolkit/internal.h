@@ -1,13 +1,17 @@
 // Shared state of the toolkit's own files: the loaded panels and their controls.
 #pragma once
 
+#include <QDate>
 #include <QPointer>
 #include <QWidget>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/toolkit.h"
+
+class QTableWidget;
 
 namespace toolkit_internal {
 
@@ -33,6 +37,8 @@ struct Panel {
 Panel* FindPanel(int handle);
 void DiscardAllPanels();
 Control* FindControl(int panel, int control);
+// The control as a table (nullptr when it is none).
+QTableWidget* FindTable(int panel, int control);
 
 // Runs a control's callback for an operator's action. The operator's input does not arrive here
 // while a callback runs: the loops that keep the panels painted meanwhile (Delay, a serial read)
@@ -42,7 +48,6 @@ Control* FindControl(int panel, int control);
 void Dispatch(int panel, int control, int event);
 // Commits every field of the panel that the operator edited and did not commit yet.
 void CommitPendingEdits(int panel);
-bool CallbackRunning();
 
 // Looks up a registered callback by name (nullptr when none).
 CtrlCallbackPtr FindCallback(const std::string& name);
@@ -50,7 +55,16 @@ CtrlCallbackPtr FindCallback(const std::string& name);
 // Lets the panels repaint while the thread is held; user input stays queued in Qt.
 void RepaintPanels();
 
-bool PopupsScripted();
+// What tests and tools put in place of the system's (toolkit_testing.h); empty in the station.
+struct MonitorGeometry {
+    int height = 0;
+    int width = 0;
+};
+MonitorGeometry& Injected_monitor();
+QDate& Injected_date();
+// Every Delay asked for, in seconds.
+std::vector<double>& Requested_delays();
+void Run_deferred_calls();
 
 // Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").
 void ApplyColumnWidths(QWidget* table);

@@ -2,14 +2,16 @@
 // launcher of their own in place of the system's.
 #include "toolkit/launch_platform.h"
 #include "toolkit/toolkit.h"
-#include "toolkit/toolkit_testing.h"
 
-namespace {
-toolkit_testing::Launcher replacement;
+namespace toolkit_platform {
+Launcher& Replacement_launcher() {
+    static Launcher instance;
+    return instance;
 }
+}  // namespace toolkit_platform
 
 int LaunchProgram(const char* program, const char* argument) {
-    if (replacement) {
+    if (const auto& replacement = toolkit_platform::Replacement_launcher()) {
         return replacement(program, argument);
     }
     if (program == nullptr || *program == '\0') {
@@ -19,14 +21,8 @@ int LaunchProgram(const char* program, const char* argument) {
 }
 
 int OpenWithDefaultProgram(const char* file) {
-    if (replacement) {
+    if (const auto& replacement = toolkit_platform::Replacement_launcher()) {
         return replacement(std::string(), file);
     }
     return toolkit_platform::Open_with_default_program(file);
 }
-
-namespace toolkit_testing {
-void SetLauncher(Launcher launcher) {
-    replacement = std::move(launcher);
-}
-}  // namespace toolkit_testing

@@ -1,6 +1,9 @@
 // The system's side of the launch: one implementation per platform.
 #pragma once
 
+#include <functional>
+#include <string>
+
 namespace toolkit_platform {
 
 // Starts `program` (looked up on the PATH when it names no folder) with the one argument
@@ -8,5 +11,10 @@ namespace toolkit_platform {
 int Start_detached(const char* program, const char* argument);
 // Opens `file` with the desktop's default program for its kind. 0 when that was started.
 int Open_with_default_program(const char* file);
+
+// A launcher in place of the system's, set by tests and tools (toolkit_testing.h); it gets the
+// program (empty for "the default program") and its one argument.
+using Launcher = std::function<int(const std::string& program, const std::string& argument)>;
+Launcher& Replacement_launcher();
 
 }  // namespace toolkit_platform

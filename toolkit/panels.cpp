@@ -16,7 +16,6 @@
 
 #include "toolkit/internal.h"
 #include "toolkit/panel_loader.h"
-#include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_internal;
 
@@ -29,8 +28,6 @@ std::map<int, Panel>& Panels() {
 }
 
 int nextHandle = 1;
-int injectedHeight = 0;
-int injectedWidth = 0;
 
 // The window's close box gives the commit of the panel's close command, and nothing while that
 // command is dimmed.
@@ -149,6 +146,11 @@ void Connect(int handle, const Control& control) {
 }  // namespace
 
 namespace toolkit_internal {
+
+MonitorGeometry& Injected_monitor() {
+    static MonitorGeometry instance;
+    return instance;
+}
 
 void DiscardAllPanels() {
     Panels().clear();
@@ -275,8 +277,8 @@ int GetMonitorAttribute(int monitor, int attribute, int* value) {
     if (monitor != 1 || value == nullptr) {
         return -1;
     }
-    int height = injectedHeight;
-    int width = injectedWidth;
+    int height = Injected_monitor().height;
+    int width = Injected_monitor().width;
     if (height == 0 && width == 0) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (screen == nullptr) {
@@ -294,80 +296,3 @@ int GetMonitorAttribute(int monitor, int attribute, int* value) {
     }
     return 0;
 }
-
-namespace toolkit_testing {
-
-void SetMonitorGeometry(int height, int width) {
-    injectedHeight = height;
-    injectedWidth = width;
-}
-
-QWidget* PanelWidget(int panel) {
-    Panel* p = FindPanel(panel);
-    return p == nullptr ? nullptr : p->widget.get();
-}
-
-QWidget* ControlWidget(int panel, int control) {
-    Control* c = FindControl(panel, control);
-    return c == nullptr ? nullptr : c->widget.data();
-}
-
-bool PanelIsVisible(int panel) {
-    QWidget* w = PanelWidget(panel);
-    return w != nullptr && w->isVisible();
-}
-
-int TopOf(int panel) {
-    return PanelWidget(panel) ? PanelWidget(panel)->y() : -1;
-}
-int LeftOf(int panel) {
-    return PanelWidget(panel) ? PanelWidget(panel)->x() : -1;
-}
-int HeightOf(int panel) {
-    return PanelWidget(panel) ? PanelWidget(panel)->height() : -1;
-}
-int WidthOf(int panel) {
-    return PanelWidget(panel) ? PanelWidget(panel)->width() : -1;
-}
-
-void Commit(int panel, int control) {
-    Dispatch(panel, control, EVENT_COMMIT);
-}
-
-void TypeText(int panel, int control, const std::string& text) {
-    Control* c = FindControl(panel, control);
-    if (c == nullptr) {
-        return;
-    }
-    if (auto* edit = qobject_cast<QLineEdit*>(c->widget.data())) {
-        edit->setText(QString::fromStdString(text));
-        c->dirty = true;
-    } else if (auto* intSpin = qobject_cast<QSpinBox*>(c->widget.data())) {
-        intSpin->setValue(QString::fromStdString(text).toInt());
-        c->dirty = true;
-    } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(c->widget.data())) {
-        realSpin->setValue(QString::fromStdString(text).toDouble());
-        c->dirty = true;
-    }
-}
-
-std::vector<ControlInfo> DeclaredControls(const char* file, int resourceId) {
-    std::vector<ControlInfo> result;
-    int status = 0;
-    std::unique_ptr<QWidget> widget = BuildPanel(file, resourceId, &status);
-    if (!widget) {
-        return result;
-    }
-    for (QWidget* child : widget->findChildren<QWidget*>()) {
-        const QVariant id = child->property("ctrlId");
-        if (!id.isValid()) {
-            continue;
-        }
-        result.push_back({id.toInt(), KindName(KindOf(child)),
-                          child->property("callback").toString().toStdString(),
-                          child->accessibleName().toStdString()});
-    }
-    return result;
-}
-
-}  // namespace toolkit_testing

@@ -9,10 +9,9 @@
 
 #include "toolkit/internal.h"
 #include "toolkit/popup_script.h"
-#include "toolkit/toolkit_testing.h"
 
+using toolkit_internal::PopupKind;
 using toolkit_internal::PopupScript;
-using toolkit_testing::PopupKind;
 
 namespace {
 
@@ -135,9 +134,3 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
     }
     return VAL_EXISTING_FILE_SELECTED;
 }
-
-namespace toolkit_internal {
-bool PopupsScripted() {
-    return Popup_script().active;
-}
-}  // namespace toolkit_internal

@@ -7,8 +7,8 @@
 #include "toolkit/toolkit.h"
 
 using toolkit_internal::Popup_script;
+using toolkit_internal::PopupKind;
 using toolkit_internal::PopupScript;
-using toolkit_testing::PopupKind;
 
 int MessagePopup(const char* title, const char* message) {
     PopupScript& s = Popup_script();

@@ -1,22 +1,20 @@
 #include <QDate>
 
+#include "toolkit/internal.h"
 #include "toolkit/toolkit.h"
-#include "toolkit/toolkit_testing.h"
 
-namespace {
-QDate injectedDate;
+namespace toolkit_internal {
+QDate& Injected_date() {
+    static QDate instance;
+    return instance;
 }
+}  // namespace toolkit_internal
 
 int GetSystemDate(int* month, int* day, int* year) {
-    const QDate today = injectedDate.isValid() ? injectedDate : QDate::currentDate();
+    const QDate& injected = toolkit_internal::Injected_date();
+    const QDate today = injected.isValid() ? injected : QDate::currentDate();
     *month = today.month();
     *day = today.day();
     *year = today.year();
     return 0;
 }
-
-namespace toolkit_testing {
-void SetSystemDate(int year, int month, int day) {
-    injectedDate = QDate(year, month, day);
-}
-}  // namespace toolkit_testing

@@ -2,16 +2,15 @@
 #include <QTableWidget>
 
 #include "toolkit/internal.h"
-#include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_internal;
 
-namespace {
-
-QTableWidget* FindTable(int panel, int control) {
+QTableWidget* toolkit_internal::FindTable(int panel, int control) {
     Control* c = FindControl(panel, control);
     return c == nullptr ? nullptr : qobject_cast<QTableWidget*>(c->widget.data());
 }
+
+namespace {
 
 int SetCell(int panel, int control, Point cell, const QString& text, bool number) {
     QTableWidget* table = FindTable(panel, control);
@@ -111,30 +110,3 @@ int GetActiveTableCell(int panel, int control, Point* cell) {
     }
     return 0;
 }
-
-namespace toolkit_testing {
-
-void ClickTableCell(int panel, int control, Point cell) {
-    QTableWidget* table = FindTable(panel, control);
-    if (table == nullptr) {
-        return;
-    }
-    table->setCurrentCell(cell.y - 1, cell.x - 1);
-    Dispatch(panel, control, EVENT_LEFT_CLICK);
-}
-
-int TableRowCount(int panel, int control) {
-    QTableWidget* table = FindTable(panel, control);
-    return table == nullptr ? -1 : table->rowCount();
-}
-
-std::string TableCellText(int panel, int control, Point cell) {
-    QTableWidget* table = FindTable(panel, control);
-    if (table == nullptr) {
-        return {};
-    }
-    const QTableWidgetItem* item = table->item(cell.y - 1, cell.x - 1);
-    return item == nullptr ? std::string() : item->text().toStdString();
-}
-
-}  // namespace toolkit_testing

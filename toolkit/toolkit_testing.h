@@ -1,25 +1,24 @@
 // Seams for tests and tools: answer the popups and the file dialog, read what they showed,
 // replace the launcher, fix the monitor and the date, and drive or inspect the panels the way
-// an operator would. The station itself never calls these.
+// an operator would. The station itself never calls these: they are built into
+// surge_toolkit_testing (toolkit/testing/), which the tests and tools link and the station does
+// not.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "toolkit/launch_platform.h"
+#include "toolkit/popup_script.h"
 #include "toolkit/toolkit.h"
 
 class QWidget;
 
 namespace toolkit_testing {
 
-enum class PopupKind { Message, Confirm, FileSelect };
-
-struct ShownPopup {
-    PopupKind kind;
-    std::string title;
-    std::string text;  // the message; for the file dialog, its default directory and file pattern
-};
+using toolkit_internal::PopupKind;
+using toolkit_internal::ShownPopup;
 
 // While scripted, popups are not shown: a message is acknowledged, a confirmation takes the next
 // queued answer (0 when none is queued) and the file dialog the next queued path ("" cancels).
@@ -32,7 +31,7 @@ int PendingAnswers();
 
 // Replaces the launcher; the function gets the program (empty for "the default program") and
 // its one argument, and returns what LaunchProgram returns.
-using Launcher = std::function<int(const std::string& program, const std::string& argument)>;
+using toolkit_platform::Launcher;
 void SetLauncher(Launcher launcher);  // an empty function restores the real launcher
 
 void SetMonitorGeometry(int height, int width);    // 0, 0 restores the real monitor
