@@ -88,6 +88,26 @@ bool One_block_less(const File& shorter, const File& longer) {
     return l.compare(cut + WAVE_SAMPLES, std::string::npos, s, cut, std::string::npos) == 0;
 }
 
+// `part` is a start of `whole` with at most one of its blocks left out: what a delete of `whole`
+// had written when it was cut short.
+bool Start_of_one_block_less(const File& part, const File& whole) {
+    const std::string& p = part.bytes;
+    const std::string& w = whole.bytes;
+    if (!part.readable || !whole.readable || p.size() > w.size()) {
+        return false;
+    }
+    std::size_t same = 0;
+    while (same < p.size() && p[same] == w[same]) {
+        ++same;
+    }
+    if (same == p.size()) {
+        return true;
+    }
+    const std::size_t cut = same / WAVE_SAMPLES * WAVE_SAMPLES;
+    return cut + WAVE_SAMPLES + (p.size() - cut) <= w.size() &&
+           w.compare(cut + WAVE_SAMPLES, p.size() - cut, p, cut, std::string::npos) == 0;
+}
+
 struct Folder {
     File name = Load(MODEL_NAME_FILE);
     File wave = Load(MODEL_WAVE_FILE);
@@ -185,12 +205,12 @@ Recovery Recover_interrupted_replacement(std::string* files_to_check) {
             }
             continue;
         }
-        // A delete pair is the store it came from less one record: a whole one that is not this
-        // store's may be the only copy of other masters.
+        // A delete pair is the store it came from less one record, or a start of that when the
+        // delete was cut short: a whole one that is neither may be the only copy of other masters.
         const bool whole = Whole(f.name, f.wave);
         const bool from_this_store =
-            !(Empty(f.name) && Empty(f.wave)) &&
-            (!Whole(f.delete_name, f.delete_wave) || One_block_less(f.delete_wave, f.wave));
+            !(Empty(f.name) && Empty(f.wave)) && (!Whole(f.delete_name, f.delete_wave) ||
+                                                  Start_of_one_block_less(f.delete_wave, f.wave));
         if (!Stale(f.delete_name, f.name, whole && from_this_store) ||
             !Stale(f.delete_wave, f.wave, whole && from_this_store) ||
             !Stale(f.save_name, f.name, whole) || !Stale(f.save_wave, f.wave, whole)) {
