@@ -96,6 +96,20 @@ inline const std::vector<TestMaster> THREE = {
 
 class StoreTest : public ::testing::Test {
   protected:
+    static bool Store_is(const std::string& names, const std::string& waves) {
+        return Name_file() == names && Wave_file() == waves;
+    }
+    // No temporary file or commit marker of a change is left in the folder.
+    static bool No_leftovers() {
+        for (const char* file :
+             {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
+              DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_FILE, COMMIT_MARKER_TEMP_FILE}) {
+            if (FileExists(file)) {
+                return false;
+            }
+        }
+        return true;
+    }
     void SetUp() override {
         Reset_program_state();
         Close_store();
