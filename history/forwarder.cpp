@@ -95,8 +95,8 @@ Link Check_schema(QSqlDatabase& db, int* version) {
     }
     if (ok && *version == 0) {
         ok = run(QString::fromLatin1(CREATE_SERVER_INSPECTION));
-        for (const char* index : CREATE_INDEXES) {
-            ok = ok && run(QString::fromLatin1(index));
+        for (const Index& index : READ_INDEXES) {
+            ok = ok && run(QString::fromStdString(Create_index(index, SERVER_RECORD_TABLE)));
         }
         ok = ok && run(QString::fromLatin1(CREATE_SERVER_STATION_INDEX)) &&
              run(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION));

@@ -19,9 +19,6 @@ constexpr int SQLITE_NOTADB = 26;
 const char* const SETUP_STATEMENTS[] = {
     "PRAGMA journal_mode = WAL",
     "PRAGMA synchronous = FULL",
-    CREATE_INSPECTION,
-    CREATE_SCHEMA_VERSION,
-    CREATE_OUTBOX,
 };
 
 constexpr const char* INSERT =
@@ -85,24 +82,33 @@ DbStatus Database::Try_open(const QString& path) {
             return Fail(query.lastError());
         }
     }
-    for (const char* index : CREATE_INDEXES) {
-        if (!query.exec(QString::fromLatin1(index))) {
-            return Fail(query.lastError());
+    if (!query.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'inspection'"))) {
+        return Fail(query.lastError());
+    }
+    const bool version_1 = query.next() && query.value(0).toString() == QLatin1String("table");
+    query.finish();
+    if (!db.transaction()) {
+        return Fail(db.lastError());
+    }
+    for (const std::string& statement : Local_schema(version_1)) {
+        if (!query.exec(QString::fromStdString(statement))) {
+            const QSqlError error = query.lastError();
+            db.rollback();
+            return Fail(error);
         }
     }
-    if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
-        return Fail(query.lastError());
-    }
-    if (!query.next() &&
-        !query.exec(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION))) {
-        return Fail(query.lastError());
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return Fail(error);
     }
     insert_ = std::make_unique<QSqlQuery>(db);
     if (!insert_->prepare(QString::fromLatin1(INSERT))) {
         return Fail(insert_->lastError());
     }
     outbox_ = std::make_unique<QSqlQuery>(db);
-    if (!outbox_->prepare(QStringLiteral("INSERT INTO outbox VALUES (?)"))) {
+    if (!outbox_->prepare(
+            QStringLiteral("INSERT INTO outbox SELECT MAX(id) FROM inspection_record"))) {
         return Fail(outbox_->lastError());
     }
     return DbStatus::Ok;
@@ -151,7 +157,6 @@ DbStatus Database::Try_insert(const std::vector<Row>& rows) {
         }
         QSqlQuery* failed = insert_->exec() ? nullptr : insert_.get();
         if (!failed && queue_) {
-            outbox_->bindValue(0, insert_->lastInsertId());
             failed = outbox_->exec() ? nullptr : outbox_.get();
         }
         if (failed) {

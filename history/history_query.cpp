@@ -116,12 +116,14 @@ bool Open_reader(const std::string& file) {
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (db.open()) {
             QSqlQuery query(db);
-            // On a file the station may not change, the tables are there or the read below fails;
-            // a missing index only makes the reads slower.
-            query.exec(QString::fromLatin1(CREATE_INSPECTION));
-            query.exec(QString::fromLatin1(CREATE_SCHEMA_VERSION));
-            for (const char* index : CREATE_INDEXES) {
-                query.exec(QString::fromLatin1(index));
+            // A file without records yet gets the station's tables, so that it reads as empty; one
+            // the station has made is left to the station, which alone upgrades it.
+            if (query.exec(
+                    QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'inspection'")) &&
+                !query.next()) {
+                for (const std::string& statement : Local_schema(false)) {
+                    query.exec(QString::fromStdString(statement));
+                }
             }
             query.exec(QStringLiteral("PRAGMA cache_size = -16384"));
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
@@ -162,8 +164,8 @@ bool Open_server_reader(const ServerConfig& server) {
             query.exec(QStringLiteral("SET statement_timeout = 10000"));
             // A server made by an older station may lack an index; one the station's user may
             // not make only slows the reads.
-            for (const char* index : CREATE_INDEXES) {
-                query.exec(QString::fromLatin1(index));
+            for (const Index& index : READ_INDEXES) {
+                query.exec(QString::fromStdString(Create_index(index, SERVER_RECORD_TABLE)));
             }
             query.exec(QString::fromLatin1(CREATE_SERVER_STATION_INDEX));
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {

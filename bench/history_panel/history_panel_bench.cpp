@@ -58,11 +58,12 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
         }
         QSqlQuery query(db);
         query.exec("PRAGMA journal_mode = WAL");
-        query.exec(history::CREATE_INSPECTION);
-        query.exec(history::CREATE_SCHEMA_VERSION);
-        if (panel_indexes) {
-            for (const char* index : history::CREATE_INDEXES) {
-                query.exec(index);
+        for (const std::string& statement : history::Local_schema(false)) {
+            query.exec(QString::fromStdString(statement));
+        }
+        if (!panel_indexes) {
+            for (const history::Index& index : history::READ_INDEXES) {
+                query.exec(QStringLiteral("DROP INDEX %1").arg(index.name));
             }
         }
         db.transaction();
@@ -122,7 +123,7 @@ long long Records_in(const std::string& file) {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench_count");
         db.setDatabaseName(QString::fromStdString(file));
         QSqlQuery query(db);
-        if (db.open() && query.exec("SELECT MAX(id) FROM inspection") && query.next()) {
+        if (db.open() && query.exec("SELECT MAX(id) FROM inspection_record") && query.next()) {
             count = query.value(0).toLongLong();
         }
     }

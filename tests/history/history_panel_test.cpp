@@ -174,7 +174,7 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_breaker");
         db.setDatabaseName(history::HISTORY_FILE);
         ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec("DROP TABLE inspection");
+        QSqlQuery(db).exec("DROP VIEW inspection");
     }
     QSqlDatabase::removeDatabase("history_breaker");
     SetCtrlVal(historyHandle, HISTORY_FROM, "2026-12-03");

@@ -55,7 +55,9 @@ class HistoryTest : public ::testing::Test {
             db.setDatabaseName(history::HISTORY_FILE);
             ASSERT_TRUE(db.open());
             QSqlQuery query(db);
-            ASSERT_TRUE(query.exec(history::CREATE_INSPECTION));
+            for (const std::string& statement : history::Local_schema(false)) {
+                ASSERT_TRUE(query.exec(QString::fromStdString(statement)));
+            }
             db.transaction();
             ASSERT_TRUE(query.prepare(
                 "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master,"

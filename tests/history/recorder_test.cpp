@@ -64,6 +64,9 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
         }
     }
     EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "6");
+    // A standard wave is kept once however many records show it.
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"),
+              Query("SELECT COUNT(DISTINCT standard_wave) FROM inspection"));
     EXPECT_EQ(StripShown(), (Row{"2", "1", "1", "50.0 %", "on"}));
 }
 

@@ -1,0 +1,72 @@
+// A file written before standard waves were kept once is upgraded in place when the station opens
+// it: every record reads back as it was, under its id, and the outbox still names the same ones.
+#include "history/history_db.h"
+#include "history/schema.h"
+#include "tests/history/history_fixture.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// The first layout: one table with both waves in each row.
+constexpr const char* VERSION_1[] = {
+    "CREATE TABLE inspection (id INTEGER PRIMARY KEY, uuid TEXT NOT NULL, station TEXT NOT NULL, "
+    "started_at TEXT NOT NULL, ended_at TEXT NOT NULL, serial TEXT NOT NULL, master TEXT NOT "
+    "NULL, model_no TEXT NOT NULL, voltage REAL, width INTEGER, pulse_no INTEGER, judge INTEGER, "
+    "area INTEGER, phase INTEGER, outcome TEXT NOT NULL, stopped_at TEXT NOT NULL, standard_wave "
+    "BLOB, measured_wave BLOB, UNIQUE (station, uuid))",
+    "CREATE INDEX inspection_started_outcome ON inspection (started_at, outcome)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+    "INSERT INTO schema_version VALUES (1)",
+    "CREATE TABLE outbox (record INTEGER PRIMARY KEY)",
+    "INSERT INTO inspection VALUES (3, 'u3', 'L1', '2026-12-01T08:00:00.000+09:00', "
+    "'2026-12-01T08:00:01.000+09:00', 'A1', '모터', '03', 4.5, 5, 10, 7, 12, 3, 'O.K', '', "
+    "randomblob(300), randomblob(300))",
+    "INSERT INTO inspection SELECT 7, 'u7', station, started_at, ended_at, 'A2', master, "
+    "model_no, voltage, width, pulse_no, judge, 40, 9, 'N.G', '', standard_wave, "
+    "randomblob(300) FROM inspection WHERE id = 3",
+    "INSERT INTO inspection VALUES (8, 'u8', 'L1', '2026-12-01T09:00:00.000+09:00', "
+    "'2026-12-01T09:00:01.000+09:00', 'A3', '모터', '03', 4.5, 5, 10, 7, NULL, NULL, "
+    "'incomplete', 'WT', NULL, NULL)",
+    "INSERT INTO inspection VALUES (9, 'u9', 'L1', '2026-12-01T10:00:00.000+09:00', "
+    "'2026-12-01T10:00:01.000+09:00', 'A4', 'M-02', '04', 3.0, 5, 10, 7, 1, 1, 'O.K', '', "
+    "randomblob(300), randomblob(300))",
+    "INSERT INTO outbox VALUES (7), (8)",
+};
+
+constexpr const char* ALL_RECORDS =
+    "SELECT id, uuid, station, started_at, ended_at, serial, master, model_no, voltage, width, "
+    "pulse_no, judge, area, phase, outcome, stopped_at, hex(standard_wave), hex(measured_wave) "
+    "FROM inspection ORDER BY id";
+
+TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) {
+    ScopedWorkDir dir;
+    for (const char* statement : VERSION_1) {
+        Query(statement);
+    }
+    const Rows before = Query(ALL_RECORDS);
+    ASSERT_EQ(before.size(), 4u);
+    history::Database db(QStringLiteral("upgrade_test"));
+    for (int opening = 0; opening < 2; ++opening) {
+        ASSERT_EQ(db.Open(kHistoryFile), history::DbStatus::Ok);
+        db.Close();
+        EXPECT_EQ(Query(ALL_RECORDS), before);
+        EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}}));
+        EXPECT_EQ(Query("SELECT version FROM schema_version"), (Rows{{"2"}}));
+        // Records 3 and 7 share their standard wave; record 8 has none.
+        EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"), (Rows{{"2"}}));
+    }
+    ASSERT_EQ(db.Open(kHistoryFile), history::DbStatus::Ok);
+    db.Queue_for_server(true);
+    history::Row row;
+    row.cycle.outcome = "O.K";
+    row.uuid = QStringLiteral("u10");
+    row.station = QStringLiteral("L1");
+    ASSERT_EQ(db.Insert({row}), history::DbStatus::Ok);
+    db.Close();
+    EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}, {"10"}}));
+    EXPECT_EQ(Query("SELECT uuid, standard_wave FROM inspection WHERE id = 10"),
+              (Rows{{"u10", "NULL"}}));
+}
+
+}  // namespace
