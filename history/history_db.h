@@ -16,20 +16,12 @@ class QSqlQuery;
 
 namespace history {
 
-constexpr const char* DATABASE_FILE = "inspection_history.db";
-
 // A cycle as it is stored: the cycle and what the history adds to it.
 struct Row {
     Cycle cycle;
     std::chrono::system_clock::time_point ended_at;
     QString uuid;
     QString station;
-};
-
-struct Counts {
-    long long tested = 0;  // cycles with a verdict
-    long long ok = 0;
-    long long ng = 0;
 };
 
 enum class DbStatus { Ok, Damaged, Failed };

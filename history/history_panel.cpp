@@ -16,11 +16,12 @@ int historyHandle = 0;
 
 namespace {
 
+using history::WAVE_BYTES;
+
 constexpr int kStandardColour = 0xFF0000;
 constexpr int kMeasuredColour = 0x0000FF;
 constexpr int kAreaColour = 0x1FAA3C;
 constexpr int kPhaseColour = 0xE07000;
-constexpr int kWaveSamples = history::WAVE_BYTES;
 
 int return_panel = 0;
 bool station_set = false;  // the station field was filled at the first opening on the server
@@ -29,8 +30,8 @@ history::Counts counts;
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
 std::vector<history::Record> rows;
 long long chosen_id = 0;
-signed char chosen_standard[kWaveSamples];
-signed char chosen_measured[kWaveSamples];
+signed char chosen_standard[WAVE_BYTES];
+signed char chosen_measured[WAVE_BYTES];
 bool chosen_has_standard = false;
 bool chosen_has_measured = false;
 int standard_plot = 0;
@@ -213,11 +214,11 @@ void Show_chosen(void*) {
     chosen_has_standard = has_standard;
     chosen_has_measured = has_measured;
     if (has_measured) {
-        measured_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_measured, kWaveSamples, VAL_CHAR,
+        measured_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_measured, WAVE_BYTES, VAL_CHAR,
                               VAL_THIN_LINE, 0, VAL_SOLID, 1, kMeasuredColour);
     }
     if (has_standard) {
-        standard_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_standard, kWaveSamples, VAL_CHAR,
+        standard_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_standard, WAVE_BYTES, VAL_CHAR,
                               VAL_THIN_LINE, 0, VAL_SOLID, 1, kStandardColour);
     }
 }
@@ -251,7 +252,7 @@ bool Load_panel() {
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_VISIBLE, 1);
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
     SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
-    PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, 299.0, 0.0, 0xC0C0C0);
+    PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, WAVE_BYTES - 1, 0.0, 0xC0C0C0);
     return true;
 }
 
@@ -271,7 +272,7 @@ int History_open(int panel, int, int event, void*, int, int) {
         return 0;
     }
     history::Source source = history::Source::File;
-    if (!history::Open_history_reader(history::HISTORY_FILE, &source)) {
+    if (!history::Open_history_reader(history::DATABASE_FILE, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace history {
+#include "history/basics.h"
 
-constexpr const char* HISTORY_FILE = "inspection_history.db";
-constexpr int WAVE_BYTES = 300;
+namespace history {
 
 enum class Outcome { Any, Ok, Ng, Incomplete };
 
@@ -21,12 +20,6 @@ struct Filter {
     std::string serial;   // empty: any unit
     std::string station;  // empty: every station the reader holds
     Outcome outcome = Outcome::Any;
-};
-
-struct Counts {
-    long long tested = 0;
-    long long ok = 0;
-    long long ng = 0;
 };
 
 struct Record {

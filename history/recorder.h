@@ -7,10 +7,9 @@
 #include <optional>
 #include <string>
 
-namespace history {
+#include "history/basics.h"
 
-constexpr int WAVE_BYTES = 300;
-using Wave = std::array<signed char, WAVE_BYTES>;
+namespace history {
 
 // One inspection cycle that sent its setup command. What the cycle did not reach stays empty.
 struct Cycle {

@@ -214,9 +214,9 @@ int main(int argc, char** argv) {
     ScriptPopups(true);
     SetSystemDate(2026, 12, 9);
 
-    if (Records_in(history::HISTORY_FILE) != records) {
+    if (Records_in(history::DATABASE_FILE) != records) {
         const auto start = Clock::now();
-        if (!Generate(history::HISTORY_FILE, records, true)) {
+        if (!Generate(history::DATABASE_FILE, records, true)) {
             std::fprintf(stderr, "history_panel_bench: cannot generate the database\n");
             return 1;
         }
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(Clock::now() - start).count());
     }
     std::printf("history panel, %lld records (%.0f MB), median of %d runs, in %s\n", records,
-                static_cast<double>(fs::file_size(history::HISTORY_FILE)) / 1e6, ROUNDS,
+                static_cast<double>(fs::file_size(history::DATABASE_FILE)) / 1e6, ROUNDS,
                 dir.c_str());
 
     Register_callbacks();

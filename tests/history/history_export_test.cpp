@@ -45,7 +45,7 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     Fill({{"2026-12-01T08:00:00", "SN,1", "모터", "O.K", 10, 11},
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
-    ASSERT_TRUE(history::Open_reader(history::HISTORY_FILE));
+    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
     ASSERT_TRUE(history::Export_records(Days("2026-12-01", "2026-12-08"), "records.csv"));
     const std::string text = ReadWholeFile("records.csv");
     ASSERT_EQ(text.substr(0, 3), BOM);

@@ -172,7 +172,7 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     ClearShownPopups();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_breaker");
-        db.setDatabaseName(history::HISTORY_FILE);
+        db.setDatabaseName(history::DATABASE_FILE);
         ASSERT_TRUE(db.open());
         QSqlQuery(db).exec("DROP VIEW inspection");
     }
@@ -237,13 +237,13 @@ TEST_F(HistoryPanelTest, AHistoryThatIsOffOrUnreadableKeepsTheMainPanel) {
             setenv("SURGE_HISTORY", setting, 1);
         } else {
             unsetenv("SURGE_HISTORY");
-            WriteWholeFile(history::HISTORY_FILE, file);
+            WriteWholeFile(history::DATABASE_FILE, file);
         }
         Commit(mainHandle, MAIN_HISTORY);
         EXPECT_TRUE(PanelIsVisible(mainHandle));
         EXPECT_FALSE(historyHandle > 0 && PanelIsVisible(historyHandle));
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
-        EXPECT_EQ(ReadWholeFile(history::HISTORY_FILE), file) << "the file is left as it was";
+        EXPECT_EQ(ReadWholeFile(history::DATABASE_FILE), file) << "the file is left as it was";
     }
 }

@@ -33,7 +33,7 @@ std::vector<long long> Ids(const std::vector<history::Record>& page) {
 
 TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS);
-    ASSERT_TRUE(history::Open_reader(history::HISTORY_FILE));
+    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
     struct Case {
         Filter filter;
         history::Counts counts;
@@ -72,7 +72,7 @@ TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
         records.push_back({"2026-12-01T10:00:0" + std::to_string(i / 4), "S", "M", "O.K", 1, 1});
     }
     Fill(records);
-    ASSERT_TRUE(history::Open_reader(history::HISTORY_FILE));
+    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
     const Filter all = Days("2026-12-01", "2026-12-01");
     std::vector<long long> seen;
     history::PageKey key;
@@ -104,7 +104,7 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
         }
     }
     Fill(records);
-    ASSERT_TRUE(history::Open_reader(history::HISTORY_FILE));
+    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
     struct Case {
         Filter filter;
         int points;
@@ -140,13 +140,13 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
 }
 
 TEST_F(HistoryTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
-    ASSERT_TRUE(history::Open_reader(history::HISTORY_FILE));
+    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
     history::Counts counts{9, 9, 9};
     EXPECT_TRUE(history::Count_records(Days("2026-12-01", "2026-12-31"), &counts));
     EXPECT_EQ(counts.tested, 0);
     history::Close_reader();
 
-    WriteWholeFile(history::HISTORY_FILE, std::string(8192, 'x'));
-    EXPECT_FALSE(history::Open_reader(history::HISTORY_FILE));
-    EXPECT_EQ(ReadWholeFile(history::HISTORY_FILE), std::string(8192, 'x'));
+    WriteWholeFile(history::DATABASE_FILE, std::string(8192, 'x'));
+    EXPECT_FALSE(history::Open_reader(history::DATABASE_FILE));
+    EXPECT_EQ(ReadWholeFile(history::DATABASE_FILE), std::string(8192, 'x'));
 }

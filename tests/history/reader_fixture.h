@@ -52,7 +52,7 @@ class HistoryTest : public ::testing::Test {
     static void Fill(const std::vector<TestRecord>& records) {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_fixture");
-            db.setDatabaseName(history::HISTORY_FILE);
+            db.setDatabaseName(history::DATABASE_FILE);
             ASSERT_TRUE(db.open());
             QSqlQuery query(db);
             for (const std::string& statement : history::Local_schema(false)) {
