@@ -43,7 +43,7 @@ void Drop(const char* name) {
     }
 }
 
-bool Open_local(const QString& file) {
+bool OpenLocal(const QString& file) {
     if (QSqlDatabase::database(QLatin1String(LOCAL), false).isOpen()) {
         return true;
     }
@@ -63,7 +63,7 @@ bool Open_local(const QString& file) {
     return ok;
 }
 
-long Count_outbox(const QSqlDatabase& db) {
+long CountOutbox(const QSqlDatabase& db) {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM outbox")) || !query.next()) {
         return -1;
@@ -72,7 +72,7 @@ long Count_outbox(const QSqlDatabase& db) {
 }
 
 // Creates the server's tables or brings them to this station's version, one station at a time.
-Link Check_schema(QSqlDatabase& db, int* version) {
+Link CheckSchema(QSqlDatabase& db, int* version) {
     QSqlQuery query(db);
     // The usual case, a server at this version, needs no lock.
     if (query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")) &&
@@ -96,7 +96,7 @@ Link Check_schema(QSqlDatabase& db, int* version) {
     if (ok && *version == 0) {
         ok = run(QString::fromLatin1(CREATE_SERVER_INSPECTION));
         for (const Index& index : READ_INDEXES) {
-            ok = ok && run(QString::fromStdString(Create_index(index, SERVER_RECORD_TABLE)));
+            ok = ok && run(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
         }
         ok = ok && run(QString::fromLatin1(CREATE_SERVER_STATION_INDEX)) &&
              run(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION));
@@ -136,12 +136,12 @@ Link Connect(const ServerConfig& server, int* version) {
     if (!QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 5000"))) {
         return Link::Down;
     }
-    return Check_schema(db, version);
+    return CheckSchema(db, version);
 }
 
 // Sends the outbox's oldest records in one transaction and, once the server has committed them,
 // deletes them from the outbox. Returns the number sent, -1 on a failure.
-int Send_batch(QSqlDatabase& local, QSqlDatabase& server) {
+int SendBatch(QSqlDatabase& local, QSqlDatabase& server) {
     QSqlQuery read(local);
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral("SELECT o.record, %1 FROM outbox o JOIN inspection i ON "
@@ -254,13 +254,13 @@ void Forwarder::Post(std::function<void()> call) {
         Qt::QueuedConnection);
 }
 
-void Forwarder::Publish_waiting(long waiting) {
+void Forwarder::PublishWaiting(long waiting) {
     if (waiting_.exchange(waiting) != waiting && events_.waiting) {
         Post([this, waiting] { events_.waiting(waiting); });
     }
 }
 
-void Forwarder::Warn_once(bool* told, const QString& text) {
+void Forwarder::WarnOnce(bool* told, const QString& text) {
     if (!*told && events_.warn) {
         *told = true;
         Post([this, text] { events_.warn(text); });
@@ -287,12 +287,12 @@ int Forwarder::Pass(bool* linked, bool* failed) {
     if (reopen_local_.exchange(false)) {
         Drop(LOCAL);
     }
-    if (!Open_local(local_file_)) {
+    if (!OpenLocal(local_file_)) {
         return RETRY_MS;
     }
     QSqlDatabase local = QSqlDatabase::database(QLatin1String(LOCAL), false);
-    const long waiting = Count_outbox(local);
-    Publish_waiting(waiting);
+    const long waiting = CountOutbox(local);
+    PublishWaiting(waiting);
     if (waiting < 0) {
         *failed = true;
         return RETRY_MS;
@@ -302,10 +302,10 @@ int Forwarder::Pass(bool* linked, bool* failed) {
         int version = 0;
         const Link link = Connect(server_, &version);
         if (link == Link::Refused) {
-            Warn_once(&told_refused_, QString::fromUtf8(SERVER_REFUSED).arg(server_.Where()));
+            WarnOnce(&told_refused_, QString::fromUtf8(SERVER_REFUSED).arg(server_.Where()));
         } else if (link == Link::Newer) {
-            Warn_once(&told_newer_,
-                      QString::fromUtf8(SERVER_NEWER).arg(server_.Where()).arg(version));
+            WarnOnce(&told_newer_,
+                     QString::fromUtf8(SERVER_NEWER).arg(server_.Where()).arg(version));
         }
         *linked = link == Link::Ok;
         if (!*linked) {
@@ -317,12 +317,12 @@ int Forwarder::Pass(bool* linked, bool* failed) {
         return RETRY_MS;
     }
     QSqlDatabase server = QSqlDatabase::database(QLatin1String(SERVER), false);
-    const int sent = Send_batch(local, server);
+    const int sent = SendBatch(local, server);
     if (sent < 0) {
         *failed = true;
         return RETRY_MS;
     }
-    Publish_waiting(Count_outbox(local));
+    PublishWaiting(CountOutbox(local));
     return sent == 0 ? RETRY_MS : 0;  // more may be waiting
 }
 

@@ -33,7 +33,7 @@ class Forwarder {
     // A record was committed to the outbox (and is counted as waiting).
     void Wake();
     // The station's file was set aside and begun anew: the outbox is read from the new one.
-    void Reopen_local() {
+    void ReopenLocal() {
         reopen_local_ = true;
         wake_.notify_all();
     }
@@ -45,8 +45,8 @@ class Forwarder {
     // One round: returns how long to wait before the next; `failed` drops the connections.
     int Pass(bool* linked, bool* failed);
     void Post(std::function<void()> call);
-    void Publish_waiting(long waiting);
-    void Warn_once(bool* told, const QString& text);
+    void PublishWaiting(long waiting);
+    void WarnOnce(bool* told, const QString& text);
     bool Sleep(int ms);  // false when stopping
 
     ServerConfig server_;

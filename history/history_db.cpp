@@ -56,7 +56,7 @@ DbStatus Database::Fail(const QSqlError& error) {
 }
 
 // A connection that failed is closed, once none of its handles is left.
-DbStatus Database::Closed_unless_ok(DbStatus status) {
+DbStatus Database::ClosedUnlessOk(DbStatus status) {
     if (status != DbStatus::Ok) {
         Close();
     }
@@ -65,10 +65,10 @@ DbStatus Database::Closed_unless_ok(DbStatus status) {
 
 DbStatus Database::Open(const QString& path) {
     Close();
-    return Closed_unless_ok(Try_open(path));
+    return ClosedUnlessOk(TryOpen(path));
 }
 
-DbStatus Database::Try_open(const QString& path) {
+DbStatus Database::TryOpen(const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
@@ -90,7 +90,7 @@ DbStatus Database::Try_open(const QString& path) {
     if (!db.transaction()) {
         return Fail(db.lastError());
     }
-    for (const std::string& statement : Local_schema(version_1)) {
+    for (const std::string& statement : LocalSchema(version_1)) {
         if (!query.exec(QString::fromStdString(statement))) {
             const QSqlError error = query.lastError();
             db.rollback();
@@ -125,10 +125,10 @@ void Database::Close() {
 }
 
 DbStatus Database::Insert(const std::vector<Row>& rows) {
-    return open_ ? Closed_unless_ok(Try_insert(rows)) : DbStatus::Failed;
+    return open_ ? ClosedUnlessOk(TryInsert(rows)) : DbStatus::Failed;
 }
 
-DbStatus Database::Try_insert(const std::vector<Row>& rows) {
+DbStatus Database::TryInsert(const std::vector<Row>& rows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
         return Fail(db.lastError());
@@ -137,8 +137,8 @@ DbStatus Database::Try_insert(const std::vector<Row>& rows) {
         const Cycle& c = row.cycle;
         const QVariant values[] = {row.uuid,
                                    row.station,
-                                   Iso_time(c.started_at),
-                                   Iso_time(row.ended_at),
+                                   IsoTime(c.started_at),
+                                   IsoTime(row.ended_at),
                                    Text(c.serial),
                                    Text(c.master),
                                    Text(c.model_no),
@@ -173,11 +173,11 @@ DbStatus Database::Try_insert(const std::vector<Row>& rows) {
     return DbStatus::Ok;
 }
 
-DbStatus Database::Count_day(const QDate& day, Counts* counts) {
-    return open_ ? Closed_unless_ok(Try_count_day(day, counts)) : DbStatus::Failed;
+DbStatus Database::CountDay(const QDate& day, Counts* counts) {
+    return open_ ? ClosedUnlessOk(TryCountDay(day, counts)) : DbStatus::Failed;
 }
 
-DbStatus Database::Try_count_day(const QDate& day, Counts* counts) {
+DbStatus Database::TryCountDay(const QDate& day, Counts* counts) {
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.prepare(QStringLiteral(
         "SELECT COUNT(*), TOTAL(outcome = 'O.K'), TOTAL(outcome = 'N.G') FROM inspection "
@@ -192,7 +192,7 @@ DbStatus Database::Try_count_day(const QDate& day, Counts* counts) {
     return DbStatus::Ok;
 }
 
-QString Set_aside(const QString& path, const QDateTime& now) {
+QString SetAside(const QString& path, const QDateTime& now) {
     QString base = path;
     if (base.endsWith(QStringLiteral(".db"))) {
         base.chop(3);

@@ -36,20 +36,20 @@ class Database {
 
     DbStatus Open(const QString& path);
     void Close();
-    bool Is_open() const { return open_; }
+    bool IsOpen() const { return open_; }
     // While set, every record inserted is also queued in the outbox for the server.
-    void Queue_for_server(bool queue) { queue_ = queue; }
+    void QueueForServer(bool queue) { queue_ = queue; }
     // All rows or none, synced to disk before it returns.
     DbStatus Insert(const std::vector<Row>& rows);
     // The cycles started on `day` (local time).
-    DbStatus Count_day(const QDate& day, Counts* counts);
+    DbStatus CountDay(const QDate& day, Counts* counts);
 
   private:
     DbStatus Fail(const QSqlError& error);
-    DbStatus Closed_unless_ok(DbStatus status);
-    DbStatus Try_open(const QString& path);
-    DbStatus Try_insert(const std::vector<Row>& rows);
-    DbStatus Try_count_day(const QDate& day, Counts* counts);
+    DbStatus ClosedUnlessOk(DbStatus status);
+    DbStatus TryOpen(const QString& path);
+    DbStatus TryInsert(const std::vector<Row>& rows);
+    DbStatus TryCountDay(const QDate& day, Counts* counts);
 
     QString connection_;
     bool open_ = false;
@@ -60,6 +60,6 @@ class Database {
 
 // Renames a damaged database (and its write-ahead log) to a name that carries `now`, e.g.
 // "inspection_history-damaged-20261209-101502.db". Returns the new name, empty on failure.
-QString Set_aside(const QString& path, const QDateTime& now);
+QString SetAside(const QString& path, const QDateTime& now);
 
 }  // namespace history

@@ -10,7 +10,7 @@ namespace history {
 
 namespace {
 
-constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 // The open temporary file; removed unless Finish put it in the target's place.
 class PendingFile {
@@ -20,7 +20,7 @@ class PendingFile {
           temporary_(target + ".part"),
           file_(std::fopen(temporary_.c_str(), "wb")) {
         ok_ = file_ != nullptr;
-        Write(kByteOrderMark);
+        Write(BYTE_ORDER_MARK);
     }
     ~PendingFile() {
         if (file_ != nullptr) {
@@ -53,13 +53,13 @@ class PendingFile {
     bool done_ = false;
 };
 
-std::string Csv_row(const std::vector<std::string>& cells) {
+std::string CsvRow(const std::vector<std::string>& cells) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (i > 0) {
             line += ',';
         }
-        line += Csv_cell(cells[i]);
+        line += CsvCell(cells[i]);
     }
     line += "\r\n";
     return line;
@@ -67,7 +67,7 @@ std::string Csv_row(const std::vector<std::string>& cells) {
 
 }  // namespace
 
-std::string Csv_cell(const std::string& text) {
+std::string CsvCell(const std::string& text) {
     std::string cell = text;
     if (!cell.empty() && std::string("=+-@").find(cell[0]) != std::string::npos &&
         cell.find_first_not_of("0123456789.-+") != std::string::npos) {
@@ -86,19 +86,19 @@ std::string Csv_cell(const std::string& text) {
     return quoted + '"';
 }
 
-bool Export_records(const Filter& filter, const std::string& path) {
+bool ExportRecords(const Filter& filter, const std::string& path) {
     PendingFile file(path);
-    if (!file.Write(Csv_row(EXPORT_COLUMNS))) {
+    if (!file.Write(CsvRow(EXPORT_COLUMNS))) {
         return false;
     }
-    const bool read = Scan_records(filter, [&file](const std::vector<std::string>& cells) {
-        return file.Write(Csv_row(cells));
+    const bool read = ScanRecords(filter, [&file](const std::vector<std::string>& cells) {
+        return file.Write(CsvRow(cells));
     });
     return read && file.Finish();
 }
 
-bool Export_waves(const std::string& path, const signed char* standard,
-                  const signed char* measured) {
+bool ExportWaves(const std::string& path, const signed char* standard,
+                 const signed char* measured) {
     PendingFile file(path);
     if (!file.Write("index,standard,measured\r\n")) {
         return false;

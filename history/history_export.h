@@ -10,14 +10,13 @@ namespace history {
 
 // One row per record, oldest first, times as recorded (ISO 8601 with the offset). The file takes
 // the place of `path` only once it is wholly written; false leaves `path` as it was.
-bool Export_records(const Filter& filter, const std::string& path);
+bool ExportRecords(const Filter& filter, const std::string& path);
 // 300 rows: the sample's index, the standard and the measured sample (empty cells for a wave
 // given as null: one the cycle did not reach).
-bool Export_waves(const std::string& path, const signed char* standard,
-                  const signed char* measured);
+bool ExportWaves(const std::string& path, const signed char* standard, const signed char* measured);
 
 // A cell of a CSV row: quoted when it holds a separator, a quote or a line break, and kept from
 // being read as a formula when it starts like one.
-std::string Csv_cell(const std::string& text);
+std::string CsvCell(const std::string& text);
 
 }  // namespace history

@@ -18,10 +18,10 @@ namespace {
 
 using history::WAVE_BYTES;
 
-constexpr int kStandardColour = 0xFF0000;
-constexpr int kMeasuredColour = 0x0000FF;
-constexpr int kAreaColour = 0x1FAA3C;
-constexpr int kPhaseColour = 0xE07000;
+constexpr int STANDARD_COLOUR = 0xFF0000;
+constexpr int MEASURED_COLOUR = 0x0000FF;
+constexpr int AREA_COLOUR = 0x1FAA3C;
+constexpr int PHASE_COLOUR = 0xE07000;
 
 int return_panel = 0;
 bool station_set = false;  // the station field was filled at the first opening on the server
@@ -43,7 +43,7 @@ void Warn(const char* text) {
     MessagePopup("경  고", text);
 }
 
-void Remove_plot(int control, int* plot) {
+void ClearPlot(int control, int* plot) {
     if (*plot > 0) {
         DeleteGraphPlot(historyHandle, control, *plot, VAL_IMMEDIATE_DRAW);
         *plot = 0;
@@ -58,11 +58,11 @@ std::string Today() {
     return text;
 }
 
-const char* Outcome_label(const std::string& outcome) {
+const char* OutcomeLabel(const std::string& outcome) {
     return outcome == "incomplete" ? "미완료" : outcome.c_str();
 }
 
-void Show_counts() {
+void ShowCounts() {
     char text[32];
     std::snprintf(text, sizeof text, "%lld", counts.tested);
     SetCtrlVal(historyHandle, HISTORY_TESTED, text);
@@ -78,21 +78,21 @@ void Show_counts() {
     SetCtrlVal(historyHandle, HISTORY_YIELD, text);
 }
 
-void Clear_choice() {
+void ClearChoice() {
     chosen_id = 0;
-    Remove_plot(HISTORY_WAVES, &standard_plot);
-    Remove_plot(HISTORY_WAVES, &measured_plot);
+    ClearPlot(HISTORY_WAVES, &standard_plot);
+    ClearPlot(HISTORY_WAVES, &measured_plot);
 }
 
 // Shows the page that begins after `after` (the newest page when null).
-bool Show_page(const history::PageKey* after) {
+bool ShowPage(const history::PageKey* after) {
     std::vector<history::Record> page;
-    if (!history::Fetch_page(filter, after, HISTORY_PAGE_ROWS, &page)) {
+    if (!history::FetchPage(filter, after, HISTORY_PAGE_ROWS, &page)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return false;
     }
     rows = std::move(page);
-    Clear_choice();
+    ClearChoice();
     DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
     InsertTableRows(historyHandle, HISTORY_TABLE, -1, static_cast<int>(rows.size()),
                     VAL_USE_MASTER_CELL_TYPE);
@@ -106,7 +106,7 @@ bool Show_page(const history::PageKey* after) {
         SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(2, r + 1), record.serial.c_str());
         SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(3, r + 1), record.master.c_str());
         SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(4, r + 1),
-                        Outcome_label(record.outcome));
+                        OutcomeLabel(record.outcome));
         if (record.has_readings) {
             SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(5, r + 1), record.area);
             SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(6, r + 1), record.phase);
@@ -123,15 +123,15 @@ bool Show_page(const history::PageKey* after) {
     return true;
 }
 
-void Show_trend() {
-    Remove_plot(HISTORY_TREND, &area_plot);
-    Remove_plot(HISTORY_TREND, &phase_plot);
+void ShowTrend() {
+    ClearPlot(HISTORY_TREND, &area_plot);
+    ClearPlot(HISTORY_TREND, &phase_plot);
     std::vector<history::TrendPoint> trend;
-    if (!history::Sample_trend(filter, counts.tested, HISTORY_TREND_POINTS, &trend)) {
+    if (!history::SampleTrend(filter, counts.tested, HISTORY_TREND_POINTS, &trend)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
-    const int days = history::Days_between(filter.from, filter.to) + 1;
+    const int days = history::DaysBetween(filter.from, filter.to) + 1;
     SetAxisRange(historyHandle, HISTORY_TREND, VAL_XAXIS, 0.0, days);
     if (trend.empty()) {
         return;
@@ -146,12 +146,12 @@ void Show_trend() {
     }
     SetAxisRange(historyHandle, HISTORY_TREND, VAL_LEFT_YAXIS, 0.0, (top + 9) / 10 * 10);
     const int count = static_cast<int>(x.size());
-    area_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), area.data(), count, kAreaColour);
-    phase_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), phase.data(), count, kPhaseColour);
+    area_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), area.data(), count, AREA_COLOUR);
+    phase_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), phase.data(), count, PHASE_COLOUR);
 }
 
 // Reads the filter off the panel. False (and the operator told) when the days are reversed.
-bool Read_filter() {
+bool ReadFilter() {
     char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0};
     int outcome = 0;
     GetCtrlVal(historyHandle, HISTORY_FROM, from);
@@ -160,7 +160,7 @@ bool Read_filter() {
     GetCtrlVal(historyHandle, HISTORY_SERIAL, serial);
     GetCtrlVal(historyHandle, HISTORY_STATION, station);
     GetCtrlVal(historyHandle, HISTORY_OUTCOME, &outcome);
-    if (history::Days_between(from, to) < 0) {
+    if (history::DaysBetween(from, to) < 0) {
         Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
         return false;
     }
@@ -180,33 +180,33 @@ bool Read_filter() {
     return true;
 }
 
-void Apply_filter() {
+void ApplyFilter() {
     page_starts.clear();
     counts = {};
-    const bool counted = history::Count_records(filter, &counts);
-    Show_counts();
+    const bool counted = history::CountRecords(filter, &counts);
+    ShowCounts();
     if (!counted) {
         rows.clear();
-        Clear_choice();
+        ClearChoice();
         DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
-    if (Show_page(nullptr)) {
-        Show_trend();
+    if (ShowPage(nullptr)) {
+        ShowTrend();
     }
 }
 
-void Show_chosen(void*) {
+void ShowChosen(void*) {
     Point cell;
     GetActiveTableCell(historyHandle, HISTORY_TABLE, &cell);
     if (cell.y < 1 || cell.y > static_cast<int>(rows.size())) {
         return;
     }
-    Clear_choice();
+    ClearChoice();
     bool has_standard = false, has_measured = false;
-    if (!history::Fetch_waves(rows[cell.y - 1].id, chosen_standard, &has_standard, chosen_measured,
-                              &has_measured)) {
+    if (!history::FetchWaves(rows[cell.y - 1].id, chosen_standard, &has_standard, chosen_measured,
+                             &has_measured)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
@@ -215,29 +215,29 @@ void Show_chosen(void*) {
     chosen_has_measured = has_measured;
     if (has_measured) {
         measured_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_measured, WAVE_BYTES, VAL_CHAR,
-                              VAL_THIN_LINE, 0, VAL_SOLID, 1, kMeasuredColour);
+                              VAL_THIN_LINE, 0, VAL_SOLID, 1, MEASURED_COLOUR);
     }
     if (has_standard) {
         standard_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_standard, WAVE_BYTES, VAL_CHAR,
-                              VAL_THIN_LINE, 0, VAL_SOLID, 1, kStandardColour);
+                              VAL_THIN_LINE, 0, VAL_SOLID, 1, STANDARD_COLOUR);
     }
 }
 
 // Asks the operator for the file to write; false on cancel.
-bool Choose_file(const char* pattern, const char* title, char (&path)[512]) {
+bool ChooseFile(const char* pattern, const char* title, char (&path)[512]) {
     path[0] = '\0';
     return FileSelectPopup("", pattern, pattern, title, VAL_SAVE_BUTTON, 0, 1, 1, 1, path) !=
            VAL_NO_FILE_SELECTED;
 }
 
-void Warn_unwritten(const char* path) {
+void WarnUnwritten(const char* path) {
     std::string text = "\"";
     text += path;
     text += "\" 파일을 저장할 수 없습니다.\n저장할 곳과 디스크의 빈 자리를 확인하십시요.";
     Warn(text.c_str());
 }
 
-bool Load_panel() {
+bool LoadHistoryPanel() {
     if (historyHandle > 0) {
         return true;
     }
@@ -267,30 +267,30 @@ int History_open(int panel, int, int event, void*, int, int) {
         Warn("검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off).");
         return 0;
     }
-    if (!Load_panel()) {
+    if (!LoadHistoryPanel()) {
         Warn("검사 이력 화면을 불러올 수 없습니다.");
         return 0;
     }
     history::Source source = history::Source::File;
-    if (!history::Open_history_reader(history::DATABASE_FILE, &source)) {
+    if (!history::OpenHistoryReader(history::DATABASE_FILE, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }
-    if (source == history::Source::File_server_unreachable) {
+    if (source == history::Source::FileServerUnreachable) {
         Warn("검사 이력 서버를 읽을 수 없어 이 검사기의 기록을 보여 줍니다.");
     }
     // On the server the panel first shows this station; an empty field shows every station.
     if (source == history::Source::Server && !station_set) {
         station_set = true;
-        SetCtrlVal(historyHandle, HISTORY_STATION, history::This_station().c_str());
+        SetCtrlVal(historyHandle, HISTORY_STATION, history::ThisStation().c_str());
     }
     // Every opening shows the week that ends today; the other conditions stay as they were.
     const std::string today = Today();
-    SetCtrlVal(historyHandle, HISTORY_FROM, history::Add_days(today, -6).c_str());
+    SetCtrlVal(historyHandle, HISTORY_FROM, history::AddDays(today, -6).c_str());
     SetCtrlVal(historyHandle, HISTORY_TO, today.c_str());
     return_panel = panel;
-    if (Read_filter()) {
-        Apply_filter();
+    if (ReadFilter()) {
+        ApplyFilter();
     }
     HidePanel(panel);
     DisplayPanel(historyHandle);
@@ -298,8 +298,8 @@ int History_open(int panel, int, int event, void*, int, int) {
 }
 
 int History_search(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT && Read_filter()) {
-        Apply_filter();
+    if (event == EVENT_COMMIT && ReadFilter()) {
+        ApplyFilter();
     }
     return 0;
 }
@@ -309,7 +309,7 @@ int History_newer(int, int, int event, void*, int, int) {
         return 0;
     }
     page_starts.pop_back();
-    Show_page(page_starts.empty() ? nullptr : &page_starts.back());
+    ShowPage(page_starts.empty() ? nullptr : &page_starts.back());
     return 0;
 }
 
@@ -318,13 +318,13 @@ int History_older(int, int, int event, void*, int, int) {
         return 0;
     }
     page_starts.push_back({rows.back().started_at, rows.back().id});
-    Show_page(&page_starts.back());
+    ShowPage(&page_starts.back());
     return 0;
 }
 
 int History_table(int, int, int event, void*, int, int) {
     if (event == EVENT_LEFT_CLICK) {
-        PostDeferredCall(Show_chosen, nullptr);
+        PostDeferredCall(ShowChosen, nullptr);
     }
     return 0;
 }
@@ -334,8 +334,8 @@ int History_export(int, int, int event, void*, int, int) {
         return 0;
     }
     char path[512];
-    if (Choose_file("*.csv", "검사 이력 저장", path) && !history::Export_records(filter, path)) {
-        Warn_unwritten(path);
+    if (ChooseFile("*.csv", "검사 이력 저장", path) && !history::ExportRecords(filter, path)) {
+        WarnUnwritten(path);
     }
     return 0;
 }
@@ -349,10 +349,10 @@ int History_export_waves(int, int, int event, void*, int, int) {
         return 0;
     }
     char path[512];
-    if (Choose_file("*.csv", "파형 저장", path) &&
-        !history::Export_waves(path, chosen_has_standard ? chosen_standard : nullptr,
-                               chosen_has_measured ? chosen_measured : nullptr)) {
-        Warn_unwritten(path);
+    if (ChooseFile("*.csv", "파형 저장", path) &&
+        !history::ExportWaves(path, chosen_has_standard ? chosen_standard : nullptr,
+                              chosen_has_measured ? chosen_measured : nullptr)) {
+        WarnUnwritten(path);
     }
     return 0;
 }
@@ -361,8 +361,8 @@ int History_quit(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    history::Close_reader();
-    Clear_choice();
+    history::CloseReader();
+    ClearChoice();
     rows.clear();
     page_starts.clear();
     DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
@@ -371,8 +371,8 @@ int History_quit(int, int, int event, void*, int, int) {
     return 0;
 }
 
-void Reset_history_panel() {
-    history::Close_reader();
+void ResetHistoryPanel() {
+    history::CloseReader();
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);
     }

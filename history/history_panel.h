@@ -31,4 +31,4 @@ int History_quit(int panel, int control, int event, void* callbackData, int even
                  int eventData2);
 
 // Puts the panel's state back to program start and discards the panel (for tests).
-void Reset_history_panel();
+void ResetHistoryPanel();

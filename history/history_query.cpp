@@ -20,15 +20,15 @@ const std::vector<std::string> EXPORT_COLUMNS = {
 
 namespace {
 
-const QString kConnection = QStringLiteral("history_panel");
-const QString kDate = QStringLiteral("yyyy-MM-dd");
+const QString READER_CONNECTION = QStringLiteral("history_panel");
+const QString DATE_FORMAT = QStringLiteral("yyyy-MM-dd");
 bool on_server = false;  // the reader reads the plant's server
 
 QSqlDatabase Reader() {
-    return QSqlDatabase::database(kConnection, false);
+    return QSqlDatabase::database(READER_CONNECTION, false);
 }
 
-const char* Outcome_text(Outcome outcome) {
+const char* OutcomeText(Outcome outcome) {
     switch (outcome) {
         case Outcome::Ok:
             return "O.K";
@@ -49,7 +49,7 @@ struct Where {
     QVariantList values;
 };
 
-Where Build_where(const Filter& filter, const QString& lo, const QString& hi) {
+Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
     Where where{QStringLiteral("started_at >= ? AND started_at < ?"), {lo, hi}};
     if (!filter.serial.empty()) {
         where.sql += QStringLiteral(" AND serial = ?");
@@ -66,19 +66,19 @@ Where Build_where(const Filter& filter, const QString& lo, const QString& hi) {
     }
     if (filter.outcome != Outcome::Any) {
         where.sql += QStringLiteral(" AND outcome = ?");
-        where.values << QString::fromLatin1(Outcome_text(filter.outcome));
+        where.values << QString::fromLatin1(OutcomeText(filter.outcome));
     }
     return where;
 }
 
-bool Day_bounds(const Filter& filter, QString* lo, QString* hi) {
-    const QDate from = QDate::fromString(QString::fromStdString(filter.from), kDate);
-    const QDate to = QDate::fromString(QString::fromStdString(filter.to), kDate);
+bool DayBounds(const Filter& filter, QString* lo, QString* hi) {
+    const QDate from = QDate::fromString(QString::fromStdString(filter.from), DATE_FORMAT);
+    const QDate to = QDate::fromString(QString::fromStdString(filter.to), DATE_FORMAT);
     if (!from.isValid() || !to.isValid() || from > to) {
         return false;
     }
-    *lo = from.toString(kDate);
-    *hi = to.addDays(1).toString(kDate);
+    *lo = from.toString(DATE_FORMAT);
+    *hi = to.addDays(1).toString(DATE_FORMAT);
     return true;
 }
 
@@ -94,24 +94,24 @@ bool Prepare(QSqlQuery* query, const QString& sql, const QVariantList& values) {
 }
 
 // Local wall-clock time of a stored "YYYY-MM-DDTHH:MM:SS..." as days since `first` began.
-double Day_of(const QString& started_at, const QDate& first) {
-    const QDate date = QDate::fromString(started_at.left(10), kDate);
+double DayOf(const QString& started_at, const QDate& first) {
+    const QDate date = QDate::fromString(started_at.left(10), DATE_FORMAT);
     const QTime time = QTime::fromString(started_at.mid(11, 8), QStringLiteral("HH:mm:ss"));
     return first.daysTo(date) + (time.isValid() ? time.msecsSinceStartOfDay() / 86400000.0 : 0.0);
 }
 
-TrendPoint Point_of(const QSqlQuery& query, const QDate& first) {
-    return {Day_of(query.value(0).toString(), first), query.value(1).toInt(),
+TrendPoint PointOf(const QSqlQuery& query, const QDate& first) {
+    return {DayOf(query.value(0).toString(), first), query.value(1).toInt(),
             query.value(2).toInt()};
 }
 
 }  // namespace
 
-bool Open_reader(const std::string& file) {
-    Close_reader();
+bool OpenReader(const std::string& file) {
+    CloseReader();
     on_server = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), READER_CONNECTION);
         db.setDatabaseName(QString::fromStdString(file));
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (db.open()) {
@@ -121,7 +121,7 @@ bool Open_reader(const std::string& file) {
             if (query.exec(
                     QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'inspection'")) &&
                 !query.next()) {
-                for (const std::string& statement : Local_schema(false)) {
+                for (const std::string& statement : LocalSchema(false)) {
                     query.exec(QString::fromStdString(statement));
                 }
             }
@@ -131,17 +131,17 @@ bool Open_reader(const std::string& file) {
             }
         }
     }
-    Close_reader();
+    CloseReader();
     return false;
 }
 
-void Close_reader() {
-    if (QSqlDatabase::contains(kConnection)) {
+void CloseReader() {
+    if (QSqlDatabase::contains(READER_CONNECTION)) {
         {
-            QSqlDatabase db = QSqlDatabase::database(kConnection, false);
+            QSqlDatabase db = QSqlDatabase::database(READER_CONNECTION, false);
             db.close();
         }
-        QSqlDatabase::removeDatabase(kConnection);
+        QSqlDatabase::removeDatabase(READER_CONNECTION);
     }
 }
 
@@ -149,10 +149,10 @@ namespace {
 
 // The server's tables are the stations' to create: before the first station has sent, the server
 // cannot be read and the file is read instead.
-bool Open_server_reader(const ServerConfig& server) {
-    Close_reader();
+bool OpenServerReader(const ServerConfig& server) {
+    CloseReader();
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), READER_CONNECTION);
         db.setHostName(server.host);
         db.setPort(server.port);
         db.setDatabaseName(server.database);
@@ -165,7 +165,7 @@ bool Open_server_reader(const ServerConfig& server) {
             // A server made by an older station may lack an index; one the station's user may
             // not make only slows the reads.
             for (const Index& index : READ_INDEXES) {
-                query.exec(QString::fromStdString(Create_index(index, SERVER_RECORD_TABLE)));
+                query.exec(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
             }
             query.exec(QString::fromLatin1(CREATE_SERVER_STATION_INDEX));
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
@@ -174,33 +174,33 @@ bool Open_server_reader(const ServerConfig& server) {
             }
         }
     }
-    Close_reader();
+    CloseReader();
     return false;
 }
 
 }  // namespace
 
-bool Open_history_reader(const std::string& file, Source* source) {
+bool OpenHistoryReader(const std::string& file, Source* source) {
     QString error;
-    const std::optional<ServerConfig> server = Server_config(&error);
-    if (server && Open_server_reader(*server)) {
+    const std::optional<ServerConfig> server = ReadServerConfig(&error);
+    if (server && OpenServerReader(*server)) {
         *source = Source::Server;
         return true;
     }
-    *source = server ? Source::File_server_unreachable : Source::File;
-    return Open_reader(file);
+    *source = server ? Source::FileServerUnreachable : Source::File;
+    return OpenReader(file);
 }
 
-std::string This_station() {
-    return Station_name().toStdString();
+std::string ThisStation() {
+    return StationName().toStdString();
 }
 
-bool Count_records(const Filter& filter, Counts* counts) {
+bool CountRecords(const Filter& filter, Counts* counts) {
     QString lo, hi;
-    if (!Day_bounds(filter, &lo, &hi)) {
+    if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = Build_where(filter, lo, hi);
+    const Where where = BuildWhere(filter, lo, hi);
     QSqlQuery query(Reader());
     if (!Prepare(
             &query,
@@ -217,13 +217,13 @@ bool Count_records(const Filter& filter, Counts* counts) {
     return true;
 }
 
-bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page) {
+bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page) {
     page->clear();
     QString lo, hi;
-    if (!Day_bounds(filter, &lo, &hi)) {
+    if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    Where where = Build_where(filter, lo, hi);
+    Where where = BuildWhere(filter, lo, hi);
     if (after != nullptr) {
         const QString key = QString::fromStdString(after->started_at);
         where.sql += QStringLiteral(" AND started_at <= ? AND (started_at < ? OR id < ?)");
@@ -258,38 +258,38 @@ bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vecto
 // A filter with few records gives them all; otherwise the range is cut into `points` slices of
 // time and each slice gives its first record, one short walk along the index per slice. The
 // outcome, which the indexes hold, passes over incomplete cycles without reading their rows.
-bool Sample_trend(const Filter& filter, long long count, int points,
-                  std::vector<TrendPoint>* trend) {
+bool SampleTrend(const Filter& filter, long long count, int points,
+                 std::vector<TrendPoint>* trend) {
     trend->clear();
     QString lo, hi;
-    if (!Day_bounds(filter, &lo, &hi) || points <= 0) {
+    if (!DayBounds(filter, &lo, &hi) || points <= 0) {
         return false;
     }
     if (count == 0) {
         return true;
     }
-    const QDate first = QDate::fromString(lo, kDate);
+    const QDate first = QDate::fromString(lo, DATE_FORMAT);
     const QString columns = QStringLiteral(
         "SELECT started_at, area, phase FROM inspection WHERE %1 AND outcome <> 'incomplete'"
         " AND area IS NOT NULL AND phase IS NOT NULL ORDER BY started_at LIMIT ?");
     QSqlQuery query(Reader());
     if (count <= points) {
-        Where where = Build_where(filter, lo, hi);
+        Where where = BuildWhere(filter, lo, hi);
         where.values << points;
         if (!Prepare(&query, columns.arg(where.sql), where.values) || !query.exec()) {
             return false;
         }
         while (query.next()) {
-            trend->push_back(Point_of(query, first));
+            trend->push_back(PointOf(query, first));
         }
         return true;
     }
-    const Where where = Build_where(filter, lo, hi);
+    const Where where = BuildWhere(filter, lo, hi);
     if (!Prepare(&query, columns.arg(where.sql), where.values)) {
         return false;
     }
     const QDateTime start(first, QTime(0, 0));
-    const qint64 span = start.secsTo(QDateTime(QDate::fromString(hi, kDate), QTime(0, 0)));
+    const qint64 span = start.secsTo(QDateTime(QDate::fromString(hi, DATE_FORMAT), QTime(0, 0)));
     const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
     for (int k = 0; k < points; ++k) {
         query.bindValue(0, start.addSecs(span * k / points).toString(format));
@@ -299,14 +299,14 @@ bool Sample_trend(const Filter& filter, long long count, int points,
             return false;
         }
         if (query.next()) {
-            trend->push_back(Point_of(query, first));
+            trend->push_back(PointOf(query, first));
         }
     }
     return true;
 }
 
-bool Fetch_waves(long long id, signed char* standard, bool* has_standard, signed char* measured,
-                 bool* has_measured) {
+bool FetchWaves(long long id, signed char* standard, bool* has_standard, signed char* measured,
+                bool* has_measured) {
     QSqlQuery query(Reader());
     if (!Prepare(&query,
                  QStringLiteral("SELECT standard_wave, measured_wave FROM inspection WHERE id = ?"),
@@ -327,13 +327,13 @@ bool Fetch_waves(long long id, signed char* standard, bool* has_standard, signed
     return true;
 }
 
-bool Scan_records(const Filter& filter,
-                  const std::function<bool(const std::vector<std::string>& cells)>& row) {
+bool ScanRecords(const Filter& filter,
+                 const std::function<bool(const std::vector<std::string>& cells)>& row) {
     QString lo, hi;
-    if (!Day_bounds(filter, &lo, &hi)) {
+    if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = Build_where(filter, lo, hi);
+    const Where where = BuildWhere(filter, lo, hi);
     QStringList columns;
     for (const std::string& column : EXPORT_COLUMNS) {
         columns << QString::fromStdString(column);
@@ -368,14 +368,15 @@ bool Scan_records(const Filter& filter,
     return query.lastError().type() == QSqlError::NoError;
 }
 
-std::string Add_days(const std::string& date, int days) {
-    const QDate day = QDate::fromString(QString::fromStdString(date), kDate);
-    return day.isValid() ? day.addDays(days).toString(kDate).toStdString() : std::string();
+std::string AddDays(const std::string& date, int days) {
+    const QDate day = QDate::fromString(QString::fromStdString(date), DATE_FORMAT);
+    return day.isValid() ? day.addDays(days).toString(DATE_FORMAT).toStdString() : std::string();
 }
 
-int Days_between(const std::string& from, const std::string& to) {
-    return static_cast<int>(QDate::fromString(QString::fromStdString(from), kDate)
-                                .daysTo(QDate::fromString(QString::fromStdString(to), kDate)));
+int DaysBetween(const std::string& from, const std::string& to) {
+    return static_cast<int>(
+        QDate::fromString(QString::fromStdString(from), DATE_FORMAT)
+            .daysTo(QDate::fromString(QString::fromStdString(to), DATE_FORMAT)));
 }
 
 }  // namespace history

@@ -48,37 +48,36 @@ struct TrendPoint {
 
 // Opens the reader's own connection on `file`, creating the tables and the indexes when they are
 // missing. False when the file cannot be read as the history.
-bool Open_reader(const std::string& file);
-void Close_reader();
+bool OpenReader(const std::string& file);
+void CloseReader();
 
 // Where the reader reads: the station's file, the plant's server (every station's records), or
 // the file because the server of SURGE_HISTORY_DB could not be reached.
-enum class Source { File, Server, File_server_unreachable };
+enum class Source { File, Server, FileServerUnreachable };
 // Opens the reader on the plant's server when one is set, else (or when it cannot be reached) on
 // `file`. False when neither can be read.
-bool Open_history_reader(const std::string& file, Source* source);
+bool OpenHistoryReader(const std::string& file, Source* source);
 // This station's name in its records.
-std::string This_station();
+std::string ThisStation();
 
-bool Count_records(const Filter& filter, Counts* counts);
+bool CountRecords(const Filter& filter, Counts* counts);
 // Up to `rows` records of the filter newest first, older than `after` when it is given.
-bool Fetch_page(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page);
+bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page);
 // Up to `points` records with readings, spread evenly over the filter's days; `count` is the
-// filter's number of records (from Count_records).
-bool Sample_trend(const Filter& filter, long long count, int points,
-                  std::vector<TrendPoint>* trend);
+// filter's number of records (from CountRecords).
+bool SampleTrend(const Filter& filter, long long count, int points, std::vector<TrendPoint>* trend);
 // A record's waves; a wave the cycle did not reach is reported as missing.
-bool Fetch_waves(long long id, signed char* standard, bool* has_standard, signed char* measured,
-                 bool* has_measured);
+bool FetchWaves(long long id, signed char* standard, bool* has_standard, signed char* measured,
+                bool* has_measured);
 
 // The export's columns, and every record of the filter oldest first as their texts (empty for a
 // reading the cycle did not reach). `row` returns false to stop.
 extern const std::vector<std::string> EXPORT_COLUMNS;
-bool Scan_records(const Filter& filter,
-                  const std::function<bool(const std::vector<std::string>& cells)>& row);
+bool ScanRecords(const Filter& filter,
+                 const std::function<bool(const std::vector<std::string>& cells)>& row);
 
 // "YYYY-MM-DD" arithmetic for the filter's days; empty for a text that is no date.
-std::string Add_days(const std::string& date, int days);
-int Days_between(const std::string& from, const std::string& to);
+std::string AddDays(const std::string& date, int days);
+int DaysBetween(const std::string& from, const std::string& to);
 
 }  // namespace history

@@ -18,7 +18,7 @@ QDateTime Local(TimePoint time) {
 
 }  // namespace
 
-QString Iso_time(TimePoint time) {
+QString IsoTime(TimePoint time) {
     const QDateTime local = Local(time);
     const int offset = local.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
@@ -28,11 +28,11 @@ QString Iso_time(TimePoint time) {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QDate Local_day(TimePoint time) {
+QDate LocalDay(TimePoint time) {
     return Local(time).date();
 }
 
-QString New_uuid(TimePoint time) {
+QString NewUuid(TimePoint time) {
     const auto ms = static_cast<quint64>(
         std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
     quint32 random[4];
@@ -49,7 +49,7 @@ QString New_uuid(TimePoint time) {
            hex.mid(20);
 }
 
-QString Station_name() {
+QString StationName() {
     const QString station = qEnvironmentVariable("SURGE_STATION");
     return station.isEmpty() ? QSysInfo::machineHostName() : station;
 }

@@ -10,12 +10,12 @@ namespace history {
 using TimePoint = std::chrono::system_clock::time_point;
 
 // Local time, ISO 8601 with milliseconds and the offset: "2026-12-09T10:15:02.123+09:00".
-QString Iso_time(TimePoint time);
-QDate Local_day(TimePoint time);
+QString IsoTime(TimePoint time);
+QDate LocalDay(TimePoint time);
 // A random uuid whose first 48 bits are the time in milliseconds (version 7), so that the
 // records' uuids come in order and their index grows at its end.
-QString New_uuid(TimePoint time);
+QString NewUuid(TimePoint time);
 // SURGE_STATION when set, else the host name.
-QString Station_name();
+QString StationName();
 
 }  // namespace history

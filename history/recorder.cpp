@@ -49,7 +49,7 @@ struct Recorder {
 };
 
 // Never destroyed at exit: Qt SQL's own state may be gone by then.
-Recorder& recorder() {
+Recorder& TheRecorder() {
     static auto* instance = new Recorder;
     return *instance;
 }
@@ -59,7 +59,7 @@ std::deque<std::string>& Untold() {
     return *texts;
 }
 
-void Show_warning(void*) {
+void ShowWarning(void*) {
     if (!Untold().empty()) {
         const std::string text = Untold().front();
         Untold().pop_front();
@@ -70,7 +70,7 @@ void Show_warning(void*) {
 void Tell(const std::string& text) {
     Untold().push_back(text);
     // After the running cycle: its verdict and its own messages come first.
-    PostDeferredCall(Show_warning, nullptr);
+    PostDeferredCall(ShowWarning, nullptr);
 }
 
 void Tell(bool* told, const std::string& text) {
@@ -81,10 +81,10 @@ void Tell(bool* told, const std::string& text) {
 }
 
 // With a server set, records are queued for it and a forwarder sends them.
-void Start_forwarding() {
-    Recorder& r = recorder();
+void StartForwarding() {
+    Recorder& r = TheRecorder();
     QString error;
-    const std::optional<ServerConfig> server = Server_config(&error);
+    const std::optional<ServerConfig> server = ReadServerConfig(&error);
     if (!error.isEmpty()) {
         char text[1024];
         std::snprintf(text, sizeof text, SERVER_SETTING, error.toUtf8().constData());
@@ -93,20 +93,20 @@ void Start_forwarding() {
     if (!server) {
         return;
     }
-    r.db->Queue_for_server(true);
+    r.db->QueueForServer(true);
     Forwarder::Events events;
-    events.waiting = [](long waiting) { Show_waiting(recorder().strip, waiting); };
+    events.waiting = [](long waiting) { ShowWaiting(TheRecorder().strip, waiting); };
     events.warn = [](const QString& text) { Tell(text.toStdString()); };
     r.forwarder = std::make_unique<Forwarder>(
         *server, QFileInfo(QString::fromLatin1(DATABASE_FILE)).absoluteFilePath(), events);
 }
 
 // Sets the damaged file aside and begins a new one.
-bool Begin_new_file() {
-    Recorder& r = recorder();
+bool BeginNewFile() {
+    Recorder& r = TheRecorder();
     r.db->Close();
     const QString aside =
-        Set_aside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
+        SetAside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
     if (aside.isEmpty()) {
         return false;
     }
@@ -116,41 +116,41 @@ bool Begin_new_file() {
     Tell(&r.told_damaged, text);
     const bool opened = r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
     if (r.forwarder) {
-        r.forwarder->Reopen_local();
+        r.forwarder->ReopenLocal();
     }
     return opened;
 }
 
-bool Open_database() {
-    Recorder& r = recorder();
+bool OpenDatabase() {
+    Recorder& r = TheRecorder();
     const DbStatus status = r.db->Open(QString::fromLatin1(DATABASE_FILE));
-    return status == DbStatus::Ok || (status == DbStatus::Damaged && Begin_new_file());
+    return status == DbStatus::Ok || (status == DbStatus::Damaged && BeginNewFile());
 }
 
 // Today's counts as the database holds them, and those waiting to be written.
 void Recount(const QDate& day) {
-    Recorder& r = recorder();
+    Recorder& r = TheRecorder();
     r.day = day;
     r.today = Counts{};
-    if (r.db->Is_open() && r.db->Count_day(day, &r.today) != DbStatus::Ok) {
+    if (r.db->IsOpen() && r.db->CountDay(day, &r.today) != DbStatus::Ok) {
         r.today = Counts{};
     }
     for (const Row& row : r.pending) {
-        if (Local_day(row.cycle.started_at) == day) {
-            Count_cycle(row.cycle.outcome, &r.today);
+        if (LocalDay(row.cycle.started_at) == day) {
+            CountCycle(row.cycle.outcome, &r.today);
         }
     }
 }
 
 // Writes every pending record in one commit.
-bool Write_pending() {
-    Recorder& r = recorder();
-    if (!r.db->Is_open() && !Open_database()) {
+bool WritePending() {
+    Recorder& r = TheRecorder();
+    if (!r.db->IsOpen() && !OpenDatabase()) {
         return false;
     }
     const std::vector<Row> rows(r.pending.begin(), r.pending.end());
     DbStatus status = r.db->Insert(rows);
-    if (status == DbStatus::Damaged && Begin_new_file()) {
+    if (status == DbStatus::Damaged && BeginNewFile()) {
         status = r.db->Insert(rows);
     }
     if (status != DbStatus::Ok) {
@@ -163,28 +163,28 @@ bool Write_pending() {
 }  // namespace
 
 void Start(const Strip& strip) {
-    Recorder& r = recorder();
+    Recorder& r = TheRecorder();
     Stop();
     r = Recorder{};
     r.started = true;
     r.strip = strip;
-    r.station = Station_name();
+    r.station = StationName();
     r.disabled = qEnvironmentVariable("SURGE_HISTORY") == QStringLiteral("off");
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     if (!r.disabled) {
-        Start_forwarding();
-        r.recording = Open_database();
+        StartForwarding();
+        r.recording = OpenDatabase();
         if (!r.recording) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
         }
     }
     Recount(QDate::currentDate());
-    Show_counts(r.strip, r.today, r.recording);
-    Show_waiting(r.strip, -1);
+    ShowCounts(r.strip, r.today, r.recording);
+    ShowWaiting(r.strip, -1);
 }
 
 void Record(const Cycle& cycle) {
-    Recorder& r = recorder();
+    Recorder& r = TheRecorder();
     if (!r.started) {
         return;
     }
@@ -193,8 +193,8 @@ void Record(const Cycle& cycle) {
         if (r.pending.size() >= MOST_PENDING) {
             r.pending.pop_front();
         }
-        r.pending.push_back(Row{cycle, now, New_uuid(cycle.started_at), r.station});
-        r.recording = Write_pending();
+        r.pending.push_back(Row{cycle, now, NewUuid(cycle.started_at), r.station});
+        r.recording = WritePending();
         if (r.recording && r.forwarder) {
             r.forwarder->Wake();
         }
@@ -208,21 +208,21 @@ void Record(const Cycle& cycle) {
     if (today != r.day) {
         Recount(today);
     }
-    if (!counted && Local_day(cycle.started_at) == today) {
-        Count_cycle(cycle.outcome, &r.today);
+    if (!counted && LocalDay(cycle.started_at) == today) {
+        CountCycle(cycle.outcome, &r.today);
     }
-    Show_counts(r.strip, r.today, r.recording);
+    ShowCounts(r.strip, r.today, r.recording);
 }
 
 long Waiting() {
-    const Recorder& r = recorder();
+    const Recorder& r = TheRecorder();
     return r.forwarder ? r.forwarder->Waiting() : -1;
 }
 
 void Stop() {
-    Recorder& r = recorder();
+    Recorder& r = TheRecorder();
     if (r.started && !r.pending.empty()) {
-        Write_pending();  // a last try for the records held back
+        WritePending();  // a last try for the records held back
     }
     r.forwarder.reset();
     r.db.reset();

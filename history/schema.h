@@ -109,11 +109,11 @@ constexpr Index READ_INDEXES[] = {
 };
 constexpr const char* SERVER_RECORD_TABLE = "inspection";
 
-std::string Create_index(const Index& index, const char* table);
+std::string CreateIndex(const Index& index, const char* table);
 
 // The statements that make the station's file, or bring one of version 1 to LOCAL_SCHEMA_VERSION,
 // to be run in one transaction. On a file that is up to date they change nothing.
-std::vector<std::string> Local_schema(bool from_version_1);
+std::vector<std::string> LocalSchema(bool from_version_1);
 
 // The same records on a plant's server, in PostgreSQL's types, one table holding both waves.
 // There a record is unique by its station and uuid, as stations send again what they are not

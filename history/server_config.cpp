@@ -8,7 +8,7 @@ namespace history {
 
 namespace {
 
-bool Read_password_file(const QString& path, QString* password, QString* error) {
+bool ReadPasswordFile(const QString& path, QString* password, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
         *error = QStringLiteral("암호 파일 %1 이 없습니다.").arg(path);
@@ -36,7 +36,7 @@ QString ServerConfig::Where() const {
     return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database);
 }
 
-std::optional<ServerConfig> Server_config(QString* error) {
+std::optional<ServerConfig> ReadServerConfig(QString* error) {
     error->clear();
     const QString setting = qEnvironmentVariable("SURGE_HISTORY_DB").trimmed();
     if (setting.isEmpty()) {
@@ -75,7 +75,7 @@ std::optional<ServerConfig> Server_config(QString* error) {
     }
     const QString file = qEnvironmentVariable("SURGE_HISTORY_PASSWORD_FILE");
     if (!file.isEmpty()) {
-        if (!Read_password_file(file, &config.password, error)) {
+        if (!ReadPasswordFile(file, &config.password, error)) {
             return std::nullopt;
         }
     } else {

@@ -20,6 +20,6 @@ struct ServerConfig {
 
 // The server of SURGE_HISTORY_DB; nothing when it is unset. A setting that cannot be used gives
 // nothing and, in `error`, what is wrong with it.
-std::optional<ServerConfig> Server_config(QString* error);
+std::optional<ServerConfig> ReadServerConfig(QString* error);
 
 }  // namespace history

@@ -6,7 +6,7 @@
 
 namespace history {
 
-void Count_cycle(const std::string& outcome, Counts* counts) {
+void CountCycle(const std::string& outcome, Counts* counts) {
     if (outcome == "O.K") {
         ++counts->tested;
         ++counts->ok;
@@ -16,7 +16,7 @@ void Count_cycle(const std::string& outcome, Counts* counts) {
     }
 }
 
-std::string Yield_text(const Counts& counts) {
+std::string YieldText(const Counts& counts) {
     if (counts.tested == 0) {
         return "-";
     }
@@ -26,19 +26,19 @@ std::string Yield_text(const Counts& counts) {
     return text;
 }
 
-void Show_counts(const Strip& strip, const Counts& counts, bool recording) {
+void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {
     if (strip.panel <= 0) {
         return;
     }
     SetCtrlVal(strip.panel, strip.tested, std::to_string(counts.tested).c_str());
     SetCtrlVal(strip.panel, strip.ok, std::to_string(counts.ok).c_str());
     SetCtrlVal(strip.panel, strip.ng, std::to_string(counts.ng).c_str());
-    SetCtrlVal(strip.panel, strip.yield, Yield_text(counts).c_str());
+    SetCtrlVal(strip.panel, strip.yield, YieldText(counts).c_str());
     SetCtrlAttribute(strip.panel, strip.recording, ATTR_VISIBLE, recording ? 1 : 0);
     SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
 }
 
-void Show_waiting(const Strip& strip, long waiting) {
+void ShowWaiting(const Strip& strip, long waiting) {
     if (strip.panel <= 0 || strip.waiting <= 0) {
         return;
     }

@@ -10,11 +10,11 @@
 namespace history {
 
 // Counts one finished cycle (an incomplete one tested no unit).
-void Count_cycle(const std::string& outcome, Counts* counts);
+void CountCycle(const std::string& outcome, Counts* counts);
 // "97.5 %", or "-" before the first unit.
-std::string Yield_text(const Counts& counts);
-void Show_counts(const Strip& strip, const Counts& counts, bool recording);
+std::string YieldText(const Counts& counts);
+void ShowCounts(const Strip& strip, const Counts& counts, bool recording);
 // "전송 대기 12": the records waiting for the server; hidden when `waiting` is negative.
-void Show_waiting(const Strip& strip, long waiting);
+void ShowWaiting(const Strip& strip, long waiting);
 
 }  // namespace history

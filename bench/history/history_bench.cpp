@@ -108,7 +108,7 @@ void Bench_year() {
     for (int n = 0; n < RECORDS; ++n) {
         const auto started = now - step * (RECORDS - n);
         rows.push_back({A_cycle(n, started), started + std::chrono::milliseconds(150),
-                        history::New_uuid(started), QStringLiteral("LINE1-SURGE")});
+                        history::NewUuid(started), QStringLiteral("LINE1-SURGE")});
         if (rows.size() == BATCH) {
             db.Insert(rows);
             rows.clear();
@@ -119,7 +119,7 @@ void Bench_year() {
     history::Counts counts;
     for (int round = 0; round < 7; ++round) {
         const auto start = Clock::now();
-        db.Count_day(QDate::currentDate(), &counts);
+        db.CountDay(QDate::currentDate(), &counts);
         times.push_back(Ms_since(start));
     }
     db.Close();

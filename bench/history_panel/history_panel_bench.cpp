@@ -58,7 +58,7 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
         }
         QSqlQuery query(db);
         query.exec("PRAGMA journal_mode = WAL");
-        for (const std::string& statement : history::Local_schema(false)) {
+        for (const std::string& statement : history::LocalSchema(false)) {
             query.exec(QString::fromStdString(statement));
         }
         if (!panel_indexes) {
@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
                          RunDeferredCalls();
                      }));
     Commit(historyHandle, HISTORY_QUIT);
-    Reset_history_panel();
+    ResetHistoryPanel();
 
     Measure_growth(dir);
     for (const auto& popup : ShownPopups()) {

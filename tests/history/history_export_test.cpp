@@ -37,7 +37,7 @@ TEST(HistoryCsvTest, CellsAreQuotedOnlyWhereNeededAndNeverReadAsFormulas) {
         {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
     };
     for (const auto& [text, cell] : cases) {
-        EXPECT_EQ(history::Csv_cell(text), cell) << text;
+        EXPECT_EQ(history::CsvCell(text), cell) << text;
     }
 }
 
@@ -45,8 +45,8 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     Fill({{"2026-12-01T08:00:00", "SN,1", "모터", "O.K", 10, 11},
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
-    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
-    ASSERT_TRUE(history::Export_records(Days("2026-12-01", "2026-12-08"), "records.csv"));
+    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::ExportRecords(Days("2026-12-01", "2026-12-08"), "records.csv"));
     const std::string text = ReadWholeFile("records.csv");
     ASSERT_EQ(text.substr(0, 3), BOM);
     const std::vector<std::string> lines = Lines(text.substr(3));
@@ -69,14 +69,14 @@ TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
         standard[i] = Standard_sample(4, i);
         measured[i] = Measured_sample(4, i);
     }
-    ASSERT_TRUE(history::Export_waves("waves.csv", standard, measured));
+    ASSERT_TRUE(history::ExportWaves("waves.csv", standard, measured));
     std::vector<std::string> lines = Lines(ReadWholeFile("waves.csv").substr(3));
     ASSERT_EQ(lines.size(), 301U);
     EXPECT_EQ(lines[0], "index,standard,measured");
     EXPECT_EQ(lines[1], "0,-96,92");
     EXPECT_EQ(lines[300], "299,3,-7");
 
-    ASSERT_TRUE(history::Export_waves("half.csv", standard, nullptr));
+    ASSERT_TRUE(history::ExportWaves("half.csv", standard, nullptr));
     lines = Lines(ReadWholeFile("half.csv").substr(3));
     EXPECT_EQ(lines[1], "0,-96,");
 }
@@ -85,7 +85,7 @@ TEST_F(HistoryTest, AFileThatCannotBeWrittenLeavesTheTargetAsItWas) {
     signed char wave[300] = {0};
     WriteWholeFile("kept.csv", "earlier");
     // A folder that is not there, and a full disk (the file-size limit stands in for it).
-    EXPECT_FALSE(history::Export_waves("missing/waves.csv", wave, wave));
+    EXPECT_FALSE(history::ExportWaves("missing/waves.csv", wave, wave));
     EXPECT_FALSE(FileExists("missing/waves.csv"));
 
     rlimit previous{};
@@ -94,7 +94,7 @@ TEST_F(HistoryTest, AFileThatCannotBeWrittenLeavesTheTargetAsItWas) {
     rlimit small = previous;
     small.rlim_cur = 1000;
     setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = history::Export_waves("kept.csv", wave, wave);
+    const bool written = history::ExportWaves("kept.csv", wave, wave);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(written);

@@ -21,14 +21,14 @@
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
 
-constexpr const char* kHistoryFile = "inspection_history.db";
+constexpr const char* HISTORY_FILE = "inspection_history.db";
 
 // The rows of `sql` on the history file, each column as text ("NULL" for a null).
 inline std::vector<std::vector<std::string>> Query(const std::string& sql) {
     std::vector<std::vector<std::string>> rows;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_test");
-        db.setDatabaseName(kHistoryFile);
+        db.setDatabaseName(HISTORY_FILE);
         if (db.open()) {
             QSqlQuery query(db);
             query.exec(QString::fromStdString(sql));

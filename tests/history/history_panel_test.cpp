@@ -27,7 +27,7 @@ class HistoryPanelTest : public HistoryTest {
         ClearShownPopups();
     }
     void TearDown() override {
-        Reset_history_panel();
+        ResetHistoryPanel();
         DiscardPanel(mainHandle);
         SetSystemDate(0, 0, 0);
         unsetenv("SURGE_HISTORY");

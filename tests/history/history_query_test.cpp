@@ -33,7 +33,7 @@ std::vector<long long> Ids(const std::vector<history::Record>& page) {
 
 TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS);
-    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
     struct Case {
         Filter filter;
         history::Counts counts;
@@ -54,16 +54,16 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to + " " + c.filter.master + " " +
                      c.filter.serial);
         history::Counts counts;
-        ASSERT_TRUE(history::Count_records(c.filter, &counts));
+        ASSERT_TRUE(history::CountRecords(c.filter, &counts));
         EXPECT_EQ(counts.tested, c.counts.tested);
         EXPECT_EQ(counts.ok, c.counts.ok);
         EXPECT_EQ(counts.ng, c.counts.ng);
         std::vector<history::Record> page;
-        ASSERT_TRUE(history::Fetch_page(c.filter, nullptr, 20, &page));
+        ASSERT_TRUE(history::FetchPage(c.filter, nullptr, 20, &page));
         EXPECT_EQ(Ids(page), c.ids);
     }
     history::Counts counts;
-    EXPECT_FALSE(history::Count_records(Days("2026-12-04", "2026-12-01"), &counts));
+    EXPECT_FALSE(history::CountRecords(Days("2026-12-04", "2026-12-01"), &counts));
 }
 
 TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
@@ -72,13 +72,13 @@ TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
         records.push_back({"2026-12-01T10:00:0" + std::to_string(i / 4), "S", "M", "O.K", 1, 1});
     }
     Fill(records);
-    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
     const Filter all = Days("2026-12-01", "2026-12-01");
     std::vector<long long> seen;
     history::PageKey key;
     std::vector<history::Record> page;
     for (const history::PageKey* after = nullptr;; after = &key) {
-        ASSERT_TRUE(history::Fetch_page(all, after, 5, &page));
+        ASSERT_TRUE(history::FetchPage(all, after, 5, &page));
         if (page.empty()) {
             break;
         }
@@ -104,7 +104,7 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
         }
     }
     Fill(records);
-    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
     struct Case {
         Filter filter;
         int points;
@@ -118,18 +118,18 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to);
         history::Counts counts;
-        ASSERT_TRUE(history::Count_records(c.filter, &counts));
+        ASSERT_TRUE(history::CountRecords(c.filter, &counts));
         std::vector<history::TrendPoint> trend;
-        ASSERT_TRUE(history::Sample_trend(c.filter, counts.tested, c.points, &trend));
+        ASSERT_TRUE(history::SampleTrend(c.filter, counts.tested, c.points, &trend));
         EXPECT_EQ(trend.size(), c.expected);
-        const int days = history::Days_between(c.filter.from, c.filter.to) + 1;
+        const int days = history::DaysBetween(c.filter.from, c.filter.to) + 1;
         for (std::size_t i = 0; i < trend.size(); ++i) {
             const history::TrendPoint& p = trend[i];
             EXPECT_GE(p.day, 0);
             EXPECT_LT(p.day, days);
             EXPECT_NE(p.phase, 5) << "a record without readings";
             // The record's own time and readings: day d of December at hour h has area d.
-            EXPECT_EQ(p.area, history::Days_between("2026-12-01", c.filter.from) + 1 +
+            EXPECT_EQ(p.area, history::DaysBetween("2026-12-01", c.filter.from) + 1 +
                                   static_cast<int>(p.day));
             EXPECT_NEAR(p.day - static_cast<int>(p.day), (p.phase + 0.5) / 24.0, 1e-6);
             if (i > 0) {
@@ -140,13 +140,13 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
 }
 
 TEST_F(HistoryTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
-    ASSERT_TRUE(history::Open_reader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
     history::Counts counts{9, 9, 9};
-    EXPECT_TRUE(history::Count_records(Days("2026-12-01", "2026-12-31"), &counts));
+    EXPECT_TRUE(history::CountRecords(Days("2026-12-01", "2026-12-31"), &counts));
     EXPECT_EQ(counts.tested, 0);
-    history::Close_reader();
+    history::CloseReader();
 
     WriteWholeFile(history::DATABASE_FILE, std::string(8192, 'x'));
-    EXPECT_FALSE(history::Open_reader(history::DATABASE_FILE));
+    EXPECT_FALSE(history::OpenReader(history::DATABASE_FILE));
     EXPECT_EQ(ReadWholeFile(history::DATABASE_FILE), std::string(8192, 'x'));
 }

@@ -46,7 +46,7 @@ class HistoryTest : public ::testing::Test {
   protected:
     ScopedWorkDir dir;
 
-    void TearDown() override { history::Close_reader(); }
+    void TearDown() override { history::CloseReader(); }
 
     // Inserts the records in order: record k (from 0) gets id k + 1.
     static void Fill(const std::vector<TestRecord>& records) {
@@ -55,7 +55,7 @@ class HistoryTest : public ::testing::Test {
             db.setDatabaseName(history::DATABASE_FILE);
             ASSERT_TRUE(db.open());
             QSqlQuery query(db);
-            for (const std::string& statement : history::Local_schema(false)) {
+            for (const std::string& statement : history::LocalSchema(false)) {
                 ASSERT_TRUE(query.exec(QString::fromStdString(statement)));
             }
             db.transaction();

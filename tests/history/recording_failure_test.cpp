@@ -49,14 +49,14 @@ class RecordingFailureTest : public HistoryTest {};
 TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
     std::optional<QSqlDatabase> locker;
     const Failure failures[] = {
-        {"a folder in the file's place", false, [] { fs::create_directory(kHistoryFile); }, [] {},
+        {"a folder in the file's place", false, [] { fs::create_directory(HISTORY_FILE); }, [] {},
          [] {}, "기록할 수 없습니다", "off", "NULL"},
-        {"a damaged file", false, [] { WriteWholeFile(kHistoryFile, std::string(8192, 'x')); },
+        {"a damaged file", false, [] { WriteWholeFile(HISTORY_FILE, std::string(8192, 'x')); },
          [] {}, [] {}, "손상", "on", "3"},
         {"a file locked by another program", false, [] {},
          [&locker] {
              locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
-             locker->setDatabaseName(kHistoryFile);
+             locker->setDatabaseName(HISTORY_FILE);
              ASSERT_TRUE(locker->open());
              ASSERT_TRUE(QSqlQuery(*locker).exec("BEGIN EXCLUSIVE"));
          },
@@ -107,7 +107,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         if (*f.warning) {
             EXPECT_NE(tt::ShownPopups()[0].text.find(f.warning), std::string::npos);
         }
-        const bool file_made = fs::exists(kHistoryFile);
+        const bool file_made = fs::exists(HISTORY_FILE);
         f.after();
         Cycle();
         const auto rows = Query("SELECT COUNT(*) FROM inspection");

@@ -48,7 +48,7 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
     ASSERT_EQ(before.size(), 4u);
     history::Database db(QStringLiteral("upgrade_test"));
     for (int opening = 0; opening < 2; ++opening) {
-        ASSERT_EQ(db.Open(kHistoryFile), history::DbStatus::Ok);
+        ASSERT_EQ(db.Open(HISTORY_FILE), history::DbStatus::Ok);
         db.Close();
         EXPECT_EQ(Query(ALL_RECORDS), before);
         EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}}));
@@ -56,8 +56,8 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
         // Records 3 and 7 share their standard wave; record 8 has none.
         EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"), (Rows{{"2"}}));
     }
-    ASSERT_EQ(db.Open(kHistoryFile), history::DbStatus::Ok);
-    db.Queue_for_server(true);
+    ASSERT_EQ(db.Open(HISTORY_FILE), history::DbStatus::Ok);
+    db.QueueForServer(true);
     history::Row row;
     row.cycle.outcome = "O.K";
     row.uuid = QStringLiteral("u10");

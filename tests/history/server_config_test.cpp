@@ -37,7 +37,7 @@ TEST(ServerConfig, TakesTheServerAndAPasswordOnlyFromWhereItMayCome) {
             unsetenv("SURGE_HISTORY_PASSWORD_FILE");
         }
         QString error;
-        const auto config = history::Server_config(&error);
+        const auto config = history::ReadServerConfig(&error);
         const std::string got = config ? (config->Where() + " " + config->password).toStdString()
                                        : (error.isEmpty() ? "none" : error.toStdString());
         EXPECT_EQ(got.rfind(c.expected, 0), 0u) << got;

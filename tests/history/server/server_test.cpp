@@ -212,7 +212,7 @@ TEST_F(ServerTest, TheHistoryPanelShowsThisStationOrEveryStationOnTheServer) {
     ASSERT_EQ(tt::ShownPopups().size(), 1u);
     EXPECT_NE(tt::ShownPopups()[0].text.find("서버를 읽을 수 없어"), std::string::npos);
     EXPECT_EQ(text(HISTORY_TESTED), "0");
-    Reset_history_panel();
+    ResetHistoryPanel();
     DiscardPanel(mainHandle);
     unsetenv("SURGE_STATION");
 }
