@@ -197,14 +197,23 @@ def write_spreadsheet_stand_in(folder):
 
 # --- the session ---------------------------------------------------------------------------
 
-def seed_history(home, schema_header):
-    """Records of the last few days in the station's history, as the station keeps them."""
+# The history's first layout, one table with both waves in each row: the station upgrades it.
+HISTORY_VERSION_1 = """CREATE TABLE inspection (id INTEGER PRIMARY KEY, uuid TEXT NOT NULL,
+  station TEXT NOT NULL, started_at TEXT NOT NULL, ended_at TEXT NOT NULL, serial TEXT NOT NULL,
+  master TEXT NOT NULL, model_no TEXT NOT NULL, voltage REAL, width INTEGER, pulse_no INTEGER,
+  judge INTEGER, area INTEGER, phase INTEGER, outcome TEXT NOT NULL, stopped_at TEXT NOT NULL,
+  standard_wave BLOB, measured_wave BLOB, UNIQUE (station, uuid));
+CREATE TABLE schema_version (version INTEGER NOT NULL);
+INSERT INTO schema_version VALUES (1);
+CREATE TABLE outbox (record INTEGER PRIMARY KEY);"""
+
+
+def seed_history(home):
+    """Records of the last few days, in a history file of the first layout."""
     import sqlite3
-    text = open(schema_header, encoding="utf-8").read()
-    create = text.split('R"sql(')[1].split(')sql"')[0]
     now = datetime.datetime.now().astimezone()
     with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
-        db.execute(create)
+        db.executescript(HISTORY_VERSION_1)
         for i in range(HISTORY_SEEDED):
             at = (now - datetime.timedelta(minutes=90 * (HISTORY_SEEDED - i))).isoformat(
                 timespec="milliseconds")
@@ -240,8 +249,7 @@ def session(checks, build, work, shots, procs):
     home = os.path.join(work, "station")
     os.makedirs(home)
     shutil.copy(os.path.join(build, "surge.uir"), home)
-    seed_history(home, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                    "history", "schema.h"))
+    seed_history(home)
     name_file = os.path.join(home, "model_name.dat")
     wave_file = os.path.join(home, "model_wave.dat")
     stand_in, calls_file = write_spreadsheet_stand_in(os.path.join(work, "spreadsheet"))
@@ -538,6 +546,10 @@ def session(checks, build, work, shots, procs):
         with sqlite3.connect(os.path.join(home, "inspection_history.db")) as history:
             recorded = history.execute("SELECT serial, master, outcome FROM inspection"
                                        " WHERE station != 'window' ORDER BY id").fetchall()
+            seeded = history.execute("SELECT COUNT(*) FROM inspection WHERE station = 'window'"
+                                     " AND length(standard_wave) = 300").fetchone()[0]
+            version = history.execute("SELECT version FROM schema_version").fetchall()
+        g.equal((seeded, version), (HISTORY_SEEDED, [(2,)]), "the seeded records, upgraded")
         # Every cycle of the session, the stop-click check's one or more among them, then the
         # scanned unit's.
         g.equal(recorded[-1:], [("SN-0001", NAME, "O.K")], "the last record of the history")
