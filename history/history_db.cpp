@@ -55,6 +55,16 @@ DbStatus Database::Fail(const QSqlError& error) {
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? DbStatus::Damaged : DbStatus::Failed;
 }
 
+// Ends the transaction that failed with `error`.
+DbStatus Database::Abandon(QSqlDatabase& db, QSqlError error) {
+    db.rollback();
+    return Fail(error);
+}
+
+DbStatus Database::Commit(QSqlDatabase& db) {
+    return db.commit() ? DbStatus::Ok : Abandon(db, db.lastError());
+}
+
 // A connection that failed is closed, once none of its handles is left.
 DbStatus Database::ClosedUnlessOk(DbStatus status) {
     if (status != DbStatus::Ok) {
@@ -92,15 +102,11 @@ DbStatus Database::TryOpen(const QString& path) {
     }
     for (const std::string& statement : LocalSchema(version_1)) {
         if (!query.exec(QString::fromStdString(statement))) {
-            const QSqlError error = query.lastError();
-            db.rollback();
-            return Fail(error);
+            return Abandon(db, query.lastError());
         }
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        db.rollback();
-        return Fail(error);
+    if (const DbStatus committed = Commit(db); committed != DbStatus::Ok) {
+        return committed;
     }
     insert_ = std::make_unique<QSqlQuery>(db);
     if (!insert_->prepare(QString::fromLatin1(INSERT))) {
@@ -160,17 +166,10 @@ DbStatus Database::TryInsert(const std::vector<Row>& rows) {
             failed = outbox_->exec() ? nullptr : outbox_.get();
         }
         if (failed) {
-            const QSqlError error = failed->lastError();
-            db.rollback();
-            return Fail(error);
+            return Abandon(db, failed->lastError());
         }
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        db.rollback();
-        return Fail(error);
-    }
-    return DbStatus::Ok;
+    return Commit(db);
 }
 
 DbStatus Database::CountDay(const QDate& day, Counts* counts) {

@@ -11,6 +11,7 @@
 
 #include "history/recorder.h"
 
+class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
@@ -46,6 +47,8 @@ class Database {
 
   private:
     DbStatus Fail(const QSqlError& error);
+    DbStatus Abandon(QSqlDatabase& db, QSqlError error);
+    DbStatus Commit(QSqlDatabase& db);
     DbStatus ClosedUnlessOk(DbStatus status);
     DbStatus TryOpen(const QString& path);
     DbStatus TryInsert(const std::vector<Row>& rows);
