@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/repaint.h"
 #include "toolkit/toolkit.h"
 
 class QTableWidget;
@@ -51,9 +52,6 @@ void CommitPendingEdits(int panel);
 
 // Looks up a registered callback by name (nullptr when none).
 CtrlCallbackPtr FindCallback(const std::string& name);
-
-// Lets the panels repaint while the thread is held; user input stays queued in Qt.
-void RepaintPanels();
 
 // What tests and tools put in place of the system's (toolkit_testing.h); empty in the station.
 struct MonitorGeometry {
