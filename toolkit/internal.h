@@ -66,6 +66,8 @@ void Run_deferred_calls();
 
 // Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").
 void ApplyColumnWidths(QWidget* table);
+// Gives a graph the axes its "xAxis" and "yAxis" properties list ("min,max,tick interval").
+void ApplyGraphAxes(QWidget* graph);
 
 // The date field and the ring (choice_controls.cpp); -1 when `w` is neither.
 int SetChoiceText(QWidget* w, const QString& text);
