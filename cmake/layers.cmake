@@ -4,9 +4,7 @@
 # surge_include_root(target folder): `target` includes "<folder>/..." and passes that on.
 function(surge_include_root target folder)
   set(root ${CMAKE_BINARY_DIR}/include_roots/${folder})
-  if(NOT EXISTS ${root}/${folder})
-    file(MAKE_DIRECTORY ${root})
-    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
-  endif()
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
