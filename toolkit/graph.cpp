@@ -46,7 +46,7 @@ void toolkit_internal::ApplyGraphAxes(QWidget* widget) {
     }
     for (const auto& [name, axis] : {std::pair{"xAxis", Qt::Horizontal}, {"yAxis", Qt::Vertical}}) {
         const QStringList scale = graph->property(name).toString().split(QLatin1Char(','));
-        if (scale.size() == 3) {
+        if (scale.size() == 3 && scale[1].toDouble() > scale[0].toDouble()) {
             graph->SetRange(axis, scale[0].toDouble(), scale[1].toDouble(), scale[2].toDouble());
         }
     }
