@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "rs232/port_device.h"
+#include "toolkit/repaint.h"
 
 namespace {
 
@@ -65,13 +66,6 @@ int Lookup(int port, Port** out) {
 int LookupLive(int port, Port** out) {
     const int status = Lookup(port, out);
     return status == 0 && (*out)->lost ? RS232_DEVICE_LOST : status;
-}
-
-// Lets the panels repaint while the one thread is held; user input waits until afterwards.
-void RepaintPanels() {
-    if (QCoreApplication::instance() != nullptr) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
 }
 
 int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {

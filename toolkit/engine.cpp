@@ -218,10 +218,4 @@ void CommitPendingEdits(int panel) {
     }
 }
 
-void RepaintPanels() {
-    if (QCoreApplication::instance() != nullptr) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-}
-
 }  // namespace toolkit_internal

@@ -9,8 +9,6 @@ using namespace toolkit_internal;
 
 namespace {
 
-constexpr int kSampleCount = 300;
-
 QColor FromRgb(int colour) {
     return QColor::fromRgb(static_cast<QRgb>(colour) & 0xFFFFFF);
 }
@@ -34,19 +32,24 @@ GraphWidget::GraphWidget(QWidget* parent)
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     chart_->setBackgroundRoundness(0);
-    axisX_->setRange(0, kSampleCount - 1);
     axisX_->setTickType(QValueAxis::TicksDynamic);
-    axisX_->setTickAnchor(0);
-    axisX_->setTickInterval(50);
-    axisX_->setLabelFormat(QStringLiteral("%d"));
-    axisY_->setRange(-128, 127);
     axisY_->setTickType(QValueAxis::TicksDynamic);
-    axisY_->setTickAnchor(0);
-    axisY_->setTickInterval(32);
-    axisY_->setLabelFormat(QStringLiteral("%d"));
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
     setRenderHint(QPainter::Antialiasing);
+}
+
+void toolkit_internal::ApplyGraphAxes(QWidget* widget) {
+    auto* graph = dynamic_cast<GraphWidget*>(widget);
+    if (graph == nullptr) {
+        return;
+    }
+    for (const auto& [name, axis] : {std::pair{"xAxis", Qt::Horizontal}, {"yAxis", Qt::Vertical}}) {
+        const QStringList scale = graph->property(name).toString().split(QLatin1Char(','));
+        if (scale.size() == 3 && scale[1].toDouble() > scale[0].toDouble()) {
+            graph->SetRange(axis, scale[0].toDouble(), scale[1].toDouble(), scale[2].toDouble());
+        }
+    }
 }
 
 int GraphWidget::AddPlot(const QList<QPointF>& points, QColor colour, qreal lineWidth) {

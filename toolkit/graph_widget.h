@@ -16,8 +16,9 @@ class GraphWidget : public QChartView {
     bool RemovePlot(int id);
     void SetGridVisible(bool visible);
     void SetGridColour(QColor colour);
-    // Fixes one axis to [min, max] with about five labelled ticks (graph_xy.cpp).
-    void SetRange(Qt::Orientation axis, double min, double max);
+    // Fixes one axis to [min, max] with a labelled tick every `interval`, or about five labelled
+    // ticks when `interval` is 0 (graph_xy.cpp).
+    void SetRange(Qt::Orientation axis, double min, double max, double interval = 0);
     bool GridVisible() const;
     QColor GridColour() const;
 

@@ -31,9 +31,11 @@ double TickInterval(double span) {
 
 }  // namespace
 
-void GraphWidget::SetRange(Qt::Orientation axis, double min, double max) {
+void GraphWidget::SetRange(Qt::Orientation axis, double min, double max, double interval) {
     QValueAxis* target = axis == Qt::Horizontal ? axisX_ : axisY_;
-    const double interval = TickInterval(max - min);
+    if (interval <= 0) {
+        interval = TickInterval(max - min);
+    }
     target->setRange(min, max);
     target->setTickAnchor(min < 0 && max > 0 ? 0 : min);
     target->setTickInterval(interval);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/repaint.h"
 #include "toolkit/toolkit.h"
 
 class QTableWidget;
@@ -52,9 +53,6 @@ void CommitPendingEdits(int panel);
 // Looks up a registered callback by name (nullptr when none).
 CtrlCallbackPtr FindCallback(const std::string& name);
 
-// Lets the panels repaint while the thread is held; user input stays queued in Qt.
-void RepaintPanels();
-
 // What tests and tools put in place of the system's (toolkit_testing.h); empty in the station.
 struct MonitorGeometry {
     int height = 0;
@@ -68,6 +66,8 @@ void Run_deferred_calls();
 
 // Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").
 void ApplyColumnWidths(QWidget* table);
+// Gives a graph the axes its "xAxis" and "yAxis" properties list ("min,max,tick interval").
+void ApplyGraphAxes(QWidget* graph);
 
 // The date field and the ring (choice_controls.cpp); -1 when `w` is neither.
 int SetChoiceText(QWidget* w, const QString& text);

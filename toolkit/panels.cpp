@@ -201,6 +201,7 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
             }
         }
         ApplyColumnWidths(child);
+        ApplyGraphAxes(child);
         QSizePolicy policy = child->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         child->setSizePolicy(policy);

@@ -4,6 +4,11 @@
 // Panels and controls are addressed by integer handles and ids, values are passed in the
 // control's own type, and every status is 0 (or a count, a handle) on success and negative on
 // failure. Text crosses this interface as UTF-8.
+//
+// It is made for this station's Korean operators: InitRuntimeEngine installs Qt's Korean
+// translation (the file dialog, the standard buttons) and the NanumGothic font at 11 points, and
+// the popups' buttons read "예", "아니오" and "확인", the file dialog's "저장" and "선택". What
+// is the station's own, such as a graph's scales, comes from the panel resource.
 #pragma once
 
 #include <cstddef>
@@ -89,6 +94,8 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 
 // ---- Graphs ---------------------------------------------------------------------------------
+// A graph's axes are those its "xAxis" and "yAxis" properties in the panel resource give, each
+// "min,max,tick interval"; SetAxisRange sets them afresh.
 
 enum PlotDataType { VAL_CHAR };        // samples are signed 8-bit values
 enum PlotStyle { VAL_THIN_LINE };      // a thin line through the points

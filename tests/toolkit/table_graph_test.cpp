@@ -1,9 +1,13 @@
 // Tables (rows and columns from 1) and graphs (plots with ids).
 #include <gtest/gtest.h>
 
+#include <QValueAxis>
+
 #include "app/surge.h"
 #include "app/surge_uir.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/graph_widget.h"
+#include "toolkit/internal.h"
 #include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_testing;
@@ -115,6 +119,26 @@ TEST_F(TableGraphTest, PlotsCarryIdsSamplesAndColoursAndGoAwayOnDelete) {
     EXPECT_EQ(plots[1].id, red);
     EXPECT_LT(PlotY(main_, MAIN_MODEL, samples, 300, VAL_CHAR, VAL_THIN_LINE, 0, VAL_SOLID, 1, 0),
               0);
+}
+
+// A wave graph's scales are the panel resource's: 300 samples of 8 bits.
+TEST_F(TableGraphTest, WaveGraphTakesItsScalesFromThePanelResource) {
+    GraphWidget* graph = toolkit_internal::FindGraph(main_, MAIN_GRAPH);
+    ASSERT_NE(graph, nullptr);
+    struct Scale {
+        Qt::Orientation axis;
+        double min, max, interval;
+    };
+    for (const Scale& s : {Scale{Qt::Horizontal, 0, 299, 50}, Scale{Qt::Vertical, -128, 127, 32}}) {
+        auto* axis = qobject_cast<QValueAxis*>(graph->chart()->axes(s.axis).value(0));
+        ASSERT_NE(axis, nullptr);
+        EXPECT_EQ(axis->min(), s.min);
+        EXPECT_EQ(axis->max(), s.max);
+        EXPECT_EQ(axis->tickType(), QValueAxis::TicksDynamic);
+        EXPECT_EQ(axis->tickInterval(), s.interval);
+        EXPECT_EQ(axis->tickAnchor(), 0);
+        EXPECT_EQ(axis->labelFormat(), QStringLiteral("%d"));
+    }
 }
 
 }  // namespace
