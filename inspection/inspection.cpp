@@ -17,10 +17,6 @@ void Show_lamp(int lamp, int shown) {
     SetCtrlAttribute(mainHandle, lamp, ATTR_VISIBLE, shown);
 }
 
-void Serial_warning() {
-    MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
-}
-
 // Reads one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
 // it only when it came whole: a short or shifted reply leaves the earlier wave as it was, never
 // decoded a second time.

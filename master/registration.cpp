@@ -45,13 +45,13 @@ int Master_upload(int, int, int event, void*, int, int) {
     char work[WORK_BUFFER_SIZE] = {0};
     signed char standard_wave[WAVE_LENGTH];
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH)) {
-        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        Serial_warning();
         return 0;
     }
     const InstrumentSetup setup = Decode_setup(work);
     if (!Exchange_whole(work, CMD_STANDARD_WAVE, reinterpret_cast<char*>(standard_wave),
                         WAVE_LENGTH)) {
-        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        Serial_warning();
         return 0;
     }
     Decode_wave(standard_wave, WAVE_LENGTH);
