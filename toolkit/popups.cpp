@@ -125,7 +125,7 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         return VAL_NO_FILE_SELECTED;
     }
     if (chosen.size() >= pathBufferSize) {
-        MessagePopup("경  고", "선택한 파일의 경로가 너무 깁니다.");
+        MessagePopup(WARNING_TITLE, "선택한 파일의 경로가 너무 깁니다.");
         return VAL_NO_FILE_SELECTED;
     }
     std::memcpy(pathBuffer, chosen.c_str(), chosen.size() + 1);
