@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
 
     Measure_growth(dir);
     for (const auto& popup : ShownPopups()) {
-        if (popup.kind == PopupKind::Message) {
+        if (popup.kind == PopupKind::MESSAGE) {
             std::printf("unexpected warning: %s\n", popup.text.c_str());
             all_met = false;
         }

@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     Report_linear("save (append)", small.save_append, large.save_append);
     Report_linear("delete the middle", small.remove, large.remove);
     for (const auto& popup : toolkit_testing::ShownPopups()) {
-        if (popup.kind == toolkit_testing::PopupKind::Message) {
+        if (popup.kind == toolkit_testing::PopupKind::MESSAGE) {
             std::printf("unexpected warning: %s\n", popup.text.c_str());
             all_met = false;
         }

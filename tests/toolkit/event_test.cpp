@@ -140,7 +140,7 @@ TEST(PopupTest, ConfirmationsTakeQueuedAnswersInOrderAndNoWhenNoneIsLeft) {
     EXPECT_EQ(ConfirmPopup("확  인", "third"), 0);
     EXPECT_EQ(MessagePopup("경  고", "told"), 0);
     ASSERT_EQ(ShownPopups().size(), 4u);
-    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::Message);
+    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::MESSAGE);
     EXPECT_EQ(ShownPopups()[3].text, "told");
 }
 
@@ -164,7 +164,7 @@ TEST(PopupTest, FileSelectionCancelsKeepsTheBufferAndRefusesWhatDoesNotFit) {
     EXPECT_STREQ(path, "/usr/bin/calc");
     ASSERT_EQ(ShownPopups().size(), 4u);
     EXPECT_EQ(ShownPopups()[0].title, "excel");
-    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::Message);
+    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::MESSAGE);
 }
 
 }  // namespace
