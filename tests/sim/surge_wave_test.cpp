@@ -15,7 +15,7 @@ WaveBytes Recorded(int shortedTurns, unsigned seed, int noise = 1, int voltage =
 double Period(int shortedTurns) {
     const WaveBytes wave = Recorded(shortedTurns, 1, 0);
     std::vector<double> crossings;
-    for (int i = 11; i < kWaveBytes && crossings.size() < 3; ++i) {
+    for (int i = 11; i < WAVE_BYTES && crossings.size() < 3; ++i) {
         if ((wave[i - 1] >= 128) != (wave[i] >= 128)) {
             crossings.push_back(i);
         }
@@ -29,7 +29,7 @@ TEST(SurgeWave, ShortedTurnsRingFasterAndDieSooner) {
     // The envelope: the largest swing late in the wave.
     const auto lateSwing = [](const WaveBytes& wave) {
         int swing = 0;
-        for (int i = 150; i < kWaveBytes; ++i) {
+        for (int i = 150; i < WAVE_BYTES; ++i) {
             swing = std::max(swing, std::abs(wave[i] - 128));
         }
         return swing;
