@@ -27,14 +27,14 @@ void PrintTo(const Target& target, std::ostream* out) {
     *out << target.corpus;
 }
 
-[[noreturn]] void Throw_failure(const char* what) {
+[[noreturn]] void ThrowFailure(const char* what) {
     throw std::runtime_error(what);
 }
 
 class CorpusReplay : public ::testing::TestWithParam<Target> {};
 
 TEST_P(CorpusReplay, EveryInputPassesTheChecks) {
-    fuzz_failure_handler = Throw_failure;
+    fuzz_failure_handler = ThrowFailure;
     const fs::path folder = fs::path(SURGE_FUZZ_CORPUS) / GetParam().corpus;
     std::vector<fs::path> inputs;
     for (const auto& entry : fs::directory_iterator(folder)) {

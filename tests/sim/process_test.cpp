@@ -28,11 +28,11 @@ class Terminal {
     ~Terminal() { close(fd_); }
     bool ok() const { return fd_ >= 0; }
 
-    std::string Ask(const std::string& command, std::size_t length, int timeoutMs = 2000) {
+    std::string Ask(const std::string& command, std::size_t length, int timeout_ms = 2000) {
         EXPECT_EQ(write(fd_, command.data(), command.size()), static_cast<ssize_t>(command.size()));
         std::string reply;
         pollfd entry{fd_, POLLIN, 0};
-        while (reply.size() < length && poll(&entry, 1, timeoutMs) > 0) {
+        while (reply.size() < length && poll(&entry, 1, timeout_ms) > 0) {
             char chunk[512];
             const ssize_t got = read(fd_, chunk, std::min(sizeof chunk, length - reply.size()));
             if (got <= 0) {
