@@ -62,10 +62,10 @@ TEST_P(CorpusReplay, EveryInputPassesTheChecks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
-                         ::testing::Values(Target{"setup_reply", Fuzz_setup_reply},
-                                           Target{"result_reply", Fuzz_result_reply},
-                                           Target{"waveform", Fuzz_waveform},
-                                           Target{"store", Fuzz_store}),
+                         ::testing::Values(Target{"setup_reply", FuzzSetupReply},
+                                           Target{"result_reply", FuzzResultReply},
+                                           Target{"waveform", FuzzWaveform},
+                                           Target{"store", FuzzStore}),
                          [](const ::testing::TestParamInfo<Target>& info) {
                              return std::string(info.param.corpus);
                          });
