@@ -4,13 +4,11 @@
 #include <cstring>
 
 #include "app/surge_uir.h"
+#include "export/workbook.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 
 namespace {
-
-constexpr const char* EXCEL_PATH_FILE = "excel_path.txt";
-constexpr const char* WORKBOOK_ARGUMENT = " chart.xls";
 
 // Reads the spreadsheet program's path back from the path file into excel_path. A path that
 // would not leave room for the workbook argument is refused (the file stays as it is) and the

@@ -5,8 +5,6 @@
 #include "toolkit/toolkit.h"
 
 constexpr int WAVE_SAMPLES = 300;
-// The title of the station's warnings.
-constexpr const char* WARNING_TITLE = "경  고";
 // A master name: at most 12 characters; 12 Korean syllables take 36 bytes in UTF-8.
 constexpr int MODEL_NAME_MAX_CHARS = 12;
 constexpr int MODEL_NAME_SIZE = 40;

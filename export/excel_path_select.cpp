@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char* EXCEL_PATH_FILE = "excel_path.txt";
-
 #ifdef _WIN32
 constexpr const char* PROGRAM_DIRECTORY = "c:\\Program Files\\Microsoft Office\\Office";
 #else

@@ -5,7 +5,7 @@
 
 void (*fuzz_failure_handler)(const char* what) = nullptr;
 
-void Fuzz_fail(const char* what) {
+void FuzzFail(const char* what) {
     if (fuzz_failure_handler != nullptr) {
         fuzz_failure_handler(what);
     }

@@ -7,26 +7,26 @@
 #include <cstdint>
 
 // The setup reply ("ME\r") through Decode_setup and Check_range.
-int Fuzz_setup_reply(const std::uint8_t* data, std::size_t size);
+int FuzzSetupReply(const std::uint8_t* data, std::size_t size);
 // The result reply ("RE\r") through Decode_result.
-int Fuzz_result_reply(const std::uint8_t* data, std::size_t size);
+int FuzzResultReply(const std::uint8_t* data, std::size_t size);
 // A waveform reply through Decode_wave.
-int Fuzz_waveform(const std::uint8_t* data, std::size_t size);
+int FuzzWaveform(const std::uint8_t* data, std::size_t size);
 // The master store over a "model_name.dat" and "model_wave.dat" pair taken from the input.
-// Needs the toolkit's engine with scripted popups (Fuzz_store_setup brings them up when they
+// Needs the toolkit's engine with scripted popups (FuzzStoreSetup brings them up when they
 // are not) and works in a scratch folder of its own, the current directory while it runs.
-int Fuzz_store(const std::uint8_t* data, std::size_t size);
-void Fuzz_store_setup();
+int FuzzStore(const std::uint8_t* data, std::size_t size);
+void FuzzStoreSetup();
 
 // A broken promise of the code under test. The handler reports `what` and does not return:
 // by default it prints it and aborts (libFuzzer keeps the input as a crash); the replay test
 // installs one that throws.
 extern void (*fuzz_failure_handler)(const char* what);
-[[noreturn]] void Fuzz_fail(const char* what);
+[[noreturn]] void FuzzFail(const char* what);
 
-inline void Fuzz_require(bool holds, const char* what) {
+inline void FuzzRequire(bool holds, const char* what) {
     if (!holds) {
-        Fuzz_fail(what);
+        FuzzFail(what);
     }
 }
 

@@ -7,22 +7,22 @@
 #include "fuzz/fuzz_targets.h"
 #include "instrument/serial.h"
 
-int Fuzz_result_reply(const std::uint8_t* data, std::size_t size) {
+int FuzzResultReply(const std::uint8_t* data, std::size_t size) {
     // Exactly the reply's six positions, on the heap, so that a read beyond them is caught.
     const auto reply = std::make_unique<char[]>(RESULT_REPLY_LENGTH);
     std::memcpy(reply.get(), data, std::min<std::size_t>(size, RESULT_REPLY_LENGTH));
 
     const TestResult result = Decode_result(reply.get());
-    Fuzz_require(std::memcmp(result.area_text, reply.get(), 2) == 0 && result.area_text[2] == '\0',
-                 "the area text is its two characters and a NUL");
-    Fuzz_require(
+    FuzzRequire(std::memcmp(result.area_text, reply.get(), 2) == 0 && result.area_text[2] == '\0',
+                "the area text is its two characters and a NUL");
+    FuzzRequire(
         std::memcmp(result.phase_text, reply.get() + 2, 2) == 0 && result.phase_text[2] == '\0',
         "the phase text is its two characters and a NUL");
-    Fuzz_require(result.area >= -9 && result.area <= 99, "the area fits two characters");
-    Fuzz_require(result.phase >= -9 && result.phase <= 99, "the phase fits two characters");
-    Fuzz_require(result.pass == (reply[4] == 'O' && reply[5] == 'K'),
-                 "a pass is exactly 'O' then 'K'");
+    FuzzRequire(result.area >= -9 && result.area <= 99, "the area fits two characters");
+    FuzzRequire(result.phase >= -9 && result.phase <= 99, "the phase fits two characters");
+    FuzzRequire(result.pass == (reply[4] == 'O' && reply[5] == 'K'),
+                "a pass is exactly 'O' then 'K'");
     return 0;
 }
 
-SURGE_FUZZ_ENTRY(Fuzz_result_reply)
+SURGE_FUZZ_ENTRY(FuzzResultReply)

@@ -123,12 +123,12 @@ class InScratch {
     fs::path previous_;
 };
 
-std::string Read_file(const char* name) {
+std::string ReadBytes(const char* name) {
     std::ifstream in(name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void Write_file(const char* name, const std::string& bytes) {
+void WriteBytes(const char* name, const std::string& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -139,15 +139,15 @@ struct Store {
     bool operator==(const Store&) const = default;
 };
 
-Store Read_store() {
-    return {Read_file(MODEL_NAME_FILE), Read_file(MODEL_WAVE_FILE)};
+Store ReadStore() {
+    return {ReadBytes(MODEL_NAME_FILE), ReadBytes(MODEL_WAVE_FILE)};
 }
 
 std::string Block(const std::string& waves, std::size_t index) {
     return waves.substr(index * WAVE_SAMPLES, WAVE_SAMPLES);
 }
 
-std::string Wave_of(const signed char* samples) {
+std::string WaveOf(const signed char* samples) {
     return std::string(reinterpret_cast<const char*>(samples), WAVE_SAMPLES);
 }
 
@@ -167,17 +167,17 @@ std::size_t Popups() {
 }
 
 // Only the two store files and the set-aside file may be left in the folder.
-void Require_no_leftovers(const std::string& step) {
+void RequireNoLeftovers(const std::string& step) {
     for (const auto& entry : fs::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
         if (name != MODEL_NAME_FILE && name != MODEL_WAVE_FILE && name != SET_ASIDE_FILE) {
-            Fuzz_fail((step + " left " + name + " behind").c_str());
+            FuzzFail((step + " left " + name + " behind").c_str());
         }
     }
 }
 
 // The lines that hold anything but white space, without their line end: the store's positions.
-std::vector<std::string_view> Position_lines(const std::string& names) {
+std::vector<std::string_view> PositionLines(const std::string& names) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < names.size()) {
@@ -193,15 +193,15 @@ std::vector<std::string_view> Position_lines(const std::string& names) {
 }
 
 std::size_t Records(const std::string& names) {
-    return Position_lines(names).size();
+    return PositionLines(names).size();
 }
 
 // The pieces that a change appended to the set-aside file must be the store's own lines and
 // bytes at the positions they name, and hold every wave byte that no line owns; every other
 // line must be a record with its block. Returns the records' positions (from 1), in order.
-std::vector<std::size_t> Check_set_aside(const Store& before, const std::string& pieces,
-                                         const std::string& step) {
-    const std::vector<std::string_view> lines = Position_lines(before.names);
+std::vector<std::size_t> CheckSetAside(const Store& before, const std::string& pieces,
+                                       const std::string& step) {
+    const std::vector<std::string_view> lines = PositionLines(before.names);
     std::vector<bool> is_record(lines.size(), true);
     std::size_t unowned_bytes = 0;
     std::size_t at = 0;
@@ -211,7 +211,7 @@ std::vector<std::size_t> Check_set_aside(const Store& before, const std::string&
         std::size_t position = 0;
         std::size_t length = 0;
         const std::string header = pieces.substr(at, header_end - at);
-        Fuzz_require(
+        FuzzRequire(
             header_end != std::string::npos &&
                 std::sscanf(header.c_str(), "%31s %zu %zu", file, &position, &length) == 3 &&
                 header_end + 1 + length < pieces.size() &&
@@ -220,33 +220,33 @@ std::vector<std::size_t> Check_set_aside(const Store& before, const std::string&
         const std::string bytes = pieces.substr(header_end + 1, length);
         at = header_end + 2 + length;
         if (std::strcmp(file, MODEL_NAME_FILE) == 0) {
-            Fuzz_require(position <= lines.size() && bytes == lines[position - 1],
-                         (step + " set aside a line other than the store's").c_str());
+            FuzzRequire(position <= lines.size() && bytes == lines[position - 1],
+                        (step + " set aside a line other than the store's").c_str());
             is_record[position - 1] = false;
             continue;
         }
         const std::size_t offset = (position - 1) * WAVE_SAMPLES;
-        Fuzz_require(std::strcmp(file, MODEL_WAVE_FILE) == 0 && offset < before.waves.size() &&
-                         bytes == before.waves.substr(offset, WAVE_SAMPLES),
-                     (step + " set aside bytes other than the store's").c_str());
+        FuzzRequire(std::strcmp(file, MODEL_WAVE_FILE) == 0 && offset < before.waves.size() &&
+                        bytes == before.waves.substr(offset, WAVE_SAMPLES),
+                    (step + " set aside bytes other than the store's").c_str());
         unowned_bytes += position > lines.size() ? bytes.size() : 0;
     }
     std::vector<std::size_t> positions;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (is_record[i]) {
-            Fuzz_require((i + 1) * WAVE_SAMPLES <= before.waves.size(),
-                         (step + " kept a line without its block").c_str());
+            FuzzRequire((i + 1) * WAVE_SAMPLES <= before.waves.size(),
+                        (step + " kept a line without its block").c_str());
             positions.push_back(i + 1);
         }
     }
     const std::size_t owned = std::min(before.waves.size(), lines.size() * WAVE_SAMPLES);
-    Fuzz_require(unowned_bytes == before.waves.size() - owned,
-                 (step + " dropped wave bytes that no line owns").c_str());
+    FuzzRequire(unowned_bytes == before.waves.size() - owned,
+                (step + " dropped wave bytes that no line owns").c_str());
     return positions;
 }
 
 // The blocks at `positions` (from 1), in order.
-std::string Blocks_at(const std::string& waves, const std::vector<std::size_t>& positions) {
+std::string BlocksAt(const std::string& waves, const std::vector<std::size_t>& positions) {
     std::string blocks;
     for (std::size_t position : positions) {
         blocks += waves.substr((position - 1) * WAVE_SAMPLES, WAVE_SAMPLES);
@@ -254,34 +254,34 @@ std::string Blocks_at(const std::string& waves, const std::vector<std::size_t>& 
     return blocks;
 }
 
-std::string Set_aside_file() {
-    return Read_file(SET_ASIDE_FILE);
+std::string SetAsideFile() {
+    return ReadBytes(SET_ASIDE_FILE);
 }
 
 // What a step appended to the set-aside file, which only ever grows.
 std::string Appended(const std::string& before, const std::string& step) {
-    const std::string after = Set_aside_file();
-    Fuzz_require(after.compare(0, before.size(), before) == 0,
-                 (step + " changed what was set aside before").c_str());
+    const std::string after = SetAsideFile();
+    FuzzRequire(after.compare(0, before.size(), before) == 0,
+                (step + " changed what was set aside before").c_str());
     return after.substr(before.size());
 }
 
 // A change leaves a store of one block per line, holding `records` records.
-void Require_parallel(const Store& after, std::size_t records, const std::string& step) {
+void RequireParallel(const Store& after, std::size_t records, const std::string& step) {
     // The writer's lines: one line end per record, nothing else.
     const auto lines =
         static_cast<std::size_t>(std::count(after.names.begin(), after.names.end(), '\n'));
-    Fuzz_require(lines == Records(after.names) && lines * WAVE_SAMPLES == after.waves.size(),
-                 (step + " left a line count that is not the wave length / 300").c_str());
-    Fuzz_require(lines == records, (step + " left the wrong number of records").c_str());
+    FuzzRequire(lines == Records(after.names) && lines * WAVE_SAMPLES == after.waves.size(),
+                (step + " left a line count that is not the wave length / 300").c_str());
+    FuzzRequire(lines == records, (step + " left the wrong number of records").c_str());
 }
 
-bool Same_bits(float a, float b) {
+bool SameBits(float a, float b) {
     return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
 // A voltage written with one decimal and read back.
-bool Written_voltage(float written, float read) {
+bool WrittenVoltage(float written, float read) {
     if (std::isnan(written) || std::isnan(read)) {
         return std::isnan(written) && std::isnan(read);
     }
@@ -292,29 +292,29 @@ bool Written_voltage(float written, float read) {
     return error <= 0.05 + std::fabs(static_cast<double>(written)) * 1e-6;
 }
 
-bool Same_parameters(const MasterRecord& a, const MasterRecord& b) {
+bool SameParameters(const MasterRecord& a, const MasterRecord& b) {
     return a.width == b.width && a.pulse_no == b.pulse_no && a.area == b.area &&
            a.phase == b.phase && a.corona == b.corona;
 }
 
 // A row as the list shows it after a change rewrote `before`'s line.
-bool Rewritten_row(const MasterRecord& before, const MasterRecord& after) {
-    return std::strcmp(before.name, after.name) == 0 && Same_parameters(before, after) &&
-           Written_voltage(before.voltage, after.voltage);
+bool RewrittenRow(const MasterRecord& before, const MasterRecord& after) {
+    return std::strcmp(before.name, after.name) == 0 && SameParameters(before, after) &&
+           WrittenVoltage(before.voltage, after.voltage);
 }
 
-void Require_rows(const Scan& scan, const std::vector<MasterRecord>& expected,
-                  const std::string& step) {
-    Fuzz_require(scan.ok, (step + " left a store that no longer lists").c_str());
-    Fuzz_require(scan.rows.size() == expected.size(),
-                 (step + " left the wrong number of records").c_str());
+void RequireRows(const Scan& scan, const std::vector<MasterRecord>& expected,
+                 const std::string& step) {
+    FuzzRequire(scan.ok, (step + " left a store that no longer lists").c_str());
+    FuzzRequire(scan.rows.size() == expected.size(),
+                (step + " left the wrong number of records").c_str());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        Fuzz_require(Rewritten_row(expected[i], scan.rows[i]),
-                     (step + " changed or mixed up a record's line").c_str());
+        FuzzRequire(RewrittenRow(expected[i], scan.rows[i]),
+                    (step + " changed or mixed up a record's line").c_str());
     }
 }
 
-MasterRecord Current_master() {
+MasterRecord CurrentMaster() {
     MasterRecord current;
     std::memcpy(current.name, master_name, sizeof current.name);
     current.voltage = voltage;
@@ -327,7 +327,7 @@ MasterRecord Current_master() {
     return current;
 }
 
-void Set_current_master(const MasterRecord& record) {
+void SetCurrentMaster(const MasterRecord& record) {
     std::memcpy(master_name, record.name, sizeof master_name);
     voltage = record.voltage;
     width = record.width;
@@ -340,118 +340,118 @@ void Set_current_master(const MasterRecord& record) {
 
 // The scan lists the records with a block and warns once when anything else is in the store.
 // Returns whether it warned.
-bool Check_list_scan(const Store& before, const Scan& scan) {
-    Require_no_leftovers("the list scan");
-    Fuzz_require(Read_store() == before, "the list scan changed the store");
-    Fuzz_require(scan.ok && file_opened == 1, "the list scan left the store closed");
+bool CheckListScan(const Store& before, const Scan& scan) {
+    RequireNoLeftovers("the list scan");
+    FuzzRequire(ReadStore() == before, "the list scan changed the store");
+    FuzzRequire(scan.ok && file_opened == 1, "the list scan left the store closed");
     const std::size_t positions = Records(before.names);
     const bool sound =
         scan.rows.size() == positions && positions * WAVE_SAMPLES == before.waves.size();
-    Fuzz_require(Popups() == (sound ? 0U : 1U), sound ? "a list scan of a sound store warned"
-                                                      : "a damaged store was not told of once");
-    Fuzz_require(scan.rows.size() * WAVE_SAMPLES <= before.waves.size(),
-                 "the list scan listed more records than there are blocks");
+    FuzzRequire(Popups() == (sound ? 0U : 1U), sound ? "a list scan of a sound store warned"
+                                                     : "a damaged store was not told of once");
+    FuzzRequire(scan.rows.size() * WAVE_SAMPLES <= before.waves.size(),
+                "the list scan listed more records than there are blocks");
     return !sound;
 }
 
-void Check_read_record(const Store& before, const Scan& scan, bool damaged, int n, bool ok) {
-    Require_no_leftovers("reading a record");
-    Fuzz_require(Read_store() == before, "reading a record changed the store");
+void CheckReadRecord(const Store& before, const Scan& scan, bool damaged, int n, bool ok) {
+    RequireNoLeftovers("reading a record");
+    FuzzRequire(ReadStore() == before, "reading a record changed the store");
     const bool listed = n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
     if (!ok) {
-        Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed read did not warn exactly once");
-        Fuzz_require(!listed, "a listed record could not be read");
+        FuzzRequire(Popups() == (n >= 1 ? 1U : 0U), "a failed read did not warn exactly once");
+        FuzzRequire(!listed, "a listed record could not be read");
         return;
     }
-    Fuzz_require(Popups() == 0, "a read that succeeded showed a warning");
-    Fuzz_require(listed, "a record past the listed ones was read");
+    FuzzRequire(Popups() == 0, "a read that succeeded showed a warning");
+    FuzzRequire(listed, "a record past the listed ones was read");
     const auto index = static_cast<std::size_t>(n - 1);
     const MasterRecord& row = scan.rows[index];
-    const MasterRecord current = Current_master();
-    Fuzz_require(std::strcmp(current.name, row.name) == 0 && Same_parameters(current, row) &&
-                     Same_bits(current.voltage, row.voltage),
-                 "record n read back other than the list shows it");
+    const MasterRecord current = CurrentMaster();
+    FuzzRequire(std::strcmp(current.name, row.name) == 0 && SameParameters(current, row) &&
+                    SameBits(current.voltage, row.voltage),
+                "record n read back other than the list shows it");
     // Record n's block is block n of a sound store; of a damaged one, block n or a later one.
     bool found = false;
     for (std::size_t k = index; !found && (k + 1) * WAVE_SAMPLES <= before.waves.size(); ++k) {
-        found = Wave_of(wave) == Block(before.waves, k);
-        Fuzz_require(found || damaged, "record n took another's block");
+        found = WaveOf(wave) == Block(before.waves, k);
+        FuzzRequire(found || damaged, "record n took another's block");
     }
-    Fuzz_require(found, "a record was read without its wave block");
+    FuzzRequire(found, "a record was read without its wave block");
 }
 
 // Returns the store's listing afterwards.
-Scan Check_delete_record(const Store& before, const Scan& scan, bool damaged, int n, bool ok,
-                         const std::string& set_aside) {
-    Require_no_leftovers("deleting a record");
-    Fuzz_require(file_opened == 1, "deleting a record left the store closed");
-    const Store after = Read_store();
+Scan CheckDeleteRecord(const Store& before, const Scan& scan, bool damaged, int n, bool ok,
+                       const std::string& set_aside) {
+    RequireNoLeftovers("deleting a record");
+    FuzzRequire(file_opened == 1, "deleting a record left the store closed");
+    const Store after = ReadStore();
     const std::string pieces = Appended(set_aside, "deleting a record");
     const bool listed = n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
     if (!ok) {
-        Fuzz_require(after == before && pieces.empty(), "a delete that failed changed the store");
-        Fuzz_require(Popups() == (n >= 1 ? 1U : 0U), "a failed delete did not warn exactly once");
-        Fuzz_require(!listed, "a listed record could not be deleted");
+        FuzzRequire(after == before && pieces.empty(), "a delete that failed changed the store");
+        FuzzRequire(Popups() == (n >= 1 ? 1U : 0U), "a failed delete did not warn exactly once");
+        FuzzRequire(!listed, "a listed record could not be deleted");
         return scan;
     }
-    Fuzz_require(listed, "a record past the listed ones was deleted");
-    Fuzz_require(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
-                 "a delete did not set aside the damage, and tell of it once");
-    const std::vector<std::size_t> positions = Check_set_aside(before, pieces, "deleting a record");
-    Fuzz_require(positions.size() == scan.rows.size(),
-                 "the delete kept other records than the list showed");
+    FuzzRequire(listed, "a record past the listed ones was deleted");
+    FuzzRequire(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
+                "a delete did not set aside the damage, and tell of it once");
+    const std::vector<std::size_t> positions = CheckSetAside(before, pieces, "deleting a record");
+    FuzzRequire(positions.size() == scan.rows.size(),
+                "the delete kept other records than the list showed");
     std::vector<std::size_t> kept = positions;
     kept.erase(kept.begin() + (n - 1));
-    Require_parallel(after, kept.size(), "deleting a record");
-    Fuzz_require(after.waves == Blocks_at(before.waves, kept),
-                 "the delete did not remove exactly record n's block");
+    RequireParallel(after, kept.size(), "deleting a record");
+    FuzzRequire(after.waves == BlocksAt(before.waves, kept),
+                "the delete did not remove exactly record n's block");
     // The current master holds the last record read: the store's last record, or the deleted one
     // when it was the last, which is the same line.
     const MasterRecord& last = scan.rows.back();
-    const MasterRecord current = Current_master();
-    Fuzz_require(std::strcmp(current.name, last.name) == 0 && Same_parameters(current, last) &&
-                     Same_bits(current.voltage, last.voltage) &&
-                     Wave_of(current.wave) == Blocks_at(before.waves, {positions.back()}),
-                 "after a delete the current master is not the last record read");
+    const MasterRecord current = CurrentMaster();
+    FuzzRequire(std::strcmp(current.name, last.name) == 0 && SameParameters(current, last) &&
+                    SameBits(current.voltage, last.voltage) &&
+                    WaveOf(current.wave) == BlocksAt(before.waves, {positions.back()}),
+                "after a delete the current master is not the last record read");
     std::vector<MasterRecord> expected = scan.rows;
     expected.erase(expected.begin() + (n - 1));
     toolkit_testing::ClearShownPopups();
     const Scan listing = List();
-    Fuzz_require(Popups() == 0, "the store a delete left is not sound");
-    Require_rows(listing, expected, "deleting a record");
+    FuzzRequire(Popups() == 0, "the store a delete left is not sound");
+    RequireRows(listing, expected, "deleting a record");
     return listing;
 }
 
-void Check_save(const Store& before, const Scan& scan, bool damaged, const MasterRecord& saved,
-                int asked, unsigned answers, SaveOutcome outcome, const std::string& set_aside) {
-    Require_no_leftovers("a save");
-    Fuzz_require(file_opened == 0, "a save left the store open");
-    const Store after = Read_store();
+void CheckSave(const Store& before, const Scan& scan, bool damaged, const MasterRecord& saved,
+               int asked, unsigned answers, SaveOutcome outcome, const std::string& set_aside) {
+    RequireNoLeftovers("a save");
+    FuzzRequire(file_opened == 0, "a save left the store open");
+    const Store after = ReadStore();
     const std::string pieces = Appended(set_aside, "a save");
     const bool valid_name = Is_valid_master_name(saved.name);
     if (outcome != SaveOutcome::Saved) {
-        Fuzz_require(after == before && pieces.empty(),
-                     "a save that did not take place changed the store");
+        FuzzRequire(after == before && pieces.empty(),
+                    "a save that did not take place changed the store");
     }
     if (outcome == SaveOutcome::Failed) {
-        Fuzz_require(Popups() == 1, "a failed save did not warn exactly once");
-        Fuzz_require(!valid_name, "a valid name could not be saved");
+        FuzzRequire(Popups() == 1, "a failed save did not warn exactly once");
+        FuzzRequire(!valid_name, "a valid name could not be saved");
         return;
     }
-    Fuzz_require(valid_name, "a name the store cannot hold was saved");
+    FuzzRequire(valid_name, "a name the store cannot hold was saved");
     if (outcome == SaveOutcome::Declined) {
-        Fuzz_require(Popups() == 0, "a declined save showed a warning");
-        Fuzz_require(asked >= 1 && (answers >> ((asked - 1) % 8) & 1U) == 0,
-                     "a save was declined without a no");
+        FuzzRequire(Popups() == 0, "a declined save showed a warning");
+        FuzzRequire(asked >= 1 && (answers >> ((asked - 1) % 8) & 1U) == 0,
+                    "a save was declined without a no");
         return;
     }
-    Fuzz_require(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
-                 "a save did not set aside the damage, and tell of it once");
-    const std::vector<std::size_t> positions = Check_set_aside(before, pieces, "a save");
-    Fuzz_require(positions.size() == scan.rows.size(),
-                 "the save kept other records than the list shows");
+    FuzzRequire(pieces.empty() != damaged && Popups() == (damaged ? 1U : 0U),
+                "a save did not set aside the damage, and tell of it once");
+    const std::vector<std::size_t> positions = CheckSetAside(before, pieces, "a save");
+    FuzzRequire(positions.size() == scan.rows.size(),
+                "the save kept other records than the list shows");
     std::vector<MasterRecord> expected = scan.rows;
-    std::string expected_waves = Blocks_at(before.waves, positions);
+    std::string expected_waves = BlocksAt(before.waves, positions);
     int same_name = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (std::strcmp(expected[i].name, saved.name) == 0) {
@@ -459,26 +459,26 @@ void Check_save(const Store& before, const Scan& scan, bool damaged, const Maste
             MasterRecord replaced = saved;
             std::memcpy(replaced.name, expected[i].name, sizeof replaced.name);
             expected[i] = replaced;
-            expected_waves.replace(i * WAVE_SAMPLES, WAVE_SAMPLES, Wave_of(saved.wave));
+            expected_waves.replace(i * WAVE_SAMPLES, WAVE_SAMPLES, WaveOf(saved.wave));
         }
     }
     if (same_name == 0) {
         expected.push_back(saved);
-        expected_waves += Wave_of(saved.wave);
+        expected_waves += WaveOf(saved.wave);
     }
-    Require_parallel(after, expected.size(), "a save");
-    Fuzz_require(asked == same_name, "a save did not ask once per record of the same name");
-    Fuzz_require(after.waves == expected_waves, "a save wrote the wrong wave blocks");
+    RequireParallel(after, expected.size(), "a save");
+    FuzzRequire(asked == same_name, "a save did not ask once per record of the same name");
+    FuzzRequire(after.waves == expected_waves, "a save wrote the wrong wave blocks");
     toolkit_testing::ClearShownPopups();
     const Scan listing = List();
     Close_store();
-    Fuzz_require(Popups() == 0, "the store a save left is not sound");
-    Require_rows(listing, expected, "a save");
+    FuzzRequire(Popups() == 0, "the store a save left is not sound");
+    RequireRows(listing, expected, "a save");
 }
 
 }  // namespace
 
-void Fuzz_store_setup() {
+void FuzzStoreSetup() {
     static const bool ready = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         static int argc = 1;
@@ -494,8 +494,8 @@ void Fuzz_store_setup() {
     (void)ready;
 }
 
-int Fuzz_store(const std::uint8_t* data, std::size_t size) {
-    Fuzz_store_setup();
+int FuzzStore(const std::uint8_t* data, std::size_t size) {
+    FuzzStoreSetup();
     Close_store();
     const InScratch in_scratch;
 
@@ -521,14 +521,14 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
     given.names = std::string(padding, '\n') + in.Bytes(names_length);
     given.waves = in.Rest();
 
-    Write_file(MODEL_NAME_FILE, given.names);
-    Write_file(MODEL_WAVE_FILE, given.waves);
+    WriteBytes(MODEL_NAME_FILE, given.names);
+    WriteBytes(MODEL_WAVE_FILE, given.waves);
     const char* const left_behind[] = {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE,
                                        SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE,
                                        COMMIT_MARKER_TEMP_FILE};
     for (int bit = 0; bit < 5; ++bit) {
         if ((leftovers >> bit & 1U) != 0) {
-            Write_file(left_behind[bit], bit % 2 == 0 ? given.names : given.waves);
+            WriteBytes(left_behind[bit], bit % 2 == 0 ? given.names : given.waves);
         }
     }
     if ((leftovers & 0xE0U) != 0) {
@@ -539,14 +539,14 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
         const std::string marker = ((leftovers & 0x80U) != 0 ? given.names.substr(0, 200) : "") +
                                    ((leftovers & 0x20U) != 0 ? delete_pair : "") +
                                    ((leftovers & 0x40U) != 0 ? save_pair : "");
-        Write_file(COMMIT_MARKER_FILE, marker);
+        WriteBytes(COMMIT_MARKER_FILE, marker);
         if (marker != delete_pair && marker != save_pair) {
             // A marker that names no pair: nothing can tell which files are whole, so the store
             // stays closed and untouched, and says so.
             toolkit_testing::ClearShownPopups();
-            Fuzz_require(!List().ok && Popups() == 1 && Read_store() == given &&
-                             FileExists(COMMIT_MARKER_FILE),
-                         "a damaged commit marker was not refused");
+            FuzzRequire(!List().ok && Popups() == 1 && ReadStore() == given &&
+                            FileExists(COMMIT_MARKER_FILE),
+                        "a damaged commit marker was not refused");
             return 0;
         }
     }
@@ -554,45 +554,45 @@ int Fuzz_store(const std::uint8_t* data, std::size_t size) {
     // The list panel opens: the list scan.
     toolkit_testing::ClearShownPopups();
     Scan scan = List();
-    bool damaged = Check_list_scan(given, scan);
+    bool damaged = CheckListScan(given, scan);
 
     // A selection: record n into the current master.
     toolkit_testing::ClearShownPopups();
     bool ok = Read_record(n);
-    Check_read_record(given, scan, damaged, n, ok);
+    CheckReadRecord(given, scan, damaged, n, ok);
 
     // A delete of record n, which leaves the store open.
     toolkit_testing::ClearShownPopups();
     Open_store();
-    const Store before_delete = Read_store();
-    std::string set_aside = Set_aside_file();
+    const Store before_delete = ReadStore();
+    std::string set_aside = SetAsideFile();
     ok = Delete_record(n);
-    scan = Check_delete_record(before_delete, scan, damaged, n, ok, set_aside);
+    scan = CheckDeleteRecord(before_delete, scan, damaged, n, ok, set_aside);
     damaged = damaged && !ok;
     Close_store();
 
     // A save from the registration panel, the store closed.
     toolkit_testing::ClearShownPopups();
-    Set_current_master(saved);
-    const Store before_save = Read_store();
-    set_aside = Set_aside_file();
+    SetCurrentMaster(saved);
+    const Store before_save = ReadStore();
+    set_aside = SetAsideFile();
     int asked = 0;
     const SaveOutcome outcome = Save_rewrite(saved.name, [&asked, answers] {
         const bool yes = (answers >> (asked % 8) & 1U) != 0;
         ++asked;
         return yes;
     });
-    Check_save(before_save, scan, damaged, saved, asked, answers, outcome, set_aside);
+    CheckSave(before_save, scan, damaged, saved, asked, answers, outcome, set_aside);
 
     Close_store();
     return 0;
 }
 
-SURGE_FUZZ_ENTRY(Fuzz_store)
+SURGE_FUZZ_ENTRY(FuzzStore)
 
 #ifdef SURGE_LIBFUZZER
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    Fuzz_store_setup();
+    FuzzStoreSetup();
     return 0;
 }
 #endif

@@ -6,7 +6,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "instrument/serial.h"
 
-int Fuzz_waveform(const std::uint8_t* data, std::size_t size) {
+int FuzzWaveform(const std::uint8_t* data, std::size_t size) {
     const std::size_t count = std::min<std::size_t>(size, WAVE_LENGTH);
     // Exactly the bytes received, on the heap, so that a write beyond them is caught.
     const auto samples = std::make_unique<signed char[]>(count);
@@ -14,13 +14,12 @@ int Fuzz_waveform(const std::uint8_t* data, std::size_t size) {
 
     Decode_wave(samples.get(), static_cast<int>(count));
     for (std::size_t i = 0; i < count; ++i) {
-        Fuzz_require(samples[i] == static_cast<int>(data[i]) - 128,
-                     "a sample is its byte less 128");
+        FuzzRequire(samples[i] == static_cast<int>(data[i]) - 128, "a sample is its byte less 128");
     }
     Decode_wave(samples.get(), static_cast<int>(count));
-    Fuzz_require(std::memcmp(samples.get(), data, count) == 0,
-                 "decoding twice gives back the bytes received");
+    FuzzRequire(std::memcmp(samples.get(), data, count) == 0,
+                "decoding twice gives back the bytes received");
     return 0;
 }
 
-SURGE_FUZZ_ENTRY(Fuzz_waveform)
+SURGE_FUZZ_ENTRY(FuzzWaveform)

@@ -8,6 +8,7 @@
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
+#include "app/wave_plot.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 
@@ -15,10 +16,6 @@ namespace {
 
 void Show_lamp(int lamp, int shown) {
     SetCtrlAttribute(mainHandle, lamp, ATTR_VISIBLE, shown);
-}
-
-void Serial_warning() {
-    MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
 }
 
 // Reads one wave into `samples`. The reply lands in a scratch buffer first and `samples` takes
@@ -32,16 +29,6 @@ bool Read_wave(signed char* samples) {
     std::memcpy(samples, reply, WAVE_SAMPLES);
     Decode_wave(samples, WAVE_SAMPLES);
     return true;
-}
-
-// The rule for every plot: the old one goes (redrawn at once), then the new one takes its id.
-void Replace_plot(int* handle, const signed char* samples, int colour) {
-    if (*handle > 0) {
-        DeleteGraphPlot(mainHandle, MAIN_GRAPH, *handle, VAL_IMMEDIATE_DRAW);
-        *handle = 0;
-    }
-    *handle = PlotY(mainHandle, MAIN_GRAPH, samples, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE, 0,
-                    VAL_SOLID, 1, colour);
 }
 
 history::Wave Copy_of(const signed char* samples) {
@@ -132,7 +119,7 @@ int Main_start(int, int, int event, void*, int, int) {
     }
     Send_command(work, CMD_STANDARD_WAVE);
     cycle.measured_wave = Copy_of(measured_wave);
-    Replace_plot(&plotHandle, measured_wave, VAL_BLUE);
+    Replace_plot(mainHandle, MAIN_GRAPH, &plotHandle, measured_wave, VAL_BLUE);
 
     if (!Read_wave(wave)) {
         End_cycle(&cycle, "WS");
@@ -141,7 +128,7 @@ int Main_start(int, int, int event, void*, int, int) {
     }
     Send_command(work, CMD_RESULT);
     cycle.standard_wave = Copy_of(wave);
-    Replace_plot(&master_plotHandle, wave, VAL_RED);
+    Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
 
     // A cleared buffer of its own, so that nothing of the setup reply can pass for a result.
     char reply[RESULT_REPLY_LENGTH + 1] = {0};

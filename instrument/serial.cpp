@@ -25,6 +25,10 @@ void Close_com_port() {
     }
 }
 
+void Serial_warning() {
+    MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+}
+
 void DisplayRS232Error() {
     char ErrorMessage[200];
     switch (RS232Error) {

@@ -9,6 +9,8 @@ extern int RS232Error;
 void Init_com_port();
 void Close_com_port();
 void DisplayRS232Error();
+// Tells the operator that the tester did not answer: the serial link or its connector.
+void Serial_warning();
 
 // ---- Command protocol ------------------------------------------------------------------------
 // The station writes one command and reads a reply of fixed length (or none). Replies have no

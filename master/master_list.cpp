@@ -3,6 +3,7 @@
 // store for as long as the panel is shown.
 #include "app/surge.h"
 #include "app/surge_uir.h"
+#include "app/wave_plot.h"
 #include "master/master.h"
 
 int registered_master_no = 0;
@@ -87,12 +88,7 @@ int Master_select(int, int, int event, void*, int, int) {
     SetCtrlVal(setupHandle, SETUP_AREA, area);
     SetCtrlVal(setupHandle, SETUP_PHASE, phase);
     SetCtrlVal(setupHandle, SETUP_CORONA, corona);
-    if (setup_plotHandle > 0) {
-        DeleteGraphPlot(setupHandle, SETUP_GRAPH, setup_plotHandle, VAL_IMMEDIATE_DRAW);
-        setup_plotHandle = 0;
-    }
-    setup_plotHandle = PlotY(setupHandle, SETUP_GRAPH, wave, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE,
-                             0, VAL_SOLID, 1, VAL_RED);
+    Replace_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle, wave, VAL_RED);
     Close_store();
     DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
     registered_master_no = 0;

@@ -5,6 +5,7 @@
 
 #include "app/surge.h"
 #include "app/surge_uir.h"
+#include "app/wave_plot.h"
 #include "instrument/serial.h"
 #include "master/master.h"
 
@@ -15,15 +16,6 @@ constexpr int NAME_FIELD_SIZE = 256;
 
 int Ask_replace_same_name() {
     return ConfirmPopup("확  인", "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?");
-}
-
-void Replace_plot(int panel, int graph, int* plot, const signed char* samples, int colour) {
-    if (*plot > 0) {
-        DeleteGraphPlot(panel, graph, *plot, VAL_IMMEDIATE_DRAW);
-        *plot = 0;
-    }
-    *plot = PlotY(panel, graph, samples, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE, 0, VAL_SOLID, 1,
-                  colour);
 }
 
 }  // namespace
@@ -45,13 +37,13 @@ int Master_upload(int, int, int event, void*, int, int) {
     char work[WORK_BUFFER_SIZE] = {0};
     signed char standard_wave[WAVE_LENGTH];
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH)) {
-        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        Serial_warning();
         return 0;
     }
     const InstrumentSetup setup = Decode_setup(work);
     if (!Exchange_whole(work, CMD_STANDARD_WAVE, reinterpret_cast<char*>(standard_wave),
                         WAVE_LENGTH)) {
-        MessagePopup(WARNING_TITLE, "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.");
+        Serial_warning();
         return 0;
     }
     Decode_wave(standard_wave, WAVE_LENGTH);
@@ -113,17 +105,11 @@ int Master_quit(int, int, int event, void*, int, int) {
     SetCtrlVal(setupHandle, SETUP_AREA, 0);
     SetCtrlVal(setupHandle, SETUP_PHASE, 0);
     SetCtrlVal(setupHandle, SETUP_CORONA, 0);
-    if (setup_plotHandle > 0) {
-        DeleteGraphPlot(setupHandle, SETUP_GRAPH, setup_plotHandle, VAL_IMMEDIATE_DRAW);
-        setup_plotHandle = 0;
-    }
+    Remove_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle);
     HidePanel(setupHandle);
     SetCtrlVal(mainHandle, MAIN_MODEL, master_name);
     Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
-    if (plotHandle > 0) {
-        DeleteGraphPlot(mainHandle, MAIN_GRAPH, plotHandle, VAL_IMMEDIATE_DRAW);
-        plotHandle = 0;
-    }
+    Remove_plot(mainHandle, MAIN_GRAPH, &plotHandle);
     SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);
     SetCtrlAttribute(mainHandle, MAIN_CMD_29, ATTR_DIMMED, 0);
     DisplayPanel(mainHandle);

@@ -6,8 +6,8 @@
 namespace rs232_platform {
 
 // The device of port COM<number> (1 to 8) when SURGE_COM<number> does not name one.
-std::string Default_device(int number);
+std::string DefaultDevice(int number);
 // True when the device exists but this user may not open it for reading and writing.
-bool Access_denied(const char* path);
+bool AccessDenied(const char* path);
 
 }  // namespace rs232_platform

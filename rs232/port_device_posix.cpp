@@ -7,11 +7,11 @@
 
 namespace rs232_platform {
 
-std::string Default_device(int number) {
+std::string DefaultDevice(int number) {
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
-bool Access_denied(const char* path) {
+bool AccessDenied(const char* path) {
     return ::access(path, R_OK | W_OK) != 0 && errno == EACCES;
 }
 

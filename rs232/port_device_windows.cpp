@@ -4,11 +4,11 @@
 
 namespace rs232_platform {
 
-std::string Default_device(int number) {
+std::string DefaultDevice(int number) {
     return "COM" + std::to_string(number);
 }
 
-bool Access_denied(const char*) {
+bool AccessDenied(const char*) {
     return false;
 }
 

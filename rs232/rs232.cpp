@@ -15,26 +15,26 @@
 
 namespace {
 
-constexpr int kMaxPort = 8;
+constexpr int MAX_PORT = 8;
 // The longest a blocking call goes without letting the panels repaint.
-constexpr int kRepaintSliceMs = 20;
+constexpr int REPAINT_SLICE_MS = 20;
 
 struct Port {
     QSerialPort serial;
     QString path;
-    int timeoutMs = 1000;
+    int timeout_ms = 1000;
     // Set once the device is gone; every later transfer fails at once with RS232_DEVICE_LOST.
     bool lost = false;
 };
 
 struct PortTable {
-    std::array<std::unique_ptr<Port>, kMaxPort + 1> ports;
+    std::array<std::unique_ptr<Port>, MAX_PORT + 1> ports;
     ~PortTable() { destroyed = true; }
     // Readable after the table is gone, when the application object outlives it.
     static inline bool destroyed = false;
 };
 
-std::array<std::unique_ptr<Port>, kMaxPort + 1>& Ports() {
+std::array<std::unique_ptr<Port>, MAX_PORT + 1>& Ports() {
     static PortTable table;
     return table.ports;
 }
@@ -50,7 +50,7 @@ void CloseAllPorts() {
 }
 
 bool ValidPortNumber(int port) {
-    return port >= 1 && port <= kMaxPort;
+    return port >= 1 && port <= MAX_PORT;
 }
 
 // Finds an open port, or returns the status that says why there is none.
@@ -74,7 +74,7 @@ int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {
             return RS232_PORT_NOT_OPEN;
         case QSerialPort::PermissionError:
             // Qt reports a device locked by another program as a permission error too.
-            return rs232_platform::Access_denied(QFile::encodeName(path).constData())
+            return rs232_platform::AccessDenied(QFile::encodeName(path).constData())
                        ? RS232_PERMISSION
                        : RS232_BUSY;
         case QSerialPort::OpenError:
@@ -87,7 +87,7 @@ int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {
 }
 
 // A transfer error: the device is gone, or the transfer itself failed.
-int TransferFailureStatus(Port& port, int transferStatus) {
+int TransferFailureStatus(Port& port, int transfer_status) {
     const QSerialPort::SerialPortError error = port.serial.error();
     const bool gone = error == QSerialPort::ResourceError || !QFileInfo::exists(port.path);
     if (gone) {
@@ -95,7 +95,7 @@ int TransferFailureStatus(Port& port, int transferStatus) {
         return RS232_DEVICE_LOST;
     }
     port.serial.clearError();
-    return transferStatus;
+    return transfer_status;
 }
 
 bool IsQuietWait(QSerialPort::SerialPortError error) {
@@ -104,14 +104,14 @@ bool IsQuietWait(QSerialPort::SerialPortError error) {
 }
 
 int RemainingSliceMs(const QDeadlineTimer& deadline) {
-    return static_cast<int>(std::min<qint64>(deadline.remainingTime(), kRepaintSliceMs));
+    return static_cast<int>(std::min<qint64>(deadline.remainingTime(), REPAINT_SLICE_MS));
 }
 
 bool ApplyParity(QSerialPort& serial, int parity) {
-    static constexpr QSerialPort::Parity kParities[] = {
+    static constexpr QSerialPort::Parity PARITIES[] = {
         QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
         QSerialPort::MarkParity, QSerialPort::SpaceParity};
-    return parity >= 0 && parity <= 4 && serial.setParity(kParities[parity]);
+    return parity >= 0 && parity <= 4 && serial.setParity(PARITIES[parity]);
 }
 
 bool ApplySettings(QSerialPort& serial, long baudRate, int parity, int dataBits, int stopBits) {
@@ -153,10 +153,10 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     // Reading the modem lines fails on a pseudo-terminal; the port itself is fine.
     opened->serial.clearError();
 
-    static bool cleanupRegistered = false;
-    if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
+    static bool cleanup_registered = false;
+    if (!cleanup_registered && QCoreApplication::instance() != nullptr) {
         qAddPostRoutine(CloseAllPorts);
-        cleanupRegistered = true;
+        cleanup_registered = true;
     }
     Ports()[port] = std::move(opened);
     return 0;
@@ -193,7 +193,7 @@ int SetComTime(int port, double seconds) {
     if (!(seconds >= 0.0) || seconds > 1.0e6) {
         return RS232_BAD_SETTING;
     }
-    open->timeoutMs = static_cast<int>(seconds * 1000.0 + 0.5);
+    open->timeout_ms = static_cast<int>(seconds * 1000.0 + 0.5);
     return 0;
 }
 
@@ -242,7 +242,7 @@ int ComWrt(int port, const char* buffer, int count) {
     }
     // The bytes go to the driver at once; the panels repaint only while a full queue drains.
     open->serial.flush();
-    const QDeadlineTimer deadline(open->timeoutMs);
+    const QDeadlineTimer deadline(open->timeout_ms);
     while (open->serial.bytesToWrite() > 0) {
         if (deadline.hasExpired()) {
             return RS232_TIMEOUT;
@@ -269,8 +269,8 @@ int ComRd(int port, char* buffer, int count) {
     }
     int arrived = 0;
     int failure = 0;
-    bool lastLook = false;
-    const QDeadlineTimer deadline(open->timeoutMs);
+    bool last_look = false;
+    const QDeadlineTimer deadline(open->timeout_ms);
     while (arrived < count) {
         // waitForReadyRead does not wake for bytes Qt already holds: take those first.
         if (open->serial.bytesAvailable() > 0) {
@@ -284,10 +284,10 @@ int ComRd(int port, char* buffer, int count) {
         }
         // Once the time is up, one more look at the driver's queue without waiting.
         if (deadline.hasExpired()) {
-            if (lastLook) {
+            if (last_look) {
                 break;
             }
-            lastLook = true;
+            last_look = true;
         }
         RepaintPanels();
         if (open->serial.bytesAvailable() == 0 &&

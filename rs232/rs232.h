@@ -45,4 +45,4 @@ int ComRd(int port, char* buffer, int count);
 int GetInQLen(int port);
 
 // The device that a port name stands for ("COM1" and the like are mapped, others kept).
-const char* DeviceForPortName(const char* deviceName);
+const char* DeviceForPortName(const char* device_name);

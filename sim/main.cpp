@@ -17,16 +17,16 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
-double startTime = 0.0;
+volatile std::sig_atomic_t stop_signal = 0;
+double start_time = 0.0;
 
 void OnStopSignal(int signal) {
-    stopSignal = signal;
+    stop_signal = signal;
 }
 
 void Log(const std::string& text) {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%.6f ", Now() - startTime);
+    std::snprintf(stamp, sizeof stamp, "%.6f ", Now() - start_time);
     const std::string line = stamp + text + "\n";
     [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
 }
@@ -52,39 +52,39 @@ sigset_t BlockStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         sigaction(signal, &action, nullptr);
-        sigaddset(&stopSignals, signal);
+        sigaddset(&stop_signals, signal);
     }
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t waitMask;
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigset_t wait_mask;
+    sigprocmask(SIG_BLOCK, &stop_signals, &wait_mask);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        sigdelset(&waitMask, signal);
+        sigdelset(&wait_mask, signal);
     }
-    return waitMask;
+    return wait_mask;
 }
 
 class Simulator {
   public:
-    Simulator(const SimOptions& options, PtyLine& line, const sigset_t& waitMask)
+    Simulator(const SimOptions& options, PtyLine& line, const sigset_t& wait_mask)
         : options_(options),
           line_(line),
-          waitMask_(waitMask),
+          wait_mask_(wait_mask),
           tester_(options),
-          byteSeconds_(options.pace ? 10.0 / static_cast<double>(options.baudRate) : 0.0) {}
+          byte_seconds_(options.pace ? 10.0 / static_cast<double>(options.baud_rate) : 0.0) {}
 
     void Run() {
-        while (stopSignal == 0) {
+        while (stop_signal == 0) {
             pollfd entry{line_.MasterFd(), POLLIN, 0};
-            if (ppoll(&entry, 1, nullptr, &waitMask_) < 0) {
+            if (ppoll(&entry, 1, nullptr, &wait_mask_) < 0) {
                 continue;  // a stop signal, or a spurious wake
             }
             char chunk[512];
             const ssize_t count = read(line_.MasterFd(), chunk, sizeof chunk);
-            for (ssize_t i = 0; i < count && stopSignal == 0; ++i) {
+            for (ssize_t i = 0; i < count && stop_signal == 0; ++i) {
                 Take(chunk[i]);
                 if (!line_.Connected()) {
                     WaitForStop();
@@ -108,47 +108,48 @@ class Simulator {
     void Answer() {
         const std::string received = pending_;
         pending_.clear();
-        ++commandsReceived_;
+        ++commands_received_;
         const double arrived = Now();
         Log("RX " + Escaped(received));
         // Hanging up drops whatever the station has not read yet, so the line goes down when
         // the first command after the answered ones arrives.
-        if (options_.hangupAfter >= 0 && commandsReceived_ > options_.hangupAfter) {
+        if (options_.hangup_after >= 0 && commands_received_ > options_.hangup_after) {
             line_.HangUp();
-            Log("hang-up after " + std::to_string(options_.hangupAfter) + " commands (injected)");
+            Log("hang-up after " + std::to_string(options_.hangup_after) + " commands (injected)");
             return;
         }
         // At the line rate the command itself needs its time on the wire.
-        if (byteSeconds_ > 0.0 &&
-            !SleepUntil(arrived + static_cast<double>(received.size()) * byteSeconds_, waitMask_)) {
+        if (byte_seconds_ > 0.0 &&
+            !SleepUntil(arrived + static_cast<double>(received.size()) * byte_seconds_,
+                        wait_mask_)) {
             return;
         }
         const TesterReply reply = tester_.Respond(received);
-        if (!reply.bytes.empty() && !line_.Send(reply.bytes, byteSeconds_, waitMask_)) {
+        if (!reply.bytes.empty() && !line_.Send(reply.bytes, byte_seconds_, wait_mask_)) {
             return;
         }
         Log("TX " + reply.note);
     }
 
     void WaitForStop() {
-        while (stopSignal == 0) {
-            sigsuspend(&waitMask_);
+        while (stop_signal == 0) {
+            sigsuspend(&wait_mask_);
         }
     }
 
     const SimOptions& options_;
     PtyLine& line_;
-    sigset_t waitMask_;
+    sigset_t wait_mask_;
     SimulatedTester tester_;
-    double byteSeconds_;
+    double byte_seconds_;
     std::string pending_;
-    int commandsReceived_ = 0;
+    int commands_received_ = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    startTime = Now();
+    start_time = Now();
     SimOptions options;
     std::string error;
     if (argc == 2 && std::string(argv[1]) == "--help") {
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "surge-sim: %s\n%s", error.c_str(), UsageText());
         return 2;
     }
-    const sigset_t waitMask = BlockStopSignals();
+    const sigset_t wait_mask = BlockStopSignals();
     // Pacing needs wake-ups to the tens of microseconds.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     try {
@@ -167,11 +168,11 @@ int main(int argc, char** argv) {
         std::printf("%s\n", line.SlavePath().c_str());
         std::fflush(stdout);
         Log("ready on " + line.SlavePath() + (options.pace ? ", paced at the line rate" : ""));
-        Simulator(options, line, waitMask).Run();
+        Simulator(options, line, wait_mask).Run();
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "surge-sim: %s\n", failure.what());
         return 1;
     }
-    Log("stopped by signal " + std::to_string(static_cast<int>(stopSignal)));
+    Log("stopped by signal " + std::to_string(static_cast<int>(stop_signal)));
     return 0;
 }

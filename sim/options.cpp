@@ -22,10 +22,10 @@ bool ParseInt(const std::string& text, long low, long high, long* value) {
 
 // "CMD:N" for a fault option, with CMD one of the five commands.
 bool ParseCommandCount(const std::string& text, std::string* command, int* count) {
-    static const std::set<std::string> kCommands = {"ME", "ST", "WT", "WS", "RE"};
+    static const std::set<std::string> COMMANDS = {"ME", "ST", "WT", "WS", "RE"};
     const auto colon = text.find(':');
     long value = 0;
-    if (colon == std::string::npos || !kCommands.count(text.substr(0, colon)) ||
+    if (colon == std::string::npos || !COMMANDS.count(text.substr(0, colon)) ||
         !ParseInt(text.substr(colon + 1), 0, 100000, &value)) {
         return false;
     }
@@ -58,18 +58,18 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         std::string value;
-        bool hasValue = false;
+        bool has_value = false;
         if (const auto equals = name.find('='); equals != std::string::npos) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
-            hasValue = true;
+            has_value = true;
         }
-        const auto takeValue = [&]() {
-            if (!hasValue && i + 1 < argc) {
+        const auto take_value = [&]() {
+            if (!has_value && i + 1 < argc) {
                 value = argv[++i];
-                hasValue = true;
+                has_value = true;
             }
-            return hasValue;
+            return has_value;
         };
         const auto fail = [&](const std::string& why) {
             *error = name + ": " + why;
@@ -81,53 +81,53 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
         if (name == "--pace") {
             options->pace = true;
         } else if (name == "--setup") {
-            if (!takeValue() || value.size() != 10) {
+            if (!take_value() || value.size() != 10) {
                 return fail("needs exactly ten characters");
             }
             options->setup = value;
         } else if (name == "--result") {
-            if (!takeValue() || value.size() != 6) {
+            if (!take_value() || value.size() != 6) {
                 return fail("needs exactly six characters");
             }
             options->result = value;
         } else if (name == "--shorted-turns") {
-            if (!takeValue() || !ParseInt(value, 0, 90, &number)) {
+            if (!take_value() || !ParseInt(value, 0, 90, &number)) {
                 return fail("needs a percentage from 0 to 90");
             }
-            options->shortedTurnsPercent = static_cast<int>(number);
+            options->shorted_turns_percent = static_cast<int>(number);
         } else if (name == "--seed") {
-            if (!takeValue() || !ParseInt(value, 0, 0xffffffffL, &number)) {
+            if (!take_value() || !ParseInt(value, 0, 0xffffffffL, &number)) {
                 return fail("needs a non-negative number");
             }
             options->seed = static_cast<unsigned>(number);
         } else if (name == "--noise") {
-            if (!takeValue() || !ParseInt(value, 0, 60, &number)) {
+            if (!take_value() || !ParseInt(value, 0, 60, &number)) {
                 return fail("needs a number from 0 to 60");
             }
             options->noise = static_cast<int>(number);
         } else if (name == "--baud") {
-            if (!takeValue() || !ParseInt(value, 50, 4000000, &number)) {
+            if (!take_value() || !ParseInt(value, 50, 4000000, &number)) {
                 return fail("needs a rate from 50 to 4000000");
             }
-            options->baudRate = number;
+            options->baud_rate = number;
         } else if (name == "--hangup-after") {
-            if (!takeValue() || !ParseInt(value, 0, 1000000, &number)) {
+            if (!take_value() || !ParseInt(value, 0, 1000000, &number)) {
                 return fail("needs a number of commands");
             }
-            options->hangupAfter = static_cast<int>(number);
+            options->hangup_after = static_cast<int>(number);
         } else if (name == "--no-reply") {
-            if (!takeValue() || !ParseCommandCount(value + ":0", &command, &count)) {
+            if (!take_value() || !ParseCommandCount(value + ":0", &command, &count)) {
                 return fail("needs one of ME, ST, WT, WS, RE");
             }
-            options->faults[command].noReply = true;
+            options->faults[command].no_reply = true;
         } else if (name == "--short-reply" || name == "--extra-bytes" || name == "--garbage") {
-            if (!takeValue() || !ParseCommandCount(value, &command, &count)) {
+            if (!take_value() || !ParseCommandCount(value, &command, &count)) {
                 return fail("needs CMD:N, CMD one of ME, ST, WT, WS, RE");
             }
             ReplyFault& fault = options->faults[command];
-            (name == "--short-reply"   ? fault.shortLength
-             : name == "--extra-bytes" ? fault.extraBytes
-                                       : fault.garbageBytes) = count;
+            (name == "--short-reply"   ? fault.short_length
+             : name == "--extra-bytes" ? fault.extra_bytes
+                                       : fault.garbage_bytes) = count;
         } else {
             return fail("unknown option");
         }

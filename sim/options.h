@@ -6,21 +6,21 @@
 
 // A fault injected into the reply to one command, every time that command arrives.
 struct ReplyFault {
-    bool noReply = false;
-    int shortLength = -1;  // send only this many bytes of the reply; -1: all of it
-    int extraBytes = 0;    // bytes sent after the reply
-    int garbageBytes = 0;  // bytes sent before the reply
+    bool no_reply = false;
+    int short_length = -1;  // send only this many bytes of the reply; -1: all of it
+    int extra_bytes = 0;    // bytes sent after the reply
+    int garbage_bytes = 0;  // bytes sent before the reply
 };
 
 struct SimOptions {
     std::string setup = "0345051007";  // reply to "ME\r": model, voltage, width, pulses, judge
     std::string result;                // fixed reply to "RE\r" (six characters); empty: computed
-    int shortedTurnsPercent = 0;       // share of the tested winding's turns that are shorted
+    int shorted_turns_percent = 0;     // share of the tested winding's turns that are shorted
     unsigned seed = 1;
     int noise = 1;      // largest noise on a sample, in counts
     bool pace = false;  // send at the line rate instead of all at once
-    long baudRate = 115200;
-    int hangupAfter = -1;  // answer this many commands, hang up on the next; -1: never
+    long baud_rate = 115200;
+    int hangup_after = -1;  // answer this many commands, hang up on the next; -1: never
     std::map<std::string, ReplyFault> faults;  // by command name: "ME", "ST", "WT", "WS", "RE"
 };
 

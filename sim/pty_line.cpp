@@ -22,9 +22,9 @@ timespec ToTimespec(double seconds) {
 }
 
 // Waits until the master takes more bytes; false when a signal came first.
-bool WaitWritable(int fd, const sigset_t& waitMask) {
+bool WaitWritable(int fd, const sigset_t& wait_mask) {
     pollfd entry{fd, POLLOUT, 0};
-    return ppoll(&entry, 1, nullptr, &waitMask) >= 0 || errno != EINTR;
+    return ppoll(&entry, 1, nullptr, &wait_mask) >= 0 || errno != EINTR;
 }
 
 }  // namespace
@@ -35,14 +35,14 @@ double Now() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-bool SleepUntil(double deadline, const sigset_t& waitMask) {
+bool SleepUntil(double deadline, const sigset_t& wait_mask) {
     for (;;) {
         const double left = deadline - Now();
         if (left <= 0.0) {
             return true;
         }
         const timespec ts = ToTimespec(left);
-        if (ppoll(nullptr, 0, &ts, &waitMask) < 0 && errno == EINTR) {
+        if (ppoll(nullptr, 0, &ts, &wait_mask) < 0 && errno == EINTR) {
             return false;
         }
     }
@@ -61,7 +61,7 @@ PtyLine::PtyLine() {
         HangUp();
         throw std::runtime_error("cannot open the pseudo-terminal's slave");
     }
-    slavePath_ = name;
+    slave_path_ = name;
     // Raw: no echo of the station's bytes, no line editing, no CR/LF translation.
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
@@ -84,17 +84,17 @@ void PtyLine::HangUp() {
     }
 }
 
-bool PtyLine::Send(const std::string& bytes, double byteSeconds, const sigset_t& waitMask) {
+bool PtyLine::Send(const std::string& bytes, double byte_seconds, const sigset_t& wait_mask) {
     const double start = Now();
     std::size_t sent = 0;
     while (sent < bytes.size() && master_ >= 0) {
         std::size_t due = bytes.size();
-        if (byteSeconds > 0.0) {
-            // Byte i has fully crossed the line at start + (i + 1) * byteSeconds.
+        if (byte_seconds > 0.0) {
+            // Byte i has fully crossed the line at start + (i + 1) * byte_seconds.
             due = std::min(bytes.size(), static_cast<std::size_t>(
-                                             std::floor((Now() - start) / byteSeconds + 1e-9)));
+                                             std::floor((Now() - start) / byte_seconds + 1e-9)));
             if (due <= sent) {
-                if (!SleepUntil(start + static_cast<double>(sent + 1) * byteSeconds, waitMask)) {
+                if (!SleepUntil(start + static_cast<double>(sent + 1) * byte_seconds, wait_mask)) {
                     return false;
                 }
                 continue;
@@ -104,7 +104,7 @@ bool PtyLine::Send(const std::string& bytes, double byteSeconds, const sigset_t&
         if (written > 0) {
             sent += static_cast<std::size_t>(written);
         } else if (written < 0 && errno == EAGAIN) {
-            if (!WaitWritable(master_, waitMask)) {
+            if (!WaitWritable(master_, wait_mask)) {
                 return false;
             }
         } else if (written < 0 && errno != EINTR) {

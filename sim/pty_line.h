@@ -12,13 +12,13 @@ class PtyLine {
     PtyLine(const PtyLine&) = delete;
     PtyLine& operator=(const PtyLine&) = delete;
 
-    const std::string& SlavePath() const { return slavePath_; }
+    const std::string& SlavePath() const { return slave_path_; }
     int MasterFd() const { return master_; }
     bool Connected() const { return master_ >= 0; }
 
-    // Sends `bytes`; with `byteSeconds` > 0 each byte leaves only once the bytes before it had
-    // their time on the line. Signals in `waitMask` interrupt the sending: returns false then.
-    bool Send(const std::string& bytes, double byteSeconds, const sigset_t& waitMask);
+    // Sends `bytes`; with `byte_seconds` > 0 each byte leaves only once the bytes before it had
+    // their time on the line. Signals in `wait_mask` interrupt the sending: returns false then.
+    bool Send(const std::string& bytes, double byte_seconds, const sigset_t& wait_mask);
 
     // Closes both ends: the station sees the line hang up.
     void HangUp();
@@ -27,10 +27,10 @@ class PtyLine {
     int master_ = -1;
     // Held open so that the line stays up while the station has the slave closed.
     int slave_ = -1;
-    std::string slavePath_;
+    std::string slave_path_;
 };
 
 // Monotonic time in seconds.
 double Now();
-// Sleeps until `deadline` (of Now()); returns false when a signal in `waitMask` came first.
-bool SleepUntil(double deadline, const sigset_t& waitMask);
+// Sleeps until `deadline` (of Now()); returns false when a signal in `wait_mask` came first.
+bool SleepUntil(double deadline, const sigset_t& wait_mask);

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int kImpulseAt = 10;         // samples recorded before the impulse
-constexpr double kCrossingBand = 2.0;  // counts a wave must pass beyond zero to count a crossing
+constexpr int IMPULSE_AT = 10;         // samples recorded before the impulse
+constexpr double CROSSING_BAND = 2.0;  // counts a wave must pass beyond zero to count a crossing
 
 int CappedPercent(double percent) {
     return static_cast<int>(std::clamp(std::lround(percent), 0L, 99L));
@@ -20,18 +20,18 @@ int CappedPercent(double percent) {
 std::vector<double> ZeroCrossings(const WaveBytes& wave) {
     std::vector<double> crossings;
     const auto value = [&](int i) { return static_cast<double>(wave[i]) - 128.0; };
-    bool positive = value(kImpulseAt) >= 0.0;
-    int lastOnSide = kImpulseAt;
-    for (int i = kImpulseAt + 1; i < kWaveBytes; ++i) {
+    bool positive = value(IMPULSE_AT) >= 0.0;
+    int last_on_side = IMPULSE_AT;
+    for (int i = IMPULSE_AT + 1; i < WAVE_BYTES; ++i) {
         const double v = value(i);
         if ((v >= 0.0) == positive) {
-            lastOnSide = i;
-        } else if (std::abs(v) >= kCrossingBand) {
-            const double a = value(lastOnSide);
-            const double b = value(lastOnSide + 1);
-            crossings.push_back(lastOnSide + (a == b ? 0.0 : a / (a - b)));
+            last_on_side = i;
+        } else if (std::abs(v) >= CROSSING_BAND) {
+            const double a = value(last_on_side);
+            const double b = value(last_on_side + 1);
+            crossings.push_back(last_on_side + (a == b ? 0.0 : a / (a - b)));
             positive = !positive;
-            lastOnSide = i;
+            last_on_side = i;
         }
     }
     return crossings;
@@ -43,27 +43,27 @@ Winding SoundWinding() {
     return {1.0 / 50.0, 0.010};
 }
 
-Winding FaultyWinding(int shortedTurnsPercent) {
-    const double shorted = std::clamp(shortedTurnsPercent, 0, 90) / 100.0;
+Winding FaultyWinding(int shorted_turns_percent) {
+    const double shorted = std::clamp(shorted_turns_percent, 0, 90) / 100.0;
     const Winding sound = SoundWinding();
     return {sound.frequency / std::sqrt(1.0 - shorted), sound.damping * (1.0 + 6.0 * shorted)};
 }
 
-double AmplitudeForVoltage(int voltageTenths) {
-    return std::clamp(20.0 + 2.0 * voltageTenths, 20.0, 120.0);
+double AmplitudeForVoltage(int voltage_tenths) {
+    return std::clamp(20.0 + 2.0 * voltage_tenths, 20.0, 120.0);
 }
 
 WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random) {
-    std::uniform_int_distribution<int> noiseCounts(-noise, noise);
+    std::uniform_int_distribution<int> noise_counts(-noise, noise);
     WaveBytes wave{};
-    for (int i = 0; i < kWaveBytes; ++i) {
+    for (int i = 0; i < WAVE_BYTES; ++i) {
         double value = 0.0;
-        if (i >= kImpulseAt) {
-            const double t = i - kImpulseAt;
+        if (i >= IMPULSE_AT) {
+            const double t = i - IMPULSE_AT;
             value = amplitude * std::exp(-winding.damping * t) *
                     std::cos(2.0 * std::numbers::pi * winding.frequency * t);
         }
-        const long sample = 128 + std::lround(value) + noiseCounts(random);
+        const long sample = 128 + std::lround(value) + noise_counts(random);
         wave[i] = static_cast<std::uint8_t>(std::clamp(sample, 0L, 255L));
     }
     return wave;
@@ -71,19 +71,19 @@ WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::m
 
 Comparison CompareWaves(const WaveBytes& test, const WaveBytes& standard) {
     double difference = 0.0;
-    double standardArea = 0.0;
-    for (int i = 0; i < kWaveBytes; ++i) {
+    double standard_area = 0.0;
+    for (int i = 0; i < WAVE_BYTES; ++i) {
         difference += std::abs(static_cast<double>(test[i]) - standard[i]);
-        standardArea += std::abs(static_cast<double>(standard[i]) - 128.0);
+        standard_area += std::abs(static_cast<double>(standard[i]) - 128.0);
     }
-    const int area = standardArea > 0.0 ? CappedPercent(100.0 * difference / standardArea) : 99;
+    const int area = standard_area > 0.0 ? CappedPercent(100.0 * difference / standard_area) : 99;
 
-    const std::vector<double> testCrossings = ZeroCrossings(test);
-    const std::vector<double> standardCrossings = ZeroCrossings(standard);
+    const std::vector<double> test_crossings = ZeroCrossings(test);
+    const std::vector<double> standard_crossings = ZeroCrossings(standard);
     int phase = 99;
-    if (testCrossings.size() >= 4 && standardCrossings.size() >= 4) {
-        const double period = standardCrossings[3] - standardCrossings[1];
-        phase = CappedPercent(100.0 * std::abs(testCrossings[3] - standardCrossings[3]) / period);
+    if (test_crossings.size() >= 4 && standard_crossings.size() >= 4) {
+        const double period = standard_crossings[3] - standard_crossings[1];
+        phase = CappedPercent(100.0 * std::abs(test_crossings[3] - standard_crossings[3]) / period);
     }
     return {area, phase};
 }

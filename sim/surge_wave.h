@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-constexpr int kWaveBytes = 300;
-using WaveBytes = std::array<std::uint8_t, kWaveBytes>;  // each sample offset by 128
+constexpr int WAVE_BYTES = 300;
+using WaveBytes = std::array<std::uint8_t, WAVE_BYTES>;  // each sample offset by 128
 
 // The ringing of a winding, in cycles and nepers per sample.
 struct Winding {
@@ -20,10 +20,10 @@ struct Winding {
 Winding SoundWinding();
 // Shorted turns lower the inductance, so the ringing is faster, and the shorted loop takes
 // energy out of it, so it dies sooner.
-Winding FaultyWinding(int shortedTurnsPercent);
+Winding FaultyWinding(int shorted_turns_percent);
 
 // Amplitude in counts for a voltage setting in tenths of a kilovolt.
-double AmplitudeForVoltage(int voltageTenths);
+double AmplitudeForVoltage(int voltage_tenths);
 
 // One recorded wave: flat before the impulse, then a damped cosine, plus noise of up to
 // `noise` counts, clipped to the 8-bit range.

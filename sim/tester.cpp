@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr char kGarbageByte = '\xFF';
-constexpr char kExtraByte = '\r';
+constexpr char GARBAGE_BYTE = '\xFF';
+constexpr char EXTRA_BYTE = '\r';
 
 int FieldValue(const std::string& setup, int position) {
     return std::atoi(setup.substr(position, 2).c_str());
@@ -14,11 +14,11 @@ int FieldValue(const std::string& setup, int position) {
 }  // namespace
 
 SimulatedTester::SimulatedTester(const SimOptions& options)
-    : options_(options), standardNoise_(options.seed), testNoise_(options.seed + 1) {
+    : options_(options), standard_noise_(options.seed), test_noise_(options.seed + 1) {
     const double amplitude = AmplitudeForVoltage(FieldValue(options_.setup, 2));
-    standardWave_ = RecordWave(SoundWinding(), amplitude, options_.noise, standardNoise_);
-    testWave_ = RecordWave(FaultyWinding(options_.shortedTurnsPercent), amplitude, options_.noise,
-                           testNoise_);
+    standard_wave_ = RecordWave(SoundWinding(), amplitude, options_.noise, standard_noise_);
+    test_wave_ = RecordWave(FaultyWinding(options_.shorted_turns_percent), amplitude,
+                            options_.noise, test_noise_);
 }
 
 std::string SimulatedTester::ProperReply(const std::string& command) {
@@ -28,21 +28,21 @@ std::string SimulatedTester::ProperReply(const std::string& command) {
     if (command == "ST") {
         // Each test records the tested winding anew.
         const double amplitude = AmplitudeForVoltage(FieldValue(options_.setup, 2));
-        testWave_ = RecordWave(FaultyWinding(options_.shortedTurnsPercent), amplitude,
-                               options_.noise, testNoise_);
+        test_wave_ = RecordWave(FaultyWinding(options_.shorted_turns_percent), amplitude,
+                                options_.noise, test_noise_);
         return "";
     }
     if (command == "WT") {
-        return std::string(testWave_.begin(), testWave_.end());
+        return std::string(test_wave_.begin(), test_wave_.end());
     }
     if (command == "WS") {
-        return std::string(standardWave_.begin(), standardWave_.end());
+        return std::string(standard_wave_.begin(), standard_wave_.end());
     }
     // "RE"
     if (!options_.result.empty()) {
         return options_.result;
     }
-    return ResultText(CompareWaves(testWave_, standardWave_), FieldValue(options_.setup, 8));
+    return ResultText(CompareWaves(test_wave_, standard_wave_), FieldValue(options_.setup, 8));
 }
 
 TesterReply SimulatedTester::Respond(const std::string& received) {
@@ -58,21 +58,21 @@ TesterReply SimulatedTester::Respond(const std::string& received) {
         return {reply, std::to_string(reply.size()) + " bytes"};
     }
     const ReplyFault& fault = found->second;
-    if (fault.noReply) {
+    if (fault.no_reply) {
         return {"", "no reply (injected)"};
     }
     std::string note = std::to_string(reply.size()) + " bytes";
-    if (fault.shortLength >= 0 && fault.shortLength < static_cast<int>(reply.size())) {
-        reply.resize(fault.shortLength);
+    if (fault.short_length >= 0 && fault.short_length < static_cast<int>(reply.size())) {
+        reply.resize(fault.short_length);
         note = std::to_string(reply.size()) + " bytes (short reply, injected)";
     }
-    if (fault.garbageBytes > 0) {
-        reply.insert(0, std::string(fault.garbageBytes, kGarbageByte));
-        note += " after " + std::to_string(fault.garbageBytes) + " garbage bytes (injected)";
+    if (fault.garbage_bytes > 0) {
+        reply.insert(0, std::string(fault.garbage_bytes, GARBAGE_BYTE));
+        note += " after " + std::to_string(fault.garbage_bytes) + " garbage bytes (injected)";
     }
-    if (fault.extraBytes > 0) {
-        reply.append(fault.extraBytes, kExtraByte);
-        note += " then " + std::to_string(fault.extraBytes) + " extra bytes (injected)";
+    if (fault.extra_bytes > 0) {
+        reply.append(fault.extra_bytes, EXTRA_BYTE);
+        note += " then " + std::to_string(fault.extra_bytes) + " extra bytes (injected)";
     }
     return {reply, note};
 }

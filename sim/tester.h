@@ -24,8 +24,8 @@ class SimulatedTester {
     std::string ProperReply(const std::string& command);
 
     SimOptions options_;
-    std::mt19937 standardNoise_;
-    std::mt19937 testNoise_;
-    WaveBytes standardWave_;
-    WaveBytes testWave_;
+    std::mt19937 standard_noise_;
+    std::mt19937 test_noise_;
+    WaveBytes standard_wave_;
+    WaveBytes test_wave_;
 };

@@ -74,24 +74,24 @@ void IdleBetweenCommands() {
 }
 
 CycleOutcome RunCycle(const SoakSettings& settings, int cycle) {
-    const CyclePlan plan = PlanCycle(settings.seed, cycle, settings.faultEvery);
+    const CyclePlan plan = PlanCycle(settings.seed, cycle, settings.fault_every);
     CycleOutcome outcome;
     outcome.cycle = cycle;
     outcome.label = plan.Label();
-    outcome.mustTell = plan.MustTell();
-    outcome.harmless = plan.kind != FaultKind::None && !plan.MustTell();
-    outcome.expectedPass = plan.ExpectedPass();
+    outcome.must_tell = plan.MustTell();
+    outcome.harmless = plan.kind != FaultKind::NONE && !plan.MustTell();
+    outcome.expected_pass = plan.ExpectedPass();
 
     tt::ClearShownPopups();
     std::optional<SimProcess> faulty;
-    if (plan.kind != FaultKind::None) {
+    if (plan.kind != FaultKind::NONE) {
         faulty.emplace(SimOptions(plan.SimOptions()));
         Reconnect();
     }
 
     // A dimmed command takes no press.
-    outcome.startDimmed = Attribute(MAIN_CMD_30, ATTR_DIMMED) == 1;
-    if (!outcome.startDimmed) {
+    outcome.start_dimmed = Attribute(MAIN_CMD_30, ATTR_DIMMED) == 1;
+    if (!outcome.start_dimmed) {
         tt::Commit(mainHandle, MAIN_CMD_30);
         outcome.verdict = VerdictShown();
         // The operator ends the testing state before the next start.
@@ -107,16 +107,16 @@ CycleOutcome RunCycle(const SoakSettings& settings, int cycle) {
         if (popup.title == WARNING_TITLE && popup.text == SERIAL_WARNING) {
             ++outcome.warnings;
         } else {
-            ++outcome.otherPopups;
+            ++outcome.other_popups;
             std::fprintf(stderr, "cycle %d (%s): popup \"%s\" \"%s\"\n", cycle,
                          outcome.label.c_str(), popup.title.c_str(), popup.text.c_str());
         }
     }
-    const RecordedCycles recorded = New_records();
+    const RecordedCycles recorded = NewRecords();
     outcome.records = recorded.records;
     outcome.recorded = recorded.last;
     IdleBetweenCommands();
-    outcome.residentKiB = ResidentKiB();
+    outcome.resident_kib = ResidentKiB();
     return outcome;
 }
 
@@ -134,7 +134,7 @@ bool Report(int fd, const std::string& line) {
 
 }  // namespace
 
-int RunCycles(const SoakSettings& settings, int first, int reportFd) {
+int RunCycles(const SoakSettings& settings, int first, int report_fd) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     char program[] = "surge-soak";
     char* argv[] = {program, nullptr};
@@ -168,7 +168,7 @@ int RunCycles(const SoakSettings& settings, int first, int reportFd) {
         tt::Commit(setupHandle, SETUP_QUIT);
 
         for (int cycle = first; cycle < settings.cycles; ++cycle) {
-            if (!Report(reportFd, RunCycle(settings, cycle).Encode())) {
+            if (!Report(report_fd, RunCycle(settings, cycle).Encode())) {
                 throw std::runtime_error("the driver stopped listening");
             }
         }

@@ -36,36 +36,36 @@ bool Received(const std::vector<std::string>& received, const std::string& comma
 
 }  // namespace
 
-CyclePlan PlanCycle(unsigned seed, int cycle, int faultEvery) {
+CyclePlan PlanCycle(unsigned seed, int cycle, int fault_every) {
     std::seed_seq sequence{seed, static_cast<unsigned>(cycle), 0x50a4u};
     std::mt19937 engine(sequence);
     CyclePlan plan;
-    if (Uniform(engine, 1, faultEvery) != 1) {
+    if (Uniform(engine, 1, fault_every) != 1) {
         return plan;
     }
-    plan.shortedTurns = Uniform(engine, 0, 1) == 0 ? 0 : 60;
+    plan.shorted_turns = Uniform(engine, 0, 1) == 0 ? 0 : 60;
     switch (Uniform(engine, 0, 4)) {
         case 0:
-            plan.kind = FaultKind::Silence;
+            plan.kind = FaultKind::SILENCE;
             plan.command = Pick(engine, REPLYING);
             break;
         case 1:
-            plan.kind = FaultKind::ShortReply;
+            plan.kind = FaultKind::SHORT_REPLY;
             plan.command = Pick(engine, REPLYING);
             plan.count = Uniform(engine, 0, ReplyLength(plan.command) - 1);
             break;
         case 2:
-            plan.kind = FaultKind::ExtraBytes;
+            plan.kind = FaultKind::EXTRA_BYTES;
             plan.command = Pick(engine, CYCLE_COMMANDS);
             plan.count = Uniform(engine, 1, 8);
             break;
         case 3:
-            plan.kind = FaultKind::Garbage;
+            plan.kind = FaultKind::GARBAGE;
             plan.command = Pick(engine, CYCLE_COMMANDS);
             plan.count = Uniform(engine, 1, 8);
             break;
         default:
-            plan.kind = FaultKind::HangUp;
+            plan.kind = FaultKind::HANG_UP;
             plan.count = Uniform(engine, 0, static_cast<int>(CYCLE_COMMANDS.size()) - 1);
             break;
     }
@@ -73,24 +73,24 @@ CyclePlan PlanCycle(unsigned seed, int cycle, int faultEvery) {
 }
 
 std::vector<std::string> CyclePlan::SimOptions() const {
-    std::vector<std::string> options = {"--shorted-turns", std::to_string(shortedTurns)};
+    std::vector<std::string> options = {"--shorted-turns", std::to_string(shorted_turns)};
     const std::string value = command + ":" + std::to_string(count);
     switch (kind) {
-        case FaultKind::None:
+        case FaultKind::NONE:
             break;
-        case FaultKind::Silence:
+        case FaultKind::SILENCE:
             options.insert(options.end(), {"--no-reply", command});
             break;
-        case FaultKind::ShortReply:
+        case FaultKind::SHORT_REPLY:
             options.insert(options.end(), {"--short-reply", value});
             break;
-        case FaultKind::ExtraBytes:
+        case FaultKind::EXTRA_BYTES:
             options.insert(options.end(), {"--extra-bytes", value});
             break;
-        case FaultKind::Garbage:
+        case FaultKind::GARBAGE:
             options.insert(options.end(), {"--garbage", value});
             break;
-        case FaultKind::HangUp:
+        case FaultKind::HANG_UP:
             options.insert(options.end(), {"--hangup-after", std::to_string(count)});
             break;
     }
@@ -100,17 +100,17 @@ std::vector<std::string> CyclePlan::SimOptions() const {
 std::string CyclePlan::Label() const {
     const std::string value = command + ":" + std::to_string(count);
     switch (kind) {
-        case FaultKind::None:
+        case FaultKind::NONE:
             return "none";
-        case FaultKind::Silence:
+        case FaultKind::SILENCE:
             return "silence " + command;
-        case FaultKind::ShortReply:
+        case FaultKind::SHORT_REPLY:
             return "short " + value;
-        case FaultKind::ExtraBytes:
+        case FaultKind::EXTRA_BYTES:
             return "extra " + value;
-        case FaultKind::Garbage:
+        case FaultKind::GARBAGE:
             return "garbage " + value;
-        case FaultKind::HangUp:
+        case FaultKind::HANG_UP:
             return "hang-up after " + std::to_string(count);
     }
     return "?";
@@ -118,10 +118,10 @@ std::string CyclePlan::Label() const {
 
 bool CyclePlan::MustTell() const {
     switch (kind) {
-        case FaultKind::None:
+        case FaultKind::NONE:
             return false;
-        case FaultKind::ExtraBytes:
-        case FaultKind::Garbage:
+        case FaultKind::EXTRA_BYTES:
+        case FaultKind::GARBAGE:
             return command != "ST";
         default:
             return true;
@@ -130,12 +130,12 @@ bool CyclePlan::MustTell() const {
 
 bool CyclePlan::LeftAReplyIncomplete(const std::vector<std::string>& received) const {
     switch (kind) {
-        case FaultKind::Silence:
-        case FaultKind::ShortReply:
+        case FaultKind::SILENCE:
+        case FaultKind::SHORT_REPLY:
             return Received(received, command);
-        case FaultKind::Garbage:
+        case FaultKind::GARBAGE:
             return command != "ST" && Received(received, command);
-        case FaultKind::HangUp:
+        case FaultKind::HANG_UP:
             // The line drops when command number count + 1 arrives; whatever the station asks
             // for from then on gets no reply.
             return static_cast<int>(received.size()) > count;

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-enum class FaultKind { None, Silence, ShortReply, ExtraBytes, Garbage, HangUp };
+enum class FaultKind { NONE, SILENCE, SHORT_REPLY, EXTRA_BYTES, GARBAGE, HANG_UP };
 
 struct CyclePlan {
-    FaultKind kind = FaultKind::None;
-    std::string command;   // the command whose reply the fault hits ("" for a hang-up)
-    int count = 0;         // bytes sent, added or answered before the hang-up
-    int shortedTurns = 0;  // the tested winding: 0 passes, 60 fails
+    FaultKind kind = FaultKind::NONE;
+    std::string command;    // the command whose reply the fault hits ("" for a hang-up)
+    int count = 0;          // bytes sent, added or answered before the hang-up
+    int shorted_turns = 0;  // the tested winding: 0 passes, 60 fails
 
     // The simulator's options for this cycle (besides the common ones).
     std::vector<std::string> SimOptions() const;
@@ -27,10 +27,10 @@ struct CyclePlan {
     // Bytes after a whole reply leave it complete.
     bool LeftAReplyIncomplete(const std::vector<std::string>& received) const;
     // The verdict the instrument gives: true for O.K.
-    bool ExpectedPass() const { return shortedTurns == 0; }
+    bool ExpectedPass() const { return shorted_turns == 0; }
 };
 
-CyclePlan PlanCycle(unsigned seed, int cycle, int faultEvery);
+CyclePlan PlanCycle(unsigned seed, int cycle, int fault_every);
 
 // The commands of one cycle, in the order the station sends them.
 inline const std::vector<std::string> CYCLE_COMMANDS = {"ME", "ST", "WT", "WS", "RE"};

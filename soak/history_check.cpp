@@ -4,7 +4,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-RecordedCycles New_records() {
+RecordedCycles NewRecords() {
     static long long last_id = 0;
     RecordedCycles found;
     {

@@ -9,4 +9,4 @@ struct RecordedCycles {
     std::string last = "-";  // the outcome of the newest one
 };
 
-RecordedCycles New_records();
+RecordedCycles NewRecords();

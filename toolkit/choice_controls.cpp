@@ -10,7 +10,7 @@ namespace toolkit_internal {
 
 namespace {
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+const QString DATE_FORMAT = QStringLiteral("yyyy-MM-dd");
 
 }  // namespace
 
@@ -19,7 +19,7 @@ int SetChoiceText(QWidget* w, const QString& text) {
     if (date == nullptr) {
         return -1;
     }
-    const QDate value = QDate::fromString(text, kDateFormat);
+    const QDate value = QDate::fromString(text, DATE_FORMAT);
     if (!value.isValid()) {
         return -1;
     }
@@ -33,7 +33,7 @@ int GetChoiceText(QWidget* w, QString* text) {
     if (date == nullptr) {
         return -1;
     }
-    *text = date->date().toString(kDateFormat);
+    *text = date->date().toString(DATE_FORMAT);
     return 0;
 }
 

@@ -21,55 +21,55 @@ using namespace toolkit_internal;
 
 namespace {
 
-struct Engine {
+struct EngineState {
     // The application object outlives every static; CloseRuntimeEngine ends it in order.
-    ~Engine() { (void)app.release(); }
+    ~EngineState() { (void)app.release(); }
 
     int argc = 0;
     std::unique_ptr<QApplication> app;
     std::map<std::string, CtrlCallbackPtr> callbacks;
     std::deque<std::pair<DeferredCallbackPtr, void*>> deferred;
-    int callbackDepth = 0;
-    bool quitRequested = false;
-    int quitCode = 0;
-    std::vector<double> requestedDelays;
+    int callback_depth = 0;
+    bool quit_requested = false;
+    int quit_code = 0;
+    std::vector<double> requested_delays;
 };
 
-Engine& engine() {
-    static Engine instance;
+EngineState& Engine() {
+    static EngineState instance;
     return instance;
 }
 
 void RunDeferred() {
-    Engine& e = engine();
-    while (e.callbackDepth == 0 && !e.deferred.empty()) {
+    EngineState& e = Engine();
+    while (e.callback_depth == 0 && !e.deferred.empty()) {
         auto [function, data] = e.deferred.front();
         e.deferred.pop_front();
-        ++e.callbackDepth;
+        ++e.callback_depth;
         function(data);
-        --e.callbackDepth;
+        --e.callback_depth;
     }
 }
 
 // The offscreen platform of the tests says at every panel shown that it cannot raise windows.
-QtMessageHandler defaultMessageHandler = nullptr;
+QtMessageHandler default_message_handler = nullptr;
 void QuietMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (text.startsWith(QLatin1String("This plugin does not support"))) {
         return;
     }
-    defaultMessageHandler(type, context, text);
+    default_message_handler(type, context, text);
 }
 
 }  // namespace
 
 int InitRuntimeEngine(int argc, char** argv) {
-    Engine& e = engine();
+    EngineState& e = Engine();
     if (QApplication::instance() != nullptr) {
         return 1;
     }
     e.argc = argc;
-    if (defaultMessageHandler == nullptr) {
-        defaultMessageHandler = qInstallMessageHandler(QuietMessageHandler);
+    if (default_message_handler == nullptr) {
+        default_message_handler = qInstallMessageHandler(QuietMessageHandler);
     }
     e.app = std::make_unique<QApplication>(e.argc, argv);
     // The application object takes the user's locale; the station's files and readings always
@@ -87,33 +87,33 @@ int InitRuntimeEngine(int argc, char** argv) {
 }
 
 void CloseRuntimeEngine() {
-    engine().app.reset();
+    Engine().app.reset();
 }
 
 int RegisterCallback(const char* name, CtrlCallbackPtr function) {
     if (name == nullptr || function == nullptr) {
         return -1;
     }
-    engine().callbacks[name] = function;
+    Engine().callbacks[name] = function;
     return 0;
 }
 
 int RunUserInterface() {
-    Engine& e = engine();
+    EngineState& e = Engine();
     if (QApplication::instance() == nullptr) {
         return -1;
     }
-    if (!e.quitRequested) {
+    if (!e.quit_requested) {
         QApplication::exec();
     }
-    e.quitRequested = false;
-    return e.quitCode;
+    e.quit_requested = false;
+    return e.quit_code;
 }
 
 int QuitUserInterface(int returnCode) {
-    Engine& e = engine();
-    e.quitRequested = true;
-    e.quitCode = returnCode;
+    EngineState& e = Engine();
+    e.quit_requested = true;
+    e.quit_code = returnCode;
     QCoreApplication::exit(returnCode);
     return 0;
 }
@@ -122,7 +122,7 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data) {
     if (function == nullptr) {
         return -1;
     }
-    Engine& e = engine();
+    EngineState& e = Engine();
     e.deferred.emplace_back(function, data);
     if (QCoreApplication::instance() != nullptr) {
         QTimer::singleShot(0, QCoreApplication::instance(), [] { RunDeferred(); });
@@ -131,7 +131,7 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data) {
 }
 
 void Delay(double seconds) {
-    engine().requestedDelays.push_back(seconds);
+    Engine().requested_delays.push_back(seconds);
     if (seconds <= 0) {
         RepaintPanels();
         return;
@@ -145,14 +145,14 @@ void Delay(double seconds) {
     }
     // The event loop repaints the panels until shortly before the end; the timer's whole
     // milliseconds would overshoot it, so the last stretch is slept to the exact end.
-    const double loopMs = std::min(seconds * 1000.0 - 2.0, static_cast<double>(INT_MAX));
-    if (loopMs >= 1.0) {
+    const double loop_ms = std::min(seconds * 1000.0 - 2.0, static_cast<double>(INT_MAX));
+    if (loop_ms >= 1.0) {
         QEventLoop loop;
         QTimer timer;
         timer.setTimerType(Qt::PreciseTimer);
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timer.start(static_cast<int>(loopMs));
+        timer.start(static_cast<int>(loop_ms));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     // A nested loop can be left early by an application-wide exit; the wait still holds.
@@ -162,21 +162,21 @@ void Delay(double seconds) {
 namespace toolkit_internal {
 
 CtrlCallbackPtr FindCallback(const std::string& name) {
-    auto it = engine().callbacks.find(name);
-    return it == engine().callbacks.end() ? nullptr : it->second;
+    auto it = Engine().callbacks.find(name);
+    return it == Engine().callbacks.end() ? nullptr : it->second;
 }
 
-std::vector<double>& Requested_delays() {
-    return engine().requestedDelays;
+std::vector<double>& RequestedDelays() {
+    return Engine().requested_delays;
 }
 
-void Run_deferred_calls() {
+void RunDeferredCalls() {
     RunDeferred();
 }
 
 void Dispatch(int panel, int control, int event) {
-    Engine& e = engine();
-    if (e.callbackDepth > 0) {
+    EngineState& e = Engine();
+    if (e.callback_depth > 0) {
         return;
     }
     if (event == EVENT_COMMIT) {
@@ -189,9 +189,9 @@ void Dispatch(int panel, int control, int event) {
     if (event == EVENT_COMMIT) {
         c->dirty = false;
     }
-    ++e.callbackDepth;
+    ++e.callback_depth;
     c->callback(panel, control, event, nullptr, 0, 0);
-    --e.callbackDepth;
+    --e.callback_depth;
     RunDeferred();
 }
 
@@ -212,9 +212,9 @@ void CommitPendingEdits(int panel) {
             continue;
         }
         c->dirty = false;
-        ++engine().callbackDepth;
+        ++Engine().callback_depth;
         c->callback(panel, id, EVENT_COMMIT, nullptr, 0, 0);
-        --engine().callbackDepth;
+        --Engine().callback_depth;
     }
 }
 

@@ -23,16 +23,16 @@ struct Control {
     Kind kind = Kind::Decoration;
     QPointer<QWidget> widget;
     CtrlCallbackPtr callback = nullptr;
-    std::string callbackName;
+    std::string callback_name;
     bool dirty = false;  // edited by the operator since its last commit
 };
 
 struct Panel {
     int handle = 0;
-    int resourceId = 0;
+    int resource_id = 0;
     std::unique_ptr<QWidget> widget;
     std::map<int, Control> controls;
-    int closeControl = 0;  // the command whose commit the window's close box gives
+    int close_control = 0;  // the command whose commit the window's close box gives
 };
 
 Panel* FindPanel(int handle);
@@ -58,11 +58,11 @@ struct MonitorGeometry {
     int height = 0;
     int width = 0;
 };
-MonitorGeometry& Injected_monitor();
-QDate& Injected_date();
+MonitorGeometry& InjectedMonitor();
+QDate& InjectedDate();
 // Every Delay asked for, in seconds.
-std::vector<double>& Requested_delays();
-void Run_deferred_calls();
+std::vector<double>& RequestedDelays();
+void RunDeferredCalls();
 
 // Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").
 void ApplyColumnWidths(QWidget* table);

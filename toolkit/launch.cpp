@@ -4,25 +4,25 @@
 #include "toolkit/toolkit.h"
 
 namespace toolkit_platform {
-Launcher& Replacement_launcher() {
+Launcher& ReplacementLauncher() {
     static Launcher instance;
     return instance;
 }
 }  // namespace toolkit_platform
 
 int LaunchProgram(const char* program, const char* argument) {
-    if (const auto& replacement = toolkit_platform::Replacement_launcher()) {
+    if (const auto& replacement = toolkit_platform::ReplacementLauncher()) {
         return replacement(program, argument);
     }
     if (program == nullptr || *program == '\0') {
         return -1;
     }
-    return toolkit_platform::Start_detached(program, argument == nullptr ? "" : argument);
+    return toolkit_platform::StartDetached(program, argument == nullptr ? "" : argument);
 }
 
 int OpenWithDefaultProgram(const char* file) {
-    if (const auto& replacement = toolkit_platform::Replacement_launcher()) {
+    if (const auto& replacement = toolkit_platform::ReplacementLauncher()) {
         return replacement(std::string(), file);
     }
-    return toolkit_platform::Open_with_default_program(file);
+    return toolkit_platform::OpenWithDefaultProgram(file);
 }

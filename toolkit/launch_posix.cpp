@@ -16,7 +16,7 @@ namespace toolkit_platform {
 
 namespace {
 
-int Spawn_detached(const char* program, const char* argument) {
+int SpawnDetached(const char* program, const char* argument) {
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
         return -1;
@@ -52,11 +52,11 @@ int Spawn_detached(const char* program, const char* argument) {
 
 }  // namespace
 
-int Start_detached(const char* program, const char* argument) {
-    return Spawn_detached(program, argument);
+int StartDetached(const char* program, const char* argument) {
+    return SpawnDetached(program, argument);
 }
 
-int Open_with_default_program(const char* file) {
+int OpenWithDefaultProgram(const char* file) {
     std::string path = file;
     if (path.empty()) {
         return -1;
@@ -68,7 +68,7 @@ int Open_with_default_program(const char* file) {
         }
         path = std::string(directory) + "/" + path;
     }
-    return Spawn_detached("xdg-open", path.c_str());
+    return SpawnDetached("xdg-open", path.c_str());
 }
 
 }  // namespace toolkit_platform

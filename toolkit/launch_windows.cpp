@@ -33,7 +33,7 @@ std::wstring Quoted(const std::wstring& argument) {
 
 }  // namespace
 
-int Start_detached(const char* program, const char* argument) {
+int StartDetached(const char* program, const char* argument) {
     const std::wstring name = Wide(program);
     if (name.empty()) {
         return -1;
@@ -52,7 +52,7 @@ int Start_detached(const char* program, const char* argument) {
     return 0;
 }
 
-int Open_with_default_program(const char* file) {
+int OpenWithDefaultProgram(const char* file) {
     const std::wstring name = Wide(file);
     if (name.empty()) {
         return -1;

@@ -21,22 +21,23 @@ namespace {
 // Knows the graph control, which Designer shows as a placeholder of class "SurgeGraph".
 class PanelUiLoader : public QUiLoader {
   public:
-    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
-        if (className == QLatin1String("SurgeGraph")) {
+    QWidget* createWidget(const QString& class_name, QWidget* parent,
+                          const QString& name) override {
+        if (class_name == QLatin1String("SurgeGraph")) {
             auto* graph = new GraphWidget(parent);
             graph->setObjectName(name);
             return graph;
         }
-        return QUiLoader::createWidget(className, parent, name);
+        return QUiLoader::createWidget(class_name, parent, name);
     }
 };
 
-QWidget* FindPanelWidget(QWidget* root, int resourceId) {
-    if (root->property("panelId").toInt() == resourceId) {
+QWidget* FindPanelWidget(QWidget* root, int resource_id) {
+    if (root->property("panelId").toInt() == resource_id) {
         return root;
     }
     for (QWidget* child : root->findChildren<QWidget*>()) {
-        if (child->property("panelId").toInt() == resourceId) {
+        if (child->property("panelId").toInt() == resource_id) {
             return child;
         }
     }
@@ -45,7 +46,7 @@ QWidget* FindPanelWidget(QWidget* root, int resourceId) {
 
 }  // namespace
 
-std::unique_ptr<QWidget> BuildPanel(const char* file, int resourceId, int* status) {
+std::unique_ptr<QWidget> BuildPanel(const char* file, int resource_id, int* status) {
     QFile resource(QString::fromUtf8(file));
     if (!resource.open(QIODevice::ReadOnly)) {
         *status = -1;
@@ -57,7 +58,7 @@ std::unique_ptr<QWidget> BuildPanel(const char* file, int resourceId, int* statu
         *status = -1;
         return nullptr;
     }
-    QWidget* panel = FindPanelWidget(root.get(), resourceId);
+    QWidget* panel = FindPanelWidget(root.get(), resource_id);
     if (panel == nullptr) {
         *status = -2;
         return nullptr;

@@ -27,7 +27,7 @@ std::map<int, Panel>& Panels() {
     return *panels;
 }
 
-int nextHandle = 1;
+int next_handle = 1;
 
 // The window's close box gives the commit of the panel's close command, and nothing while that
 // command is dimmed.
@@ -43,14 +43,14 @@ class CloseBoxFilter : public QObject {
         event->ignore();
         const int handle = handle_;
         const Panel* panel = FindPanel(handle);
-        const Control* command = panel ? FindControl(handle, panel->closeControl) : nullptr;
+        const Control* command = panel ? FindControl(handle, panel->close_control) : nullptr;
         if (command == nullptr || !command->widget->isEnabled()) {
             return true;
         }
         QTimer::singleShot(0, [handle] {
             Panel* p = FindPanel(handle);
-            if (p != nullptr && p->closeControl != 0) {
-                Dispatch(handle, p->closeControl, EVENT_COMMIT);
+            if (p != nullptr && p->close_control != 0) {
+                Dispatch(handle, p->close_control, EVENT_COMMIT);
             }
         });
         return true;
@@ -99,7 +99,7 @@ void CommitIfEdited(int handle, int id) {
 
 // Enter in a field whose `enterCtrl` names a command gives that command's commit, as a click
 // would: not while the command is dimmed.
-void Press_enter_command(int handle, int command) {
+void PressEnterCommand(int handle, int command) {
     Control* c = FindControl(handle, command);
     if (c != nullptr && c->widget->isEnabled()) {
         Dispatch(handle, command, EVENT_COMMIT);
@@ -118,14 +118,14 @@ void Connect(int handle, const Control& control) {
                          [handle, id] { CommitIfEdited(handle, id); });
         if (const int command = edit->property("enterCtrl").toInt(); command != 0) {
             QObject::connect(edit, &QLineEdit::returnPressed,
-                             [handle, command] { Press_enter_command(handle, command); });
+                             [handle, command] { PressEnterCommand(handle, command); });
         }
     } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
-        if (auto* intSpin = qobject_cast<QSpinBox*>(w)) {
-            QObject::connect(intSpin, &QSpinBox::valueChanged,
+        if (auto* int_spin = qobject_cast<QSpinBox*>(w)) {
+            QObject::connect(int_spin, &QSpinBox::valueChanged,
                              [handle, id] { MarkDirty(handle, id); });
-        } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(w)) {
-            QObject::connect(realSpin, &QDoubleSpinBox::valueChanged,
+        } else if (auto* real_spin = qobject_cast<QDoubleSpinBox*>(w)) {
+            QObject::connect(real_spin, &QDoubleSpinBox::valueChanged,
                              [handle, id] { MarkDirty(handle, id); });
         } else if (auto* date = qobject_cast<QDateEdit*>(w)) {
             QObject::connect(date, &QDateEdit::dateChanged,
@@ -147,7 +147,7 @@ void Connect(int handle, const Control& control) {
 
 namespace toolkit_internal {
 
-MonitorGeometry& Injected_monitor() {
+MonitorGeometry& InjectedMonitor() {
     static MonitorGeometry instance;
     return instance;
 }
@@ -182,8 +182,8 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
         return status;
     }
     Panel panel;
-    panel.resourceId = resourceId;
-    panel.closeControl = widget->property("closeCtrl").toInt();
+    panel.resource_id = resourceId;
+    panel.close_control = widget->property("closeCtrl").toInt();
     for (QWidget* child : widget->findChildren<QWidget*>()) {
         const QVariant id = child->property("ctrlId");
         if (!id.isValid()) {
@@ -193,9 +193,9 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
         control.id = id.toInt();
         control.kind = KindOf(child);
         control.widget = child;
-        control.callbackName = child->property("callback").toString().toStdString();
-        if (!control.callbackName.empty()) {
-            control.callback = FindCallback(control.callbackName);
+        control.callback_name = child->property("callback").toString().toStdString();
+        if (!control.callback_name.empty()) {
+            control.callback = FindCallback(control.callback_name);
             if (control.callback == nullptr) {
                 return -3;
             }
@@ -207,7 +207,7 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
         child->setSizePolicy(policy);
         panel.controls[control.id] = control;
     }
-    const int handle = nextHandle++;
+    const int handle = next_handle++;
     panel.handle = handle;
     widget->installEventFilter(new CloseBoxFilter(handle, widget.get()));
     panel.widget = std::move(widget);
@@ -278,8 +278,8 @@ int GetMonitorAttribute(int monitor, int attribute, int* value) {
     if (monitor != 1 || value == nullptr) {
         return -1;
     }
-    int height = Injected_monitor().height;
-    int width = Injected_monitor().width;
+    int height = InjectedMonitor().height;
+    int width = InjectedMonitor().width;
     if (height == 0 && width == 0) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (screen == nullptr) {

@@ -1,7 +1,7 @@
 #include "toolkit/popup_script.h"
 
 namespace toolkit_internal {
-PopupScript& Popup_script() {
+PopupScript& CurrentPopupScript() {
     static PopupScript instance;
     return instance;
 }

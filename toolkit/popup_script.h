@@ -8,7 +8,7 @@
 
 namespace toolkit_internal {
 
-enum class PopupKind { Message, Confirm, FileSelect };
+enum class PopupKind { MESSAGE, CONFIRM, FILE_SELECT };
 
 struct ShownPopup {
     PopupKind kind;
@@ -18,11 +18,11 @@ struct ShownPopup {
 
 struct PopupScript {
     bool active = false;
-    std::deque<int> confirmAnswers;
-    std::deque<std::string> fileAnswers;
+    std::deque<int> confirm_answers;
+    std::deque<std::string> file_answers;
     std::vector<ShownPopup> shown;
 };
 
-PopupScript& Popup_script();
+PopupScript& CurrentPopupScript();
 
 }  // namespace toolkit_internal

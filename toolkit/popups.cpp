@@ -50,9 +50,9 @@ int ShowMessageBox(QMessageBox::Icon icon, const char* title, const char* messag
 }  // namespace
 
 int MessagePopup(const char* title, const char* message) {
-    PopupScript& s = toolkit_internal::Popup_script();
+    PopupScript& s = toolkit_internal::CurrentPopupScript();
     if (s.active) {
-        s.shown.push_back({PopupKind::Message, title, message});
+        s.shown.push_back({PopupKind::MESSAGE, title, message});
         return 0;
     }
     ShowMessageBox(QMessageBox::Warning, title, message, false);
@@ -60,14 +60,14 @@ int MessagePopup(const char* title, const char* message) {
 }
 
 int ConfirmPopup(const char* title, const char* message) {
-    PopupScript& s = toolkit_internal::Popup_script();
+    PopupScript& s = toolkit_internal::CurrentPopupScript();
     if (s.active) {
-        s.shown.push_back({PopupKind::Confirm, title, message});
-        if (s.confirmAnswers.empty()) {
+        s.shown.push_back({PopupKind::CONFIRM, title, message});
+        if (s.confirm_answers.empty()) {
             return 0;
         }
-        const int answer = s.confirmAnswers.front();
-        s.confirmAnswers.pop_front();
+        const int answer = s.confirm_answers.front();
+        s.confirm_answers.pop_front();
         return answer;
     }
     return ShowMessageBox(QMessageBox::Question, title, message, true);
@@ -78,13 +78,13 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
                       int /*restrictDirectory*/, int /*restrictExtension*/, int /*allowCancel*/,
                       int /*allowMakeDirectory*/, char* pathBuffer, std::size_t pathBufferSize) {
     std::string chosen;
-    PopupScript& s = toolkit_internal::Popup_script();
+    PopupScript& s = toolkit_internal::CurrentPopupScript();
     if (s.active) {
         s.shown.push_back(
-            {PopupKind::FileSelect, title, std::string(defaultDirectory) + " " + defaultFileSpec});
-        if (!s.fileAnswers.empty()) {
-            chosen = s.fileAnswers.front();
-            s.fileAnswers.pop_front();
+            {PopupKind::FILE_SELECT, title, std::string(defaultDirectory) + " " + defaultFileSpec});
+        if (!s.file_answers.empty()) {
+            chosen = s.file_answers.front();
+            s.file_answers.pop_front();
         }
     } else {
         QFileDialog dialog(nullptr, QString::fromUtf8(title));
@@ -125,7 +125,7 @@ int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
         return VAL_NO_FILE_SELECTED;
     }
     if (chosen.size() >= pathBufferSize) {
-        MessagePopup("경  고", "선택한 파일의 경로가 너무 깁니다.");
+        MessagePopup(WARNING_TITLE, "선택한 파일의 경로가 너무 깁니다.");
         return VAL_NO_FILE_SELECTED;
     }
     std::memcpy(pathBuffer, chosen.c_str(), chosen.size() + 1);

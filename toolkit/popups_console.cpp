@@ -6,14 +6,14 @@
 #include "toolkit/popup_script.h"
 #include "toolkit/toolkit.h"
 
-using toolkit_internal::Popup_script;
+using toolkit_internal::CurrentPopupScript;
 using toolkit_internal::PopupKind;
 using toolkit_internal::PopupScript;
 
 int MessagePopup(const char* title, const char* message) {
-    PopupScript& s = Popup_script();
+    PopupScript& s = CurrentPopupScript();
     if (s.active) {
-        s.shown.push_back({PopupKind::Message, title, message});
+        s.shown.push_back({PopupKind::MESSAGE, title, message});
     } else {
         std::fprintf(stderr, "%s\n%s\n", title, message);
     }
@@ -21,16 +21,16 @@ int MessagePopup(const char* title, const char* message) {
 }
 
 int ConfirmPopup(const char* title, const char* message) {
-    PopupScript& s = Popup_script();
+    PopupScript& s = CurrentPopupScript();
     if (!s.active) {
         std::fprintf(stderr, "%s\n%s\n", title, message);
         return 0;
     }
-    s.shown.push_back({PopupKind::Confirm, title, message});
-    if (s.confirmAnswers.empty()) {
+    s.shown.push_back({PopupKind::CONFIRM, title, message});
+    if (s.confirm_answers.empty()) {
         return 0;
     }
-    const int answer = s.confirmAnswers.front();
-    s.confirmAnswers.pop_front();
+    const int answer = s.confirm_answers.front();
+    s.confirm_answers.pop_front();
     return answer;
 }

@@ -4,14 +4,14 @@
 #include "toolkit/toolkit.h"
 
 namespace toolkit_internal {
-QDate& Injected_date() {
+QDate& InjectedDate() {
     static QDate instance;
     return instance;
 }
 }  // namespace toolkit_internal
 
 int GetSystemDate(int* month, int* day, int* year) {
-    const QDate& injected = toolkit_internal::Injected_date();
+    const QDate& injected = toolkit_internal::InjectedDate();
     const QDate today = injected.isValid() ? injected : QDate::currentDate();
     *month = today.month();
     *day = today.day();

@@ -7,12 +7,12 @@
 #include "toolkit/toolkit.h"
 
 namespace {
-constexpr const char* kLegacyCodePage = "windows-949";
+constexpr const char* LEGACY_CODE_PAGE = "windows-949";
 }
 
 bool ToLegacyText(const char* utf8, std::string* out) {
     out->clear();
-    QStringEncoder encoder(kLegacyCodePage, QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(LEGACY_CODE_PAGE, QStringConverter::Flag::Stateless);
     if (!encoder.isValid()) {
         return false;
     }
@@ -30,7 +30,7 @@ bool ToLegacyText(const char* utf8, std::string* out) {
 
 bool FromLegacyText(const char* legacy, std::string* out) {
     out->clear();
-    QStringDecoder decoder(kLegacyCodePage, QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(LEGACY_CODE_PAGE, QStringConverter::Flag::Stateless);
     if (!decoder.isValid()) {
         return false;
     }
@@ -41,7 +41,7 @@ bool FromLegacyText(const char* legacy, std::string* out) {
     }
     // The decoder drops a cut-off double-byte character without an error: only text that
     // encodes back to the same bytes was read whole.
-    QStringEncoder encoder(kLegacyCodePage, QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(LEGACY_CODE_PAGE, QStringConverter::Flag::Stateless);
     if (encoder.encode(text) != bytes_in) {
         return false;
     }

@@ -6,35 +6,35 @@
 
 namespace {
 
-constexpr UINT kLegacyCodePage = 949;
+constexpr UINT LEGACY_CODE_PAGE = 949;
 
-bool To_wide(UINT codePage, const std::string& bytes, std::wstring* wide) {
+bool ToWide(UINT code_page, const std::string& bytes, std::wstring* wide) {
     const int size = static_cast<int>(bytes.size());
     const int length =
-        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
     if (length <= 0) {
         return false;
     }
     wide->assign(static_cast<std::size_t>(length), L'\0');
-    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, wide->data(),
+    return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, wide->data(),
                                length) == length;
 }
 
-bool From_wide(UINT codePage, const std::wstring& wide, std::string* bytes) {
+bool FromWide(UINT code_page, const std::wstring& wide, std::string* bytes) {
     const int size = static_cast<int>(wide.size());
     // The used-default flag is only allowed, and only needed, for a code page other than UTF-8.
-    const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* used = codePage == CP_UTF8 ? nullptr : &usedDefault;
+    const DWORD flags = code_page == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL used_default = FALSE;
+    BOOL* used = code_page == CP_UTF8 ? nullptr : &used_default;
     const int length =
-        WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, used);
-    if (length <= 0 || usedDefault) {
+        WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, used);
+    if (length <= 0 || used_default) {
         return false;
     }
     bytes->assign(static_cast<std::size_t>(length), '\0');
-    return WideCharToMultiByte(codePage, flags, wide.data(), size, bytes->data(), length, nullptr,
+    return WideCharToMultiByte(code_page, flags, wide.data(), size, bytes->data(), length, nullptr,
                                used) == length &&
-           !usedDefault;
+           !used_default;
 }
 
 // `in` from one code page to the other; `in` empty converts to empty.
@@ -46,13 +46,13 @@ bool Convert(const char* in, UINT from, UINT to, std::string* out) {
     }
     std::wstring wide;
     std::string converted;
-    if (!To_wide(from, bytes, &wide) || !From_wide(to, wide, &converted)) {
+    if (!ToWide(from, bytes, &wide) || !FromWide(to, wide, &converted)) {
         return false;
     }
     // Only text that converts back to the same bytes was read whole and mapped one to one.
     std::wstring again;
     std::string back;
-    if (!To_wide(to, converted, &again) || !From_wide(from, again, &back) || back != bytes) {
+    if (!ToWide(to, converted, &again) || !FromWide(from, again, &back) || back != bytes) {
         return false;
     }
     *out = std::move(converted);
@@ -62,9 +62,9 @@ bool Convert(const char* in, UINT from, UINT to, std::string* out) {
 }  // namespace
 
 bool ToLegacyText(const char* utf8, std::string* out) {
-    return Convert(utf8, CP_UTF8, kLegacyCodePage, out);
+    return Convert(utf8, CP_UTF8, LEGACY_CODE_PAGE, out);
 }
 
 bool FromLegacyText(const char* legacy, std::string* out) {
-    return Convert(legacy, kLegacyCodePage, CP_UTF8, out);
+    return Convert(legacy, LEGACY_CODE_PAGE, CP_UTF8, out);
 }

@@ -138,6 +138,10 @@ int GetActiveTableCell(int panel, int control, Point* cell);
 
 // ---- Modal popups ---------------------------------------------------------------------------
 
+// The title of the station's warnings, the toolkit's own among them; the station, the
+// inspection history and the toolkit all write it from here.
+constexpr const char* WARNING_TITLE = "경  고";
+
 int MessagePopup(const char* title, const char* message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char* title, const char* message);

@@ -78,6 +78,6 @@ struct ControlInfo {
     std::string callback;
     std::string label;
 };
-std::vector<ControlInfo> DeclaredControls(const char* file, int resourceId);
+std::vector<ControlInfo> DeclaredControls(const char* file, int resource_id);
 
 }  // namespace toolkit_testing

@@ -14,27 +14,27 @@
 
 namespace {
 
-constexpr double kBaudRate = 115200.0;
-constexpr double kBitsPerByte = 10.0;
-constexpr double kTarget = 1.10;
-constexpr int kRounds = 30;
+constexpr double BAUD_RATE = 115200.0;
+constexpr double BITS_PER_BYTE = 10.0;
+constexpr double TARGET = 1.10;
+constexpr int ROUNDS = 30;
 
 struct Step {
     const char* command;
-    int replyLength;
+    int reply_length;
 };
-constexpr Step kInspection[] = {{CMD_SETUP, SETUP_REPLY_LENGTH},
-                                {CMD_START, 0},
-                                {CMD_TEST_WAVE, WAVE_LENGTH},
-                                {CMD_STANDARD_WAVE, WAVE_LENGTH},
-                                {CMD_RESULT, RESULT_REPLY_LENGTH}};
+constexpr Step INSPECTION[] = {{CMD_SETUP, SETUP_REPLY_LENGTH},
+                               {CMD_START, 0},
+                               {CMD_TEST_WAVE, WAVE_LENGTH},
+                               {CMD_STANDARD_WAVE, WAVE_LENGTH},
+                               {CMD_RESULT, RESULT_REPLY_LENGTH}};
 
 // Runs the sequence once; false when a reply came short.
 bool RunSequence() {
     char work[WORK_BUFFER_SIZE] = {};
     char target[WAVE_LENGTH];
-    for (const Step& step : kInspection) {
-        if (Exchange(work, step.command, target, step.replyLength) != step.replyLength) {
+    for (const Step& step : INSPECTION) {
+        if (Exchange(work, step.command, target, step.reply_length) != step.reply_length) {
             return false;
         }
     }
@@ -52,15 +52,15 @@ int main(int argc, char** argv) {
     }
     SetComTime(1, 1.0);
 
-    int lineBytes = 0;
-    for (const Step& step : kInspection) {
-        lineBytes += StringLength(step.command) + step.replyLength;
+    int line_bytes = 0;
+    for (const Step& step : INSPECTION) {
+        line_bytes += StringLength(step.command) + step.reply_length;
     }
-    const double lineMs = 1000.0 * lineBytes * kBitsPerByte / kBaudRate;
+    const double line_ms = 1000.0 * line_bytes * BITS_PER_BYTE / BAUD_RATE;
 
     RunSequence();  // warm-up
     std::vector<double> times;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < ROUNDS; ++round) {
         const auto start = std::chrono::steady_clock::now();
         if (!RunSequence()) {
             std::fprintf(stderr, "bench_exchange: a reply came short\n");
@@ -73,12 +73,12 @@ int main(int argc, char** argv) {
     CloseCom(1);
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    const double ratio = median / lineMs;
+    const double ratio = median / line_ms;
     std::printf(
         "exchange_sequence: %.2f ms (median of %d); line time of %d bytes at 115200 baud: %.2f "
         "ms; ratio %.3f; target <= %.2f: %s\n",
-        median, kRounds, lineBytes, lineMs, ratio, kTarget, ratio <= kTarget ? "met" : "missed");
-    Report_figure("exchange sequence ME ST WT WS RE", median, "ms", "line time of the bytes",
-                  lineMs, kTarget);
+        median, ROUNDS, line_bytes, line_ms, ratio, TARGET, ratio <= TARGET ? "met" : "missed");
+    ReportFigure("exchange sequence ME ST WT WS RE", median, "ms", "line time of the bytes",
+                 line_ms, TARGET);
     return 0;
 }

@@ -87,12 +87,12 @@ void Bench_recording() {
     }
     history::Stop();
     const double synced = Synced_write_ms();
-    Report_figure("record a cycle, median (full sync)", Percentile(times, 0.5), "ms", "target time",
-                  3.0, 1.0);
-    Report_figure("record a cycle, 99th percentile (full sync)", Percentile(times, 0.99), "ms",
-                  "target time", 15.0, 1.0);
-    Report_figure("record a cycle against a synced write", Percentile(times, 0.5), "ms",
-                  "800-byte write + fdatasync", synced, 0);
+    ReportFigure("record a cycle, median (full sync)", Percentile(times, 0.5), "ms", "target time",
+                 3.0, 1.0);
+    ReportFigure("record a cycle, 99th percentile (full sync)", Percentile(times, 0.99), "ms",
+                 "target time", 15.0, 1.0);
+    ReportFigure("record a cycle against a synced write", Percentile(times, 0.5), "ms",
+                 "800-byte write + fdatasync", synced, 0);
 }
 
 void Bench_year() {
@@ -125,10 +125,9 @@ void Bench_year() {
     db.Close();
     const double growth =
         static_cast<double>(fs::file_size(history::DATABASE_FILE) - empty) / RECORDS;
-    Report_figure("today's counts, 1,000,000 records", Percentile(times, 0.5), "ms", "target time",
-                  50.0, 1.0);
-    Report_figure("file growth a record, 1,000,000 records", growth, "B", "target size", 800.0,
-                  1.0);
+    ReportFigure("today's counts, 1,000,000 records", Percentile(times, 0.5), "ms", "target time",
+                 50.0, 1.0);
+    ReportFigure("file growth a record, 1,000,000 records", growth, "B", "target size", 800.0, 1.0);
     std::fprintf(stderr, "today: %lld tested, %lld O.K, %lld N.G\n", counts.tested, counts.ok,
                  counts.ng);
 }

@@ -149,7 +149,7 @@ void Report(const std::string& what, double ms) {
     std::printf("%-44s %9.2f ms  target <= %.0f ms  %s\n", what.c_str(), ms, TARGET_MS,
                 met ? "met" : "MISSED");
     const std::string figure = what + ", " + std::to_string(records_shown) + " records";
-    Report_figure(figure.c_str(), ms, "ms", "target time", TARGET_MS, 1.0);
+    ReportFigure(figure.c_str(), ms, "ms", "target time", TARGET_MS, 1.0);
 }
 
 std::string Text(int control) {
@@ -193,9 +193,9 @@ void Measure_growth(const fs::path& dir) {
         "file a record, %d records: schema alone %.1f B, with the panel's indexes %.1f B"
         " (+%.1f B)\n",
         GROWTH_RECORDS, bytes[0], bytes[1], bytes[1] - bytes[0]);
-    Report_figure("history file a record, schema alone", bytes[0], "B", "", 0, 0);
-    Report_figure("history file a record, added by the panel's indexes", bytes[1] - bytes[0], "B",
-                  "", 0, 0);
+    ReportFigure("history file a record, schema alone", bytes[0], "B", "", 0, 0);
+    ReportFigure("history file a record, added by the panel's indexes", bytes[1] - bytes[0], "B",
+                 "", 0, 0);
 }
 
 }  // namespace
@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
 
     Measure_growth(dir);
     for (const auto& popup : ShownPopups()) {
-        if (popup.kind == PopupKind::Message) {
+        if (popup.kind == PopupKind::MESSAGE) {
             std::printf("unexpected warning: %s\n", popup.text.c_str());
             all_met = false;
         }

@@ -127,10 +127,10 @@ int main(int argc, char** argv) {
     Stations up = Start_stations(top.path() + "/up", 30);
     const std::vector<double> delays = Watch_latency(server, up);
     const std::vector<double> up_times = Record_times(up);
-    Report_figure("verdict to record on the server, median (20 stations, 1/s each)",
-                  Percentile(delays, 0.5), "ms", "-", 0, 0);
-    Report_figure("verdict to record on the server, p99 (20 stations, 1/s each)",
-                  Percentile(delays, 0.99), "ms", "the limit", 1000, 1.0);
+    ReportFigure("verdict to record on the server, median (20 stations, 1/s each)",
+                 Percentile(delays, 0.5), "ms", "-", 0, 0);
+    ReportFigure("verdict to record on the server, p99 (20 stations, 1/s each)",
+                 Percentile(delays, 0.99), "ms", "the limit", 1000, 1.0);
 
     server.Stop("fast");
     Stations down = Start_stations(top.path() + "/down", 20);
@@ -149,11 +149,11 @@ int main(int argc, char** argv) {
 
     for (const auto& [name, q] : {std::pair{"median", 0.5}, std::pair{"p99", 0.99}}) {
         const double up_value = Percentile(up_times, q);
-        Report_figure((std::string("a cycle's recording, ") + name + ", server up").c_str(),
-                      up_value, "ms", "-", 0, 0);
-        Report_figure((std::string("a cycle's recording, ") + name + ", server stopped").c_str(),
-                      Percentile(down_times, q), "ms", "server up", up_value, 1.5);
-        Report_figure(
+        ReportFigure((std::string("a cycle's recording, ") + name + ", server up").c_str(),
+                     up_value, "ms", "-", 0, 0);
+        ReportFigure((std::string("a cycle's recording, ") + name + ", server stopped").c_str(),
+                     Percentile(down_times, q), "ms", "server up", up_value, 1.5);
+        ReportFigure(
             (std::string("a cycle's recording, ") + name + ", server slow (table locked)").c_str(),
             Percentile(slow_times, q), "ms", "server up", up_value, 1.5);
     }

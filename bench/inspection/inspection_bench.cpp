@@ -18,12 +18,12 @@
 
 namespace {
 
-constexpr double kBaudRate = 115200.0;
-constexpr double kBitsPerByte = 10.0;
-constexpr double kTarget = 1.05;
+constexpr double BAUD_RATE = 115200.0;
+constexpr double BITS_PER_BYTE = 10.0;
+constexpr double TARGET = 1.05;
 
 // Every byte on the line in one cycle: five three-byte commands and four replies.
-constexpr int kLineBytes = 5 * 3 + SETUP_REPLY_LENGTH + 2 * WAVE_LENGTH + RESULT_REPLY_LENGTH;
+constexpr int LINE_BYTES = 5 * 3 + SETUP_REPLY_LENGTH + 2 * WAVE_LENGTH + RESULT_REPLY_LENGTH;
 
 // Median wall time of `rounds` cycles in ms, or a negative value when a cycle gave no verdict.
 double MedianCycleMs(int pulses, int rounds) {
@@ -59,21 +59,21 @@ bool Report(int pulses, int rounds, bool targeted) {
         std::fprintf(stderr, "bench_inspection: a cycle at %d pulses gave no verdict\n", pulses);
         return false;
     }
-    const double waitMs = 1000.0 * (pulses * 0.05 + 0.1);
-    const double lineMs = 1000.0 * kLineBytes * kBitsPerByte / kBaudRate;
-    const double floorMs = waitMs + lineMs;
-    const double ratio = median / floorMs;
+    const double wait_ms = 1000.0 * (pulses * 0.05 + 0.1);
+    const double line_ms = 1000.0 * LINE_BYTES * BITS_PER_BYTE / BAUD_RATE;
+    const double floor_ms = wait_ms + line_ms;
+    const double ratio = median / floor_ms;
     std::printf(
         "inspection_cycle, %2d pulses: %.2f ms (median of %d); floor %.2f ms (wait %.0f ms + line "
         "time of %d bytes %.2f ms); ratio %.3f",
-        pulses, median, rounds, floorMs, waitMs, kLineBytes, lineMs, ratio);
+        pulses, median, rounds, floor_ms, wait_ms, LINE_BYTES, line_ms, ratio);
     if (targeted) {
-        std::printf("; target <= %.2f: %s", kTarget, ratio <= kTarget ? "met" : "missed");
+        std::printf("; target <= %.2f: %s", TARGET, ratio <= TARGET ? "met" : "missed");
     }
     std::printf("\n");
     char figure[64];
     std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, offscreen", pulses);
-    Report_figure(figure, median, "ms", "wait + line time", floorMs, targeted ? kTarget : 0);
+    ReportFigure(figure, median, "ms", "wait + line time", floor_ms, targeted ? TARGET : 0);
     return true;
 }
 

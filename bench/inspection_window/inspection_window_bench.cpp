@@ -30,13 +30,13 @@
 
 namespace {
 
-constexpr double kByteMs = 1000.0 * 10.0 / 115200.0;
-constexpr int kLineBytes = 5 * 3 + SETUP_REPLY_LENGTH + 2 * WAVE_LENGTH + RESULT_REPLY_LENGTH;
+constexpr double BYTE_MS = 1000.0 * 10.0 / 115200.0;
+constexpr int LINE_BYTES = 5 * 3 + SETUP_REPLY_LENGTH + 2 * WAVE_LENGTH + RESULT_REPLY_LENGTH;
 
 // The simulator logs, per command, "RX" on its arrival and "TX" once its reply has gone out.
 // One cycle is ten such moments: ME, ST, WT, WS, RE, each received then answered.
-constexpr const char* kCommands[] = {"ME", "ST", "WT", "WS", "RE"};
-constexpr int kMoments = 10;
+constexpr const char* COMMANDS[] = {"ME", "ST", "WT", "WS", "RE"};
+constexpr int MOMENTS = 10;
 
 struct Run {
     int pulses;
@@ -44,14 +44,14 @@ struct Run {
     double target;
 };
 
-std::string screenName = "?";
+std::string screen_name = "?";
 bool failed = false;
 
 // When the graph and the busy lamp were painted, in ms on the station's clock.
 class PaintWatch : public QObject {
   public:
     std::vector<double> graph;
-    std::vector<double> busyLamp;
+    std::vector<double> busy_lamp;
 
   protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -62,7 +62,7 @@ class PaintWatch : public QObject {
                 (parent != nullptr && parent->objectName() == "MAIN_GRAPH")) {
                 graph.push_back(NowMs());
             } else if (widget->objectName() == "MAIN_BUSY_LED") {
-                busyLamp.push_back(NowMs());
+                busy_lamp.push_back(NowMs());
             }
         }
         return false;
@@ -108,19 +108,19 @@ std::vector<std::vector<double>> Cycles(const std::string& log) {
         }
     }
     std::vector<std::vector<double>> cycles;
-    for (std::size_t i = 0; i + kMoments <= events.size(); ++i) {
+    for (std::size_t i = 0; i + MOMENTS <= events.size(); ++i) {
         std::vector<double> moments;
-        for (int k = 0; k < kMoments; ++k) {
+        for (int k = 0; k < MOMENTS; ++k) {
             const std::string expected =
-                k % 2 == 0 ? std::string("RX ") + kCommands[k / 2] + "\\r" : std::string("TX");
+                k % 2 == 0 ? std::string("RX ") + COMMANDS[k / 2] + "\\r" : std::string("TX");
             if (events[i + k].second.rfind(expected, 0) != 0) {
                 break;
             }
             moments.push_back(events[i + k].first);
         }
-        if (moments.size() == kMoments) {
+        if (moments.size() == MOMENTS) {
             cycles.push_back(moments);
-            i += kMoments - 1;
+            i += MOMENTS - 1;
         }
     }
     return cycles;
@@ -135,7 +135,7 @@ void Measure(const Run& run) {
     Init_com_port();
     std::vector<double> pressed;
     paints->graph.clear();
-    paints->busyLamp.clear();
+    paints->busy_lamp.clear();
     for (int round = 0; round <= run.rounds; ++round) {  // round 0 warms up
         SetCtrlVal(mainHandle, MAIN_MODEL, "BENCH");
         pressed.push_back(PaintWatch::NowMs());
@@ -167,33 +167,33 @@ void Measure(const Run& run) {
     // The window draws as the replies arrive: the busy lamp during the setup exchange, each wave
     // while the next reply is on the line. The station's clock meets the simulator's at the
     // arrival of "ME\r", a moment after the press.
-    std::vector<double> lampMs;
-    std::vector<double> blueMs;
-    std::vector<double> redMs;
+    std::vector<double> lamp_ms;
+    std::vector<double> blue_ms;
+    std::vector<double> red_ms;
     for (int round = 1; round <= run.rounds; ++round) {
         const std::vector<double>& m = cycles[round];
         const double offset = pressed[round] - m[0];
         const double next = round < run.rounds ? pressed[round + 1] : 1e300;
-        lampMs.push_back(FirstAfter(paints->busyLamp, pressed[round], next));
-        blueMs.push_back(FirstAfter(paints->graph, m[5] + offset, next));
-        redMs.push_back(FirstAfter(paints->graph, m[7] + offset, next));
+        lamp_ms.push_back(FirstAfter(paints->busy_lamp, pressed[round], next));
+        blue_ms.push_back(FirstAfter(paints->graph, m[5] + offset, next));
+        red_ms.push_back(FirstAfter(paints->graph, m[7] + offset, next));
     }
     cycles.erase(cycles.begin());
-    std::vector<double> cycleMs;
-    std::vector<std::vector<double>> gaps(kMoments - 1);
+    std::vector<double> cycle_ms;
+    std::vector<std::vector<double>> gaps(MOMENTS - 1);
     for (const auto& m : cycles) {
-        cycleMs.push_back(m[8] - m[0]);
-        for (int k = 0; k + 1 < kMoments; ++k) {
+        cycle_ms.push_back(m[8] - m[0]);
+        for (int k = 0; k + 1 < MOMENTS; ++k) {
             gaps[k].push_back(m[k + 1] - m[k]);
         }
     }
-    const double median = Median(cycleMs);
-    const double waitMs = 1000.0 * (run.pulses * 0.05 + 0.1);
-    const double floorMs = waitMs + kLineBytes * kByteMs;
+    const double median = Median(cycle_ms);
+    const double wait_ms = 1000.0 * (run.pulses * 0.05 + 0.1);
+    const double floor_ms = wait_ms + LINE_BYTES * BYTE_MS;
     std::printf(
         "inspection cycle in a real window %s, %2d pulses: %.2f ms (median of %d, ME to "
         "RE on the wire); floor %.2f ms; ratio %.3f\n",
-        screenName.c_str(), run.pulses, median, run.rounds, floorMs, median / floorMs);
+        screen_name.c_str(), run.pulses, median, run.rounds, floor_ms, median / floor_ms);
     // Each gap's median: the simulator's own share (a reply on the line) and the station's
     // (from a reply's last byte to the next command).
     std::printf(
@@ -204,11 +204,11 @@ void Measure(const Run& run) {
     std::printf(
         "  painted (median ms): busy lamp %.2f after the press; the graph %.2f after the "
         "test wave's last byte, %.2f after the standard wave's\n",
-        Median(lampMs), Median(blueMs), Median(redMs));
+        Median(lamp_ms), Median(blue_ms), Median(red_ms));
     char figure[96];
     std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, window %s", run.pulses,
-                  screenName.c_str());
-    Report_figure(figure, median, "ms", "wait + line time", floorMs, run.target);
+                  screen_name.c_str());
+    ReportFigure(figure, median, "ms", "wait + line time", floor_ms, run.target);
 }
 
 // Runs from the event loop, as the operator's presses do.
@@ -230,7 +230,7 @@ void MainPanelUp(void*) {
 
 int main(int argc, char** argv) {
     if (argc > 1) {
-        screenName = argv[1];
+        screen_name = argv[1];
     }
     setenv("QT_QPA_PLATFORM", "xcb", 0);
     const std::filesystem::path dir =

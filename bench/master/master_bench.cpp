@@ -37,7 +37,7 @@ struct Store {
     std::string waves;
 };
 
-Store Make_store(int records) {
+Store MakeStore(int records) {
     Store store;
     char line[128];
     for (int i = 1; i <= records; ++i) {
@@ -51,17 +51,17 @@ Store Make_store(int records) {
     return store;
 }
 
-void Write_file(const char* name, const std::string& bytes) {
+void WriteBytes(const char* name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-void Put_store(const Store& store) {
-    Write_file(MODEL_NAME_FILE, store.names);
-    Write_file(MODEL_WAVE_FILE, store.waves);
+void PutStore(const Store& store) {
+    WriteBytes(MODEL_NAME_FILE, store.names);
+    WriteBytes(MODEL_WAVE_FILE, store.waves);
 }
 
 // Median milliseconds of `timed`, each run after `prepare` (not timed).
-double Median_ms(const std::function<void()>& prepare, const std::function<void()>& timed) {
+double MedianMs(const std::function<void()>& prepare, const std::function<void()>& timed) {
     std::vector<double> times;
     for (int round = 0; round < ROUNDS; ++round) {
         prepare();
@@ -74,7 +74,7 @@ double Median_ms(const std::function<void()>& prepare, const std::function<void(
 }
 
 // The physical reference: both store files copied and flushed to disk.
-void Copy_and_flush_store() {
+void CopyAndFlushStore() {
     for (const auto& [from, to] : {std::pair{MODEL_NAME_FILE, "copy_name.dat"},
                                    std::pair{MODEL_WAVE_FILE, "copy_wave.dat"}}) {
         CopyFile(from, to);
@@ -94,14 +94,14 @@ void Report(const char* what, int records, double ms, const char* reference, dou
                 records, ms, reference, reference_ms, ratio, target, met ? "met" : "MISSED");
     char figure[80];
     std::snprintf(figure, sizeof figure, "%s, %d masters", what, records);
-    Report_figure(figure, ms, "ms", reference, reference_ms, target);
+    ReportFigure(figure, ms, "ms", reference, reference_ms, target);
 }
 
-void Open_list() {
+void OpenList() {
     toolkit_testing::Commit(setupHandle, SETUP_LIST);
 }
 
-void Choose_row(int row) {
+void ChooseRow(int row) {
     toolkit_testing::ClickTableCell(masterHandle, MASTER_TABLE, MakePoint(1, row));
     toolkit_testing::RunDeferredCalls();
 }
@@ -111,47 +111,47 @@ struct Figures {
 };
 
 Figures Measure(int records) {
-    const Store store = Make_store(records);
+    const Store store = MakeStore(records);
     const int middle = records / 2 + 1;
     char middle_name[16];
     std::snprintf(middle_name, sizeof middle_name, "M%05d", middle);
     Figures f{};
 
-    f.reference = Median_ms([&] { Put_store(store); }, Copy_and_flush_store);
-    f.list = Median_ms(
+    f.reference = MedianMs([&] { PutStore(store); }, CopyAndFlushStore);
+    f.list = MedianMs(
         [&] {
-            Put_store(store);
+            PutStore(store);
             Master_cancel(masterHandle, MASTER_CANCEL, EVENT_COMMIT, nullptr, 0, 0);
         },
-        Open_list);
-    f.select = Median_ms(
+        OpenList);
+    f.select = MedianMs(
         [&] {
-            Put_store(store);
-            Open_list();
-            Choose_row(records);
+            PutStore(store);
+            OpenList();
+            ChooseRow(records);
         },
         [] { toolkit_testing::Commit(masterHandle, MASTER_SELECT); });
-    f.save_replace = Median_ms(
+    f.save_replace = MedianMs(
         [&] {
-            Put_store(store);
+            PutStore(store);
             SetCtrlVal(setupHandle, SETUP_MODEL_NAME, middle_name);
             toolkit_testing::QueueConfirmAnswer(1);
             toolkit_testing::QueueConfirmAnswer(1);
         },
         [] { toolkit_testing::Commit(setupHandle, SETUP_SAVE); });
-    f.save_append = Median_ms(
+    f.save_append = MedianMs(
         [&] {
-            Put_store(store);
+            PutStore(store);
             SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "NEWMASTER");
             toolkit_testing::QueueConfirmAnswer(1);
         },
         [] { toolkit_testing::Commit(setupHandle, SETUP_SAVE); });
-    f.remove = Median_ms(
+    f.remove = MedianMs(
         [&] {
             Master_cancel(masterHandle, MASTER_CANCEL, EVENT_COMMIT, nullptr, 0, 0);
-            Put_store(store);
-            Open_list();
-            Choose_row(middle);
+            PutStore(store);
+            OpenList();
+            ChooseRow(middle);
         },
         [] { toolkit_testing::Commit(masterHandle, MASTER_DELETE); });
     Master_cancel(masterHandle, MASTER_CANCEL, EVENT_COMMIT, nullptr, 0, 0);
@@ -166,11 +166,11 @@ Figures Measure(int records) {
     std::printf("%-32s %6d  %9.2f ms\n", "select record n (n = last)", records, f.select);
     char figure[80];
     std::snprintf(figure, sizeof figure, "select record n (n = last), %d masters", records);
-    Report_figure(figure, f.select, "ms", "", 0, 0);
+    ReportFigure(figure, f.select, "ms", "", 0, 0);
     return f;
 }
 
-void Report_linear(const char* what, double small_ms, double large_ms) {
+void ReportLinear(const char* what, double small_ms, double large_ms) {
     const double ratio = large_ms / small_ms;
     const bool met = ratio <= LINEAR_TARGET;
     all_met = all_met && met;
@@ -178,7 +178,7 @@ void Report_linear(const char* what, double small_ms, double large_ms) {
                 large_ms, small_ms, ratio, LINEAR_TARGET, met ? "met" : "MISSED");
     char figure[80];
     std::snprintf(figure, sizeof figure, "%s, 10k against 1k", what);
-    Report_figure(figure, large_ms, "ms", "1k masters", small_ms, LINEAR_TARGET);
+    ReportFigure(figure, large_ms, "ms", "1k masters", small_ms, LINEAR_TARGET);
 }
 
 }  // namespace
@@ -208,13 +208,13 @@ int main(int argc, char** argv) {
     std::printf("master library, median of %d runs, in %s\n", ROUNDS, dir.c_str());
     const Figures small = Measure(1000);
     const Figures large = Measure(10000);
-    Report_linear("list panel filled", small.list, large.list);
-    Report_linear("select record n (n = last)", small.select, large.select);
-    Report_linear("save (replace the middle)", small.save_replace, large.save_replace);
-    Report_linear("save (append)", small.save_append, large.save_append);
-    Report_linear("delete the middle", small.remove, large.remove);
+    ReportLinear("list panel filled", small.list, large.list);
+    ReportLinear("select record n (n = last)", small.select, large.select);
+    ReportLinear("save (replace the middle)", small.save_replace, large.save_replace);
+    ReportLinear("save (append)", small.save_append, large.save_append);
+    ReportLinear("delete the middle", small.remove, large.remove);
     for (const auto& popup : toolkit_testing::ShownPopups()) {
-        if (popup.kind == toolkit_testing::PopupKind::Message) {
+        if (popup.kind == toolkit_testing::PopupKind::MESSAGE) {
             std::printf("unexpected warning: %s\n", popup.text.c_str());
             all_met = false;
         }

@@ -24,26 +24,26 @@
 
 namespace {
 
-constexpr int kRuns = 7;
-constexpr double kTargetSeconds = 0.5;
-constexpr double kTargetMegabytes = 80;
+constexpr int RUNS = 7;
+constexpr double TARGET_SECONDS = 0.5;
+constexpr double TARGET_MEGABYTES = 80;
 
 // Seconds since this process was born, from the kernel's record of its start.
 double SecondsSinceProcessStart() {
     std::ifstream stat("/proc/self/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::string afterName = text.substr(text.rfind(')') + 2);
-    std::istringstream fields(afterName);
+    const std::string after_name = text.substr(text.rfind(')') + 2);
+    std::istringstream fields(after_name);
     std::string field;
-    unsigned long long startTicks = 0;
+    unsigned long long start_ticks = 0;
     for (int i = 3; i <= 22 && fields >> field; ++i) {
         if (i == 22) {
-            startTicks = std::stoull(field);
+            start_ticks = std::stoull(field);
         }
     }
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    return now.tv_sec + now.tv_nsec / 1e9 - static_cast<double>(startTicks) / sysconf(_SC_CLK_TCK);
+    return now.tv_sec + now.tv_nsec / 1e9 - static_cast<double>(start_ticks) / sysconf(_SC_CLK_TCK);
 }
 
 double ResidentMegabytes() {
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     std::vector<double> megabytes;
     const std::string self = std::filesystem::read_symlink("/proc/self/exe");
     const std::string command = "cd '" + dir + "' && '" + self + "' --once";
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < RUNS; ++run) {
         FILE* child = popen(command.c_str(), "r");
         double s = -1;
         double mb = -1;
@@ -103,13 +103,13 @@ int main(int argc, char** argv) {
     }
     std::sort(seconds.begin(), seconds.end());
     std::sort(megabytes.begin(), megabytes.end());
-    const double s = seconds[kRuns / 2];
-    const double mb = megabytes[kRuns / 2];
+    const double s = seconds[RUNS / 2];
+    const double mb = megabytes[RUNS / 2];
     std::printf("start-up to the main panel: %.0f ms (median of %d); resident memory %.1f MB\n",
-                s * 1000, kRuns, mb);
-    Report_figure("start-up to the main panel", s * 1000, "ms", "target time",
-                  kTargetSeconds * 1000, 1.0);
-    Report_figure("resident memory, main panel up", mb, "MB", "target memory", kTargetMegabytes,
-                  1.0);
+                s * 1000, RUNS, mb);
+    ReportFigure("start-up to the main panel", s * 1000, "ms", "target time", TARGET_SECONDS * 1000,
+                 1.0);
+    ReportFigure("resident memory, main panel up", mb, "MB", "target memory", TARGET_MEGABYTES,
+                 1.0);
     return 0;
 }

@@ -16,7 +16,7 @@ namespace {
 
 using Expected = std::map<int, std::pair<std::string, std::string>>;  // id -> kind, callback
 
-const std::map<int, Expected> kPanels = {
+const std::map<int, Expected> PANELS = {
     {MAIN,
      {{MAIN_GRAPH, {"graph", ""}},
       {MAIN_NG_LED, {"lamp", ""}},
@@ -90,21 +90,22 @@ const std::map<int, Expected> kPanels = {
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
-    for (const auto& [panel, expected] : kPanels) {
+    for (const auto& [panel, expected] : PANELS) {
         const std::vector<ControlInfo> declared = DeclaredControls(SURGE_UIR_PATH, panel);
-        std::map<int, ControlInfo> byId;
+        std::map<int, ControlInfo> by_id;
         std::set<std::string> labels;
         for (const ControlInfo& c : declared) {
-            EXPECT_TRUE(byId.emplace(c.id, c).second) << "panel " << panel << " id " << c.id;
+            EXPECT_TRUE(by_id.emplace(c.id, c).second) << "panel " << panel << " id " << c.id;
             EXPECT_FALSE(c.label.empty()) << "panel " << panel << " id " << c.id;
             EXPECT_TRUE(labels.insert(c.label).second) << "label " << c.label << " twice";
         }
-        EXPECT_EQ(byId.size(), expected.size()) << "panel " << panel;
-        for (const auto& [id, kindAndCallback] : expected) {
-            auto it = byId.find(id);
-            ASSERT_NE(it, byId.end()) << "panel " << panel << " lacks control " << id;
-            EXPECT_EQ(it->second.kind, kindAndCallback.first) << "panel " << panel << " id " << id;
-            EXPECT_EQ(it->second.callback, kindAndCallback.second)
+        EXPECT_EQ(by_id.size(), expected.size()) << "panel " << panel;
+        for (const auto& [id, kind_and_callback] : expected) {
+            auto it = by_id.find(id);
+            ASSERT_NE(it, by_id.end()) << "panel " << panel << " lacks control " << id;
+            EXPECT_EQ(it->second.kind, kind_and_callback.first)
+                << "panel " << panel << " id " << id;
+            EXPECT_EQ(it->second.callback, kind_and_callback.second)
                 << "panel " << panel << " id " << id;
         }
     }

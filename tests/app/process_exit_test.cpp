@@ -31,7 +31,7 @@ class OpenWatch {
 
 struct StationRun {
     bool finished;
-    int exitCode;
+    int exit_code;
     QByteArray output;
 };
 
@@ -63,7 +63,7 @@ class ProcessExitTest : public ::testing::Test {
         OpenWatch watch(dir_.File("com1"));
         const StationRun run = RunStation(dir_);
         ASSERT_TRUE(run.finished) << what << ": the station did not end (a popup waiting?)";
-        EXPECT_EQ(run.exitCode, 255) << what;  // -1 as the process sees it
+        EXPECT_EQ(run.exit_code, 255) << what;  // -1 as the process sees it
         EXPECT_FALSE(watch.Opened()) << what << ": the serial port was touched";
 
         // The watch does see an open: the silence above means something.

@@ -31,7 +31,7 @@ TEST(Rs232PopupTest, EachStatusHasItsText) {
         RS232Error = c.status;
         DisplayRS232Error();
         ASSERT_EQ(ShownPopups().size(), 1u);
-        EXPECT_EQ(ShownPopups()[0].kind, PopupKind::Message);
+        EXPECT_EQ(ShownPopups()[0].kind, PopupKind::MESSAGE);
         EXPECT_EQ(ShownPopups()[0].title, "RS232 Message");
         EXPECT_EQ(ShownPopups()[0].text, c.text);
     }

@@ -129,24 +129,24 @@ TEST_F(StartupTest, DelayTimeStartsAsTheFieldsInitialValue) {
 
 // What the station showed once its event loop ran, and how the loop ended.
 struct Observed {
-    bool mainShown = false;
-    bool setupShown = false;
-    std::vector<PlotInfo> mainPlots;
-    std::vector<PlotInfo> setupPlots;
-    int panelsAfterOtherEvent = 0;
+    bool main_shown = false;
+    bool setup_shown = false;
+    std::vector<PlotInfo> main_plots;
+    std::vector<PlotInfo> setup_plots;
+    int panels_after_other_event = 0;
 };
 Observed observed;
 
 void LookThenQuit(void*) {
-    observed.mainShown = PanelIsVisible(mainHandle);
-    observed.setupShown = PanelIsVisible(setupHandle);
-    observed.mainPlots = GraphPlots(mainHandle, MAIN_GRAPH);
-    observed.setupPlots = GraphPlots(setupHandle, SETUP_GRAPH);
+    observed.main_shown = PanelIsVisible(mainHandle);
+    observed.setup_shown = PanelIsVisible(setupHandle);
+    observed.main_plots = GraphPlots(mainHandle, MAIN_GRAPH);
+    observed.setup_plots = GraphPlots(setupHandle, SETUP_GRAPH);
     // Only the commit event quits.
     Quit(mainHandle, MAIN_CMD_28, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    observed.panelsAfterOtherEvent = (PanelWidget(mainHandle) != nullptr) +
-                                     (PanelWidget(setupHandle) != nullptr) +
-                                     (PanelWidget(masterHandle) != nullptr);
+    observed.panels_after_other_event = (PanelWidget(mainHandle) != nullptr) +
+                                        (PanelWidget(setupHandle) != nullptr) +
+                                        (PanelWidget(masterHandle) != nullptr);
     Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
 }
 
@@ -155,13 +155,13 @@ TEST_F(StartupTest, StationRunsUntilQuitAndExitsWithZeroAfterAFailedClose) {
     PostDeferredCall(LookThenQuit, nullptr);
     char name[] = "surge";
     char* argv[] = {name, nullptr};
-    const int exitCode = surge_main(1, argv);
+    const int exit_code = surge_main(1, argv);
 
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_TRUE(observed.mainShown);
-    EXPECT_FALSE(observed.setupShown);
-    EXPECT_EQ(observed.panelsAfterOtherEvent, 3);
-    for (const auto* plots : {&observed.mainPlots, &observed.setupPlots}) {
+    EXPECT_EQ(exit_code, 0);
+    EXPECT_TRUE(observed.main_shown);
+    EXPECT_FALSE(observed.setup_shown);
+    EXPECT_EQ(observed.panels_after_other_event, 3);
+    for (const auto* plots : {&observed.main_plots, &observed.setup_plots}) {
         ASSERT_EQ(plots->size(), 1u);
         const PlotInfo& zero = plots->front();
         EXPECT_EQ(zero.colour, 0xC0C0C0);

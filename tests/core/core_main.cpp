@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
     toolkit_testing::ScriptPopups(true);
     int exit_code = 0;
-    if (Run_child_task_if_asked(argc, argv, &exit_code)) {
+    if (RunChildTaskIfAsked(argc, argv, &exit_code)) {
         return exit_code;
     }
     ::testing::InitGoogleTest(&argc, argv);

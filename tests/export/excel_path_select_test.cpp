@@ -42,7 +42,7 @@ TEST_F(ExcelPathSelectTest, EachChoiceReplacesThePathEverywhereAndACancelKeepsIt
     }
     EXPECT_TRUE(Warnings().empty());
     const auto& dialog = toolkit_testing::ShownPopups().at(0);
-    EXPECT_EQ(dialog.kind, toolkit_testing::PopupKind::FileSelect);
+    EXPECT_EQ(dialog.kind, toolkit_testing::PopupKind::FILE_SELECT);
     EXPECT_EQ(dialog.title, "excel");
     EXPECT_EQ(dialog.text, "/usr/bin *.exe");  // the executables where programs live
 

@@ -57,7 +57,7 @@ class ExportTest : public ::testing::Test {
     std::vector<std::string> Warnings() {
         std::vector<std::string> texts;
         for (const auto& popup : toolkit_testing::ShownPopups()) {
-            if (popup.kind == toolkit_testing::PopupKind::Message && popup.title == "경  고") {
+            if (popup.kind == toolkit_testing::PopupKind::MESSAGE && popup.title == WARNING_TITLE) {
                 texts.push_back(popup.text);
             }
         }

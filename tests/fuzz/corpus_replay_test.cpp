@@ -27,14 +27,14 @@ void PrintTo(const Target& target, std::ostream* out) {
     *out << target.corpus;
 }
 
-[[noreturn]] void Throw_failure(const char* what) {
+[[noreturn]] void ThrowFailure(const char* what) {
     throw std::runtime_error(what);
 }
 
 class CorpusReplay : public ::testing::TestWithParam<Target> {};
 
 TEST_P(CorpusReplay, EveryInputPassesTheChecks) {
-    fuzz_failure_handler = Throw_failure;
+    fuzz_failure_handler = ThrowFailure;
     const fs::path folder = fs::path(SURGE_FUZZ_CORPUS) / GetParam().corpus;
     std::vector<fs::path> inputs;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -62,10 +62,10 @@ TEST_P(CorpusReplay, EveryInputPassesTheChecks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
-                         ::testing::Values(Target{"setup_reply", Fuzz_setup_reply},
-                                           Target{"result_reply", Fuzz_result_reply},
-                                           Target{"waveform", Fuzz_waveform},
-                                           Target{"store", Fuzz_store}),
+                         ::testing::Values(Target{"setup_reply", FuzzSetupReply},
+                                           Target{"result_reply", FuzzResultReply},
+                                           Target{"waveform", FuzzWaveform},
+                                           Target{"store", FuzzStore}),
                          [](const ::testing::TestParamInfo<Target>& info) {
                              return std::string(info.param.corpus);
                          });

@@ -215,7 +215,7 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
 
     QueueFileAnswer(dir.File("gone/week.csv"));
     Commit(historyHandle, HISTORY_EXPORT);
-    ASSERT_EQ(ShownPopups().back().kind, PopupKind::Message);
+    ASSERT_EQ(ShownPopups().back().kind, PopupKind::MESSAGE);
     EXPECT_EQ(ShownPopups().back().title, "경  고");
     EXPECT_NE(ShownPopups().back().text.find("gone/week.csv"), std::string::npos);
 }

@@ -23,13 +23,13 @@ using Lamps = std::array<int, 3>;     // busy, O.K, N.G shown
 using Commands = std::array<int, 4>;  // MAIN_CMD_26, 27, 28, 29 dimmed
 using Sent = std::vector<std::string>;
 
-constexpr const char* kWarning = "경  고";
-constexpr const char* kNoSerial = "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.";
+constexpr const char* WARNING = "경  고";
+constexpr const char* NO_SERIAL = "시리얼 통신이 되지 않습니다.\nRS232 콘텍터를 연결하십시요.";
 
 // Noise 0: a sound winding then gives a test wave equal to the standard wave, hence O.K.
-const std::vector<std::string> kPassing = {"--noise", "0"};
-const std::vector<std::string> kFailing = {"--noise", "0",       "--shorted-turns",
-                                           "60",      "--setup", "0345050000"};
+const std::vector<std::string> PASSING = {"--noise", "0"};
+const std::vector<std::string> FAILING = {"--noise", "0",       "--shorted-turns",
+                                          "60",      "--setup", "0345050000"};
 
 class InspectionCycle : public ::testing::Test {
   protected:
@@ -114,11 +114,11 @@ class InspectionCycle : public ::testing::Test {
 };
 
 TEST_F(InspectionCycle, EmptyModelWarnsSendsNothingAndLeavesTheTestingState) {
-    Connect(kPassing);
+    Connect(PASSING);
     SetCtrlVal(mainHandle, MAIN_MODEL, "");
     Start();
 
-    EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|Master model을 먼저 선택하십시요."});
+    EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|Master model을 먼저 선택하십시요."});
     EXPECT_FALSE(sim_->WaitForCommands(1, 0.3));
     EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
     EXPECT_EQ(CommandsDimmed(), (Commands{1, 1, 1, 0}));
@@ -195,10 +195,10 @@ TEST_F(InspectionCycle, VerdictLampAndResultFollowTheResultReply) {
         std::vector<std::string> options;
         Lamps lamps;
         const char* result;
-        Sent areaPhase;  // empty: whatever the simulator computed
+        Sent area_phase;  // empty: whatever the simulator computed
     } cases[] = {
-        {kPassing, {0, 1, 0}, "O.K", {}},
-        {kFailing, {0, 0, 1}, "N.G", {}},
+        {PASSING, {0, 1, 0}, "O.K", {}},
+        {FAILING, {0, 0, 1}, "N.G", {}},
         {{"--result", "1203OK"}, {0, 1, 0}, "O.K", {"12", "03"}},
         {{"--result", "1203NG"}, {0, 0, 1}, "N.G", {"12", "03"}},
         {{"--result", "1203ok"}, {0, 0, 1}, "N.G", {"12", "03"}},
@@ -211,16 +211,16 @@ TEST_F(InspectionCycle, VerdictLampAndResultFollowTheResultReply) {
         EXPECT_TRUE(tt::ShownPopups().empty());
         EXPECT_EQ(LampsShown(), c.lamps);
         EXPECT_STREQ(result, c.result);
-        if (!c.areaPhase.empty()) {
-            EXPECT_EQ((Sent{Text(MAIN_AREA), Text(MAIN_PHASE)}), c.areaPhase);
-            EXPECT_EQ(area, std::stoi(c.areaPhase[0]));
-            EXPECT_EQ(phase, std::stoi(c.areaPhase[1]));
+        if (!c.area_phase.empty()) {
+            EXPECT_EQ((Sent{Text(MAIN_AREA), Text(MAIN_PHASE)}), c.area_phase);
+            EXPECT_EQ(area, std::stoi(c.area_phase[0]));
+            EXPECT_EQ(phase, std::stoi(c.area_phase[1]));
         }
     }
 }
 
 TEST_F(InspectionCycle, TwoCyclesLeaveOneBlueAndOneRedPlot) {
-    Connect(kPassing);
+    Connect(PASSING);
     Start();
     // After a completed cycle the model field holds the model number, so the next one starts.
     EXPECT_EQ(Text(MAIN_MODEL), "03");
@@ -244,13 +244,13 @@ TEST_F(InspectionCycle, RejectedSetupStopsBeforeTheTestAndKeepsTheReadings) {
                  {"model 61", {"--setup", "6120030000"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Connect(kPassing);
+        Connect(PASSING);
         Start();
         ASSERT_STREQ(result, "O.K");
 
         Connect(c.options);
         Start();
-        EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|" + kNoSerial});
+        EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|" + NO_SERIAL});
         EXPECT_EQ(sim_->Commands(), Sent{"ME"});
         EXPECT_TRUE(tt::RequestedDelays().empty());
         EXPECT_EQ((Sent{Text(MAIN_MODEL), Text(MAIN_VOLTAGE), Text(MAIN_WIDTH), Text(MAIN_PULSE),
@@ -268,7 +268,7 @@ TEST_F(InspectionCycle, NoPortGivesTheWarningAtOnce) {
     Init_com_port();
     unsetenv("SURGE_COM1");
     Start();
-    EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|" + kNoSerial});
+    EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|" + NO_SERIAL});
     EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
     EXPECT_STREQ(result, "BUSY");
 }
@@ -291,7 +291,7 @@ TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + " " + c.command);
-        Connect(kFailing);
+        Connect(FAILING);
         Start();
         ASSERT_STREQ(result, "N.G");
         const Sent result_before = {Text(MAIN_AREA), Text(MAIN_PHASE)};
@@ -306,7 +306,7 @@ TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
         // reads "OK", which a stale result buffer would take for a pass.
         Connect({"--noise", "0", "--setup", "0420OK0299", c.fault, c.command});
         Start();
-        EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|" + kNoSerial});
+        EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|" + NO_SERIAL});
         EXPECT_EQ(sim_->Commands(), c.sent);
         EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
         EXPECT_STREQ(result, "BUSY");
@@ -328,7 +328,7 @@ TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
         EXPECT_EQ(Plots(VAL_BLUE)[0].y, Samples(measured_wave));
         EXPECT_EQ(Plots(VAL_RED)[0].y, Samples(wave));
 
-        Connect(kPassing);
+        Connect(PASSING);
         Start();
         EXPECT_TRUE(tt::ShownPopups().empty());
         EXPECT_EQ(LampsShown(), (Lamps{0, 1, 0}));
@@ -360,7 +360,7 @@ TEST_F(InspectionCycle, BytesBeyondAReplyStopTheCycleWithoutAVerdict) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + " " + c.value);
-        Connect(kFailing);
+        Connect(FAILING);
         Start();
         ASSERT_STREQ(result, "N.G");
         const int blue_before = plotHandle;
@@ -374,7 +374,7 @@ TEST_F(InspectionCycle, BytesBeyondAReplyStopTheCycleWithoutAVerdict) {
             EXPECT_STREQ(result, "O.K");
             continue;
         }
-        EXPECT_EQ(PopupTexts(), Sent{std::string(kWarning) + "|" + kNoSerial});
+        EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|" + NO_SERIAL});
         EXPECT_EQ(sim_->Commands(), c.sent);
         EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
         // A refused setup leaves the earlier unit as it was; after an accepted one, no verdict.

@@ -115,9 +115,9 @@ TEST(DecodeResult, PassOnlyForUpperCaseOK) {
 TEST(DecodeResult, AreaAndPhaseKeepTheirTextAndValue) {
     const struct {
         const char* reply;
-        const char* areaText;
+        const char* area_text;
         int area;
-        const char* phaseText;
+        const char* phase_text;
         int phase;
     } cases[] = {
         {"0310OK", "03", 3, "10", 10},
@@ -127,9 +127,9 @@ TEST(DecodeResult, AreaAndPhaseKeepTheirTextAndValue) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
         const TestResult result = Decode_result(c.reply);
-        EXPECT_STREQ(result.area_text, c.areaText);
+        EXPECT_STREQ(result.area_text, c.area_text);
         EXPECT_EQ(result.area, c.area);
-        EXPECT_STREQ(result.phase_text, c.phaseText);
+        EXPECT_STREQ(result.phase_text, c.phase_text);
         EXPECT_EQ(result.phase, c.phase);
     }
 }

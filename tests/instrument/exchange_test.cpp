@@ -72,12 +72,12 @@ TEST_F(ExchangeTest, ShortRepliesLandInTheWorkBufferOverTheCommand) {
 
 TEST_F(ExchangeTest, AShortedWindingFlipsTheVerdict) {
     const struct {
-        const char* shortedTurns;
+        const char* shorted_turns;
         bool pass;
     } cases[] = {{"0", true}, {"10", false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.shortedTurns);
-        Start({"--shorted-turns", c.shortedTurns});
+        SCOPED_TRACE(c.shorted_turns);
+        Start({"--shorted-turns", c.shorted_turns});
         char work[WORK_BUFFER_SIZE] = {};
         Exchange(work, CMD_START, nullptr, 0);
         ASSERT_EQ(Exchange(work, CMD_RESULT, work, RESULT_REPLY_LENGTH), RESULT_REPLY_LENGTH);

@@ -37,7 +37,7 @@ std::vector<TestMaster> Stored() {
 // The furthest step of the store's replacement that the change reached.
 std::string last_step;
 
-void Record_step(const char* step) {
+void RecordStep(const char* step) {
     last_step = step;
 }
 
@@ -57,7 +57,7 @@ class FullDiskTest : public PanelTest {
         }
         mounted_ = true;
         ASSERT_EQ(chdir(disk_.c_str()), 0);
-        store_step_hook = Record_step;
+        store_step_hook = RecordStep;
     }
     void TearDown() override {
         store_step_hook = nullptr;
@@ -77,8 +77,8 @@ class FullDiskTest : public PanelTest {
     static bool Prepare(const std::vector<TestMaster>& masters, int blocks) {
         Close_store();
         DeleteFile(FILLER_FILE);
-        Write_store(masters);
-        if (Name_file() != Lines(masters) || Wave_file() != Blocks(masters)) {
+        WriteStore(masters);
+        if (NameFile() != Lines(masters) || WaveFile() != Blocks(masters)) {
             return false;
         }
         struct statvfs disk {};
@@ -101,7 +101,7 @@ class FullDiskTest : public PanelTest {
         return ok && statvfs(".", &disk) == 0 && static_cast<long long>(disk.f_bavail) == blocks;
     }
 
-    static bool No_leftovers() {
+    static bool NoLeftovers() {
         for (const char* file :
              {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
               DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_FILE, COMMIT_MARKER_TEMP_FILE}) {
@@ -111,7 +111,7 @@ class FullDiskTest : public PanelTest {
         }
         return true;
     }
-    static int Write_warnings() {
+    static int WriteWarnings() {
         int count = 0;
         for (const auto& popup : ShownPopups()) {
             count += popup.title == STORE_WARNING_TITLE && popup.text == STORE_WRITE_FAILED_TEXT;
@@ -123,9 +123,9 @@ class FullDiskTest : public PanelTest {
     // warns; a success leaves the new store and does not. The room runs from none, where the
     // change must fail, to plenty, where it must go through; in between it must have failed
     // both while writing the temporary pair and after it, at the commit marker.
-    void Check_at_every_room(const std::vector<TestMaster>& before,
-                             const std::vector<TestMaster>& after,
-                             const std::function<void()>& change) {
+    void CheckAtEveryRoom(const std::vector<TestMaster>& before,
+                          const std::vector<TestMaster>& after,
+                          const std::function<void()>& change) {
         bool failed_in_pair = false;
         bool failed_after_pair = false;
         bool succeeded = false;
@@ -138,11 +138,11 @@ class FullDiskTest : public PanelTest {
             Close_store();
             DeleteFile(FILLER_FILE);
 
-            const bool unchanged = Name_file() == Lines(before) && Wave_file() == Blocks(before);
-            const bool changed = Name_file() == Lines(after) && Wave_file() == Blocks(after);
+            const bool unchanged = NameFile() == Lines(before) && WaveFile() == Blocks(before);
+            const bool changed = NameFile() == Lines(after) && WaveFile() == Blocks(after);
             EXPECT_TRUE(unchanged || changed) << "a store that is neither the old nor the new";
-            EXPECT_EQ(Write_warnings(), unchanged ? 1 : 0);
-            EXPECT_TRUE(No_leftovers());
+            EXPECT_EQ(WriteWarnings(), unchanged ? 1 : 0);
+            EXPECT_TRUE(NoLeftovers());
             if (blocks == 0) {
                 EXPECT_TRUE(unchanged) << "a change with no room at all";
             }
@@ -177,9 +177,9 @@ TEST_F(FullDiskTest, ASaveThatRunsOutOfRoomLeavesTheStoreAsItWasAndWarns) {
     std::vector<TestMaster> after = before;
     after.push_back(added);
 
-    Check_at_every_room(before, after, [&added] {
-        Set_current("", added.voltage, added.width, added.pulse_no, added.area, added.phase,
-                    added.corona, added.seed);
+    CheckAtEveryRoom(before, after, [&added] {
+        SetCurrent("", added.voltage, added.width, added.pulse_no, added.area, added.phase,
+                   added.corona, added.seed);
         TypeText(setupHandle, SETUP_MODEL_NAME, added.name);
         QueueConfirmAnswer(1);
         Commit(setupHandle, SETUP_SAVE);
@@ -194,14 +194,14 @@ TEST_F(FullDiskTest, ADeleteThatRunsOutOfRoomLeavesStoreAndTableAsTheyWereAndWar
     std::vector<TestMaster> after = before;
     after.erase(after.begin() + 1);
 
-    Check_at_every_room(before, after, [&before] {
+    CheckAtEveryRoom(before, after, [&before] {
         Commit(setupHandle, SETUP_LIST);
         ASSERT_EQ(Rows(), static_cast<int>(before.size()));
         ClickTableCell(masterHandle, MASTER_TABLE, MakePoint(1, 2));
         RunDeferredCalls();
         Commit(masterHandle, MASTER_DELETE);
         // The table follows the store: the row goes only when the record went.
-        const bool deleted = Name_file() != Lines(before);
+        const bool deleted = NameFile() != Lines(before);
         EXPECT_EQ(Rows(), static_cast<int>(before.size()) - (deleted ? 1 : 0));
         EXPECT_EQ(Int(masterHandle, MASTER_COUNT), Rows());
         EXPECT_EQ(Cell(2, 1), deleted ? "M2" : "M1");

@@ -20,7 +20,7 @@ const std::vector<TestMaster> LISTED = {
 
 class ListPanelTest : public PanelTest {
   protected:
-    static void Open_list() { Commit(setupHandle, SETUP_LIST); }
+    static void OpenList() { Commit(setupHandle, SETUP_LIST); }
     static void Click(int row, int column) {
         ClickTableCell(masterHandle, MASTER_TABLE, MakePoint(column, row));
         RunDeferredCalls();
@@ -30,8 +30,8 @@ class ListPanelTest : public PanelTest {
 }  // namespace
 
 TEST_F(ListPanelTest, ListsEveryRecordInStoreOrder) {
-    Write_store(LISTED);
-    Open_list();
+    WriteStore(LISTED);
+    OpenList();
     EXPECT_TRUE(PanelIsVisible(masterHandle));
     EXPECT_FALSE(PanelIsVisible(setupHandle));
     EXPECT_EQ(file_opened, 1);
@@ -52,13 +52,13 @@ TEST_F(ListPanelTest, ListsEveryRecordInStoreOrder) {
     }
     // Leaving and coming back lists every record once.
     Commit(masterHandle, MASTER_CANCEL);
-    Open_list();
+    OpenList();
     EXPECT_EQ(Rows(), 3);
     EXPECT_TRUE(ShownPopups().empty());
 }
 
 TEST_F(ListPanelTest, AMissingStoreListsNothing) {
-    Open_list();
+    OpenList();
     EXPECT_EQ(Rows(), 0);
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 0);
     EXPECT_TRUE(FileExists(MODEL_NAME_FILE));
@@ -94,14 +94,14 @@ TEST_F(ListPanelTest, SelectAndDeleteNeedARowChosenInTheNameColumn) {
          [] {
              Click(2, 1);
              Commit(masterHandle, MASTER_CANCEL);
-             Open_list();
+             OpenList();
          },
          MASTER_SELECT, "마스터 선택 경고", choose_one},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        Write_store(c.stored);
-        Open_list();
+        WriteStore(c.stored);
+        OpenList();
         c.choose();
         const int rows = Rows();
         ClearShownPopups();
@@ -112,7 +112,7 @@ TEST_F(ListPanelTest, SelectAndDeleteNeedARowChosenInTheNameColumn) {
         EXPECT_TRUE(PanelIsVisible(masterHandle));
         EXPECT_EQ(Rows(), rows);
         EXPECT_EQ(registered_master_no, rows);
-        EXPECT_EQ(Name_file(), Lines(c.stored));
+        EXPECT_EQ(NameFile(), Lines(c.stored));
         Commit(masterHandle, MASTER_CANCEL);
     }
 }
@@ -120,8 +120,8 @@ TEST_F(ListPanelTest, SelectAndDeleteNeedARowChosenInTheNameColumn) {
 // The mouse in the table: the left button chooses the row under it; the right and the middle
 // button neither choose a row nor move the active cell away from the chosen one.
 TEST_F(ListPanelTest, OnlyTheLeftButtonChoosesARow) {
-    Write_store(LISTED);
-    Open_list();
+    WriteStore(LISTED);
+    OpenList();
     auto* table = qobject_cast<QTableWidget*>(ControlWidget(masterHandle, MASTER_TABLE));
     ASSERT_NE(table, nullptr);
     const auto press = [table](Qt::MouseButton button, int row) {
@@ -142,8 +142,8 @@ TEST_F(ListPanelTest, OnlyTheLeftButtonChoosesARow) {
 }
 
 TEST_F(ListPanelTest, SelectBringsTheRecordIntoTheRegistrationPanel) {
-    Write_store(LISTED);
-    Open_list();
+    WriteStore(LISTED);
+    OpenList();
     Click(2, 1);
     EXPECT_EQ(selected_row_index, 2);
     Commit(masterHandle, MASTER_SELECT);
@@ -163,23 +163,23 @@ TEST_F(ListPanelTest, SelectBringsTheRecordIntoTheRegistrationPanel) {
     EXPECT_EQ(Int(setupHandle, SETUP_CORONA), 72);
     EXPECT_STREQ(master_name, "BRAVO");
     EXPECT_EQ(corona, 72);
-    EXPECT_EQ(Current_wave(), Block(2));
-    const auto plots = Wave_plots(setupHandle, SETUP_GRAPH);
+    EXPECT_EQ(CurrentWave(), Block(2));
+    const auto plots = WavePlots(setupHandle, SETUP_GRAPH);
     ASSERT_EQ(plots.size(), 1U);
     EXPECT_EQ(plots[0].colour, 0xFF0000);
-    EXPECT_TRUE(Plot_shows_wave(plots[0]));
+    EXPECT_TRUE(PlotShowsWave(plots[0]));
 
     // A second selection replaces the plot.
-    Open_list();
+    OpenList();
     Click(3, 1);
     Commit(masterHandle, MASTER_SELECT);
-    EXPECT_EQ(Wave_plots(setupHandle, SETUP_GRAPH).size(), 1U);
+    EXPECT_EQ(WavePlots(setupHandle, SETUP_GRAPH).size(), 1U);
     EXPECT_STREQ(master_name, "CHARLIE");
 }
 
 TEST_F(ListPanelTest, DeleteKeepsTableAndStoreInStep) {
-    Write_store(LISTED);
-    Open_list();
+    WriteStore(LISTED);
+    OpenList();
     Click(2, 1);
     Commit(masterHandle, MASTER_DELETE);
     EXPECT_TRUE(ShownPopups().empty());
@@ -187,8 +187,8 @@ TEST_F(ListPanelTest, DeleteKeepsTableAndStoreInStep) {
     EXPECT_EQ(Cell(1, 1), "ALPHA");
     EXPECT_EQ(Cell(2, 1), "CHARLIE");
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 2);
-    EXPECT_EQ(Name_file(), Lines({LISTED[0], LISTED[2]}));
-    EXPECT_EQ(Wave_file(), Blocks({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(NameFile(), Lines({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(WaveFile(), Blocks({LISTED[0], LISTED[2]}));
     EXPECT_EQ(file_opened, 1);
     EXPECT_EQ(selected_row_index, 0);
 
@@ -204,18 +204,18 @@ TEST_F(ListPanelTest, DeleteKeepsTableAndStoreInStep) {
         EXPECT_EQ(Rows(), left);
         EXPECT_EQ(Int(masterHandle, MASTER_COUNT), left);
     }
-    EXPECT_EQ(Name_file(), "");
-    EXPECT_EQ(Wave_file(), "");
+    EXPECT_EQ(NameFile(), "");
+    EXPECT_EQ(WaveFile(), "");
     EXPECT_EQ(registered_master_no, 0);
     Commit(masterHandle, MASTER_DELETE);
     EXPECT_EQ(registered_master_no, 0);
 }
 
 TEST_F(ListPanelTest, CancelAfterDeleteLeavesTheFieldsAndTheLastRecordRead) {
-    Write_store(LISTED);
+    WriteStore(LISTED);
     SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "TYPED");
     SetCtrlVal(setupHandle, SETUP_WIDTH, 6);
-    Open_list();
+    OpenList();
     Click(1, 1);
     Commit(masterHandle, MASTER_DELETE);
     Commit(masterHandle, MASTER_CANCEL);
@@ -226,7 +226,7 @@ TEST_F(ListPanelTest, CancelAfterDeleteLeavesTheFieldsAndTheLastRecordRead) {
     EXPECT_EQ(Text(setupHandle, SETUP_MODEL_NAME), "TYPED");
     EXPECT_EQ(Int(setupHandle, SETUP_WIDTH), 6);
     EXPECT_STREQ(master_name, "CHARLIE");
-    EXPECT_EQ(Current_wave(), Block(3));
+    EXPECT_EQ(CurrentWave(), Block(3));
 }
 
 TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
@@ -234,7 +234,7 @@ TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
     WriteWholeFile(MODEL_WAVE_FILE, Blocks(LISTED) + "x");
     // The stray byte cannot be set aside: the delete must not go through without it.
     ASSERT_EQ(mkdir(SET_ASIDE_FILE, 0755), 0);
-    Open_list();
+    OpenList();
     EXPECT_EQ(Rows(), 3);
     ASSERT_EQ(ShownPopups().size(), 1U);  // the damage, when the list is shown
     Click(1, 1);
@@ -243,8 +243,8 @@ TEST_F(ListPanelTest, ADeleteTheStoreRefusesKeepsTheRow) {
     EXPECT_EQ(ShownPopups()[1].title, "경  고");
     EXPECT_EQ(Rows(), 3);
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
-    EXPECT_EQ(Name_file(), Lines(LISTED));
-    EXPECT_EQ(Wave_file(), Blocks(LISTED) + "x");
+    EXPECT_EQ(NameFile(), Lines(LISTED));
+    EXPECT_EQ(WaveFile(), Blocks(LISTED) + "x");
 }
 
 TEST_F(ListPanelTest, RowRIsTheRthRecordThatReadsForSelectAndDelete) {
@@ -252,26 +252,26 @@ TEST_F(ListPanelTest, RowRIsTheRthRecordThatReadsForSelectAndDelete) {
     WriteWholeFile(MODEL_NAME_FILE,
                    Line(LISTED[0]) + "BRA VO 2.5 2 3 4 5 72\n" + Line(LISTED[2]) + Line(delta));
     WriteWholeFile(MODEL_WAVE_FILE, Blocks({LISTED[0], LISTED[1], LISTED[2], delta}));
-    Open_list();
+    OpenList();
     ASSERT_EQ(Rows(), 3);
     EXPECT_EQ(Cell(2, 1), "CHARLIE");
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 3);
     Click(2, 1);
     Commit(masterHandle, MASTER_SELECT);
     EXPECT_STREQ(master_name, "CHARLIE");
-    EXPECT_EQ(Current_wave(), Block(3));
+    EXPECT_EQ(CurrentWave(), Block(3));
 
-    Open_list();
+    OpenList();
     Click(2, 1);
     Commit(masterHandle, MASTER_DELETE);
     ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(Cell(2, 1), "DELTA");
-    EXPECT_EQ(Name_file(), Lines({LISTED[0], delta}));
-    EXPECT_EQ(Wave_file(), Blocks({LISTED[0], delta}));
+    EXPECT_EQ(NameFile(), Lines({LISTED[0], delta}));
+    EXPECT_EQ(WaveFile(), Blocks({LISTED[0], delta}));
     Click(2, 1);
     Commit(masterHandle, MASTER_SELECT);
     EXPECT_STREQ(master_name, "DELTA");
-    EXPECT_EQ(Current_wave(), Block(4));
+    EXPECT_EQ(CurrentWave(), Block(4));
 }
 
 TEST_F(ListPanelTest, ADeleteThatFailsAfterItBeganShowsTheStoreAsItIsNow) {
@@ -292,15 +292,15 @@ TEST_F(ListPanelTest, ADeleteThatFailsAfterItBeganShowsTheStoreAsItIsNow) {
             rmdir(MODEL_WAVE_FILE);
         }
     };
-    Write_store(LISTED);
-    Open_list();
+    WriteStore(LISTED);
+    OpenList();
     Click(2, 1);
     Commit(masterHandle, MASTER_DELETE);
     store_step_hook = nullptr;
-    EXPECT_EQ(Popup_texts(),
+    EXPECT_EQ(PopupTexts(),
               std::vector<std::string>{"경  고|" + std::string(STORE_WRITE_FAILED_TEXT)});
-    EXPECT_EQ(Name_file(), Lines({LISTED[0], LISTED[2]}));
-    EXPECT_EQ(Wave_file(), Blocks({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(NameFile(), Lines({LISTED[0], LISTED[2]}));
+    EXPECT_EQ(WaveFile(), Blocks({LISTED[0], LISTED[2]}));
     ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(Int(masterHandle, MASTER_COUNT), 2);
     EXPECT_EQ(Cell(2, 1), "CHARLIE");

@@ -57,20 +57,20 @@ inline std::string Blocks(const std::vector<TestMaster>& masters) {
     return bytes;
 }
 
-inline void Write_store(const std::vector<TestMaster>& masters) {
+inline void WriteStore(const std::vector<TestMaster>& masters) {
     WriteWholeFile(MODEL_NAME_FILE, Lines(masters));
     WriteWholeFile(MODEL_WAVE_FILE, Blocks(masters));
 }
 
-inline std::string Name_file() {
+inline std::string NameFile() {
     return ReadWholeFile(MODEL_NAME_FILE);
 }
-inline std::string Wave_file() {
+inline std::string WaveFile() {
     return ReadWholeFile(MODEL_WAVE_FILE);
 }
 
 // The current master, as a save would store it.
-inline void Set_current(const char* name, float v, int w, int p, int a, int ph, int c, int seed) {
+inline void SetCurrent(const char* name, float v, int w, int p, int a, int ph, int c, int seed) {
     std::snprintf(master_name, sizeof master_name, "%s", name);
     voltage = v;
     width = w;
@@ -84,7 +84,7 @@ inline void Set_current(const char* name, float v, int w, int p, int a, int ph, 
     }
 }
 
-inline std::string Current_wave() {
+inline std::string CurrentWave() {
     return std::string(reinterpret_cast<const char*>(wave), WAVE_SAMPLES);
 }
 
@@ -96,11 +96,11 @@ inline const std::vector<TestMaster> THREE = {
 
 class StoreTest : public ::testing::Test {
   protected:
-    static bool Store_is(const std::string& names, const std::string& waves) {
-        return Name_file() == names && Wave_file() == waves;
+    static bool StoreIs(const std::string& names, const std::string& waves) {
+        return NameFile() == names && WaveFile() == waves;
     }
     // No temporary file or commit marker of a change is left in the folder.
-    static bool No_leftovers() {
+    static bool NoLeftovers() {
         for (const char* file :
              {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
               DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_FILE, COMMIT_MARKER_TEMP_FILE}) {
@@ -124,7 +124,7 @@ class StoreTest : public ::testing::Test {
         }
     }
 
-    static std::vector<std::string> Popup_texts() {
+    static std::vector<std::string> PopupTexts() {
         std::vector<std::string> texts;
         for (const auto& popup : toolkit_testing::ShownPopups()) {
             texts.push_back(popup.title + "|" + popup.text);
@@ -179,7 +179,7 @@ class PanelTest : public StoreTest {
         return value;
     }
     // The plots of a graph other than its zero line.
-    static std::vector<toolkit_testing::PlotInfo> Wave_plots(int panel, int graph) {
+    static std::vector<toolkit_testing::PlotInfo> WavePlots(int panel, int graph) {
         std::vector<toolkit_testing::PlotInfo> plots;
         for (const auto& plot : toolkit_testing::GraphPlots(panel, graph)) {
             if (plot.colour != ZERO_LINE_COLOUR) {
@@ -188,7 +188,7 @@ class PanelTest : public StoreTest {
         }
         return plots;
     }
-    static bool Plot_shows_wave(const toolkit_testing::PlotInfo& plot) {
+    static bool PlotShowsWave(const toolkit_testing::PlotInfo& plot) {
         if (plot.y.size() != static_cast<std::size_t>(WAVE_SAMPLES)) {
             return false;
         }

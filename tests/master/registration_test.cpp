@@ -27,12 +27,12 @@ class RegistrationTest : public PanelTest {
         }
         PanelTest::TearDown();
     }
-    void Start_instrument(const std::vector<std::string>& options) {
+    void StartInstrument(const std::vector<std::string>& options) {
         sim_.emplace(options);
         Init_com_port();
         ASSERT_EQ(RS232Error, 0);
     }
-    static std::vector<std::string> Popup_texts() {
+    static std::vector<std::string> PopupTexts() {
         std::vector<std::string> texts;
         for (const auto& popup : ShownPopups()) {
             texts.push_back(popup.text);
@@ -46,19 +46,19 @@ class RegistrationTest : public PanelTest {
 }  // namespace
 
 TEST_F(RegistrationTest, SaveAsksThenWritesTheTypedName) {
-    Set_current("", 8.0F, 3, 5, 10, 10, 0, 9);
+    SetCurrent("", 8.0F, 3, 5, 10, 10, 0, 9);
     TypeText(setupHandle, SETUP_MODEL_NAME, "NEW");
     QueueConfirmAnswer(1);
     Commit(setupHandle, SETUP_SAVE);
-    EXPECT_EQ(Popup_texts(), std::vector<std::string>{SAVE_QUESTION});
-    EXPECT_EQ(Name_file(), "NEW 8.0 3 5 10 10 0\n");
-    EXPECT_EQ(Wave_file(), Block(9));
+    EXPECT_EQ(PopupTexts(), std::vector<std::string>{SAVE_QUESTION});
+    EXPECT_EQ(NameFile(), "NEW 8.0 3 5 10 10 0\n");
+    EXPECT_EQ(WaveFile(), Block(9));
     EXPECT_EQ(file_opened, 0);
 }
 
 TEST_F(RegistrationTest, TheNameTypedIsTheNameSavedEvenBeforeTheFieldCommits) {
-    Write_store(THREE);
-    Set_current("ALPHA", 1.5F, 1, 2, 3, 4, 5, 1);
+    WriteStore(THREE);
+    SetCurrent("ALPHA", 1.5F, 1, 2, 3, 4, 5, 1);
     SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "ALPHA");
     TypeText(setupHandle, SETUP_MODEL_NAME, "ZULU");
     QueueConfirmAnswer(1);
@@ -66,7 +66,7 @@ TEST_F(RegistrationTest, TheNameTypedIsTheNameSavedEvenBeforeTheFieldCommits) {
     Master_save(setupHandle, SETUP_SAVE, EVENT_COMMIT, nullptr, 0, 0);
     std::vector<TestMaster> expected = THREE;
     expected.push_back({"ZULU", 1.5F, 1, 2, 3, 4, 5, 1});
-    EXPECT_EQ(Name_file(), Lines(expected));
+    EXPECT_EQ(NameFile(), Lines(expected));
     EXPECT_STREQ(master_name, "ZULU");
 }
 
@@ -125,17 +125,17 @@ TEST_F(RegistrationTest, ANoToEitherQuestionLeavesTheStoreAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        Write_store(THREE);
+        WriteStore(THREE);
         ClearShownPopups();
-        Set_current("BRAVO", 9.0F, 9, 9, 9, 9, 9, 9);
+        SetCurrent("BRAVO", 9.0F, 9, 9, 9, 9, 9, 9);
         for (int answer : c.answers) {
             QueueConfirmAnswer(answer);
         }
         TypeText(setupHandle, SETUP_MODEL_NAME, "BRAVO");
         Commit(setupHandle, SETUP_SAVE);
-        EXPECT_EQ(Popup_texts(), c.asked);
-        EXPECT_EQ(Name_file(), Lines(THREE));
-        EXPECT_EQ(Wave_file(), Blocks(THREE));
+        EXPECT_EQ(PopupTexts(), c.asked);
+        EXPECT_EQ(NameFile(), Lines(THREE));
+        EXPECT_EQ(WaveFile(), Blocks(THREE));
         EXPECT_FALSE(FileExists(SAVE_TEMP_NAME_FILE));
         EXPECT_FALSE(FileExists(SAVE_TEMP_WAVE_FILE));
         EXPECT_EQ(file_opened, 0);
@@ -143,7 +143,7 @@ TEST_F(RegistrationTest, ANoToEitherQuestionLeavesTheStoreAsItWas) {
 }
 
 TEST_F(RegistrationTest, QuitClearsThePanelAndCarriesTheMasterToTheMainPanel) {
-    Set_current("BRAVO", 2.5F, 2, 3, 4, 5, 6, 2);
+    SetCurrent("BRAVO", 2.5F, 2, 3, 4, 5, 6, 2);
     SetCtrlVal(setupHandle, SETUP_MODEL_NAME, "BRAVO");
     SetCtrlVal(setupHandle, SETUP_VOLTAGE, 2.5);
     for (int field : {SETUP_WIDTH, SETUP_PULSE, SETUP_AREA, SETUP_PHASE, SETUP_CORONA}) {
@@ -167,16 +167,16 @@ TEST_F(RegistrationTest, QuitClearsThePanelAndCarriesTheMasterToTheMainPanel) {
     float delay = 0;
     GetCtrlVal(setupHandle, SETUP_DELAY_TIME, &delay);
     EXPECT_FLOAT_EQ(delay, 0.5F);
-    EXPECT_TRUE(Wave_plots(setupHandle, SETUP_GRAPH).empty());
+    EXPECT_TRUE(WavePlots(setupHandle, SETUP_GRAPH).empty());
     EXPECT_EQ(setup_plotHandle, 0);
     EXPECT_EQ(plotHandle, 0);
     EXPECT_FALSE(PanelIsVisible(setupHandle));
     EXPECT_TRUE(PanelIsVisible(mainHandle));
     EXPECT_EQ(Text(mainHandle, MAIN_MODEL), "BRAVO");
-    const auto plots = Wave_plots(mainHandle, MAIN_GRAPH);
+    const auto plots = WavePlots(mainHandle, MAIN_GRAPH);
     ASSERT_EQ(plots.size(), 1U);
     EXPECT_EQ(plots[0].colour, 0xFF0000);
-    EXPECT_TRUE(Plot_shows_wave(plots[0]));
+    EXPECT_TRUE(PlotShowsWave(plots[0]));
     for (int command : {MAIN_CMD_29, MAIN_CMD_30}) {
         int dimmed = -1;
         GetCtrlAttribute(mainHandle, command, ATTR_DIMMED, &dimmed);
@@ -190,7 +190,7 @@ TEST_F(RegistrationTest, QuitClearsThePanelAndCarriesTheMasterToTheMainPanel) {
 TEST_F(RegistrationTest, QuitBeforeAnyMasterShowsAnEmptyModelAndAFlatWave) {
     Commit(setupHandle, SETUP_QUIT);
     EXPECT_EQ(Text(mainHandle, MAIN_MODEL), "");
-    const auto plots = Wave_plots(mainHandle, MAIN_GRAPH);
+    const auto plots = WavePlots(mainHandle, MAIN_GRAPH);
     ASSERT_EQ(plots.size(), 1U);
     for (double y : plots[0].y) {
         EXPECT_EQ(y, 0.0);
@@ -214,7 +214,7 @@ TEST_F(RegistrationTest, FieldCallbacksTakeTheirValues) {
 }
 
 TEST_F(RegistrationTest, UploadReadsTheSetupAndTheStandardWave) {
-    Start_instrument({"--setup", "1208030510"});
+    StartInstrument({"--setup", "1208030510"});
     std::snprintf(master_name, sizeof master_name, "KEEP");
     corona = 3;
     for (int upload = 1; upload <= 2; ++upload) {
@@ -233,12 +233,12 @@ TEST_F(RegistrationTest, UploadReadsTheSetupAndTheStandardWave) {
         EXPECT_EQ(Int(setupHandle, SETUP_PHASE), 10);
         EXPECT_STREQ(master_name, "KEEP");
         EXPECT_EQ(corona, 3);
-        EXPECT_NE(Current_wave(), std::string(WAVE_SAMPLES, '\0'));
+        EXPECT_NE(CurrentWave(), std::string(WAVE_SAMPLES, '\0'));
         // One blue plot of the wave, however many uploads.
-        const auto plots = Wave_plots(setupHandle, SETUP_GRAPH);
+        const auto plots = WavePlots(setupHandle, SETUP_GRAPH);
         ASSERT_EQ(plots.size(), 1U);
         EXPECT_EQ(plots[0].colour, 0x0000FF);
-        EXPECT_TRUE(Plot_shows_wave(plots[0]));
+        EXPECT_TRUE(PlotShowsWave(plots[0]));
     }
     const std::vector<std::string> sent = {"ME", "WS", "ME", "WS"};
     EXPECT_EQ(sim_->Commands(), sent);
@@ -256,9 +256,9 @@ TEST_F(RegistrationTest, AnUploadWithoutWholeRepliesChangesNothing) {
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault[0] + " " + fault[1]);
-        Start_instrument(fault);
+        StartInstrument(fault);
         ClearShownPopups();
-        Set_current("KEEP", 1.5F, 1, 2, 3, 4, 5, 1);
+        SetCurrent("KEEP", 1.5F, 1, 2, 3, 4, 5, 1);
         SetCtrlVal(mainHandle, MAIN_MODEL, "KEEP");
         SetCtrlVal(setupHandle, SETUP_WIDTH, 1);
         setup_plotHandle = 0;
@@ -270,10 +270,10 @@ TEST_F(RegistrationTest, AnUploadWithoutWholeRepliesChangesNothing) {
         EXPECT_EQ(width, 1);
         EXPECT_EQ(area, 3);
         EXPECT_EQ(phase, 4);
-        EXPECT_EQ(Current_wave(), Block(1));
+        EXPECT_EQ(CurrentWave(), Block(1));
         EXPECT_EQ(Text(mainHandle, MAIN_MODEL), "KEEP");
         EXPECT_EQ(Int(setupHandle, SETUP_WIDTH), 1);
-        EXPECT_TRUE(Wave_plots(setupHandle, SETUP_GRAPH).empty());
+        EXPECT_TRUE(WavePlots(setupHandle, SETUP_GRAPH).empty());
         Close_com_port();
         sim_.reset();
     }

@@ -19,9 +19,9 @@ constexpr int CHILD_OK = 0;
 
 const char* crash_step = "";
 
-void Crash_at_step(const char* step) {
+void CrashAtStep(const char* step) {
     if (std::strcmp(step, crash_step) == 0) {
-        Crash_process(CRASHED);
+        CrashProcess(CRASHED);
     }
 }
 
@@ -34,12 +34,12 @@ const std::vector<Change>& Changes() {
     static const std::vector<Change> changes = {
         {"save in place of the middle record",
          [] {
-             Set_current("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
+             SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
              return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
          }},
         {"save appending a record",
          [] {
-             Set_current("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
+             SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
              return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
          }},
         {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
@@ -55,19 +55,19 @@ const char* const STEPS[] = {"record_written", "pair_written", "pair_flushed",  
 constexpr int FIRST_STEP_AFTER_COMMIT = 3;
 
 // In the child: "<change> <step>" runs that change and ends the process at that step.
-int Change_and_crash(const std::string& argument) {
+int ChangeAndCrash(const std::string& argument) {
     static std::string step;
     const std::size_t blank = argument.find(' ');
     step = argument.substr(blank + 1);
     crash_step = step.c_str();
-    store_step_hook = Crash_at_step;
+    store_step_hook = CrashAtStep;
     Changes()[static_cast<std::size_t>(std::atoi(argument.c_str()))].run();
     return CHILD_OK;
 }
-const bool registered = Register_child_task("change_and_crash", Change_and_crash);
+const bool registered = RegisterChildTask("change_and_crash", ChangeAndCrash);
 
-int Crash_in_child(int change, const char* step) {
-    return Run_child_task("change_and_crash", std::to_string(change) + " " + step);
+int CrashInChild(int change, const char* step) {
+    return RunChildTask("change_and_crash", std::to_string(change) + " " + step);
 }
 
 class StoreCrashTest : public StoreTest {};
@@ -80,52 +80,52 @@ TEST_F(StoreCrashTest, ACrashAtAnyStepLeavesTheStoreWhollyOldOrWhollyNew) {
     const std::string old_waves = Blocks(THREE);
     for (int change = 0; change < OPEN_THE_STORE; ++change) {
         SCOPED_TRACE(Changes()[static_cast<std::size_t>(change)].label);
-        Write_store(THREE);
+        WriteStore(THREE);
         ASSERT_TRUE(Changes()[static_cast<std::size_t>(change)].run());
         Close_store();
-        const std::string new_names = Name_file();
-        const std::string new_waves = Wave_file();
+        const std::string new_names = NameFile();
+        const std::string new_waves = WaveFile();
         ASSERT_NE(new_names, old_names);
 
         for (int step = 0; step < static_cast<int>(std::size(STEPS)); ++step) {
             SCOPED_TRACE(STEPS[step]);
-            Write_store(THREE);
-            ASSERT_EQ(Crash_in_child(change, STEPS[step]), CRASHED);
+            WriteStore(THREE);
+            ASSERT_EQ(CrashInChild(change, STEPS[step]), CRASHED);
 
             // The next opening finishes or discards what the crash left.
             ASSERT_TRUE(Open_store());
             Close_store();
             if (step < FIRST_STEP_AFTER_COMMIT) {
-                EXPECT_TRUE(Store_is(old_names, old_waves));
+                EXPECT_TRUE(StoreIs(old_names, old_waves));
             } else {
-                EXPECT_TRUE(Store_is(new_names, new_waves));
+                EXPECT_TRUE(StoreIs(new_names, new_waves));
             }
-            EXPECT_TRUE(No_leftovers());
+            EXPECT_TRUE(NoLeftovers());
         }
     }
     EXPECT_TRUE(ShownPopups().empty());
 }
 
 TEST_F(StoreCrashTest, ACrashWhileFinishingAnInterruptedChangeIsFinishedLater) {
-    Write_store(THREE);
+    WriteStore(THREE);
     ASSERT_TRUE(Changes()[0].run());
-    const std::string new_names = Name_file();
-    const std::string new_waves = Wave_file();
+    const std::string new_names = NameFile();
+    const std::string new_waves = WaveFile();
 
-    Write_store(THREE);
-    ASSERT_EQ(Crash_in_child(0, "marker_written"), CRASHED);
+    WriteStore(THREE);
+    ASSERT_EQ(CrashInChild(0, "marker_written"), CRASHED);
     for (const char* step : {"name_renamed", "wave_renamed"}) {
-        ASSERT_EQ(Crash_in_child(OPEN_THE_STORE, step), CRASHED);
+        ASSERT_EQ(CrashInChild(OPEN_THE_STORE, step), CRASHED);
     }
     ASSERT_TRUE(Open_store());
     Close_store();
-    EXPECT_TRUE(Store_is(new_names, new_waves));
-    EXPECT_TRUE(No_leftovers());
+    EXPECT_TRUE(StoreIs(new_names, new_waves));
+    EXPECT_TRUE(NoLeftovers());
 }
 
 TEST_F(StoreCrashTest, AWriteProtectedStoreStillListsAndReads) {
     namespace fs = std::filesystem;
-    Write_store(THREE);
+    WriteStore(THREE);
     for (const char* file : {MODEL_NAME_FILE, MODEL_WAVE_FILE}) {
         fs::permissions(file,
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -136,11 +136,11 @@ TEST_F(StoreCrashTest, AWriteProtectedStoreStillListsAndReads) {
     EXPECT_EQ(rows, 3);
     ASSERT_TRUE(Read_record(3));
     EXPECT_STREQ(master_name, "CHARLIE");
-    EXPECT_EQ(Current_wave(), Block(3));
+    EXPECT_EQ(CurrentWave(), Block(3));
     Close_store();
     for (const char* file : {MODEL_NAME_FILE, MODEL_WAVE_FILE}) {
         fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
     }
-    EXPECT_TRUE(Store_is(Lines(THREE), Blocks(THREE)));
+    EXPECT_TRUE(StoreIs(Lines(THREE), Blocks(THREE)));
     EXPECT_TRUE(ShownPopups().empty());
 }

@@ -21,7 +21,7 @@ constexpr int CHILD_OK = 0;
 constexpr int CHILD_WRONG = 1;
 
 // Runs `body` in a child process; returns its exit code (-1 when it died by a signal).
-int Run_in_child(const std::function<int()>& body) {
+int RunInChild(const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -32,7 +32,7 @@ int Run_in_child(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool Last_popup_is(const char* text) {
+bool LastPopupIs(const char* text) {
     return !ShownPopups().empty() && ShownPopups().back().text == text;
 }
 
@@ -45,12 +45,12 @@ const std::vector<Change>& Changes() {
     static const std::vector<Change> changes = {
         {"save in place of the middle record",
          [] {
-             Set_current("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
+             SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
              return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
          }},
         {"save appending a record",
          [] {
-             Set_current("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
+             SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
              return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
          }},
         {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
@@ -70,34 +70,34 @@ TEST_F(StoreLimitTest, AFullDiskStopsTheChangeWithAWarning) {
     }
     for (const Change& change : Changes()) {
         SCOPED_TRACE(change.label);
-        Write_store(stored);
-        const int exit_code = Run_in_child([&change] {
+        WriteStore(stored);
+        const int exit_code = RunInChild([&change] {
             const rlimit limit{4096, 4096};
             signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             ClearShownPopups();
             const bool changed = change.run();
-            return !changed && Last_popup_is(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
+            return !changed && LastPopupIs(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
         });
         EXPECT_EQ(exit_code, CHILD_OK);
-        EXPECT_TRUE(Store_is(Lines(stored), Blocks(stored)));
-        EXPECT_TRUE(No_leftovers());
+        EXPECT_TRUE(StoreIs(Lines(stored), Blocks(stored)));
+        EXPECT_TRUE(NoLeftovers());
     }
 }
 
 TEST_F(StoreLimitTest, AReadOnlyFolderStopsTheChangeWithAWarning) {
     for (const Change& change : Changes()) {
         SCOPED_TRACE(change.label);
-        Write_store(THREE);
+        WriteStore(THREE);
         ASSERT_EQ(chmod(".", 0555), 0);
-        const int exit_code = Run_in_child([&change] {
+        const int exit_code = RunInChild([&change] {
             // The superuser writes anywhere; the change runs as an ordinary user.
             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
                 return CHILD_WRONG;
             }
             ClearShownPopups();
             const bool changed = change.run();
-            if (changed || !Last_popup_is(STORE_WRITE_FAILED_TEXT)) {
+            if (changed || !LastPopupIs(STORE_WRITE_FAILED_TEXT)) {
                 return CHILD_WRONG;
             }
             // The store still lists.
@@ -107,19 +107,19 @@ TEST_F(StoreLimitTest, AReadOnlyFolderStopsTheChangeWithAWarning) {
         });
         ASSERT_EQ(chmod(".", 0755), 0);
         EXPECT_EQ(exit_code, CHILD_OK);
-        EXPECT_TRUE(Store_is(Lines(THREE), Blocks(THREE)));
-        EXPECT_TRUE(No_leftovers());
+        EXPECT_TRUE(StoreIs(Lines(THREE), Blocks(THREE)));
+        EXPECT_TRUE(NoLeftovers());
     }
 }
 
 TEST_F(StoreLimitTest, AMissingStoreInAReadOnlyFolderCannotBeOpened) {
     ASSERT_EQ(chmod(".", 0555), 0);
-    const int exit_code = Run_in_child([] {
+    const int exit_code = RunInChild([] {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
             return CHILD_WRONG;
         }
         ClearShownPopups();
-        return !Open_store() && file_opened == 0 && Last_popup_is(STORE_OPEN_FAILED_TEXT)
+        return !Open_store() && file_opened == 0 && LastPopupIs(STORE_OPEN_FAILED_TEXT)
                    ? CHILD_OK
                    : CHILD_WRONG;
     });
@@ -133,16 +133,16 @@ TEST_F(StoreLimitTest, ASetAsideThatRunsOutOfRoomLeavesTheStoreAndTheSetAsideFil
     WriteWholeFile(MODEL_NAME_FILE, Lines(THREE));
     WriteWholeFile(MODEL_WAVE_FILE, waves);
     WriteWholeFile(SET_ASIDE_FILE, "set aside before\n");
-    const int exit_code = Run_in_child([] {
+    const int exit_code = RunInChild([] {
         const rlimit limit{4096, 4096};
         signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &limit);
         ClearShownPopups();
         const bool changed = Open_store() && Delete_record(1);
-        return !changed && Last_popup_is(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
+        return !changed && LastPopupIs(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
     });
     EXPECT_EQ(exit_code, CHILD_OK);
-    EXPECT_TRUE(Store_is(Lines(THREE), waves));
+    EXPECT_TRUE(StoreIs(Lines(THREE), waves));
     EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), "set aside before\n");
-    EXPECT_TRUE(No_leftovers());
+    EXPECT_TRUE(NoLeftovers());
 }

@@ -15,7 +15,7 @@ namespace {
 using Folder = std::map<std::string, std::string>;
 
 // The store's own files in the working directory, and what they hold.
-Folder Store_folder() {
+Folder StoreFolder() {
     Folder folder;
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
@@ -142,7 +142,7 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Close_store();
-        for (const auto& [name, bytes] : Store_folder()) {
+        for (const auto& [name, bytes] : StoreFolder()) {
             DeleteFile(name.c_str());
         }
         for (const auto& [name, bytes] : c.folder) {
@@ -153,10 +153,10 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         if (c.store) {
             EXPECT_TRUE(opened);
             EXPECT_TRUE(ShownPopups().empty());
-            EXPECT_EQ(Store_folder(), (Folder{{N, Lines(*c.store)}, {W, Blocks(*c.store)}}));
+            EXPECT_EQ(StoreFolder(), (Folder{{N, Lines(*c.store)}, {W, Blocks(*c.store)}}));
             continue;
         }
-        EXPECT_EQ(Store_folder(), c.folder);
+        EXPECT_EQ(StoreFolder(), c.folder);
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
         EXPECT_EQ(ShownPopups()[0].text.rfind(STORE_INTERRUPTED_TEXT, 0), 0U);
@@ -168,8 +168,8 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         if (opened) {
             EXPECT_FALSE(Delete_record(1));
         }
-        Set_current("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
+        SetCurrent("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
         EXPECT_EQ(Save_rewrite("NEW", [] { return true; }), SaveOutcome::Failed);
-        EXPECT_EQ(Store_folder(), c.folder);
+        EXPECT_EQ(StoreFolder(), c.folder);
     }
 }

@@ -18,7 +18,7 @@ bool Yes() {
     return true;
 }
 
-bool No_temporary_files() {
+bool NoTemporaryFiles() {
     for (const char* file : {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
                              DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_FILE, COMMIT_MARKER_TEMP_FILE}) {
         if (FileExists(file)) {
@@ -28,7 +28,7 @@ bool No_temporary_files() {
     return true;
 }
 
-TestMaster Current_as(const std::string& name, int seed) {
+TestMaster CurrentAs(const std::string& name, int seed) {
     return {name, voltage, width, pulse_no, area, phase, corona, seed};
 }
 
@@ -42,12 +42,12 @@ TEST_F(StoreTest, MissingStoreIsCreatedEmptyAndTheFirstSaveWritesOneRecord) {
     EXPECT_TRUE(Scan().empty());
     Close_store();
 
-    Set_current("FIRST", 25.0F, 3, 5, 10, 10, 2, 7);
+    SetCurrent("FIRST", 25.0F, 3, 5, 10, 10, 2, 7);
     EXPECT_EQ(Save_rewrite("FIRST", Yes), SaveOutcome::Saved);
-    EXPECT_EQ(Name_file(), "FIRST 25.0 3 5 10 10 2\n");
-    EXPECT_EQ(Wave_file(), Block(7));
+    EXPECT_EQ(NameFile(), "FIRST 25.0 3 5 10 10 2\n");
+    EXPECT_EQ(WaveFile(), Block(7));
     EXPECT_EQ(file_opened, 0);
-    EXPECT_TRUE(No_temporary_files());
+    EXPECT_TRUE(NoTemporaryFiles());
     EXPECT_TRUE(ShownPopups().empty());
 }
 
@@ -74,8 +74,8 @@ TEST_F(StoreTest, SaveReplacesInPlaceOrAppends) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        Write_store(c.stored);
-        Set_current(c.entered, 12.0F, 4, 6, 8, 9, 1, 42);
+        WriteStore(c.stored);
+        SetCurrent(c.entered, 12.0F, 4, 6, 8, 9, 1, 42);
         std::vector<int> answers = c.answers;
         int asked = 0;
         const SaveOutcome outcome = Save_rewrite(c.entered, [&] {
@@ -89,36 +89,36 @@ TEST_F(StoreTest, SaveReplacesInPlaceOrAppends) {
         std::vector<TestMaster> expected = c.stored;
         for (int position : c.replaced) {
             if (position < 0) {
-                expected.push_back(Current_as(c.entered, 42));
+                expected.push_back(CurrentAs(c.entered, 42));
             } else {
                 expected[static_cast<std::size_t>(position)] =
-                    Current_as(expected[static_cast<std::size_t>(position)].name, 42);
+                    CurrentAs(expected[static_cast<std::size_t>(position)].name, 42);
             }
         }
-        EXPECT_EQ(Name_file(), Lines(expected));
-        EXPECT_EQ(Wave_file(), Blocks(expected));
+        EXPECT_EQ(NameFile(), Lines(expected));
+        EXPECT_EQ(WaveFile(), Blocks(expected));
         EXPECT_EQ(file_opened, 0);
-        EXPECT_TRUE(No_temporary_files());
+        EXPECT_TRUE(NoTemporaryFiles());
     }
     EXPECT_TRUE(ShownPopups().empty());
 }
 
 TEST_F(StoreTest, SavingTwiceUnderOneNameKeepsOneRecord) {
-    Write_store(THREE);
-    Set_current("ECHO", 1.0F, 1, 1, 1, 1, 1, 50);
+    WriteStore(THREE);
+    SetCurrent("ECHO", 1.0F, 1, 1, 1, 1, 1, 50);
     ASSERT_EQ(Save_rewrite("ECHO", Yes), SaveOutcome::Saved);
-    Set_current("ECHO", 2.0F, 2, 2, 2, 2, 2, 51);
+    SetCurrent("ECHO", 2.0F, 2, 2, 2, 2, 2, 51);
     ASSERT_EQ(Save_rewrite("ECHO", Yes), SaveOutcome::Saved);
     std::vector<TestMaster> expected = THREE;
     expected.push_back({"ECHO", 2.0F, 2, 2, 2, 2, 2, 51});
-    EXPECT_EQ(Name_file(), Lines(expected));
-    EXPECT_EQ(Wave_file(), Blocks(expected));
+    EXPECT_EQ(NameFile(), Lines(expected));
+    EXPECT_EQ(WaveFile(), Blocks(expected));
 }
 
 TEST_F(StoreTest, ReadRecordTakesTheNthLineAndTheNthBlock) {
     std::vector<TestMaster> stored = THREE;
     stored.push_back({"DELTA", 25.0F, 7, 20, 99, 98, 97, 4});
-    Write_store(stored);
+    WriteStore(stored);
     ASSERT_TRUE(Open_store());
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
@@ -132,8 +132,8 @@ TEST_F(StoreTest, ReadRecordTakesTheNthLineAndTheNthBlock) {
         EXPECT_EQ(phase, m.phase);
         EXPECT_EQ(corona, m.corona);
         // Record n's wave lies at bytes (n - 1) * 300 to n * 300 - 1.
-        EXPECT_EQ(Current_wave(), Wave_file().substr(static_cast<std::size_t>(n - 1) * 300, 300));
-        EXPECT_EQ(Current_wave(), Block(m.seed));
+        EXPECT_EQ(CurrentWave(), WaveFile().substr(static_cast<std::size_t>(n - 1) * 300, 300));
+        EXPECT_EQ(CurrentWave(), Block(m.seed));
     }
     EXPECT_EQ(file_opened, 1);
 }
@@ -154,35 +154,35 @@ TEST_F(StoreTest, DeleteKeepsOrderAndLeavesTheLastRecordReadInTheCurrentMaster) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        Write_store(c.stored);
-        Set_current("BEFORE", 0.0F, 0, 0, 0, 0, 0, 99);
+        WriteStore(c.stored);
+        SetCurrent("BEFORE", 0.0F, 0, 0, 0, 0, 0, 99);
         ASSERT_TRUE(Open_store());
         ASSERT_TRUE(Delete_record(c.n));
-        EXPECT_EQ(Name_file(), Lines(c.left));
-        EXPECT_EQ(Wave_file(), Blocks(c.left));
+        EXPECT_EQ(NameFile(), Lines(c.left));
+        EXPECT_EQ(WaveFile(), Blocks(c.left));
         EXPECT_TRUE(FileExists(MODEL_NAME_FILE));
         EXPECT_TRUE(FileExists(MODEL_WAVE_FILE));
         EXPECT_EQ(file_opened, 1);
-        EXPECT_TRUE(No_temporary_files());
+        EXPECT_TRUE(NoTemporaryFiles());
         EXPECT_STREQ(master_name, c.current.name.c_str());
         EXPECT_FLOAT_EQ(voltage, c.current.voltage);
         EXPECT_EQ(corona, c.current.corona);
-        EXPECT_EQ(Current_wave(), Block(c.current.seed));
+        EXPECT_EQ(CurrentWave(), Block(c.current.seed));
         Close_store();
     }
 }
 
 TEST_F(StoreTest, ADeletePairLeftBehindDoesNotLeadTheNewStore) {
-    Write_store(THREE);
+    WriteStore(THREE);
     // A pair cut short (a whole one that is not this store less one record is kept).
     WriteWholeFile(DELETE_TEMP_NAME_FILE, "STALE 1.0 1 1 1 1 1\n");
     WriteWholeFile(DELETE_TEMP_WAVE_FILE, Block(77).substr(0, 100));
     WriteWholeFile(SAVE_TEMP_NAME_FILE, "HALF 1.0 1");
     ASSERT_TRUE(Open_store());
-    EXPECT_TRUE(No_temporary_files());
+    EXPECT_TRUE(NoTemporaryFiles());
     ASSERT_TRUE(Delete_record(1));
-    EXPECT_EQ(Name_file(), Lines({THREE[1], THREE[2]}));
-    EXPECT_EQ(Wave_file(), Blocks({THREE[1], THREE[2]}));
+    EXPECT_EQ(NameFile(), Lines({THREE[1], THREE[2]}));
+    EXPECT_EQ(WaveFile(), Blocks({THREE[1], THREE[2]}));
 }
 
 TEST_F(StoreTest, LineEndsAndBlankLinesReadAlike) {
@@ -200,22 +200,22 @@ TEST_F(StoreTest, LineEndsAndBlankLinesReadAlike) {
         EXPECT_STREQ(rows[2].name, "CHARLIE");
         EXPECT_EQ(rows[2].corona, 7);
         ASSERT_TRUE(Read_record(3));
-        EXPECT_EQ(Current_wave(), Block(3));
+        EXPECT_EQ(CurrentWave(), Block(3));
         // A rewrite writes the legacy line ends.
         ASSERT_TRUE(Delete_record(1));
-        EXPECT_EQ(Name_file(), Lines({THREE[1], THREE[2]}));
+        EXPECT_EQ(NameFile(), Lines({THREE[1], THREE[2]}));
         Close_store();
     }
     EXPECT_TRUE(ShownPopups().empty());
 }
 
 TEST_F(StoreTest, VoltageKeepsOneDecimal) {
-    Write_store({{"V", 0.0F, 0, 0, 0, 0, 0, 1}});
+    WriteStore({{"V", 0.0F, 0, 0, 0, 0, 0, 1}});
     WriteWholeFile(MODEL_NAME_FILE, "V 12.34 0 0 0 0 0\n");
-    Set_current("W", 25.0F, 0, 0, 0, 0, 0, 2);
+    SetCurrent("W", 25.0F, 0, 0, 0, 0, 0, 2);
     ASSERT_EQ(Save_rewrite("W", Yes), SaveOutcome::Saved);
     // Every line is written anew with one decimal.
-    EXPECT_EQ(Name_file(), "V 12.3 0 0 0 0 0\nW 25.0 0 0 0 0 0\n");
+    EXPECT_EQ(NameFile(), "V 12.3 0 0 0 0 0\nW 25.0 0 0 0 0 0\n");
     ASSERT_TRUE(Read_record(2));
     EXPECT_FLOAT_EQ(voltage, 25.0F);
 }
@@ -227,10 +227,10 @@ TEST_F(StoreTest, LinesAreWrittenAsTheLegacyFormatWritesThem) {
     for (float v : voltages) {
         for (int i : extremes) {
             SCOPED_TRACE(std::to_string(v) + " " + std::to_string(i));
-            Write_store({});
-            Set_current("V", v, i, i, i, 7, i, 1);
+            WriteStore({});
+            SetCurrent("V", v, i, i, i, 7, i, 1);
             ASSERT_EQ(Save_rewrite("V", Yes), SaveOutcome::Saved);
-            EXPECT_EQ(Name_file(), Line({"V", v, i, i, i, 7, i, 1}));
+            EXPECT_EQ(NameFile(), Line({"V", v, i, i, i, 7, i, 1}));
         }
     }
 }
@@ -238,7 +238,7 @@ TEST_F(StoreTest, LinesAreWrittenAsTheLegacyFormatWritesThem) {
 TEST_F(StoreTest, NamesCrossTheFileBoundaryInCodePage949) {
     // A store as the legacy station wrote it: 똠방각하 (똠 exists only in the Windows code page).
     const std::string legacy_name = "\x8C\x63\xB9\xE6\xB0\xA2\xC7\xCF";
-    Write_store({{legacy_name, 3.0F, 1, 2, 3, 4, 5, 1}});
+    WriteStore({{legacy_name, 3.0F, 1, 2, 3, 4, 5, 1}});
     const std::vector<MasterRecord> rows = Scan();
     ASSERT_EQ(rows.size(), 1U);
     EXPECT_STREQ(rows[0].name, "똠방각하");
@@ -248,13 +248,13 @@ TEST_F(StoreTest, NamesCrossTheFileBoundaryInCodePage949) {
 
     // Saved back under its name, the record is replaced, and a new Korean name is written in
     // code page 949 too; twelve syllables fit.
-    Set_current("똠방각하", 4.0F, 1, 1, 1, 1, 1, 2);
+    SetCurrent("똠방각하", 4.0F, 1, 1, 1, 1, 1, 2);
     ASSERT_EQ(Save_rewrite("똠방각하", Yes), SaveOutcome::Saved);
-    Set_current("가나다라마바사아자차카타", 5.0F, 1, 1, 1, 1, 1, 3);
+    SetCurrent("가나다라마바사아자차카타", 5.0F, 1, 1, 1, 1, 1, 3);
     ASSERT_EQ(Save_rewrite(master_name, Yes), SaveOutcome::Saved);
-    EXPECT_EQ(Name_file(), legacy_name + " 4.0 1 1 1 1 1\n" +
-                               "\xB0\xA1\xB3\xAA\xB4\xD9\xB6\xF3\xB8\xB6\xB9\xD9\xBB\xE7\xBE\xC6"
-                               "\xC0\xDA\xC2\xF7\xC4\xAB\xC5\xB8 5.0 1 1 1 1 1\n");
+    EXPECT_EQ(NameFile(), legacy_name + " 4.0 1 1 1 1 1\n" +
+                              "\xB0\xA1\xB3\xAA\xB4\xD9\xB6\xF3\xB8\xB6\xB9\xD9\xBB\xE7\xBE\xC6"
+                              "\xC0\xDA\xC2\xF7\xC4\xAB\xC5\xB8 5.0 1 1 1 1 1\n");
     ASSERT_TRUE(Read_record(2));
     EXPECT_STREQ(master_name, "가나다라마바사아자차카타");
 }
@@ -327,35 +327,35 @@ TEST_F(StoreTest, ADamagedStoreListsWhatItCanAndARewriteSetsTheRestAside) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             EXPECT_STREQ(rows[i].name, c.listed[i].name.c_str());
             ASSERT_TRUE(Read_record(static_cast<int>(i) + 1));
-            EXPECT_EQ(Current_wave(), Block(c.listed[i].seed));
+            EXPECT_EQ(CurrentWave(), Block(c.listed[i].seed));
         }
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
         EXPECT_EQ(ShownPopups()[0].text.rfind(STORE_DAMAGED_TEXT, 0), 0U);
-        EXPECT_EQ(Name_file(), c.names);
-        EXPECT_EQ(Wave_file(), c.waves);
+        EXPECT_EQ(NameFile(), c.names);
+        EXPECT_EQ(WaveFile(), c.waves);
         Close_store();
 
         // A save goes through: the new master pairs with its own block, and what did not read
         // is in the set-aside file, byte for byte.
         ClearShownPopups();
-        Set_current("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
+        SetCurrent("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
         EXPECT_EQ(Save_rewrite("NEW", Yes), SaveOutcome::Saved);
         std::vector<TestMaster> expected = c.listed;
         expected.push_back({"NEW", 1.0F, 1, 1, 1, 1, 1, 5});
-        EXPECT_EQ(Name_file(), Lines(expected));
-        EXPECT_EQ(Wave_file(), Blocks(expected));
+        EXPECT_EQ(NameFile(), Lines(expected));
+        EXPECT_EQ(WaveFile(), Blocks(expected));
         EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), c.set_aside);
-        EXPECT_EQ(Popup_texts(),
+        EXPECT_EQ(PopupTexts(),
                   std::vector<std::string>{"경  고|" + std::string(STORE_SET_ASIDE_TEXT)});
-        EXPECT_TRUE(No_temporary_files());
+        EXPECT_TRUE(NoTemporaryFiles());
 
         // The store is sound again; a later delete sets nothing more aside.
         ClearShownPopups();
         ASSERT_TRUE(Delete_record(1));
         expected.erase(expected.begin());
-        EXPECT_EQ(Name_file(), Lines(expected));
-        EXPECT_EQ(Wave_file(), Blocks(expected));
+        EXPECT_EQ(NameFile(), Lines(expected));
+        EXPECT_EQ(WaveFile(), Blocks(expected));
         EXPECT_EQ(ReadWholeFile(SET_ASIDE_FILE), c.set_aside);
         EXPECT_TRUE(ShownPopups().empty());
         Close_store();

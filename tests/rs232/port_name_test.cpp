@@ -8,7 +8,7 @@
 
 namespace {
 
-void Set_variable(const char* name, const char* value) {
+void SetVariable(const char* name, const char* value) {
 #ifdef _WIN32
     _putenv_s(name, value == nullptr ? "" : value);
 #else
@@ -40,10 +40,10 @@ TEST(PortName, ComNamesMapOntoDevices) {
         {"", "COM1", FIRST_PORT},
     };
     for (const auto& c : cases) {
-        Set_variable("SURGE_COM1", c.variable);
+        SetVariable("SURGE_COM1", c.variable);
         EXPECT_STREQ(DeviceForPortName(c.name), c.device) << c.name;
     }
-    Set_variable("SURGE_COM1", saved ? previous.c_str() : nullptr);
+    SetVariable("SURGE_COM1", saved ? previous.c_str() : nullptr);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST(PortTable, OpenFailuresMapOntoTheirStatuses) {
     const struct {
         const char* device;
         long baud;
-        int parity, dataBits, stopBits;
+        int parity, data_bits, stop_bits;
         int expected;
     } cases[] = {
         {"/dev/surge-no-such-port", 115200, 0, 8, 1, RS232_PORT_NOT_OPEN},
@@ -52,7 +52,7 @@ TEST(PortTable, OpenFailuresMapOntoTheirStatuses) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device);
-        EXPECT_EQ(OpenComConfig(4, c.device, c.baud, c.parity, c.dataBits, c.stopBits, 512, 512),
+        EXPECT_EQ(OpenComConfig(4, c.device, c.baud, c.parity, c.data_bits, c.stop_bits, 512, 512),
                   c.expected);
         EXPECT_EQ(CloseCom(4), RS232_PORT_NOT_OPEN);
     }

@@ -26,13 +26,13 @@ class Terminal {
         tcsetattr(fd_, TCSANOW, &settings);
     }
     ~Terminal() { close(fd_); }
-    bool ok() const { return fd_ >= 0; }
+    bool Ok() const { return fd_ >= 0; }
 
-    std::string Ask(const std::string& command, std::size_t length, int timeoutMs = 2000) {
+    std::string Ask(const std::string& command, std::size_t length, int timeout_ms = 2000) {
         EXPECT_EQ(write(fd_, command.data(), command.size()), static_cast<ssize_t>(command.size()));
         std::string reply;
         pollfd entry{fd_, POLLIN, 0};
-        while (reply.size() < length && poll(&entry, 1, timeoutMs) > 0) {
+        while (reply.size() < length && poll(&entry, 1, timeout_ms) > 0) {
             char chunk[512];
             const ssize_t got = read(fd_, chunk, std::min(sizeof chunk, length - reply.size()));
             if (got <= 0) {
@@ -62,7 +62,7 @@ TEST(SimProcess, ABadOptionStopsItBeforeItOffersATerminal) {
 TEST(SimProcess, LogsEveryCommandWithATimestamp) {
     SimProcess sim;
     Terminal station(sim.PtyPath());
-    ASSERT_TRUE(station.ok());
+    ASSERT_TRUE(station.Ok());
     EXPECT_EQ(station.Ask("ME\r", 10), "0345051007");
     EXPECT_EQ(station.Ask("XY\r", 1, 100), "") << "an unknown command gets no reply";
     EXPECT_EQ(station.Ask("RE\r", 6).size(), 6u);
@@ -80,7 +80,7 @@ TEST(SimProcess, LogsEveryCommandWithATimestamp) {
 TEST(SimProcess, PacedRepliesTakeTheirLineTime) {
     SimProcess sim({"--pace"});
     Terminal station(sim.PtyPath());
-    ASSERT_TRUE(station.ok());
+    ASSERT_TRUE(station.Ok());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(station.Ask("WS\r", 300).size(), 300u);
     // 303 bytes of 10 bits at 115200 baud: the simulator can never be faster than the line.

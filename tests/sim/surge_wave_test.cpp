@@ -6,16 +6,16 @@
 
 namespace {
 
-WaveBytes Recorded(int shortedTurns, unsigned seed, int noise = 1, int voltage = 45) {
+WaveBytes Recorded(int shorted_turns, unsigned seed, int noise = 1, int voltage = 45) {
     std::mt19937 random(seed);
-    return RecordWave(FaultyWinding(shortedTurns), AmplitudeForVoltage(voltage), noise, random);
+    return RecordWave(FaultyWinding(shorted_turns), AmplitudeForVoltage(voltage), noise, random);
 }
 
 // Distance between the first and third zero crossings of the noise-free wave, in samples.
-double Period(int shortedTurns) {
-    const WaveBytes wave = Recorded(shortedTurns, 1, 0);
+double Period(int shorted_turns) {
+    const WaveBytes wave = Recorded(shorted_turns, 1, 0);
     std::vector<double> crossings;
-    for (int i = 11; i < kWaveBytes && crossings.size() < 3; ++i) {
+    for (int i = 11; i < WAVE_BYTES && crossings.size() < 3; ++i) {
         if ((wave[i - 1] >= 128) != (wave[i] >= 128)) {
             crossings.push_back(i);
         }
@@ -27,14 +27,14 @@ TEST(SurgeWave, ShortedTurnsRingFasterAndDieSooner) {
     EXPECT_LT(Period(20), Period(5));
     EXPECT_LT(Period(5), Period(0));
     // The envelope: the largest swing late in the wave.
-    const auto lateSwing = [](const WaveBytes& wave) {
+    const auto late_swing = [](const WaveBytes& wave) {
         int swing = 0;
-        for (int i = 150; i < kWaveBytes; ++i) {
+        for (int i = 150; i < WAVE_BYTES; ++i) {
             swing = std::max(swing, std::abs(wave[i] - 128));
         }
         return swing;
     };
-    EXPECT_LT(lateSwing(Recorded(20, 1, 0)), lateSwing(Recorded(0, 1, 0)));
+    EXPECT_LT(late_swing(Recorded(20, 1, 0)), late_swing(Recorded(0, 1, 0)));
 }
 
 TEST(SurgeWave, ASoundWindingPassesWhateverTheNoiseSeed) {

@@ -105,8 +105,8 @@ TEST(Options, ValuesMayFollowAnEqualsSign) {
     const SimOptions options = Parsed({"--seed=7", "--pace", "--hangup-after=3", "--garbage=WT:2"});
     EXPECT_EQ(options.seed, 7u);
     EXPECT_TRUE(options.pace);
-    EXPECT_EQ(options.hangupAfter, 3);
-    EXPECT_EQ(options.faults.at("WT").garbageBytes, 2);
+    EXPECT_EQ(options.hangup_after, 3);
+    EXPECT_EQ(options.faults.at("WT").garbage_bytes, 2);
 }
 
 }  // namespace

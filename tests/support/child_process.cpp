@@ -18,8 +18,8 @@ extern char** environ;
 
 namespace {
 
-constexpr const char* kTaskOption = "--surge-child-task=";
-constexpr const char* kArgumentOption = "--surge-child-argument=";
+constexpr const char* TASK_OPTION = "--surge-child-task=";
+constexpr const char* ARGUMENT_OPTION = "--surge-child-argument=";
 
 std::map<std::string, ChildTask>& Tasks() {
     static std::map<std::string, ChildTask> tasks;
@@ -35,7 +35,7 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-int Run_self(const std::vector<std::string>& arguments) {
+int RunSelf(const std::vector<std::string>& arguments) {
     wchar_t self[MAX_PATH];
     if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0) {
         return -1;
@@ -60,7 +60,7 @@ int Run_self(const std::vector<std::string>& arguments) {
     return static_cast<int>(code);
 }
 #else
-int Run_self(const std::vector<std::string>& arguments) {
+int RunSelf(const std::vector<std::string>& arguments) {
     std::vector<std::string> texts{"/proc/self/exe"};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -80,31 +80,31 @@ int Run_self(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-void Crash_process(int code) {
+void CrashProcess(int code) {
 #ifdef _WIN32
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
 #endif
     std::_Exit(code);
 }
 
-bool Register_child_task(const char* name, ChildTask task) {
+bool RegisterChildTask(const char* name, ChildTask task) {
     Tasks()[name] = task;
     return true;
 }
 
-int Run_child_task(const std::string& name, const std::string& argument) {
+int RunChildTask(const std::string& name, const std::string& argument) {
     std::fflush(nullptr);
-    return Run_self({kTaskOption + name, kArgumentOption + argument});
+    return RunSelf({TASK_OPTION + name, ARGUMENT_OPTION + argument});
 }
 
-bool Run_child_task_if_asked(int argc, char** argv, int* exit_code) {
+bool RunChildTaskIfAsked(int argc, char** argv, int* exit_code) {
     std::string name;
     std::string argument;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kTaskOption, std::strlen(kTaskOption)) == 0) {
-            name = argv[i] + std::strlen(kTaskOption);
-        } else if (std::strncmp(argv[i], kArgumentOption, std::strlen(kArgumentOption)) == 0) {
-            argument = argv[i] + std::strlen(kArgumentOption);
+        if (std::strncmp(argv[i], TASK_OPTION, std::strlen(TASK_OPTION)) == 0) {
+            name = argv[i] + std::strlen(TASK_OPTION);
+        } else if (std::strncmp(argv[i], ARGUMENT_OPTION, std::strlen(ARGUMENT_OPTION)) == 0) {
+            argument = argv[i] + std::strlen(ARGUMENT_OPTION);
         }
     }
     if (name.empty()) {

@@ -17,10 +17,10 @@
 
 namespace {
 
-// Reads the first line the child writes, or gives up after `timeoutMs`.
-std::string ReadFirstLine(int fd, int timeoutMs) {
+// Reads the first line the child writes, or gives up after `timeout_ms`.
+std::string ReadFirstLine(int fd, int timeout_ms) {
     std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (true) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
@@ -44,13 +44,13 @@ std::string ReadFirstLine(int fd, int timeoutMs) {
 }  // namespace
 
 SimProcess::SimProcess(const std::vector<std::string>& options) {
-    char logPattern[] = "/tmp/surge-sim-log-XXXXXX";
-    const int logFd = mkstemp(logPattern);
+    char log_pattern[] = "/tmp/surge-sim-log-XXXXXX";
+    const int log_fd = mkstemp(log_pattern);
     int out[2] = {-1, -1};
-    if (logFd < 0 || pipe2(out, O_CLOEXEC) != 0) {
+    if (log_fd < 0 || pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("cannot prepare the simulator's output");
     }
-    logPath_ = logPattern;
+    log_path_ = log_pattern;
 
     std::vector<std::string> arguments = {SURGE_SIM_PATH};
     arguments.insert(arguments.end(), options.begin(), options.end());
@@ -65,34 +65,34 @@ SimProcess::SimProcess(const std::vector<std::string>& options) {
         // The simulator must not outlive a test that crashes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], STDOUT_FILENO);
-        dup2(logFd, STDERR_FILENO);
+        dup2(log_fd, STDERR_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
-    close(logFd);
+    close(log_fd);
     if (pid_ < 0) {
         close(out[0]);
         throw std::runtime_error("cannot start the simulator");
     }
-    ptyPath_ = ReadFirstLine(out[0], 10000);
+    pty_path_ = ReadFirstLine(out[0], 10000);
     close(out[0]);
-    if (ptyPath_.empty()) {
+    if (pty_path_.empty()) {
         Stop();
-        unlink(logPath_.c_str());
+        unlink(log_path_.c_str());
         throw std::runtime_error("the simulator did not name its terminal: " + Log());
     }
     if (const char* previous = std::getenv("SURGE_COM1")) {
-        previousCom1_ = previous;
+        previous_com1_ = previous;
     }
-    setenv("SURGE_COM1", ptyPath_.c_str(), 1);
+    setenv("SURGE_COM1", pty_path_.c_str(), 1);
 }
 
 SimProcess::~SimProcess() {
     Stop();
-    unlink(logPath_.c_str());
-    if (previousCom1_) {
-        setenv("SURGE_COM1", previousCom1_->c_str(), 1);
+    unlink(log_path_.c_str());
+    if (previous_com1_) {
+        setenv("SURGE_COM1", previous_com1_->c_str(), 1);
     } else {
         unsetenv("SURGE_COM1");
     }
@@ -104,14 +104,14 @@ int SimProcess::Stop() {
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
-        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         pid_ = -1;
     }
-    return exitStatus_;
+    return exit_status_;
 }
 
 std::string SimProcess::Log() const {
-    std::ifstream file(logPath_, std::ios::binary);
+    std::ifstream file(log_path_, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
@@ -135,9 +135,9 @@ std::vector<std::string> SimProcess::Commands() const {
     return commands;
 }
 
-bool SimProcess::WaitForCommands(std::size_t count, double timeoutSeconds) const {
+bool SimProcess::WaitForCommands(std::size_t count, double timeout_seconds) const {
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
     while (Commands().size() < count) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;

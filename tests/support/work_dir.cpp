@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-ScopedWorkDir::ScopedWorkDir(bool withPanelResource) {
+ScopedWorkDir::ScopedWorkDir(bool with_panel_resource) {
     previous_ = fs::current_path().string();
     static std::mt19937_64 names{std::random_device{}()};
     for (int attempt = 0; path_.empty(); ++attempt) {
@@ -21,11 +21,11 @@ ScopedWorkDir::ScopedWorkDir(bool withPanelResource) {
         }
     }
 #ifdef SURGE_UIR_PATH
-    if (withPanelResource) {
+    if (with_panel_resource) {
         fs::copy_file(SURGE_UIR_PATH, fs::path(path_) / "surge.uir");
     }
 #else
-    (void)withPanelResource;  // the build without panels has no panel resource
+    (void)with_panel_resource;  // the build without panels has no panel resource
 #endif
     fs::current_path(path_);
 }

@@ -5,7 +5,7 @@
 
 class ScopedWorkDir {
   public:
-    explicit ScopedWorkDir(bool withPanelResource = true);
+    explicit ScopedWorkDir(bool with_panel_resource = true);
     ~ScopedWorkDir();
     ScopedWorkDir(const ScopedWorkDir&) = delete;
     ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;

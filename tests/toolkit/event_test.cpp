@@ -16,7 +16,7 @@ using namespace toolkit_testing;
 namespace {
 
 std::vector<std::string> trace;
-int setupPanel = 0;
+int setup_panel = 0;
 
 int RecordModel(int panel, int, int event, void*, int, int) {
     char name[40];
@@ -33,7 +33,7 @@ int RecordSave(int, int, int event, void*, int, int) {
     trace.push_back("Save " + std::to_string(event));
     // A command that reaches the toolkit while this one runs (from a timer or the callback itself;
     // the operator's input waits in Qt's queue) is not taken.
-    Commit(setupPanel, SETUP_LIST);
+    Commit(setup_panel, SETUP_LIST);
     return 0;
 }
 int RecordList(int, int, int event, void*, int, int) {
@@ -53,47 +53,47 @@ class EventTest : public ::testing::Test {
         RegisterCallback("Master_save", RecordSave);
         RegisterCallback("Master_list", RecordList);
         RegisterCallback("Master_quit", RecordQuit);
-        setupPanel = LoadPanel(0, "surge.uir", SETUP);
-        ASSERT_GT(setupPanel, 0);
+        setup_panel = LoadPanel(0, "surge.uir", SETUP);
+        ASSERT_GT(setup_panel, 0);
         trace.clear();
     }
     void TearDown() override {
-        DiscardPanel(setupPanel);
+        DiscardPanel(setup_panel);
         Register_callbacks();
     }
     ScopedWorkDir dir_;
 };
 
 TEST_F(EventTest, ATypedFieldIsCommittedBeforeTheCommandAndDeferredCallsRunAfterIt) {
-    TypeText(setupPanel, SETUP_MODEL_NAME, "TYPED");
-    Commit(setupPanel, SETUP_SAVE);
+    TypeText(setup_panel, SETUP_MODEL_NAME, "TYPED");
+    Commit(setup_panel, SETUP_SAVE);
     EXPECT_EQ(trace, (std::vector<std::string>{"Model 1 TYPED", "Save 1", "deferred after save"}));
 
     trace.clear();
-    Commit(setupPanel, SETUP_SAVE);  // nothing typed since: no second commit of the field
+    Commit(setup_panel, SETUP_SAVE);  // nothing typed since: no second commit of the field
     EXPECT_EQ(trace, (std::vector<std::string>{"Save 1", "deferred after save"}));
 }
 
 TEST_F(EventTest, ValuesSetByTheStationAreNotTakenForOperatorEdits) {
-    SetCtrlVal(setupPanel, SETUP_MODEL_NAME, "SET BY CODE");
-    SetCtrlVal(setupPanel, SETUP_CORONA, 5);
-    Commit(setupPanel, SETUP_LIST);
+    SetCtrlVal(setup_panel, SETUP_MODEL_NAME, "SET BY CODE");
+    SetCtrlVal(setup_panel, SETUP_CORONA, 5);
+    Commit(setup_panel, SETUP_LIST);
     EXPECT_EQ(trace, (std::vector<std::string>{"List 1"}));
 }
 
 // The main panel's close box stands for the quit command, which the testing state dims.
 TEST_F(EventTest, TheWindowCloseBoxGivesThePanelsCloseCommandOnlyWhileItTakesInput) {
     RegisterCallback("Quit", RecordQuit);
-    const int mainPanel = LoadPanel(0, "surge.uir", MAIN);
+    const int main_panel = LoadPanel(0, "surge.uir", MAIN);
     for (int dimmed : {1, 0}) {
         trace.clear();
-        SetCtrlAttribute(mainPanel, MAIN_CMD_28, ATTR_DIMMED, dimmed);
-        PanelWidget(mainPanel)->close();
+        SetCtrlAttribute(main_panel, MAIN_CMD_28, ATTR_DIMMED, dimmed);
+        PanelWidget(main_panel)->close();
         EXPECT_TRUE(trace.empty());
         QCoreApplication::processEvents();
         EXPECT_EQ(trace, dimmed ? std::vector<std::string>{} : std::vector<std::string>{"Quit 1"});
     }
-    DiscardPanel(mainPanel);
+    DiscardPanel(main_panel);
 }
 
 TEST_F(EventTest, DelayHoldsAtLeastItsTimeAndIsRecorded) {
@@ -119,12 +119,12 @@ class PaintCounter : public QObject {
 };
 
 TEST_F(EventTest, ThePanelRepaintsWhileACallbackHoldsTheThread) {
-    DisplayPanel(setupPanel);
+    DisplayPanel(setup_panel);
     QCoreApplication::processEvents();
     PaintCounter counter;
-    QWidget* field = ControlWidget(setupPanel, SETUP_MODEL_NAME);
+    QWidget* field = ControlWidget(setup_panel, SETUP_MODEL_NAME);
     field->installEventFilter(&counter);
-    SetCtrlVal(setupPanel, SETUP_MODEL_NAME, "changed while busy");
+    SetCtrlVal(setup_panel, SETUP_MODEL_NAME, "changed while busy");
     const int before = counter.paints;
     Delay(0.05);  // as a callback does, without returning to the event loop
     EXPECT_GT(counter.paints, before);
@@ -140,7 +140,7 @@ TEST(PopupTest, ConfirmationsTakeQueuedAnswersInOrderAndNoWhenNoneIsLeft) {
     EXPECT_EQ(ConfirmPopup("확  인", "third"), 0);
     EXPECT_EQ(MessagePopup("경  고", "told"), 0);
     ASSERT_EQ(ShownPopups().size(), 4u);
-    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::Message);
+    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::MESSAGE);
     EXPECT_EQ(ShownPopups()[3].text, "told");
 }
 
@@ -164,7 +164,7 @@ TEST(PopupTest, FileSelectionCancelsKeepsTheBufferAndRefusesWhatDoesNotFit) {
     EXPECT_STREQ(path, "/usr/bin/calc");
     ASSERT_EQ(ShownPopups().size(), 4u);
     EXPECT_EQ(ShownPopups()[0].title, "excel");
-    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::Message);
+    EXPECT_EQ(ShownPopups()[3].kind, PopupKind::MESSAGE);
 }
 
 }  // namespace

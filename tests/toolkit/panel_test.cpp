@@ -16,7 +16,7 @@ int Ignore(int, int, int, void*, int, int) {
     return 0;
 }
 
-const char* kSmallResource = R"(<?xml version="1.0" encoding="UTF-8"?>
+const char* SMALL_RESOURCE = R"(<?xml version="1.0" encoding="UTF-8"?>
 <ui version="4.0"><class>T</class>
 <widget class="QWidget" name="T"><layout class="QVBoxLayout" name="l">
  <item><widget class="QWidget" name="P"><property name="panelId" stdset="0"><number>7</number></property>
@@ -29,9 +29,9 @@ const char* kSmallResource = R"(<?xml version="1.0" encoding="UTF-8"?>
 TEST(PanelTest, LoadStatusesTellWhatWentWrong) {
     ScopedWorkDir dir;
     RegisterCallback("Known_callback", Ignore);
-    std::string resource = kSmallResource;
+    std::string resource = SMALL_RESOURCE;
     const std::string known = resource.replace(resource.find("%1"), 2, "Known_callback");
-    resource = kSmallResource;
+    resource = SMALL_RESOURCE;
     const std::string unknown = resource.replace(resource.find("%1"), 2, "Nobody_has_this");
 
     EXPECT_EQ(LoadPanel(0, "missing.uir", 7), -1);
@@ -64,17 +64,17 @@ class SetupPanelTest : public ::testing::Test {
 
 TEST_F(SetupPanelTest, ValuesGoInAndComeOutInTheControlsOwnType) {
     EXPECT_EQ(SetCtrlVal(panel_, SETUP_VOLTAGE, 4.5), 0);
-    float asFloat = 0;
-    double asDouble = 0;
-    GetCtrlVal(panel_, SETUP_VOLTAGE, &asFloat);
-    GetCtrlVal(panel_, SETUP_VOLTAGE, &asDouble);
-    EXPECT_FLOAT_EQ(asFloat, 4.5f);
-    EXPECT_DOUBLE_EQ(asDouble, 4.5);
+    float as_float = 0;
+    double as_double = 0;
+    GetCtrlVal(panel_, SETUP_VOLTAGE, &as_float);
+    GetCtrlVal(panel_, SETUP_VOLTAGE, &as_double);
+    EXPECT_FLOAT_EQ(as_float, 4.5f);
+    EXPECT_DOUBLE_EQ(as_double, 4.5);
 
     EXPECT_EQ(SetCtrlVal(panel_, SETUP_WIDTH, 7), 0);
-    int asInt = 0;
-    GetCtrlVal(panel_, SETUP_WIDTH, &asInt);
-    EXPECT_EQ(asInt, 7);
+    int as_int = 0;
+    GetCtrlVal(panel_, SETUP_WIDTH, &as_int);
+    EXPECT_EQ(as_int, 7);
 
     EXPECT_EQ(SetCtrlVal(panel_, SETUP_MODEL_NAME, "모터-A1"), 0);
     char name[40];

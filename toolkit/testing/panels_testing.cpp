@@ -16,21 +16,21 @@ using namespace toolkit_internal;
 namespace toolkit_testing {
 
 void SetMonitorGeometry(int height, int width) {
-    Injected_monitor() = {height, width};
+    InjectedMonitor() = {height, width};
 }
 
 void SetSystemDate(int year, int month, int day) {
-    Injected_date() = QDate(year, month, day);
+    InjectedDate() = QDate(year, month, day);
 }
 
 const std::vector<double>& RequestedDelays() {
-    return Requested_delays();
+    return toolkit_internal::RequestedDelays();
 }
 void ClearRequestedDelays() {
-    Requested_delays().clear();
+    toolkit_internal::RequestedDelays().clear();
 }
 void RunDeferredCalls() {
-    Run_deferred_calls();
+    toolkit_internal::RunDeferredCalls();
 }
 
 QWidget* PanelWidget(int panel) {
@@ -73,19 +73,19 @@ void TypeText(int panel, int control, const std::string& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(c->widget.data())) {
         edit->setText(QString::fromStdString(text));
         c->dirty = true;
-    } else if (auto* intSpin = qobject_cast<QSpinBox*>(c->widget.data())) {
-        intSpin->setValue(QString::fromStdString(text).toInt());
+    } else if (auto* int_spin = qobject_cast<QSpinBox*>(c->widget.data())) {
+        int_spin->setValue(QString::fromStdString(text).toInt());
         c->dirty = true;
-    } else if (auto* realSpin = qobject_cast<QDoubleSpinBox*>(c->widget.data())) {
-        realSpin->setValue(QString::fromStdString(text).toDouble());
+    } else if (auto* real_spin = qobject_cast<QDoubleSpinBox*>(c->widget.data())) {
+        real_spin->setValue(QString::fromStdString(text).toDouble());
         c->dirty = true;
     }
 }
 
-std::vector<ControlInfo> DeclaredControls(const char* file, int resourceId) {
+std::vector<ControlInfo> DeclaredControls(const char* file, int resource_id) {
     std::vector<ControlInfo> result;
     int status = 0;
-    std::unique_ptr<QWidget> widget = BuildPanel(file, resourceId, &status);
+    std::unique_ptr<QWidget> widget = BuildPanel(file, resource_id, &status);
     if (!widget) {
         return result;
     }

@@ -5,31 +5,31 @@
 
 namespace toolkit_testing {
 
-using toolkit_internal::Popup_script;
+using toolkit_internal::CurrentPopupScript;
 using toolkit_internal::PopupScript;
 
 void ScriptPopups(bool scripted) {
-    Popup_script().active = scripted;
+    CurrentPopupScript().active = scripted;
 }
 void QueueConfirmAnswer(int answer) {
-    Popup_script().confirmAnswers.push_back(answer);
+    CurrentPopupScript().confirm_answers.push_back(answer);
 }
 void QueueFileAnswer(const std::string& path) {
-    Popup_script().fileAnswers.push_back(path);
+    CurrentPopupScript().file_answers.push_back(path);
 }
 const std::vector<ShownPopup>& ShownPopups() {
-    return Popup_script().shown;
+    return CurrentPopupScript().shown;
 }
 void ClearShownPopups() {
-    Popup_script().shown.clear();
+    CurrentPopupScript().shown.clear();
 }
 int PendingAnswers() {
-    const PopupScript& s = Popup_script();
-    return static_cast<int>(s.confirmAnswers.size() + s.fileAnswers.size());
+    const PopupScript& s = CurrentPopupScript();
+    return static_cast<int>(s.confirm_answers.size() + s.file_answers.size());
 }
 
 void SetLauncher(Launcher launcher) {
-    toolkit_platform::Replacement_launcher() = std::move(launcher);
+    toolkit_platform::ReplacementLauncher() = std::move(launcher);
 }
 
 }  // namespace toolkit_testing
