@@ -40,7 +40,7 @@ int area_plot = 0;
 int phase_plot = 0;
 
 void Warn(const char* text) {
-    MessagePopup("경  고", text);
+    MessagePopup(WARNING_TITLE, text);
 }
 
 void ClearPlot(int control, int* plot) {

@@ -21,7 +21,6 @@ namespace history {
 
 namespace {
 
-constexpr const char* WARNING_TITLE = "경  고";
 constexpr const char* CANNOT_RECORD =
     "검사 이력을 기록할 수 없습니다 (inspection_history.db).\n"
     "검사는 계속할 수 있습니다. 폴더의 쓰기 권한과 디스크 여유 공간을 확인하십시요.";
