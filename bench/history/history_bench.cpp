@@ -29,7 +29,7 @@ constexpr int RECORDED = 1000;
 constexpr int RECORDS = 1000000;
 constexpr int BATCH = 10000;
 
-double Ms_since(Clock::time_point start) {
+double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
@@ -38,7 +38,7 @@ double Percentile(std::vector<double> times, double p) {
     return times[static_cast<std::size_t>(p * static_cast<double>(times.size() - 1))];
 }
 
-history::Cycle A_cycle(int n, std::chrono::system_clock::time_point started) {
+history::Cycle ACycle(int n, std::chrono::system_clock::time_point started) {
     history::Cycle cycle;
     cycle.started_at = started;
     cycle.serial = "SN2026-" + std::to_string(100000 + n);
@@ -61,7 +61,7 @@ history::Cycle A_cycle(int n, std::chrono::system_clock::time_point started) {
 }
 
 // The physical reference: a record's bytes appended to a file and synced to disk.
-double Synced_write_ms() {
+double SyncedWriteMs() {
     const int fd = open("synced.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const std::string bytes(800, 'r');
     std::vector<double> times;
@@ -70,23 +70,23 @@ double Synced_write_ms() {
         if (write(fd, bytes.data(), bytes.size()) < 0 || fdatasync(fd) != 0) {
             std::perror("synced write");
         }
-        times.push_back(Ms_since(start));
+        times.push_back(MsSince(start));
     }
     close(fd);
     return Percentile(times, 0.5);
 }
 
-void Bench_recording() {
+void BenchRecording() {
     history::Start({});
     std::vector<double> times;
     for (int n = 0; n < RECORDED; ++n) {
-        const history::Cycle cycle = A_cycle(n, std::chrono::system_clock::now());
+        const history::Cycle cycle = ACycle(n, std::chrono::system_clock::now());
         const auto start = Clock::now();
         history::Record(cycle);
-        times.push_back(Ms_since(start));
+        times.push_back(MsSince(start));
     }
     history::Stop();
-    const double synced = Synced_write_ms();
+    const double synced = SyncedWriteMs();
     ReportFigure("record a cycle, median (full sync)", Percentile(times, 0.5), "ms", "target time",
                  3.0, 1.0);
     ReportFigure("record a cycle, 99th percentile (full sync)", Percentile(times, 0.99), "ms",
@@ -95,7 +95,7 @@ void Bench_recording() {
                  "800-byte write + fdatasync", synced, 0);
 }
 
-void Bench_year() {
+void BenchYear() {
     fs::remove(history::DATABASE_FILE);
     history::Database db(QStringLiteral("bench_history"));
     db.Open(history::DATABASE_FILE);
@@ -107,7 +107,7 @@ void Bench_year() {
     std::vector<history::Row> rows;
     for (int n = 0; n < RECORDS; ++n) {
         const auto started = now - step * (RECORDS - n);
-        rows.push_back({A_cycle(n, started), started + std::chrono::milliseconds(150),
+        rows.push_back({ACycle(n, started), started + std::chrono::milliseconds(150),
                         history::NewUuid(started), QStringLiteral("LINE1-SURGE")});
         if (rows.size() == BATCH) {
             db.Insert(rows);
@@ -120,7 +120,7 @@ void Bench_year() {
     for (int round = 0; round < 7; ++round) {
         const auto start = Clock::now();
         db.CountDay(QDate::currentDate(), &counts);
-        times.push_back(Ms_since(start));
+        times.push_back(MsSince(start));
     }
     db.Close();
     const double growth =
@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("surge-history-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     fs::current_path(dir);
-    Bench_recording();
-    Bench_year();
+    BenchRecording();
+    BenchYear();
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(dir);
     return 0;

@@ -114,7 +114,7 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
     return ok;
 }
 
-long long Records_in(const std::string& file) {
+long long RecordsIn(const std::string& file) {
     long long count = -1;
     if (!fs::exists(file)) {
         return count;
@@ -131,7 +131,7 @@ long long Records_in(const std::string& file) {
     return count;
 }
 
-double Median_ms(const std::function<void()>& prepare, const std::function<void()>& timed) {
+double MedianMs(const std::function<void()>& prepare, const std::function<void()>& timed) {
     std::vector<double> times;
     for (int round = 0; round < ROUNDS; ++round) {
         prepare();
@@ -167,7 +167,7 @@ struct Filter {
     int outcome;
 };
 
-void Set_filter(const Filter& f) {
+void SetFilter(const Filter& f) {
     SetCtrlVal(historyHandle, HISTORY_FROM, f.from);
     SetCtrlVal(historyHandle, HISTORY_TO, f.to);
     SetCtrlVal(historyHandle, HISTORY_MASTER, f.master);
@@ -175,7 +175,7 @@ void Set_filter(const Filter& f) {
     SetCtrlVal(historyHandle, HISTORY_OUTCOME, f.outcome);
 }
 
-void Measure_growth(const fs::path& dir) {
+void MeasureGrowth(const fs::path& dir) {
     const std::string file = (dir / "growth.db").string();
     double bytes[2] = {0, 0};
     for (int with = 0; with < 2; ++with) {
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     ScriptPopups(true);
     SetSystemDate(2026, 12, 9);
 
-    if (Records_in(history::DATABASE_FILE) != records) {
+    if (RecordsIn(history::DATABASE_FILE) != records) {
         const auto start = Clock::now();
         if (!Generate(history::DATABASE_FILE, records, true)) {
             std::fprintf(stderr, "history_panel_bench: cannot generate the database\n");
@@ -241,8 +241,8 @@ int main(int argc, char** argv) {
         std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     Report("history panel opened, the first time", first_open);
     Report("history panel opened (the last 7 days)",
-           Median_ms([] { Commit(historyHandle, HISTORY_QUIT); },
-                     [] { Commit(mainHandle, MAIN_HISTORY); }));
+           MedianMs([] { Commit(historyHandle, HISTORY_QUIT); },
+                    [] { Commit(mainHandle, MAIN_HISTORY); }));
 
     const Filter filters[] = {
         {"filter: the whole year", "2025-12-10", "2026-12-09", "", "", 0},
@@ -257,26 +257,26 @@ int main(int argc, char** argv) {
         {"filter: the year, one master, N.G", "2025-12-10", "2026-12-09", "모터-3", "", 2},
     };
     for (const Filter& f : filters) {
-        Set_filter(f);
-        const double ms = Median_ms([] {}, [] { Commit(historyHandle, HISTORY_SEARCH); });
+        SetFilter(f);
+        const double ms = MedianMs([] {}, [] { Commit(historyHandle, HISTORY_SEARCH); });
         std::printf("  (%s: %s records, page %s)\n", f.name, Text(HISTORY_TESTED).c_str(),
                     Text(HISTORY_PAGE).c_str());
         Report(f.name, ms);
     }
-    Set_filter(filters[0]);
+    SetFilter(filters[0]);
     Commit(historyHandle, HISTORY_SEARCH);
     Report("next page of the whole year",
-           Median_ms([] {}, [] { Commit(historyHandle, HISTORY_OLDER); }));
+           MedianMs([] {}, [] { Commit(historyHandle, HISTORY_OLDER); }));
     Report("a record chosen (its waves drawn)",
-           Median_ms([] {},
-                     [] {
-                         ClickTableCell(historyHandle, HISTORY_TABLE, MakePoint(1, 3));
-                         RunDeferredCalls();
-                     }));
+           MedianMs([] {},
+                    [] {
+                        ClickTableCell(historyHandle, HISTORY_TABLE, MakePoint(1, 3));
+                        RunDeferredCalls();
+                    }));
     Commit(historyHandle, HISTORY_QUIT);
     ResetHistoryPanel();
 
-    Measure_growth(dir);
+    MeasureGrowth(dir);
     for (const auto& popup : ShownPopups()) {
         if (popup.kind == PopupKind::MESSAGE) {
             std::printf("unexpected warning: %s\n", popup.text.c_str());

@@ -33,7 +33,7 @@ double Percentile(std::vector<double> values, double p) {
 
 using Stations = std::vector<std::unique_ptr<QProcess>>;
 
-Stations Start_stations(const QString& top, int cycles) {
+Stations StartStations(const QString& top, int cycles) {
     Stations stations;
     for (int s = 0; s < STATIONS; ++s) {
         const QString dir = top + QStringLiteral("/st%1").arg(s);
@@ -52,7 +52,7 @@ Stations Start_stations(const QString& top, int cycles) {
 }
 
 // Every Record's time, in ms, of the stations once they have finished.
-std::vector<double> Record_times(Stations& stations) {
+std::vector<double> RecordTimes(Stations& stations) {
     std::vector<double> times;
     for (auto& station : stations) {
         station->waitForFinished(300000);
@@ -80,7 +80,7 @@ QSqlDatabase Connect(const PgServer& server, const char* name) {
 }
 
 // Watches the server while the stations run: each new record's delay from its verdict (ended_at).
-std::vector<double> Watch_latency(const PgServer& server, Stations& stations) {
+std::vector<double> WatchLatency(const PgServer& server, Stations& stations) {
     std::vector<double> delays;
     QSqlDatabase db = Connect(server, "watch");
     qlonglong last = 0;
@@ -111,11 +111,11 @@ std::vector<double> Watch_latency(const PgServer& server, Stations& stations) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     PgServer server;
-    if (!server.Why_not().empty()) {
-        std::fprintf(stderr, "no server: %s\n", server.Why_not().c_str());
+    if (!server.WhyNot().empty()) {
+        std::fprintf(stderr, "no server: %s\n", server.WhyNot().c_str());
         return 1;
     }
-    server.Point_station_here();
+    server.PointStationHere();
     QTemporaryDir top;
     // One station first creates the server's tables, as the plant's first station did long ago.
     QDir().mkpath(top.path() + "/first");
@@ -124,28 +124,28 @@ int main(int argc, char** argv) {
     first.start(SURGE_HISTORY_DRIVER_PATH, {"1", "1", "30"});
     first.waitForFinished(60000);
 
-    Stations up = Start_stations(top.path() + "/up", 30);
-    const std::vector<double> delays = Watch_latency(server, up);
-    const std::vector<double> up_times = Record_times(up);
+    Stations up = StartStations(top.path() + "/up", 30);
+    const std::vector<double> delays = WatchLatency(server, up);
+    const std::vector<double> up_times = RecordTimes(up);
     ReportFigure("verdict to record on the server, median (20 stations, 1/s each)",
                  Percentile(delays, 0.5), "ms", "-", 0, 0);
     ReportFigure("verdict to record on the server, p99 (20 stations, 1/s each)",
                  Percentile(delays, 0.99), "ms", "the limit", 1000, 1.0);
 
     server.Stop("fast");
-    Stations down = Start_stations(top.path() + "/down", 20);
+    Stations down = StartStations(top.path() + "/down", 20);
     QThread::msleep(26000);
     server.Start();
-    const std::vector<double> down_times = Record_times(down);
+    const std::vector<double> down_times = RecordTimes(down);
 
     QSqlDatabase locker = Connect(server, "locker");
     QSqlQuery lock(locker);
     locker.transaction();
     lock.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE");
-    Stations slow = Start_stations(top.path() + "/slow", 20);
+    Stations slow = StartStations(top.path() + "/slow", 20);
     QThread::msleep(26000);
     locker.rollback();
-    const std::vector<double> slow_times = Record_times(slow);
+    const std::vector<double> slow_times = RecordTimes(slow);
 
     for (const auto& [name, q] : {std::pair{"median", 0.5}, std::pair{"p99", 0.99}}) {
         const double up_value = Percentile(up_times, q);

@@ -66,8 +66,8 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
 TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
     signed char standard[300], measured[300];
     for (int i = 0; i < 300; ++i) {
-        standard[i] = Standard_sample(4, i);
-        measured[i] = Measured_sample(4, i);
+        standard[i] = StandardSample(4, i);
+        measured[i] = MeasuredSample(4, i);
     }
     ASSERT_TRUE(history::ExportWaves("waves.csv", standard, measured));
     std::vector<std::string> lines = Lines(ReadWholeFile("waves.csv").substr(3));

@@ -47,7 +47,7 @@ class HistoryPanelTest : public HistoryTest {
     static std::string Cell(int row, int column) {
         return TableCellText(historyHandle, HISTORY_TABLE, MakePoint(column, row));
     }
-    static void Choose_row(int row) {
+    static void ChooseRow(int row) {
         ClickTableCell(historyHandle, HISTORY_TABLE, MakePoint(1, row));
         RunDeferredCalls();
     }
@@ -191,7 +191,7 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
     EXPECT_EQ(ShownPopups()[0].title, "경  고");
     ClearShownPopups();
 
-    Choose_row(2);  // SN24, id 24
+    ChooseRow(2);  // SN24, id 24
     std::vector<PlotInfo> plots = Plots(HISTORY_WAVES);
     ASSERT_EQ(plots.size(), 2U);
     for (const PlotInfo& plot : plots) {
@@ -199,12 +199,12 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
         const bool standard = plot.colour == 0xFF0000;
         EXPECT_TRUE(standard || plot.colour == 0x0000FF);
         for (int i = 0; i < 300; i += 37) {
-            EXPECT_EQ(plot.y[i], standard ? Standard_sample(24, i) : Measured_sample(24, i));
+            EXPECT_EQ(plot.y[i], standard ? StandardSample(24, i) : MeasuredSample(24, i));
         }
     }
-    Choose_row(1);  // incomplete: no waves
+    ChooseRow(1);  // incomplete: no waves
     EXPECT_TRUE(Plots(HISTORY_WAVES).empty());
-    Choose_row(2);
+    ChooseRow(2);
 
     QueueFileAnswer(dir.File("unit.csv"));
     Commit(historyHandle, HISTORY_EXPORT_WAVES);

@@ -35,10 +35,10 @@ inline history::Filter Days(const std::string& from, const std::string& to,
 }
 
 // Wave samples of record `id`: a ramp that tells the two waves and the records apart.
-inline signed char Standard_sample(long long id, int i) {
+inline signed char StandardSample(long long id, int i) {
     return static_cast<signed char>((i + id) % 200 - 100);
 }
-inline signed char Measured_sample(long long id, int i) {
+inline signed char MeasuredSample(long long id, int i) {
     return static_cast<signed char>(100 - (i + 2 * id) % 200);
 }
 
@@ -69,8 +69,8 @@ class HistoryTest : public ::testing::Test {
                 const bool complete = r.outcome != "incomplete";
                 QByteArray standard(history::WAVE_BYTES, 0), measured(history::WAVE_BYTES, 0);
                 for (int i = 0; i < history::WAVE_BYTES; ++i) {
-                    standard[i] = static_cast<char>(Standard_sample(id, i));
-                    measured[i] = static_cast<char>(Measured_sample(id, i));
+                    standard[i] = static_cast<char>(StandardSample(id, i));
+                    measured[i] = static_cast<char>(MeasuredSample(id, i));
                 }
                 const QString started = QString::fromStdString(r.started_at) + ".000+09:00";
                 const QVariant none;

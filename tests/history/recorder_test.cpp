@@ -94,10 +94,10 @@ TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
     const auto now = std::chrono::system_clock::now();
-    for (const auto& [outcome, daysAgo] : std::vector<std::pair<const char*, int>>{
+    for (const auto& [outcome, days_ago] : std::vector<std::pair<const char*, int>>{
              {"O.K", 0}, {"O.K", 0}, {"N.G", 0}, {"incomplete", 0}, {"N.G", 1}}) {
         history::Cycle cycle;
-        cycle.started_at = now - std::chrono::hours(24 * daysAgo);
+        cycle.started_at = now - std::chrono::hours(24 * days_ago);
         cycle.outcome = outcome;
         cycle.stopped_at = cycle.outcome == "incomplete" ? "WT" : "";
         history::Record(cycle);

@@ -12,7 +12,7 @@
 namespace {
 
 // Records cycles without end, writing the number of each one recorded to `fd`.
-[[noreturn]] void Record_until_killed(int fd) {
+[[noreturn]] void RecordUntilKilled(int fd) {
     history::Start({});
     for (int n = 0;; ++n) {
         history::Cycle cycle;
@@ -38,7 +38,7 @@ TEST(RecordingCrashTest, AKilledStationLosesNoRecordItHadReturnedAndLeavesNoneHa
         const pid_t pid = fork();
         if (pid == 0) {
             close(fds[0]);
-            Record_until_killed(fds[1]);
+            RecordUntilKilled(fds[1]);
         }
         close(fds[1]);
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace tt = toolkit_testing;
 
-bool Mount_tmpfs(const std::string& dir, const char* size) {
+bool MountTmpfs(const std::string& dir, const char* size) {
     fs::create_directory(dir);
     const std::string options = std::string("size=") + size;
     return geteuid() == 0 &&
@@ -23,7 +23,7 @@ bool Mount_tmpfs(const std::string& dir, const char* size) {
 }
 
 // Fills the disk of the working directory to its last byte.
-void Fill_disk() {
+void FillDisk() {
     const int fd = open("filler.bin", O_WRONLY | O_CREAT, 0644);
     const std::string block(4096, 'f');
     for (std::size_t size = block.size(); size > 0; size /= 2) {
@@ -69,7 +69,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
          "기록할 수 없습니다", "off", "3"},
         {"history turned off", false, [] { setenv("SURGE_HISTORY", "off", 1); }, [] {}, [] {}, "",
          "off", "NULL"},
-        {"a full disk", true, [] {}, [] { Fill_disk(); }, [] { fs::remove("filler.bin"); },
+        {"a full disk", true, [] {}, [] { FillDisk(); }, [] { fs::remove("filler.bin"); },
          "기록할 수 없습니다", "off", "3"},
         {"a read-only folder", true,
          [] {
@@ -83,7 +83,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         ScopedWorkDir dir;
         const std::string disk = dir.File("disk");
         if (f.needs_mount) {
-            if (!Mount_tmpfs(disk, "512k")) {
+            if (!MountTmpfs(disk, "512k")) {
                 std::printf("skipped \"%s\": mounting a tmpfs needs the superuser\n", f.name);
                 continue;
             }

@@ -44,7 +44,7 @@ class PgServer {
             }
             as_ = "runuser -u postgres -- ";
         }
-        port_ = Free_port();
+        port_ = FreePort();
         std::ofstream(dir_ + "/pw") << PASSWORD << "\n";
         if (!as_.empty()) {
             Shell("chown postgres " + dir_ + "/pw");
@@ -72,14 +72,14 @@ class PgServer {
     PgServer& operator=(const PgServer&) = delete;
 
     // Empty when the server runs, else why it does not.
-    const std::string& Why_not() const { return why_not_; }
+    const std::string& WhyNot() const { return why_not_; }
     int Port() const { return port_; }
     // What a station is given: SURGE_HISTORY_DB, and the password in the environment.
     std::string Setting(const std::string& database = DATABASE) const {
         return "host=127.0.0.1 port=" + std::to_string(port_) + " dbname=" + database +
                " user=" + USER;
     }
-    void Point_station_here(const std::string& database = DATABASE) const {
+    void PointStationHere(const std::string& database = DATABASE) const {
         setenv("SURGE_HISTORY_DB", Setting(database).c_str(), 1);
         setenv("SURGE_HISTORY_PASSWORD", PASSWORD, 1);
     }
@@ -122,7 +122,7 @@ class PgServer {
 
   private:
     static bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
-    static int Free_port() {
+    static int FreePort() {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;

@@ -18,7 +18,7 @@
 
 namespace {
 
-history::Cycle Make_cycle(int n) {
+history::Cycle MakeCycle(int n) {
     history::Cycle c;
     c.serial = "SN-" + std::to_string(n);
     c.master = "M-01";
@@ -39,7 +39,7 @@ history::Cycle Make_cycle(int n) {
     return c;
 }
 
-void Run_events(int ms) {
+void RunEvents(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
         QCoreApplication::processEvents();
@@ -65,23 +65,23 @@ int main(int argc, char** argv) {
     toolkit_testing::ScriptPopups(true);
     history::Start(history::Strip{});
     if (argc == 5) {
-        Run_events(std::atoi(argv[4]));
+        RunEvents(std::atoi(argv[4]));
     }
     std::vector<double> record_ms;
     for (int n = 1; n <= cycles; ++n) {
-        const history::Cycle cycle = Make_cycle(n);
+        const history::Cycle cycle = MakeCycle(n);
         const auto start = std::chrono::steady_clock::now();
         history::Record(cycle);
         record_ms.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
-        Run_events(interval);
+        RunEvents(interval);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wait_s);
     while (history::Waiting() != 0 && std::chrono::steady_clock::now() < deadline) {
-        Run_events(50);
+        RunEvents(50);
     }
-    Run_events(20);
+    RunEvents(20);
     const long waiting = history::Waiting();
     int warnings = 0;
     for (const auto& popup : toolkit_testing::ShownPopups()) {

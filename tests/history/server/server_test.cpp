@@ -31,8 +31,8 @@ class ServerTest : public ::testing::Test {
         server_ = nullptr;
     }
     void SetUp() override {
-        if (!server_->Why_not().empty()) {
-            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->Why_not();
+        if (!server_->WhyNot().empty()) {
+            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
         }
     }
     void TearDown() override {
@@ -52,7 +52,7 @@ class ServerTest : public ::testing::Test {
         QSqlDatabase::removeDatabase("local_query");
         return value;
     }
-    static void Run_events(int ms) {
+    static void RunEvents(int ms) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (std::chrono::steady_clock::now() < until) {
             QCoreApplication::processEvents();
@@ -68,7 +68,7 @@ PgServer* ServerTest::server_ = nullptr;
 TEST_F(ServerTest, TwentyStationsThroughAKillAndARestartLeaveEachRecordOnTheServerOnce) {
     constexpr int STATIONS = 20;
     constexpr int CYCLES = 500;
-    server_->Point_station_here();
+    server_->PointStationHere();
     ScopedWorkDir top(false);
     std::vector<std::unique_ptr<QProcess>> stations;
     for (int s = 0; s < STATIONS; ++s) {
@@ -132,7 +132,7 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
             server_->Value("CREATE DATABASE " + c.database, "postgres");
             server_->Value(c.prepare, c.database);
         }
-        server_->Point_station_here(c.database);
+        server_->PointStationHere(c.database);
         setenv("SURGE_HISTORY_PASSWORD", c.password, 1);
         tt::ClearShownPopups();
         history::Start(history::Strip{});
@@ -140,9 +140,9 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
             history::Cycle cycle;
             cycle.outcome = "O.K";
             history::Record(cycle);
-            Run_events(1200);
+            RunEvents(1200);
         }
-        Run_events(500);
+        RunEvents(500);
         int warnings = 0;
         for (const auto& popup : tt::ShownPopups()) {
             if (popup.title == "경  고") {
@@ -162,7 +162,7 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
 }
 
 TEST_F(ServerTest, TheHistoryPanelShowsThisStationOrEveryStationOnTheServer) {
-    server_->Point_station_here();
+    server_->PointStationHere();
     ScopedWorkDir dir;
     for (const char* name : {"ST-A", "ST-B", "ST-C"}) {
         QDir().mkpath(name);
