@@ -17,7 +17,7 @@ QColor FromRgb(int colour) {
 
 GraphWidget* toolkit_internal::FindGraph(int panel, int control) {
     Control* c = FindControl(panel, control);
-    if (c == nullptr || c->kind != Kind::Graph) {
+    if (c == nullptr || c->kind != Kind::GRAPH) {
         return nullptr;
     }
     return static_cast<GraphWidget*>(c->widget.data());
@@ -26,16 +26,16 @@ GraphWidget* toolkit_internal::FindGraph(int panel, int control) {
 GraphWidget::GraphWidget(QWidget* parent)
     : QChartView(new QChart, parent),
       chart_(chart()),
-      axisX_(new QValueAxis),
-      axisY_(new QValueAxis) {
+      axis_x_(new QValueAxis),
+      axis_y_(new QValueAxis) {
     chart_->legend()->hide();
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     chart_->setBackgroundRoundness(0);
-    axisX_->setTickType(QValueAxis::TicksDynamic);
-    axisY_->setTickType(QValueAxis::TicksDynamic);
-    chart_->addAxis(axisX_, Qt::AlignBottom);
-    chart_->addAxis(axisY_, Qt::AlignLeft);
+    axis_x_->setTickType(QValueAxis::TicksDynamic);
+    axis_y_->setTickType(QValueAxis::TicksDynamic);
+    chart_->addAxis(axis_x_, Qt::AlignBottom);
+    chart_->addAxis(axis_y_, Qt::AlignLeft);
     setRenderHint(QPainter::Antialiasing);
 }
 
@@ -52,17 +52,17 @@ void toolkit_internal::ApplyGraphAxes(QWidget* widget) {
     }
 }
 
-int GraphWidget::AddPlot(const QList<QPointF>& points, QColor colour, qreal lineWidth) {
+int GraphWidget::AddPlot(const QList<QPointF>& points, QColor colour, qreal line_width) {
     auto* series = new QLineSeries;
     series->setUseOpenGL(false);
     QPen pen(colour);
-    pen.setWidthF(lineWidth);
+    pen.setWidthF(line_width);
     series->setPen(pen);
     series->replace(points);
     chart_->addSeries(series);
-    series->attachAxis(axisX_);
-    series->attachAxis(axisY_);
-    const int id = nextId_++;
+    series->attachAxis(axis_x_);
+    series->attachAxis(axis_y_);
+    const int id = next_id_++;
     plots_[id] = series;
     return id;
 }
@@ -79,20 +79,20 @@ bool GraphWidget::RemovePlot(int id) {
 }
 
 void GraphWidget::SetGridVisible(bool visible) {
-    axisX_->setGridLineVisible(visible);
-    axisY_->setGridLineVisible(visible);
+    axis_x_->setGridLineVisible(visible);
+    axis_y_->setGridLineVisible(visible);
 }
 
 void GraphWidget::SetGridColour(QColor colour) {
-    axisX_->setGridLineColor(colour);
-    axisY_->setGridLineColor(colour);
+    axis_x_->setGridLineColor(colour);
+    axis_y_->setGridLineColor(colour);
 }
 
 bool GraphWidget::GridVisible() const {
-    return axisX_->isGridLineVisible();
+    return axis_x_->isGridLineVisible();
 }
 QColor GraphWidget::GridColour() const {
-    return axisX_->gridLineColor();
+    return axis_x_->gridLineColor();
 }
 
 int PlotY(int panel, int control, const signed char* samples, int count, PlotDataType, PlotStyle,

@@ -12,7 +12,7 @@ class GraphWidget : public QChartView {
   public:
     explicit GraphWidget(QWidget* parent = nullptr);
 
-    int AddPlot(const QList<QPointF>& points, QColor colour, qreal lineWidth);
+    int AddPlot(const QList<QPointF>& points, QColor colour, qreal line_width);
     bool RemovePlot(int id);
     void SetGridVisible(bool visible);
     void SetGridColour(QColor colour);
@@ -26,10 +26,10 @@ class GraphWidget : public QChartView {
 
   private:
     QChart* chart_;
-    QValueAxis* axisX_;
-    QValueAxis* axisY_;
+    QValueAxis* axis_x_;
+    QValueAxis* axis_y_;
     std::map<int, QLineSeries*> plots_;
-    int nextId_ = 1;
+    int next_id_ = 1;
 };
 
 namespace toolkit_internal {

@@ -11,7 +11,7 @@ namespace {
 
 GraphWidget* FindXYGraph(int panel, int control) {
     Control* c = FindControl(panel, control);
-    if (c == nullptr || c->kind != Kind::Graph) {
+    if (c == nullptr || c->kind != Kind::GRAPH) {
         return nullptr;
     }
     return static_cast<GraphWidget*>(c->widget.data());
@@ -32,7 +32,7 @@ double TickInterval(double span) {
 }  // namespace
 
 void GraphWidget::SetRange(Qt::Orientation axis, double min, double max, double interval) {
-    QValueAxis* target = axis == Qt::Horizontal ? axisX_ : axisY_;
+    QValueAxis* target = axis == Qt::Horizontal ? axis_x_ : axis_y_;
     if (interval <= 0) {
         interval = TickInterval(max - min);
     }

@@ -16,11 +16,11 @@ class QTableWidget;
 
 namespace toolkit_internal {
 
-enum class Kind { String, Int, Double, Button, Lamp, Graph, Table, Decoration };
+enum class Kind { STRING, INT, DOUBLE, BUTTON, LAMP, GRAPH, TABLE, DECORATION };
 
 struct Control {
     int id = 0;
-    Kind kind = Kind::Decoration;
+    Kind kind = Kind::DECORATION;
     QPointer<QWidget> widget;
     CtrlCallbackPtr callback = nullptr;
     std::string callback_name;

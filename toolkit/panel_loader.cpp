@@ -73,48 +73,48 @@ std::unique_ptr<QWidget> BuildPanel(const char* file, int resource_id, int* stat
 
 Kind KindOf(QWidget* widget) {
     if (widget->property("lamp").toBool()) {
-        return Kind::Lamp;
+        return Kind::LAMP;
     }
     if (qobject_cast<QPushButton*>(widget)) {
-        return Kind::Button;
+        return Kind::BUTTON;
     }
     if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget) ||
         qobject_cast<QDateEdit*>(widget)) {
-        return Kind::String;
+        return Kind::STRING;
     }
     if (qobject_cast<QSpinBox*>(widget) || qobject_cast<QLCDNumber*>(widget) ||
         qobject_cast<QComboBox*>(widget)) {
-        return Kind::Int;
+        return Kind::INT;
     }
     if (qobject_cast<QDoubleSpinBox*>(widget)) {
-        return Kind::Double;
+        return Kind::DOUBLE;
     }
     if (qobject_cast<QTableWidget*>(widget)) {
-        return Kind::Table;
+        return Kind::TABLE;
     }
     if (dynamic_cast<GraphWidget*>(widget)) {
-        return Kind::Graph;
+        return Kind::GRAPH;
     }
-    return Kind::Decoration;
+    return Kind::DECORATION;
 }
 
 const char* KindName(Kind kind) {
     switch (kind) {
-        case Kind::String:
+        case Kind::STRING:
             return "string";
-        case Kind::Int:
+        case Kind::INT:
             return "int";
-        case Kind::Double:
+        case Kind::DOUBLE:
             return "double";
-        case Kind::Button:
+        case Kind::BUTTON:
             return "button";
-        case Kind::Lamp:
+        case Kind::LAMP:
             return "lamp";
-        case Kind::Graph:
+        case Kind::GRAPH:
             return "graph";
-        case Kind::Table:
+        case Kind::TABLE:
             return "table";
-        case Kind::Decoration:
+        case Kind::DECORATION:
             break;
     }
     return "decoration";
