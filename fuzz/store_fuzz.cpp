@@ -96,7 +96,7 @@ class ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    const fs::path& path() const { return path_; }
+    const fs::path& Path() const { return path_; }
 
   private:
     fs::path path_;
@@ -110,10 +110,10 @@ ScratchDir& Scratch() {
 class InScratch {
   public:
     InScratch() : previous_(fs::current_path()) {
-        for (const auto& entry : fs::directory_iterator(Scratch().path())) {
+        for (const auto& entry : fs::directory_iterator(Scratch().Path())) {
             fs::remove_all(entry.path());
         }
-        fs::current_path(Scratch().path());
+        fs::current_path(Scratch().Path());
     }
     ~InScratch() { fs::current_path(previous_); }
     InScratch(const InScratch&) = delete;

@@ -41,7 +41,7 @@ StationRun RunStation(const ScopedWorkDir& dir) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("SURGE_COM1", QString::fromStdString(dir.File("com1")));
     station.setProcessEnvironment(env);
-    station.setWorkingDirectory(QString::fromStdString(dir.path()));
+    station.setWorkingDirectory(QString::fromStdString(dir.Path()));
     station.setProcessChannelMode(QProcess::MergedChannels);
     station.start(SURGE_STATION_PATH, {});
     const bool finished = station.waitForFinished(30000);

@@ -103,7 +103,7 @@ TEST_F(ExcelTest, ASecondExportReplacesTheFirstWhole) {
     EXPECT_EQ(lines[0], " 2.000000 0 0 0 0 0 BUSY");
     EXPECT_EQ(lines[12], "-9 0");
     std::set<std::string> files;
-    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    for (const auto& entry : fs::directory_iterator(dir_.Path())) {
         files.insert(entry.path().filename().string());
     }
     EXPECT_EQ(files, (std::set<std::string>{"surge.uir", "excel_file.dat"}));

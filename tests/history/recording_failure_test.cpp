@@ -128,7 +128,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
             EXPECT_FALSE(file_made);
         }
         if (f.needs_mount) {
-            ASSERT_EQ(chdir(dir.path().c_str()), 0);
+            ASSERT_EQ(chdir(dir.Path().c_str()), 0);
             umount2(disk.c_str(), MNT_DETACH);
         }
     }

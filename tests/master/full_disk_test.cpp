@@ -63,7 +63,7 @@ class FullDiskTest : public PanelTest {
         store_step_hook = nullptr;
         Close_store();
         if (mounted_) {
-            EXPECT_EQ(chdir(dir_.path().c_str()), 0);
+            EXPECT_EQ(chdir(dir_.Path().c_str()), 0);
             if (umount(disk_.c_str()) != 0) {
                 ADD_FAILURE() << "unmount: " << std::strerror(errno);
                 umount2(disk_.c_str(), MNT_DETACH);

@@ -10,7 +10,7 @@ class ScopedWorkDir {
     ScopedWorkDir(const ScopedWorkDir&) = delete;
     ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
   private:

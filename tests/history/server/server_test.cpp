@@ -72,7 +72,7 @@ TEST_F(ServerTest, TwentyStationsThroughAKillAndARestartLeaveEachRecordOnTheServ
     ScopedWorkDir top(false);
     std::vector<std::unique_ptr<QProcess>> stations;
     for (int s = 0; s < STATIONS; ++s) {
-        const QString dir = QString::fromStdString(top.path()) + QStringLiteral("/st%1").arg(s);
+        const QString dir = QString::fromStdString(top.Path()) + QStringLiteral("/st%1").arg(s);
         QDir().mkpath(dir);
         auto station = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -104,7 +104,7 @@ TEST_F(ServerTest, TwentyStationsThroughAKillAndARestartLeaveEachRecordOnTheServ
                              "GROUP BY station HAVING COUNT(*) = 500) s"),
               "20");
     for (int s = 0; s < STATIONS; ++s) {
-        const std::string dir = top.path() + "/st" + std::to_string(s);
+        const std::string dir = top.Path() + "/st" + std::to_string(s);
         EXPECT_EQ(Local(dir, "SELECT COUNT(*) FROM inspection"), "500") << dir;
         EXPECT_EQ(Local(dir, "SELECT COUNT(*) FROM outbox"), "0") << dir;
     }
@@ -154,7 +154,7 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
         EXPECT_EQ(warnings, 1);
         EXPECT_EQ(history::Waiting(), 3);
         history::Stop();
-        EXPECT_EQ(Local(dir.path(), "SELECT COUNT(*) FROM inspection"), "3");
+        EXPECT_EQ(Local(dir.Path(), "SELECT COUNT(*) FROM inspection"), "3");
     }
     EXPECT_EQ(
         server_->Value("SELECT COUNT(*) FROM pg_tables WHERE tablename = 'inspection'", "newer"),
