@@ -31,6 +31,9 @@ bool Read_wave(signed char* samples) {
     return true;
 }
 
+// The history keeps its own wave length, as a subsystem of its own; the two must agree.
+static_assert(history::WAVE_BYTES == WAVE_SAMPLES);
+
 history::Wave Copy_of(const signed char* samples) {
     history::Wave copy;
     std::memcpy(copy.data(), samples, WAVE_SAMPLES);

@@ -152,8 +152,8 @@ class PanelTest : public StoreTest {
         ASSERT_GT(mainHandle, 0);
         ASSERT_GT(setupHandle, 0);
         ASSERT_GT(masterHandle, 0);
-        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, 299.0, 0.0, ZERO_LINE_COLOUR);
-        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, 299.0, 0.0, ZERO_LINE_COLOUR);
+        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, ZERO_LINE_COLOUR);
+        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, ZERO_LINE_COLOUR);
         DisplayPanel(setupHandle);
     }
     void TearDown() override {
