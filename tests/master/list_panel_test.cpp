@@ -309,3 +309,25 @@ TEST_F(ListPanelTest, ADeleteThatFailsAfterItBeganShowsTheStoreAsItIsNow) {
     Commit(masterHandle, MASTER_SELECT);
     EXPECT_STREQ(master_name, "CHARLIE");
 }
+
+// A legacy store may hold a name longer than the operator may type: it is brought back whole,
+// and saving it is refused with the reason rather than stored under a cut name, which could
+// replace the master that bears the shorter name.
+TEST_F(ListPanelTest, ALongerLegacyNameIsBroughtBackWholeAndNotSavedCut) {
+    const std::vector<TestMaster> stored = {{"ABCDEFGHIJKL", 1.5F, 1, 2, 3, 4, 71, 1},
+                                            {"ABCDEFGHIJKLMNO", 2.5F, 2, 3, 4, 5, 72, 2}};
+    WriteStore(stored);
+    const std::string names = ReadWholeFile(MODEL_NAME_FILE);
+    const std::string waves = ReadWholeFile(MODEL_WAVE_FILE);
+    OpenList();
+    Click(2, 1);
+    Commit(masterHandle, MASTER_SELECT);
+    EXPECT_EQ(Text(setupHandle, SETUP_MODEL_NAME), "ABCDEFGHIJKLMNO");
+    Commit(setupHandle, SETUP_SAVE);
+    ASSERT_EQ(ShownPopups().size(), 1U);
+    EXPECT_NE(ShownPopups()[0].text.find("모델명이 15 자입니다."), std::string::npos)
+        << ShownPopups()[0].text;
+    EXPECT_TRUE(StoreIs(names, waves));
+    Commit(setupHandle, SETUP_QUIT);
+    EXPECT_STREQ(master_name, "ABCDEFGHIJKLMNO");
+}
