@@ -170,6 +170,15 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileSpec,
                              pathBuffer, N);
 }
 
+// ---- Mouse cursor ---------------------------------------------------------------------------
+
+constexpr int VAL_DEFAULT_CURSOR = 0;
+constexpr int VAL_HOUR_GLASS_CURSOR = 1;
+
+// The cursor over every panel: the hour glass while the program works for seconds without asking
+// the operator anything, shown before the call returns. -1 for a cursor it does not know.
+int SetMouseCursor(int cursor);
+
 // ---- System date ----------------------------------------------------------------------------
 
 int GetSystemDate(int* month, int* day, int* year);

@@ -1,6 +1,7 @@
 // Panels from a panel resource: load statuses, values of each control kind, attributes.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QWidget>
 
 #include "app/surge.h"
@@ -143,3 +144,22 @@ TEST_F(SetupPanelTest, PanelPlacementAndTheInjectedMonitor) {
 }
 
 }  // namespace
+
+// The hour glass covers every panel until the default cursor comes back; asked twice it is still
+// one hour glass, which one default removes.
+TEST(CursorTest, TheHourGlassStaysUntilTheDefaultCursorComesBack) {
+    const struct {
+        int cursor;
+        int result;
+        bool hour_glass;
+    } steps[] = {
+        {VAL_HOUR_GLASS_CURSOR, 0, true}, {VAL_HOUR_GLASS_CURSOR, 0, true}, {99, -1, true},
+        {VAL_DEFAULT_CURSOR, 0, false},   {VAL_DEFAULT_CURSOR, 0, false},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(SetMouseCursor(step.cursor), step.result) << step.cursor;
+        const QCursor* shown = QGuiApplication::overrideCursor();
+        EXPECT_EQ(shown != nullptr && shown->shape() == Qt::WaitCursor, step.hour_glass)
+            << step.cursor;
+    }
+}
