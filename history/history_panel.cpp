@@ -334,7 +334,14 @@ int History_export(int, int, int event, void*, int, int) {
         return 0;
     }
     char path[512];
-    if (ChooseFile("*.csv", "검사 이력 저장", path) && !history::ExportRecords(filter, path)) {
+    if (!ChooseFile("*.csv", "검사 이력 저장", path)) {
+        return 0;
+    }
+    // A year of records takes seconds to write.
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    const bool written = history::ExportRecords(filter, path);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    if (!written) {
         WarnUnwritten(path);
     }
     return 0;

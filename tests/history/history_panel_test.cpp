@@ -1,5 +1,6 @@
 // The history panel driven as the operator does: opened from the main panel and left back to
 // it, filters, pages, a chosen record's waves, the exports and the warnings.
+#include <QGuiApplication>
 #include <cstdlib>
 
 #include "app/surge.h"
@@ -218,6 +219,7 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
     ASSERT_EQ(ShownPopups().back().kind, PopupKind::MESSAGE);
     EXPECT_EQ(ShownPopups().back().title, "경  고");
     EXPECT_NE(ShownPopups().back().text.find("gone/week.csv"), std::string::npos);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the export's hour glass is gone
 }
 
 TEST_F(HistoryPanelTest, TheMainPanelsCommandIsDimmedWhileATestRuns) {
