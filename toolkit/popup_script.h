@@ -25,4 +25,7 @@ struct PopupScript {
 
 PopupScript& CurrentPopupScript();
 
+// Under an active script: records the question and answers it from the queue, no when it is empty.
+int AnswerConfirm(PopupScript& script, const char* title, const char* message);
+
 }  // namespace toolkit_internal

@@ -62,13 +62,7 @@ int MessagePopup(const char* title, const char* message) {
 int ConfirmPopup(const char* title, const char* message) {
     PopupScript& s = toolkit_internal::CurrentPopupScript();
     if (s.active) {
-        s.shown.push_back({PopupKind::CONFIRM, title, message});
-        if (s.confirm_answers.empty()) {
-            return 0;
-        }
-        const int answer = s.confirm_answers.front();
-        s.confirm_answers.pop_front();
-        return answer;
+        return toolkit_internal::AnswerConfirm(s, title, message);
     }
     return ShowMessageBox(QMessageBox::Question, title, message, true);
 }

@@ -26,11 +26,5 @@ int ConfirmPopup(const char* title, const char* message) {
         std::fprintf(stderr, "%s\n%s\n", title, message);
         return 0;
     }
-    s.shown.push_back({PopupKind::CONFIRM, title, message});
-    if (s.confirm_answers.empty()) {
-        return 0;
-    }
-    const int answer = s.confirm_answers.front();
-    s.confirm_answers.pop_front();
-    return answer;
+    return toolkit_internal::AnswerConfirm(s, title, message);
 }
