@@ -101,16 +101,6 @@ class FullDiskTest : public PanelTest {
         return ok && statvfs(".", &disk) == 0 && static_cast<long long>(disk.f_bavail) == blocks;
     }
 
-    static bool NoLeftovers() {
-        for (const char* file :
-             {SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE, DELETE_TEMP_NAME_FILE,
-              DELETE_TEMP_WAVE_FILE, COMMIT_MARKER_FILE, COMMIT_MARKER_TEMP_FILE}) {
-            if (FileExists(file)) {
-                return false;
-            }
-        }
-        return true;
-    }
     static int WriteWarnings() {
         int count = 0;
         for (const auto& popup : ShownPopups()) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,28 @@ inline const std::vector<TestMaster> THREE = {
     {"BRAVO", 2.5F, 2, 3, 4, 5, 6, 2},
     {"CHARLIE", 3.5F, 3, 4, 5, 6, 7, 3},
 };
+
+// The store's changes on THREE that the crash and limit tests interrupt.
+struct StoreChange {
+    const char* label;
+    std::function<bool()> run;
+};
+
+inline std::vector<StoreChange> StoreChanges() {
+    return {
+        {"save in place of the middle record",
+         [] {
+             SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
+             return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
+         }},
+        {"save appending a record",
+         [] {
+             SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
+             return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
+         }},
+        {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
+    };
+}
 
 class StoreTest : public ::testing::Test {
   protected:

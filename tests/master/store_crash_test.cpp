@@ -25,26 +25,12 @@ void CrashAtStep(const char* step) {
     }
 }
 
-struct Change {
-    const char* label;
-    std::function<bool()> run;
-};
-
-const std::vector<Change>& Changes() {
-    static const std::vector<Change> changes = {
-        {"save in place of the middle record",
-         [] {
-             SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
-             return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
-         }},
-        {"save appending a record",
-         [] {
-             SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
-             return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
-         }},
-        {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
-        {"open the store", [] { return Open_store(); }},
-    };
+const std::vector<StoreChange>& Changes() {
+    static const std::vector<StoreChange> changes = [] {
+        std::vector<StoreChange> all = StoreChanges();
+        all.push_back({"open the store", [] { return Open_store(); }});
+        return all;
+    }();
     return changes;
 }
 constexpr int OPEN_THE_STORE = 3;

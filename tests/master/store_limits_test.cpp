@@ -36,25 +36,8 @@ bool LastPopupIs(const char* text) {
     return !ShownPopups().empty() && ShownPopups().back().text == text;
 }
 
-struct Change {
-    const char* label;
-    std::function<bool()> run;
-};
-
-const std::vector<Change>& Changes() {
-    static const std::vector<Change> changes = {
-        {"save in place of the middle record",
-         [] {
-             SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
-             return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
-         }},
-        {"save appending a record",
-         [] {
-             SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
-             return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
-         }},
-        {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
-    };
+const std::vector<StoreChange>& Changes() {
+    static const std::vector<StoreChange> changes = StoreChanges();
     return changes;
 }
 
@@ -68,7 +51,7 @@ TEST_F(StoreLimitTest, AFullDiskStopsTheChangeWithAWarning) {
     for (int i = 0; i < 20; ++i) {
         stored.push_back({"M" + std::to_string(i), 1.0F, i, i, i, i, i, i});
     }
-    for (const Change& change : Changes()) {
+    for (const StoreChange& change : Changes()) {
         SCOPED_TRACE(change.label);
         WriteStore(stored);
         const int exit_code = RunInChild([&change] {
@@ -86,7 +69,7 @@ TEST_F(StoreLimitTest, AFullDiskStopsTheChangeWithAWarning) {
 }
 
 TEST_F(StoreLimitTest, AReadOnlyFolderStopsTheChangeWithAWarning) {
-    for (const Change& change : Changes()) {
+    for (const StoreChange& change : Changes()) {
         SCOPED_TRACE(change.label);
         WriteStore(THREE);
         ASSERT_EQ(chmod(".", 0555), 0);
