@@ -4,6 +4,7 @@
 #include "history/history_panel.h"
 #include "inspection/inspection.h"
 #include "master/master.h"
+#include "toolkit/toolkit.h"
 
 void Register_callbacks() {
     RegisterCallback("Main_start", Main_start);

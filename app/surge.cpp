@@ -3,10 +3,12 @@
 
 #include <cstring>
 
-#include "app/surge_uir.h"
 #include "export/workbook.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 
@@ -39,6 +41,15 @@ int surge_main(int argc, char** argv) {
     if (InitRuntimeEngine(argc, argv) == 0) {
         return -1;
     }
+    if (Start_station() < 0) {
+        return -1;
+    }
+    RunUserInterface();
+    history::Stop();
+    return 0;
+}
+
+int Start_station() {
     Register_callbacks();
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;
@@ -55,8 +66,6 @@ int surge_main(int argc, char** argv) {
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
-    RunUserInterface();
-    history::Stop();
     return 0;
 }
 

@@ -10,7 +10,7 @@ file(GLOB store_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/master/store*.cpp)
 # The step of a replacement: the tests link the hook (tests/core).
 list(FILTER store_sources EXCLUDE REGEX "store_step")
 add_library(surge_core STATIC
-  app/surge_state.cpp
+  state/surge_state.cpp
   ${store_sources}
   instrument/setup_reply.cpp
   instrument/result_reply.cpp

@@ -4,11 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/surge.h"
-#include "app/surge_uir.h"
 #include "export/excel_file.h"
 #include "export/export.h"
 #include "export/workbook.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 

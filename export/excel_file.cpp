@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/surge.h"
+#include "state/surge_state.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 

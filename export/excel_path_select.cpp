@@ -2,10 +2,11 @@
 // "excel_path.txt", which start-up reads back.
 #include <cstring>
 
-#include "app/surge.h"
-#include "app/surge_uir.h"
 #include "export/export.h"
 #include "export/workbook.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 

@@ -43,6 +43,7 @@
 #include "app/surge.h"
 #include "fuzz/fuzz_targets.h"
 #include "master/master.h"
+#include "state/surge_state.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -147,8 +148,8 @@ std::string Block(const std::string& waves, std::size_t index) {
     return waves.substr(index * WAVE_SAMPLES, WAVE_SAMPLES);
 }
 
-std::string WaveOf(const signed char* samples) {
-    return std::string(reinterpret_cast<const char*>(samples), WAVE_SAMPLES);
+std::string WaveOf(const Wave& samples) {
+    return std::string(reinterpret_cast<const char*>(samples.data()), WAVE_SAMPLES);
 }
 
 struct Scan {
@@ -314,30 +315,6 @@ void RequireRows(const Scan& scan, const std::vector<MasterRecord>& expected,
     }
 }
 
-MasterRecord CurrentMaster() {
-    MasterRecord current;
-    std::memcpy(current.name, master_name, sizeof current.name);
-    current.voltage = voltage;
-    current.width = width;
-    current.pulse_no = pulse_no;
-    current.area = area;
-    current.phase = phase;
-    current.corona = corona;
-    std::memcpy(current.wave, wave, sizeof current.wave);
-    return current;
-}
-
-void SetCurrentMaster(const MasterRecord& record) {
-    std::memcpy(master_name, record.name, sizeof master_name);
-    voltage = record.voltage;
-    width = record.width;
-    pulse_no = record.pulse_no;
-    area = record.area;
-    phase = record.phase;
-    corona = record.corona;
-    std::memcpy(wave, record.wave, sizeof wave);
-}
-
 // The scan lists the records with a block and warns once when anything else is in the store.
 // Returns whether it warned.
 bool CheckListScan(const Store& before, const Scan& scan) {
@@ -354,7 +331,8 @@ bool CheckListScan(const Store& before, const Scan& scan) {
     return !sound;
 }
 
-void CheckReadRecord(const Store& before, const Scan& scan, bool damaged, int n, bool ok) {
+void CheckReadRecord(const Store& before, const Scan& scan, bool damaged, int n, bool ok,
+                     const MasterRecord& current) {
     RequireNoLeftovers("reading a record");
     FuzzRequire(ReadStore() == before, "reading a record changed the store");
     const bool listed = n >= 1 && static_cast<std::size_t>(n) <= scan.rows.size();
@@ -367,14 +345,13 @@ void CheckReadRecord(const Store& before, const Scan& scan, bool damaged, int n,
     FuzzRequire(listed, "a record past the listed ones was read");
     const auto index = static_cast<std::size_t>(n - 1);
     const MasterRecord& row = scan.rows[index];
-    const MasterRecord current = CurrentMaster();
     FuzzRequire(std::strcmp(current.name, row.name) == 0 && SameParameters(current, row) &&
                     SameBits(current.voltage, row.voltage),
                 "record n read back other than the list shows it");
     // Record n's block is block n of a sound store; of a damaged one, block n or a later one.
     bool found = false;
     for (std::size_t k = index; !found && (k + 1) * WAVE_SAMPLES <= before.waves.size(); ++k) {
-        found = WaveOf(wave) == Block(before.waves, k);
+        found = WaveOf(current.wave) == Block(before.waves, k);
         FuzzRequire(found || damaged, "record n took another's block");
     }
     FuzzRequire(found, "a record was read without its wave block");
@@ -382,7 +359,7 @@ void CheckReadRecord(const Store& before, const Scan& scan, bool damaged, int n,
 
 // Returns the store's listing afterwards.
 Scan CheckDeleteRecord(const Store& before, const Scan& scan, bool damaged, int n, bool ok,
-                       const std::string& set_aside) {
+                       const std::string& set_aside, const MasterRecord& current) {
     RequireNoLeftovers("deleting a record");
     FuzzRequire(file_opened == 1, "deleting a record left the store closed");
     const Store after = ReadStore();
@@ -405,14 +382,13 @@ Scan CheckDeleteRecord(const Store& before, const Scan& scan, bool damaged, int 
     RequireParallel(after, kept.size(), "deleting a record");
     FuzzRequire(after.waves == BlocksAt(before.waves, kept),
                 "the delete did not remove exactly record n's block");
-    // The current master holds the last record read: the store's last record, or the deleted one
-    // when it was the last, which is the same line.
+    // The delete gives the last record read: the store's last record, or the deleted one when it
+    // was the last, which is the same line.
     const MasterRecord& last = scan.rows.back();
-    const MasterRecord current = CurrentMaster();
     FuzzRequire(std::strcmp(current.name, last.name) == 0 && SameParameters(current, last) &&
                     SameBits(current.voltage, last.voltage) &&
                     WaveOf(current.wave) == BlocksAt(before.waves, {positions.back()}),
-                "after a delete the current master is not the last record read");
+                "a delete did not give the last record read");
     std::vector<MasterRecord> expected = scan.rows;
     expected.erase(expected.begin() + (n - 1));
     toolkit_testing::ClearShownPopups();
@@ -556,28 +532,29 @@ int FuzzStore(const std::uint8_t* data, std::size_t size) {
     Scan scan = List();
     bool damaged = CheckListScan(given, scan);
 
-    // A selection: record n into the current master.
+    // A selection: record n.
     toolkit_testing::ClearShownPopups();
-    bool ok = Read_record(n);
-    CheckReadRecord(given, scan, damaged, n, ok);
+    MasterRecord read;
+    bool ok = Read_record(n, &read);
+    CheckReadRecord(given, scan, damaged, n, ok, read);
 
     // A delete of record n, which leaves the store open.
     toolkit_testing::ClearShownPopups();
     Open_store();
     const Store before_delete = ReadStore();
     std::string set_aside = SetAsideFile();
-    ok = Delete_record(n);
-    scan = CheckDeleteRecord(before_delete, scan, damaged, n, ok, set_aside);
+    MasterRecord last;
+    ok = Delete_record(n, &last);
+    scan = CheckDeleteRecord(before_delete, scan, damaged, n, ok, set_aside, last);
     damaged = damaged && !ok;
     Close_store();
 
     // A save from the registration panel, the store closed.
     toolkit_testing::ClearShownPopups();
-    SetCurrentMaster(saved);
     const Store before_save = ReadStore();
     set_aside = SetAsideFile();
     int asked = 0;
-    const SaveOutcome outcome = Save_rewrite(saved.name, [&asked, answers] {
+    const SaveOutcome outcome = Save_rewrite(saved, [&asked, answers] {
         const bool yes = (answers >> (asked % 8) & 1U) != 0;
         ++asked;
         return yes;

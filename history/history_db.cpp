@@ -27,15 +27,15 @@ constexpr const char* INSERT =
     "measured_wave) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 template <typename T>
-QVariant Value(const std::optional<T>& value) {
-    return value ? QVariant(*value) : QVariant();
+QVariant Value(bool reached, T value) {
+    return reached ? QVariant(value) : QVariant();
 }
 
 QVariant Blob(const std::optional<Wave>& wave) {
     if (!wave) {
         return QVariant(QMetaType(QMetaType::QByteArray));
     }
-    return QByteArray(reinterpret_cast<const char*>(wave->data()), WAVE_BYTES);
+    return QByteArray(reinterpret_cast<const char*>(wave->data()), WAVE_SAMPLES);
 }
 
 QString Text(const std::string& text) {
@@ -140,22 +140,24 @@ DbStatus Database::TryInsert(const std::vector<Row>& rows) {
         return Fail(db.lastError());
     }
     for (const Row& row : rows) {
-        const Cycle& c = row.cycle;
+        const Inspection& c = row.inspection;
+        const bool set = c.setup.has_value();
+        const bool read = c.result.has_value();
         const QVariant values[] = {row.uuid,
                                    row.station,
                                    IsoTime(c.started_at),
-                                   IsoTime(row.ended_at),
+                                   IsoTime(c.ended_at),
                                    Text(c.serial),
                                    Text(c.master),
-                                   Text(c.model_no),
-                                   Value(c.voltage),
-                                   Value(c.width),
-                                   Value(c.pulse_no),
-                                   Value(c.judge),
-                                   Value(c.area),
-                                   Value(c.phase),
-                                   Text(c.outcome),
-                                   Text(c.stopped_at),
+                                   Text(set ? c.setup->model_no.text : ""),
+                                   Value(set, set ? c.setup->kilovolts : 0.0),
+                                   Value(set, set ? c.setup->width.value : 0),
+                                   Value(set, set ? c.setup->pulse_no.value : 0),
+                                   Value(set, set ? c.setup->judge.value : 0),
+                                   Value(read, read ? c.result->area : 0),
+                                   Value(read, read ? c.result->phase : 0),
+                                   QString::fromLatin1(Outcome_text(c.outcome)),
+                                   Text(c.failed_command),
                                    Blob(c.standard_wave),
                                    Blob(c.measured_wave)};
         for (int i = 0; i < static_cast<int>(std::size(values)); ++i) {

@@ -17,10 +17,9 @@ class QSqlQuery;
 
 namespace history {
 
-// A cycle as it is stored: the cycle and what the history adds to it.
+// An inspection as it is stored: the inspection and what the history adds to it.
 struct Row {
-    Cycle cycle;
-    std::chrono::system_clock::time_point ended_at;
+    Inspection inspection;
     QString uuid;
     QString station;
 };

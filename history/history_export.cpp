@@ -97,16 +97,16 @@ bool ExportRecords(const Filter& filter, const std::string& path) {
     return read && file.Finish();
 }
 
-bool ExportWaves(const std::string& path, const signed char* standard,
-                 const signed char* measured) {
+bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,
+                 const std::optional<Wave>& measured) {
     PendingFile file(path);
     if (!file.Write("index,standard,measured\r\n")) {
         return false;
     }
-    for (int i = 0; i < WAVE_BYTES; ++i) {
-        const std::string row = std::to_string(i) + ',' +
-                                (standard ? std::to_string(standard[i]) : std::string()) + ',' +
-                                (measured ? std::to_string(measured[i]) : std::string()) + "\r\n";
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        const std::string row =
+            std::to_string(i) + ',' + (standard ? std::to_string((*standard)[i]) : std::string()) +
+            ',' + (measured ? std::to_string((*measured)[i]) : std::string()) + "\r\n";
         if (!file.Write(row)) {
             return false;
         }

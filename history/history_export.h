@@ -2,6 +2,7 @@
 // with a byte-order mark (so that a spreadsheet shows the Korean names).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "history/history_query.h"
@@ -12,8 +13,9 @@ namespace history {
 // the place of `path` only once it is wholly written; false leaves `path` as it was.
 bool ExportRecords(const Filter& filter, const std::string& path);
 // 300 rows: the sample's index, the standard and the measured sample (empty cells for a wave
-// given as null: one the cycle did not reach).
-bool ExportWaves(const std::string& path, const signed char* standard, const signed char* measured);
+// the cycle did not reach).
+bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,
+                 const std::optional<Wave>& measured);
 
 // A cell of a CSV row: quoted when it holds a separator, a quote or a line break, and kept from
 // being read as a formula when it starts like one.

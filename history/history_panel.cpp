@@ -11,12 +11,11 @@
 
 #include "history/history_export.h"
 #include "history/history_query.h"
+#include "state/wave_plot.h"
 
 int historyHandle = 0;
 
 namespace {
-
-using history::WAVE_BYTES;
 
 constexpr int STANDARD_COLOUR = 0xFF0000;
 constexpr int MEASURED_COLOUR = 0x0000FF;
@@ -30,10 +29,8 @@ history::Counts counts;
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
 std::vector<history::Record> rows;
 long long chosen_id = 0;
-signed char chosen_standard[WAVE_BYTES];
-signed char chosen_measured[WAVE_BYTES];
-bool chosen_has_standard = false;
-bool chosen_has_measured = false;
+std::optional<Wave> chosen_standard;
+std::optional<Wave> chosen_measured;
 int standard_plot = 0;
 int measured_plot = 0;
 int area_plot = 0;
@@ -41,13 +38,6 @@ int phase_plot = 0;
 
 void Warn(const char* text) {
     MessagePopup(WARNING_TITLE, text);
-}
-
-void ClearPlot(int control, int* plot) {
-    if (*plot > 0) {
-        DeleteGraphPlot(historyHandle, control, *plot, VAL_IMMEDIATE_DRAW);
-        *plot = 0;
-    }
 }
 
 std::string Today() {
@@ -80,8 +70,8 @@ void ShowCounts() {
 
 void ClearChoice() {
     chosen_id = 0;
-    ClearPlot(HISTORY_WAVES, &standard_plot);
-    ClearPlot(HISTORY_WAVES, &measured_plot);
+    Remove_plot(historyHandle, HISTORY_WAVES, &standard_plot);
+    Remove_plot(historyHandle, HISTORY_WAVES, &measured_plot);
 }
 
 // Shows the page that begins after `after` (the newest page when null).
@@ -124,8 +114,8 @@ bool ShowPage(const history::PageKey* after) {
 }
 
 void ShowTrend() {
-    ClearPlot(HISTORY_TREND, &area_plot);
-    ClearPlot(HISTORY_TREND, &phase_plot);
+    Remove_plot(historyHandle, HISTORY_TREND, &area_plot);
+    Remove_plot(historyHandle, HISTORY_TREND, &phase_plot);
     std::vector<history::TrendPoint> trend;
     if (!history::SampleTrend(filter, counts.tested, HISTORY_TREND_POINTS, &trend)) {
         Warn("검사 이력을 읽을 수 없습니다.");
@@ -204,22 +194,18 @@ void ShowChosen(void*) {
         return;
     }
     ClearChoice();
-    bool has_standard = false, has_measured = false;
-    if (!history::FetchWaves(rows[cell.y - 1].id, chosen_standard, &has_standard, chosen_measured,
-                             &has_measured)) {
+    if (!history::FetchWaves(rows[cell.y - 1].id, &chosen_standard, &chosen_measured)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
     chosen_id = rows[cell.y - 1].id;
-    chosen_has_standard = has_standard;
-    chosen_has_measured = has_measured;
-    if (has_measured) {
-        measured_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_measured, WAVE_BYTES, VAL_CHAR,
-                              VAL_THIN_LINE, 0, VAL_SOLID, 1, MEASURED_COLOUR);
+    if (chosen_measured) {
+        Replace_plot(historyHandle, HISTORY_WAVES, &measured_plot, *chosen_measured,
+                     MEASURED_COLOUR);
     }
-    if (has_standard) {
-        standard_plot = PlotY(historyHandle, HISTORY_WAVES, chosen_standard, WAVE_BYTES, VAL_CHAR,
-                              VAL_THIN_LINE, 0, VAL_SOLID, 1, STANDARD_COLOUR);
+    if (chosen_standard) {
+        Replace_plot(historyHandle, HISTORY_WAVES, &standard_plot, *chosen_standard,
+                     STANDARD_COLOUR);
     }
 }
 
@@ -252,7 +238,7 @@ bool LoadHistoryPanel() {
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_VISIBLE, 1);
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
     SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
-    PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, WAVE_BYTES - 1, 0.0, 0xC0C0C0);
+    PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     return true;
 }
 
@@ -357,8 +343,7 @@ int History_export_waves(int, int, int event, void*, int, int) {
     }
     char path[512];
     if (ChooseFile("*.csv", "파형 저장", path) &&
-        !history::ExportWaves(path, chosen_has_standard ? chosen_standard : nullptr,
-                              chosen_has_measured ? chosen_measured : nullptr)) {
+        !history::ExportWaves(path, chosen_standard, chosen_measured)) {
         WarnUnwritten(path);
     }
     return 0;

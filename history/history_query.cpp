@@ -305,8 +305,7 @@ bool SampleTrend(const Filter& filter, long long count, int points,
     return true;
 }
 
-bool FetchWaves(long long id, signed char* standard, bool* has_standard, signed char* measured,
-                bool* has_measured) {
+bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>* measured) {
     QSqlQuery query(Reader());
     if (!Prepare(&query,
                  QStringLiteral("SELECT standard_wave, measured_wave FROM inspection WHERE id = ?"),
@@ -314,16 +313,16 @@ bool FetchWaves(long long id, signed char* standard, bool* has_standard, signed 
         !query.exec() || !query.next()) {
         return false;
     }
-    const auto take = [&query](int column, signed char* samples) {
+    const auto take = [&query](int column, std::optional<Wave>* wave) {
         const QByteArray bytes = query.value(column).toByteArray();
-        if (bytes.size() != WAVE_BYTES) {
-            return false;
+        wave->reset();
+        if (bytes.size() == WAVE_SAMPLES) {
+            wave->emplace();
+            std::copy(bytes.cbegin(), bytes.cend(), (*wave)->begin());
         }
-        std::copy(bytes.cbegin(), bytes.cend(), samples);
-        return true;
     };
-    *has_standard = take(0, standard);
-    *has_measured = take(1, measured);
+    take(0, standard);
+    take(1, measured);
     return true;
 }
 

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "history/basics.h"
+#include "values/wave.h"
 
 namespace history {
 
@@ -66,9 +68,8 @@ bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector
 // Up to `points` records with readings, spread evenly over the filter's days; `count` is the
 // filter's number of records (from CountRecords).
 bool SampleTrend(const Filter& filter, long long count, int points, std::vector<TrendPoint>* trend);
-// A record's waves; a wave the cycle did not reach is reported as missing.
-bool FetchWaves(long long id, signed char* standard, bool* has_standard, signed char* measured,
-                bool* has_measured);
+// A record's waves; a wave the cycle did not reach is left empty.
+bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>* measured);
 
 // The export's columns, and every record of the filter oldest first as their texts (empty for a
 // reading the cycle did not reach). `row` returns false to stop.

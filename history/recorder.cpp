@@ -135,8 +135,8 @@ void Recount(const QDate& day) {
         r.today = Counts{};
     }
     for (const Row& row : r.pending) {
-        if (LocalDay(row.cycle.started_at) == day) {
-            CountCycle(row.cycle.outcome, &r.today);
+        if (LocalDay(row.inspection.started_at) == day) {
+            CountCycle(row.inspection.outcome, &r.today);
         }
     }
 }
@@ -182,17 +182,16 @@ void Start(const Strip& strip) {
     ShowWaiting(r.strip, -1);
 }
 
-void Record(const Cycle& cycle) {
+void Record(const Inspection& inspection) {
     Recorder& r = TheRecorder();
     if (!r.started) {
         return;
     }
-    const auto now = std::chrono::system_clock::now();
     if (!r.disabled) {
         if (r.pending.size() >= MOST_PENDING) {
             r.pending.pop_front();
         }
-        r.pending.push_back(Row{cycle, now, NewUuid(cycle.started_at), r.station});
+        r.pending.push_back(Row{inspection, NewUuid(inspection.started_at), r.station});
         r.recording = WritePending();
         if (r.recording && r.forwarder) {
             r.forwarder->Wake();
@@ -207,8 +206,8 @@ void Record(const Cycle& cycle) {
     if (today != r.day) {
         Recount(today);
     }
-    if (!counted && LocalDay(cycle.started_at) == today) {
-        CountCycle(cycle.outcome, &r.today);
+    if (!counted && LocalDay(inspection.started_at) == today) {
+        CountCycle(inspection.outcome, &r.today);
     }
     ShowCounts(r.strip, r.today, r.recording);
 }

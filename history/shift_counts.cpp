@@ -6,11 +6,11 @@
 
 namespace history {
 
-void CountCycle(const std::string& outcome, Counts* counts) {
-    if (outcome == "O.K") {
+void CountCycle(Outcome outcome, Counts* counts) {
+    if (outcome == Outcome::OK) {
         ++counts->tested;
         ++counts->ok;
-    } else if (outcome == "N.G") {
+    } else if (outcome == Outcome::NG) {
         ++counts->tested;
         ++counts->ng;
     }

@@ -10,7 +10,7 @@
 namespace history {
 
 // Counts one finished cycle (an incomplete one tested no unit).
-void CountCycle(const std::string& outcome, Counts* counts);
+void CountCycle(Outcome outcome, Counts* counts);
 // "97.5 %", or "-" before the first unit.
 std::string YieldText(const Counts& counts);
 void ShowCounts(const Strip& strip, const Counts& counts, bool recording);

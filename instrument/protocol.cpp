@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 
 #include "instrument/serial.h"
 #include "rs232/rs232.h"
@@ -28,6 +29,16 @@ bool Read_whole(char* target, int replyLength) {
     return more <= 0;
 }
 
+bool Read_wave(Wave* wave) {
+    char reply[WAVE_LENGTH] = {0};
+    if (!Read_whole(reply, WAVE_LENGTH)) {
+        return false;
+    }
+    std::memcpy(wave->data(), reply, WAVE_SAMPLES);
+    Decode_wave(wave->data(), WAVE_SAMPLES);
+    return true;
+}
+
 int Exchange(char* work, const char* command, char* target, int replyLength) {
     Send_command(work, command);
     return replyLength > 0 ? Read_reply(target, replyLength) : 0;
@@ -36,4 +47,12 @@ int Exchange(char* work, const char* command, char* target, int replyLength) {
 bool Exchange_whole(char* work, const char* command, char* target, int replyLength) {
     Send_command(work, command);
     return Read_whole(target, replyLength);
+}
+
+std::string Command_code(const char* command) {
+    std::string code = command;
+    if (!code.empty() && code.back() == '\r') {
+        code.pop_back();
+    }
+    return code;
 }

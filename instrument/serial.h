@@ -1,7 +1,10 @@
 // The instrument link: the serial port to the tester and its command protocol.
 #pragma once
 
-#include "app/surge.h"
+#include <string>
+
+#include "values/instrument_values.h"
+#include "values/wave.h"
 
 // Status of the last open or close of the port: 0, or the port library's negative status.
 extern int RS232Error;
@@ -54,32 +57,21 @@ int Exchange(char* work, const char* command, char* target, int replyLength);
 // stray bytes after it), so such a reply is refused too. True when the reply is whole.
 bool Exchange_whole(char* work, const char* command, char* target, int replyLength);
 
-// The reply to "ME\r": five two-character decimal fields side by side.
-struct InstrumentSetup {
-    struct Field {
-        char text[3];  // the two characters and a NUL
-        int value;     // atoi of text
-        double real;   // atof of text (the voltage is read as a real number)
-    };
-    Field model_no, voltage, width, pulse_no, judge;
-};
-
+// The setup reply's five fields, each its text and value, and the inspection's kV.
 InstrumentSetup Decode_setup(const char* reply);
 
 // 0 when the ten characters of a setup reply are accepted, 1 when rejected: a NUL among them, or
 // model_no, voltage, width or pulse_no outside 0-60, 0-99, 0-7, 0-20.
 int Check_range(const char* reply);
 
-// The reply to "RE\r".
-struct TestResult {
-    char area_text[3];
-    int area;
-    char phase_text[3];
-    int phase;
-    bool pass;  // the last two characters are exactly 'O', 'K'
-};
-
 TestResult Decode_result(const char* reply);
 
 // Turns `count` received wave bytes (offset by 128) into signed samples, in place.
 void Decode_wave(signed char* samples, int count);
+
+// Reads one wave reply into `wave`, which takes it only when it came whole (as Read_whole): a
+// short or shifted reply leaves the earlier wave as it was, never decoded a second time.
+bool Read_wave(Wave* wave);
+
+// A command's code, the command without its carriage return: "ME" for CMD_SETUP.
+std::string Command_code(const char* command);

@@ -27,6 +27,7 @@ InstrumentSetup Decode_setup(const char* reply) {
     setup.width = Decode_field(reply, 4);
     setup.pulse_no = Decode_field(reply, 6);
     setup.judge = Decode_field(reply, 8);
+    setup.kilovolts = setup.voltage.real / 10.0;
     return setup;
 }
 

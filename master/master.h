@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/surge.h"
 #include "toolkit/toolkit.h"
+#include "values/master_record.h"
 
 // ---- The store ----------------------------------------------------------------------------
 // "model_name.dat" holds one line of parameters per master and "model_wave.dat" one 300-byte
@@ -18,18 +18,6 @@
 extern std::FILE* fp_model;
 extern std::FILE* fp_data;
 extern int file_opened;
-
-// One master; the name in UTF-8 (the files hold it in code page 949).
-struct MasterRecord {
-    char name[MODEL_NAME_SIZE] = "";
-    float voltage = 0;
-    int width = 0;
-    int pulse_no = 0;
-    int area = 0;
-    int phase = 0;
-    int corona = 0;
-    signed char wave[WAVE_SAMPLES] = {};
-};
 
 constexpr const char* MODEL_NAME_FILE = "model_name.dat";
 constexpr const char* MODEL_WAVE_FILE = "model_wave.dat";
@@ -76,20 +64,20 @@ void Close_store();
 // `quiet`: nothing is told (a re-reading after a failure the operator has been told of).
 bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool quiet = false);
 
-// Record n (from 1) into the current master: master_name, voltage, width, pulse_no, area,
-// phase, corona and wave.
-bool Read_record(int n);
+// Record n (from 1), with its wave.
+bool Read_record(int n, MasterRecord* record);
 
-// Rewrites the store without record n and opens it again. The current master then holds the
-// last record read: the store's last record, or the deleted one when it was the last.
-bool Delete_record(int n);
+// Rewrites the store without record n and opens it again. `last` receives the last record read:
+// the store's last record, or the deleted one when it was the last.
+bool Delete_record(int n, MasterRecord* last);
 
 enum class SaveOutcome { Saved, Declined, Failed };
 
-// Stores the current master: in place of every record named `entered_name` when
-// `replace_same_name` says yes at each of them, else appended under master_name. A no at any
-// of them leaves the store untouched (Declined). The store is closed afterwards.
-SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& replace_same_name);
+// Stores `master`: in place of every record of its name when `replace_same_name` says yes at
+// each of them, else appended. A no at any of them leaves the store untouched (Declined). The
+// store is closed afterwards.
+SaveOutcome Save_rewrite(const MasterRecord& master,
+                         const std::function<bool()>& replace_same_name);
 
 // A name the store can hold: 1 to 12 characters, no white space or control characters, every
 // character representable in code page 949.

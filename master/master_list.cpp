@@ -1,10 +1,11 @@
 // The master list panel: the store's records as the rows of MASTER_TABLE; one of them is
 // brought back into the registration panel or deleted. Row r of the table is record r of the
 // store for as long as the panel is shown.
-#include "app/surge.h"
-#include "app/surge_uir.h"
-#include "app/wave_plot.h"
 #include "master/master.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
+#include "state/wave_plot.h"
+#include "toolkit/toolkit.h"
 
 int registered_master_no = 0;
 Point selected_cell;
@@ -78,9 +79,11 @@ int Master_select(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !Row_is_chosen("마스터 선택 경고")) {
         return 0;
     }
-    if (!Read_record(selected_row_index)) {
+    MasterRecord record;
+    if (!Read_record(selected_row_index, &record)) {
         return 0;
     }
+    Set_current_master(record);
     SetCtrlVal(setupHandle, SETUP_MODEL_NAME, master_name);
     SetCtrlVal(setupHandle, SETUP_VOLTAGE, static_cast<double>(voltage));
     SetCtrlVal(setupHandle, SETUP_WIDTH, width);
@@ -103,12 +106,15 @@ int Master_delete(int, int, int event, void*, int, int) {
     }
     // The store first. When the change failed, it may have begun: the table is read again
     // from the store, so that row r stays record r, and the choice is made anew.
-    if (!Delete_record(selected_row_index)) {
+    MasterRecord last;
+    if (!Delete_record(selected_row_index, &last)) {
         DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
         Fill_table(true);
         selected_row_index = 0;
         return 0;
     }
+    // The current master holds the last record read: the store's last, or the deleted one.
+    Set_current_master(last);
     DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);
     registered_master_no = registered_master_no - 1;
     SetCtrlVal(masterHandle, MASTER_COUNT, registered_master_no);

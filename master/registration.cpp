@@ -3,11 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/surge.h"
-#include "app/surge_uir.h"
-#include "app/wave_plot.h"
 #include "instrument/serial.h"
 #include "master/master.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
+#include "state/wave_plot.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 
@@ -35,20 +37,19 @@ int Master_upload(int, int, int event, void*, int, int) {
         return 0;
     }
     char work[WORK_BUFFER_SIZE] = {0};
-    signed char standard_wave[WAVE_LENGTH];
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH)) {
         Serial_warning();
         return 0;
     }
     const InstrumentSetup setup = Decode_setup(work);
-    if (!Exchange_whole(work, CMD_STANDARD_WAVE, reinterpret_cast<char*>(standard_wave),
-                        WAVE_LENGTH)) {
+    Wave standard_wave;
+    Send_command(work, CMD_STANDARD_WAVE);
+    if (!Read_wave(&standard_wave)) {
         Serial_warning();
         return 0;
     }
-    Decode_wave(standard_wave, WAVE_LENGTH);
 
-    SetCtrlVal(mainHandle, MAIN_MODEL, setup.model_no.text);
+    Show_model(setup.model_no.text);
     voltage = static_cast<float>(setup.voltage.real);
     SetCtrlVal(setupHandle, SETUP_VOLTAGE, static_cast<double>(voltage));
     width = setup.width.value;
@@ -59,7 +60,7 @@ int Master_upload(int, int, int event, void*, int, int) {
     SetCtrlVal(setupHandle, SETUP_AREA, area);
     phase = area;
     SetCtrlVal(setupHandle, SETUP_PHASE, phase);
-    std::memcpy(wave, standard_wave, sizeof wave);
+    wave = standard_wave;
     Replace_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle, wave, VAL_BLUE);
     return 0;
 }
@@ -90,7 +91,7 @@ int Master_save(int, int, int event, void*, int, int) {
     }
     // The name field's commit, made here so that the name checked is the name saved.
     std::strcpy(master_name, model_name);
-    Save_rewrite(model_name, [] { return Ask_replace_same_name() == 1; });
+    Save_rewrite(Current_master(), [] { return Ask_replace_same_name() == 1; });
     return 0;
 }
 
@@ -107,7 +108,7 @@ int Master_quit(int, int, int event, void*, int, int) {
     SetCtrlVal(setupHandle, SETUP_CORONA, 0);
     Remove_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle);
     HidePanel(setupHandle);
-    SetCtrlVal(mainHandle, MAIN_MODEL, master_name);
+    Show_model(master_name);
     Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
     Remove_plot(mainHandle, MAIN_GRAPH, &plotHandle);
     SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);

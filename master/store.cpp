@@ -39,17 +39,6 @@ void Warn_damaged(const char* file, int line_no) {
 
 namespace {
 
-void Set_current_master(const MasterRecord& record) {
-    std::memcpy(master_name, record.name, sizeof master_name);
-    voltage = record.voltage;
-    width = record.width;
-    pulse_no = record.pulse_no;
-    area = record.area;
-    phase = record.phase;
-    corona = record.corona;
-    std::memcpy(wave, record.wave, sizeof wave);
-}
-
 bool Create_if_missing(const char* file_name) {
     if (FileExists(file_name)) {
         return true;
@@ -188,7 +177,7 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
     return true;
 }
 
-bool Read_record(int n) {
+bool Read_record(int n, MasterRecord* record) {
     if (n < 1 || !Open_store()) {
         return false;
     }
@@ -197,7 +186,7 @@ bool Read_record(int n) {
     int records = 0;
     int position = 0;
     StoredLine line;
-    MasterRecord record;
+    MasterRecord found;
     while (records < n) {
         const LineRead read = lines.Next(&line);
         if (read == LineRead::Failed || wave_bytes < 0) {
@@ -209,18 +198,18 @@ bool Read_record(int n) {
             return false;
         }
         ++position;
-        records += Is_record(read, line, position, wave_bytes, &record) ? 1 : 0;
+        records += Is_record(read, line, position, wave_bytes, &found) ? 1 : 0;
     }
     if (std::fseek(fp_data, static_cast<long>(position - 1) * WAVE_SAMPLES, SEEK_SET) != 0 ||
-        !Read_block(fp_data, record.wave)) {
+        !Read_block(fp_data, &found.wave)) {
         Warn_damaged(MODEL_WAVE_FILE, 0);
         return false;
     }
-    Set_current_master(record);
+    *record = found;
     return true;
 }
 
-bool Delete_record(int n) {
+bool Delete_record(int n, MasterRecord* last) {
     if (n < 1 || !Open_for_change()) {
         return false;
     }
@@ -236,31 +225,20 @@ bool Delete_record(int n) {
         return abandon(STORE_WRITE_FAILED_TEXT);
     }
     SetAside aside;
-    StoreWalk walk(&aside);
-    int k = 0;
-    MasterRecord last;
-    for (;;) {
-        const StoreWalk::Item item = walk.Next();
-        if (item == StoreWalk::Item::End) {
-            break;
-        }
-        if (item == StoreWalk::Item::Failed) {
-            return abandon(STORE_OPEN_FAILED_TEXT);
-        }
-        if (item == StoreWalk::Item::SetAside) {
-            continue;
-        }
-        ++k;
-        last = walk.record();
-        const StoredLine& line = walk.line();
-        if (k != n && (!Write_line(temp.name, line.name, line.voltage, line.width, line.pulse_no,
-                                   line.area, line.phase, line.corona) ||
-                       !Write_block(temp.wave, last.wave))) {
-            return abandon(STORE_WRITE_FAILED_TEXT);
-        }
-        Step("record_written");
+    int records = 0;
+    MasterRecord read;
+    const Rewritten rewritten = Rewrite_records(
+        &temp, &aside, MasterRecord{},
+        [n, &records](int k, const StoredLine&) {
+            records = k;
+            return k == n ? RecordFate::Drop : RecordFate::Keep;
+        },
+        &read);
+    if (rewritten != Rewritten::Done) {
+        return abandon(rewritten == Rewritten::ReadFailed ? STORE_OPEN_FAILED_TEXT
+                                                          : STORE_WRITE_FAILED_TEXT);
     }
-    if (k < n) {
+    if (records < n) {
         return abandon(STORE_DAMAGED_TEXT);
     }
     if (!aside.empty() && !aside.Write()) {
@@ -277,17 +255,15 @@ bool Delete_record(int n) {
     if (!aside.empty()) {
         Warn(STORE_SET_ASIDE_TEXT);
     }
-    // The current master holds the last record read: the store's last, or the deleted one.
-    Set_current_master(last);
+    *last = read;
     Open_store();
     return true;
 }
 
-SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& replace_same_name) {
-    std::string entered;
-    std::string appended;
-    if (!Is_valid_master_name(entered_name) || !Is_valid_master_name(master_name) ||
-        !ToLegacyText(entered_name, &entered) || !ToLegacyText(master_name, &appended)) {
+SaveOutcome Save_rewrite(const MasterRecord& master,
+                         const std::function<bool()>& replace_same_name) {
+    std::string name;
+    if (!Is_valid_master_name(master.name) || !ToLegacyText(master.name, &name)) {
         Warn(STORE_WRITE_FAILED_TEXT);
         return SaveOutcome::Failed;
     }
@@ -306,44 +282,32 @@ SaveOutcome Save_rewrite(const char* entered_name, const std::function<bool()>& 
         return abandon(STORE_WRITE_FAILED_TEXT);
     }
     SetAside aside;
-    StoreWalk walk(&aside);
     bool replaced = false;
-    for (;;) {
-        const StoreWalk::Item item = walk.Next();
-        if (item == StoreWalk::Item::End) {
-            break;
-        }
-        if (item == StoreWalk::Item::Failed) {
-            return abandon(STORE_OPEN_FAILED_TEXT);
-        }
-        if (item == StoreWalk::Item::SetAside) {
-            continue;
-        }
-        const StoredLine& line = walk.line();
-        bool written = false;
-        if (entered == line.name) {
-            if (!replace_same_name()) {
-                Discard_pair(SAVE_PAIR, &temp);
-                Close_store();
-                return SaveOutcome::Declined;
+    MasterRecord read;
+    const Rewritten rewritten = Rewrite_records(
+        &temp, &aside, master,
+        [&](int, const StoredLine& line) {
+            if (name != line.name) {
+                return RecordFate::Keep;
             }
-            written =
-                Write_line(temp.name, line.name, voltage, width, pulse_no, area, phase, corona) &&
-                Write_block(temp.wave, wave);
+            if (!replace_same_name()) {
+                return RecordFate::Decline;
+            }
             replaced = true;
-        } else {
-            written = Write_line(temp.name, line.name, line.voltage, line.width, line.pulse_no,
-                                 line.area, line.phase, line.corona) &&
-                      Write_block(temp.wave, walk.record().wave);
-        }
-        if (!written) {
-            return abandon(STORE_WRITE_FAILED_TEXT);
-        }
-        Step("record_written");
+            return RecordFate::Replace;
+        },
+        &read);
+    if (rewritten == Rewritten::Declined) {
+        Discard_pair(SAVE_PAIR, &temp);
+        Close_store();
+        return SaveOutcome::Declined;
+    }
+    if (rewritten != Rewritten::Done) {
+        return abandon(rewritten == Rewritten::ReadFailed ? STORE_OPEN_FAILED_TEXT
+                                                          : STORE_WRITE_FAILED_TEXT);
     }
     if (!replaced &&
-        (!Write_line(temp.name, appended.c_str(), voltage, width, pulse_no, area, phase, corona) ||
-         !Write_block(temp.wave, wave))) {
+        (!Write_line(temp.name, name.c_str(), master) || !Write_block(temp.wave, master.wave))) {
         return abandon(STORE_WRITE_FAILED_TEXT);
     }
     // What could not be carried over is kept before the new store can take the old one's place.

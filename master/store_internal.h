@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,14 +17,8 @@ constexpr int LINE_LIMIT = 256;
 constexpr std::size_t STORED_NAME_LIMIT = MODEL_NAME_SIZE - 1;
 
 // A line of "model_name.dat" as stored: the name in code page 949 bytes.
-struct StoredLine {
+struct StoredLine : MasterParameters {
     char name[STORED_NAME_LIMIT + 1] = "";
-    float voltage = 0;
-    int width = 0;
-    int pulse_no = 0;
-    int area = 0;
-    int phase = 0;
-    int corona = 0;
 };
 
 enum class LineRead { Record, End, Damaged, Failed };
@@ -53,10 +48,9 @@ class LineReader {
 bool Parse_line(std::string_view text, StoredLine* line);
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte.
-bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
-                int phase, int corona);
-bool Read_block(std::FILE* file, signed char* block);
-bool Write_block(std::FILE* file, const signed char* block);
+bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters);
+bool Read_block(std::FILE* file, Wave* block);
+bool Write_block(std::FILE* file, const Wave& block);
 // The stored line as a record with its name in UTF-8; false when the name does not convert.
 bool To_record(const StoredLine& line, MasterRecord* record);
 
@@ -117,6 +111,18 @@ struct TempFiles {
 
 // Creates the pair empty.
 bool Open_pair(const TempPair& pair, TempFiles* temp);
+
+// What a rewrite does with each record of the store, in file order: copy it as stored, write it
+// with the new master's parameters and wave under its stored name, leave it out, or give the
+// whole change up.
+enum class RecordFate { Keep, Replace, Drop, Decline };
+enum class Rewritten { Done, Declined, ReadFailed, WriteFailed };
+
+// Writes the store's records into the open pair as `fate` says for record k (from 1), sets
+// aside what is not a record, and gives the last record read in `last`.
+Rewritten Rewrite_records(TempFiles* temp, SetAside* aside, const MasterRecord& replacement,
+                          const std::function<RecordFate(int k, const StoredLine& line)>& fate,
+                          MasterRecord* last);
 // Closes the pair and deletes its files.
 void Discard_pair(const TempPair& pair, TempFiles* temp);
 

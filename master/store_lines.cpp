@@ -131,8 +131,7 @@ int Count_records(std::string_view names) {
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
 // fprintf, and the voltage's point stays a point whatever the process locale.
-bool Write_line(std::FILE* file, const char* name, float voltage, int width, int pulse_no, int area,
-                int phase, int corona) {
+bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters) {
     char line[LINE_LIMIT + 64];
     const std::size_t name_length = std::strlen(name);
     if (name_length > STORED_NAME_LIMIT) {
@@ -142,13 +141,14 @@ bool Write_line(std::FILE* file, const char* name, float voltage, int width, int
     char* at = line + name_length;
     char* const end = line + sizeof line;
     *at++ = ' ';
-    auto [after_volts, error] =
-        std::to_chars(at, end, static_cast<double>(voltage), std::chars_format::fixed, 1);
+    auto [after_volts, error] = std::to_chars(at, end, static_cast<double>(parameters.voltage),
+                                              std::chars_format::fixed, 1);
     if (error != std::errc()) {
         return false;
     }
     at = after_volts;
-    for (int value : {width, pulse_no, area, phase, corona}) {
+    for (int value : {parameters.width, parameters.pulse_no, parameters.area, parameters.phase,
+                      parameters.corona}) {
         *at++ = ' ';
         at = std::to_chars(at, end, value).ptr;
     }
@@ -157,12 +157,14 @@ bool Write_line(std::FILE* file, const char* name, float voltage, int width, int
     return std::fwrite(line, 1, length, file) == length;
 }
 
-bool Read_block(std::FILE* file, signed char* block) {
-    return std::fread(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
+bool Read_block(std::FILE* file, Wave* block) {
+    return std::fread(block->data(), 1, WAVE_SAMPLES, file) ==
+           static_cast<std::size_t>(WAVE_SAMPLES);
 }
 
-bool Write_block(std::FILE* file, const signed char* block) {
-    return std::fwrite(block, 1, WAVE_SAMPLES, file) == static_cast<std::size_t>(WAVE_SAMPLES);
+bool Write_block(std::FILE* file, const Wave& block) {
+    return std::fwrite(block.data(), 1, WAVE_SAMPLES, file) ==
+           static_cast<std::size_t>(WAVE_SAMPLES);
 }
 
 bool To_record(const StoredLine& line, MasterRecord* record) {
@@ -177,12 +179,7 @@ bool To_record(const StoredLine& line, MasterRecord* record) {
         return false;
     }
     std::memcpy(record->name, name.c_str(), name.size() + 1);
-    record->voltage = line.voltage;
-    record->width = line.width;
-    record->pulse_no = line.pulse_no;
-    record->area = line.area;
-    record->phase = line.phase;
-    record->corona = line.corona;
+    static_cast<MasterParameters&>(*record) = line;
     return true;
 }
 

@@ -58,7 +58,7 @@ StoreWalk::Item StoreWalk::Next() {
         return Item::Failed;
     }
     if (read == LineRead::Record && got == sizeof block && To_record(line_, &record_)) {
-        std::memcpy(record_.wave, block, sizeof block);
+        std::memcpy(record_.wave.data(), block, sizeof block);
         return Item::Record;
     }
     aside_->Add(MODEL_NAME_FILE, position_, lines_.text());
@@ -66,6 +66,51 @@ StoreWalk::Item StoreWalk::Next() {
         aside_->Add(MODEL_WAVE_FILE, position_, std::string_view(block, got));
     }
     return Item::SetAside;
+}
+
+}  // namespace store_internal
+
+namespace store_internal {
+
+Rewritten Rewrite_records(TempFiles* temp, SetAside* aside, const MasterRecord& replacement,
+                          const std::function<RecordFate(int k, const StoredLine& line)>& fate,
+                          MasterRecord* last) {
+    StoreWalk walk(aside);
+    int k = 0;
+    for (;;) {
+        const StoreWalk::Item item = walk.Next();
+        if (item == StoreWalk::Item::End) {
+            return Rewritten::Done;
+        }
+        if (item == StoreWalk::Item::Failed) {
+            return Rewritten::ReadFailed;
+        }
+        if (item == StoreWalk::Item::SetAside) {
+            continue;
+        }
+        ++k;
+        *last = walk.record();
+        const StoredLine& line = walk.line();
+        bool written = true;
+        switch (fate(k, line)) {
+            case RecordFate::Decline:
+                return Rewritten::Declined;
+            case RecordFate::Drop:
+                break;
+            case RecordFate::Keep:
+                written = Write_line(temp->name, line.name, line) &&
+                          Write_block(temp->wave, walk.record().wave);
+                break;
+            case RecordFate::Replace:
+                written = Write_line(temp->name, line.name, replacement) &&
+                          Write_block(temp->wave, replacement.wave);
+                break;
+        }
+        if (!written) {
+            return Rewritten::WriteFailed;
+        }
+        Step("record_written");
+    }
 }
 
 }  // namespace store_internal

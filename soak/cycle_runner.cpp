@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "soak/fault_plan.h"
 #include "soak/history_check.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
@@ -148,19 +149,9 @@ int RunCycles(const SoakSettings& settings, int first, int report_fd) {
         ScopedWorkDir dir;
         SimProcess sound(SimOptions());
         // Start-up as the station does it, short of entering the event loop.
-        Register_callbacks();
-        mainHandle = LoadPanel(0, SURGE_UIR, MAIN);
-        setupHandle = LoadPanel(0, SURGE_UIR, SETUP);
-        masterHandle = LoadPanel(0, SURGE_UIR, MASTER);
-        if (mainHandle < 0 || setupHandle < 0 || masterHandle < 0) {
+        if (Start_station() < 0) {
             throw std::runtime_error("the panels did not load");
         }
-        Init_com_port();
-        Display_init();
-        Start_history();
-        DisplayPanel(mainHandle);
-        PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
-        PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
         // The operator names a master on the registration panel and comes back with it; that
         // fills the model field and enables the start command.
         tt::Commit(mainHandle, MAIN_CMD_26);

@@ -19,6 +19,7 @@
 #include "history/history_db.h"
 #include "history/record_fields.h"
 #include "history/recorder.h"
+#include "tests/support/sample_inspection.h"
 
 namespace {
 
@@ -38,26 +39,11 @@ double Percentile(std::vector<double> times, double p) {
     return times[static_cast<std::size_t>(p * static_cast<double>(times.size() - 1))];
 }
 
-history::Cycle ACycle(int n, std::chrono::system_clock::time_point started) {
-    history::Cycle cycle;
-    cycle.started_at = started;
-    cycle.serial = "SN2026-" + std::to_string(100000 + n);
-    cycle.master = "M-01";
-    cycle.model_no = "03";
-    cycle.voltage = 4.5;
-    cycle.width = 5;
-    cycle.pulse_no = 10;
-    cycle.judge = 7;
-    cycle.area = n % 13;
-    cycle.phase = n % 7;
-    cycle.outcome = n % 20 == 0 ? "N.G" : "O.K";
-    history::Wave wave;
-    for (int i = 0; i < history::WAVE_BYTES; ++i) {
-        wave[i] = static_cast<signed char>((i * 7 + n) % 200 - 100);
-    }
-    cycle.standard_wave = wave;
-    cycle.measured_wave = wave;
-    return cycle;
+Inspection AnInspection(int n, std::chrono::system_clock::time_point started) {
+    Inspection inspection = SampleInspection(n, started, SampleSetup("03", 4.5, 5, 10, 7), n % 13,
+                                             n % 7, n % 20 == 0 ? Outcome::NG : Outcome::OK);
+    inspection.serial = "SN2026-" + std::to_string(100000 + n);
+    return inspection;
 }
 
 // The physical reference: a record's bytes appended to a file and synced to disk.
@@ -80,7 +66,7 @@ void BenchRecording() {
     history::Start({});
     std::vector<double> times;
     for (int n = 0; n < RECORDED; ++n) {
-        const history::Cycle cycle = ACycle(n, std::chrono::system_clock::now());
+        const Inspection cycle = AnInspection(n, std::chrono::system_clock::now());
         const auto start = Clock::now();
         history::Record(cycle);
         times.push_back(MsSince(start));
@@ -107,8 +93,8 @@ void BenchYear() {
     std::vector<history::Row> rows;
     for (int n = 0; n < RECORDS; ++n) {
         const auto started = now - step * (RECORDS - n);
-        rows.push_back({ACycle(n, started), started + std::chrono::milliseconds(150),
-                        history::NewUuid(started), QStringLiteral("LINE1-SURGE")});
+        rows.push_back(
+            {AnInspection(n, started), history::NewUuid(started), QStringLiteral("LINE1-SURGE")});
         if (rows.size() == BATCH) {
             db.Insert(rows);
             rows.clear();

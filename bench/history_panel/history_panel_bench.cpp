@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "bench/report.h"
 #include "history/history_panel.h"
 #include "history/history_query.h"
 #include "history/schema.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -71,8 +72,8 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
             "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, model_no,"
             " voltage, width, pulse_no, judge, area, phase, outcome, stopped_at, standard_wave,"
             " measured_wave) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        QByteArray standard(history::WAVE_BYTES, 0), measured(history::WAVE_BYTES, 0);
-        for (int i = 0; i < history::WAVE_BYTES; ++i) {
+        QByteArray standard(WAVE_SAMPLES, 0), measured(WAVE_SAMPLES, 0);
+        for (int i = 0; i < WAVE_SAMPLES; ++i) {
             standard[i] = static_cast<char>((i * 7) % 200 - 100);
             measured[i] = static_cast<char>((i * 7 + 3) % 200 - 100);
         }

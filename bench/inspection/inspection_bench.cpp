@@ -10,8 +10,10 @@
 #include "bench/report.h"
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "instrument/serial.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -92,7 +94,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_inspection: cannot load %s\n", SURGE_UIR_PATH);
         return 1;
     }
-    SetCtrlVal(mainHandle, MAIN_MODEL, "BENCH");
+    Show_model("BENCH");
     const bool done = Report(0, 20, true) && Report(20, 5, false);
     DiscardPanel(setupHandle);
     DiscardPanel(mainHandle);

@@ -21,9 +21,11 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "bench/report.h"
 #include "instrument/serial.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -137,7 +139,7 @@ void Measure(const Run& run) {
     paints->graph.clear();
     paints->busy_lamp.clear();
     for (int round = 0; round <= run.rounds; ++round) {  // round 0 warms up
-        SetCtrlVal(mainHandle, MAIN_MODEL, "BENCH");
+        Show_model("BENCH");
         pressed.push_back(PaintWatch::NowMs());
         toolkit_testing::Commit(mainHandle, MAIN_CMD_30);
         int ok = 0;

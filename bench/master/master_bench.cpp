@@ -15,8 +15,9 @@
 #include "bench/report.h"
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "master/master.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 

@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "bench/report.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 namespace {

@@ -7,7 +7,9 @@
 
 #include "app/surge.h"
 #include "export/excel_file.h"
+#include "state/surge_state.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 

@@ -29,7 +29,7 @@ class ExcelTest : public ExportTest {
 };
 
 TEST_F(ExcelTest, WritesTheInspectionAndBothWavesSampleBySample) {
-    SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
+    Show_model("M-01");
     voltage = 1.5f;
     width = 3;
     pulse_no = 5;
@@ -75,7 +75,7 @@ TEST_F(ExcelTest, ModelTextIsWrittenInCodePage949BeforeTheBusyVerdict) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         toolkit_testing::ClearShownPopups();
-        SetCtrlVal(mainHandle, MAIN_MODEL, c.shown);
+        Show_model(c.shown);
         EXPECT_EQ(Export().at(0), c.written + " 0.000000 0 0 0 0 0 BUSY");
         EXPECT_EQ(Warnings().size(), c.warned ? 1u : 0u);
     }

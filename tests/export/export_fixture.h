@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 struct Launch {

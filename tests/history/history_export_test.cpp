@@ -64,7 +64,7 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
 }
 
 TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
-    signed char standard[300], measured[300];
+    Wave standard, measured;
     for (int i = 0; i < 300; ++i) {
         standard[i] = StandardSample(4, i);
         measured[i] = MeasuredSample(4, i);
@@ -76,13 +76,13 @@ TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
     EXPECT_EQ(lines[1], "0,-96,92");
     EXPECT_EQ(lines[300], "299,3,-7");
 
-    ASSERT_TRUE(history::ExportWaves("half.csv", standard, nullptr));
+    ASSERT_TRUE(history::ExportWaves("half.csv", standard, std::nullopt));
     lines = Lines(ReadWholeFile("half.csv").substr(3));
     EXPECT_EQ(lines[1], "0,-96,");
 }
 
 TEST_F(HistoryTest, AFileThatCannotBeWrittenLeavesTheTargetAsItWas) {
-    signed char wave[300] = {0};
+    const Wave wave = {};
     WriteWholeFile("kept.csv", "earlier");
     // A folder that is not there, and a full disk (the file-size limit stands in for it).
     EXPECT_FALSE(history::ExportWaves("missing/waves.csv", wave, wave));

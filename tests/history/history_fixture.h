@@ -8,20 +8,37 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
+#include "history/history_uir.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 constexpr const char* HISTORY_FILE = "inspection_history.db";
+
+// An inspection with its verdict (or none), started and ended at `at`.
+inline Inspection Inspected(
+    Outcome outcome, std::chrono::system_clock::time_point at = std::chrono::system_clock::now()) {
+    Inspection inspection;
+    inspection.started_at = inspection.ended_at = at;
+    inspection.outcome = outcome;
+    if (outcome == Outcome::INCOMPLETE) {
+        inspection.failed_command = "WT";
+    }
+    return inspection;
+}
 
 // The rows of `sql` on the history file, each column as text ("NULL" for a null).
 inline std::vector<std::vector<std::string>> Query(const std::string& sql) {
@@ -55,7 +72,7 @@ class HistoryTest : public ::testing::Test {
         ASSERT_GT(mainHandle, 0);
         // As leaving the registration panel with master "M-01" does.
         std::strcpy(master_name, "M-01");
-        SetCtrlVal(mainHandle, MAIN_MODEL, master_name);
+        Show_model(master_name);
         SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);
         toolkit_testing::ClearShownPopups();
     }

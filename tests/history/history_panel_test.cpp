@@ -4,10 +4,12 @@
 #include <cstdlib>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "history/history_panel.h"
 #include "inspection/inspection.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/history/reader_fixture.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_testing;

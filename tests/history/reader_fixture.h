@@ -67,8 +67,8 @@ class HistoryTest : public ::testing::Test {
             for (const TestRecord& r : records) {
                 ++id;
                 const bool complete = r.outcome != "incomplete";
-                QByteArray standard(history::WAVE_BYTES, 0), measured(history::WAVE_BYTES, 0);
-                for (int i = 0; i < history::WAVE_BYTES; ++i) {
+                QByteArray standard(WAVE_SAMPLES, 0), measured(WAVE_SAMPLES, 0);
+                for (int i = 0; i < WAVE_SAMPLES; ++i) {
                     standard[i] = static_cast<char>(StandardSample(id, i));
                     measured[i] = static_cast<char>(MeasuredSample(id, i));
                 }

@@ -57,10 +57,10 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
         EXPECT_TRUE(iso.match(QString::fromStdString(row[11])).hasMatch()) << row[11];
         EXPECT_LE(row[11], row[12]);
         if (c.expected[5] == "300") {
-            EXPECT_EQ(row[13], Hex(wave));
+            EXPECT_EQ(row[13], Hex(wave.data()));
         }
         if (c.expected[6] == "300") {
-            EXPECT_EQ(row[14], Hex(measured_wave));
+            EXPECT_EQ(row[14], Hex(measured_wave.data()));
         }
     }
     EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "6");
@@ -94,13 +94,13 @@ TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
     const auto now = std::chrono::system_clock::now();
-    for (const auto& [outcome, days_ago] : std::vector<std::pair<const char*, int>>{
-             {"O.K", 0}, {"O.K", 0}, {"N.G", 0}, {"incomplete", 0}, {"N.G", 1}}) {
-        history::Cycle cycle;
-        cycle.started_at = now - std::chrono::hours(24 * days_ago);
-        cycle.outcome = outcome;
-        cycle.stopped_at = cycle.outcome == "incomplete" ? "WT" : "";
-        history::Record(cycle);
+    for (const auto& [outcome, days_ago] :
+         std::vector<std::pair<Outcome, int>>{{Outcome::OK, 0},
+                                              {Outcome::OK, 0},
+                                              {Outcome::NG, 0},
+                                              {Outcome::INCOMPLETE, 0},
+                                              {Outcome::NG, 1}}) {
+        history::Record(Inspected(outcome, now - std::chrono::hours(24 * days_ago)));
     }
     EXPECT_EQ(StripShown(), (Row{"3", "2", "1", "66.7 %", "on"}));
     history::Stop();

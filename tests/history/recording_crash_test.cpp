@@ -15,12 +15,11 @@ namespace {
 [[noreturn]] void RecordUntilKilled(int fd) {
     history::Start({});
     for (int n = 0;; ++n) {
-        history::Cycle cycle;
-        cycle.serial = "N" + std::to_string(n);
-        cycle.outcome = n % 2 ? "O.K" : "N.G";
-        cycle.standard_wave.emplace().fill(static_cast<signed char>(n));
-        cycle.measured_wave.emplace().fill(static_cast<signed char>(-n));
-        history::Record(cycle);
+        Inspection inspection = Inspected(n % 2 ? Outcome::OK : Outcome::NG);
+        inspection.serial = "N" + std::to_string(n);
+        inspection.standard_wave.emplace().fill(static_cast<signed char>(n));
+        inspection.measured_wave.emplace().fill(static_cast<signed char>(-n));
+        history::Record(inspection);
         if (write(fd, &n, sizeof n) != sizeof n) {
             std::_Exit(1);
         }

@@ -59,7 +59,7 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
     ASSERT_EQ(db.Open(HISTORY_FILE), history::DbStatus::Ok);
     db.QueueForServer(true);
     history::Row row;
-    row.cycle.outcome = "O.K";
+    row.inspection.outcome = Outcome::OK;
     row.uuid = QStringLiteral("u10");
     row.station = QStringLiteral("L1");
     ASSERT_EQ(db.Insert({row}), history::DbStatus::Ok);

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "instrument/serial.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
@@ -40,7 +42,7 @@ class InspectionCycle : public ::testing::Test {
         setupHandle = LoadPanel(0, SURGE_UIR, SETUP);
         ASSERT_GT(mainHandle, 0);
         ASSERT_GT(setupHandle, 0);
-        SetCtrlVal(mainHandle, MAIN_MODEL, "M-01");
+        Show_model("M-01");
         tt::ClearShownPopups();
         tt::ClearRequestedDelays();
     }
@@ -105,8 +107,8 @@ class InspectionCycle : public ::testing::Test {
         }
         return found;
     }
-    static std::vector<double> Samples(const signed char* wave_samples) {
-        return std::vector<double>(wave_samples, wave_samples + WAVE_SAMPLES);
+    static std::vector<double> Samples(const Wave& wave_samples) {
+        return std::vector<double>(wave_samples.begin(), wave_samples.end());
     }
 
     ScopedWorkDir dir_;
@@ -115,7 +117,7 @@ class InspectionCycle : public ::testing::Test {
 
 TEST_F(InspectionCycle, EmptyModelWarnsSendsNothingAndLeavesTheTestingState) {
     Connect(PASSING);
-    SetCtrlVal(mainHandle, MAIN_MODEL, "");
+    Show_model("");
     Start();
 
     EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|Master model을 먼저 선택하십시요."});

@@ -3,15 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "master/master.h"
+#include "state/main_model.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 struct TestMaster {
@@ -72,21 +76,42 @@ inline std::string WaveFile() {
 
 // The current master, as a save would store it.
 inline void SetCurrent(const char* name, float v, int w, int p, int a, int ph, int c, int seed) {
-    std::snprintf(master_name, sizeof master_name, "%s", name);
-    voltage = v;
-    width = w;
-    pulse_no = p;
-    area = a;
-    phase = ph;
-    corona = c;
+    MasterRecord master;
+    std::snprintf(master.name, sizeof master.name, "%s", name);
+    master.voltage = v;
+    master.width = w;
+    master.pulse_no = p;
+    master.area = a;
+    master.phase = ph;
+    master.corona = c;
     const std::string block = Block(seed);
-    for (int i = 0; i < WAVE_SAMPLES; ++i) {
-        wave[i] = static_cast<signed char>(block[static_cast<std::size_t>(i)]);
-    }
+    std::copy(block.begin(), block.end(), master.wave.begin());
+    Set_current_master(master);
 }
 
 inline std::string CurrentWave() {
-    return std::string(reinterpret_cast<const char*>(wave), WAVE_SAMPLES);
+    return std::string(reinterpret_cast<const char*>(wave.data()), WAVE_SAMPLES);
+}
+
+// The store's operations on the current master, as the panels use them.
+inline SaveOutcome SaveCurrent(const std::function<bool()>& replace_same_name) {
+    return Save_rewrite(Current_master(), replace_same_name);
+}
+inline bool Select(int n) {
+    MasterRecord record;
+    if (!Read_record(n, &record)) {
+        return false;
+    }
+    Set_current_master(record);
+    return true;
+}
+inline bool Delete(int n) {
+    MasterRecord last;
+    if (!Delete_record(n, &last)) {
+        return false;
+    }
+    Set_current_master(last);
+    return true;
 }
 
 inline const std::vector<TestMaster> THREE = {
@@ -106,14 +131,14 @@ inline std::vector<StoreChange> StoreChanges() {
         {"save in place of the middle record",
          [] {
              SetCurrent("BRAVO", 9.5F, 7, 8, 9, 10, 11, 60);
-             return Save_rewrite("BRAVO", [] { return true; }) == SaveOutcome::Saved;
+             return SaveCurrent([] { return true; }) == SaveOutcome::Saved;
          }},
         {"save appending a record",
          [] {
              SetCurrent("DELTA", 9.5F, 7, 8, 9, 10, 11, 61);
-             return Save_rewrite("DELTA", [] { return true; }) == SaveOutcome::Saved;
+             return SaveCurrent([] { return true; }) == SaveOutcome::Saved;
          }},
-        {"delete the middle record", [] { return Open_store() && Delete_record(2); }},
+        {"delete the middle record", [] { return Open_store() && Delete(2); }},
     };
 }
 

@@ -150,10 +150,10 @@ TEST_F(RegistrationTest, QuitClearsThePanelAndCarriesTheMasterToTheMainPanel) {
         SetCtrlVal(setupHandle, field, 7);
     }
     SetCtrlVal(setupHandle, SETUP_DELAY_TIME, 0.5);
-    setup_plotHandle = PlotY(setupHandle, SETUP_GRAPH, wave, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE,
-                             0, VAL_SOLID, 1, VAL_BLUE);
-    plotHandle = PlotY(mainHandle, MAIN_GRAPH, wave, WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE, 0,
-                       VAL_SOLID, 1, VAL_BLUE);
+    setup_plotHandle = PlotY(setupHandle, SETUP_GRAPH, wave.data(), WAVE_SAMPLES, VAL_CHAR,
+                             VAL_THIN_LINE, 0, VAL_SOLID, 1, VAL_BLUE);
+    plotHandle = PlotY(mainHandle, MAIN_GRAPH, wave.data(), WAVE_SAMPLES, VAL_CHAR, VAL_THIN_LINE,
+                       0, VAL_SOLID, 1, VAL_BLUE);
     SetCtrlAttribute(mainHandle, MAIN_CMD_29, ATTR_DIMMED, 1);
     SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 1);
 
@@ -259,7 +259,7 @@ TEST_F(RegistrationTest, AnUploadWithoutWholeRepliesChangesNothing) {
         StartInstrument(fault);
         ClearShownPopups();
         SetCurrent("KEEP", 1.5F, 1, 2, 3, 4, 5, 1);
-        SetCtrlVal(mainHandle, MAIN_MODEL, "KEEP");
+        Show_model("KEEP");
         SetCtrlVal(setupHandle, SETUP_WIDTH, 1);
         setup_plotHandle = 0;
         Commit(setupHandle, SETUP_UPLOAD);

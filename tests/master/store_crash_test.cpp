@@ -120,7 +120,7 @@ TEST_F(StoreCrashTest, AWriteProtectedStoreStillListsAndReads) {
     int rows = 0;
     EXPECT_TRUE(List_scan([&rows](const MasterRecord&) { ++rows; }));
     EXPECT_EQ(rows, 3);
-    ASSERT_TRUE(Read_record(3));
+    ASSERT_TRUE(Select(3));
     EXPECT_STREQ(master_name, "CHARLIE");
     EXPECT_EQ(CurrentWave(), Block(3));
     Close_store();

@@ -121,7 +121,7 @@ TEST_F(StoreLimitTest, ASetAsideThatRunsOutOfRoomLeavesTheStoreAndTheSetAsideFil
         signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &limit);
         ClearShownPopups();
-        const bool changed = Open_store() && Delete_record(1);
+        const bool changed = Open_store() && Delete(1);
         return !changed && LastPopupIs(STORE_WRITE_FAILED_TEXT) ? CHILD_OK : CHILD_WRONG;
     });
     EXPECT_EQ(exit_code, CHILD_OK);

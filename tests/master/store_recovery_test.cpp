@@ -166,10 +166,10 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         // The store lists where both its files are there, and takes no change.
         EXPECT_EQ(opened, c.folder.count(N) == 1 && c.folder.count(W) == 1);
         if (opened) {
-            EXPECT_FALSE(Delete_record(1));
+            EXPECT_FALSE(Delete(1));
         }
         SetCurrent("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
-        EXPECT_EQ(Save_rewrite("NEW", [] { return true; }), SaveOutcome::Failed);
+        EXPECT_EQ(SaveCurrent([] { return true; }), SaveOutcome::Failed);
         EXPECT_EQ(StoreFolder(), c.folder);
     }
 }

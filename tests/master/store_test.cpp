@@ -43,7 +43,7 @@ TEST_F(StoreTest, MissingStoreIsCreatedEmptyAndTheFirstSaveWritesOneRecord) {
     Close_store();
 
     SetCurrent("FIRST", 25.0F, 3, 5, 10, 10, 2, 7);
-    EXPECT_EQ(Save_rewrite("FIRST", Yes), SaveOutcome::Saved);
+    EXPECT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     EXPECT_EQ(NameFile(), "FIRST 25.0 3 5 10 10 2\n");
     EXPECT_EQ(WaveFile(), Block(7));
     EXPECT_EQ(file_opened, 0);
@@ -78,7 +78,7 @@ TEST_F(StoreTest, SaveReplacesInPlaceOrAppends) {
         SetCurrent(c.entered, 12.0F, 4, 6, 8, 9, 1, 42);
         std::vector<int> answers = c.answers;
         int asked = 0;
-        const SaveOutcome outcome = Save_rewrite(c.entered, [&] {
+        const SaveOutcome outcome = SaveCurrent([&] {
             const int answer = asked < static_cast<int>(answers.size()) ? answers[asked] : 0;
             ++asked;
             return answer == 1;
@@ -106,9 +106,9 @@ TEST_F(StoreTest, SaveReplacesInPlaceOrAppends) {
 TEST_F(StoreTest, SavingTwiceUnderOneNameKeepsOneRecord) {
     WriteStore(THREE);
     SetCurrent("ECHO", 1.0F, 1, 1, 1, 1, 1, 50);
-    ASSERT_EQ(Save_rewrite("ECHO", Yes), SaveOutcome::Saved);
+    ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     SetCurrent("ECHO", 2.0F, 2, 2, 2, 2, 2, 51);
-    ASSERT_EQ(Save_rewrite("ECHO", Yes), SaveOutcome::Saved);
+    ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     std::vector<TestMaster> expected = THREE;
     expected.push_back({"ECHO", 2.0F, 2, 2, 2, 2, 2, 51});
     EXPECT_EQ(NameFile(), Lines(expected));
@@ -123,7 +123,7 @@ TEST_F(StoreTest, ReadRecordTakesTheNthLineAndTheNthBlock) {
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
         const TestMaster& m = stored[static_cast<std::size_t>(n - 1)];
-        ASSERT_TRUE(Read_record(n));
+        ASSERT_TRUE(Select(n));
         EXPECT_STREQ(master_name, m.name.c_str());
         EXPECT_FLOAT_EQ(voltage, m.voltage);
         EXPECT_EQ(width, m.width);
@@ -157,7 +157,7 @@ TEST_F(StoreTest, DeleteKeepsOrderAndLeavesTheLastRecordReadInTheCurrentMaster) 
         WriteStore(c.stored);
         SetCurrent("BEFORE", 0.0F, 0, 0, 0, 0, 0, 99);
         ASSERT_TRUE(Open_store());
-        ASSERT_TRUE(Delete_record(c.n));
+        ASSERT_TRUE(Delete(c.n));
         EXPECT_EQ(NameFile(), Lines(c.left));
         EXPECT_EQ(WaveFile(), Blocks(c.left));
         EXPECT_TRUE(FileExists(MODEL_NAME_FILE));
@@ -180,7 +180,7 @@ TEST_F(StoreTest, ADeletePairLeftBehindDoesNotLeadTheNewStore) {
     WriteWholeFile(SAVE_TEMP_NAME_FILE, "HALF 1.0 1");
     ASSERT_TRUE(Open_store());
     EXPECT_TRUE(NoTemporaryFiles());
-    ASSERT_TRUE(Delete_record(1));
+    ASSERT_TRUE(Delete(1));
     EXPECT_EQ(NameFile(), Lines({THREE[1], THREE[2]}));
     EXPECT_EQ(WaveFile(), Blocks({THREE[1], THREE[2]}));
 }
@@ -199,10 +199,10 @@ TEST_F(StoreTest, LineEndsAndBlankLinesReadAlike) {
         ASSERT_EQ(rows.size(), 3U);
         EXPECT_STREQ(rows[2].name, "CHARLIE");
         EXPECT_EQ(rows[2].corona, 7);
-        ASSERT_TRUE(Read_record(3));
+        ASSERT_TRUE(Select(3));
         EXPECT_EQ(CurrentWave(), Block(3));
         // A rewrite writes the legacy line ends.
-        ASSERT_TRUE(Delete_record(1));
+        ASSERT_TRUE(Delete(1));
         EXPECT_EQ(NameFile(), Lines({THREE[1], THREE[2]}));
         Close_store();
     }
@@ -213,10 +213,10 @@ TEST_F(StoreTest, VoltageKeepsOneDecimal) {
     WriteStore({{"V", 0.0F, 0, 0, 0, 0, 0, 1}});
     WriteWholeFile(MODEL_NAME_FILE, "V 12.34 0 0 0 0 0\n");
     SetCurrent("W", 25.0F, 0, 0, 0, 0, 0, 2);
-    ASSERT_EQ(Save_rewrite("W", Yes), SaveOutcome::Saved);
+    ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     // Every line is written anew with one decimal.
     EXPECT_EQ(NameFile(), "V 12.3 0 0 0 0 0\nW 25.0 0 0 0 0 0\n");
-    ASSERT_TRUE(Read_record(2));
+    ASSERT_TRUE(Select(2));
     EXPECT_FLOAT_EQ(voltage, 25.0F);
 }
 
@@ -229,7 +229,7 @@ TEST_F(StoreTest, LinesAreWrittenAsTheLegacyFormatWritesThem) {
             SCOPED_TRACE(std::to_string(v) + " " + std::to_string(i));
             WriteStore({});
             SetCurrent("V", v, i, i, i, 7, i, 1);
-            ASSERT_EQ(Save_rewrite("V", Yes), SaveOutcome::Saved);
+            ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
             EXPECT_EQ(NameFile(), Line({"V", v, i, i, i, 7, i, 1}));
         }
     }
@@ -242,20 +242,20 @@ TEST_F(StoreTest, NamesCrossTheFileBoundaryInCodePage949) {
     const std::vector<MasterRecord> rows = Scan();
     ASSERT_EQ(rows.size(), 1U);
     EXPECT_STREQ(rows[0].name, "똠방각하");
-    ASSERT_TRUE(Read_record(1));
+    ASSERT_TRUE(Select(1));
     EXPECT_STREQ(master_name, "똠방각하");
     Close_store();
 
     // Saved back under its name, the record is replaced, and a new Korean name is written in
     // code page 949 too; twelve syllables fit.
     SetCurrent("똠방각하", 4.0F, 1, 1, 1, 1, 1, 2);
-    ASSERT_EQ(Save_rewrite("똠방각하", Yes), SaveOutcome::Saved);
+    ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     SetCurrent("가나다라마바사아자차카타", 5.0F, 1, 1, 1, 1, 1, 3);
-    ASSERT_EQ(Save_rewrite(master_name, Yes), SaveOutcome::Saved);
+    ASSERT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
     EXPECT_EQ(NameFile(), legacy_name + " 4.0 1 1 1 1 1\n" +
                               "\xB0\xA1\xB3\xAA\xB4\xD9\xB6\xF3\xB8\xB6\xB9\xD9\xBB\xE7\xBE\xC6"
                               "\xC0\xDA\xC2\xF7\xC4\xAB\xC5\xB8 5.0 1 1 1 1 1\n");
-    ASSERT_TRUE(Read_record(2));
+    ASSERT_TRUE(Select(2));
     EXPECT_STREQ(master_name, "가나다라마바사아자차카타");
 }
 
@@ -326,7 +326,7 @@ TEST_F(StoreTest, ADamagedStoreListsWhatItCanAndARewriteSetsTheRestAside) {
         ASSERT_EQ(rows.size(), c.listed.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             EXPECT_STREQ(rows[i].name, c.listed[i].name.c_str());
-            ASSERT_TRUE(Read_record(static_cast<int>(i) + 1));
+            ASSERT_TRUE(Select(static_cast<int>(i) + 1));
             EXPECT_EQ(CurrentWave(), Block(c.listed[i].seed));
         }
         ASSERT_EQ(ShownPopups().size(), 1U);
@@ -340,7 +340,7 @@ TEST_F(StoreTest, ADamagedStoreListsWhatItCanAndARewriteSetsTheRestAside) {
         // is in the set-aside file, byte for byte.
         ClearShownPopups();
         SetCurrent("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
-        EXPECT_EQ(Save_rewrite("NEW", Yes), SaveOutcome::Saved);
+        EXPECT_EQ(SaveCurrent(Yes), SaveOutcome::Saved);
         std::vector<TestMaster> expected = c.listed;
         expected.push_back({"NEW", 1.0F, 1, 1, 1, 1, 1, 5});
         EXPECT_EQ(NameFile(), Lines(expected));
@@ -352,7 +352,7 @@ TEST_F(StoreTest, ADamagedStoreListsWhatItCanAndARewriteSetsTheRestAside) {
 
         // The store is sound again; a later delete sets nothing more aside.
         ClearShownPopups();
-        ASSERT_TRUE(Delete_record(1));
+        ASSERT_TRUE(Delete(1));
         expected.erase(expected.begin());
         EXPECT_EQ(NameFile(), Lines(expected));
         EXPECT_EQ(WaveFile(), Blocks(expected));

@@ -5,8 +5,11 @@
 #include <QTableWidget>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
+#include "history/history_uir.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 using namespace toolkit_testing;

@@ -13,29 +13,18 @@
 #include <vector>
 
 #include "history/recorder.h"
+#include "tests/support/sample_inspection.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 namespace {
 
-history::Cycle MakeCycle(int n) {
-    history::Cycle c;
+Inspection MakeInspection(int n) {
+    Inspection c =
+        SampleInspection(n, std::chrono::system_clock::now(), SampleSetup("03", 4.5, 2, 3, 10),
+                         n % 20, n % 7, n % 20 < 15 ? Outcome::OK : Outcome::NG);
     c.serial = "SN-" + std::to_string(n);
-    c.master = "M-01";
-    c.model_no = "03";
-    c.voltage = 4.5;
-    c.width = 2;
-    c.pulse_no = 3;
-    c.judge = 10;
-    c.area = n % 20;
-    c.phase = n % 7;
-    history::Wave wave{};
-    for (int i = 0; i < history::WAVE_BYTES; ++i) {
-        wave[static_cast<std::size_t>(i)] = static_cast<signed char>((i * 7 + n) % 200 - 100);
-    }
-    c.standard_wave = wave;
-    c.measured_wave = wave;
-    c.outcome = c.area < 15 ? "O.K" : "N.G";
+    c.ended_at = std::chrono::system_clock::now();
     return c;
 }
 
@@ -69,7 +58,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> record_ms;
     for (int n = 1; n <= cycles; ++n) {
-        const history::Cycle cycle = MakeCycle(n);
+        const Inspection cycle = MakeInspection(n);
         const auto start = std::chrono::steady_clock::now();
         history::Record(cycle);
         record_ms.push_back(

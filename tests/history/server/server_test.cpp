@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "app/surge.h"
-#include "app/surge_uir.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
+#include "state/surge_state.h"
+#include "state/surge_uir.h"
 #include "tests/history/server/pg_server.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 namespace {
@@ -137,9 +139,10 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
         tt::ClearShownPopups();
         history::Start(history::Strip{});
         for (int i = 0; i < 3; ++i) {
-            history::Cycle cycle;
-            cycle.outcome = "O.K";
-            history::Record(cycle);
+            Inspection inspection;
+            inspection.started_at = inspection.ended_at = std::chrono::system_clock::now();
+            inspection.outcome = Outcome::OK;
+            history::Record(inspection);
             RunEvents(1200);
         }
         RunEvents(500);

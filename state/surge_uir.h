@@ -1,7 +1,7 @@
 // Panel resource ids and control ids of "surge.uir".
 #pragma once
 
-#include "history/history_uir.h"  // HISTORY (4): the inspection history
+// The history panel (HISTORY, 4) has its ids in history/history_uir.h.
 
 constexpr const char* SURGE_UIR = "surge.uir";
 

@@ -1,0 +1,26 @@
+// One inspection cycle that sent its setup command, as a value: what the cycle read, how it
+// ended, and when. The cycle builds it; the panel, the history and the checks after it take it.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "values/instrument_values.h"
+#include "values/outcome.h"
+#include "values/wave.h"
+
+struct Inspection {
+    std::chrono::system_clock::time_point started_at;
+    std::chrono::system_clock::time_point ended_at;
+    std::string serial;  // the unit's number from the serial field; may be empty
+    std::string master;  // the master's name, as leaving the registration panel carried it
+    // What the cycle did not reach stays empty.
+    std::optional<InstrumentSetup> setup;
+    std::optional<Wave> measured_wave;
+    std::optional<Wave> standard_wave;
+    std::optional<TestResult> result;
+    Outcome outcome = Outcome::INCOMPLETE;
+    // An incomplete cycle's failed command, as its code: "ME", "WT", "WS" or "RE"; else empty.
+    std::string failed_command;
+};
