@@ -1,9 +1,11 @@
 // What the parts of the inspection history share: its file, a count of cycles.
 #pragma once
 
+#include "records/database_file.h"
+
 namespace history {
 
-constexpr const char* DATABASE_FILE = "inspection_history.db";
+using records::DATABASE_FILE;
 
 struct Counts {
     long long tested = 0;  // cycles with a verdict

@@ -88,7 +88,7 @@ std::string CsvCell(const std::string& text) {
 
 bool ExportRecords(const Filter& filter, const std::string& path) {
     PendingFile file(path);
-    if (!file.Write(CsvRow(EXPORT_COLUMNS))) {
+    if (!file.Write(CsvRow(ExportColumns()))) {
         return false;
     }
     const bool read = ScanRecords(filter, [&file](const std::vector<std::string>& cells) {

@@ -7,18 +7,20 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <cstring>
 
-#include "history/record_fields.h"
-#include "history/schema.h"
-#include "history/server_config.h"
+#include "records/columns.h"
+#include "records/record_fields.h"
+#include "records/schema.h"
+#include "records/server_config.h"
 
 namespace history {
 
-const std::vector<std::string> EXPORT_COLUMNS = {
-    "id",    "started_at", "ended_at", "station", "serial", "master",  "model_no",  "voltage",
-    "width", "pulse_no",   "judge",    "area",    "phase",  "outcome", "stopped_at"};
-
 namespace {
+
+using records::CreateIndex;
+using records::Index;
+using records::READ_INDEXES;
 
 const QString READER_CONNECTION = QStringLiteral("history_panel");
 const QString DATE_FORMAT = QStringLiteral("yyyy-MM-dd");
@@ -121,7 +123,7 @@ bool OpenReader(const std::string& file) {
             if (query.exec(
                     QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'inspection'")) &&
                 !query.next()) {
-                for (const std::string& statement : LocalSchema(false)) {
+                for (const std::string& statement : records::LocalSchema(0)) {
                     query.exec(QString::fromStdString(statement));
                 }
             }
@@ -149,7 +151,7 @@ namespace {
 
 // The server's tables are the stations' to create: before the first station has sent, the server
 // cannot be read and the file is read instead.
-bool OpenServerReader(const ServerConfig& server) {
+bool OpenServerReader(const records::ServerConfig& server) {
     CloseReader();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), READER_CONNECTION);
@@ -165,9 +167,10 @@ bool OpenServerReader(const ServerConfig& server) {
             // A server made by an older station may lack an index; one the station's user may
             // not make only slows the reads.
             for (const Index& index : READ_INDEXES) {
-                query.exec(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
+                query.exec(
+                    QString::fromStdString(CreateIndex(index, records::SERVER_RECORD_TABLE)));
             }
-            query.exec(QString::fromLatin1(CREATE_SERVER_STATION_INDEX));
+            query.exec(QString::fromLatin1(records::CREATE_SERVER_STATION_INDEX));
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
                 on_server = true;
                 return true;
@@ -182,7 +185,7 @@ bool OpenServerReader(const ServerConfig& server) {
 
 bool OpenHistoryReader(const std::string& file, Source* source) {
     QString error;
-    const std::optional<ServerConfig> server = ReadServerConfig(&error);
+    const std::optional<records::ServerConfig> server = records::ReadServerConfig(&error);
     if (server && OpenServerReader(*server)) {
         *source = Source::Server;
         return true;
@@ -192,7 +195,7 @@ bool OpenHistoryReader(const std::string& file, Source* source) {
 }
 
 std::string ThisStation() {
-    return StationName().toStdString();
+    return records::StationName().toStdString();
 }
 
 bool CountRecords(const Filter& filter, Counts* counts) {
@@ -333,9 +336,10 @@ bool ScanRecords(const Filter& filter,
         return false;
     }
     const Where where = BuildWhere(filter, lo, hi);
+    const std::vector<const records::Column*> exported = records::CsvColumns();
     QStringList columns;
-    for (const std::string& column : EXPORT_COLUMNS) {
-        columns << QString::fromStdString(column);
+    for (const records::Column* column : exported) {
+        columns << QLatin1String(column->name);
     }
     QSqlQuery query(Reader());
     if (!Prepare(&query,
@@ -345,16 +349,15 @@ bool ScanRecords(const Filter& filter,
         !query.exec()) {
         return false;
     }
-    const int voltage =
-        static_cast<int>(std::find(EXPORT_COLUMNS.begin(), EXPORT_COLUMNS.end(), "voltage") -
-                         EXPORT_COLUMNS.begin());
-    std::vector<std::string> cells(EXPORT_COLUMNS.size());
+    std::vector<std::string> cells(exported.size());
     while (query.next()) {
         for (int i = 0; i < static_cast<int>(cells.size()); ++i) {
             const QVariant value = query.value(i);
             if (value.isNull()) {
                 cells[i].clear();
-            } else if (i == voltage) {
+            } else if (std::strcmp(exported[static_cast<std::size_t>(i)]->local_type, "REAL") ==
+                       0) {
+                // Readings in tenths, as the station shows them.
                 cells[i] = QString::number(value.toDouble(), 'f', 1).toStdString();
             } else {
                 cells[i] = value.toString().toStdString();
@@ -365,6 +368,14 @@ bool ScanRecords(const Filter& filter,
         }
     }
     return query.lastError().type() == QSqlError::NoError;
+}
+
+std::vector<std::string> ExportColumns() {
+    std::vector<std::string> names;
+    for (const records::Column* column : records::CsvColumns()) {
+        names.emplace_back(column->name);
+    }
+    return names;
 }
 
 std::string AddDays(const std::string& date, int days) {

@@ -73,7 +73,7 @@ bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>
 
 // The export's columns, and every record of the filter oldest first as their texts (empty for a
 // reading the cycle did not reach). `row` returns false to stop.
-extern const std::vector<std::string> EXPORT_COLUMNS;
+std::vector<std::string> ExportColumns();
 bool ScanRecords(const Filter& filter,
                  const std::function<bool(const std::vector<std::string>& cells)>& row);
 

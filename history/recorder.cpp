@@ -10,16 +10,21 @@
 #include <memory>
 #include <vector>
 
-#include "history/forwarder.h"
-#include "history/history_db.h"
-#include "history/record_fields.h"
-#include "history/server_config.h"
 #include "history/shift_counts.h"
+#include "records/database.h"
+#include "records/forwarder.h"
+#include "records/record_fields.h"
+#include "records/server_config.h"
 #include "toolkit/toolkit.h"
 
 namespace history {
 
 namespace {
+
+using records::Database;
+using records::DbStatus;
+using records::Forwarder;
+using records::InspectionRow;
 
 constexpr const char* CANNOT_RECORD =
     "검사 이력을 기록할 수 없습니다 (inspection_history.db).\n"
@@ -40,7 +45,7 @@ struct Recorder {
     bool told_setting = false;
     Strip strip;
     std::unique_ptr<Database> db;
-    std::deque<Row> pending;
+    std::deque<InspectionRow> pending;
     QDate day;
     Counts today;
     QString station;
@@ -83,7 +88,7 @@ void Tell(bool* told, const std::string& text) {
 void StartForwarding() {
     Recorder& r = TheRecorder();
     QString error;
-    const std::optional<ServerConfig> server = ReadServerConfig(&error);
+    const std::optional<records::ServerConfig> server = records::ReadServerConfig(&error);
     if (!error.isEmpty()) {
         char text[1024];
         std::snprintf(text, sizeof text, SERVER_SETTING, error.toUtf8().constData());
@@ -105,7 +110,7 @@ bool BeginNewFile() {
     Recorder& r = TheRecorder();
     r.db->Close();
     const QString aside =
-        SetAside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
+        records::SetAside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
     if (aside.isEmpty()) {
         return false;
     }
@@ -131,11 +136,11 @@ void Recount(const QDate& day) {
     Recorder& r = TheRecorder();
     r.day = day;
     r.today = Counts{};
-    if (r.db->IsOpen() && r.db->CountDay(day, &r.today) != DbStatus::Ok) {
+    if (r.db->IsOpen() && CountDay(r.db.get(), day, &r.today) != DbStatus::Ok) {
         r.today = Counts{};
     }
-    for (const Row& row : r.pending) {
-        if (LocalDay(row.inspection.started_at) == day) {
+    for (const InspectionRow& row : r.pending) {
+        if (records::LocalDay(row.inspection.started_at) == day) {
             CountCycle(row.inspection.outcome, &r.today);
         }
     }
@@ -147,7 +152,7 @@ bool WritePending() {
     if (!r.db->IsOpen() && !OpenDatabase()) {
         return false;
     }
-    const std::vector<Row> rows(r.pending.begin(), r.pending.end());
+    const std::vector<InspectionRow> rows(r.pending.begin(), r.pending.end());
     DbStatus status = r.db->Insert(rows);
     if (status == DbStatus::Damaged && BeginNewFile()) {
         status = r.db->Insert(rows);
@@ -167,7 +172,7 @@ void Start(const Strip& strip) {
     r = Recorder{};
     r.started = true;
     r.strip = strip;
-    r.station = StationName();
+    r.station = records::StationName();
     r.disabled = qEnvironmentVariable("SURGE_HISTORY") == QStringLiteral("off");
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     if (!r.disabled) {
@@ -191,7 +196,8 @@ void Record(const Inspection& inspection) {
         if (r.pending.size() >= MOST_PENDING) {
             r.pending.pop_front();
         }
-        r.pending.push_back(Row{inspection, NewUuid(inspection.started_at), r.station});
+        r.pending.push_back(
+            InspectionRow{inspection, records::NewUuid(inspection.started_at), r.station});
         r.recording = WritePending();
         if (r.recording && r.forwarder) {
             r.forwarder->Wake();
@@ -206,7 +212,7 @@ void Record(const Inspection& inspection) {
     if (today != r.day) {
         Recount(today);
     }
-    if (!counted && LocalDay(inspection.started_at) == today) {
+    if (!counted && records::LocalDay(inspection.started_at) == today) {
         CountCycle(inspection.outcome, &r.today);
     }
     ShowCounts(r.strip, r.today, r.recording);

@@ -1,10 +1,31 @@
 #include "history/shift_counts.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
 #include <cstdio>
 
 #include "toolkit/toolkit.h"
 
 namespace history {
+
+records::DbStatus CountDay(records::Database* db, const QDate& day, Counts* counts) {
+    return db->Read([&day, counts](QSqlDatabase& connection) {
+        QSqlQuery query(connection);
+        query.prepare(QStringLiteral(
+            "SELECT COUNT(*), TOTAL(outcome = 'O.K'), TOTAL(outcome = 'N.G') FROM inspection "
+            "WHERE started_at >= ? AND started_at < ? AND outcome IN ('O.K', 'N.G')"));
+        query.addBindValue(day.toString(Qt::ISODate));
+        query.addBindValue(day.addDays(1).toString(Qt::ISODate));
+        if (!query.exec() || !query.next()) {
+            return records::StatusOf(query.lastError());
+        }
+        *counts = {query.value(0).toLongLong(), query.value(1).toLongLong(),
+                   query.value(2).toLongLong()};
+        return records::DbStatus::Ok;
+    });
+}
 
 void CountCycle(Outcome outcome, Counts* counts) {
     if (outcome == Outcome::OK) {

@@ -4,11 +4,15 @@
 
 #include <string>
 
-#include "history/history_db.h"
+#include <QDate>
+
 #include "history/recorder.h"
+#include "records/database.h"
 
 namespace history {
 
+// The cycles started on `day` (local time) in the station's file.
+records::DbStatus CountDay(records::Database* db, const QDate& day, Counts* counts);
 // Counts one finished cycle (an incomplete one tested no unit).
 void CountCycle(Outcome outcome, Counts* counts);
 // "97.5 %", or "-" before the first unit.

@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "bench/report.h"
-#include "history/history_db.h"
-#include "history/record_fields.h"
+#include "records/database.h"
+#include "records/record_fields.h"
 #include "history/recorder.h"
+#include "history/shift_counts.h"
 #include "tests/support/sample_inspection.h"
 
 namespace {
@@ -83,18 +84,18 @@ void BenchRecording() {
 
 void BenchYear() {
     fs::remove(history::DATABASE_FILE);
-    history::Database db(QStringLiteral("bench_history"));
+    records::Database db(QStringLiteral("bench_history"));
     db.Open(history::DATABASE_FILE);
     db.Close();
     const auto empty = fs::file_size(history::DATABASE_FILE);
     db.Open(history::DATABASE_FILE);
     const auto now = std::chrono::system_clock::now();
     const auto step = std::chrono::milliseconds(365LL * 24 * 3600 * 1000 / RECORDS);
-    std::vector<history::Row> rows;
+    std::vector<records::InspectionRow> rows;
     for (int n = 0; n < RECORDS; ++n) {
         const auto started = now - step * (RECORDS - n);
         rows.push_back(
-            {AnInspection(n, started), history::NewUuid(started), QStringLiteral("LINE1-SURGE")});
+            {AnInspection(n, started), records::NewUuid(started), QStringLiteral("LINE1-SURGE")});
         if (rows.size() == BATCH) {
             db.Insert(rows);
             rows.clear();
@@ -105,7 +106,7 @@ void BenchYear() {
     history::Counts counts;
     for (int round = 0; round < 7; ++round) {
         const auto start = Clock::now();
-        db.CountDay(QDate::currentDate(), &counts);
+        history::CountDay(&db, QDate::currentDate(), &counts);
         times.push_back(MsSince(start));
     }
     db.Close();

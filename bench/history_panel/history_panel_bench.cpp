@@ -20,7 +20,7 @@
 #include "bench/report.h"
 #include "history/history_panel.h"
 #include "history/history_query.h"
-#include "history/schema.h"
+#include "records/schema.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
@@ -59,11 +59,11 @@ bool Generate(const std::string& file, long long records, bool panel_indexes) {
         }
         QSqlQuery query(db);
         query.exec("PRAGMA journal_mode = WAL");
-        for (const std::string& statement : history::LocalSchema(false)) {
+        for (const std::string& statement : records::LocalSchema(0)) {
             query.exec(QString::fromStdString(statement));
         }
         if (!panel_indexes) {
-            for (const history::Index& index : history::READ_INDEXES) {
+            for (const records::Index& index : records::READ_INDEXES) {
                 query.exec(QStringLiteral("DROP INDEX %1").arg(index.name));
             }
         }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "history/history_query.h"
-#include "history/schema.h"
+#include "records/schema.h"
 #include "tests/support/work_dir.h"
 
 struct TestRecord {
@@ -55,7 +55,7 @@ class HistoryTest : public ::testing::Test {
             db.setDatabaseName(history::DATABASE_FILE);
             ASSERT_TRUE(db.open());
             QSqlQuery query(db);
-            for (const std::string& statement : history::LocalSchema(false)) {
+            for (const std::string& statement : records::LocalSchema(0)) {
                 ASSERT_TRUE(query.exec(QString::fromStdString(statement)));
             }
             db.transaction();

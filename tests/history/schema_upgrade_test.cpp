@@ -1,7 +1,7 @@
 // A file written before standard waves were kept once is upgraded in place when the station opens
 // it: every record reads back as it was, under its id, and the outbox still names the same ones.
-#include "history/history_db.h"
-#include "history/schema.h"
+#include "records/database.h"
+#include "records/schema.h"
 #include "tests/history/history_fixture.h"
 
 namespace {
@@ -46,9 +46,9 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
     }
     const Rows before = Query(ALL_RECORDS);
     ASSERT_EQ(before.size(), 4u);
-    history::Database db(QStringLiteral("upgrade_test"));
+    records::Database db(QStringLiteral("upgrade_test"));
     for (int opening = 0; opening < 2; ++opening) {
-        ASSERT_EQ(db.Open(HISTORY_FILE), history::DbStatus::Ok);
+        ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
         db.Close();
         EXPECT_EQ(Query(ALL_RECORDS), before);
         EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}}));
@@ -56,13 +56,13 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
         // Records 3 and 7 share their standard wave; record 8 has none.
         EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"), (Rows{{"2"}}));
     }
-    ASSERT_EQ(db.Open(HISTORY_FILE), history::DbStatus::Ok);
+    ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
     db.QueueForServer(true);
-    history::Row row;
+    records::InspectionRow row;
     row.inspection.outcome = Outcome::OK;
     row.uuid = QStringLiteral("u10");
     row.station = QStringLiteral("L1");
-    ASSERT_EQ(db.Insert({row}), history::DbStatus::Ok);
+    ASSERT_EQ(db.Insert({row}), records::DbStatus::Ok);
     db.Close();
     EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}, {"10"}}));
     EXPECT_EQ(Query("SELECT uuid, standard_wave FROM inspection WHERE id = 10"),

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "history/server_config.h"
+#include "records/server_config.h"
 #include "tests/support/work_dir.h"
 
 namespace {
@@ -37,7 +37,7 @@ TEST(ServerConfig, TakesTheServerAndAPasswordOnlyFromWhereItMayCome) {
             unsetenv("SURGE_HISTORY_PASSWORD_FILE");
         }
         QString error;
-        const auto config = history::ReadServerConfig(&error);
+        const auto config = records::ReadServerConfig(&error);
         const std::string got = config ? (config->Where() + " " + config->password).toStdString()
                                        : (error.isEmpty() ? "none" : error.toStdString());
         EXPECT_EQ(got.rfind(c.expected, 0), 0u) << got;

@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
-#include "history/server_config.h"
+#include "records/server_config.h"
 
-namespace history {
+namespace records {
 
 class Forwarder {
   public:
@@ -64,4 +64,4 @@ class Forwarder {
     std::thread thread_;
 };
 
-}  // namespace history
+}  // namespace records

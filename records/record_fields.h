@@ -5,7 +5,7 @@
 #include <QString>
 #include <chrono>
 
-namespace history {
+namespace records {
 
 using TimePoint = std::chrono::system_clock::time_point;
 
@@ -18,4 +18,4 @@ QString NewUuid(TimePoint time);
 // SURGE_STATION when set, else the host name.
 QString StationName();
 
-}  // namespace history
+}  // namespace records

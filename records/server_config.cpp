@@ -1,10 +1,10 @@
-#include "history/server_config.h"
+#include "records/server_config.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
-namespace history {
+namespace records {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::optional<ServerConfig> ReadServerConfig(QString* error) {
     return config;
 }
 
-}  // namespace history
+}  // namespace records

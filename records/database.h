@@ -1,30 +1,27 @@
-// The station's own connection to "inspection_history.db": open (WAL, full sync), records
-// committed in one transaction, a day's counts, a damaged file set aside.
+// The station's own connection to "inspection_history.db": open (WAL, full sync, the schema made
+// or upgraded), records committed in one transaction, reads on the same connection, a damaged
+// file set aside.
 #pragma once
 
-#include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
-#include "history/recorder.h"
+#include "records/columns.h"
+#include "records/database_file.h"
 
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
-namespace history {
-
-// An inspection as it is stored: the inspection and what the history adds to it.
-struct Row {
-    Inspection inspection;
-    QString uuid;
-    QString station;
-};
+namespace records {
 
 enum class DbStatus { Ok, Damaged, Failed };
+
+// Damaged when SQLite says the file is corrupt or no database, else Failed.
+DbStatus StatusOf(const QSqlError& error);
 
 class Database {
   public:
@@ -40,18 +37,16 @@ class Database {
     // While set, every record inserted is also queued in the outbox for the server.
     void QueueForServer(bool queue) { queue_ = queue; }
     // All rows or none, synced to disk before it returns.
-    DbStatus Insert(const std::vector<Row>& rows);
-    // The cycles started on `day` (local time).
-    DbStatus CountDay(const QDate& day, Counts* counts);
+    DbStatus Insert(const std::vector<InspectionRow>& rows);
+    // Runs `read` on the open connection; a connection that fails is closed.
+    DbStatus Read(const std::function<DbStatus(QSqlDatabase& db)>& read);
 
   private:
-    DbStatus Fail(const QSqlError& error);
     DbStatus Abandon(QSqlDatabase& db, QSqlError error);
     DbStatus Commit(QSqlDatabase& db);
     DbStatus ClosedUnlessOk(DbStatus status);
     DbStatus TryOpen(const QString& path);
-    DbStatus TryInsert(const std::vector<Row>& rows);
-    DbStatus TryCountDay(const QDate& day, Counts* counts);
+    DbStatus TryInsert(const std::vector<InspectionRow>& rows);
 
     QString connection_;
     bool open_ = false;
@@ -60,8 +55,13 @@ class Database {
     std::unique_ptr<QSqlQuery> outbox_;
 };
 
+// The schema version of the file open on `db`: 0 without the history's tables, 1 for the first
+// layout (a table `inspection`), else what `schema_version` holds; -1 (and `error`) when it cannot
+// be read.
+int FileSchemaVersion(QSqlDatabase& db, QSqlError* error);
+
 // Renames a damaged database (and its write-ahead log) to a name that carries `now`, e.g.
 // "inspection_history-damaged-20261209-101502.db". Returns the new name, empty on failure.
 QString SetAside(const QString& path, const QDateTime& now);
 
-}  // namespace history
+}  // namespace records

@@ -1,4 +1,4 @@
-#include "history/record_fields.h"
+#include "records/record_fields.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace history {
+namespace records {
 
 namespace {
 
@@ -54,4 +54,4 @@ QString StationName() {
     return station.isEmpty() ? QSysInfo::machineHostName() : station;
 }
 
-}  // namespace history
+}  // namespace records

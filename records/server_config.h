@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-namespace history {
+namespace records {
 
 struct ServerConfig {
     QString host;
@@ -22,4 +22,4 @@ struct ServerConfig {
 // nothing and, in `error`, what is wrong with it.
 std::optional<ServerConfig> ReadServerConfig(QString* error);
 
-}  // namespace history
+}  // namespace records

@@ -1,4 +1,4 @@
-#include "history/forwarder.h"
+#include "records/forwarder.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -8,9 +8,10 @@
 #include <QVariant>
 #include <vector>
 
-#include "history/schema.h"
+#include "records/columns.h"
+#include "records/schema.h"
 
-namespace history {
+namespace records {
 
 namespace {
 
@@ -28,11 +29,6 @@ constexpr int NEWER_RETRY_MS = 60000;
 constexpr const char* LOCAL = "surge_history_forward_local";
 constexpr const char* SERVER = "surge_history_forward_server";
 constexpr int SCHEMA_LOCK = 20261209;
-
-constexpr const char* COLUMNS =
-    "uuid, station, started_at, ended_at, serial, master, model_no, voltage, width, pulse_no, "
-    "judge, area, phase, outcome, stopped_at, standard_wave, measured_wave";
-constexpr int COLUMN_COUNT = 17;
 
 enum class Link { Ok, Down, Refused, Newer };
 
@@ -94,15 +90,15 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
         return Link::Newer;
     }
     if (ok && *version == 0) {
-        ok = run(QString::fromLatin1(CREATE_SERVER_INSPECTION));
+        ok = run(QString::fromStdString(CreateServerInspection()));
         for (const Index& index : READ_INDEXES) {
             ok = ok && run(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
         }
         ok = ok && run(QString::fromLatin1(CREATE_SERVER_STATION_INDEX)) &&
              run(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION));
     } else if (ok && *version < SCHEMA_VERSION) {
-        for (int v = *version; ok && v < SCHEMA_VERSION; ++v) {
-            ok = run(QString::fromLatin1(SERVER_UPGRADES[v - 1]));
+        for (const std::string& statement : ServerUpgrade(*version)) {
+            ok = ok && run(QString::fromStdString(statement));
         }
         ok =
             ok && run(QStringLiteral("UPDATE schema_version SET version = %1").arg(SCHEMA_VERSION));
@@ -144,11 +140,10 @@ Link Connect(const ServerConfig& server, int* version) {
 int SendBatch(QSqlDatabase& local, QSqlDatabase& server) {
     QSqlQuery read(local);
     read.setForwardOnly(true);
+    const int columns = StoredColumnCount();
     if (!read.exec(QStringLiteral("SELECT o.record, %1 FROM outbox o JOIN inspection i ON "
                                   "i.id = o.record ORDER BY o.record LIMIT %2")
-                       .arg(QString::fromLatin1(COLUMNS)
-                                .replace(QLatin1String(", "), QLatin1String(", i."))
-                                .prepend(QLatin1String("i.")))
+                       .arg(StoredColumnList(QStringLiteral("i.")))
                        .arg(BATCH))) {
         return -1;
     }
@@ -157,7 +152,7 @@ int SendBatch(QSqlDatabase& local, QSqlDatabase& server) {
     while (read.next()) {
         last = read.value(0).toLongLong();
         std::vector<QVariant> row;
-        for (int i = 1; i <= COLUMN_COUNT; ++i) {
+        for (int i = 1; i <= columns; ++i) {
             row.push_back(read.value(i));
         }
         rows.push_back(std::move(row));
@@ -171,17 +166,17 @@ int SendBatch(QSqlDatabase& local, QSqlDatabase& server) {
     }
     QSqlQuery insert(server);
     QString marks = QStringLiteral("?");
-    for (int i = 1; i < COLUMN_COUNT; ++i) {
+    for (int i = 1; i < columns; ++i) {
         marks += QStringLiteral(", ?");
     }
     if (!insert.prepare(QStringLiteral("INSERT INTO inspection (%1) VALUES (%2) ON CONFLICT "
                                        "(station, uuid) DO NOTHING")
-                            .arg(QString::fromLatin1(COLUMNS), marks))) {
+                            .arg(StoredColumnList(), marks))) {
         server.rollback();
         return -1;
     }
     for (const auto& row : rows) {
-        for (int i = 0; i < COLUMN_COUNT; ++i) {
+        for (int i = 0; i < columns; ++i) {
             insert.bindValue(i, row[static_cast<std::size_t>(i)]);
         }
         if (!insert.exec()) {
@@ -326,4 +321,4 @@ int Forwarder::Pass(bool* linked, bool* failed) {
     return sent == 0 ? RETRY_MS : 0;  // more may be waiting
 }
 
-}  // namespace history
+}  // namespace records

@@ -1,0 +1,131 @@
+#include "records/columns.h"
+
+#include <algorithm>
+
+#include "records/record_fields.h"
+
+namespace records {
+
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A reading of the setup or the result, NULL when the cycle did not reach it.
+template <typename Part, typename Read>
+QVariant Reading(const std::optional<Part>& part, Read read) {
+    return part ? QVariant(read(*part)) : QVariant();
+}
+
+QVariant Blob(const std::optional<Wave>& wave) {
+    if (!wave) {
+        return QVariant(QMetaType(QMetaType::QByteArray));
+    }
+    return QByteArray(reinterpret_cast<const char*>(wave->data()), WAVE_SAMPLES);
+}
+
+const Inspection& Of(const InspectionRow& row) {
+    return row.inspection;
+}
+
+const Column COLUMNS[] = {
+    {"id", "INTEGER PRIMARY KEY", "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY", 1, 1, 1,
+     nullptr},
+    {"uuid", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 0,
+     [](const InspectionRow& r) { return QVariant(r.uuid); }},
+    {"station", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 4,
+     [](const InspectionRow& r) { return QVariant(r.station); }},
+    {"started_at", "TEXT NOT NULL", "TEXT COLLATE \"C\" NOT NULL", 1, 1, 2,
+     [](const InspectionRow& r) { return QVariant(IsoTime(Of(r).started_at)); }},
+    {"ended_at", "TEXT NOT NULL", "TEXT COLLATE \"C\" NOT NULL", 1, 1, 3,
+     [](const InspectionRow& r) { return QVariant(IsoTime(Of(r).ended_at)); }},
+    {"serial", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 5,
+     [](const InspectionRow& r) { return QVariant(Text(Of(r).serial)); }},
+    {"master", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 6,
+     [](const InspectionRow& r) { return QVariant(Text(Of(r).master)); }},
+    {"model_no", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 7,
+     [](const InspectionRow& r) {
+         const auto& setup = Of(r).setup;
+         return QVariant(QString::fromLatin1(setup ? setup->model_no.text : ""));
+     }},
+    {"voltage", "REAL", "DOUBLE PRECISION", 1, 1, 8,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).setup, [](const InstrumentSetup& s) { return s.kilovolts; });
+     }},
+    {"width", "INTEGER", "INTEGER", 1, 1, 9,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).setup, [](const InstrumentSetup& s) { return s.width.value; });
+     }},
+    {"pulse_no", "INTEGER", "INTEGER", 1, 1, 10,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).setup, [](const InstrumentSetup& s) { return s.pulse_no.value; });
+     }},
+    {"judge", "INTEGER", "INTEGER", 1, 1, 11,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).setup, [](const InstrumentSetup& s) { return s.judge.value; });
+     }},
+    {"area", "INTEGER", "INTEGER", 1, 1, 12,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).result, [](const TestResult& t) { return t.area; });
+     }},
+    {"phase", "INTEGER", "INTEGER", 1, 1, 13,
+     [](const InspectionRow& r) {
+         return Reading(Of(r).result, [](const TestResult& t) { return t.phase; });
+     }},
+    {"outcome", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 14,
+     [](const InspectionRow& r) {
+         return QVariant(QString::fromLatin1(Outcome_text(Of(r).outcome)));
+     }},
+    {"stopped_at", "TEXT NOT NULL", "TEXT NOT NULL", 1, 1, 15,
+     [](const InspectionRow& r) { return QVariant(Text(Of(r).failed_command)); }},
+    {SHARED_WAVE, "INTEGER REFERENCES standard (id)", "BYTEA", 1, 1, 0,
+     [](const InspectionRow& r) { return Blob(Of(r).standard_wave); }},
+    {"measured_wave", "BLOB", "BYTEA", 1, 1, 0,
+     [](const InspectionRow& r) { return Blob(Of(r).measured_wave); }},
+};
+
+}  // namespace
+
+std::span<const Column> InspectionColumns() {
+    return COLUMNS;
+}
+
+QString StoredColumnList(const QString& prefix) {
+    QStringList names;
+    for (const Column& column : COLUMNS) {
+        if (column.value != nullptr) {
+            names << prefix + QLatin1String(column.name);
+        }
+    }
+    return names.join(QLatin1String(", "));
+}
+
+int StoredColumnCount() {
+    return static_cast<int>(std::count_if(std::begin(COLUMNS), std::end(COLUMNS),
+                                          [](const Column& c) { return c.value != nullptr; }));
+}
+
+std::vector<QVariant> StoredValues(const InspectionRow& row) {
+    std::vector<QVariant> values;
+    for (const Column& column : COLUMNS) {
+        if (column.value != nullptr) {
+            values.push_back(column.value(row));
+        }
+    }
+    return values;
+}
+
+std::vector<const Column*> CsvColumns() {
+    std::vector<const Column*> exported;
+    for (const Column& column : COLUMNS) {
+        if (column.csv > 0) {
+            exported.push_back(&column);
+        }
+    }
+    std::sort(exported.begin(), exported.end(),
+              [](const Column* a, const Column* b) { return a->csv < b->csv; });
+    return exported;
+}
+
+}  // namespace records

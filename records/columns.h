@@ -1,0 +1,48 @@
+// The columns of an inspection record, once: the station's file, the INSERT, the forwarder, a
+// plant's server and the CSV export are all made from this table, so a new column is one line
+// here and a schema version.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <span>
+
+#include "values/inspection.h"
+
+namespace records {
+
+// What the station stores of one inspection: the inspection and the history's own fields.
+struct InspectionRow {
+    Inspection inspection;
+    QString uuid;     // version 7, time-ordered; unique with the station
+    QString station;  // SURGE_STATION or the host name
+};
+
+struct Column {
+    const char* name;
+    const char* local_type;   // in the station's file
+    const char* server_type;  // on a plant's server
+    int local_since;          // the schema version of the station's file that added it
+    int server_since;         // the same on a server
+    int csv;                  // its place in the CSV export from 1; 0 when it is not exported
+    // The record's value; nullptr for the row id, which the database gives.
+    QVariant (*value)(const InspectionRow& row);
+};
+
+// `inspection`'s columns, in their order in the tables.
+std::span<const Column> InspectionColumns();
+// In the station's file the standard wave is kept once in table `standard`, and the record
+// points to it by this column of `inspection_record`.
+constexpr const char* SHARED_WAVE = "standard_wave";
+constexpr const char* SHARED_WAVE_REFERENCE = "standard";
+
+// The names of the columns a record is inserted and sent with (all but the row id), joined by
+// ", " with `prefix` before each.
+QString StoredColumnList(const QString& prefix = QString());
+int StoredColumnCount();
+// The record's values in the order of StoredColumnList.
+std::vector<QVariant> StoredValues(const InspectionRow& row);
+// The exported columns in their CSV order.
+std::vector<const Column*> CsvColumns();
+
+}  // namespace records

@@ -1,0 +1,190 @@
+#include "records/database.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+constexpr int SQLITE_CORRUPT = 11;
+constexpr int SQLITE_NOTADB = 26;
+
+const char* const SETUP_STATEMENTS[] = {
+    "PRAGMA journal_mode = WAL",
+    "PRAGMA synchronous = FULL",
+};
+
+QString InsertStatement() {
+    QString marks = QStringLiteral("?");
+    for (int i = 1; i < StoredColumnCount(); ++i) {
+        marks += QStringLiteral(", ?");
+    }
+    return QStringLiteral("INSERT INTO inspection (%1) VALUES (%2)").arg(StoredColumnList(), marks);
+}
+
+}  // namespace
+
+DbStatus StatusOf(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? DbStatus::Damaged : DbStatus::Failed;
+}
+
+int FileSchemaVersion(QSqlDatabase& db, QSqlError* error) {
+    QSqlQuery query(db);
+    const auto failed = [&query, error] {
+        *error = query.lastError();
+        return -1;
+    };
+    if (!query.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'inspection'"))) {
+        return failed();
+    }
+    if (!query.next()) {
+        return 0;
+    }
+    if (query.value(0).toString() == QLatin1String("table")) {
+        return 1;
+    }
+    // The view came with version 2, and every file that has it keeps its version.
+    if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 2) FROM schema_version")) ||
+        !query.next()) {
+        return failed();
+    }
+    return query.value(0).toInt();
+}
+
+Database::Database(const QString& connection) : connection_(connection) {}
+
+Database::~Database() {
+    Close();
+}
+
+// Ends the transaction that failed with `error`.
+DbStatus Database::Abandon(QSqlDatabase& db, QSqlError error) {
+    db.rollback();
+    return StatusOf(error);
+}
+
+DbStatus Database::Commit(QSqlDatabase& db) {
+    return db.commit() ? DbStatus::Ok : Abandon(db, db.lastError());
+}
+
+// A connection that failed is closed, once none of its handles is left.
+DbStatus Database::ClosedUnlessOk(DbStatus status) {
+    if (status != DbStatus::Ok) {
+        Close();
+    }
+    return status;
+}
+
+DbStatus Database::Open(const QString& path) {
+    Close();
+    return ClosedUnlessOk(TryOpen(path));
+}
+
+DbStatus Database::TryOpen(const QString& path) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
+    if (!db.open()) {
+        return StatusOf(db.lastError());
+    }
+    open_ = true;
+    QSqlQuery query(db);
+    for (const char* statement : SETUP_STATEMENTS) {
+        if (!query.exec(QString::fromLatin1(statement))) {
+            return StatusOf(query.lastError());
+        }
+    }
+    QSqlError error;
+    const int version = FileSchemaVersion(db, &error);
+    if (version < 0) {
+        return StatusOf(error);
+    }
+    if (!db.transaction()) {
+        return StatusOf(db.lastError());
+    }
+    for (const std::string& statement : LocalSchema(version)) {
+        if (!query.exec(QString::fromStdString(statement))) {
+            return Abandon(db, query.lastError());
+        }
+    }
+    if (const DbStatus committed = Commit(db); committed != DbStatus::Ok) {
+        return committed;
+    }
+    insert_ = std::make_unique<QSqlQuery>(db);
+    if (!insert_->prepare(InsertStatement())) {
+        return StatusOf(insert_->lastError());
+    }
+    outbox_ = std::make_unique<QSqlQuery>(db);
+    if (!outbox_->prepare(
+            QStringLiteral("INSERT INTO outbox SELECT MAX(id) FROM inspection_record"))) {
+        return StatusOf(outbox_->lastError());
+    }
+    return DbStatus::Ok;
+}
+
+void Database::Close() {
+    insert_.reset();
+    outbox_.reset();
+    if (QSqlDatabase::contains(connection_)) {
+        QSqlDatabase::database(connection_, false).close();
+        QSqlDatabase::removeDatabase(connection_);
+    }
+    open_ = false;
+}
+
+DbStatus Database::Insert(const std::vector<InspectionRow>& rows) {
+    return open_ ? ClosedUnlessOk(TryInsert(rows)) : DbStatus::Failed;
+}
+
+DbStatus Database::TryInsert(const std::vector<InspectionRow>& rows) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!db.transaction()) {
+        return StatusOf(db.lastError());
+    }
+    for (const InspectionRow& row : rows) {
+        const std::vector<QVariant> values = StoredValues(row);
+        for (int i = 0; i < static_cast<int>(values.size()); ++i) {
+            insert_->bindValue(i, values[static_cast<std::size_t>(i)]);
+        }
+        QSqlQuery* failed = insert_->exec() ? nullptr : insert_.get();
+        if (!failed && queue_) {
+            failed = outbox_->exec() ? nullptr : outbox_.get();
+        }
+        if (failed) {
+            return Abandon(db, failed->lastError());
+        }
+    }
+    return Commit(db);
+}
+
+DbStatus Database::Read(const std::function<DbStatus(QSqlDatabase& db)>& read) {
+    if (!open_) {
+        return DbStatus::Failed;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    return ClosedUnlessOk(read(db));
+}
+
+QString SetAside(const QString& path, const QDateTime& now) {
+    QString base = path;
+    if (base.endsWith(QStringLiteral(".db"))) {
+        base.chop(3);
+    }
+    const QString target = base + QStringLiteral("-damaged-") +
+                           now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + ".db";
+    if (QFile::exists(target) || !QFile::rename(path, target)) {
+        return QString();
+    }
+    QFile::rename(path + "-wal", target + "-wal");
+    QFile::remove(path + "-shm");
+    return target;
+}
+
+}  // namespace records

@@ -1,0 +1,154 @@
+#include "records/schema.h"
+
+#include <cstring>
+
+#include "records/columns.h"
+
+namespace records {
+
+namespace {
+
+constexpr const char* CREATE_STANDARD = R"sql(
+CREATE TABLE IF NOT EXISTS standard (
+  id   INTEGER PRIMARY KEY,
+  wave BLOB NOT NULL UNIQUE
+))sql";
+
+constexpr const char* STANDARD_WAVE_OF_RECORD =
+    "(SELECT wave FROM standard WHERE standard.id = inspection_record.standard)";
+constexpr const char* STANDARD_OF_NEW = "(SELECT id FROM standard WHERE wave = NEW.standard_wave)";
+
+bool Shared(const Column& column) {
+    return std::strcmp(column.name, SHARED_WAVE) == 0;
+}
+
+// The column's name in `inspection_record`.
+std::string LocalName(const Column& column) {
+    return Shared(column) ? SHARED_WAVE_REFERENCE : column.name;
+}
+
+// Joins what `part` makes of each column of the station's file of version `up_to` or before.
+template <typename Part>
+std::string Each(int up_to, const char* separator, Part part) {
+    std::string joined;
+    for (const Column& column : InspectionColumns()) {
+        if (column.local_since > up_to) {
+            continue;
+        }
+        joined += (joined.empty() ? "" : separator) + part(column);
+    }
+    return joined;
+}
+
+std::string CreateRecord() {
+    return "CREATE TABLE IF NOT EXISTS inspection_record (\n  " +
+           Each(LOCAL_SCHEMA_VERSION, ",\n  ",
+                [](const Column& c) { return LocalName(c) + " " + c.local_type; }) +
+           "\n)";
+}
+
+std::string CreateView() {
+    return "CREATE VIEW IF NOT EXISTS inspection AS SELECT\n  " +
+           Each(LOCAL_SCHEMA_VERSION, ", ",
+                [](const Column& c) {
+                    return Shared(c) ? std::string(STANDARD_WAVE_OF_RECORD) + " AS " + c.name
+                                     : std::string(c.name);
+                }) +
+           "\nFROM inspection_record";
+}
+
+std::string CreateInsertTrigger() {
+    return "CREATE TRIGGER IF NOT EXISTS inspection_insert INSTEAD OF INSERT ON inspection BEGIN\n"
+           "  INSERT OR IGNORE INTO standard (wave)\n"
+           "    SELECT NEW.standard_wave WHERE NEW.standard_wave IS NOT NULL;\n"
+           "  INSERT INTO inspection_record (" +
+           Each(LOCAL_SCHEMA_VERSION, ", ", LocalName) + ")\n  VALUES (" +
+           Each(LOCAL_SCHEMA_VERSION, ", ",
+                [](const Column& c) {
+                    return Shared(c) ? std::string(STANDARD_OF_NEW) : "NEW." + std::string(c.name);
+                }) +
+           ");\nEND";
+}
+
+// Version 1's table `inspection` into `inspection_record`, every record with its id.
+std::vector<std::string> UpgradeFromFirstLayout() {
+    return {
+        "INSERT OR IGNORE INTO standard (wave) "
+        "SELECT standard_wave FROM inspection WHERE standard_wave IS NOT NULL",
+        "INSERT INTO inspection_record (" + Each(1, ", ", LocalName) + ") SELECT " +
+            Each(1, ", ",
+                 [](const Column& c) {
+                     return Shared(c) ? std::string(
+                                            "(SELECT standard.id FROM standard WHERE "
+                                            "standard.wave = inspection.standard_wave)")
+                                      : std::string(c.name);
+                 }) +
+            " FROM inspection",
+        "DROP TABLE inspection",
+    };
+}
+
+// The columns a later version added, and the view and trigger made anew over them.
+std::vector<std::string> AddColumnsSince(int from_version) {
+    std::vector<std::string> statements;
+    for (const Column& column : InspectionColumns()) {
+        if (column.local_since > from_version) {
+            statements.push_back("ALTER TABLE inspection_record ADD COLUMN " + LocalName(column) +
+                                 " " + column.local_type);
+        }
+    }
+    statements.push_back("DROP TRIGGER IF EXISTS inspection_insert");
+    statements.push_back("DROP VIEW IF EXISTS inspection");
+    return statements;
+}
+
+}  // namespace
+
+std::string CreateIndex(const Index& index, const char* table) {
+    return std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + table + " (" +
+           index.columns + ")";
+}
+
+std::vector<std::string> LocalSchema(int from_version) {
+    std::vector<std::string> statements = {CREATE_STANDARD, CreateRecord(), CREATE_OUTBOX,
+                                           CREATE_SCHEMA_VERSION};
+    std::vector<std::string> upgrade;
+    if (from_version == 1) {
+        upgrade = UpgradeFromFirstLayout();
+    } else if (from_version > 1 && from_version < LOCAL_SCHEMA_VERSION) {
+        upgrade = AddColumnsSince(from_version);
+    }
+    statements.insert(statements.end(), upgrade.begin(), upgrade.end());
+    statements.push_back(CreateView());
+    statements.push_back(CreateInsertTrigger());
+    for (const Index& index : READ_INDEXES) {
+        statements.push_back(CreateIndex(index, "inspection_record"));
+    }
+    const std::string version = std::to_string(LOCAL_SCHEMA_VERSION);
+    statements.push_back("UPDATE schema_version SET version = " + version + " WHERE version < " +
+                         version);
+    statements.push_back("INSERT INTO schema_version SELECT " + version +
+                         " WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
+    return statements;
+}
+
+std::string CreateServerInspection() {
+    std::string columns;
+    for (const Column& column : InspectionColumns()) {
+        columns += std::string("  ") + column.name + " " + column.server_type + ",\n";
+    }
+    return "CREATE TABLE IF NOT EXISTS inspection (\n" + columns + "  UNIQUE (station, uuid)\n)";
+}
+
+std::vector<std::string> ServerUpgrade(int from_version) {
+    std::vector<std::string> statements;
+    for (const Column& column : InspectionColumns()) {
+        if (column.server_since > from_version) {
+            statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +
+                                 column.name + " " + column.server_type);
+        }
+    }
+    return statements;
+}
+
+}  // namespace records

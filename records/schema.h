@@ -1,0 +1,72 @@
+// The history database's tables, made from the column table: the station's SQLite file, and a
+// plant's server.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace records {
+
+// The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION).
+constexpr int SCHEMA_VERSION = 1;
+
+// The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
+// distinct standard wave once, since the instrument sends the same one for every unit of a setup.
+constexpr int LOCAL_SCHEMA_VERSION = 2;
+
+// `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
+// file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
+// ("2026-12-09T10:15:02.123+09:00"); waves are 300 bytes, the signed samples as the master store
+// keeps them. Readings the cycle did not reach are NULL. `stopped_at` is empty for a cycle with a
+// verdict, else the command whose reply failed ("ME", "WT", "WS" or "RE"). A record is the same
+// record wherever it is stored by its station and uuid.
+//
+// In the station's file a record is a row of `inspection_record`, whose `standard` is the row of
+// its standard wave in `standard`; inserting into the view `inspection` fills both. The standard
+// wave is a subquery rather than a join, so that reads which do not ask for it walk
+// `inspection_record` and its indexes alone.
+
+// The station's records that the server has not acknowledged, by their id (local only; filled
+// while a server is set).
+constexpr const char* CREATE_OUTBOX =
+    "CREATE TABLE IF NOT EXISTS outbox (record INTEGER PRIMARY KEY)";
+
+constexpr const char* CREATE_SCHEMA_VERSION =
+    "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
+
+// The indexes the reads walk: the time range with the outcome (today's counts, the panel's
+// counts, pages and trend), a master's records by time, and a unit's records by its number.
+// In the station's file they index `inspection_record`, on a server `inspection`.
+struct Index {
+    const char* name;
+    const char* columns;
+};
+constexpr Index READ_INDEXES[] = {
+    {"inspection_started_outcome", "started_at, outcome"},
+    {"inspection_master_started", "master, started_at, outcome"},
+    {"inspection_serial", "serial"},
+};
+constexpr const char* SERVER_RECORD_TABLE = "inspection";
+
+std::string CreateIndex(const Index& index, const char* table);
+
+// The statements that make the station's file, or bring one of `from_version` (0 for a file
+// without the history's tables) to LOCAL_SCHEMA_VERSION, to be run in one transaction. On a file
+// that is up to date they change nothing. A file of version 1, whose `inspection` is a table, is
+// carried into `inspection_record` with every record keeping its id, so the outbox stays true.
+std::vector<std::string> LocalSchema(int from_version);
+
+// The same records on a plant's server, in PostgreSQL's types, one table holding both waves.
+// There a record is unique by its station and uuid, as stations send again what they are not
+// sure the server has.
+std::string CreateServerInspection();
+
+// On a server, besides the read indexes: the panel's reads of one station among many.
+constexpr const char* CREATE_SERVER_STATION_INDEX =
+    "CREATE INDEX IF NOT EXISTS inspection_station_started ON inspection "
+    "(station, started_at, outcome)";
+
+// The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
+std::vector<std::string> ServerUpgrade(int from_version);
+
+}  // namespace records
