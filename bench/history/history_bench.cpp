@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "bench/report.h"
-#include "records/database.h"
-#include "records/record_fields.h"
 #include "history/recorder.h"
 #include "history/shift_counts.h"
+#include "records/database.h"
+#include "records/record_fields.h"
 #include "tests/support/sample_inspection.h"
 
 namespace {
