@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "history/history_export.h"
+#include "history/history_off.h"
 #include "history/history_query.h"
+#include "history/shift_counts.h"
 #include "state/wave_plot.h"
 
 int historyHandle = 0;
@@ -27,7 +29,7 @@ bool station_set = false;  // the station field was filled at the first opening 
 history::Filter filter;
 history::Counts counts;
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
-std::vector<history::Record> rows;
+std::vector<history::ListedRecord> rows;
 long long chosen_id = 0;
 std::optional<Wave> chosen_standard;
 std::optional<Wave> chosen_measured;
@@ -49,8 +51,11 @@ std::string Today() {
 }
 
 const char* OutcomeLabel(const std::string& outcome) {
-    return outcome == "incomplete" ? "미완료" : outcome.c_str();
+    return Outcome_of(outcome) == Outcome::INCOMPLETE ? "미완료" : outcome.c_str();
 }
+
+// The outcome ring's choices, after "any" at 0.
+constexpr Outcome OUTCOME_CHOICES[] = {Outcome::OK, Outcome::NG, Outcome::INCOMPLETE};
 
 void ShowCounts() {
     char text[32];
@@ -60,12 +65,7 @@ void ShowCounts() {
     SetCtrlVal(historyHandle, HISTORY_OK, text);
     std::snprintf(text, sizeof text, "%lld", counts.ng);
     SetCtrlVal(historyHandle, HISTORY_NG, text);
-    if (counts.tested > 0) {
-        std::snprintf(text, sizeof text, "%.1f %%", 100.0 * counts.ok / counts.tested);
-    } else {
-        std::snprintf(text, sizeof text, "-");
-    }
-    SetCtrlVal(historyHandle, HISTORY_YIELD, text);
+    SetCtrlVal(historyHandle, HISTORY_YIELD, history::YieldText(counts).c_str());
 }
 
 void ClearChoice() {
@@ -76,7 +76,7 @@ void ClearChoice() {
 
 // Shows the page that begins after `after` (the newest page when null).
 bool ShowPage(const history::PageKey* after) {
-    std::vector<history::Record> page;
+    std::vector<history::ListedRecord> page;
     if (!history::FetchPage(filter, after, HISTORY_PAGE_ROWS, &page)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return false;
@@ -87,7 +87,7 @@ bool ShowPage(const history::PageKey* after) {
     InsertTableRows(historyHandle, HISTORY_TABLE, -1, static_cast<int>(rows.size()),
                     VAL_USE_MASTER_CELL_TYPE);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const history::Record& record = rows[r];
+        const history::ListedRecord& record = rows[r];
         std::string when = record.started_at.substr(0, 16);
         if (when.size() > 10) {
             when[10] = ' ';
@@ -165,8 +165,10 @@ bool ReadFilter() {
     filter.master = trimmed(master);
     filter.serial = trimmed(serial);
     filter.station = trimmed(station);
-    filter.outcome = outcome >= 1 && outcome <= 3 ? static_cast<history::Outcome>(outcome)
-                                                  : history::Outcome::Any;
+    filter.outcome.reset();
+    if (outcome >= 1 && outcome <= static_cast<int>(std::size(OUTCOME_CHOICES))) {
+        filter.outcome = OUTCOME_CHOICES[outcome - 1];
+    }
     return true;
 }
 
@@ -248,8 +250,7 @@ int History_open(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    const char* setting = std::getenv("SURGE_HISTORY");
-    if (setting != nullptr && std::strcmp(setting, "off") == 0) {
+    if (history::HistoryOff()) {
         Warn("검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off).");
         return 0;
     }

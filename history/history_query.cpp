@@ -30,20 +30,6 @@ QSqlDatabase Reader() {
     return QSqlDatabase::database(READER_CONNECTION, false);
 }
 
-const char* OutcomeText(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Ok:
-            return "O.K";
-        case Outcome::Ng:
-            return "N.G";
-        case Outcome::Incomplete:
-            return "incomplete";
-        case Outcome::Any:
-            break;
-    }
-    return "";
-}
-
 // The filter as a WHERE clause over [lo, hi) and its values in order. A unit's number is the
 // most selective term: the "+" keeps the planner off the master's index when both are given.
 struct Where {
@@ -66,9 +52,9 @@ Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
         where.sql += QStringLiteral(" AND station = ?");
         where.values << QString::fromStdString(filter.station);
     }
-    if (filter.outcome != Outcome::Any) {
+    if (filter.outcome) {
         where.sql += QStringLiteral(" AND outcome = ?");
-        where.values << QString::fromLatin1(OutcomeText(filter.outcome));
+        where.values << QString::fromLatin1(Outcome_text(*filter.outcome));
     }
     return where;
 }
@@ -220,7 +206,8 @@ bool CountRecords(const Filter& filter, Counts* counts) {
     return true;
 }
 
-bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page) {
+bool FetchPage(const Filter& filter, const PageKey* after, int rows,
+               std::vector<ListedRecord>* page) {
     page->clear();
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
@@ -243,7 +230,7 @@ bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector
         return false;
     }
     while (query.next()) {
-        Record record;
+        ListedRecord record;
         record.id = query.value(0).toLongLong();
         record.started_at = query.value(1).toString().toStdString();
         record.serial = query.value(2).toString().toStdString();

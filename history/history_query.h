@@ -9,22 +9,21 @@
 #include <vector>
 
 #include "history/basics.h"
+#include "values/outcome.h"
 #include "values/wave.h"
 
 namespace history {
 
-enum class Outcome { Any, Ok, Ng, Incomplete };
-
 struct Filter {
-    std::string from;     // first day, "YYYY-MM-DD"
-    std::string to;       // last day, included
-    std::string master;   // empty: any master
-    std::string serial;   // empty: any unit
-    std::string station;  // empty: every station the reader holds
-    Outcome outcome = Outcome::Any;
+    std::string from;                // first day, "YYYY-MM-DD"
+    std::string to;                  // last day, included
+    std::string master;              // empty: any master
+    std::string serial;              // empty: any unit
+    std::string station;             // empty: every station the reader holds
+    std::optional<Outcome> outcome;  // empty: any outcome
 };
 
-struct Record {
+struct ListedRecord {
     long long id = 0;
     std::string started_at;
     std::string serial;
@@ -64,7 +63,8 @@ std::string ThisStation();
 
 bool CountRecords(const Filter& filter, Counts* counts);
 // Up to `rows` records of the filter newest first, older than `after` when it is given.
-bool FetchPage(const Filter& filter, const PageKey* after, int rows, std::vector<Record>* page);
+bool FetchPage(const Filter& filter, const PageKey* after, int rows,
+               std::vector<ListedRecord>* page);
 // Up to `points` records with readings, spread evenly over the filter's days; `count` is the
 // filter's number of records (from CountRecords).
 bool SampleTrend(const Filter& filter, long long count, int points, std::vector<TrendPoint>* trend);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "history/history_off.h"
 #include "history/shift_counts.h"
 #include "records/database.h"
 #include "records/forwarder.h"
@@ -173,7 +174,7 @@ void Start(const Strip& strip) {
     r.started = true;
     r.strip = strip;
     r.station = records::StationName();
-    r.disabled = qEnvironmentVariable("SURGE_HISTORY") == QStringLiteral("off");
+    r.disabled = HistoryOff();
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     if (!r.disabled) {
         StartForwarding();

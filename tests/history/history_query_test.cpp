@@ -5,7 +5,6 @@
 #include "tests/history/reader_fixture.h"
 
 using history::Filter;
-using history::Outcome;
 
 namespace {
 
@@ -21,7 +20,7 @@ const std::vector<TestRecord> RECORDS = {
     {"2026-12-04T00:00:00", "A9", "FAN", "O.K", 18, 19},
 };
 
-std::vector<long long> Ids(const std::vector<history::Record>& page) {
+std::vector<long long> Ids(const std::vector<history::ListedRecord>& page) {
     std::vector<long long> ids;
     for (const auto& r : page) {
         ids.push_back(r.id);
@@ -45,8 +44,8 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         {Days("2026-12-01", "2026-12-04", "모터"), {4, 2, 2}, {6, 5, 2, 1}},
         {Days("2026-12-01", "2026-12-04", "", "A7"), {2, 1, 1}, {5, 3}},
         {Days("2026-12-01", "2026-12-04", "FAN", "A7"), {1, 1, 0}, {3}},
-        {Days("2026-12-01", "2026-12-04", "", "", Outcome::Ng), {2, 0, 2}, {5, 2}},
-        {Days("2026-12-01", "2026-12-04", "FAN", "", Outcome::Incomplete), {1, 0, 0}, {4}},
+        {Days("2026-12-01", "2026-12-04", "", "", Outcome::NG), {2, 0, 2}, {5, 2}},
+        {Days("2026-12-01", "2026-12-04", "FAN", "", Outcome::INCOMPLETE), {1, 0, 0}, {4}},
         {Days("2026-12-05", "2026-12-31"), {0, 0, 0}, {}},
         {Days("2026-12-01", "2026-12-04", "모", ""), {0, 0, 0}, {}},
     };
@@ -58,7 +57,7 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         EXPECT_EQ(counts.tested, c.counts.tested);
         EXPECT_EQ(counts.ok, c.counts.ok);
         EXPECT_EQ(counts.ng, c.counts.ng);
-        std::vector<history::Record> page;
+        std::vector<history::ListedRecord> page;
         ASSERT_TRUE(history::FetchPage(c.filter, nullptr, 20, &page));
         EXPECT_EQ(Ids(page), c.ids);
     }
@@ -76,7 +75,7 @@ TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
     const Filter all = Days("2026-12-01", "2026-12-01");
     std::vector<long long> seen;
     history::PageKey key;
-    std::vector<history::Record> page;
+    std::vector<history::ListedRecord> page;
     for (const history::PageKey* after = nullptr;; after = &key) {
         ASSERT_TRUE(history::FetchPage(all, after, 5, &page));
         if (page.empty()) {

@@ -24,7 +24,7 @@ struct TestRecord {
 
 inline history::Filter Days(const std::string& from, const std::string& to,
                             const std::string& master = "", const std::string& serial = "",
-                            history::Outcome outcome = history::Outcome::Any) {
+                            std::optional<Outcome> outcome = std::nullopt) {
     history::Filter filter;
     filter.from = from;
     filter.to = to;
