@@ -35,6 +35,8 @@ struct Panel {
     int close_control = 0;  // the command whose commit the window's close box gives
 };
 
+// Every loaded panel by its handle.
+std::map<int, Panel>& Panels();
 Panel* FindPanel(int handle);
 void DiscardAllPanels();
 Control* FindControl(int panel, int control);

@@ -12,7 +12,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
-#include <map>
 
 #include "toolkit/internal.h"
 #include "toolkit/panel_loader.h"
@@ -20,12 +19,6 @@
 using namespace toolkit_internal;
 
 namespace {
-
-// Never destroyed at exit: panels are widgets and must go before the application object.
-std::map<int, Panel>& Panels() {
-    static auto* panels = new std::map<int, Panel>;
-    return *panels;
-}
 
 int next_handle = 1;
 
@@ -150,24 +143,6 @@ namespace toolkit_internal {
 MonitorGeometry& InjectedMonitor() {
     static MonitorGeometry instance;
     return instance;
-}
-
-void DiscardAllPanels() {
-    Panels().clear();
-}
-
-Panel* FindPanel(int handle) {
-    auto it = Panels().find(handle);
-    return it == Panels().end() ? nullptr : &it->second;
-}
-
-Control* FindControl(int panel, int control) {
-    Panel* p = FindPanel(panel);
-    if (p == nullptr) {
-        return nullptr;
-    }
-    auto it = p->controls.find(control);
-    return it == p->controls.end() || it->second.widget.isNull() ? nullptr : &it->second;
 }
 
 }  // namespace toolkit_internal
