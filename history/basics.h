@@ -1,11 +1,7 @@
-// What the parts of the inspection history share: its file, a count of cycles.
+// What the parts of the inspection history share: a count of cycles.
 #pragma once
 
-#include "records/database_file.h"
-
 namespace history {
-
-using records::DATABASE_FILE;
 
 struct Counts {
     long long tested = 0;  // cycles with a verdict

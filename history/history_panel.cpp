@@ -1,6 +1,7 @@
 // The history panel. A filter is applied in three reads: its counts, its newest page and a sample
 // of its readings; paging walks on from the last record shown, so no read grows with the table.
 #include "history/history_panel.h"
+#include "records/database_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -259,7 +260,7 @@ int History_open(int panel, int, int event, void*, int, int) {
         return 0;
     }
     history::Source source = history::Source::File;
-    if (!history::OpenHistoryReader(history::DATABASE_FILE, &source)) {
+    if (!history::OpenHistoryReader(records::DATABASE_FILE, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }

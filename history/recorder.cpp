@@ -103,15 +103,15 @@ void StartForwarding() {
     events.waiting = [](long waiting) { ShowWaiting(TheRecorder().strip, waiting); };
     events.warn = [](const QString& text) { Tell(text.toStdString()); };
     r.forwarder = std::make_unique<Forwarder>(
-        *server, QFileInfo(QString::fromLatin1(DATABASE_FILE)).absoluteFilePath(), events);
+        *server, QFileInfo(QString::fromLatin1(records::DATABASE_FILE)).absoluteFilePath(), events);
 }
 
 // Sets the damaged file aside and begins a new one.
 bool BeginNewFile() {
     Recorder& r = TheRecorder();
     r.db->Close();
-    const QString aside =
-        records::SetAside(QString::fromLatin1(DATABASE_FILE), QDateTime::currentDateTime());
+    const QString aside = records::SetAside(QString::fromLatin1(records::DATABASE_FILE),
+                                            QDateTime::currentDateTime());
     if (aside.isEmpty()) {
         return false;
     }
@@ -119,7 +119,7 @@ bool BeginNewFile() {
     std::snprintf(text, sizeof text, DAMAGED_FILE_SET_ASIDE,
                   QFileInfo(aside).fileName().toUtf8().constData());
     Tell(&r.told_damaged, text);
-    const bool opened = r.db->Open(QString::fromLatin1(DATABASE_FILE)) == DbStatus::Ok;
+    const bool opened = r.db->Open(QString::fromLatin1(records::DATABASE_FILE)) == DbStatus::Ok;
     if (r.forwarder) {
         r.forwarder->ReopenLocal();
     }
@@ -128,7 +128,7 @@ bool BeginNewFile() {
 
 bool OpenDatabase() {
     Recorder& r = TheRecorder();
-    const DbStatus status = r.db->Open(QString::fromLatin1(DATABASE_FILE));
+    const DbStatus status = r.db->Open(QString::fromLatin1(records::DATABASE_FILE));
     return status == DbStatus::Ok || (status == DbStatus::Damaged && BeginNewFile());
 }
 

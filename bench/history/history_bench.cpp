@@ -83,12 +83,12 @@ void BenchRecording() {
 }
 
 void BenchYear() {
-    fs::remove(history::DATABASE_FILE);
+    fs::remove(records::DATABASE_FILE);
     records::Database db(QStringLiteral("bench_history"));
-    db.Open(history::DATABASE_FILE);
+    db.Open(records::DATABASE_FILE);
     db.Close();
-    const auto empty = fs::file_size(history::DATABASE_FILE);
-    db.Open(history::DATABASE_FILE);
+    const auto empty = fs::file_size(records::DATABASE_FILE);
+    db.Open(records::DATABASE_FILE);
     const auto now = std::chrono::system_clock::now();
     const auto step = std::chrono::milliseconds(365LL * 24 * 3600 * 1000 / RECORDS);
     std::vector<records::InspectionRow> rows;
@@ -111,7 +111,7 @@ void BenchYear() {
     }
     db.Close();
     const double growth =
-        static_cast<double>(fs::file_size(history::DATABASE_FILE) - empty) / RECORDS;
+        static_cast<double>(fs::file_size(records::DATABASE_FILE) - empty) / RECORDS;
     ReportFigure("today's counts, 1,000,000 records", Percentile(times, 0.5), "ms", "target time",
                  50.0, 1.0);
     ReportFigure("file growth a record, 1,000,000 records", growth, "B", "target size", 800.0, 1.0);

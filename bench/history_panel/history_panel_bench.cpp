@@ -20,6 +20,7 @@
 #include "bench/report.h"
 #include "history/history_panel.h"
 #include "history/history_query.h"
+#include "records/database_file.h"
 #include "records/schema.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -215,9 +216,9 @@ int main(int argc, char** argv) {
     ScriptPopups(true);
     SetSystemDate(2026, 12, 9);
 
-    if (RecordsIn(history::DATABASE_FILE) != records) {
+    if (RecordsIn(records::DATABASE_FILE) != records) {
         const auto start = Clock::now();
-        if (!Generate(history::DATABASE_FILE, records, true)) {
+        if (!Generate(records::DATABASE_FILE, records, true)) {
             std::fprintf(stderr, "history_panel_bench: cannot generate the database\n");
             return 1;
         }
@@ -225,7 +226,7 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(Clock::now() - start).count());
     }
     std::printf("history panel, %lld records (%.0f MB), median of %d runs, in %s\n", records,
-                static_cast<double>(fs::file_size(history::DATABASE_FILE)) / 1e6, ROUNDS,
+                static_cast<double>(fs::file_size(records::DATABASE_FILE)) / 1e6, ROUNDS,
                 dir.c_str());
 
     Register_callbacks();

@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include "history/history_export.h"
+#include "records/database_file.h"
 #include "tests/history/reader_fixture.h"
 #include "toolkit/toolkit.h"
 
@@ -45,7 +46,7 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     Fill({{"2026-12-01T08:00:00", "SN,1", "모터", "O.K", 10, 11},
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
-    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     ASSERT_TRUE(history::ExportRecords(Days("2026-12-01", "2026-12-08"), "records.csv"));
     const std::string text = ReadWholeFile("records.csv");
     ASSERT_EQ(text.substr(0, 3), BOM);

@@ -6,6 +6,7 @@
 #include "app/surge.h"
 #include "history/history_panel.h"
 #include "inspection/inspection.h"
+#include "records/database_file.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/history/reader_fixture.h"
@@ -175,7 +176,7 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     ClearShownPopups();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_breaker");
-        db.setDatabaseName(history::DATABASE_FILE);
+        db.setDatabaseName(records::DATABASE_FILE);
         ASSERT_TRUE(db.open());
         QSqlQuery(db).exec("DROP VIEW inspection");
     }
@@ -241,13 +242,13 @@ TEST_F(HistoryPanelTest, AHistoryThatIsOffOrUnreadableKeepsTheMainPanel) {
             setenv("SURGE_HISTORY", setting, 1);
         } else {
             unsetenv("SURGE_HISTORY");
-            WriteWholeFile(history::DATABASE_FILE, file);
+            WriteWholeFile(records::DATABASE_FILE, file);
         }
         Commit(mainHandle, MAIN_HISTORY);
         EXPECT_TRUE(PanelIsVisible(mainHandle));
         EXPECT_FALSE(historyHandle > 0 && PanelIsVisible(historyHandle));
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
-        EXPECT_EQ(ReadWholeFile(history::DATABASE_FILE), file) << "the file is left as it was";
+        EXPECT_EQ(ReadWholeFile(records::DATABASE_FILE), file) << "the file is left as it was";
     }
 }

@@ -32,7 +32,7 @@ std::vector<long long> Ids(const std::vector<history::ListedRecord>& page) {
 
 TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS);
-    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     struct Case {
         Filter filter;
         history::Counts counts;
@@ -71,7 +71,7 @@ TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
         records.push_back({"2026-12-01T10:00:0" + std::to_string(i / 4), "S", "M", "O.K", 1, 1});
     }
     Fill(records);
-    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     const Filter all = Days("2026-12-01", "2026-12-01");
     std::vector<long long> seen;
     history::PageKey key;
@@ -103,7 +103,7 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
         }
     }
     Fill(records);
-    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     struct Case {
         Filter filter;
         int points;
@@ -139,13 +139,13 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
 }
 
 TEST_F(HistoryTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
-    ASSERT_TRUE(history::OpenReader(history::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     history::Counts counts{9, 9, 9};
     EXPECT_TRUE(history::CountRecords(Days("2026-12-01", "2026-12-31"), &counts));
     EXPECT_EQ(counts.tested, 0);
     history::CloseReader();
 
-    WriteWholeFile(history::DATABASE_FILE, std::string(8192, 'x'));
-    EXPECT_FALSE(history::OpenReader(history::DATABASE_FILE));
-    EXPECT_EQ(ReadWholeFile(history::DATABASE_FILE), std::string(8192, 'x'));
+    WriteWholeFile(records::DATABASE_FILE, std::string(8192, 'x'));
+    EXPECT_FALSE(history::OpenReader(records::DATABASE_FILE));
+    EXPECT_EQ(ReadWholeFile(records::DATABASE_FILE), std::string(8192, 'x'));
 }

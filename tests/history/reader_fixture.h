@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "history/history_query.h"
+#include "records/database_file.h"
 #include "records/schema.h"
 #include "tests/support/work_dir.h"
 
@@ -52,7 +53,7 @@ class HistoryTest : public ::testing::Test {
     static void Fill(const std::vector<TestRecord>& records) {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_fixture");
-            db.setDatabaseName(history::DATABASE_FILE);
+            db.setDatabaseName(records::DATABASE_FILE);
             ASSERT_TRUE(db.open());
             QSqlQuery query(db);
             for (const std::string& statement : records::LocalSchema(0)) {
