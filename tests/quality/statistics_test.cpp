@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "quality/control_limits.h"
+#include "quality/integer_histogram.h"
 #include "quality/moving_range.h"
+#include "quality/percentile.h"
 
 namespace {
 
@@ -55,6 +58,45 @@ TEST(ControlLimits, FromABaseline) {
         EXPECT_NEAR(limits.lcl, c.lcl, TOLERANCE);
         EXPECT_NEAR(limits.mr_ucl, c.mr_ucl, TOLERANCE);
         EXPECT_EQ(limits.mr_lcl, 0.0);
+    }
+}
+
+// Both paths: the sorted values, and a histogram fed them in reverse.
+TEST(Percentile, InterpolatesBetweenOrderStatistics) {
+    const struct {
+        std::vector<int> sorted;
+        double p;
+        std::optional<double> percentile;
+    } cases[] = {
+        {{}, 0.5, std::nullopt},
+        {{7}, UPPER_PERCENTILE, 7},
+        {{1, 2, 3, 4}, MEDIAN, 2.5},
+        {{1, 2, 3, 4}, 0.25, 1.75},
+        {{1, 2, 3, 4}, 0, 1},
+        {{1, 2, 3, 4}, 1, 4},
+        {{15, 20, 35, 40, 50}, 0.4, 29},
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, UPPER_PERCENTILE, 9.98785},
+        {{3, 3, 3, 9}, UPPER_PERCENTILE, 8.9757},
+        {{-5, 0, 99, 100, 250}, 0.1, -3},
+        {{-5, 0, 99, 100, 250}, 0.3, 19.8},
+        {{-5, 0, 99, 100, 250}, MEDIAN, 99},
+        {{-5, 0, 99, 100, 250}, 0.7, 99.8},
+        {{-5, 0, 99, 100, 250}, 0.9, 190},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.sorted) + " p " + std::to_string(c.p));
+        const std::vector<double> sorted(c.sorted.begin(), c.sorted.end());
+        IntegerHistogram histogram;
+        for (auto value = c.sorted.rbegin(); value != c.sorted.rend(); ++value) {
+            histogram.Add(*value);
+        }
+        for (const std::optional<double> got :
+             {PercentileOfSorted(sorted, c.p), histogram.Percentile(c.p)}) {
+            ASSERT_EQ(got.has_value(), c.percentile.has_value());
+            if (got) {
+                EXPECT_NEAR(*got, *c.percentile, TOLERANCE);
+            }
+        }
     }
 }
 
