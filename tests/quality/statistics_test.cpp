@@ -2,21 +2,42 @@
 // are known in closed form.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quality/control_limits.h"
+#include "quality/drift.h"
 #include "quality/integer_histogram.h"
 #include "quality/moving_range.h"
 #include "quality/percentile.h"
+#include "quality/run_rules.h"
 
 namespace {
 
 using namespace quality;
 
 constexpr double TOLERANCE = 1e-6;
+constexpr unsigned R1 = 1, R2 = 2, R3 = 4, R4 = 8;  // RuleSet bits of rules 1..4
+
+std::vector<int> Runs(std::initializer_list<std::pair<int, int>> value_and_repeat) {
+    std::vector<int> values;
+    for (const auto& [value, repeat] : value_and_repeat) {
+        values.insert(values.end(), static_cast<std::size_t>(repeat), value);
+    }
+    return values;
+}
+
+std::vector<int> Ramp(int first, int count, int step = 1) {
+    std::vector<int> values;
+    for (int i = 0; i < count; ++i) {
+        values.push_back(first + i * step);
+    }
+    return values;
+}
 
 TEST(StatisticsMovingRange, RangesOfConsecutiveReadings) {
     const struct {
@@ -97,6 +118,117 @@ TEST(Percentile, InterpolatesBetweenOrderStatistics) {
                 EXPECT_NEAR(*got, *c.percentile, TOLERANCE);
             }
         }
+    }
+}
+
+TEST(RunRule, MarksThePointThatCompletesARule) {
+    // Centre 10, sigma 2: the 1, 2 and 3 sigma boundaries at 12/8, 14/6, 16/4.
+    const struct {
+        double centre, sigma;
+        std::vector<double> points;
+        unsigned newest_breaks;
+    } cases[] = {
+        {10, 2, {16.5}, R1},
+        {10, 2, {16}, 0},
+        {10, 2, {3.5}, R1},
+        {10, 2, {4}, 0},
+        {10, 2, {14.5, 11, 14.5}, R2},
+        {10, 2, {5, 11, 5}, R2},
+        {10, 2, {14.5, 11, 11, 14.5}, 0},
+        {10, 2, {14.5, 14}, 0},
+        {10, 2, {14.5, 5.5}, 0},
+        {10, 2, {14.5, 14.5, 11}, 0},
+        {10, 2, {13, 13, 11, 13, 13}, R3},
+        {10, 2, {7, 7, 9, 7, 7}, R3},
+        {10, 2, {13, 11, 11, 13, 13, 13}, 0},
+        {10, 2, {13, 13, 11, 13, 12}, 0},
+        {10, 2, {11, 11, 11, 11, 11, 11, 11, 11}, R4},
+        {10, 2, {9, 9, 9, 9, 9, 9, 9, 9}, R4},
+        {10, 2, {11, 11, 11, 11, 11, 11, 11}, 0},
+        {10, 2, {11, 11, 11, 10, 11, 11, 11, 11}, 0},
+        {10, 2, {9, 11, 11, 11, 11, 11, 11, 11}, 0},
+        {10, 2, {16.5, 16.5}, R1 | R2},
+        {10, 2, {11, 11, 11, 11, 13, 13, 15, 17}, R1 | R2 | R3 | R4},
+        {7, 0, {7}, 0},
+        {7, 0, {8}, R1},
+        {7, 0, {6.5}, R1},
+        {7, 0, {8, 8, 8, 8, 8, 8, 8, 8}, R1},
+    };
+    for (const auto& c : cases) {
+        RunRuleChecker checker(c.centre, c.sigma);
+        RuleSet newest;
+        for (const double point : c.points) {
+            newest = checker.Add(point);
+        }
+        EXPECT_EQ(newest.Bits(), c.newest_breaks)
+            << testing::PrintToString(c.points) << " sigma " << c.sigma;
+    }
+}
+
+// Each rule breaks first at a known point (from 1; 0: never) and at every point after it.
+void ExpectFirstBreaks(RunRuleChecker checker, const std::vector<int>& points,
+                       const std::array<int, 4>& first) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const RuleSet breaks = checker.Add(points[i]);
+        for (unsigned rule = 1; rule <= 4; ++rule) {
+            const int from = first[rule - 1];
+            EXPECT_EQ(breaks.Has(static_cast<Rule>(rule)),
+                      from != 0 && i + 1 >= static_cast<std::size_t>(from))
+                << "rule " << rule << " at point " << i + 1 << " of " << points[0];
+        }
+    }
+}
+
+TEST(RunRule, RampBreaksEachRuleAtItsBoundary) {
+    // Centre 0, sigma 10: 10, 20 and 30 lie on their boundaries and are not beyond them.
+    ExpectFirstBreaks(RunRuleChecker(0, 10), Ramp(1, 40), {31, 22, 14, 8});
+    ExpectFirstBreaks(RunRuleChecker(0, 10), Ramp(-1, 40, -1), {31, 22, 14, 8});
+}
+
+TEST(RunRule, ShiftAfterTheBaseline) {
+    // Mean 11, MRbar 47/24: sigma 1.736, so the 1, 2 and 3 sigma boundaries at 1.74, 3.47, 5.21.
+    std::vector<int> baseline{11};
+    for (int pair = 0; pair < 12; ++pair) {
+        baseline.insert(baseline.end(), {12, 10});
+    }
+    ASSERT_EQ(baseline.size(), static_cast<std::size_t>(DEFAULT_BASELINE_POINTS));
+    const ControlLimits limits = ComputeLimits(baseline);
+    ASSERT_NEAR(limits.sigma, 1.7361111111, TOLERANCE);
+    ExpectFirstBreaks(RunRuleChecker(limits.centre, limits.sigma), baseline, {0, 0, 0, 0});
+    const struct {
+        int shifted;
+        std::array<int, 4> first;
+    } cases[] = {
+        {11, {0, 0, 0, 0}}, {12, {0, 0, 0, 8}}, {13, {0, 0, 4, 8}},
+        {15, {0, 2, 4, 8}}, {17, {1, 2, 4, 8}}, {7, {0, 2, 4, 8}},
+    };
+    for (const auto& c : cases) {
+        ExpectFirstBreaks(RunRuleChecker(limits.centre, limits.sigma), Runs({{c.shifted, 12}}),
+                          c.first);
+    }
+}
+
+TEST(RunRuleDrift, NewestPointOfAMaster) {
+    ControlLimits limits;
+    limits.centre = 10;
+    limits.sigma = 2;
+    const struct {
+        bool available;
+        std::vector<int> recent;
+        unsigned newest_breaks;
+    } cases[] = {
+        {false, {100}, 0},
+        {true, {}, 0},
+        {true, {17}, R1},
+        {true, {17, 11}, 0},
+        {true, {15, 10, 15}, R2},
+        {true, {11, 11, 11, 11, 11, 11, 11}, 0},
+        {true, {4, 4, 4, 4, 11, 11, 11, 11, 11, 11, 11, 11}, R4},
+    };
+    for (const auto& c : cases) {
+        limits.status = c.available ? LimitsStatus::AVAILABLE : LimitsStatus::TOO_FEW_POINTS;
+        EXPECT_EQ(CheckDrift(limits, c.recent).Bits(), c.newest_breaks)
+            << testing::PrintToString(c.recent);
     }
 }
 
