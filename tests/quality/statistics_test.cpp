@@ -4,11 +4,14 @@
 
 #include <array>
 #include <climits>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "quality/accumulator.h"
+#include "quality/capability.h"
 #include "quality/control_limits.h"
 #include "quality/drift.h"
 #include "quality/integer_histogram.h"
@@ -37,6 +40,14 @@ std::vector<int> Ramp(int first, int count, int step = 1) {
         values.push_back(first + i * step);
     }
     return values;
+}
+
+Accumulator Accumulate(const std::vector<int>& values) {
+    Accumulator accumulator;
+    for (const int value : values) {
+        accumulator.Add(value);
+    }
+    return accumulator;
 }
 
 TEST(StatisticsMovingRange, RangesOfConsecutiveReadings) {
@@ -230,6 +241,92 @@ TEST(RunRuleDrift, NewestPointOfAMaster) {
         EXPECT_EQ(CheckDrift(limits, c.recent).Bits(), c.newest_breaks)
             << testing::PrintToString(c.recent);
     }
+}
+
+struct Expected {
+    IndexStatus status;
+    double value;
+};
+constexpr Expected FEW{IndexStatus::TOO_FEW_RECORDS, 0};
+constexpr Expected FLAT{IndexStatus::NOT_COMPUTABLE, 0};
+constexpr Expected Is(double value) {
+    return {IndexStatus::COMPUTED, value};
+}
+
+TEST(Capability, IndicesAgainstAnUpperLimit) {
+    const struct {
+        std::vector<int> records;
+        int usl;
+        Expected cpk, ppk, percentile_index;
+    } cases[] = {
+        {{}, 10, FEW, FEW, FEW},
+        {{5}, 10, FEW, FEW, FEW},
+        {{10, 12, 11, 13, 9}, 20, Is(1.504), Is(1.8973665961), FEW},
+        {{12, 14}, 10, Is(-0.564), Is(-0.7071067812), FEW},
+        {Runs({{3, 125}}), 10, FLAT, FLAT, FLAT},
+        {Runs({{3, 124}, {9, 1}}), 10, Is(54.0216746667), Is(4.3180957165), Is(1.4012330851)},
+        {Ramp(0, 124), 200, Is(52.076), Is(1.2845567413), FEW},
+        {Ramp(0, 125), 200, Is(51.888), Is(1.2697206292), Is(2.2318323991)},
+    };
+    for (const auto& c : cases) {
+        const Capability capability = ComputeCapability(Accumulate(c.records), c.usl);
+        const std::pair<CapabilityIndex, Expected> indices[] = {
+            {capability.cpk, c.cpk},
+            {capability.ppk, c.ppk},
+            {capability.percentile_index, c.percentile_index},
+        };
+        for (const auto& [got, expected] : indices) {
+            SCOPED_TRACE(std::to_string(c.records.size()) + " records, USL " +
+                         std::to_string(c.usl));
+            EXPECT_EQ(got.status, expected.status);
+            EXPECT_NEAR(got.value, expected.value, TOLERANCE);
+            EXPECT_EQ(got.count, c.records.size());
+        }
+    }
+}
+
+TEST(Capability, Classification) {
+    const std::pair<double, CapabilityClass> cases[] = {
+        {-1, CapabilityClass::RED},      {1.3299, CapabilityClass::RED},
+        {1.33, CapabilityClass::AMBER},  {1.6699, CapabilityClass::AMBER},
+        {1.67, CapabilityClass::NORMAL}, {5, CapabilityClass::NORMAL},
+    };
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(ClassifyIndex(value), expected) << value;
+    }
+}
+
+TEST(StatisticsStream, ConstantSeriesHasNoSpread) {
+    const Accumulator records = Accumulate(Runs({{7, 200}}));
+    const ControlLimits limits = ComputeLimits(records.Stats());
+    EXPECT_TRUE(limits.Available());
+    EXPECT_EQ(limits.ucl, 7);
+    EXPECT_EQ(limits.lcl, 7);
+    EXPECT_EQ(CheckDrift(limits, std::vector<int>{7, 7, 7}).Bits(), 0u);
+    EXPECT_EQ(CheckDrift(limits, std::vector<int>{7, 7, 8}).Bits(), R1);
+    EXPECT_EQ(ComputeCapability(records, 10).percentile_index.status, IndexStatus::NOT_COMPUTABLE);
+}
+
+TEST(StatisticsStream, AYearOfReadingsInConstantMemory) {
+    // 0..9 repeated: the moving ranges are nine 1s per cycle and a 9 between cycles.
+    constexpr int CYCLES = 100000;
+    constexpr double N = 10.0 * CYCLES;
+    Accumulator records;
+    for (int i = 0; i < CYCLES * 10; ++i) {
+        records.Add(i % 10);
+    }
+    const double mr_bar = (9.0 * CYCLES + 9.0 * (CYCLES - 1)) / (N - 1);
+    const double s = std::sqrt(8.25 * N / (N - 1));
+    EXPECT_EQ(records.Count(), 1000000u);
+    EXPECT_NEAR(records.Stats().Mean(), 4.5, 1e-9);
+    EXPECT_NEAR(records.Stats().SampleStdDev(), s, 1e-9);
+    EXPECT_NEAR(ComputeLimits(records.Stats()).ucl, 4.5 + 3 * mr_bar / 1.128, 1e-9);
+    EXPECT_EQ(records.Histogram().Percentile(MEDIAN), 4.5);
+    EXPECT_EQ(records.Histogram().Percentile(UPPER_PERCENTILE), 9);
+    const Capability capability = ComputeCapability(records, 20);
+    EXPECT_NEAR(capability.cpk.value, 15.5 * 1.128 / (3 * mr_bar), 1e-9);
+    EXPECT_NEAR(capability.ppk.value, 15.5 / (3 * s), 1e-9);
+    EXPECT_NEAR(capability.percentile_index.value, 15.5 / 4.5, 1e-9);
 }
 
 }  // namespace
