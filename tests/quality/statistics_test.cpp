@@ -18,6 +18,7 @@
 #include "quality/moving_range.h"
 #include "quality/percentile.h"
 #include "quality/run_rules.h"
+#include "quality/stretches.h"
 
 namespace {
 
@@ -293,6 +294,20 @@ TEST(Capability, Classification) {
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(ClassifyIndex(value), expected) << value;
+    }
+}
+
+TEST(StatisticsStretch, SplitWhereTheUslChanges) {
+    const struct {
+        std::vector<UslReading> readings;
+        std::vector<Stretch> stretches;
+    } cases[] = {
+        {{}, {}},
+        {{{4, 10}}, {{0, 1, 10}}},
+        {{{1, 10}, {2, 10}, {3, 12}, {4, 12}, {5, 10}}, {{0, 2, 10}, {2, 4, 12}, {4, 5, 10}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitByUsl(c.readings), c.stretches) << c.readings.size();
     }
 }
 
