@@ -1,4 +1,4 @@
-// Process capability against an upper specification limit only: the readings are differences
+// Process capability against an upper limit (USL) only: the readings are differences
 // (>= 0, smaller is better) and the USL is the judgement setting recorded with each test.
 //
 //   Cpk              = (USL - mean) / (3 sigma_within), sigma_within = MRbar / 1.128
