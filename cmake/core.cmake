@@ -1,10 +1,12 @@
 # The station's core below Qt, alone: the master store, the tester's reply decoders, the export
-# file writer and the toolkit's and the port library's system side, with their tests. This is
-# what the Windows build (cmake/mingw-w64.cmake, scripts/test-windows) builds and runs.
+# file writer, the toolkit's and the port library's system side and the process-control
+# statistics, with their tests. This is what the Windows build (cmake/mingw-w64.cmake,
+# scripts/test-windows) builds and runs.
 enable_testing()
 
 add_subdirectory(toolkit)
 add_subdirectory(rs232)
+add_subdirectory(quality)
 
 file(GLOB store_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/master/store*.cpp)
 # The step of a replacement: the tests link the hook (tests/core).
