@@ -18,10 +18,6 @@ namespace history {
 
 namespace {
 
-using records::CreateIndex;
-using records::Index;
-using records::READ_INDEXES;
-
 const QString READER_CONNECTION = QStringLiteral("history_panel");
 const QString DATE_FORMAT = QStringLiteral("yyyy-MM-dd");
 bool on_server = false;  // the reader reads the plant's server
@@ -135,8 +131,10 @@ void CloseReader() {
 
 namespace {
 
-// The server's tables are the stations' to create: before the first station has sent, the server
-// cannot be read and the file is read instead.
+// The server's tables and indexes are the stations' to create, under the schema's lock: before
+// the first station has sent, the server cannot be read and the file is read instead. The reads
+// wait at most the link's stated times: 2 s to connect, 10 s a statement, a dead link noticed by
+// its keepalives and user timeout.
 bool OpenServerReader(const records::ServerConfig& server) {
     CloseReader();
     {
@@ -146,18 +144,11 @@ bool OpenServerReader(const records::ServerConfig& server) {
         db.setDatabaseName(server.database);
         db.setUserName(server.user);
         db.setPassword(server.password);
-        db.setConnectOptions(QStringLiteral("connect_timeout=2"));
+        db.setConnectOptions(server.LinkOptions());
         if (db.open()) {
             QSqlQuery query(db);
-            query.exec(QStringLiteral("SET statement_timeout = 10000"));
-            // A server made by an older station may lack an index; one the station's user may
-            // not make only slows the reads.
-            for (const Index& index : READ_INDEXES) {
-                query.exec(
-                    QString::fromStdString(CreateIndex(index, records::SERVER_RECORD_TABLE)));
-            }
-            query.exec(QString::fromLatin1(records::CREATE_SERVER_STATION_INDEX));
-            if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
+            if (query.exec(QStringLiteral("SET statement_timeout = 10000")) &&
+                query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
                 on_server = true;
                 return true;
             }

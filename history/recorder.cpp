@@ -1,10 +1,14 @@
-// Recording the cycles: the database is opened at start-up and written once per cycle. A write
-// that fails keeps the records in memory and turns recording off until a later cycle writes
-// them; a damaged file is set aside and a new one begun. The operator hears of each once.
+// Recording the cycles: the database is opened at start-up and each cycle writes its own record.
+// A write that fails keeps the record in memory and turns recording off; what waits in memory is
+// written after the cycle, a chunk at a time, never on the inspection's path. A damaged file is set
+// aside, a new one begun and the damaged one's readable records carried into it, also after the
+// cycle. The operator hears of each once.
 #include "history/recorder.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -12,6 +16,7 @@
 
 #include "history/history_off.h"
 #include "history/shift_counts.h"
+#include "records/carry_over.h"
 #include "records/database.h"
 #include "records/forwarder.h"
 #include "records/record_fields.h"
@@ -34,8 +39,21 @@ constexpr const char* DAMAGED_FILE_SET_ASIDE =
     "검사 이력 파일이 손상되어 %s 로 옮겼습니다.\n새 이력 파일에 기록합니다.";
 constexpr const char* SERVER_SETTING =
     "검사 이력 서버 설정을 쓸 수 없습니다: %s\n검사 이력은 이 검사기에만 기록됩니다.";
-// Records kept in memory while the database cannot take them (a week of a busy line).
+constexpr const char* RECORDS_LOST =
+    "검사 이력을 기록하지 못한 채 메모리에 %lld 건이 쌓여, 가장 오래된 기록부터 잃고 있습니다.\n"
+    "디스크 여유 공간과 폴더의 쓰기 권한을 확인하십시요.";
+constexpr const char* RECORDS_LOST_IN_ALL =
+    "검사 이력 %lld 건을 기록하지 못하고 잃었습니다. 그 뒤의 기록은 모두 기록되었습니다.";
+// Records kept in memory while the database cannot take them (a week of a busy line, about
+// 40 MB); past that the oldest go, counted and told.
 constexpr std::size_t MOST_PENDING = 50000;
+// What is written after a cycle in one go, of the records held back or carried over.
+constexpr int CHUNK = 500;
+// After an upgrade of an older file that could not be written (it takes seconds on a large file),
+// the next try comes no sooner than this, after a cycle.
+constexpr auto UPGRADE_AGAIN_AFTER = std::chrono::minutes(10);
+
+using Clock = std::chrono::steady_clock;
 
 struct Recorder {
     bool started = false;
@@ -44,9 +62,14 @@ struct Recorder {
     bool told_cannot_record = false;
     bool told_damaged = false;
     bool told_setting = false;
+    bool told_losing = false;
+    bool catching_up = false;  // a chunk of the held back or carried records is posted
     Strip strip;
     std::unique_ptr<Database> db;
     std::deque<InspectionRow> pending;
+    long long lost = 0;
+    Clock::time_point reopen_at;
+    std::unique_ptr<records::CarryOver> carry;
     QDate day;
     Counts today;
     QString station;
@@ -85,7 +108,11 @@ void Tell(bool* told, const std::string& text) {
     }
 }
 
-// With a server set, records are queued for it and a forwarder sends them.
+void ShowQueues(long waiting, long refused) {
+    ShowWaiting(TheRecorder().strip, waiting, refused);
+}
+
+// With a server set, a forwarder sends it what the outbox holds.
 void StartForwarding() {
     Recorder& r = TheRecorder();
     QString error;
@@ -98,18 +125,28 @@ void StartForwarding() {
     if (!server) {
         return;
     }
-    r.db->QueueForServer(true);
     Forwarder::Events events;
-    events.waiting = [](long waiting) { ShowWaiting(TheRecorder().strip, waiting); };
+    events.counts = ShowQueues;
     events.warn = [](const QString& text) { Tell(text.toStdString()); };
     r.forwarder = std::make_unique<Forwarder>(
         *server, QFileInfo(QString::fromLatin1(records::DATABASE_FILE)).absoluteFilePath(), events);
 }
 
-// Sets the damaged file aside and begins a new one.
+void CatchUp(void*);
+
+void PostCatchUp() {
+    Recorder& r = TheRecorder();
+    if (!r.catching_up) {
+        r.catching_up = true;
+        PostDeferredCall(CatchUp, nullptr);
+    }
+}
+
+// Sets the damaged file aside and begins a new one; its readable records follow after the cycle.
 bool BeginNewFile() {
     Recorder& r = TheRecorder();
     r.db->Close();
+    r.carry.reset();
     const QString aside = records::SetAside(QString::fromLatin1(records::DATABASE_FILE),
                                             QDateTime::currentDateTime());
     if (aside.isEmpty()) {
@@ -123,13 +160,19 @@ bool BeginNewFile() {
     if (r.forwarder) {
         r.forwarder->ReopenLocal();
     }
+    r.carry = std::make_unique<records::CarryOver>(aside);
+    PostCatchUp();
     return opened;
 }
 
 bool OpenDatabase() {
     Recorder& r = TheRecorder();
     const DbStatus status = r.db->Open(QString::fromLatin1(records::DATABASE_FILE));
-    return status == DbStatus::Ok || (status == DbStatus::Damaged && BeginNewFile());
+    const bool opened = status == DbStatus::Ok || (status == DbStatus::Damaged && BeginNewFile());
+    if (!opened && r.db->UpgradeFailed()) {
+        r.reopen_at = Clock::now() + UPGRADE_AGAIN_AFTER;
+    }
+    return opened;
 }
 
 // Today's counts as the database holds them, and those waiting to be written.
@@ -147,13 +190,9 @@ void Recount(const QDate& day) {
     }
 }
 
-// Writes every pending record in one commit.
-bool WritePending() {
+// Writes `rows` in one commit, beginning a new file once when this one is damaged.
+bool Write(const std::vector<InspectionRow>& rows) {
     Recorder& r = TheRecorder();
-    if (!r.db->IsOpen() && !OpenDatabase()) {
-        return false;
-    }
-    const std::vector<InspectionRow> rows(r.pending.begin(), r.pending.end());
     DbStatus status = r.db->Insert(rows);
     if (status == DbStatus::Damaged && BeginNewFile()) {
         status = r.db->Insert(rows);
@@ -161,8 +200,63 @@ bool WritePending() {
     if (status != DbStatus::Ok) {
         return false;
     }
-    r.pending.clear();
+    if (r.forwarder) {
+        r.forwarder->Wake();
+    }
     return true;
+}
+
+// Keeps a record that could not be written, for a later chunk; past the bound the oldest goes.
+void HoldBack(const InspectionRow& row) {
+    Recorder& r = TheRecorder();
+    if (r.pending.size() >= MOST_PENDING) {
+        r.pending.pop_front();
+        ++r.lost;
+        char text[512];
+        std::snprintf(text, sizeof text, RECORDS_LOST, static_cast<long long>(MOST_PENDING));
+        Tell(&r.told_losing, text);
+    }
+    r.pending.push_back(row);
+    Tell(&r.told_cannot_record, CANNOT_RECORD);
+}
+
+// After a cycle: a chunk of the records held back, then of those a damaged file still holds.
+void CatchUp(void*) {
+    Recorder& r = TheRecorder();
+    r.catching_up = false;
+    if (!r.started || (r.pending.empty() && !r.carry)) {
+        return;
+    }
+    // The cycle's verdict is on the screen before the history catches up.
+    ProcessDrawEvents();
+    if (!r.db->IsOpen() && (Clock::now() < r.reopen_at || !OpenDatabase())) {
+        return;
+    }
+    if (!r.pending.empty()) {
+        const auto end = r.pending.begin() + std::min<std::size_t>(CHUNK, r.pending.size());
+        if (!Write(std::vector<InspectionRow>(r.pending.begin(), end))) {
+            r.recording = false;
+            ShowCounts(r.strip, r.today, r.recording);
+            return;
+        }
+        r.pending.erase(r.pending.begin(), end);
+        r.recording = true;
+        if (r.pending.empty() && r.lost > 0) {
+            char text[256];
+            std::snprintf(text, sizeof text, RECORDS_LOST_IN_ALL, r.lost);
+            Tell(text);
+            r.lost = 0;
+            r.told_losing = false;
+        }
+    } else if (!r.carry->Step(r.db.get(), CHUNK)) {
+        r.carry.reset();
+        Recount(r.day);
+    } else if (r.forwarder) {
+        r.forwarder->Wake();
+    }
+    ShowCounts(r.strip, r.today, r.recording);
+    // A zero timer, so that the operator's input comes between two chunks.
+    QTimer::singleShot(0, [] { PostCatchUp(); });
 }
 
 }  // namespace
@@ -185,7 +279,7 @@ void Start(const Strip& strip) {
     }
     Recount(QDate::currentDate());
     ShowCounts(r.strip, r.today, r.recording);
-    ShowWaiting(r.strip, -1);
+    ShowWaiting(r.strip, -1, 0);
 }
 
 void Record(const Inspection& inspection) {
@@ -194,17 +288,13 @@ void Record(const Inspection& inspection) {
         return;
     }
     if (!r.disabled) {
-        if (r.pending.size() >= MOST_PENDING) {
-            r.pending.pop_front();
-        }
-        r.pending.push_back(
-            InspectionRow{inspection, records::NewUuid(inspection.started_at), r.station});
-        r.recording = WritePending();
-        if (r.recording && r.forwarder) {
-            r.forwarder->Wake();
-        }
+        const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station};
+        r.recording = r.db->IsOpen() && Write({row});
         if (!r.recording) {
-            Tell(&r.told_cannot_record, CANNOT_RECORD);
+            HoldBack(row);
+        }
+        if (!r.pending.empty() || r.carry) {
+            PostCatchUp();
         }
     }
     // A new day is counted afresh: the file's records and those pending, this cycle's among them.
@@ -224,13 +314,20 @@ long Waiting() {
     return r.forwarder ? r.forwarder->Waiting() : -1;
 }
 
+long Refused() {
+    const Recorder& r = TheRecorder();
+    return r.forwarder ? r.forwarder->Refused() : 0;
+}
+
 void Stop() {
     Recorder& r = TheRecorder();
-    if (r.started && !r.pending.empty()) {
-        WritePending();  // a last try for the records held back
+    if (r.started && !r.pending.empty() && (r.db->IsOpen() || OpenDatabase())) {
+        // A last try for the records held back.
+        Write(std::vector<InspectionRow>(r.pending.begin(), r.pending.end()));
     }
-    r.forwarder.reset();
+    r.carry.reset();
     r.db.reset();
+    r.forwarder.reset();
     r.started = false;
 }
 

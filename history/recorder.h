@@ -29,7 +29,10 @@ void Start(const Strip& strip);
 void Record(const Inspection& inspection);
 // The records the plant's server has not acknowledged yet; -1 without a server.
 long Waiting();
-// Closes the database (the station's shutdown), after a last try at the records held back.
+// The records the plant's server refused, set aside; 0 without a server.
+long Refused();
+// Closes the database (the station's shutdown), after a last try at the records held back; waits
+// for the forwarder at most 3 s.
 void Stop();
 
 }  // namespace history

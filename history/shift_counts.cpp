@@ -59,11 +59,15 @@ void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {
     SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
 }
 
-void ShowWaiting(const Strip& strip, long waiting) {
+void ShowWaiting(const Strip& strip, long waiting, long refused) {
     if (strip.panel <= 0 || strip.waiting <= 0) {
         return;
     }
-    SetCtrlVal(strip.panel, strip.waiting, ("전송 대기 " + std::to_string(waiting)).c_str());
+    std::string text = "전송 대기 " + std::to_string(waiting);
+    if (refused > 0) {
+        text += " · 거부 " + std::to_string(refused);
+    }
+    SetCtrlVal(strip.panel, strip.waiting, text.c_str());
     SetCtrlAttribute(strip.panel, strip.waiting, ATTR_VISIBLE, waiting < 0 ? 0 : 1);
 }
 

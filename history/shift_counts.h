@@ -18,7 +18,8 @@ void CountCycle(Outcome outcome, Counts* counts);
 // "97.5 %", or "-" before the first unit.
 std::string YieldText(const Counts& counts);
 void ShowCounts(const Strip& strip, const Counts& counts, bool recording);
-// "전송 대기 12": the records waiting for the server; hidden when `waiting` is negative.
-void ShowWaiting(const Strip& strip, long waiting);
+// "전송 대기 12": the records waiting for the server, with "· 거부 3" when it refused some;
+// hidden when `waiting` is negative.
+void ShowWaiting(const Strip& strip, long waiting, long refused);
 
 }  // namespace history

@@ -109,6 +109,7 @@ DbStatus Database::TryOpen(const QString& path) {
     if (!db.transaction()) {
         return StatusOf(db.lastError());
     }
+    upgrade_failed_ = version > 0 && version < LOCAL_SCHEMA_VERSION;
     for (const std::string& statement : LocalSchema(version)) {
         if (!query.exec(QString::fromStdString(statement))) {
             return Abandon(db, query.lastError());
@@ -117,6 +118,7 @@ DbStatus Database::TryOpen(const QString& path) {
     if (const DbStatus committed = Commit(db); committed != DbStatus::Ok) {
         return committed;
     }
+    upgrade_failed_ = false;
     insert_ = std::make_unique<QSqlQuery>(db);
     if (!insert_->prepare(InsertStatement())) {
         return StatusOf(insert_->lastError());
@@ -140,21 +142,28 @@ void Database::Close() {
 }
 
 DbStatus Database::Insert(const std::vector<InspectionRow>& rows) {
+    std::vector<std::vector<QVariant>> values;
+    for (const InspectionRow& row : rows) {
+        values.push_back(StoredValues(row));
+    }
+    return InsertValues(values);
+}
+
+DbStatus Database::InsertValues(const std::vector<std::vector<QVariant>>& rows) {
     return open_ ? ClosedUnlessOk(TryInsert(rows)) : DbStatus::Failed;
 }
 
-DbStatus Database::TryInsert(const std::vector<InspectionRow>& rows) {
+DbStatus Database::TryInsert(const std::vector<std::vector<QVariant>>& rows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
         return StatusOf(db.lastError());
     }
-    for (const InspectionRow& row : rows) {
-        const std::vector<QVariant> values = StoredValues(row);
+    for (const std::vector<QVariant>& values : rows) {
         for (int i = 0; i < static_cast<int>(values.size()); ++i) {
             insert_->bindValue(i, values[static_cast<std::size_t>(i)]);
         }
         QSqlQuery* failed = insert_->exec() ? nullptr : insert_.get();
-        if (!failed && queue_) {
+        if (!failed) {
             failed = outbox_->exec() ? nullptr : outbox_.get();
         }
         if (failed) {

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -34,10 +35,12 @@ class Database {
     DbStatus Open(const QString& path);
     void Close();
     bool IsOpen() const { return open_; }
-    // While set, every record inserted is also queued in the outbox for the server.
-    void QueueForServer(bool queue) { queue_ = queue; }
-    // All rows or none, synced to disk before it returns.
+    // The last Open failed while it brought an older file up to this version.
+    bool UpgradeFailed() const { return upgrade_failed_; }
+    // All rows or none, each queued in the outbox, synced to disk before it returns.
     DbStatus Insert(const std::vector<InspectionRow>& rows);
+    // The same for records as stored, each its values in the order of StoredColumnList.
+    DbStatus InsertValues(const std::vector<std::vector<QVariant>>& rows);
     // Runs `read` on the open connection; a connection that fails is closed.
     DbStatus Read(const std::function<DbStatus(QSqlDatabase& db)>& read);
 
@@ -46,11 +49,11 @@ class Database {
     DbStatus Commit(QSqlDatabase& db);
     DbStatus ClosedUnlessOk(DbStatus status);
     DbStatus TryOpen(const QString& path);
-    DbStatus TryInsert(const std::vector<InspectionRow>& rows);
+    DbStatus TryInsert(const std::vector<std::vector<QVariant>>& rows);
 
     QString connection_;
     bool open_ = false;
-    bool queue_ = false;
+    bool upgrade_failed_ = false;
     std::unique_ptr<QSqlQuery> insert_;
     std::unique_ptr<QSqlQuery> outbox_;
 };

@@ -111,7 +111,7 @@ std::string CreateIndex(const Index& index, const char* table) {
 
 std::vector<std::string> LocalSchema(int from_version) {
     std::vector<std::string> statements = {CREATE_STANDARD, CreateRecord(), CREATE_OUTBOX,
-                                           CREATE_SCHEMA_VERSION};
+                                           CREATE_REFUSED, CREATE_SCHEMA_VERSION};
     std::vector<std::string> upgrade;
     if (from_version == 1) {
         upgrade = UpgradeFromFirstLayout();
@@ -119,6 +119,11 @@ std::vector<std::string> LocalSchema(int from_version) {
         upgrade = AddColumnsSince(from_version);
     }
     statements.insert(statements.end(), upgrade.begin(), upgrade.end());
+    // Before version 3 only records written while a server was set were queued: every record is
+    // queued now, and the forwarder skips those the server has already.
+    if (from_version > 0 && from_version < 3) {
+        statements.push_back("INSERT OR IGNORE INTO outbox SELECT id FROM inspection_record");
+    }
     statements.push_back(CreateView());
     statements.push_back(CreateInsertTrigger());
     for (const Index& index : READ_INDEXES) {

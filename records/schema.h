@@ -11,8 +11,10 @@ namespace records {
 constexpr int SCHEMA_VERSION = 1;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
-// distinct standard wave once, since the instrument sends the same one for every unit of a setup.
-constexpr int LOCAL_SCHEMA_VERSION = 2;
+// distinct standard wave once, since the instrument sends the same one for every unit of a setup;
+// version 3 queues every record for a server until one acknowledges it, and keeps aside the
+// records a server refused.
+constexpr int LOCAL_SCHEMA_VERSION = 3;
 
 // `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
 // file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
@@ -26,10 +28,17 @@ constexpr int LOCAL_SCHEMA_VERSION = 2;
 // wave is a subquery rather than a join, so that reads which do not ask for it walk
 // `inspection_record` and its indexes alone.
 
-// The station's records that the server has not acknowledged, by their id (local only; filled
-// while a server is set).
+// The station's records that no server has acknowledged yet, by their id (local only). Every
+// record is queued when it is written, with a server set or not, so that a server set later gets
+// the station's earlier records too.
 constexpr const char* CREATE_OUTBOX =
     "CREATE TABLE IF NOT EXISTS outbox (record INTEGER PRIMARY KEY)";
+
+// The records a server refused (a value its database cannot hold, a constraint of its own), set
+// aside with when and the server's message; sent again from time to time, until it takes them.
+constexpr const char* CREATE_REFUSED =
+    "CREATE TABLE IF NOT EXISTS refused (record INTEGER PRIMARY KEY, refused_at TEXT NOT NULL, "
+    "message TEXT NOT NULL)";
 
 constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";

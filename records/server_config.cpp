@@ -30,7 +30,50 @@ bool ReadPasswordFile(const QString& path, QString* password, QString* error) {
     return true;
 }
 
+// libpq's TLS keywords that SURGE_HISTORY_DB passes on.
+constexpr const char* TLS_KEYS[] = {"sslmode", "sslrootcert", "sslcert", "sslkey"};
+constexpr const char* SSL_MODES[] = {"disable", "allow",     "prefer",
+                                     "require", "verify-ca", "verify-full"};
+
+bool IsTlsKey(const QString& key) {
+    for (const char* known : TLS_KEYS) {
+        if (key == QLatin1String(known)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsSslMode(const QString& mode) {
+    for (const char* known : SSL_MODES) {
+        if (mode == QLatin1String(known)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The password of SURGE_HISTORY_PASSWORD, kept here once read and taken out of the environment.
+QString EnvironmentPassword() {
+    static QString kept;
+    if (qEnvironmentVariableIsSet("SURGE_HISTORY_PASSWORD")) {
+        kept = qEnvironmentVariable("SURGE_HISTORY_PASSWORD");
+        qunsetenv("SURGE_HISTORY_PASSWORD");
+    }
+    return kept;
+}
+
 }  // namespace
+
+QString ServerConfig::LinkOptions() const {
+    QString options = QStringLiteral(
+        "connect_timeout=2;keepalives_idle=5;keepalives_interval=2;keepalives_count=2;"
+        "tcp_user_timeout=5000");
+    if (!tls.isEmpty()) {
+        options += QLatin1Char(';') + tls;
+    }
+    return options;
+}
 
 QString ServerConfig::Where() const {
     return QStringLiteral("%1:%2/%3").arg(host).arg(port).arg(database);
@@ -56,6 +99,11 @@ std::optional<ServerConfig> ReadServerConfig(QString* error) {
             config.database = value;
         } else if (key == QLatin1String("user")) {
             config.user = value;
+        } else if (IsTlsKey(key)) {
+            // libpq takes the options blank-separated: a path holding a blank or ';' cannot pass.
+            number = !value.contains(QLatin1Char(';')) &&
+                     (key != QLatin1String("sslmode") || IsSslMode(value));
+            config.tls += (config.tls.isEmpty() ? QString() : QStringLiteral(";")) + pair;
         } else if (key == QLatin1String("password")) {
             *error = QStringLiteral(
                 "SURGE_HISTORY_DB 에는 암호를 쓰지 않습니다 "
@@ -79,7 +127,7 @@ std::optional<ServerConfig> ReadServerConfig(QString* error) {
             return std::nullopt;
         }
     } else {
-        config.password = qEnvironmentVariable("SURGE_HISTORY_PASSWORD");
+        config.password = EnvironmentPassword();
     }
     return config;
 }

@@ -130,6 +130,10 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data) {
     return 0;
 }
 
+void ProcessDrawEvents() {
+    RepaintPanels();
+}
+
 void Delay(double seconds) {
     Engine().requested_delays.push_back(seconds);
     if (seconds <= 0) {

@@ -43,6 +43,10 @@ int QuitUserInterface(int returnCode);
 // Runs `function(data)` from the event loop after the running callback has returned.
 int PostDeferredCall(DeferredCallbackPtr function, void* data);
 
+// Paints what changed on the panels now, without waiting for the running callback to return; the
+// operator's input stays queued.
+void ProcessDrawEvents();
+
 // Holds the thread for `seconds`. The panels keep repainting; the operator's input (clicks, keys,
 // the close box) stays queued in Qt and is delivered in order once the running callback returns.
 void Delay(double seconds);

@@ -1,5 +1,5 @@
 // A file written before standard waves were kept once is upgraded in place when the station opens
-// it: every record reads back as it was, under its id, and the outbox still names the same ones.
+// it: every record reads back as it was, under its id, and every record is queued for a server.
 #include "records/database.h"
 #include "records/schema.h"
 #include "tests/history/history_fixture.h"
@@ -51,20 +51,19 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
         ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
         db.Close();
         EXPECT_EQ(Query(ALL_RECORDS), before);
-        EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}}));
-        EXPECT_EQ(Query("SELECT version FROM schema_version"), (Rows{{"2"}}));
+        EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"3"}, {"7"}, {"8"}, {"9"}}));
+        EXPECT_EQ(Query("SELECT version FROM schema_version"), (Rows{{"3"}}));
         // Records 3 and 7 share their standard wave; record 8 has none.
         EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"), (Rows{{"2"}}));
     }
     ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
-    db.QueueForServer(true);
     records::InspectionRow row;
     row.inspection.outcome = Outcome::OK;
     row.uuid = QStringLiteral("u10");
     row.station = QStringLiteral("L1");
     ASSERT_EQ(db.Insert({row}), records::DbStatus::Ok);
     db.Close();
-    EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"7"}, {"8"}, {"10"}}));
+    EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"3"}, {"7"}, {"8"}, {"9"}, {"10"}}));
     EXPECT_EQ(Query("SELECT uuid, standard_wave FROM inspection WHERE id = 10"),
               (Rows{{"u10", "NULL"}}));
 }

@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "records/server_config.h"
 #include "tests/support/work_dir.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 
@@ -23,6 +27,10 @@ TEST(ServerConfig, TakesTheServerAndAPasswordOnlyFromWhereItMayCome) {
         {"host=db dbname=plant user=line3 password=pw", nullptr, 0, "SURGE_HISTORY_DB 에는 암호"},
         {"host=db port=x dbname=plant user=line3", nullptr, 0, "SURGE_HISTORY_DB 의 port=x"},
         {"host=db dbname=plant", nullptr, 0, "SURGE_HISTORY_DB 에 host"},
+        {"host=db dbname=plant user=line3 sslmode=verify-full sslrootcert=/etc/surge/ca.pem", "pw",
+         0, "db:5432/plant pw"},
+        {"host=db dbname=plant user=line3 sslmode=sometimes", "pw", 0,
+         "SURGE_HISTORY_DB 의 sslmode=sometimes"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting);
@@ -45,6 +53,26 @@ TEST(ServerConfig, TakesTheServerAndAPasswordOnlyFromWhereItMayCome) {
     unsetenv("SURGE_HISTORY_DB");
     unsetenv("SURGE_HISTORY_PASSWORD");
     unsetenv("SURGE_HISTORY_PASSWORD_FILE");
+}
+
+TEST(ServerConfig, ThePasswordNeverReachesAProgramTheStationStarts) {
+    ScopedWorkDir dir;
+    setenv("SURGE_HISTORY_DB", "host=db dbname=plant user=line3", 1);
+    setenv("SURGE_HISTORY_PASSWORD", "plant-secret", 1);
+    QString error;
+    ASSERT_EQ(records::ReadServerConfig(&error)->password, "plant-secret");
+    WriteWholeFile("dump.sh", "env > environment.txt\n");
+    ASSERT_EQ(LaunchProgram("/bin/sh", "dump.sh"), 0);
+    for (int i = 0; i < 200 && ReadWholeFile("environment.txt").empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string environment = ReadWholeFile("environment.txt");
+    EXPECT_NE(environment.find("SURGE_HISTORY_DB"), std::string::npos);
+    EXPECT_EQ(environment.find("plant-secret"), std::string::npos);
+    // Read again, the setting still has its password.
+    EXPECT_EQ(records::ReadServerConfig(&error)->password, "plant-secret");
+    unsetenv("SURGE_HISTORY_DB");
 }
 
 }  // namespace

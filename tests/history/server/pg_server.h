@@ -1,6 +1,7 @@
 // A throw-away PostgreSQL for the tests and the benchmark: initdb into a temporary folder, run
 // by the unprivileged user "postgres" when we are root, listening on 127.0.0.1 at a free port
-// and on a socket in that folder only. Stopped and removed when it goes out of scope.
+// and on a socket in that folder only, with TLS on a certificate for 127.0.0.1 that a throw-away
+// authority signed. Stopped and removed when it goes out of scope.
 #pragma once
 
 #include <arpa/inet.h>
@@ -54,6 +55,10 @@ class PgServer {
             why_not_ = "initdb failed (" + dir_ + "/initdb.log)";
             return;
         }
+        if (!MakeCertificates()) {
+            why_not_ = "openssl could not make the test certificates (" + dir_ + "/tls.log)";
+            return;
+        }
         if (!Start()) {
             why_not_ = "the server did not start (" + dir_ + "/server.log)";
             return;
@@ -79,6 +84,9 @@ class PgServer {
         return "host=127.0.0.1 port=" + std::to_string(port_) + " dbname=" + database +
                " user=" + USER;
     }
+    // The authority that signed the server's certificate, and one that did not.
+    std::string Authority() const { return dir_ + "/ca.pem"; }
+    std::string OtherAuthority() const { return dir_ + "/other-ca.pem"; }
     void PointStationHere(const std::string& database = DATABASE) const {
         setenv("SURGE_HISTORY_DB", Setting(database).c_str(), 1);
         setenv("SURGE_HISTORY_PASSWORD", PASSWORD, 1);
@@ -87,7 +95,9 @@ class PgServer {
     bool Start() {
         return Shell(as_ + BIN + "pg_ctl -w -t 30 -s -D " + dir_ + "/data -l " + dir_ +
                      "/server.log -o \"-c listen_addresses=127.0.0.1 -p " + std::to_string(port_) +
-                     " -k " + dir_ + " -c fsync=off -c max_connections=60\" start");
+                     " -k " + dir_ + " -c fsync=off -c max_connections=60 -c ssl=on" +
+                     " -c ssl_cert_file=" + dir_ + "/server.pem -c ssl_key_file=" + dir_ +
+                     "/server.key\" start");
     }
     // "fast" closes the sessions; "immediate" kills the server as a crash would.
     bool Stop(const std::string& mode) {
@@ -122,6 +132,25 @@ class PgServer {
 
   private:
     static bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+    bool MakeCertificates() {
+        const std::string in = "cd " + dir_ + " && ";
+        const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+        const std::string log = " >> tls.log 2>&1";
+        bool ok = Shell(in + "openssl req -x509" + key + " -days 2 -subj /CN=surge-test-ca" +
+                        " -keyout ca.key -out ca.pem" + log) &&
+                  Shell(in + "openssl req -x509" + key + " -days 2 -subj /CN=other-ca" +
+                        " -keyout other-ca.key -out other-ca.pem" + log) &&
+                  Shell(in + "openssl req" + key + " -subj /CN=127.0.0.1 -keyout server.key" +
+                        " -out server.csr" + log) &&
+                  Shell(in + "printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext && openssl x509" +
+                        " -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2" +
+                        " -extfile san.ext -out server.pem" + log) &&
+                  Shell(in + "chmod 600 server.key");
+        if (ok && !as_.empty()) {
+            ok = Shell(in + "chown postgres server.key server.pem");
+        }
+        return ok;
+    }
     static int FreePort() {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};

@@ -1,0 +1,82 @@
+#include "records/carry_over.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+#include <vector>
+
+#include "records/columns.h"
+#include "records/server_link.h"
+
+namespace records {
+
+namespace {
+
+// Past a part that cannot be read, reading goes on this many ids further.
+constexpr long long PASS_OVER = 1000;
+
+QString NextConnection() {
+    static std::atomic<int> count{0};
+    return QStringLiteral("surge_carry_over_%1").arg(++count);
+}
+
+}  // namespace
+
+CarryOver::CarryOver(const QString& damaged) : connection_(NextConnection()) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(damaged);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    open_ = db.open();
+    if (open_) {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("SELECT MAX(id) FROM inspection")) && query.next()) {
+            last_id_ = query.value(0).toLongLong();
+        }
+    }
+    finished_ = !open_ || last_id_ < 0;
+}
+
+CarryOver::~CarryOver() {
+    Drop(connection_);
+}
+
+bool CarryOver::Step(Database* into, int chunk) {
+    if (finished_) {
+        return false;
+    }
+    QSqlQuery read(QSqlDatabase::database(connection_, false));
+    read.setForwardOnly(true);
+    std::vector<std::vector<QVariant>> rows;
+    long long last = after_;
+    const int columns = StoredColumnCount();
+    bool read_ok = read.prepare(
+        QStringLiteral("SELECT id, %1 FROM inspection WHERE id > ? ORDER BY id LIMIT ?")
+            .arg(StoredColumnList()));
+    if (read_ok) {
+        read.addBindValue(after_);
+        read.addBindValue(chunk);
+        read_ok = read.exec();
+    }
+    while (read_ok && read.next()) {
+        last = read.value(0).toLongLong();
+        std::vector<QVariant> row;
+        for (int i = 1; i <= columns; ++i) {
+            row.push_back(read.value(i));
+        }
+        rows.push_back(std::move(row));
+    }
+    const bool whole = read_ok && read.lastError().type() == QSqlError::NoError;
+    read.finish();
+    if (!rows.empty() && into->InsertValues(rows) != DbStatus::Ok) {
+        // The new file took nothing: try again at the next step.
+        return true;
+    }
+    carried_ += static_cast<long long>(rows.size());
+    after_ = whole ? last : std::max(last, after_ + PASS_OVER);
+    finished_ = (whole && rows.size() < static_cast<std::size_t>(chunk)) || after_ >= last_id_;
+    return !finished_;
+}
+
+}  // namespace records

@@ -1,0 +1,97 @@
+#include "records/server_link.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+constexpr int SCHEMA_LOCK = 20261209;
+
+// Creates the server's tables or brings them to this station's version, one station at a time.
+Link CheckSchema(QSqlDatabase& db, int* version) {
+    QSqlQuery query(db);
+    // The usual case, a server at this version, needs no lock.
+    if (query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")) &&
+        query.next() && query.value(0).toInt() >= SCHEMA_VERSION) {
+        *version = query.value(0).toInt();
+        return *version > SCHEMA_VERSION ? Link::Newer : Link::Ok;
+    }
+    const auto run = [&](const QString& sql) { return query.exec(sql); };
+    if (!db.transaction()) {
+        return Link::Down;
+    }
+    bool ok = run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SCHEMA_LOCK)) &&
+              run(QString::fromLatin1(CREATE_SCHEMA_VERSION)) &&
+              run(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")) &&
+              query.next();
+    *version = ok ? query.value(0).toInt() : 0;
+    if (ok && *version > SCHEMA_VERSION) {
+        db.rollback();
+        return Link::Newer;
+    }
+    if (ok && *version == 0) {
+        ok = run(QString::fromStdString(CreateServerInspection()));
+        for (const Index& index : READ_INDEXES) {
+            ok = ok && run(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
+        }
+        ok = ok && run(QString::fromLatin1(CREATE_SERVER_STATION_INDEX)) &&
+             run(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION));
+    } else if (ok && *version < SCHEMA_VERSION) {
+        for (const std::string& statement : ServerUpgrade(*version)) {
+            ok = ok && run(QString::fromStdString(statement));
+        }
+        ok =
+            ok && run(QStringLiteral("UPDATE schema_version SET version = %1").arg(SCHEMA_VERSION));
+    }
+    if (!ok || !db.commit()) {
+        db.rollback();
+        return Link::Down;
+    }
+    return Link::Ok;
+}
+
+Link Failure(const QString& text) {
+    if (text.contains(QLatin1String("certificate")) || text.contains(QLatin1String("SSL"))) {
+        return Link::Untrusted;
+    }
+    if (text.contains(QLatin1String("FATAL")) || text.contains(QLatin1String("password"))) {
+        return Link::Refused;
+    }
+    return Link::Down;
+}
+
+}  // namespace
+
+void Drop(const QString& name) {
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+}
+
+Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason) {
+    Drop(name);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(server.host);
+    db.setPort(server.port);
+    db.setDatabaseName(server.database);
+    db.setUserName(server.user);
+    db.setPassword(server.password);
+    db.setConnectOptions(server.LinkOptions());
+    if (!db.open()) {
+        *reason = db.lastError().databaseText().trimmed();
+        return Failure(*reason);
+    }
+    if (!QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 5000"))) {
+        return Link::Down;
+    }
+    return CheckSchema(db, version);
+}
+
+}  // namespace records
