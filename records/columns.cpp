@@ -83,6 +83,10 @@ const Column COLUMNS[] = {
      [](const InspectionRow& r) { return Blob(Of(r).standard_wave); }},
     {"measured_wave", "BLOB", "BYTEA", 1, 1, 0,
      [](const InspectionRow& r) { return Blob(Of(r).measured_wave); }},
+    {"operator", "TEXT NOT NULL DEFAULT ''", "TEXT NOT NULL DEFAULT ''", 4, 2, 16,
+     [](const InspectionRow& r) { return QVariant(Text(Of(r).operator_name)); }},
+    {"master_version", "TEXT NOT NULL DEFAULT ''", "TEXT NOT NULL DEFAULT ''", 4, 2, 17,
+     [](const InspectionRow& r) { return QVariant(Text(Of(r).master_version)); }},
 };
 
 }  // namespace

@@ -57,6 +57,15 @@ std::string CreateView() {
            "\nFROM inspection_record";
 }
 
+// What an insert through the view gives a column it does not name: its default, where it has one.
+std::string NewValue(const Column& c) {
+    const std::string type = c.local_type;
+    const std::size_t at = type.find("DEFAULT ");
+    const std::string value = "NEW." + std::string(c.name);
+    return at == std::string::npos ? value
+                                   : "COALESCE(" + value + ", " + type.substr(at + 8) + ")";
+}
+
 std::string CreateInsertTrigger() {
     return "CREATE TRIGGER IF NOT EXISTS inspection_insert INSTEAD OF INSERT ON inspection BEGIN\n"
            "  INSERT OR IGNORE INTO standard (wave)\n"
@@ -65,7 +74,7 @@ std::string CreateInsertTrigger() {
            Each(LOCAL_SCHEMA_VERSION, ", ", LocalName) + ")\n  VALUES (" +
            Each(LOCAL_SCHEMA_VERSION, ", ",
                 [](const Column& c) {
-                    return Shared(c) ? std::string(STANDARD_OF_NEW) : "NEW." + std::string(c.name);
+                    return Shared(c) ? std::string(STANDARD_OF_NEW) : NewValue(c);
                 }) +
            ");\nEND";
 }
@@ -112,6 +121,8 @@ std::string CreateIndex(const Index& index, const char* table) {
 std::vector<std::string> LocalSchema(int from_version) {
     std::vector<std::string> statements = {CREATE_STANDARD, CreateRecord(), CREATE_OUTBOX,
                                            CREATE_REFUSED, CREATE_SCHEMA_VERSION};
+    const std::vector<std::string> trail = TrailSchema();
+    statements.insert(statements.end(), trail.begin(), trail.end());
     std::vector<std::string> upgrade;
     if (from_version == 1) {
         upgrade = UpgradeFromFirstLayout();
@@ -146,7 +157,7 @@ std::string CreateServerInspection() {
 }
 
 std::vector<std::string> ServerUpgrade(int from_version) {
-    std::vector<std::string> statements;
+    std::vector<std::string> statements = ServerTrailSchema();
     for (const Column& column : InspectionColumns()) {
         if (column.server_since > from_version) {
             statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +

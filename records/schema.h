@@ -7,14 +7,16 @@
 
 namespace records {
 
-// The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION).
-constexpr int SCHEMA_VERSION = 1;
+// The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION). Version 2
+// adds who tested a record and the version of its master, and the stations' audit trails.
+constexpr int SCHEMA_VERSION = 2;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;
 // version 3 queues every record for a server until one acknowledges it, and keeps aside the
-// records a server refused.
-constexpr int LOCAL_SCHEMA_VERSION = 3;
+// records a server refused; version 4 adds who tested a record and the version of its master, the
+// users, the audit trail and the last settings read well.
+constexpr int LOCAL_SCHEMA_VERSION = 4;
 
 // `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
 // file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
@@ -77,5 +79,12 @@ constexpr const char* CREATE_SERVER_STATION_INDEX =
 
 // The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
 std::vector<std::string> ServerUpgrade(int from_version);
+
+// The station's users, its audit trail with its queue for the server, and the settings last read
+// well from "station.ini" (trail_schema.cpp): part of LocalSchema.
+std::vector<std::string> TrailSchema();
+// The stations' audit trails on a plant's server, and the newest row the server has of each
+// station's chain, so that rows taken off a station's end are found too.
+std::vector<std::string> ServerTrailSchema();
 
 }  // namespace records

@@ -37,6 +37,9 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
     }
     if (ok && *version == 0) {
         ok = run(QString::fromStdString(CreateServerInspection()));
+        for (const std::string& statement : ServerTrailSchema()) {
+            ok = ok && run(QString::fromStdString(statement));
+        }
         for (const Index& index : READ_INDEXES) {
             ok = ok && run(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
         }

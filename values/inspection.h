@@ -15,6 +15,9 @@ struct Inspection {
     std::chrono::system_clock::time_point ended_at;
     std::string serial;  // the unit's number from the serial field; may be empty
     std::string master;  // the master's name, as leaving the registration panel carried it
+    // SHA-256 of that master's stored bytes; empty when it matched no stored master.
+    std::string master_version;
+    std::string operator_name;  // the user logged in; empty without access control
     // What the cycle did not reach stays empty.
     std::optional<InstrumentSetup> setup;
     std::optional<Wave> measured_wave;

@@ -2,7 +2,9 @@
 // it on an X server with a window manager, QT_QPA_PLATFORM=xcb) and its start command pressed
 // unit after unit against surge-sim pacing at 115200 baud. Each cycle is timed from the wire, by
 // the simulator's receive timestamps: from the arrival of "ME\r" to the arrival of "RE\r". Its
-// floor is the wait after "ST" plus the line time of the cycle's bytes.
+// floor is the wait after "ST" plus the line time of the cycle's bytes. Each is measured with the
+// history off, and with the history on and a plant server set (a throw-away PostgreSQL on this
+// machine), in the same run.
 #include <unistd.h>
 
 #include <QApplication>
@@ -22,10 +24,12 @@
 
 #include "app/surge.h"
 #include "bench/report.h"
+#include "history/recorder.h"
 #include "instrument/serial.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
+#include "tests/history/server/pg_server.h"
 #include "tests/support/sim_process.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -48,6 +52,26 @@ struct Run {
 
 std::string screen_name = "?";
 bool failed = false;
+PgServer* server = nullptr;
+
+// The history as the station starts it: off, or on with the plant server set.
+struct History {
+    const char* name;
+    bool on;
+};
+constexpr History HISTORIES[] = {{"history off", false}, {"history and server", true}};
+
+void StartHistory(const History& history) {
+    history::Stop();
+    if (history.on) {
+        unsetenv("SURGE_HISTORY");
+        server->PointStationHere();
+    } else {
+        setenv("SURGE_HISTORY", "off", 1);
+        unsetenv("SURGE_HISTORY_DB");
+    }
+    Start_history();
+}
 
 // When the graph and the busy lamp were painted, in ms on the station's clock.
 class PaintWatch : public QObject {
@@ -128,7 +152,8 @@ std::vector<std::vector<double>> Cycles(const std::string& log) {
     return cycles;
 }
 
-void Measure(const Run& run) {
+// The median cycle, in ms; 0 when it could not be measured.
+double Measure(const Run& run, const History& history) {
     char setup[16];
     std::snprintf(setup, sizeof setup, "034505%02d07", run.pulses);
     Close_com_port();
@@ -152,7 +177,7 @@ void Measure(const Run& run) {
                 std::fprintf(stderr, "  popup %s: %s\n", popup.title.c_str(), popup.text.c_str());
             }
             failed = true;
-            return;
+            return 0;
         }
         // The operator's pause between units: the window finishes drawing the verdict.
         Delay(0.05);
@@ -164,7 +189,7 @@ void Measure(const Run& run) {
         std::fprintf(stderr, "bench_inspection_window: %zu cycles in the simulator's log\n",
                      cycles.size());
         failed = true;
-        return;
+        return 0;
     }
     // The window draws as the replies arrive: the busy lamp during the setup exchange, each wave
     // while the next reply is on the line. The station's clock meets the simulator's at the
@@ -193,9 +218,10 @@ void Measure(const Run& run) {
     const double wait_ms = 1000.0 * (run.pulses * 0.05 + 0.1);
     const double floor_ms = wait_ms + LINE_BYTES * BYTE_MS;
     std::printf(
-        "inspection cycle in a real window %s, %2d pulses: %.2f ms (median of %d, ME to "
+        "inspection cycle in a real window %s, %2d pulses, %s: %.2f ms (median of %d, ME to "
         "RE on the wire); floor %.2f ms; ratio %.3f\n",
-        screen_name.c_str(), run.pulses, median, run.rounds, floor_ms, median / floor_ms);
+        screen_name.c_str(), run.pulses, history.name, median, run.rounds, floor_ms,
+        median / floor_ms);
     // Each gap's median: the simulator's own share (a reply on the line) and the station's
     // (from a reply's last byte to the next command).
     std::printf(
@@ -207,16 +233,29 @@ void Measure(const Run& run) {
         "  painted (median ms): busy lamp %.2f after the press; the graph %.2f after the "
         "test wave's last byte, %.2f after the standard wave's\n",
         Median(lamp_ms), Median(blue_ms), Median(red_ms));
-    char figure[96];
-    std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, window %s", run.pulses,
-                  screen_name.c_str());
+    char figure[128];
+    std::snprintf(figure, sizeof figure, "inspection cycle, %d pulses, window %s, %s", run.pulses,
+                  screen_name.c_str(), history.name);
     ReportFigure(figure, median, "ms", "wait + line time", floor_ms, run.target);
+    return median;
 }
 
 // Runs from the event loop, as the operator's presses do.
 void RunAll() {
-    for (const Run& run : {Run{0, 30, 1.05}, Run{20, 7, 1.01}}) {
-        Measure(run);
+    for (const Run& run : {Run{0, 30, 1.04}, Run{20, 7, 1.01}}) {
+        double medians[2] = {0, 0};
+        for (int h = 0; h < 2; ++h) {
+            StartHistory(HISTORIES[h]);
+            medians[h] = Measure(run, HISTORIES[h]);
+        }
+        char figure[128];
+        std::snprintf(figure, sizeof figure,
+                      "inspection cycle, %d pulses, window %s, history and server against off",
+                      run.pulses, screen_name.c_str());
+        // Within 0.01 of the ratio to the floor with the history off.
+        const double floor_ms = 1000.0 * (run.pulses * 0.05 + 0.1) + LINE_BYTES * BYTE_MS;
+        ReportFigure(figure, medians[1], "ms", "history off", medians[0],
+                     1.0 + 0.01 * floor_ms / std::max(medians[0], 1.0));
     }
     Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
 }
@@ -245,6 +284,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     toolkit_testing::ScriptPopups(true);
+    PgServer plant;
+    if (!plant.WhyNot().empty()) {
+        std::fprintf(stderr, "bench_inspection_window: no server: %s\n", plant.WhyNot().c_str());
+        return 1;
+    }
+    server = &plant;
     PostDeferredCall(MainPanelUp, nullptr);
     const int code = surge_main(1, argv);
     CloseRuntimeEngine();

@@ -1,0 +1,58 @@
+// One row of the audit trail and its canonical text: the bytes its hash is taken of. Each row's
+// hash covers the hash of the row before it, so a row edited, inserted or taken away breaks the
+// chain from there on. Plain C++, so that any verifier (the station, a tool, a script against the
+// plant's server) builds the same bytes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace access {
+
+struct AuditRow {
+    long long seq = 0;       // 1, 2, 3 ... in the station's file
+    std::string at;          // ISO 8601 with milliseconds and the offset
+    std::string station;     // SURGE_STATION or the host name
+    std::string user;        // the user logged in, "-" without access control
+    std::string role;        // operator, engineer, administrator; "-" without access control
+    std::string action;      // one of the AUDIT_* actions
+    std::string object;      // what was acted on: a master's name, a user, a settings key, a file
+    std::string before;      // the value before (for a master: its line and its version)
+    std::string after;       // the value after
+    std::string reason;      // the reason given, where one is asked
+    std::string prev_hash;   // the hash of the row before, GENESIS for the first
+    std::string hash;        // SHA-256 of CanonicalText, in lower-case hex
+};
+
+// The hash before the first row.
+inline const std::string GENESIS(64, '0');
+
+// "surge-audit 1", then one line per field in the order above but the hash, each "name=value"
+// with backslashes and line ends in the value written as \\ and \n.
+std::string CanonicalText(const AuditRow& row);
+
+// The actions the trail records.
+inline constexpr const char* AUDIT_LOGIN = "login";
+inline constexpr const char* AUDIT_FAILED_LOGIN = "failed login";
+inline constexpr const char* AUDIT_LOGOUT = "logout";
+inline constexpr const char* AUDIT_LOCK = "lock";
+inline constexpr const char* AUDIT_MASTER_SAVED = "master saved";
+inline constexpr const char* AUDIT_MASTER_OVERWRITTEN = "master overwritten";
+inline constexpr const char* AUDIT_MASTER_DELETED = "master deleted";
+inline constexpr const char* AUDIT_PROGRAM_CHOSEN = "program chosen";
+inline constexpr const char* AUDIT_USER_ADDED = "user added";
+inline constexpr const char* AUDIT_USER_DISABLED = "user disabled";
+inline constexpr const char* AUDIT_USER_REROLED = "user re-roled";
+inline constexpr const char* AUDIT_PASSWORD_SET = "password set";
+inline constexpr const char* AUDIT_GATE_OVERRIDDEN = "gate overridden";
+inline constexpr const char* AUDIT_SETTINGS_CHANGED = "settings changed";
+inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";
+
+// Where a chain of rows in seq order first fails to hold, given each row's hash as computed
+// anew (`computed[i]` for `rows[i]`): the index of the first row whose stored hash is not its
+// computed one, whose prev_hash is not the hash of the row before (GENESIS for the first), or
+// whose seq does not follow the one before; -1 when the whole chain holds.
+long long FirstBrokenRow(const std::vector<AuditRow>& rows,
+                         const std::vector<std::string>& computed);
+
+}  // namespace access

@@ -1,0 +1,93 @@
+// The tables of who may change what the station judges by, and of what they changed.
+#include "records/schema.h"
+
+namespace records {
+
+namespace {
+
+// A user: a name, a badge code that logs in with the password too, a role, the Argon2id hash of
+// the password (never the password), and the wrong passwords in a row that lock the user.
+constexpr const char* CREATE_USERS = R"sql(
+CREATE TABLE IF NOT EXISTS users (
+  name         TEXT PRIMARY KEY,
+  badge        TEXT UNIQUE,
+  role         TEXT NOT NULL,
+  hash         TEXT NOT NULL,
+  disabled     INTEGER NOT NULL DEFAULT 0,
+  failures     INTEGER NOT NULL DEFAULT 0,
+  locked_until TEXT
+))sql";
+
+// The audit trail: rows are added, never changed or taken away; each row's hash covers the one
+// before it (access/audit_row.h).
+constexpr const char* CREATE_AUDIT = R"sql(
+CREATE TABLE IF NOT EXISTS audit (
+  seq          INTEGER PRIMARY KEY,
+  at           TEXT NOT NULL,
+  station      TEXT NOT NULL,
+  user_name    TEXT NOT NULL,
+  role         TEXT NOT NULL,
+  action       TEXT NOT NULL,
+  object       TEXT NOT NULL,
+  before_value TEXT NOT NULL,
+  after_value  TEXT NOT NULL,
+  reason       TEXT NOT NULL,
+  prev_hash    TEXT NOT NULL,
+  hash         TEXT NOT NULL
+))sql";
+
+constexpr const char* AUDIT_KEPT_AS_WRITTEN[] = {
+    "CREATE TRIGGER IF NOT EXISTS audit_never_changed BEFORE UPDATE ON audit BEGIN "
+    "SELECT RAISE(ABORT, 'the audit trail is added to, never changed'); END",
+    "CREATE TRIGGER IF NOT EXISTS audit_never_deleted BEFORE DELETE ON audit BEGIN "
+    "SELECT RAISE(ABORT, 'the audit trail is added to, never changed'); END",
+};
+
+// The audit rows no server has acknowledged yet, by their seq.
+constexpr const char* CREATE_AUDIT_OUTBOX =
+    "CREATE TABLE IF NOT EXISTS audit_outbox (seq INTEGER PRIMARY KEY)";
+
+// "section/key" and its value, of the settings last read well from "station.ini".
+constexpr const char* CREATE_SETTINGS =
+    "CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
+
+constexpr const char* CREATE_SERVER_AUDIT = R"sql(
+CREATE TABLE IF NOT EXISTS audit (
+  id           BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  station      TEXT NOT NULL,
+  seq          BIGINT NOT NULL,
+  at           TEXT COLLATE "C" NOT NULL,
+  user_name    TEXT NOT NULL,
+  role         TEXT NOT NULL,
+  action       TEXT NOT NULL,
+  object       TEXT NOT NULL,
+  before_value TEXT NOT NULL,
+  after_value  TEXT NOT NULL,
+  reason       TEXT NOT NULL,
+  prev_hash    TEXT NOT NULL,
+  hash         TEXT NOT NULL,
+  UNIQUE (station, seq)
+))sql";
+
+constexpr const char* CREATE_SERVER_AUDIT_HEAD = R"sql(
+CREATE TABLE IF NOT EXISTS audit_head (
+  station TEXT PRIMARY KEY,
+  seq     BIGINT NOT NULL,
+  hash    TEXT NOT NULL
+))sql";
+
+}  // namespace
+
+std::vector<std::string> TrailSchema() {
+    std::vector<std::string> statements = {CREATE_USERS, CREATE_AUDIT, CREATE_AUDIT_OUTBOX,
+                                           CREATE_SETTINGS};
+    statements.insert(statements.end(), std::begin(AUDIT_KEPT_AS_WRITTEN),
+                      std::end(AUDIT_KEPT_AS_WRITTEN));
+    return statements;
+}
+
+std::vector<std::string> ServerTrailSchema() {
+    return {CREATE_SERVER_AUDIT, CREATE_SERVER_AUDIT_HEAD};
+}
+
+}  // namespace records
