@@ -156,10 +156,11 @@ int main(int argc, char** argv) {
     const std::vector<double> slow_times = RecordTimes(slow);
 
     // Refused records set aside never hold the others back.
-    server.Value("ALTER TABLE inspection ADD CONSTRAINT bench_refuses_one_in_ten CHECK "
-                 "(station NOT LIKE 'REFUSING-%' OR serial NOT LIKE '%0')");
-    Stations refusing = StartStations(top.path() + "/refusing", 10000, 1, 50,
-                                      QStringLiteral("REFUSING-"));
+    server.Value(
+        "ALTER TABLE inspection ADD CONSTRAINT bench_refuses_one_in_ten CHECK "
+        "(station NOT LIKE 'REFUSING-%' OR serial NOT LIKE '%0')");
+    Stations refusing =
+        StartStations(top.path() + "/refusing", 10000, 1, 50, QStringLiteral("REFUSING-"));
     const std::vector<double> taken = WatchLatency(server, refusing, QStringLiteral("REFUSING-%"));
     RecordTimes(refusing);
     ReportFigure("verdict to record on the server, p99 (20/s, one in ten refused)",
