@@ -1,6 +1,6 @@
 #include "access/audit_row.h"
 
-namespace access {
+namespace access_control {
 
 namespace {
 
@@ -49,4 +49,4 @@ long long FirstBrokenRow(const std::vector<AuditRow>& rows,
     return -1;
 }
 
-}  // namespace access
+}  // namespace access_control

@@ -7,21 +7,21 @@
 #include <string>
 #include <vector>
 
-namespace access {
+namespace access_control {
 
 struct AuditRow {
-    long long seq = 0;       // 1, 2, 3 ... in the station's file
-    std::string at;          // ISO 8601 with milliseconds and the offset
-    std::string station;     // SURGE_STATION or the host name
-    std::string user;        // the user logged in, "-" without access control
-    std::string role;        // operator, engineer, administrator; "-" without access control
-    std::string action;      // one of the AUDIT_* actions
-    std::string object;      // what was acted on: a master's name, a user, a settings key, a file
-    std::string before;      // the value before (for a master: its line and its version)
-    std::string after;       // the value after
-    std::string reason;      // the reason given, where one is asked
-    std::string prev_hash;   // the hash of the row before, GENESIS for the first
-    std::string hash;        // SHA-256 of CanonicalText, in lower-case hex
+    long long seq = 0;      // 1, 2, 3 ... in the station's file
+    std::string at;         // ISO 8601 with milliseconds and the offset
+    std::string station;    // SURGE_STATION or the host name
+    std::string user;       // the user logged in, "-" without access control
+    std::string role;       // operator, engineer, administrator; "-" without access control
+    std::string action;     // one of the AUDIT_* actions
+    std::string object;     // what was acted on: a master's name, a user, a settings key, a file
+    std::string before;     // the value before (for a master: its line and its version)
+    std::string after;      // the value after
+    std::string reason;     // the reason given, where one is asked
+    std::string prev_hash;  // the hash of the row before, GENESIS for the first
+    std::string hash;       // SHA-256 of CanonicalText, in lower-case hex
 };
 
 // The hash before the first row.
@@ -55,4 +55,4 @@ inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";
 long long FirstBrokenRow(const std::vector<AuditRow>& rows,
                          const std::vector<std::string>& computed);
 
-}  // namespace access
+}  // namespace access_control

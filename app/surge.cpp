@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "access/audit_trail.h"
+#include "access/settings_in_force.h"
 #include "export/workbook.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
@@ -46,6 +48,8 @@ int surge_main(int argc, char** argv) {
     }
     RunUserInterface();
     history::Stop();
+    access_control::StopSettings();
+    access_control::StopTrail();
     return 0;
 }
 
@@ -62,6 +66,7 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
+    access_control::StartSettings();
     Start_history();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);

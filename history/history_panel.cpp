@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "history/history_export.h"
-#include "history/history_off.h"
 #include "history/history_query.h"
 #include "history/shift_counts.h"
+#include "records/history_switch.h"
 #include "state/wave_plot.h"
 
 int historyHandle = 0;
@@ -251,7 +251,7 @@ int History_open(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    if (history::HistoryOff()) {
+    if (records::HistoryOff()) {
         Warn("검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off).");
         return 0;
     }

@@ -14,11 +14,11 @@
 #include <memory>
 #include <vector>
 
-#include "history/history_off.h"
 #include "history/shift_counts.h"
 #include "records/carry_over.h"
 #include "records/database.h"
 #include "records/forwarder.h"
+#include "records/history_switch.h"
 #include "records/record_fields.h"
 #include "records/server_config.h"
 #include "toolkit/toolkit.h"
@@ -268,7 +268,7 @@ void Start(const Strip& strip) {
     r.started = true;
     r.strip = strip;
     r.station = records::StationName();
-    r.disabled = HistoryOff();
+    r.disabled = records::HistoryOff();
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     if (!r.disabled) {
         StartForwarding();

@@ -62,8 +62,7 @@ std::string NewValue(const Column& c) {
     const std::string type = c.local_type;
     const std::size_t at = type.find("DEFAULT ");
     const std::string value = "NEW." + std::string(c.name);
-    return at == std::string::npos ? value
-                                   : "COALESCE(" + value + ", " + type.substr(at + 8) + ")";
+    return at == std::string::npos ? value : "COALESCE(" + value + ", " + type.substr(at + 8) + ")";
 }
 
 std::string CreateInsertTrigger() {

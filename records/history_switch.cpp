@@ -1,13 +1,13 @@
-#include "history/history_off.h"
+#include "records/history_switch.h"
 
 #include <cstdlib>
 #include <cstring>
 
-namespace history {
+namespace records {
 
 bool HistoryOff() {
     const char* setting = std::getenv("SURGE_HISTORY");
     return setting != nullptr && std::strcmp(setting, "off") == 0;
 }
 
-}  // namespace history
+}  // namespace records

@@ -1,0 +1,37 @@
+#include "access/access_database.h"
+
+#include <QString>
+#include <memory>
+
+#include "records/database_file.h"
+
+namespace access_control {
+
+namespace {
+
+std::unique_ptr<records::Database>& Held() {
+    static auto* db = new std::unique_ptr<records::Database>;
+    return *db;
+}
+
+}  // namespace
+
+bool OpenAccessDatabase() {
+    if (!Held()) {
+        Held() = std::make_unique<records::Database>(QStringLiteral("surge_access"));
+    }
+    if (Held()->IsOpen()) {
+        return true;
+    }
+    return Held()->Open(QString::fromLatin1(records::DATABASE_FILE)) == records::DbStatus::Ok;
+}
+
+records::Database* AccessDatabase() {
+    return Held() && Held()->IsOpen() ? Held().get() : nullptr;
+}
+
+void CloseAccessDatabase() {
+    Held().reset();
+}
+
+}  // namespace access_control

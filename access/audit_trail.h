@@ -1,0 +1,19 @@
+// The station's audit trail: who changed what the station judges by, when, from what to what.
+// A row is written whenever the history is on or access control is on; one the file cannot take
+// now is kept and written with the next, never dropped in silence.
+#pragma once
+
+#include <string>
+
+namespace access_control {
+
+// Starts the trail (the settings' start-up does, before it puts the file's settings in force).
+void StartTrail();
+void StopTrail();
+// Adds a row for `action` (an AUDIT_* action of audit_row.h) by the user logged in.
+void Audit(const std::string& action, const std::string& object, const std::string& before,
+           const std::string& after, const std::string& reason = std::string());
+// The rows written but not yet on the file (the file cannot take them now).
+long PendingAuditRows();
+
+}  // namespace access_control

@@ -1,0 +1,23 @@
+#include "access/session.h"
+
+namespace access_control {
+
+namespace {
+
+User current;
+
+}  // namespace
+
+const User& CurrentUser() {
+    return current;
+}
+
+void SetCurrentUser(const User& user) {
+    current = user;
+}
+
+std::string OperatorName() {
+    return current.name == "-" ? std::string() : current.name;
+}
+
+}  // namespace access_control

@@ -1,0 +1,25 @@
+// The settings in force, from "station.ini" beside the store: read at start-up and whenever the
+// file changes (it is looked at every two seconds). A change is an audit row per key, with its
+// value before and after. A file that cannot be read, or that contradicts itself (an unknown key,
+// a value a key cannot take), is told once, and the settings last read well, kept in the station's
+// file, stay in force; without any, the defaults, and the operator is told so.
+#pragma once
+
+#include <functional>
+
+#include "access/station_settings.h"
+
+namespace access_control {
+
+constexpr const char* SETTINGS_FILE = "station.ini";
+
+const StationSettings& Settings();
+// Reads the settings at start-up; `changed` is called on the main thread whenever the settings in
+// force change while the station runs.
+void StartSettings(std::function<void()> changed = nullptr);
+void StopSettings();
+
+// Reads "station.ini" again now, as the watch does (for tests).
+void CheckSettingsFile();
+
+}  // namespace access_control
