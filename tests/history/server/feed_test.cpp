@@ -217,9 +217,10 @@ TEST_F(FeedTest, ShutdownLeavesAForwarderStuckOnTheServerBehindAndKeepsItsRecord
         ASSERT_TRUE(QSqlQuery(locker).exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE"));
         Record({"S2"});
         const auto waiting_on_lock = [] {
-            return server_->Value("SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
-                                  "'Lock' AND datname = 'stuck'",
-                                  "postgres") == "1";
+            return server_->Value(
+                       "SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = "
+                       "'Lock' AND datname = 'stuck'",
+                       "postgres") == "1";
         };
         ASSERT_TRUE(Await(waiting_on_lock));
         history::Stop();
