@@ -112,6 +112,7 @@ void StartTrail() {
 void StopTrail() {
     Flush();
     TheTrail().started = false;
+    CloseAccessDatabase();
 }
 
 void Audit(const std::string& action, const std::string& object, const std::string& before,

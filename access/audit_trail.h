@@ -9,6 +9,7 @@ namespace access_control {
 
 // Starts the trail (the settings' start-up does, before it puts the file's settings in force).
 void StartTrail();
+// Writes what waits, if it can, and closes the station's file (the station's shutdown).
 void StopTrail();
 // Adds a row for `action` (an AUDIT_* action of audit_row.h) by the user logged in.
 void Audit(const std::string& action, const std::string& object, const std::string& before,

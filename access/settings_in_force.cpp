@@ -162,6 +162,7 @@ const StationSettings& Settings() {
 void StartSettings(std::function<void()> changed) {
     Keeper& k = TheKeeper();
     StopSettings();
+    CloseAccessDatabase();
     k = Keeper{};
     // What was in force last: the settings last read well, in the station's file when it is kept.
     if (!records::HistoryOff() || QFileInfo::exists(QString::fromLatin1(records::DATABASE_FILE))) {

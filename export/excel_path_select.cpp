@@ -1,7 +1,10 @@
 // The choice of the spreadsheet program: the file dialog, then excel_path, the path field and
 // "excel_path.txt", which start-up reads back.
 #include <cstring>
+#include <string>
 
+#include "access/audit_row.h"
+#include "access/audit_trail.h"
 #include "export/export.h"
 #include "export/workbook.h"
 #include "state/surge_state.h"
@@ -46,6 +49,11 @@ int Excel_path_select(int, int, int event, void*, int, int) {
         return 0;
     }
 
+    std::string before = excel_path;
+    if (before.size() >= std::strlen(WORKBOOK_ARGUMENT)) {
+        before.resize(before.size() - std::strlen(WORKBOOK_ARGUMENT));
+    }
+    access_control::Audit(access_control::AUDIT_PROGRAM_CHOSEN, EXCEL_PATH_FILE, before, path);
     std::strcpy(excel_path, path);
     const int n = StringLength(excel_path);
     SetCtrlVal(setupHandle, SETUP_EXCEL_PATH, excel_path);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "access/session.h"
 #include "history/recorder.h"
 #include "inspection/inspection_display.h"
 #include "instrument/serial.h"
@@ -19,6 +20,8 @@ Inspection Begin_inspection() {
     Inspection inspection;
     inspection.started_at = std::chrono::system_clock::now();
     inspection.master = master_name;
+    inspection.master_version = Carried_master_version();
+    inspection.operator_name = access_control::OperatorName();
     char serial[64] = {0};
     GetCtrlVal(mainHandle, MAIN_SERIAL, serial);
     inspection.serial = serial;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "toolkit/toolkit.h"
 #include "values/master_record.h"
@@ -68,16 +69,27 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
 bool Read_record(int n, MasterRecord* record);
 
 // Rewrites the store without record n and opens it again. `last` receives the last record read:
-// the store's last record, or the deleted one when it was the last.
-bool Delete_record(int n, MasterRecord* last);
+// the store's last record, or the deleted one when it was the last; `deleted`, record n.
+bool Delete_record(int n, MasterRecord* last, MasterRecord* deleted = nullptr);
 
 enum class SaveOutcome { Saved, Declined, Failed };
 
 // Stores `master`: in place of every record of its name when `replace_same_name` says yes at
 // each of them, else appended. A no at any of them leaves the store untouched (Declined). The
-// store is closed afterwards.
-SaveOutcome Save_rewrite(const MasterRecord& master,
-                         const std::function<bool()>& replace_same_name);
+// store is closed afterwards. `replaced` receives the records it took the place of.
+SaveOutcome Save_rewrite(const MasterRecord& master, const std::function<bool()>& replace_same_name,
+                         std::vector<MasterRecord>* replaced = nullptr);
+
+// A master's bytes as the store keeps them, whatever line ends its file has: its line (the name in
+// code page 949, the six fields as the store writes them, one LF), then its 300 wave bytes.
+std::string Stored_bytes(const MasterRecord& master);
+// The SHA-256 of those bytes, in hex: the master's version, which each inspection record carries.
+std::string Master_version(const MasterRecord& master);
+// The store holds a record with exactly these bytes (false too when it cannot be read).
+bool Is_stored(const MasterRecord& master);
+// For the audit trail: the master's line as the store writes it, its name in UTF-8, and its
+// version ("M-01 4.5 5 10 7 7 0 · 3f2a...").
+std::string Master_description(const MasterRecord& master);
 
 // A name the store can hold: 1 to 12 characters, no white space or control characters, every
 // character representable in code page 949.

@@ -1,6 +1,8 @@
 // The master list panel: the store's records as the rows of MASTER_TABLE; one of them is
 // brought back into the registration panel or deleted. Row r of the table is record r of the
 // store for as long as the panel is shown.
+#include "access/audit_row.h"
+#include "access/audit_trail.h"
 #include "master/master.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -107,12 +109,15 @@ int Master_delete(int, int, int event, void*, int, int) {
     // The store first. When the change failed, it may have begun: the table is read again
     // from the store, so that row r stays record r, and the choice is made anew.
     MasterRecord last;
-    if (!Delete_record(selected_row_index, &last)) {
+    MasterRecord deleted;
+    if (!Delete_record(selected_row_index, &last, &deleted)) {
         DeleteTableRows(masterHandle, MASTER_TABLE, 1, -1);
         Fill_table(true);
         selected_row_index = 0;
         return 0;
     }
+    access_control::Audit(access_control::AUDIT_MASTER_DELETED, deleted.name,
+                          Master_description(deleted), "");
     // The current master holds the last record read: the store's last, or the deleted one.
     Set_current_master(last);
     DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);

@@ -2,7 +2,10 @@
 // then carried back to the main panel.
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "access/audit_row.h"
+#include "access/audit_trail.h"
 #include "instrument/serial.h"
 #include "master/master.h"
 #include "state/main_model.h"
@@ -91,7 +94,22 @@ int Master_save(int, int, int event, void*, int, int) {
     }
     // The name field's commit, made here so that the name checked is the name saved.
     std::strcpy(master_name, model_name);
-    Save_rewrite(Current_master(), [] { return Ask_replace_same_name() == 1; });
+    const MasterRecord saved = Current_master();
+    std::vector<MasterRecord> replaced;
+    if (Save_rewrite(
+            saved, [] { return Ask_replace_same_name() == 1; }, &replaced) != SaveOutcome::Saved) {
+        return 0;
+    }
+    if (replaced.empty()) {
+        access_control::Audit(access_control::AUDIT_MASTER_SAVED, saved.name, "",
+                              Master_description(saved));
+    }
+    for (const MasterRecord& earlier : replaced) {
+        MasterRecord now = saved;
+        std::memcpy(now.name, earlier.name, sizeof now.name);
+        access_control::Audit(access_control::AUDIT_MASTER_OVERWRITTEN, earlier.name,
+                              Master_description(earlier), Master_description(now));
+    }
     return 0;
 }
 
@@ -109,6 +127,8 @@ int Master_quit(int, int, int event, void*, int, int) {
     Remove_plot(setupHandle, SETUP_GRAPH, &setup_plotHandle);
     HidePanel(setupHandle);
     Show_model(master_name);
+    const MasterRecord carried = Current_master();
+    Keep_master_version(Is_stored(carried) ? Master_version(carried) : std::string());
     Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
     Remove_plot(mainHandle, MAIN_GRAPH, &plotHandle);
     SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);

@@ -209,7 +209,7 @@ bool Read_record(int n, MasterRecord* record) {
     return true;
 }
 
-bool Delete_record(int n, MasterRecord* last) {
+bool Delete_record(int n, MasterRecord* last, MasterRecord* deleted) {
     if (n < 1 || !Open_for_change()) {
         return false;
     }
@@ -227,10 +227,14 @@ bool Delete_record(int n, MasterRecord* last) {
     SetAside aside;
     int records = 0;
     MasterRecord read;
+    MasterRecord dropped;
     const Rewritten rewritten = Rewrite_records(
         &temp, &aside, MasterRecord{},
-        [n, &records](int k, const StoredLine&) {
+        [n, &records, &read, &dropped](int k, const StoredLine&) {
             records = k;
+            if (k == n) {
+                dropped = read;
+            }
             return k == n ? RecordFate::Drop : RecordFate::Keep;
         },
         &read);
@@ -256,12 +260,15 @@ bool Delete_record(int n, MasterRecord* last) {
         Warn(STORE_SET_ASIDE_TEXT);
     }
     *last = read;
+    if (deleted != nullptr) {
+        *deleted = dropped;
+    }
     Open_store();
     return true;
 }
 
-SaveOutcome Save_rewrite(const MasterRecord& master,
-                         const std::function<bool()>& replace_same_name) {
+SaveOutcome Save_rewrite(const MasterRecord& master, const std::function<bool()>& replace_same_name,
+                         std::vector<MasterRecord>* replaced_records) {
     std::string name;
     if (!Is_valid_master_name(master.name) || !ToLegacyText(master.name, &name)) {
         Warn(STORE_WRITE_FAILED_TEXT);
@@ -284,6 +291,7 @@ SaveOutcome Save_rewrite(const MasterRecord& master,
     SetAside aside;
     bool replaced = false;
     MasterRecord read;
+    std::vector<MasterRecord> taken_place_of;
     const Rewritten rewritten = Rewrite_records(
         &temp, &aside, master,
         [&](int, const StoredLine& line) {
@@ -294,6 +302,7 @@ SaveOutcome Save_rewrite(const MasterRecord& master,
                 return RecordFate::Decline;
             }
             replaced = true;
+            taken_place_of.push_back(read);
             return RecordFate::Replace;
         },
         &read);
@@ -328,6 +337,9 @@ SaveOutcome Save_rewrite(const MasterRecord& master,
     }
     if (!aside.empty()) {
         Warn(STORE_SET_ASIDE_TEXT);
+    }
+    if (replaced_records != nullptr) {
+        *replaced_records = taken_place_of;
     }
     return SaveOutcome::Saved;
 }

@@ -47,7 +47,10 @@ class LineReader {
 // A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
 bool Parse_line(std::string_view text, StoredLine* line);
 
-// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte.
+// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte: its length in `line` (at least
+// LINE_LIMIT + 64 bytes), 0 when it cannot be made.
+std::size_t Format_line(char* line, std::size_t size, const char* name,
+                        const MasterParameters& parameters);
 bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters);
 bool Read_block(std::FILE* file, Wave* block);
 bool Write_block(std::FILE* file, const Wave& block);

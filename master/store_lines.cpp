@@ -131,20 +131,20 @@ int Count_records(std::string_view names) {
 
 // The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
 // fprintf, and the voltage's point stays a point whatever the process locale.
-bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters) {
-    char line[LINE_LIMIT + 64];
+std::size_t Format_line(char* line, std::size_t size, const char* name,
+                        const MasterParameters& parameters) {
     const std::size_t name_length = std::strlen(name);
-    if (name_length > STORED_NAME_LIMIT) {
-        return false;
+    if (name_length > STORED_NAME_LIMIT || size < LINE_LIMIT + 64) {
+        return 0;
     }
     std::memcpy(line, name, name_length);
     char* at = line + name_length;
-    char* const end = line + sizeof line;
+    char* const end = line + size;
     *at++ = ' ';
     auto [after_volts, error] = std::to_chars(at, end, static_cast<double>(parameters.voltage),
                                               std::chars_format::fixed, 1);
     if (error != std::errc()) {
-        return false;
+        return 0;
     }
     at = after_volts;
     for (int value : {parameters.width, parameters.pulse_no, parameters.area, parameters.phase,
@@ -153,8 +153,13 @@ bool Write_line(std::FILE* file, const char* name, const MasterParameters& param
         at = std::to_chars(at, end, value).ptr;
     }
     *at++ = '\n';
-    const auto length = static_cast<std::size_t>(at - line);
-    return std::fwrite(line, 1, length, file) == length;
+    return static_cast<std::size_t>(at - line);
+}
+
+bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters) {
+    char line[LINE_LIMIT + 64];
+    const std::size_t length = Format_line(line, sizeof line, name, parameters);
+    return length > 0 && std::fwrite(line, 1, length, file) == length;
 }
 
 bool Read_block(std::FILE* file, Wave* block) {

@@ -30,8 +30,17 @@ char excel_path[EXCEL_PATH_SIZE] = "";
 namespace {
 
 std::string shown_model;
+std::string carried_master_version;
 
 }  // namespace
+
+void Keep_master_version(const std::string& version) {
+    carried_master_version = version;
+}
+
+const std::string& Carried_master_version() {
+    return carried_master_version;
+}
 
 void Keep_model(const char* text) {
     shown_model = text;
@@ -43,6 +52,7 @@ bool Model_chosen() {
 
 void Forget_model() {
     shown_model.clear();
+    carried_master_version.clear();
 }
 
 void Set_current_master(const MasterRecord& record) {

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "access/session.h"
+#include "state/main_model.h"
 #include "tests/history/history_fixture.h"
 
 namespace {
@@ -21,6 +23,9 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
     setenv("SURGE_STATION", "LINE-3", 1);
     Start_history();
     unsetenv("SURGE_STATION");
+    // Who tested, and the version of the master carried to the main panel.
+    Keep_master_version("3f2a");
+    access_control::SetCurrentUser({"kim", "operator"});
     const struct {
         std::vector<std::string> options;
         Row expected;  // outcome, stopped_at, model_no, voltage, area, waves' lengths
@@ -41,12 +46,13 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
         const auto rows = Query(
             "SELECT outcome, stopped_at, model_no, voltage, area, length(standard_wave), "
             "length(measured_wave), serial, master, station, uuid, started_at, ended_at, "
-            "hex(standard_wave), hex(measured_wave) FROM inspection ORDER BY id DESC LIMIT 1");
+            "hex(standard_wave), hex(measured_wave), master_version, operator FROM inspection "
+            "ORDER BY id DESC LIMIT 1");
         ASSERT_EQ(rows.size(), 1u);
         const Row& row = rows[0];
         EXPECT_EQ(Row(row.begin(), row.begin() + 7), c.expected);
-        EXPECT_EQ((Row{row[7], row[8], row[9]}),
-                  (Row{"SN-" + std::to_string(n), "M-01", "LINE-3"}));
+        EXPECT_EQ((Row{row[7], row[8], row[9], row[15], row[16]}),
+                  (Row{"SN-" + std::to_string(n), "M-01", "LINE-3", "3f2a", "kim"}));
         EXPECT_TRUE(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-7[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
                                        "[0-9a-f]{12}$")
                         .match(QString::fromStdString(row[10]))
@@ -68,6 +74,7 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"),
               Query("SELECT COUNT(DISTINCT standard_wave) FROM inspection"));
     EXPECT_EQ(StripShown(), (Row{"2", "1", "1", "50.0 %", "on"}));
+    access_control::SetCurrentUser({});
 }
 
 TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDimmed) {
