@@ -1,5 +1,6 @@
 #include "access/audit_trail.h"
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,8 +13,11 @@
 #include "access/digest.h"
 #include "access/session.h"
 #include "access/settings_in_force.h"
+#include "records/carry_over.h"
+#include "records/database_file.h"
 #include "records/history_switch.h"
 #include "records/record_fields.h"
+#include "records/station_file.h"
 #include "toolkit/toolkit.h"
 
 namespace access_control {
@@ -91,7 +95,11 @@ void Flush() {
         if (AccessDatabase() == nullptr && !OpenAccessDatabase()) {
             break;
         }
-        if (Append(&t.pending.front()) != records::DbStatus::Ok) {
+        records::DbStatus status = Append(&t.pending.front());
+        if (status == records::DbStatus::Damaged && !records::SetAsideStationFile().isEmpty()) {
+            status = Append(&t.pending.front());
+        }
+        if (status != records::DbStatus::Ok) {
             break;
         }
         t.pending.pop_front();
@@ -106,12 +114,24 @@ void Flush() {
 
 void StartTrail() {
     TheTrail().started = true;
+    // The station's file set aside, by whichever of its users found it damaged: the users, the
+    // settings and the trail go on in the new file, and the break is a row of its own.
+    records::WatchStationFile("access", {CloseAccessDatabase, [](const QString& aside) {
+                                             OpenAccessDatabase();
+                                             if (!aside.isEmpty() && AccessDatabase() != nullptr) {
+                                                 records::CarryTrail(aside, AccessDatabase());
+                                                 Audit(AUDIT_FILE_SET_ASIDE, records::DATABASE_FILE,
+                                                       "",
+                                                       QFileInfo(aside).fileName().toStdString());
+                                             }
+                                         }});
     Flush();
 }
 
 void StopTrail() {
     Flush();
     TheTrail().started = false;
+    records::WatchStationFile("access", {});
     CloseAccessDatabase();
 }
 

@@ -21,6 +21,7 @@
 #include "records/history_switch.h"
 #include "records/record_fields.h"
 #include "records/server_config.h"
+#include "records/station_file.h"
 #include "toolkit/toolkit.h"
 
 namespace history {
@@ -142,27 +143,39 @@ void PostCatchUp() {
     }
 }
 
-// Sets the damaged file aside and begins a new one; its readable records follow after the cycle.
-bool BeginNewFile() {
+// The station's file set aside (by the recording or by another of its users): the recording
+// begins on the new one, and the damaged one's readable records follow after the cycle.
+void BegunAnew(const QString& aside) {
     Recorder& r = TheRecorder();
-    r.db->Close();
-    r.carry.reset();
-    const QString aside = records::SetAside(QString::fromLatin1(records::DATABASE_FILE),
-                                            QDateTime::currentDateTime());
+    if (r.disabled) {
+        return;
+    }
+    r.db->Open(QString::fromLatin1(records::DATABASE_FILE));
+    if (r.forwarder) {
+        r.forwarder->ReopenLocal();
+    }
     if (aside.isEmpty()) {
-        return false;
+        return;
     }
     char text[512];
     std::snprintf(text, sizeof text, DAMAGED_FILE_SET_ASIDE,
                   QFileInfo(aside).fileName().toUtf8().constData());
     Tell(&r.told_damaged, text);
-    const bool opened = r.db->Open(QString::fromLatin1(records::DATABASE_FILE)) == DbStatus::Ok;
-    if (r.forwarder) {
-        r.forwarder->ReopenLocal();
-    }
     r.carry = std::make_unique<records::CarryOver>(aside);
     PostCatchUp();
-    return opened;
+}
+
+void WatchTheFile() {
+    records::WatchStationFile("history", {[] {
+                                              TheRecorder().db->Close();
+                                              TheRecorder().carry.reset();
+                                          },
+                                          BegunAnew});
+}
+
+// Sets the damaged file aside and begins a new one.
+bool BeginNewFile() {
+    return !records::SetAsideStationFile().isEmpty() && TheRecorder().db->IsOpen();
 }
 
 bool OpenDatabase() {
@@ -270,6 +283,7 @@ void Start(const Strip& strip) {
     r.station = records::StationName();
     r.disabled = records::HistoryOff();
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
+    WatchTheFile();
     if (!r.disabled) {
         StartForwarding();
         r.recording = OpenDatabase();
@@ -325,6 +339,7 @@ void Stop() {
         // A last try for the records held back.
         Write(std::vector<InspectionRow>(r.pending.begin(), r.pending.end()));
     }
+    records::WatchStationFile("history", {});
     r.carry.reset();
     r.db.reset();
     r.forwarder.reset();

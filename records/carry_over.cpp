@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
 #include <atomic>
 #include <vector>
@@ -77,6 +79,72 @@ bool CarryOver::Step(Database* into, int chunk) {
     after_ = whole ? last : std::max(last, after_ + PASS_OVER);
     finished_ = (whole && rows.size() < static_cast<std::size_t>(chunk)) || after_ >= last_id_;
     return !finished_;
+}
+
+namespace {
+
+// Copies what of `table` can be read, oldest first, row by row into the same table of `into`.
+void CarryTable(QSqlDatabase& from, QSqlDatabase& into, const QString& table, const QString& order,
+                const QString& queue) {
+    QSqlQuery read(from);
+    read.setForwardOnly(true);
+    if (!read.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order))) {
+        return;
+    }
+    QSqlQuery write(into);
+    bool prepared = false;
+    while (read.next()) {
+        const QSqlRecord fields = read.record();
+        if (!prepared) {
+            QStringList names;
+            QStringList marks;
+            for (int i = 0; i < fields.count(); ++i) {
+                names << fields.fieldName(i);
+                marks << QStringLiteral("?");
+            }
+            prepared = write.prepare(
+                QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                    .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+            if (!prepared) {
+                return;
+            }
+        }
+        for (int i = 0; i < fields.count(); ++i) {
+            write.bindValue(i, read.value(i));
+        }
+        write.exec();
+        if (!queue.isEmpty()) {
+            QSqlQuery(into).exec(QStringLiteral("INSERT OR IGNORE INTO %1 VALUES (%2)")
+                                     .arg(queue)
+                                     .arg(read.value(0).toLongLong()));
+        }
+    }
+}
+
+}  // namespace
+
+bool CarryTrail(const QString& damaged, Database* into) {
+    const QString name = NextConnection();
+    bool opened = false;
+    {
+        QSqlDatabase from = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        from.setDatabaseName(damaged);
+        from.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        opened = from.open();
+        if (opened) {
+            into->Read([&from](QSqlDatabase& file) {
+                file.transaction();
+                CarryTable(from, file, QStringLiteral("users"), QStringLiteral("name"), QString());
+                CarryTable(from, file, QStringLiteral("settings"), QStringLiteral("key"),
+                           QString());
+                CarryTable(from, file, QStringLiteral("audit"), QStringLiteral("seq"),
+                           QStringLiteral("audit_outbox"));
+                return file.commit() ? DbStatus::Ok : DbStatus::Failed;
+            });
+        }
+    }
+    Drop(name);
+    return opened;
 }
 
 }  // namespace records

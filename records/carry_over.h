@@ -31,4 +31,9 @@ class CarryOver {
     bool finished_ = false;
 };
 
+// Carries the users, the settings last read well and the audit trail (each row as it was, so the
+// chain goes on, queued for the server again) of the damaged file into `into`, whatever of them
+// can be read; false when the damaged file cannot be opened at all.
+bool CarryTrail(const QString& damaged, Database* into);
+
 }  // namespace records
