@@ -1,8 +1,9 @@
-# The station's core below Qt, alone: the master store, the tester's reply decoders, the export
-# file writer and the toolkit's and the port library's system side, with their tests. This is
-# what the Windows build (cmake/mingw-w64.cmake, scripts/test-windows) builds and runs.
+# The station's core below Qt, alone: the log, the master store, the tester's reply decoders,
+# the export file writer and the toolkit's and the port library's system side, with their tests.
+# This is what the Windows build (cmake/mingw-w64.cmake, scripts/test-windows) builds and runs.
 enable_testing()
 
+add_subdirectory(log)
 add_subdirectory(toolkit)
 add_subdirectory(rs232)
 
