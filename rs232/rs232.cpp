@@ -125,10 +125,8 @@ bool ApplySettings(QSerialPort& serial, long baudRate, int parity, int dataBits,
            ApplyParity(serial, parity) && serial.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-}  // namespace
-
-int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
-                  int stopBits, int inputQueueSize, int outputQueueSize) {
+int OpenPort(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+             int stopBits, int inputQueueSize, int outputQueueSize) {
     if (!ValidPortNumber(port)) {
         return RS232_INVALID_PORT;
     }
@@ -160,6 +158,14 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     }
     Ports()[port] = std::move(opened);
     return 0;
+}
+
+}  // namespace
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize) {
+    return OpenPort(port, deviceName, baudRate, parity, dataBits, stopBits, inputQueueSize,
+                    outputQueueSize);
 }
 
 int CloseCom(int port) {
