@@ -1,6 +1,6 @@
 // The station's log for support: "station.log" in the working directory, one line per event,
 //
-//   2026-12-09T10:15:02.123+09:00 port port 1: COM1 (/dev/ttyS0) opened
+//   2026-12-09T10:15:02.123+09:00 serial port 1: COM1 (/dev/ttyS0) opened
 //
 // the local time (ISO 8601, milliseconds and the offset from UTC), one category word, then the
 // text on one line (each line break in it becomes " / "). A file that reaches 1 MiB is moved
@@ -26,7 +26,7 @@ constexpr std::uintmax_t MAX_FILE_BYTES = 1 << 20;
 constexpr int OLD_FILES = 4;  // station.log.1 (the newest) to station.log.4
 constexpr std::chrono::seconds RETRY_AFTER{60};
 
-// Appends one line. `category` is one short word: "start", "stop", "warning", "port", "store",
+// Appends one line. `category` is one short word: "start", "stop", "warning", "serial", "store",
 // "feed" ...
 void Write(std::string_view category, std::string_view text) noexcept;
 

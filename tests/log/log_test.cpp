@@ -92,8 +92,8 @@ TEST(LogLine, LocalTimeWithMillisecondsAndOffsetThenCategoryAndTextOnOneLine) {
         const char* text;
         const char* line;
     } cases[] = {
-        {"KST-9", morning, "port", "port 1: COM1 (/dev/ttyS0) opened",
-         "2026-12-09T10:15:02.123+09:00 port port 1: COM1 (/dev/ttyS0) opened\n"},
+        {"KST-9", morning, "serial", "port 1: COM1 (/dev/ttyS0) opened",
+         "2026-12-09T10:15:02.123+09:00 serial port 1: COM1 (/dev/ttyS0) opened\n"},
         {"UTC0", morning, "warning", "first\nsecond",
          "2026-12-09T01:15:02.123+00:00 warning first / second\n"},
         {"UTC0", day, "warning", "dos\r\nmac\rend\n",
@@ -116,7 +116,7 @@ TEST(LogLine, LocalTimeWithMillisecondsAndOffsetThenCategoryAndTextOnOneLine) {
 
 TEST_F(LogTest, TheProgramsLineComesOnceBeforeTheFirstLine) {
     surge_log::SetProgram("surge 1.0.0 (abc1234)");
-    surge_log::Write("port", "opened");
+    surge_log::Write("serial", "opened");
     surge_log::Write("warning", "no reply");
     surge_log::SetProgram("");
     std::vector<std::string> tails;
@@ -125,7 +125,7 @@ TEST_F(LogTest, TheProgramsLineComesOnceBeforeTheFirstLine) {
         ASSERT_TRUE(Split(line, &category, &text)) << line;
         tails.push_back(category + " " + text);
     }
-    EXPECT_EQ(tails, (std::vector<std::string>{"log surge 1.0.0 (abc1234)", "port opened",
+    EXPECT_EQ(tails, (std::vector<std::string>{"log surge 1.0.0 (abc1234)", "serial opened",
                                                "warning no reply"}));
 }
 
