@@ -3,11 +3,13 @@
 #   surge_version          an INTERFACE library: #include "version/version.h" gives
 #                          SURGE_VERSION ("1.0.0"), SURGE_COMMIT ("abc1234", "abc1234-dirty" with
 #                          changed tracked files, "unknown" outside git) and SURGE_VERSION_TEXT
-#                          ("1.0.0 (abc1234)").
+#                          ("1.0.0 (abc1234)");
+#   surge_stamp_version(target)  the program's name and version in its log's first line.
 # Run as a script (cmake -P) it writes those files, each only when its content changes, so that
 # a build at the same commit rebuilds nothing. It also writes version.cmake for the package:
 # SURGE_PACKAGE_VERSION "1.0.0+N.gabc1234" (N commits: dpkg orders snapshots by it; ".dirty"
-# with changed files; "1.0.0" outside git) and SURGE_COMMIT_TIME (seconds since 1970).
+# with changed files; "1.0.0" outside git), SURGE_COMMIT and SURGE_COMMIT_TIME (seconds since
+# 1970).
 
 if(CMAKE_SCRIPT_MODE_FILE)
   set(commit unknown)
@@ -42,6 +44,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
 ")
   file(CONFIGURE OUTPUT ${OUTPUT_DIR}/version/version.cmake @ONLY CONTENT
 "set(SURGE_PACKAGE_VERSION \"${package_version}\")
+set(SURGE_COMMIT \"${commit}\")
 set(SURGE_COMMIT_TIME \"${commit_time}\")
 ")
   return()
@@ -60,3 +63,14 @@ add_library(surge_version INTERFACE)
 target_include_directories(surge_version INTERFACE ${SURGE_GENERATED_DIR})
 add_dependencies(surge_version surge_version_files)
 
+
+# The version only the programs that carry it include: a new commit relinks them, not the tests.
+# surge_stamp_version(target): the program's name and version in its log's first line.
+function(surge_stamp_version target)
+  set(stamp surge_stamp_${target})
+  add_library(${stamp} OBJECT ${CMAKE_SOURCE_DIR}/log/program_stamp.cpp)
+  target_compile_definitions(${stamp} PRIVATE SURGE_PROGRAM="${target}")
+  target_link_libraries(${stamp} PRIVATE surge_log surge_version)
+  set_target_properties(${stamp} PROPERTIES AUTOMOC OFF)
+  target_link_libraries(${target} PRIVATE ${stamp} surge_log)
+endfunction()
