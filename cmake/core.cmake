@@ -1,9 +1,10 @@
-# The station's core below Qt, alone: the master store, the tester's reply decoders, the export
-# file writer, the toolkit's and the port library's system side and the process-control
+# The station's core below Qt, alone: the log, the master store, the tester's reply decoders, the
+# export file writer, the toolkit's and the port library's system side and the process-control
 # statistics, with their tests. This is what the Windows build (cmake/mingw-w64.cmake,
 # scripts/test-windows) builds and runs.
 enable_testing()
 
+add_subdirectory(log)
 add_subdirectory(toolkit)
 add_subdirectory(rs232)
 add_subdirectory(quality)

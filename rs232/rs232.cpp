@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <string>
 
+#include "log/log.h"
 #include "rs232/port_device.h"
 #include "toolkit/repaint.h"
 
@@ -22,6 +24,7 @@ constexpr int REPAINT_SLICE_MS = 20;
 struct Port {
     QSerialPort serial;
     QString path;
+    std::string described;  // "port 1: COM1 (/dev/ttyS0)", for the log
     int timeout_ms = 1000;
     // Set once the device is gone; every later transfer fails at once with RS232_DEVICE_LOST.
     bool lost = false;
@@ -68,6 +71,34 @@ int LookupLive(int port, Port** out) {
     return status == 0 && (*out)->lost ? RS232_DEVICE_LOST : status;
 }
 
+// "port 1: COM1 (/dev/ttyS0)"; the device alone when the name is the device.
+std::string Described(int port, const char* device_name) {
+    const std::string name = device_name == nullptr ? "" : device_name;
+    const std::string device = DeviceForPortName(name.c_str());
+    std::string text = "port " + std::to_string(port) + ": " + (name.empty() ? "no device" : name);
+    if (device != name) {
+        text += " (" + device + ")";
+    }
+    return text;
+}
+
+const char* OpenFailureMeaning(int status) {
+    switch (status) {
+        case RS232_INVALID_PORT:
+            return "invalid port number";
+        case RS232_PORT_NOT_OPEN:
+            return "no such device";
+        case RS232_PERMISSION:
+            return "permission denied";
+        case RS232_BUSY:
+            return "busy, opened by another program";
+        case RS232_BAD_SETTING:
+            return "a setting the device does not accept";
+        default:
+            return "system failure";
+    }
+}
+
 int OpenFailureStatus(QSerialPort::SerialPortError error, const QString& path) {
     switch (error) {
         case QSerialPort::DeviceNotFoundError:
@@ -91,6 +122,12 @@ int TransferFailureStatus(Port& port, int transfer_status) {
     const QSerialPort::SerialPortError error = port.serial.error();
     const bool gone = error == QSerialPort::ResourceError || !QFileInfo::exists(port.path);
     if (gone) {
+        if (!port.lost) {
+            surge_log::Write("serial",
+                             port.described + " lost during a " +
+                                 (transfer_status == RS232_WRITE_FAILED ? "write" : "read") +
+                                 ", status -9");
+        }
         port.lost = true;
         return RS232_DEVICE_LOST;
     }
@@ -125,10 +162,8 @@ bool ApplySettings(QSerialPort& serial, long baudRate, int parity, int dataBits,
            ApplyParity(serial, parity) && serial.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-}  // namespace
-
-int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
-                  int stopBits, int inputQueueSize, int outputQueueSize) {
+int OpenPort(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+             int stopBits, int inputQueueSize, int outputQueueSize) {
     if (!ValidPortNumber(port)) {
         return RS232_INVALID_PORT;
     }
@@ -143,6 +178,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     auto opened = std::make_unique<Port>();
     const QString path = QString::fromLocal8Bit(DeviceForPortName(deviceName));
     opened->path = path;
+    opened->described = Described(port, deviceName);
     opened->serial.setPortName(path);
     if (!ApplySettings(opened->serial, baudRate, parity, dataBits, stopBits)) {
         return RS232_BAD_SETTING;
@@ -160,6 +196,22 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     }
     Ports()[port] = std::move(opened);
     return 0;
+}
+
+}  // namespace
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize) {
+    const int status = OpenPort(port, deviceName, baudRate, parity, dataBits, stopBits,
+                                inputQueueSize, outputQueueSize);
+    const std::string described = Described(port, deviceName);
+    if (status == 0) {
+        surge_log::Write("serial", described + " opened");
+    } else {
+        surge_log::Write("serial", described + " not opened, status " + std::to_string(status) +
+                                       " (" + OpenFailureMeaning(status) + ")");
+    }
+    return status;
 }
 
 int CloseCom(int port) {

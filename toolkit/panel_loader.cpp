@@ -13,6 +13,7 @@
 #include <QUiLoader>
 
 #include "toolkit/graph_widget.h"
+#include "toolkit/panel_resource.h"
 
 namespace toolkit_internal {
 
@@ -47,7 +48,7 @@ QWidget* FindPanelWidget(QWidget* root, int resource_id) {
 }  // namespace
 
 std::unique_ptr<QWidget> BuildPanel(const char* file, int resource_id, int* status) {
-    QFile resource(QString::fromUtf8(file));
+    QFile resource(QString::fromStdString(PanelResourceFile(file, ProgramPlaces())));
     if (!resource.open(QIODevice::ReadOnly)) {
         *status = -1;
         return nullptr;

@@ -9,8 +9,9 @@
 
 namespace toolkit_internal {
 
-// Builds the panel with `resource_id` from `file` as a window of its own, or returns nullptr
-// and a negative status (-1 file unreadable, -2 no such panel).
+// Builds the panel with `resource_id` from `file` (or from the installed copy: panel_resource.h)
+// as a window of its own, or returns nullptr and a negative status (-1 file unreadable, -2 no
+// such panel).
 std::unique_ptr<QWidget> BuildPanel(const char* file, int resource_id, int* status);
 
 // The control kind a widget of the resource stands for.

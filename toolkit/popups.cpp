@@ -1,4 +1,5 @@
-// Modal popups and the file dialog on Qt; tests answer them through the popup script.
+// Modal popups and the file dialog on Qt; tests answer them through the popup script. A warning
+// is logged either way.
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "toolkit/internal.h"
+#include "toolkit/popup_log.h"
 #include "toolkit/popup_script.h"
 
 using toolkit_internal::PopupKind;
@@ -50,6 +52,7 @@ int ShowMessageBox(QMessageBox::Icon icon, const char* title, const char* messag
 }  // namespace
 
 int MessagePopup(const char* title, const char* message) {
+    toolkit_internal::LogIfWarning(title, message);
     PopupScript& s = toolkit_internal::CurrentPopupScript();
     if (s.active) {
         s.shown.push_back({PopupKind::MESSAGE, title, message});

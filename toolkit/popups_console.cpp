@@ -1,8 +1,9 @@
 // Popups of the build without panels: a message or a question goes to the standard error
 // stream and a question is answered no; under the popup script they are recorded and answered
-// as in the panels' build.
+// as in the panels' build. A warning is logged either way.
 #include <cstdio>
 
+#include "toolkit/popup_log.h"
 #include "toolkit/popup_script.h"
 #include "toolkit/toolkit.h"
 
@@ -11,6 +12,7 @@ using toolkit_internal::PopupKind;
 using toolkit_internal::PopupScript;
 
 int MessagePopup(const char* title, const char* message) {
+    toolkit_internal::LogIfWarning(title, message);
     PopupScript& s = CurrentPopupScript();
     if (s.active) {
         s.shown.push_back({PopupKind::MESSAGE, title, message});
