@@ -110,7 +110,9 @@ std::optional<ServerConfig> ReadServerConfig(QString* error) {
                 "(SURGE_HISTORY_PASSWORD_FILE).");
             return std::nullopt;
         } else {
-            number = false;
+            // A key the station does not know may be a mistyped password: only its name is told.
+            *error = QStringLiteral("SURGE_HISTORY_DB 의 %1 을 알 수 없습니다.").arg(key);
+            return std::nullopt;
         }
         if (!number || value.isEmpty() || config.port <= 0 || config.port > 65535) {
             *error = QStringLiteral("SURGE_HISTORY_DB 의 %1 을 알 수 없습니다.").arg(pair);

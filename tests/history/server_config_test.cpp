@@ -31,6 +31,9 @@ TEST(ServerConfig, TakesTheServerAndAPasswordOnlyFromWhereItMayCome) {
          0, "db:5432/plant pw"},
         {"host=db dbname=plant user=line3 sslmode=sometimes", "pw", 0,
          "SURGE_HISTORY_DB 의 sslmode=sometimes"},
+        // A mistyped password key: its value never reaches a message, nor the log.
+        {"host=db dbname=plant user=line3 passwd=secret", nullptr, 0,
+         "SURGE_HISTORY_DB 의 passwd 을"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting);
