@@ -8,6 +8,7 @@
 #include "export/workbook.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
+#include "log/log.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
@@ -50,10 +51,12 @@ int surge_main(int argc, char** argv) {
     history::Stop();
     access_control::StopSettings();
     access_control::StopTrail();
+    surge_log::Write("stop", "station stopped");
     return 0;
 }
 
 int Start_station() {
+    surge_log::Write("start", "station starting");
     Register_callbacks();
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "log/log.h"
 #include "records/sending.h"
 #include "records/server_link.h"
 
@@ -145,11 +146,21 @@ bool Forwarder::State::Link() {
     } else if (link == Link::Newer) {
         WarnOnce(&told_newer, QString::fromUtf8(SERVER_NEWER).arg(server.Where()).arg(version));
     }
+    const bool was_linked = linked;
     linked = link == Link::Ok;
     if (!linked) {
         Drop(server_name);
+        if (link != Link::Down || was_linked) {
+            surge_log::Write("feed", ("server " + server.Where() + " not connected: " +
+                                      (reason.isEmpty() ? QStringLiteral("newer schema") : reason))
+                                         .toStdString());
+        }
     } else {
         retry_refused_at = std::chrono::steady_clock::now();
+        surge_log::Write("feed", QStringLiteral("server %1 connected, %2 records waiting")
+                                     .arg(server.Where())
+                                     .arg(waiting.load())
+                                     .toStdString());
     }
     return linked || link != Link::Newer;
 }
@@ -188,10 +199,18 @@ int Forwarder::State::Pass(bool* failed) {
     QSqlDatabase db = QSqlDatabase::database(server_name, false);
     const Sent sent = SendQueued(local, db, queue, BATCH, stopping);
     if (sent.failed) {
+        surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
+                                  QString::number(queued) + " records waiting")
+                                     .toStdString());
         *failed = true;
         return RETRY_MS;
     }
     if (sent.refused > 0) {
+        surge_log::Write("feed", QStringLiteral("server %1 refused %2 records: %3")
+                                     .arg(server.Where())
+                                     .arg(sent.refused)
+                                     .arg(sent.message)
+                                     .toStdString());
         WarnOnce(&told_records_refused,
                  QString::fromUtf8(RECORDS_REFUSED).arg(server.Where(), sent.message));
     }
