@@ -35,7 +35,17 @@ TEST(HistoryCsvTest, CellsAreQuotedOnlyWhereNeededAndNeverReadAsFormulas) {
         {"@SUM(A1)", "'@SUM(A1)"},
         {"-5", "-5"},
         {"-1.5", "-1.5"},
+        {"+3", "+3"},
         {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        // Starts like a formula and is no plain number (a sign, digits, a point and digits).
+        {"-1+2", "'-1+2"},
+        {"+82-10-1234", "'+82-10-1234"},
+        {"-", "'-"},
+        {"-.5", "'-.5"},
+        {"-5.", "'-5."},
+        {"-1.2.3", "'-1.2.3"},
+        {"\t=1+2", "'\t=1+2"},
+        {"\r=1+2", "\"'\r=1+2\""},
     };
     for (const auto& [text, cell] : cases) {
         EXPECT_EQ(history::CsvCell(text), cell) << text;
