@@ -108,15 +108,19 @@ std::string CsvCell(const std::string& text) {
     return quoted + '"';
 }
 
-bool ExportRecords(const Filter& filter, const std::string& path) {
+ExportResult ExportRecords(const Filter& filter, const std::string& path) {
     PendingFile file(path);
     if (!file.Write(CsvRow(ExportColumns()))) {
-        return false;
+        return ExportResult::WRITE_FAILED;
     }
+    // A failed write stops the scan, which then reads as whole.
     const bool read = ScanRecords(filter, [&file](const std::vector<std::string>& cells) {
         return file.Write(CsvRow(cells));
     });
-    return read && file.Finish();
+    if (!read) {
+        return ExportResult::READ_FAILED;
+    }
+    return file.Finish() ? ExportResult::WRITTEN : ExportResult::WRITE_FAILED;
 }
 
 bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,
