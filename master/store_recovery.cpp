@@ -19,6 +19,8 @@
 // - in every other folder nothing is touched, and the store takes no change.
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
@@ -88,12 +90,12 @@ bool One_block_less(const File& shorter, const File& longer) {
     return l.compare(cut + WAVE_SAMPLES, std::string::npos, s, cut, std::string::npos) == 0;
 }
 
-// `part` is a start of `whole` with at most one of its blocks left out: what a delete of `whole`
-// had written when it was cut short.
-bool Start_of_one_block_less(const File& part, const File& whole) {
-    const std::string& p = part.bytes;
-    const std::string& w = whole.bytes;
-    if (!part.readable || !whole.readable || p.size() > w.size()) {
+// `p` is a start of `w` with at most one of its records left out: what a delete of `w` had
+// written when it was cut short. `bounds(w, at)` gives where the record of `w` that holds byte
+// `at` starts and ends; where the two first differ, that record is the one left out.
+template <typename Bounds>
+bool Start_of_one_record_less(std::string_view p, std::string_view w, Bounds bounds) {
+    if (p.size() > w.size()) {
         return false;
     }
     std::size_t same = 0;
@@ -103,9 +105,17 @@ bool Start_of_one_block_less(const File& part, const File& whole) {
     if (same == p.size()) {
         return true;
     }
-    const std::size_t cut = same / WAVE_SAMPLES * WAVE_SAMPLES;
-    return cut + WAVE_SAMPLES + (p.size() - cut) <= w.size() &&
-           w.compare(cut + WAVE_SAMPLES, p.size() - cut, p, cut, std::string::npos) == 0;
+    const auto [start, end] = bounds(w, same);
+    return end + (p.size() - start) <= w.size() &&
+           w.compare(end, p.size() - start, p, start, std::string_view::npos) == 0;
+}
+
+bool Start_of_one_block_less(const File& part, const File& whole) {
+    return part.readable && whole.readable &&
+           Start_of_one_record_less(part.bytes, whole.bytes, [](std::string_view, std::size_t at) {
+               const std::size_t start = at / WAVE_SAMPLES * WAVE_SAMPLES;
+               return std::pair{start, start + WAVE_SAMPLES};
+           });
 }
 
 struct Folder {
