@@ -133,16 +133,17 @@ class Simulator {
             return;
         }
         Log("TX " + reply.note);
-        if (reply.hang_up && HangUpOnceRead(!reply.bytes.empty())) {
+        if (reply.hang_up && WaitUntilRead(!reply.bytes.empty())) {
             Log("hang-up after the reply to " + received.substr(0, received.size() - 1) +
                 " (injected)");
+            line_.HangUp();
         }
     }
 
     // Hanging up drops the bytes the station has not read, so the line goes down once the reply
     // has reached the station's queue and left it, or after half a second. False when a stop
     // signal came first.
-    bool HangUpOnceRead(bool sent) {
+    bool WaitUntilRead(bool sent) {
         const double deadline = Now() + 0.5;
         bool arrived = false;
         while (sent && Now() < deadline) {
@@ -155,7 +156,6 @@ class Simulator {
                 return false;
             }
         }
-        line_.HangUp();
         return true;
     }
 
