@@ -11,7 +11,8 @@
 //   the pair's plus one block, or where only the wave file is still to come: it is the store,
 //   unless the name file in place may be a legacy save's copy (a start of its pair's name file);
 // - a whole save pair whose copies have begun (the name file is the pair's, or a start of it that
-//   is no store with the wave file) or that sits beside an empty store: it is the store;
+//   is no store with the wave file) or that sits beside an empty store: it is the store, where
+//   the wave file it replaces holds no block the pair lacks but the one a save replaces;
 // - a finished pair is put in place through the marker, so a crash while finishing is finished
 //   by the next opening;
 // - any other leftover is deleted only where it holds nothing the store does not: it is empty, a
@@ -195,8 +196,27 @@ bool May_be_a_save_copy(const Folder& f) {
            (!f.save_name.readable || (!f.save_name.bytes.empty() && Starts(f.save_name, f.name)));
 }
 
+// The wave file holds nothing that the save pair's lacks but the one block a save replaces: it is
+// a start of that file, or that file in its place with one block replaced.
+bool Replaced_by(const File& wave, const File& save_wave) {
+    if (Starts(save_wave, wave)) {
+        return true;
+    }
+    const std::string& w = wave.bytes;
+    const std::string& s = save_wave.bytes;
+    if (!wave.readable || w.size() % WAVE_SAMPLES != 0 || w.size() > s.size()) {
+        return false;
+    }
+    int replaced = 0;
+    for (std::size_t at = 0; at < w.size(); at += WAVE_SAMPLES) {
+        replaced += w.compare(at, WAVE_SAMPLES, s, at, WAVE_SAMPLES) == 0 ? 0 : 1;
+    }
+    return replaced <= 1;
+}
+
 bool Save_pair_is_the_store(const Folder& f) {
-    if (!Whole(f.save_name, f.save_wave) || f.save_name.bytes.empty()) {
+    if (!Whole(f.save_name, f.save_wave) || f.save_name.bytes.empty() ||
+        !Replaced_by(f.wave, f.save_wave)) {
         return false;
     }
     if (Same(f.name, f.save_name)) {

@@ -244,6 +244,14 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
           {TN, Line(THREE[0])},
           {TW, ""}},
          std::nullopt},
+        // A legacy save cut once its copy had emptied the name file, then a save of DELTA from
+        // the empty list: the wave file holds the only copy of three masters' waves.
+        {"save cut copying the name file, then a save from the empty list, pair written",
+         {{N, ""}, {W, old_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
+        {"save cut copying the name file, then a save from the empty list, name file copied",
+         {{N, a_n}, {W, old_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
         // A legacy store with CR LF line ends, its delete cut before the last line's LF.
         {"delete of a CR LF store, writing the pair",
          {{N, WithCrLf(old_n)},
