@@ -65,12 +65,34 @@ std::string CsvRow(const std::vector<std::string>& cells) {
     return line;
 }
 
+// An optional sign, digits, and an optional point followed by digits: "4.5", "-96".
+bool PlainNumber(const std::string& text) {
+    std::size_t at = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    const auto digits = [&text, &at] {
+        const std::size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            ++at;
+        }
+        return at > start;
+    };
+    if (!digits()) {
+        return false;
+    }
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        if (!digits()) {
+            return false;
+        }
+    }
+    return at == text.size();
+}
+
 }  // namespace
 
 std::string CsvCell(const std::string& text) {
     std::string cell = text;
-    if (!cell.empty() && std::string("=+-@").find(cell[0]) != std::string::npos &&
-        cell.find_first_not_of("0123456789.-+") != std::string::npos) {
+    if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos &&
+        !PlainNumber(cell)) {
         cell.insert(0, 1, '\'');
     }
     if (cell.find_first_of(",\"\r\n") == std::string::npos) {
@@ -86,15 +108,19 @@ std::string CsvCell(const std::string& text) {
     return quoted + '"';
 }
 
-bool ExportRecords(const Filter& filter, const std::string& path) {
+ExportResult ExportRecords(const Filter& filter, const std::string& path) {
     PendingFile file(path);
     if (!file.Write(CsvRow(ExportColumns()))) {
-        return false;
+        return ExportResult::WRITE_FAILED;
     }
+    // A failed write stops the scan, which then reads as whole.
     const bool read = ScanRecords(filter, [&file](const std::vector<std::string>& cells) {
         return file.Write(CsvRow(cells));
     });
-    return read && file.Finish();
+    if (!read) {
+        return ExportResult::READ_FAILED;
+    }
+    return file.Finish() ? ExportResult::WRITTEN : ExportResult::WRITE_FAILED;
 }
 
 bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,

@@ -9,9 +9,12 @@
 
 namespace history {
 
+// What an export of records came to; on a failure `path` is as it was.
+enum class ExportResult { WRITTEN, READ_FAILED, WRITE_FAILED };
+
 // One row per record, oldest first, times as recorded (ISO 8601 with the offset). The file takes
-// the place of `path` only once it is wholly written; false leaves `path` as it was.
-bool ExportRecords(const Filter& filter, const std::string& path);
+// the place of `path` only once it is wholly written.
+ExportResult ExportRecords(const Filter& filter, const std::string& path);
 // 300 rows: the sample's index, the standard and the measured sample (empty cells for a wave
 // the cycle did not reach).
 bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,

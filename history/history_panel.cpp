@@ -327,9 +327,11 @@ int History_export(int, int, int event, void*, int, int) {
     }
     // A year of records takes seconds to write.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const bool written = history::ExportRecords(filter, path);
+    const history::ExportResult exported = history::ExportRecords(filter, path);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
-    if (!written) {
+    if (exported == history::ExportResult::READ_FAILED) {
+        Warn("검사 이력을 읽을 수 없어 목록을 저장하지 않았습니다.");
+    } else if (exported == history::ExportResult::WRITE_FAILED) {
         WarnUnwritten(path);
     }
     return 0;

@@ -35,7 +35,8 @@ void End_cycle(Inspection* inspection) {
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
 }
 
-// The reply to `command` did not come whole: the cycle ends there, incomplete.
+// `command` could not be written or its reply did not come whole: the cycle ends there,
+// incomplete.
 int Stop_at(Inspection* inspection, const char* command) {
     inspection->failed_command = Command_code(command);
     End_cycle(inspection);
@@ -72,7 +73,10 @@ int Main_start(int, int, int event, void*, int, int) {
     inspection.setup = Decode_setup(work);
     Show_setup(*inspection.setup);
 
-    Exchange(work, CMD_START, nullptr, 0);
+    // A tester that never got the start answers with the last unit's waves and result.
+    if (!Send_command(work, CMD_START)) {
+        return Stop_at(&inspection, CMD_START);
+    }
     Delay(delay_time);
 
     // Each wave is drawn while the next reply is on the line: the tester never waits on drawing.

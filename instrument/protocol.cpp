@@ -5,11 +5,12 @@
 #include "rs232/rs232.h"
 #include "toolkit/toolkit.h"
 
-void Send_command(char* work, const char* command) {
+bool Send_command(char* work, const char* command) {
     std::snprintf(work, WORK_BUFFER_SIZE, "%s", command);
     // A late or stray byte left in the queue would become the first byte of the reply.
     FlushInQ(1);
-    ComWrt(1, work, StringLength(work));
+    const int length = StringLength(work);
+    return ComWrt(1, work, length) == length;
 }
 
 int Read_reply(char* target, int replyLength) {

@@ -38,10 +38,12 @@ constexpr double REPLY_END_QUIET = 0.001;
 
 // The two halves of an exchange on port 1, for a caller that works while the reply is on the
 // line. Send_command formats `command` into the caller's WORK_BUFFER_SIZE-byte `work` buffer,
-// flushes the input queue and writes the command. Read_reply reads replyLength bytes into
-// `target` and returns how many arrived (positions no byte reached keep what they held);
-// Read_whole is true when the reply came whole (as Exchange_whole below).
-void Send_command(char* work, const char* command);
+// flushes the input queue and writes the command; true when the whole command was written. A
+// reply that comes whole shows that its command arrived; for "ST", which has none, this is all
+// the station learns. Read_reply reads replyLength bytes into `target` and returns how many
+// arrived (positions no byte reached keep what they held); Read_whole is true when the reply
+// came whole (as Exchange_whole below).
+bool Send_command(char* work, const char* command);
 int Read_reply(char* target, int replyLength);
 bool Read_whole(char* target, int replyLength);
 

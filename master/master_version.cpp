@@ -12,11 +12,11 @@ using namespace store_internal;
 
 std::string Stored_bytes(const MasterRecord& master) {
     std::string name;
-    char line[LINE_LIMIT + 64];
+    char line[LINE_TEXT_SIZE];
     if (!ToLegacyText(master.name, &name)) {
         return std::string();
     }
-    const std::size_t length = Format_line(line, sizeof line, name.c_str(), master);
+    const std::size_t length = Format_line(name.c_str(), master, line);
     if (length == 0) {
         return std::string();
     }
@@ -60,8 +60,8 @@ bool Is_stored(const MasterRecord& master) {
 }
 
 std::string Master_description(const MasterRecord& master) {
-    char line[LINE_LIMIT + 64];
-    const std::size_t length = Format_line(line, sizeof line, master.name, master);
+    char line[LINE_TEXT_SIZE];
+    const std::size_t length = Format_line(master.name, master, line);
     std::string text = length > 0 ? std::string(line, length - 1) : std::string(master.name);
     return text + " · " + Master_version(master);
 }

@@ -47,10 +47,11 @@ class LineReader {
 // A record line: exactly the seven fields "name voltage width pulse_no area phase corona".
 bool Parse_line(std::string_view text, StoredLine* line);
 
-// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte: its length in `line` (at least
-// LINE_LIMIT + 64 bytes), 0 when it cannot be made.
-std::size_t Format_line(char* line, std::size_t size, const char* name,
-                        const MasterParameters& parameters);
+// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, in `line`; its length, or 0 for a
+// name the store cannot hold.
+constexpr std::size_t LINE_TEXT_SIZE = LINE_LIMIT + 64;
+std::size_t Format_line(const char* name, const MasterParameters& parameters,
+                        char (&line)[LINE_TEXT_SIZE]);
 bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters);
 bool Read_block(std::FILE* file, Wave* block);
 bool Write_block(std::FILE* file, const Wave& block);

@@ -129,17 +129,17 @@ int Count_records(std::string_view names) {
     return records;
 }
 
-// The legacy line "%s %2.1f %d %d %d %d %d\n", byte for byte, built with to_chars: faster than
-// fprintf, and the voltage's point stays a point whatever the process locale.
-std::size_t Format_line(char* line, std::size_t size, const char* name,
-                        const MasterParameters& parameters) {
+// Built with to_chars: faster than fprintf, and the voltage's point stays a point whatever the
+// process locale.
+std::size_t Format_line(const char* name, const MasterParameters& parameters,
+                        char (&line)[LINE_TEXT_SIZE]) {
     const std::size_t name_length = std::strlen(name);
-    if (name_length > STORED_NAME_LIMIT || size < LINE_LIMIT + 64) {
+    if (name_length > STORED_NAME_LIMIT) {
         return 0;
     }
     std::memcpy(line, name, name_length);
     char* at = line + name_length;
-    char* const end = line + size;
+    char* const end = line + LINE_TEXT_SIZE;
     *at++ = ' ';
     auto [after_volts, error] = std::to_chars(at, end, static_cast<double>(parameters.voltage),
                                               std::chars_format::fixed, 1);
@@ -157,8 +157,8 @@ std::size_t Format_line(char* line, std::size_t size, const char* name,
 }
 
 bool Write_line(std::FILE* file, const char* name, const MasterParameters& parameters) {
-    char line[LINE_LIMIT + 64];
-    const std::size_t length = Format_line(line, sizeof line, name, parameters);
+    char line[LINE_TEXT_SIZE];
+    const std::size_t length = Format_line(name, parameters, line);
     return length > 0 && std::fwrite(line, 1, length, file) == length;
 }
 

@@ -8,17 +8,22 @@
 // both. A legacy opening of the store re-creates a missing store file empty. So:
 // - a marker names a whole pair: what is left of it is renamed into place;
 // - a whole delete pair where the name file is gone or empty and the wave file gone, empty or
-//   the pair's plus one block, or where only the wave file is still to come: it is the store;
+//   the pair's plus one block, or where only the wave file is still to come: it is the store,
+//   unless the name file in place may be a legacy save's copy (a start of its pair's name file);
 // - a whole save pair whose copies have begun (the name file is the pair's, or a start of it that
-//   is no store with the wave file) or that sits beside an empty store: it is the store;
+//   is no store with the wave file) or that sits beside an empty store: it is the store, where
+//   the wave file it replaces holds no block the pair lacks but the one a save replaces;
 // - a finished pair is put in place through the marker, so a crash while finishing is finished
 //   by the next opening;
 // - any other leftover is deleted only where it holds nothing the store does not: it is empty, a
 //   copy of its store file, or the store files are whole (every line a record, one block a line)
-//   and, for a whole delete pair, hold its blocks and one more;
+//   and, for a delete pair's file, hold it and one record more, or it is a start of that;
 // - in every other folder nothing is touched, and the store takes no change.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
@@ -88,12 +93,12 @@ bool One_block_less(const File& shorter, const File& longer) {
     return l.compare(cut + WAVE_SAMPLES, std::string::npos, s, cut, std::string::npos) == 0;
 }
 
-// `part` is a start of `whole` with at most one of its blocks left out: what a delete of `whole`
-// had written when it was cut short.
-bool Start_of_one_block_less(const File& part, const File& whole) {
-    const std::string& p = part.bytes;
-    const std::string& w = whole.bytes;
-    if (!part.readable || !whole.readable || p.size() > w.size()) {
+// `p` is a start of `w` with at most one of its records left out: what a delete of `w` had
+// written when it was cut short. `bounds(w, at)` gives where the record of `w` that holds byte
+// `at` starts and ends; where the two first differ, that record is the one left out.
+template <typename Bounds>
+bool Start_of_one_record_less(std::string_view p, std::string_view w, Bounds bounds) {
+    if (p.size() > w.size()) {
         return false;
     }
     std::size_t same = 0;
@@ -103,9 +108,66 @@ bool Start_of_one_block_less(const File& part, const File& whole) {
     if (same == p.size()) {
         return true;
     }
-    const std::size_t cut = same / WAVE_SAMPLES * WAVE_SAMPLES;
-    return cut + WAVE_SAMPLES + (p.size() - cut) <= w.size() &&
-           w.compare(cut + WAVE_SAMPLES, p.size() - cut, p, cut, std::string::npos) == 0;
+    const auto [start, end] = bounds(w, same);
+    return end + (p.size() - start) <= w.size() &&
+           w.compare(end, p.size() - start, p, start, std::string_view::npos) == 0;
+}
+
+bool Start_of_one_block_less(const File& part, const File& whole) {
+    return part.readable && whole.readable &&
+           Start_of_one_record_less(part.bytes, whole.bytes, [](std::string_view, std::size_t at) {
+               const std::size_t start = at / WAVE_SAMPLES * WAVE_SAMPLES;
+               return std::pair{start, start + WAVE_SAMPLES};
+           });
+}
+
+// A name file's lines as a delete writes them: each line that is not blank, in the legacy format
+// with an LF. With `cut`, a last line without its LF is the start of one, kept as it was written,
+// less a carriage return. False when a line does not read as a record.
+bool Lines_as_written(const File& names, bool cut, std::string* lines) {
+    if (!names.readable) {
+        return false;
+    }
+    const std::string_view text = names.bytes;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.find_first_not_of(" \t\r\v\f") == std::string_view::npos) {
+            continue;
+        }
+        if (cut && end == text.size()) {
+            if (line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            lines->append(line);
+            break;
+        }
+        StoredLine record;
+        char formatted[LINE_TEXT_SIZE];
+        const std::size_t length =
+            Parse_line(line, &record) ? Format_line(record.name, record, formatted) : 0;
+        if (length == 0) {
+            return false;
+        }
+        lines->append(formatted, length);
+    }
+    return true;
+}
+
+// A delete pair's name file that holds only lines of the store's, as a delete of the store writes
+// them, whatever line ends the store or the writer used.
+bool Start_of_one_line_less(const File& part, const File& whole) {
+    std::string p;
+    std::string w;
+    return Lines_as_written(part, true, &p) && Lines_as_written(whole, false, &w) &&
+           Start_of_one_record_less(p, w, [](std::string_view lines, std::size_t at) {
+               const std::size_t before =
+                   at == 0 ? std::string_view::npos : lines.rfind('\n', at - 1);
+               const std::size_t end = std::min(lines.find('\n', at), lines.size() - 1);
+               return std::pair{before == std::string_view::npos ? 0 : before + 1, end + 1};
+           });
 }
 
 struct Folder {
@@ -127,8 +189,34 @@ bool Delete_pair_is_the_store(const Folder& f) {
            Whole(f.name, f.delete_wave);
 }
 
+// The name file may be a legacy save's copy of its pair's rather than the one a delete renamed
+// into place: it is a start of the save pair's name file, or that file cannot be read.
+bool May_be_a_save_copy(const Folder& f) {
+    return f.save_name.exists && !Empty(f.name) &&
+           (!f.save_name.readable || (!f.save_name.bytes.empty() && Starts(f.save_name, f.name)));
+}
+
+// The wave file holds nothing that the save pair's lacks but the one block a save replaces: it is
+// a start of that file, or that file in its place with one block replaced.
+bool Replaced_by(const File& wave, const File& save_wave) {
+    if (Starts(save_wave, wave)) {
+        return true;
+    }
+    const std::string& w = wave.bytes;
+    const std::string& s = save_wave.bytes;
+    if (!wave.readable || w.size() % WAVE_SAMPLES != 0 || w.size() > s.size()) {
+        return false;
+    }
+    int replaced = 0;
+    for (std::size_t at = 0; at < w.size(); at += WAVE_SAMPLES) {
+        replaced += w.compare(at, WAVE_SAMPLES, s, at, WAVE_SAMPLES) == 0 ? 0 : 1;
+    }
+    return replaced <= 1;
+}
+
 bool Save_pair_is_the_store(const Folder& f) {
-    if (!Whole(f.save_name, f.save_wave) || f.save_name.bytes.empty()) {
+    if (!Whole(f.save_name, f.save_wave) || f.save_name.bytes.empty() ||
+        !Replaced_by(f.wave, f.save_wave)) {
         return false;
     }
     if (Same(f.name, f.save_name)) {
@@ -138,10 +226,11 @@ bool Save_pair_is_the_store(const Folder& f) {
            (!Whole(f.name, f.wave) || (Empty(f.name) && Empty(f.wave)));
 }
 
-// A leftover that holds nothing the store does not.
-bool Stale(const File& leftover, const File& store_file, bool store_is_whole) {
+// A leftover that holds nothing the store does not: missing, empty, a copy of its store file, or
+// `held` by the store.
+bool Stale(const File& leftover, const File& store_file, bool held) {
     return !leftover.exists || (leftover.readable && leftover.bytes.empty()) ||
-           Same(leftover, store_file) || (leftover.readable && store_is_whole);
+           Same(leftover, store_file) || (leftover.readable && held);
 }
 
 bool Any_leftover() {
@@ -195,7 +284,7 @@ Recovery Recover_interrupted_replacement(std::string* files_to_check) {
         const Folder f;
         const bool delete_pair = Delete_pair_is_the_store(f);
         const bool save_pair = Save_pair_is_the_store(f);
-        if (delete_pair && save_pair) {
+        if (delete_pair && (save_pair || May_be_a_save_copy(f))) {
             break;
         }
         if (delete_pair || save_pair) {
@@ -205,14 +294,13 @@ Recovery Recover_interrupted_replacement(std::string* files_to_check) {
             }
             continue;
         }
-        // A delete pair is the store it came from less one record, or a start of that when the
-        // delete was cut short: a whole one that is neither may be the only copy of other masters.
+        // A delete of this store writes it less one record, or a start of that when it was cut
+        // short; a delete pair's file that is anything else, whole pair or not, may be the only
+        // copy of other masters. A save pair that is not the store is a change given up.
         const bool whole = Whole(f.name, f.wave);
-        const bool from_this_store =
-            !(Empty(f.name) && Empty(f.wave)) && (!Whole(f.delete_name, f.delete_wave) ||
-                                                  Start_of_one_block_less(f.delete_wave, f.wave));
-        if (!Stale(f.delete_name, f.name, whole && from_this_store) ||
-            !Stale(f.delete_wave, f.wave, whole && from_this_store) ||
+        if (!Stale(f.delete_name, f.name, whole && Start_of_one_line_less(f.delete_name, f.name)) ||
+            !Stale(f.delete_wave, f.wave,
+                   whole && Start_of_one_block_less(f.delete_wave, f.wave)) ||
             !Stale(f.save_name, f.name, whole) || !Stale(f.save_wave, f.wave, whole)) {
             break;
         }

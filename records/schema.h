@@ -22,8 +22,9 @@ constexpr int LOCAL_SCHEMA_VERSION = 4;
 // file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
 // ("2026-12-09T10:15:02.123+09:00"); waves are 300 bytes, the signed samples as the master store
 // keeps them. Readings the cycle did not reach are NULL. `stopped_at` is empty for a cycle with a
-// verdict, else the command whose reply failed ("ME", "WT", "WS" or "RE"). A record is the same
-// record wherever it is stored by its station and uuid.
+// verdict, else the command that failed: "ST" when it could not be written, else the one whose
+// reply failed ("ME", "WT", "WS" or "RE"). A record is the same record wherever it is stored by
+// its station and uuid.
 //
 // In the station's file a record is a row of `inspection_record`, whose `standard` is the row of
 // its standard wave in `standard`; inserting into the view `inspection` fills both. The standard

@@ -125,10 +125,38 @@ class Simulator {
             return;
         }
         const TesterReply reply = tester_.Respond(received);
+        // The station's next command must not get through before the line drops.
+        if (reply.hang_up) {
+            line_.StopStationOutput();
+        }
         if (!reply.bytes.empty() && !line_.Send(reply.bytes, byte_seconds_, wait_mask_)) {
             return;
         }
         Log("TX " + reply.note);
+        if (reply.hang_up && WaitUntilRead(!reply.bytes.empty())) {
+            Log("hang-up after the reply to " + received.substr(0, received.size() - 1) +
+                " (injected)");
+            line_.HangUp();
+        }
+    }
+
+    // Hanging up drops the bytes the station has not read, so the line goes down once the reply
+    // has reached the station's queue and left it, or after half a second. False when a stop
+    // signal came first.
+    bool WaitUntilRead(bool sent) {
+        const double deadline = Now() + 0.5;
+        bool arrived = false;
+        while (sent && Now() < deadline) {
+            const bool unread = line_.UnreadByStation() > 0;
+            if (arrived && !unread) {
+                break;
+            }
+            arrived = arrived || unread;
+            if (!SleepUntil(Now() + 0.0001, wait_mask_)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     void WaitForStop() {

@@ -51,6 +51,7 @@ const char* UsageText() {
            "  --extra-bytes CMD:N   send N bytes more after CMD's reply\n"
            "  --garbage CMD:N       send N garbage bytes before CMD's reply\n"
            "  --hangup-after N      answer N commands, then hang up when the next arrives\n"
+           "  --hangup-after-reply CMD  hang up once the station has read CMD's reply\n"
            "CMD is one of ME, ST, WT, WS, RE.\n";
 }
 
@@ -120,6 +121,11 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
                 return fail("needs one of ME, ST, WT, WS, RE");
             }
             options->faults[command].no_reply = true;
+        } else if (name == "--hangup-after-reply") {
+            if (!take_value() || !ParseCommandCount(value + ":0", &command, &count)) {
+                return fail("needs one of ME, ST, WT, WS, RE");
+            }
+            options->faults[command].hangup_after_reply = true;
         } else if (name == "--short-reply" || name == "--extra-bytes" || name == "--garbage") {
             if (!take_value() || !ParseCommandCount(value, &command, &count)) {
                 return fail("needs CMD:N, CMD one of ME, ST, WT, WS, RE");

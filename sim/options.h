@@ -10,6 +10,8 @@ struct ReplyFault {
     int short_length = -1;  // send only this many bytes of the reply; -1: all of it
     int extra_bytes = 0;    // bytes sent after the reply
     int garbage_bytes = 0;  // bytes sent before the reply
+    // The line drops once the station has read the reply.
+    bool hangup_after_reply = false;
 };
 
 struct SimOptions {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -82,6 +83,17 @@ void PtyLine::HangUp() {
         close(master_);
         master_ = -1;
     }
+}
+
+void PtyLine::StopStationOutput() {
+    if (slave_ >= 0) {
+        tcflow(slave_, TCOOFF);
+    }
+}
+
+int PtyLine::UnreadByStation() const {
+    int unread = 0;
+    return slave_ >= 0 && ioctl(slave_, FIONREAD, &unread) == 0 ? unread : 0;
 }
 
 bool PtyLine::Send(const std::string& bytes, double byte_seconds, const sigset_t& wait_mask) {

@@ -23,6 +23,12 @@ class PtyLine {
     // Closes both ends: the station sees the line hang up.
     void HangUp();
 
+    // Holds whatever the station writes from now on on its side of the line, as a line whose
+    // output is stopped does: its writes wait.
+    void StopStationOutput();
+    // The bytes sent to the station that it has not read yet.
+    int UnreadByStation() const;
+
   private:
     int master_ = -1;
     // Held open so that the line stays up while the station has the slave closed.

@@ -59,7 +59,7 @@ TesterReply SimulatedTester::Respond(const std::string& received) {
     }
     const ReplyFault& fault = found->second;
     if (fault.no_reply) {
-        return {"", "no reply (injected)"};
+        return {"", "no reply (injected)", fault.hangup_after_reply};
     }
     std::string note = std::to_string(reply.size()) + " bytes";
     if (fault.short_length >= 0 && fault.short_length < static_cast<int>(reply.size())) {
@@ -74,5 +74,5 @@ TesterReply SimulatedTester::Respond(const std::string& received) {
         reply.append(fault.extra_bytes, EXTRA_BYTE);
         note += " then " + std::to_string(fault.extra_bytes) + " extra bytes (injected)";
     }
-    return {reply, note};
+    return {reply, note, fault.hangup_after_reply};
 }

@@ -11,6 +11,8 @@
 struct TesterReply {
     std::string bytes;  // exactly what goes on the line
     std::string note;   // for the log: what was sent and which fault shaped it
+    // The line is to drop once the station has read the bytes.
+    bool hang_up = false;
 };
 
 class SimulatedTester {

@@ -35,7 +35,17 @@ TEST(HistoryCsvTest, CellsAreQuotedOnlyWhereNeededAndNeverReadAsFormulas) {
         {"@SUM(A1)", "'@SUM(A1)"},
         {"-5", "-5"},
         {"-1.5", "-1.5"},
+        {"+3", "+3"},
         {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        // Starts like a formula and is no plain number (a sign, digits, a point and digits).
+        {"-1+2", "'-1+2"},
+        {"+82-10-1234", "'+82-10-1234"},
+        {"-", "'-"},
+        {"-.5", "'-.5"},
+        {"-5.", "'-5."},
+        {"-1.2.3", "'-1.2.3"},
+        {"\t=1+2", "'\t=1+2"},
+        {"\r=1+2", "\"'\r=1+2\""},
     };
     for (const auto& [text, cell] : cases) {
         EXPECT_EQ(history::CsvCell(text), cell) << text;
@@ -47,7 +57,8 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
-    ASSERT_TRUE(history::ExportRecords(Days("2026-12-01", "2026-12-08"), "records.csv"));
+    ASSERT_EQ(history::ExportRecords(Days("2026-12-01", "2026-12-08"), "records.csv"),
+              history::ExportResult::WRITTEN);
     const std::string text = ReadWholeFile("records.csv");
     ASSERT_EQ(text.substr(0, 3), BOM);
     const std::vector<std::string> lines = Lines(text.substr(3));

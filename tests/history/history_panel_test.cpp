@@ -225,6 +225,26 @@ TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the export's hour glass is gone
 }
 
+// Records that cannot be read are told as such, not as a place or a disk that cannot take the
+// file, and the target stays as it was.
+TEST_F(HistoryPanelTest, AListWhoseRecordsCannotBeReadIsToldSoAndNotSaved) {
+    Fill(Week());
+    Commit(mainHandle, MAIN_HISTORY);
+    ASSERT_TRUE(ShownPopups().empty());
+    const std::string target = dir.File("week.csv");
+    WriteWholeFile(target, "earlier");
+    // The file damaged under the open panel, in place.
+    WriteWholeFile(records::DATABASE_FILE, std::string(1 << 16, 'x'));
+    QueueFileAnswer(target);
+    Commit(historyHandle, HISTORY_EXPORT);
+    ASSERT_EQ(ShownPopups().size(), 2U);  // the file's choice, then the warning
+    ASSERT_EQ(ShownPopups().back().kind, PopupKind::MESSAGE);
+    EXPECT_EQ(ShownPopups().back().title, "경  고");
+    EXPECT_EQ(ShownPopups().back().text, "검사 이력을 읽을 수 없어 목록을 저장하지 않았습니다.");
+    EXPECT_EQ(ReadWholeFile(target), "earlier");
+    EXPECT_FALSE(FileExists((target + ".part").c_str()));
+}
+
 TEST_F(HistoryPanelTest, TheMainPanelsCommandIsDimmedWhileATestRuns) {
     Main_start(mainHandle, MAIN_CMD_30, EVENT_COMMIT, nullptr, 0, 0);  // stops at the empty model
     EXPECT_EQ(Dimmed(mainHandle, MAIN_HISTORY), 1);

@@ -33,6 +33,7 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
         {{"--noise", "0"}, {"O.K", "", "03", "4.5", "0", "300", "300"}},
         {{"--noise", "0", "--result", "1203NG"}, {"N.G", "", "03", "4.5", "12", "300", "300"}},
         {{"--no-reply", "ME"}, {"incomplete", "ME", "", "NULL", "NULL", "NULL", "NULL"}},
+        {{"--hangup-after-reply", "ME"}, {"incomplete", "ST", "03", "4.5", "NULL", "NULL", "NULL"}},
         {{"--no-reply", "WT"}, {"incomplete", "WT", "03", "4.5", "NULL", "NULL", "NULL"}},
         {{"--short-reply", "WS:10"}, {"incomplete", "WS", "03", "4.5", "NULL", "NULL", "300"}},
         {{"--no-reply", "RE"}, {"incomplete", "RE", "03", "4.5", "NULL", "300", "300"}},
@@ -69,7 +70,7 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
             EXPECT_EQ(row[14], Hex(measured_wave.data()));
         }
     }
-    EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "6");
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "7");
     // A standard wave is kept once however many records show it.
     EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"),
               Query("SELECT COUNT(DISTINCT standard_wave) FROM inspection"));

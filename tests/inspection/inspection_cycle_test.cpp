@@ -277,13 +277,16 @@ TEST_F(InspectionCycle, NoPortGivesTheWarningAtOnce) {
 
 // A wave or result reply that falls short stops the cycle: no verdict from stale bytes, no
 // wave decoded twice, and the earlier unit's verdict is not left beside this unit's readings
-// (an export would pair them); a good cycle afterwards gives its own verdict.
+// (an export would pair them); a good cycle afterwards gives its own verdict. So does a start
+// command that cannot be written, with no wait for a test that never began: a tester that did
+// not get it would answer with the earlier unit's waves and result.
 TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
     const struct {
         const char* fault;
         const char* command;
         Sent sent;
     } cases[] = {
+        {"--hangup-after-reply", "ME", {"ME"}},
         {"--no-reply", "WT", {"ME", "ST", "WT"}},
         {"--short-reply", "WT:299", {"ME", "ST", "WT"}},
         {"--no-reply", "WS", {"ME", "ST", "WT", "WS"}},
@@ -310,6 +313,7 @@ TEST_F(InspectionCycle, ShortOrMissingReplyAfterTheSetupStopsWithoutAVerdict) {
         Start();
         EXPECT_EQ(PopupTexts(), Sent{std::string(WARNING) + "|" + NO_SERIAL});
         EXPECT_EQ(sim_->Commands(), c.sent);
+        EXPECT_EQ(tt::RequestedDelays().size(), c.sent.size() > 1 ? 1u : 0u);
         EXPECT_EQ(LampsShown(), (Lamps{1, 0, 0}));
         EXPECT_STREQ(result, "BUSY");
         EXPECT_EQ((Sent{Text(MAIN_AREA), Text(MAIN_PHASE)}), result_before);

@@ -31,6 +31,17 @@ const TestMaster DELTA = {"DELTA", 4.5F, 4, 5, 6, 7, 8, 4};
 const std::vector<TestMaster> DELETED = {THREE[0], THREE[2]};                // record 2 deleted
 const std::vector<TestMaster> REPLACED = {THREE[0], BRAVO_SAVED, THREE[2]};  // record 2 saved
 const std::vector<TestMaster> APPENDED = {THREE[0], THREE[1], THREE[2], DELTA};
+// ALPHA saved again in its place: new parameters and wave, or new parameters alone.
+const TestMaster ALPHA_SAVED = {"ALPHA", 8.5F, 2, 3, 4, 5, 6, 70};
+const TestMaster ALPHA_RESET = {"ALPHA", 8.5F, 2, 3, 4, 5, 6, 1};
+
+std::string WithCrLf(const std::string& lines) {
+    std::string text;
+    for (const char c : lines) {
+        text += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -48,8 +59,24 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
     struct Case {
         const char* label;
         Folder folder;
-        std::optional<std::vector<TestMaster>> store;  // none: every file kept, changes refused
+        std::optional<std::vector<TestMaster>> store;  // none: changes refused
+        // The folder opening leaves, where it is not the store's two files, or, with changes
+        // refused, every file as it was.
+        std::optional<Folder> left = std::nullopt;
     };
+    // A legacy delete of BRAVO cut once it renamed the name file, the wave file re-created empty
+    // by a legacy opening, then a legacy save of DELTA. What that save writes for lines that have
+    // no block is not known: no record, so DELTA alone (a); each line with a block it did not
+    // read, zeros here (b); the lines without blocks (c); or, saving ALPHA in its place, the lines
+    // with the one block it wrote (d). The delete pair's wave file holds the only whole copy of
+    // ALPHA's and CHARLIE's waves.
+    const std::string zeros(WAVE_SAMPLES, '\0');
+    const std::string a_n = Line(DELTA), a_w = Block(DELTA.seed);
+    const std::string b_n = del_n + Line(DELTA), b_w = zeros + zeros + Block(DELTA.seed);
+    const std::string c_n = b_n, c_w = Block(DELTA.seed);
+    const std::string d_n = Lines({ALPHA_SAVED, THREE[2]}), d_w = Block(ALPHA_SAVED.seed);
+    const Folder a_saved = {{N, a_n}, {W, a_w}, {TW, del_w}};
+    const Folder b_saved = {{N, b_n}, {W, b_w}, {TW, del_w}};
     const std::vector<Case> cases = {
         // The legacy delete: write the pair, delete both store files, rename the pair.
         {"delete, writing the pair",
@@ -129,6 +156,9 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         {"name file deleted, wave file not the delete pair's origin",
          {{W, old_w}, {TN, del_n}, {TW, Blocks({THREE[0], DELTA})}},
          std::nullopt},
+        {"delete pair cut short with a record the store lacks",
+         {{N, old_n}, {W, old_w}, {TN, "STALE 1.0 1 1 1 1 1\n"}, {TW, Block(77).substr(0, 100)}},
+         std::nullopt},
         {"whole delete pair with masters the whole store lacks",
          {{N, Line(DELTA)}, {W, Block(4)}, {TN, del_n}, {TW, del_w}},
          std::nullopt},
@@ -138,6 +168,98 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         {"both pairs whole, both store files deleted",
          {{TN, del_n}, {TW, del_w}, {SN, rep_n}, {SW, rep_w}},
          std::nullopt},
+        // A delete cut once it renamed the name file, then a legacy save (above): the delete pair
+        // is the store only until the save's copies begin; what is left of it afterwards is kept.
+        {"delete cut at its rename, save (a) writing the pair",
+         {{N, del_n}, {W, ""}, {TW, del_w}, {SN, a_n}, {SW, "ab"}},
+         DELETED},
+        {"delete cut at its rename, save (a) pair written",
+         {{N, del_n}, {W, ""}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         DELETED},
+        {"delete cut at its rename, save (a) copying the name file",
+         {{N, a_n.substr(0, 10)}, {W, ""}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt,
+         a_saved},
+        {"delete cut at its rename, save (a) name file copied",
+         {{N, a_n}, {W, ""}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt,
+         a_saved},
+        {"delete cut at its rename, save (a) copying the wave file",
+         {{N, a_n}, {W, a_w.substr(0, 100)}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt,
+         a_saved},
+        {"delete cut at its rename, save (a) wave file copied",
+         {{N, a_n}, {W, a_w}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (a) name pair file deleted",
+         {{N, a_n}, {W, a_w}, {TW, del_w}, {SW, a_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (a) done",
+         {{N, a_n}, {W, a_w}, {TW, del_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (b) pair written",
+         {{N, del_n}, {W, ""}, {TW, del_w}, {SN, b_n}, {SW, b_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (b) name file copied",
+         {{N, b_n}, {W, ""}, {TW, del_w}, {SN, b_n}, {SW, b_w}},
+         std::nullopt,
+         b_saved},
+        {"delete cut at its rename, save (b) wave file copied",
+         {{N, b_n}, {W, b_w}, {TW, del_w}, {SN, b_n}, {SW, b_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (b) done",
+         {{N, b_n}, {W, b_w}, {TW, del_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (c) name file copied",
+         {{N, c_n}, {W, ""}, {TW, del_w}, {SN, c_n}, {SW, c_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (c) done",
+         {{N, c_n}, {W, c_w}, {TW, del_w}},
+         std::nullopt},
+        // The name file is the save's, not the delete pair's, though its lines match the pair.
+        {"delete cut at its rename, save (d) name file copied",
+         {{N, d_n}, {W, ""}, {TW, del_w}, {SN, d_n}, {SW, d_w}},
+         std::nullopt},
+        {"delete cut at its rename, save (d) done",
+         {{N, d_n}, {W, d_w}, {TW, del_w}},
+         std::nullopt},
+        // The same save after a delete cut before its rename: the delete pair is whole.
+        {"delete cut before its rename, save (a) pair written",
+         {{N, ""}, {W, ""}, {TN, del_n}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
+        {"delete cut before its rename, save (a) name file copied",
+         {{N, a_n}, {W, ""}, {TN, del_n}, {TW, del_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt,
+         Folder{{N, a_n}, {W, a_w}, {TN, del_n}, {TW, del_w}}},
+        // A delete cut while writing its pair, then a legacy save of the record it had copied.
+        {"delete pair being written, then the record it copied saved anew",
+         {{N, Lines({ALPHA_SAVED, THREE[1], THREE[2]})},
+          {W, Blocks({ALPHA_SAVED, THREE[1], THREE[2]})},
+          {TN, Line(THREE[0])},
+          {TW, Block(1)}},
+         std::nullopt},
+        {"delete pair being written, then new parameters saved for the record it copied",
+         {{N, Lines({ALPHA_RESET, THREE[1], THREE[2]})},
+          {W, old_w},
+          {TN, Line(THREE[0])},
+          {TW, ""}},
+         std::nullopt},
+        // A legacy save cut once its copy had emptied the name file, then a save of DELTA from
+        // the empty list: the wave file holds the only copy of three masters' waves.
+        {"save cut copying the name file, then a save from the empty list, pair written",
+         {{N, ""}, {W, old_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
+        {"save cut copying the name file, then a save from the empty list, name file copied",
+         {{N, a_n}, {W, old_w}, {SN, a_n}, {SW, a_w}},
+         std::nullopt},
+        // A legacy store with CR LF line ends, its delete cut before the last line's LF.
+        {"delete of a CR LF store, writing the pair",
+         {{N, WithCrLf(old_n)},
+          {W, old_w},
+          {TN, WithCrLf(Line(THREE[0])) + WithCrLf(Line(THREE[2])).substr(0, 22)},
+          {TW, Block(1) + Block(3).substr(0, 100)}},
+         THREE,
+         Folder{{N, WithCrLf(old_n)}, {W, old_w}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -150,26 +272,29 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         }
         ClearShownPopups();
         const bool opened = Open_store();
+        const Folder left = c.left    ? *c.left
+                            : c.store ? Folder{{N, Lines(*c.store)}, {W, Blocks(*c.store)}}
+                                      : c.folder;
         if (c.store) {
             EXPECT_TRUE(opened);
             EXPECT_TRUE(ShownPopups().empty());
-            EXPECT_EQ(StoreFolder(), (Folder{{N, Lines(*c.store)}, {W, Blocks(*c.store)}}));
+            EXPECT_EQ(StoreFolder(), left);
             continue;
         }
-        EXPECT_EQ(StoreFolder(), c.folder);
+        EXPECT_EQ(StoreFolder(), left);
         ASSERT_EQ(ShownPopups().size(), 1U);
         EXPECT_EQ(ShownPopups()[0].title, "경  고");
         EXPECT_EQ(ShownPopups()[0].text.rfind(STORE_INTERRUPTED_TEXT, 0), 0U);
-        for (const auto& [name, bytes] : c.folder) {
+        for (const auto& [name, bytes] : left) {
             EXPECT_NE(ShownPopups()[0].text.find(name), std::string::npos) << name;
         }
         // The store lists where both its files are there, and takes no change.
-        EXPECT_EQ(opened, c.folder.count(N) == 1 && c.folder.count(W) == 1);
+        EXPECT_EQ(opened, left.count(N) == 1 && left.count(W) == 1);
         if (opened) {
             EXPECT_FALSE(Delete(1));
         }
         SetCurrent("NEW", 1.0F, 1, 1, 1, 1, 1, 5);
         EXPECT_EQ(SaveCurrent([] { return true; }), SaveOutcome::Failed);
-        EXPECT_EQ(StoreFolder(), c.folder);
+        EXPECT_EQ(StoreFolder(), left);
     }
 }

@@ -174,9 +174,9 @@ TEST_F(StoreTest, DeleteKeepsOrderAndLeavesTheLastRecordReadInTheCurrentMaster) 
 
 TEST_F(StoreTest, ADeletePairLeftBehindDoesNotLeadTheNewStore) {
     WriteStore(THREE);
-    // A pair cut short (a whole one that is not this store less one record is kept).
-    WriteWholeFile(DELETE_TEMP_NAME_FILE, "STALE 1.0 1 1 1 1 1\n");
-    WriteWholeFile(DELETE_TEMP_WAVE_FILE, Block(77).substr(0, 100));
+    // A pair cut short while it copied this store (one that holds anything else is kept).
+    WriteWholeFile(DELETE_TEMP_NAME_FILE, Line(THREE[0]));
+    WriteWholeFile(DELETE_TEMP_WAVE_FILE, Block(1).substr(0, 100));
     WriteWholeFile(SAVE_TEMP_NAME_FILE, "HALF 1.0 1");
     ASSERT_TRUE(Open_store());
     EXPECT_TRUE(NoTemporaryFiles());

@@ -42,6 +42,14 @@ class Terminal {
         }
         return reply;
     }
+    // Waits for the line to drop.
+    bool HungUp(int timeout_ms) {
+        pollfd entry{fd_, 0, 0};
+        return poll(&entry, 1, timeout_ms) > 0 && (entry.revents & POLLHUP) != 0;
+    }
+    bool Takes(const std::string& bytes) {
+        return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
 
   private:
     int fd_;
@@ -75,6 +83,18 @@ TEST(SimProcess, LogsEveryCommandWithATimestamp) {
         found = found || std::regex_match(line, received);
     }
     EXPECT_TRUE(found) << sim.Log();
+}
+
+TEST(SimProcess, AHangUpAfterAReplyDropsTheLineOnceTheReplyWasRead) {
+    SimProcess sim({"--hangup-after-reply", "ME"});
+    Terminal station(sim.PtyPath());
+    ASSERT_TRUE(station.Ok());
+    EXPECT_EQ(station.Ask("ME\r", 10), "0345051007");
+    ASSERT_TRUE(station.HungUp(2000));
+    EXPECT_FALSE(station.Takes("ST\r"));
+    EXPECT_NE(sim.Log().find("hang-up after the reply to ME (injected)"), std::string::npos)
+        << sim.Log();
+    EXPECT_EQ(sim.Commands(), std::vector<std::string>{"ME"});
 }
 
 TEST(SimProcess, PacedRepliesTakeTheirLineTime) {

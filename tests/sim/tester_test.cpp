@@ -85,10 +85,11 @@ TEST(Tester, InjectedFaultsShapeTheReply) {
 
 TEST(Options, BadOptionsAreRefused) {
     const std::vector<std::vector<const char*>> cases = {
-        {"--setup", "034505100"},   {"--setup"},           {"--shorted-turns", "91"},
-        {"--shorted-turns", "x"},   {"--no-reply", "XX"},  {"--short-reply", "ME"},
-        {"--short-reply", "ME:-1"}, {"--garbage", "QQ:1"}, {"--baud", "0"},
-        {"--hangup-after", "-1"},   {"--unknown"},         {"--seed", "1x"},
+        {"--setup", "034505100"},       {"--setup"},           {"--shorted-turns", "91"},
+        {"--shorted-turns", "x"},       {"--no-reply", "XX"},  {"--short-reply", "ME"},
+        {"--short-reply", "ME:-1"},     {"--garbage", "QQ:1"}, {"--baud", "0"},
+        {"--hangup-after", "-1"},       {"--unknown"},         {"--seed", "1x"},
+        {"--hangup-after-reply", "XX"},
     };
     for (auto arguments : cases) {
         SCOPED_TRACE(arguments[0]);
@@ -102,11 +103,13 @@ TEST(Options, BadOptionsAreRefused) {
 }
 
 TEST(Options, ValuesMayFollowAnEqualsSign) {
-    const SimOptions options = Parsed({"--seed=7", "--pace", "--hangup-after=3", "--garbage=WT:2"});
+    const SimOptions options = Parsed(
+        {"--seed=7", "--pace", "--hangup-after=3", "--garbage=WT:2", "--hangup-after-reply=ME"});
     EXPECT_EQ(options.seed, 7u);
     EXPECT_TRUE(options.pace);
     EXPECT_EQ(options.hangup_after, 3);
     EXPECT_EQ(options.faults.at("WT").garbage_bytes, 2);
+    EXPECT_TRUE(options.faults.at("ME").hangup_after_reply);
 }
 
 }  // namespace
