@@ -14,6 +14,7 @@
 #include "access/settings_in_force.h"
 #include "records/history_switch.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 #include "toolkit/toolkit.h"
 
 namespace access_control {
@@ -64,10 +65,9 @@ records::DbStatus Append(AuditRow* row) {
         row->prev_hash = first ? GENESIS : query.value(1).toString().toStdString();
         row->hash = Sha256Hex(CanonicalText(*row));
         query.finish();
-        if (!query.prepare(QStringLiteral(
-                "INSERT INTO audit (seq, at, station, user_name, role, action, object, "
-                "before_value, after_value, reason, prev_hash, hash) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
+        if (!query.prepare(
+                QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(QLatin1String(records::AUDIT_COLUMNS)))) {
             return failed();
         }
         query.addBindValue(row->seq);
