@@ -14,6 +14,7 @@
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
 #include "access/digest.h"
+#include "access/trail_check.h"
 #include "records/database_file.h"
 #include "records/schema.h"
 
@@ -70,9 +71,23 @@ inline std::string OnFile(const std::vector<std::string>& statements) {
     return error;
 }
 
-// The triggers that keep the trail as written, which a tamperer drops first.
-inline const char* const DROP_TRIGGERS[] = {"DROP TRIGGER audit_never_changed",
-                                            "DROP TRIGGER audit_never_deleted"};
+// A row of the station's file as it stands.
+inline access_control::AuditRow RowOnFile(long long seq) {
+    std::vector<access_control::AuditRow> rows;
+    std::string error;
+    access_control::ReadTrail(records::DATABASE_FILE, &rows, &error);
+    return seq >= 1 && seq <= static_cast<long long>(rows.size())
+               ? rows[static_cast<std::size_t>(seq - 1)]
+               : access_control::AuditRow{};
+}
+
+// `statements` after dropping the triggers that keep the trail as written, as a tamperer would.
+inline std::vector<std::string> Unguarded(const std::vector<std::string>& statements) {
+    std::vector<std::string> all = {"DROP TRIGGER audit_never_changed",
+                                    "DROP TRIGGER audit_never_deleted"};
+    all.insert(all.end(), statements.begin(), statements.end());
+    return all;
+}
 
 // The statements that move the rows after `before` one seq up and put after it a row forged with
 // its own hash right, chained to `before`: on the station's file or on the server alike.

@@ -4,28 +4,12 @@
 
 #include <functional>
 
-#include "access/trail_check.h"
 #include "tests/support/work_dir.h"
 #include "tests/tools/audit_fixture.h"
 
 namespace {
 
 const std::vector<std::string> MASTERS = {"M-01", "M-02", "M-03", "M-04"};
-
-access_control::AuditRow RowOnFile(long long seq) {
-    std::vector<access_control::AuditRow> rows;
-    std::string error;
-    EXPECT_TRUE(access_control::ReadTrail(records::DATABASE_FILE, &rows, &error)) << error;
-    return rows.at(static_cast<std::size_t>(seq - 1));
-}
-
-std::vector<std::string> Then(std::vector<std::string> first,
-                              const std::vector<std::string>& more) {
-    first.insert(first.end(), more.begin(), more.end());
-    return first;
-}
-
-const std::vector<std::string> UNGUARDED(std::begin(DROP_TRIGGERS), std::end(DROP_TRIGGERS));
 
 // What verify says of the row `seq` as written, before `why`.
 std::string DoesNotHold(long long seq, long long now_seq, const std::string& why) {
@@ -45,14 +29,14 @@ TEST(AuditToolTest, VerifyTellsTheFirstRowThatDoesNotHoldAndWhy) {
          [] { return "the chain holds: 4 rows, head seq 4 " + RowOnFile(4).hash; }},
         {"a row edited",
          [] {
-             return Then(UNGUARDED,
-                         {"UPDATE audit SET after_value = 'M-02 9.9 5 10 7 7 0' WHERE seq = 2"});
+             return Unguarded(
+                 {"UPDATE audit SET after_value = 'M-02 9.9 5 10 7 7 0' WHERE seq = 2"});
          },
          1, [] { return DoesNotHold(2, 2, "its hash is not the SHA-256 of its text"); }},
-        {"a row deleted", [] { return Then(UNGUARDED, {"DELETE FROM audit WHERE seq = 2"}); }, 1,
+        {"a row deleted", [] { return Unguarded({"DELETE FROM audit WHERE seq = 2"}); }, 1,
          [] { return DoesNotHold(3, 3, "the row before it is seq 1 (seq 2 is missing)"); }},
         {"a row inserted with its own hash right",
-         [] { return Then(UNGUARDED, InsertForged(RowOnFile(2))); }, 1,
+         [] { return Unguarded(InsertForged(RowOnFile(2))); }, 1,
          [] { return DoesNotHold(3, 4, "its hash is not the SHA-256 of its text"); }},
     };
     for (const auto& c : cases) {
