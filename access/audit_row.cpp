@@ -51,10 +51,9 @@ std::optional<ChainBreak> FirstBreak(const std::vector<AuditRow>& rows,
                                      const std::vector<std::string>& computed) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const AuditRow& row = rows[i];
-        const std::string before = i == 0 ? std::string() : Seq(rows[i - 1].seq);
         if (i > 0 && row.seq != rows[i - 1].seq + 1) {
             const long long missing = row.seq - rows[i - 1].seq - 1;
-            std::string why = "the row before it is " + before;
+            std::string why = "the row before it is " + Seq(rows[i - 1].seq);
             if (missing == 1) {
                 why += " (" + Seq(row.seq - 1) + " is missing)";
             } else if (missing > 1) {
@@ -67,8 +66,9 @@ std::optional<ChainBreak> FirstBreak(const std::vector<AuditRow>& rows,
             return ChainBreak{i, "its hash is not the SHA-256 of its text"};
         }
         if (row.prev_hash != (i == 0 ? GENESIS : rows[i - 1].hash)) {
-            return ChainBreak{i, i == 0 ? "its prev_hash is not the genesis hash"
-                                        : "its prev_hash is not the hash of " + before};
+            return ChainBreak{i, i == 0
+                                     ? "its prev_hash is not the genesis hash"
+                                     : "its prev_hash is not the hash of " + Seq(rows[i - 1].seq)};
         }
     }
     return std::nullopt;
