@@ -19,6 +19,10 @@ void Field(std::string* text, const char* name, const std::string& value) {
     *text += '\n';
 }
 
+std::string Seq(long long seq) {
+    return "seq " + std::to_string(seq);
+}
+
 }  // namespace
 
 std::string CanonicalText(const AuditRow& row) {
@@ -39,14 +43,82 @@ std::string CanonicalText(const AuditRow& row) {
 
 long long FirstBrokenRow(const std::vector<AuditRow>& rows,
                          const std::vector<std::string>& computed) {
+    const std::optional<ChainBreak> broken = FirstBreak(rows, computed);
+    return broken ? static_cast<long long>(broken->index) : -1;
+}
+
+std::optional<ChainBreak> FirstBreak(const std::vector<AuditRow>& rows,
+                                     const std::vector<std::string>& computed) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string& before = i == 0 ? GENESIS : rows[i - 1].hash;
-        const bool follows = i == 0 || rows[i].seq == rows[i - 1].seq + 1;
-        if (rows[i].hash != computed[i] || rows[i].prev_hash != before || !follows) {
-            return static_cast<long long>(i);
+        const AuditRow& row = rows[i];
+        if (i > 0 && row.seq != rows[i - 1].seq + 1) {
+            const long long missing = row.seq - rows[i - 1].seq - 1;
+            std::string why = "the row before it is " + Seq(rows[i - 1].seq);
+            if (missing == 1) {
+                why += " (" + Seq(row.seq - 1) + " is missing)";
+            } else if (missing > 1) {
+                why += " (" + Seq(rows[i - 1].seq + 1) + " to " + std::to_string(row.seq - 1) +
+                       " are missing)";
+            }
+            return ChainBreak{i, why};
+        }
+        if (row.hash != computed[i]) {
+            return ChainBreak{i, "its hash is not the SHA-256 of its text"};
+        }
+        if (row.prev_hash != (i == 0 ? GENESIS : rows[i - 1].hash)) {
+            return ChainBreak{i, i == 0
+                                     ? "its prev_hash is not the genesis hash"
+                                     : "its prev_hash is not the hash of " + Seq(rows[i - 1].seq)};
         }
     }
-    return -1;
+    return std::nullopt;
+}
+
+std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
+                                           const std::vector<AuditRow>& server,
+                                           const std::vector<std::string>& computed,
+                                           const std::optional<ChainHead>& head,
+                                           const std::set<long long>& queued) {
+    if (const std::optional<ChainBreak> broken = FirstBreak(server, computed)) {
+        return "the server's " + Seq(server[broken->index].seq) + " does not hold: " + broken->why;
+    }
+    const long long server_end = server.empty() ? 0 : server.back().seq;
+    // The file's chain holds, so its seqs follow one another from its first.
+    const long long file_first = file.empty() ? 1 : file.front().seq;
+    const long long file_end = file.empty() ? 0 : file.back().seq;
+    if (!head && !server.empty()) {
+        return "the server holds rows up to " + Seq(server_end) + " but no head";
+    }
+    if (head && (server.empty() || head->seq != server_end)) {
+        return "the server's head is " + Seq(head->seq) + " but its rows end at " + Seq(server_end);
+    }
+    if (head && head->hash != server.back().hash) {
+        return "the server's head is not the hash of its " + Seq(head->seq);
+    }
+    if (head && head->seq > file_end) {
+        return "the file ends at " + Seq(file_end) + " but the server's head is " + Seq(head->seq) +
+               ": the file's newest rows were taken away";
+    }
+    const auto in_file = [&](long long seq) -> const AuditRow* {
+        return seq >= file_first && seq <= file_end
+                   ? &file[static_cast<std::size_t>(seq - file_first)]
+                   : nullptr;
+    };
+    for (const AuditRow& row : server) {
+        const AuditRow* own = in_file(row.seq);
+        if (own == nullptr || own->hash != row.hash) {
+            return "the server's " + Seq(row.seq) + " is not the file's";
+        }
+    }
+    const long long server_first = server.empty() ? 0 : server.front().seq;
+    for (const AuditRow& row : file) {
+        const bool on_server = row.seq >= server_first && row.seq <= server_end;
+        if (!on_server && queued.count(row.seq) == 0) {
+            return "the file's " + Seq(row.seq) +
+                   " was acknowledged by the server, which does not hold it";
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace access_control

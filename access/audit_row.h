@@ -4,6 +4,8 @@
 // plant's server) builds the same bytes.
 #pragma once
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,5 +56,31 @@ inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";
 // whose seq does not follow the one before; -1 when the whole chain holds.
 long long FirstBrokenRow(const std::vector<AuditRow>& rows,
                          const std::vector<std::string>& computed);
+
+// The same, with why: the index of the first row that does not hold and the reason, e.g. "its hash
+// is not the SHA-256 of its text"; nothing when the whole chain holds.
+struct ChainBreak {
+    std::size_t index = 0;
+    std::string why;
+};
+std::optional<ChainBreak> FirstBreak(const std::vector<AuditRow>& rows,
+                                     const std::vector<std::string>& computed);
+
+// The newest row of a station's chain that a plant's server holds.
+struct ChainHead {
+    long long seq = 0;
+    std::string hash;
+};
+
+// Where a server's copy of a station's chain fails to hold against the station's file, whose own
+// chain holds: `server` (the server's rows of the station in seq order, `computed` their hashes
+// as computed anew) must hold as a chain from the first row, end at `head`, which the file must
+// reach, agree with the file row for row, and hold every row of the file that is not `queued`
+// (rows no server has acknowledged). Nothing when it holds, else what does not.
+std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
+                                           const std::vector<AuditRow>& server,
+                                           const std::vector<std::string>& computed,
+                                           const std::optional<ChainHead>& head,
+                                           const std::set<long long>& queued);
 
 }  // namespace access_control

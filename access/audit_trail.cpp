@@ -17,6 +17,7 @@
 #include "records/database_file.h"
 #include "records/history_switch.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 #include "records/station_file.h"
 #include "toolkit/toolkit.h"
 
@@ -68,10 +69,9 @@ records::DbStatus Append(AuditRow* row) {
         row->prev_hash = first ? GENESIS : query.value(1).toString().toStdString();
         row->hash = Sha256Hex(CanonicalText(*row));
         query.finish();
-        if (!query.prepare(QStringLiteral(
-                "INSERT INTO audit (seq, at, station, user_name, role, action, object, "
-                "before_value, after_value, reason, prev_hash, hash) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
+        if (!query.prepare(
+                QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(QLatin1String(records::AUDIT_COLUMNS)))) {
             return failed();
         }
         query.addBindValue(row->seq);

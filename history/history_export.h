@@ -6,6 +6,7 @@
 #include <string>
 
 #include "history/history_query.h"
+#include "records/csv_cell.h"
 
 namespace history {
 
@@ -20,8 +21,7 @@ ExportResult ExportRecords(const Filter& filter, const std::string& path);
 bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,
                  const std::optional<Wave>& measured);
 
-// A cell of a CSV row: quoted when it holds a separator, a quote or a line break, and kept from
-// being read as a formula when it starts like one.
-std::string CsvCell(const std::string& text);
+// A cell of a CSV row (records/csv_cell.h, shared with the audit trail's export).
+using records::CsvCell;
 
 }  // namespace history

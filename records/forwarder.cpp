@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -29,6 +30,9 @@ constexpr const char* SERVER_NEWER =
     "검사 이력은 이 검사기에만 기록됩니다. 프로그램을 새 버전으로 바꾸십시요.";
 constexpr const char* RECORDS_REFUSED =
     "검사 이력 서버가 기록을 받지 않았습니다 (%1: %2).\n"
+    "받지 않은 기록은 이 검사기에 따로 두고, 서버가 받을 때까지 5 분마다 다시 보냅니다.";
+constexpr const char* AUDIT_REFUSED =
+    "검사 이력 서버가 변경 기록(감사 기록)을 받지 않았습니다 (%1: %2).\n"
     "받지 않은 기록은 이 검사기에 따로 두고, 서버가 받을 때까지 5 분마다 다시 보냅니다.";
 
 constexpr int BATCH = 200;
@@ -94,7 +98,9 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
     bool told_untrusted = false;
     bool told_newer = false;
     bool told_records_refused = false;
+    bool told_audit_refused = false;
     std::chrono::steady_clock::time_point retry_refused_at;
+    std::chrono::steady_clock::time_point retry_audit_refused_at;
 
     void Post(std::function<void()> call) {
         QCoreApplication* app = QCoreApplication::instance();
@@ -157,6 +163,7 @@ bool Forwarder::State::Link() {
         }
     } else {
         retry_refused_at = std::chrono::steady_clock::now();
+        retry_audit_refused_at = retry_refused_at;
         surge_log::Write("feed", QStringLiteral("server %1 connected, %2 records waiting")
                                      .arg(server.Where())
                                      .arg(waiting.load())
@@ -181,42 +188,75 @@ int Forwarder::State::Pass(bool* failed) {
         *failed = true;
         return RETRY_MS;
     }
+    // A file whose upgrade could not be written yet has no trail: its records go alone.
+    const long trail_queued = std::max(0L, Count(local, "audit_outbox"));
+    const long trail_aside = std::max(0L, Count(local, "audit_refused"));
     if (!linked && !Link()) {
         return NEWER_RETRY_MS;
     }
     if (!linked) {
         return RETRY_MS;
     }
+    // Each queue, or else what it set aside once a while has passed.
     const auto now = std::chrono::steady_clock::now();
-    const bool from_outbox = queued > 0;
-    if (!from_outbox && (set_aside == 0 || now < retry_refused_at)) {
+    const bool records = queued > 0 || (set_aside > 0 && now >= retry_refused_at);
+    const bool trail = trail_queued > 0 || (trail_aside > 0 && now >= retry_audit_refused_at);
+    if (!records && !trail) {
         return RETRY_MS;
     }
-    if (!from_outbox) {
-        retry_refused_at = now + REFUSED_RETRY;
-    }
-    const char* queue = from_outbox ? "outbox" : "refused";
     QSqlDatabase db = QSqlDatabase::database(server_name, false);
-    const Sent sent = SendQueued(local, db, queue, BATCH, stopping);
-    if (sent.failed) {
-        surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
-                                  QString::number(queued) + " records waiting")
-                                     .toStdString());
-        *failed = true;
-        return RETRY_MS;
+    bool more = false;
+    if (records) {
+        const bool from_outbox = queued > 0;
+        if (!from_outbox) {
+            retry_refused_at = now + REFUSED_RETRY;
+        }
+        const Sent sent =
+            SendQueued(local, db, from_outbox ? "outbox" : "refused", BATCH, stopping);
+        if (sent.failed) {
+            surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
+                                      QString::number(queued) + " records waiting")
+                                         .toStdString());
+            *failed = true;
+            return RETRY_MS;
+        }
+        if (sent.refused > 0) {
+            surge_log::Write("feed", QStringLiteral("server %1 refused %2 records: %3")
+                                         .arg(server.Where())
+                                         .arg(sent.refused)
+                                         .arg(sent.message)
+                                         .toStdString());
+            WarnOnce(&told_records_refused,
+                     QString::fromUtf8(RECORDS_REFUSED).arg(server.Where(), sent.message));
+        }
+        more = from_outbox && sent.sent + sent.refused > 0;
     }
-    if (sent.refused > 0) {
-        surge_log::Write("feed", QStringLiteral("server %1 refused %2 records: %3")
-                                     .arg(server.Where())
-                                     .arg(sent.refused)
-                                     .arg(sent.message)
-                                     .toStdString());
-        WarnOnce(&told_records_refused,
-                 QString::fromUtf8(RECORDS_REFUSED).arg(server.Where(), sent.message));
+    // The trail after the records, in the same round.
+    if (trail) {
+        const bool from_outbox = trail_queued > 0;
+        if (!from_outbox) {
+            retry_audit_refused_at = now + REFUSED_RETRY;
+        }
+        const Sent sent = SendAuditQueued(local, db, from_outbox ? "audit_outbox" : "audit_refused",
+                                          BATCH, stopping);
+        if (sent.failed) {
+            *failed = true;
+            return RETRY_MS;
+        }
+        if (sent.refused > 0) {
+            surge_log::Write("feed", QStringLiteral("server %1 refused %2 audit rows: %3")
+                                         .arg(server.Where())
+                                         .arg(sent.refused)
+                                         .arg(sent.message)
+                                         .toStdString());
+            WarnOnce(&told_audit_refused,
+                     QString::fromUtf8(AUDIT_REFUSED).arg(server.Where(), sent.message));
+        }
+        more = more || (from_outbox && sent.sent + sent.refused > 0);
     }
     Publish(Count(local, "outbox"), Count(local, "refused"));
     // More may be waiting; the refused are tried again only after a while.
-    return from_outbox && sent.sent + sent.refused > 0 ? 0 : RETRY_MS;
+    return more ? 0 : RETRY_MS;
 }
 
 void Forwarder::State::Run() {

@@ -2,6 +2,7 @@
 // server and takes them out of the outbox once the server has committed them. The server stores a
 // record once by its station and uuid, so a record sent again (its acknowledgement lost) is kept
 // once; a record the server refuses is set aside (`refused`) and tried again every five minutes.
+// The audit trail's queue goes the same way, after the records of each round.
 // Nothing here runs on the inspection's path: a server that is down, slow or unreachable only lets
 // the outbox grow.
 #pragma once

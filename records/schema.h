@@ -81,8 +81,16 @@ constexpr const char* CREATE_SERVER_STATION_INDEX =
 // The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
 std::vector<std::string> ServerUpgrade(int from_version);
 
-// The station's users, its audit trail with its queue for the server, and the settings last read
-// well from "station.ini" (trail_schema.cpp): part of LocalSchema.
+// The columns of an audit row in the order of access_control::AuditRow, as the station's file and
+// a server name them.
+constexpr const char* AUDIT_COLUMNS =
+    "seq, at, station, user_name, role, action, object, before_value, after_value, reason, "
+    "prev_hash, hash";
+constexpr int AUDIT_COLUMN_COUNT = 12;
+
+// The station's users, its audit trail with its queue for the server and the rows a server
+// refused, and the settings last read well from "station.ini" (trail_schema.cpp): part of
+// LocalSchema.
 std::vector<std::string> TrailSchema();
 // The stations' audit trails on a plant's server, and the newest row the server has of each
 // station's chain, so that rows taken off a station's end are found too.

@@ -12,6 +12,7 @@
 
 #include "records/columns.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 
 namespace records {
 
@@ -152,22 +153,25 @@ bool Insert(QSqlDatabase& server, const std::vector<Queued>& rows, const std::se
     return server.commit() || fail();
 }
 
-// Takes the batch out of `queue` locally, and keeps the refused in `refused`.
-void Settle(QSqlDatabase& local, const char* queue, const std::vector<Queued>& rows,
-            const std::vector<Refusal>& refused) {
+// Takes the batch's `keys` (the column `key` of `queue`) out of `queue` locally, and keeps the
+// refused in the table `aside`.
+void Settle(QSqlDatabase& local, const char* queue, const char* key, const char* aside_table,
+            const std::vector<qlonglong>& keys, const std::vector<Refusal>& refused) {
     if (!local.transaction()) {
         return;
     }
     QSqlQuery done(local);
-    done.prepare(QStringLiteral("DELETE FROM %1 WHERE record = ?").arg(QLatin1String(queue)));
+    done.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                     .arg(QLatin1String(queue), QLatin1String(key)));
     bool ok = true;
-    for (const Queued& row : rows) {
-        done.bindValue(0, row.record);
+    for (const qlonglong sent : keys) {
+        done.bindValue(0, sent);
         ok = ok && done.exec();
     }
     QSqlQuery aside(local);
-    aside.prepare(QStringLiteral(
-        "INSERT OR REPLACE INTO refused (record, refused_at, message) VALUES (?, ?, ?)"));
+    aside.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2, refused_at, message) VALUES "
+                                 "(?, ?, ?)")
+                      .arg(QLatin1String(aside_table), QLatin1String(key)));
     const QString now = IsoTime(std::chrono::system_clock::now());
     for (const Refusal& refusal : refused) {
         aside.bindValue(0, refusal.record);
@@ -179,6 +183,107 @@ void Settle(QSqlDatabase& local, const char* queue, const std::vector<Queued>& r
     if (!ok || !local.commit()) {
         local.rollback();
     }
+}
+
+// An audit row's values in the order of AUDIT_COLUMNS.
+using AuditValues = std::vector<QVariant>;
+constexpr std::size_t AUDIT_SEQ = 0;
+constexpr std::size_t AUDIT_STATION = 2;
+constexpr std::size_t AUDIT_HASH = 11;
+
+constexpr const char* OTHER_ROW = "the server holds another row at seq %1 of station %2";
+
+bool ReadAuditQueued(QSqlDatabase& local, const char* queue, int batch,
+                     std::vector<AuditValues>* rows) {
+    QSqlQuery read(local);
+    read.setForwardOnly(true);
+    if (!read.exec(QStringLiteral("SELECT %1 FROM audit WHERE seq IN (SELECT seq FROM %2 ORDER BY "
+                                  "seq LIMIT %3) ORDER BY seq")
+                       .arg(QLatin1String(AUDIT_COLUMNS), QLatin1String(queue))
+                       .arg(batch))) {
+        return false;
+    }
+    while (read.next()) {
+        AuditValues row;
+        for (int i = 0; i < AUDIT_COLUMN_COUNT; ++i) {
+            row.push_back(read.value(i));
+        }
+        rows->push_back(std::move(row));
+    }
+    return read.lastError().type() == QSqlError::NoError;
+}
+
+// Inserts the rows in one transaction, each under a savepoint of its own, and moves each station's
+// head to the newest of its rows the server holds now.
+bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
+                 const std::atomic<bool>& stopping, std::vector<Refusal>* refused) {
+    if (!server.transaction()) {
+        return false;
+    }
+    QSqlQuery insert(server);
+    QSqlQuery held(server);
+    QSqlQuery head(server);
+    QSqlQuery savepoint(server);
+    const auto fail = [&server] {
+        server.rollback();
+        return false;
+    };
+    QString marks = QStringLiteral("?");
+    for (int i = 1; i < AUDIT_COLUMN_COUNT; ++i) {
+        marks += QStringLiteral(", ?");
+    }
+    if (!insert.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (%2) ON CONFLICT (station, "
+                                       "seq) DO NOTHING")
+                            .arg(QLatin1String(AUDIT_COLUMNS), marks)) ||
+        !held.prepare(QStringLiteral("SELECT hash FROM audit WHERE station = ? AND seq = ?")) ||
+        !head.prepare(QStringLiteral(
+            "INSERT INTO audit_head (station, seq, hash) VALUES (?, ?, ?) ON CONFLICT (station) "
+            "DO UPDATE SET seq = EXCLUDED.seq, hash = EXCLUDED.hash "
+            "WHERE audit_head.seq < EXCLUDED.seq"))) {
+        return fail();
+    }
+    std::map<QString, const AuditValues*> newest;
+    for (const AuditValues& row : rows) {
+        const qlonglong seq = row[AUDIT_SEQ].toLongLong();
+        const QString station = row[AUDIT_STATION].toString();
+        if (stopping || !savepoint.exec(QStringLiteral("SAVEPOINT audit_row"))) {
+            return fail();
+        }
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            insert.bindValue(static_cast<int>(i), row[i]);
+        }
+        if (!insert.exec()) {
+            if (!RefusesTheRecord(insert.lastError()) ||
+                !savepoint.exec(QStringLiteral("ROLLBACK TO SAVEPOINT audit_row"))) {
+                return fail();
+            }
+            refused->push_back({seq, insert.lastError().databaseText().trimmed()});
+            continue;
+        }
+        if (insert.numRowsAffected() == 0) {
+            held.bindValue(0, station);
+            held.bindValue(1, seq);
+            if (!held.exec() || !held.next()) {
+                return fail();
+            }
+            const bool same = held.value(0).toString() == row[AUDIT_HASH].toString();
+            held.finish();
+            if (!same) {
+                refused->push_back({seq, QString::fromLatin1(OTHER_ROW).arg(seq).arg(station)});
+                continue;
+            }
+        }
+        newest[station] = &row;
+    }
+    for (const auto& [station, row] : newest) {
+        head.bindValue(0, station);
+        head.bindValue(1, (*row)[AUDIT_SEQ]);
+        head.bindValue(2, (*row)[AUDIT_HASH]);
+        if (!head.exec()) {
+            return fail();
+        }
+    }
+    return server.commit() || fail();
 }
 
 }  // namespace
@@ -200,7 +305,40 @@ Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, in
         result.failed = true;
         return result;
     }
-    Settle(local, queue, rows, refused);
+    std::vector<qlonglong> keys;
+    for (const Queued& row : rows) {
+        keys.push_back(row.record);
+    }
+    Settle(local, queue, "record", "refused", keys, refused);
+    result.sent = static_cast<int>(rows.size() - refused.size());
+    result.refused = static_cast<int>(refused.size());
+    if (!refused.empty()) {
+        result.message = refused.back().message;
+    }
+    return result;
+}
+
+Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, int batch,
+                     const std::atomic<bool>& stopping) {
+    Sent result;
+    std::vector<AuditValues> rows;
+    if (!ReadAuditQueued(local, queue, batch, &rows)) {
+        result.failed = true;
+        return result;
+    }
+    if (rows.empty()) {
+        return result;
+    }
+    std::vector<Refusal> refused;
+    if (!InsertAudit(server, rows, stopping, &refused)) {
+        result.failed = true;
+        return result;
+    }
+    std::vector<qlonglong> keys;
+    for (const AuditValues& row : rows) {
+        keys.push_back(row[AUDIT_SEQ].toLongLong());
+    }
+    Settle(local, queue, "seq", "audit_refused", keys, refused);
     result.sent = static_cast<int>(rows.size() - refused.size());
     result.refused = static_cast<int>(refused.size());
     if (!refused.empty()) {

@@ -1,6 +1,6 @@
-// Sending records to the plant's server: a batch at a time, each record on its own, so that one
-// the server refuses (a value its database cannot hold, a constraint of its own) never holds the
-// others back; it is set aside with the server's message.
+// Sending records and audit rows to the plant's server: a batch at a time, each on its own, so that
+// one the server refuses (a value its database cannot hold, a constraint of its own) never holds
+// the others back; it is set aside with the server's message.
 #pragma once
 
 #include <QString>
@@ -24,5 +24,13 @@ struct Sent {
 // `stopping` cuts the batch short (the station's shutdown).
 Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, int batch,
                 const std::atomic<bool>& stopping);
+
+// The same for the audit trail: the oldest rows of `queue` ("audit_outbox", or "audit_refused"),
+// in seq order, in one transaction that also moves each station's `audit_head` forward to the
+// newest of its rows the server holds now. A row the server holds already is kept once; one whose
+// seq the server holds with another hash (another station of the same name, a file begun anew) is
+// refused, as is one the server cannot hold, and set aside in `audit_refused`.
+Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, int batch,
+                     const std::atomic<bool>& stopping);
 
 }  // namespace records

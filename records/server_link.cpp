@@ -78,7 +78,7 @@ void Drop(const QString& name) {
     }
 }
 
-Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason) {
+Link ConnectToRead(const ServerConfig& server, const QString& name, QString* reason) {
     Drop(name);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(server.host);
@@ -91,9 +91,16 @@ Link Connect(const ServerConfig& server, const QString& name, int* version, QStr
         *reason = db.lastError().databaseText().trimmed();
         return Failure(*reason);
     }
-    if (!QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 5000"))) {
-        return Link::Down;
+    return QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 5000")) ? Link::Ok
+                                                                              : Link::Down;
+}
+
+Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason) {
+    const Link link = ConnectToRead(server, name, reason);
+    if (link != Link::Ok) {
+        return link;
     }
+    QSqlDatabase db = QSqlDatabase::database(name, false);
     return CheckSchema(db, version);
 }
 

@@ -18,6 +18,8 @@ enum class Link { Ok, Down, Refused, Untrusted, Newer };
 // Opens the connection `name` to `server`; `version` is the server's schema version, `reason` the
 // server's or libpq's words on a failure (never the password).
 Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason);
+// The same connection for reading alone: the schema is neither made nor brought up (never Newer).
+Link ConnectToRead(const ServerConfig& server, const QString& name, QString* reason);
 // Closes and removes the connection `name` when it exists.
 void Drop(const QString& name);
 

@@ -47,6 +47,13 @@ constexpr const char* AUDIT_KEPT_AS_WRITTEN[] = {
 constexpr const char* CREATE_AUDIT_OUTBOX =
     "CREATE TABLE IF NOT EXISTS audit_outbox (seq INTEGER PRIMARY KEY)";
 
+// The audit rows a server refused (a value its database cannot hold, a constraint of its own,
+// another row at their seq), set aside with when and the server's message; sent again from time
+// to time, until it takes them.
+constexpr const char* CREATE_AUDIT_REFUSED =
+    "CREATE TABLE IF NOT EXISTS audit_refused (seq INTEGER PRIMARY KEY, refused_at TEXT NOT NULL, "
+    "message TEXT NOT NULL)";
+
 // "section/key" and its value, of the settings last read well from "station.ini".
 constexpr const char* CREATE_SETTINGS =
     "CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
@@ -80,7 +87,7 @@ CREATE TABLE IF NOT EXISTS audit_head (
 
 std::vector<std::string> TrailSchema() {
     std::vector<std::string> statements = {CREATE_USERS, CREATE_AUDIT, CREATE_AUDIT_OUTBOX,
-                                           CREATE_SETTINGS};
+                                           CREATE_AUDIT_REFUSED, CREATE_SETTINGS};
     statements.insert(statements.end(), std::begin(AUDIT_KEPT_AS_WRITTEN),
                       std::end(AUDIT_KEPT_AS_WRITTEN));
     return statements;

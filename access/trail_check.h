@@ -1,0 +1,28 @@
+// Checking the audit trail as it stands: the station's file alone, or with this station's rows on
+// the plant's server (SURGE_HISTORY_DB and its password, the station's name, as the station takes
+// them). surge-audit's checks; the station may call them too.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "access/audit_row.h"
+
+namespace access_control {
+
+enum class TrailVerdict { HOLDS, BROKEN, UNREADABLE };
+
+struct TrailCheck {
+    TrailVerdict verdict = TrailVerdict::UNREADABLE;
+    // What holds (the rows and the head), the first thing that does not and why, or what cannot
+    // be read: the file or the server.
+    std::string text;
+};
+
+TrailCheck CheckTrail(const std::string& path);
+TrailCheck CheckTrailWithServer(const std::string& path);
+
+// The trail of the file `path`, oldest first; false, and why in `error`, when it cannot be read.
+bool ReadTrail(const std::string& path, std::vector<AuditRow>* rows, std::string* error);
+
+}  // namespace access_control

@@ -1,0 +1,102 @@
+// surge-audit: checks the station's audit trail, or writes it out as CSV.
+//   surge-audit verify [--server] [FILE]
+//   surge-audit export [FILE]
+// FILE is "inspection_history.db" in the working directory unless named. Exit codes: 0 the trail
+// holds (or was written out), 1 it does not hold, 2 the file or the server cannot be read.
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "access/trail_check.h"
+#include "records/csv_cell.h"
+#include "records/database_file.h"
+#include "records/schema.h"
+
+namespace {
+
+constexpr int HOLDS = 0;
+constexpr int BROKEN = 1;
+constexpr int UNREADABLE = 2;
+
+constexpr const char* USAGE =
+    "usage: surge-audit verify [--server] [FILE]\n"
+    "       surge-audit export [FILE]\n"
+    "FILE: the station's database, inspection_history.db in the working directory by default.\n"
+    "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
+
+int Verify(const std::string& path, bool server) {
+    using access_control::TrailVerdict;
+    const access_control::TrailCheck check =
+        server ? access_control::CheckTrailWithServer(path) : access_control::CheckTrail(path);
+    std::FILE* out = check.verdict == TrailVerdict::UNREADABLE ? stderr : stdout;
+    std::fprintf(out, "%s\n", check.text.c_str());
+    switch (check.verdict) {
+        case TrailVerdict::HOLDS:
+            return HOLDS;
+        case TrailVerdict::BROKEN:
+            return BROKEN;
+        case TrailVerdict::UNREADABLE:
+            break;
+    }
+    return UNREADABLE;
+}
+
+// The trail as CSV on standard output: UTF-8 with a byte-order mark, the columns' names, then one
+// row per audit row, oldest first.
+int Export(const std::string& path) {
+    std::vector<access_control::AuditRow> rows;
+    std::string error;
+    if (!access_control::ReadTrail(path, &rows, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return UNREADABLE;
+    }
+    // The columns' names hold no blank.
+    std::string header;
+    for (const char* c = records::AUDIT_COLUMNS; *c != '\0'; ++c) {
+        if (*c != ' ') {
+            header += *c;
+        }
+    }
+    std::string text = "\xEF\xBB\xBF" + header + "\r\n";
+    for (const access_control::AuditRow& row : rows) {
+        const std::string cells[] = {std::to_string(row.seq),
+                                     row.at,
+                                     row.station,
+                                     row.user,
+                                     row.role,
+                                     row.action,
+                                     row.object,
+                                     row.before,
+                                     row.after,
+                                     row.reason,
+                                     row.prev_hash,
+                                     row.hash};
+        for (const std::string& cell : cells) {
+            text += records::CsvCell(cell);
+            text += &cell == &cells[std::size(cells) - 1] ? "\r\n" : ",";
+        }
+    }
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                   std::fflush(stdout) == 0
+               ? HOLDS
+               : UNREADABLE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Qt SQL finds its drivers through the application.
+    QCoreApplication app(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string command = args.empty() ? std::string() : args[0];
+    const bool server = args.size() > 1 && args[1] == "--server";
+    const std::size_t file_at = server ? 2 : 1;
+    const bool known = command == "verify" || (command == "export" && !server);
+    if (!known || args.size() > file_at + 1) {
+        std::fputs(USAGE, stderr);
+        return UNREADABLE;
+    }
+    const std::string path = args.size() > file_at ? args[file_at] : records::DATABASE_FILE;
+    return command == "verify" ? Verify(path, server) : Export(path);
+}
