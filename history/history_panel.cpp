@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_off.h"
 #include "history/history_query.h"
-#include "history/shift_counts.h"
 #include "state/wave_plot.h"
 
 int historyHandle = 0;
