@@ -1,10 +1,13 @@
 // The history panel driven as the operator does: opened from the main panel and left back to
 // it, filters, pages, a chosen record's waves, the exports and the warnings.
+#include <QDate>
 #include <QGuiApplication>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/surge.h"
 #include "history/history_panel.h"
+#include "history/recorder.h"
 #include "inspection/inspection.h"
 #include "records/database_file.h"
 #include "state/surge_state.h"
@@ -41,6 +44,11 @@ class HistoryPanelTest : public HistoryTest {
     static std::string Text(int control) {
         char text[128] = "";
         GetCtrlVal(historyHandle, control, text);
+        return text;
+    }
+    static std::string MainText(int control) {
+        char text[128] = "";
+        GetCtrlVal(mainHandle, control, text);
         return text;
     }
     static int Dimmed(int panel, int control) {
@@ -89,8 +97,8 @@ TEST_F(HistoryPanelTest, OpensOnTheLastWeekNewestFirstAndGoesBackToTheMainPanel)
     EXPECT_EQ(Text(HISTORY_FROM), "2026-12-03");
     EXPECT_EQ(Text(HISTORY_TO), "2026-12-09");
     const std::pair<int, std::string> shown[] = {
-        {HISTORY_TESTED, "25"},    {HISTORY_OK, "19"},         {HISTORY_NG, "5"},
-        {HISTORY_YIELD, "76.0 %"}, {HISTORY_PAGE, "1 / 3 쪽"},
+        {HISTORY_TESTED, "24"},    {HISTORY_OK, "19"},         {HISTORY_NG, "5"},
+        {HISTORY_YIELD, "79.2 %"}, {HISTORY_PAGE, "1 / 3 쪽"},
     };
     for (const auto& [control, text] : shown) {
         EXPECT_EQ(Text(control), text) << control;
@@ -131,7 +139,7 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
         const char* yield;
         int rows;
     } cases[] = {
-        {"2026-12-07", "", "", 0, "5", "60.0 %", 5},
+        {"2026-12-07", "", "", 0, "4", "75.0 %", 5},
         {"2026-12-03", " FAN ", "SN11", 0, "1", "0.0 %", 1},
         {"2026-12-03", "모터", "", 2, "2", "0.0 %", 2},
         {"2026-12-08", "", "", 0, "0", "-", 0},
@@ -185,6 +193,50 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     Commit(historyHandle, HISTORY_SEARCH);
     EXPECT_EQ(ShownPopups().size(), 1U);
     EXPECT_EQ(TableRowCount(historyHandle, HISTORY_TABLE), 0);
+}
+
+// Tested are the records with a verdict, and the yield is O.K over them, on the main panel's strip
+// as on the history panel.
+TEST_F(HistoryPanelTest, TheStripAndThePanelCountTheSameRecordsAlike) {
+    SetSystemDate(0, 0, 0);
+    const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    const struct {
+        std::vector<std::string> outcomes;
+        std::vector<std::string> shown;  // tested, O.K, N.G, yield
+    } cases[] = {
+        {{"O.K", "incomplete", "N.G", "O.K", "O.K"}, {"4", "3", "1", "75.0 %"}},
+        {{"incomplete", "incomplete"}, {"0", "0", "0", "-"}},
+        {[] {
+             std::vector<std::string> outcomes(19, "O.K");
+             outcomes.insert(outcomes.end(), 5, "N.G");
+             outcomes.push_back("incomplete");
+             return outcomes;
+         }(),
+         {"24", "19", "5", "79.2 %"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown[0]);
+        for (const char* file :
+             {"inspection_history.db", "inspection_history.db-wal", "inspection_history.db-shm"}) {
+            std::remove(file);
+        }
+        std::vector<TestRecord> records;
+        for (const std::string& outcome : c.outcomes) {
+            records.push_back({today + "T08:00:00", "SN", "M", outcome, 1, 1});
+        }
+        Fill(records);
+        Start_history();
+        Commit(mainHandle, MAIN_HISTORY);
+        const std::vector<std::string> strip = {MainText(MAIN_TESTED), MainText(MAIN_OK_COUNT),
+                                                MainText(MAIN_NG_COUNT), MainText(MAIN_YIELD)};
+        const std::vector<std::string> panel = {Text(HISTORY_TESTED), Text(HISTORY_OK),
+                                                Text(HISTORY_NG), Text(HISTORY_YIELD)};
+        EXPECT_EQ(strip, c.shown);
+        EXPECT_EQ(panel, c.shown);
+        Commit(historyHandle, HISTORY_QUIT);
+        history::Stop();
+        ResetHistoryPanel();
+    }
 }
 
 TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {

@@ -521,6 +521,13 @@ def session(checks, build, work, shots, procs):
         g.equal(st.shown_panel_titles(), [HISTORY_TITLE], "panels shown")
         tested = st.control(history, "label", "검사 수")
         poll("the count", lambda: int(tested.description or 0) >= HISTORY_SEEDED)
+        # The yield, named as on the main panel's strip: O.K over the records with a verdict.
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            ok, tested = db.execute("SELECT SUM(outcome = 'O.K'), SUM(outcome IN ('O.K', 'N.G'))"
+                                    " FROM inspection").fetchone()
+        shown = f"{100 * ok / tested:.1f} %"
+        g.expect(st.control(history, "label", "양품률", description=shown) is not None,
+                 f"the yield {shown} is not shown as 양품률")
         table = st.control(history, "table", "검사 기록 표")
         cells = [c for c in descendants(table) if c.getRoleName() == "table cell"]
         newest = "SN-0001"  # the cycle the scanner started, newer than every seeded record
