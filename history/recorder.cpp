@@ -3,8 +3,11 @@
 // them; a damaged file is set aside and a new one begun. The operator hears of each once.
 #include "history/recorder.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -51,6 +54,7 @@ struct Recorder {
     Counts today;
     QString station;
     std::unique_ptr<Forwarder> forwarder;
+    std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
 };
 
 // Never destroyed at exit: Qt SQL's own state may be gone by then.
@@ -147,6 +151,36 @@ void Recount(const QDate& day) {
     }
 }
 
+void TurnOver();
+
+// Sets the strip's turn to the next day for the coming local midnight.
+void AwaitMidnight() {
+    Recorder& r = TheRecorder();
+    if (QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    if (!r.midnight) {
+        r.midnight = std::make_unique<QTimer>();
+        r.midnight->setSingleShot(true);
+        r.midnight->setTimerType(Qt::PreciseTimer);
+        QObject::connect(r.midnight.get(), &QTimer::timeout, [] { TurnOver(); });
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    r.midnight->start(static_cast<int>(
+        std::max<qint64>(now.msecsTo(QDateTime(now.date().addDays(1), QTime(0, 0))), 1)));
+}
+
+// At midnight the strip shows the new day's counts, whether or not a cycle runs; a timer that
+// fired early waits on.
+void TurnOver() {
+    Recorder& r = TheRecorder();
+    if (const QDate today = QDate::currentDate(); today != r.day) {
+        Recount(today);
+        ShowCounts(r.strip, r.today, r.recording);
+    }
+    AwaitMidnight();
+}
+
 // Writes every pending record in one commit.
 bool WritePending() {
     Recorder& r = TheRecorder();
@@ -186,6 +220,7 @@ void Start(const Strip& strip) {
     Recount(QDate::currentDate());
     ShowCounts(r.strip, r.today, r.recording);
     ShowWaiting(r.strip, -1);
+    AwaitMidnight();
 }
 
 void Record(const Inspection& inspection) {
@@ -229,6 +264,7 @@ void Stop() {
     if (r.started && !r.pending.empty()) {
         WritePending();  // a last try for the records held back
     }
+    r.midnight.reset();
     r.forwarder.reset();
     r.db.reset();
     r.started = false;

@@ -1,7 +1,11 @@
 // Each end of a cycle gives one record holding what the cycle reached; the serial field starts
 // the cycle on Enter and is emptied after it; the strip counts today's units.
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "tests/history/history_fixture.h"
 
@@ -106,6 +110,36 @@ TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     history::Stop();
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"3", "2", "1", "66.7 %", "on"}));
+}
+
+// In a time zone whose midnight is two seconds away, the strip turns to the new day on its own.
+TEST_F(HistoryTest, TheStripTurnsToTheNewDayAtLocalMidnightWithoutACycle) {
+    const char* zone = std::getenv("TZ");
+    const std::string previous = zone != nullptr ? zone : "";
+    const qint64 utc_ms = QDateTime::currentMSecsSinceEpoch() % 86400000;
+    qint64 offset = (86400000 - 2000 - utc_ms) / 1000 % 86400;  // local = UTC + offset seconds
+    if (offset > 43200) {
+        offset -= 86400;
+    }
+    const qint64 west = -offset;  // POSIX zones count the hours west of UTC
+    char rule[32];
+    std::snprintf(rule, sizeof rule, "LOC%c%02lld:%02lld:%02lld", west < 0 ? '-' : '+',
+                  std::llabs(west) / 3600, std::llabs(west) / 60 % 60, std::llabs(west) % 60);
+    setenv("TZ", rule, 1);
+    tzset();
+    const QDate before = QDate::currentDate();
+    Start_history();
+    history::Record(Inspected(Outcome::OK));
+    EXPECT_EQ(StripShown(), (Row{"1", "1", "0", "100.0 %", "on"}));
+    EXPECT_TRUE(QTest::qWaitFor([] { return StripShown()[0] == "0"; }, 10000));
+    EXPECT_NE(QDate::currentDate(), before);
+    EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
+    if (zone != nullptr) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST_F(HistoryTest, TheMainPanelWithItsStripFitsA1024By768ScreenUnderAWindowManager) {
