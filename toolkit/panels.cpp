@@ -5,6 +5,7 @@
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -76,6 +77,42 @@ class LeftButtonOnly : public QObject {
     }
 };
 
+// A barcode scanner's field: each Enter ends a read, so the first key typed after it replaces the
+// field's text instead of joining it; a key that edits the text (a delete, an arrow) keeps it.
+class BarcodeReads : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return QObject::eventFilter(watched, event);
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            read_ended_ = true;
+        } else if (read_ended_ && IsTyped(*key)) {
+            read_ended_ = false;
+            static_cast<QLineEdit*>(watched)->clear();
+        } else if (!IsModifier(key->key())) {
+            read_ended_ = false;
+        }
+        return false;
+    }
+
+  private:
+    static bool IsTyped(const QKeyEvent& key) {
+        return !key.text().isEmpty() && key.text().at(0).isPrint() &&
+               !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    }
+    static bool IsModifier(int key) {
+        return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+               key == Qt::Key_AltGr || key == Qt::Key_Meta || key == Qt::Key_CapsLock;
+    }
+
+    bool read_ended_ = false;
+};
+
 void MarkDirty(int handle, int id) {
     if (Control* c = FindControl(handle, id)) {
         c->dirty = true;
@@ -105,7 +142,13 @@ void Connect(int handle, const Control& control) {
     if (auto* button = qobject_cast<QPushButton*>(w)) {
         QObject::connect(button, &QPushButton::clicked,
                          [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });
-    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w);
+               edit && edit->property("barcode").toBool()) {
+        edit->installEventFilter(new BarcodeReads(edit));
+        QObject::connect(edit, &QLineEdit::returnPressed, [handle, id] {
+            Dispatch(handle, id, EVENT_COMMIT, DeliveringHeldInput() ? VAL_HELD_INPUT : 0);
+        });
+    } else if (edit != nullptr) {
         QObject::connect(edit, &QLineEdit::textEdited, [handle, id] { MarkDirty(handle, id); });
         QObject::connect(edit, &QLineEdit::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
