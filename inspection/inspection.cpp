@@ -1,6 +1,7 @@
 // The inspection cycle: the start command reads the tester's setup, starts the test, waits,
-// fetches the test and standard waves and the result, and shows them on the main panel; the
-// stop command gives the panel's commands back.
+// fetches the test and standard waves and the result, and shows them on the main panel; Enter in
+// the serial number field gives the start command; the stop command gives the panel's commands
+// back.
 #include "inspection/inspection.h"
 
 #include <chrono>
@@ -95,6 +96,18 @@ int Main_start(int, int, int event, void*, int, int) {
     Show_verdict(*inspection.result, inspection.outcome);
     End_cycle(&inspection);
     return 0;
+}
+
+int Main_serial(int, int, int event, void*, int eventData1, int) {
+    if (event != EVENT_COMMIT || eventData1 == VAL_HELD_INPUT) {
+        return 0;
+    }
+    int dimmed = 0;
+    GetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, &dimmed);
+    if (dimmed == 1) {
+        return 0;
+    }
+    return Main_start(mainHandle, MAIN_CMD_30, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 int Main_stop(int, int, int event, void*, int, int) {

@@ -37,7 +37,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_JUDGE, {"string", ""}},
       {MAIN_VOLTAGE, {"string", ""}},
       {MAIN_PULSE, {"string", ""}},
-      {MAIN_SERIAL, {"string", ""}},
+      {MAIN_SERIAL, {"string", "Main_serial"}},
       {MAIN_TESTED, {"string", ""}},
       {MAIN_OK_COUNT, {"string", ""}},
       {MAIN_NG_COUNT, {"string", ""}},

@@ -94,6 +94,37 @@ TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDi
               (std::vector<Row>{{"A100"}, {"A101"}}));
 }
 
+// A unit read while the one before is tested waits in the field: the Enter held through the test
+// starts nothing, and the next unit's test starts at the Enter given after it.
+TEST_F(HistoryTest, ScanDuringATestWaitsInTheFieldForTheNextUnit) {
+    Start_history();
+    QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
+    const struct {
+        const char* during;  // typed while SN1 is tested
+        const char* waiting;
+    } cases[] = {
+        {"SN2\r", "SN2"},
+        {"SN2\rSN2\r", "SN2"},  // a double read: the second replaces the first
+        {"SN2", "SN2"},
+        {"SN1\r", "SN1"},  // the unit in the fixture read again
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.during);
+        Connect({"--noise", "0"});
+        const std::size_t before = Query("SELECT serial FROM inspection").size();
+        QTest::keyClicks(field, "SN1");
+        tt::TypeWhileHeld(mainHandle, MAIN_SERIAL, c.during);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(sim_->Commands().size(), 5u);
+        EXPECT_EQ(Text(MAIN_SERIAL), c.waiting);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(sim_->Commands().size(), 10u);
+        const auto serials = Query("SELECT serial FROM inspection ORDER BY id");
+        EXPECT_EQ(std::vector<Row>(serials.begin() + static_cast<long>(before), serials.end()),
+                  (std::vector<Row>{{"SN1"}, {c.waiting}}));
+    }
+}
+
 TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
