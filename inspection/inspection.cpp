@@ -5,9 +5,11 @@
 #include "inspection/inspection.h"
 
 #include <chrono>
+#include <string>
 
 #include "history/recorder.h"
 #include "inspection/inspection_display.h"
+#include "inspection/serial_number.h"
 #include "instrument/serial.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
@@ -16,12 +18,10 @@
 
 namespace {
 
-Inspection Begin_inspection() {
+Inspection Begin_inspection(const std::string& serial) {
     Inspection inspection;
     inspection.started_at = std::chrono::system_clock::now();
     inspection.master = master_name;
-    char serial[64] = {0};
-    GetCtrlVal(mainHandle, MAIN_SERIAL, serial);
     inspection.serial = serial;
     return inspection;
 }
@@ -31,6 +31,7 @@ void End_cycle(Inspection* inspection) {
     inspection->ended_at = std::chrono::system_clock::now();
     history::Record(*inspection);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
+    Clear_serial_refusal();
 }
 
 // The reply to `command` did not come whole: the cycle ends there, incomplete.
@@ -56,13 +57,17 @@ int Main_start(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
+    std::string serial;
+    if (!Read_serial(&serial)) {
+        return 0;
+    }
     char work[WORK_BUFFER_SIZE] = {0};
     Show_testing();
     if (!Model_chosen()) {
         MessagePopup(WARNING_TITLE, "Master model을 먼저 선택하십시요.");
         return 0;
     }
-    Inspection inspection = Begin_inspection();
+    Inspection inspection = Begin_inspection(serial);
 
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) || Check_range(work) == 1) {
         return Stop_at(&inspection, CMD_SETUP);
@@ -99,7 +104,11 @@ int Main_start(int, int, int event, void*, int, int) {
 }
 
 int Main_serial(int, int, int event, void*, int eventData1, int) {
-    if (event != EVENT_COMMIT || eventData1 == VAL_HELD_INPUT) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    std::string serial;
+    if (!Read_serial(&serial) || serial.empty() || eventData1 == VAL_HELD_INPUT) {
         return 0;
     }
     int dimmed = 0;

@@ -25,12 +25,21 @@ namespace {
 using Texts = std::vector<std::pair<int, const char*>>;
 
 // The widest text each reading takes: a master's name of 12 characters, a day's or a year's
-// counts, the full yield, the last page of a year of records.
+// counts, the full yield, the last page of a year of records, a refused read's reason.
 const Texts MAIN_TEXTS = {
-    {MAIN_MODEL, "WWWWWWWWWWWW"}, {MAIN_VOLTAGE, "9.9"},   {MAIN_WIDTH, "99"},
-    {MAIN_PULSE, "20"},           {MAIN_JUDGE, "99"},      {MAIN_AREA, "99"},
-    {MAIN_PHASE, "99"},           {MAIN_TESTED, "99999"},  {MAIN_OK_COUNT, "99999"},
-    {MAIN_NG_COUNT, "99999"},     {MAIN_YIELD, "100.0 %"}, {MAIN_WAITING, "전송 대기 99999"},
+    {MAIN_MODEL, "WWWWWWWWWWWW"},
+    {MAIN_VOLTAGE, "9.9"},
+    {MAIN_WIDTH, "99"},
+    {MAIN_PULSE, "20"},
+    {MAIN_JUDGE, "99"},
+    {MAIN_AREA, "99"},
+    {MAIN_PHASE, "99"},
+    {MAIN_TESTED, "99999"},
+    {MAIN_OK_COUNT, "99999"},
+    {MAIN_NG_COUNT, "99999"},
+    {MAIN_YIELD, "100.0 %"},
+    {MAIN_WAITING, "전송 대기 99999"},
+    {MAIN_SERIAL_REFUSED, "일련번호가 64 자를 넘습니다. 다시 읽으십시요."},
 };
 const Texts HISTORY_TEXTS = {
     {HISTORY_TESTED, "1000000"},

@@ -45,6 +45,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_RECORDING, {"lamp", ""}},
       {MAIN_RECORDING_OFF, {"lamp", ""}},
       {MAIN_WAITING, {"string", ""}},
+      {MAIN_SERIAL_REFUSED, {"string", ""}},
       {MAIN_HISTORY, {"button", "History_open"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},

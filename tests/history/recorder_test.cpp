@@ -1,11 +1,14 @@
 // Each end of a cycle gives one record holding what the cycle reached; the serial field starts
 // the cycle on Enter and is emptied after it; the strip counts today's units.
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QInputMethodQueryEvent>
 #include <QRegularExpression>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "tests/history/history_fixture.h"
 
@@ -122,6 +125,68 @@ TEST_F(HistoryTest, ScanDuringATestWaitsInTheFieldForTheNextUnit) {
         const auto serials = Query("SELECT serial FROM inspection ORDER BY id");
         EXPECT_EQ(std::vector<Row>(serials.begin() + static_cast<long>(before), serials.end()),
                   (std::vector<Row>{{"SN1"}, {c.waiting}}));
+    }
+}
+
+// What a scanner sends: a no-read (Enter alone, or blanks) starts nothing; a read is tested
+// without the blanks around it and with its group separators (Ctrl+]); one longer than a serial
+// number is refused, at Enter or at the start command, and the strip says why until a later cycle
+// ends. No input method composes the field's keys.
+TEST_F(HistoryTest, AScannersReadIsTestedTrimmedAndWholeOrRefused) {
+    Start_history();
+    Connect({"--noise", "0"});
+    QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(field, &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
+
+    const std::string longest(64, '7');
+    const std::string gs = "\x1D";  // GS1's group separator
+    const std::string refusal = "일련번호가 64 자를 넘습니다. 다시 읽으십시요.";
+    const struct {
+        std::string read;  // a group separator in it is typed as Ctrl+]
+        bool by_start;     // the start command pressed instead of Enter
+        std::optional<std::string> recorded;
+        bool refusal_shown;
+    } cases[] = {
+        {"", false, std::nullopt, false},
+        {"   ", false, std::nullopt, false},
+        {longest + "7", false, std::nullopt, true},
+        {"", false, std::nullopt, true},
+        {"  SN-7 ", false, "SN-7", false},
+        {"01" + gs + "21X", false, "01" + gs + "21X", false},
+        {longest + "7", true, std::nullopt, true},
+        {longest, false, longest, false},
+    };
+    std::size_t commands = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("\"" + c.read + "\"" + (c.by_start ? " and start" : " and Enter"));
+        if (c.by_start) {
+            tt::TypeText(mainHandle, MAIN_SERIAL, c.read);
+            tt::Commit(mainHandle, MAIN_CMD_30);
+        } else {
+            for (const char ch : c.read) {
+                if (ch == gs[0]) {
+                    QTest::keyClick(field, Qt::Key_BracketRight, Qt::ControlModifier);
+                } else {
+                    QTest::keyClicks(field, QString(QChar(ch)));
+                }
+            }
+            QTest::keyClick(field, Qt::Key_Return);
+        }
+        commands += c.recorded ? 5 : 0;
+        EXPECT_EQ(sim_->Commands().size(), commands);
+        if (c.recorded) {
+            EXPECT_EQ(Query("SELECT serial FROM inspection ORDER BY id DESC LIMIT 1"),
+                      std::vector<Row>{{*c.recorded}});
+        }
+        char shown[128] = "";
+        GetCtrlVal(mainHandle, MAIN_SERIAL_REFUSED, shown);
+        EXPECT_EQ(Shown(MAIN_SERIAL_REFUSED) == 1, c.refusal_shown);
+        if (c.refusal_shown) {
+            EXPECT_EQ(shown, refusal);
+            EXPECT_EQ(Text(MAIN_SERIAL), "");
+        }
     }
 }
 

@@ -8,8 +8,10 @@ back, chooses a stand-in spreadsheet program in the file dialog, returns to the 
 exports the master alone, runs an inspection, exports it and quits. Along the way it reads
 and answers every popup, and it checks the store files, the export file, how the stand-in was
 started and the exit code. Each panel must lie on the screen (1024 x 768 unless told otherwise),
-framed by the window manager. It opens the history panel on records put there before the start and recorded in the
-session. It saves a picture of each of the four panels.
+framed by the window manager. It opens the history panel on records put there before the start
+and recorded in the session. It types barcode reads into the main panel's serial field as a
+scanner does: a no-read, a read too long, a GS1 read with blanks around it, and the next unit
+read twice while a test runs. It saves a picture of each of the four panels.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
@@ -48,6 +50,7 @@ EMPTY_NAME_WARNING = ("등록될 Master 모델명을 먼저 입력하십시요.\
 SAVE_QUESTION = "저장하시겠습니까 ?"
 SAME_NAME_QUESTION = "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?"
 NO_CHOICE_WARNING = "Master 한 개를 선택하십시요 !"
+SERIAL_REFUSAL = "일련번호가 64 자를 넘습니다. 다시 읽으십시요."
 
 READINGS = ["전압", "펄스 폭", "펄스 수", "면적", "위상", "코로나"]
 
@@ -518,10 +521,41 @@ def session(checks, build, work, shots, procs):
 
     def serials_recorded():
         with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
-            return [r[0] for r in db.execute("SELECT serial FROM inspection WHERE station != 'window'"
-                                             " ORDER BY id")]
+            return [r[0] for r in db.execute(
+                "SELECT serial FROM inspection WHERE station != 'window' ORDER BY id")]
 
-    with checks.group("a unit scanned during a test waits in the field for the Enter after it") as g:
+    with checks.group("no-read: nothing; a read too long: refused; a GS1 read: kept") as g:
+        refusal = st.child(main, "label", "일련번호 경고")
+        st.click(serial)
+        poll("the field to take the keyboard", lambda: "focused" in states(serial))
+
+        def no_test_for_a_while(what):
+            before = len(sim_commands(sim_log))
+            time.sleep(1.5)
+            g.equal(sim_commands(sim_log)[before:], [], f"commands after {what}")
+
+        xdotool("key", "Return")
+        no_test_for_a_while("an Enter in the empty field")
+        g.expect(not is_showing(refusal), "a refusal is shown after a no-read")
+        xdotool("type", "--delay", "5", "7" * 65)
+        xdotool("key", "Return")
+        g.expect(wait_until(lambda: is_showing(refusal) and text_of(serial) == ""),
+                 "the read of 65 characters was not refused")
+        g.equal(refusal.description, SERIAL_REFUSAL, "the refusal on the strip")
+        no_test_for_a_while("the refused read")
+        before = len(sim_commands(sim_log))
+        xdotool("type", " 01")
+        xdotool("key", "ctrl+bracketright")
+        xdotool("type", "21SN-9 ")
+        xdotool("key", "Return")
+        poll("the GS1 read's test to end", lambda: "RE\\r" in sim_commands(sim_log)[before:]
+             and text_of(serial) == "", timeout=30)
+        g.equal(serials_recorded()[-1:], ["01\x1d21SN-9"], "the last record's serial")
+        g.expect(not is_showing(refusal), "the refusal is still shown after a test")
+        g.equal(st.popup_titles(), [], "popups")
+        st.press(main, "정지")
+
+    with checks.group("a unit scanned during a test waits for the Enter after it") as g:
         # The scanner reads the next unit twice (a double read) while the 20 pulses' 1.1 s wait
         # holds the station's thread. A slow machine gets another try.
         inside = False
