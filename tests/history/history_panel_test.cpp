@@ -46,11 +46,6 @@ class HistoryPanelTest : public HistoryTest {
         GetCtrlVal(historyHandle, control, text);
         return text;
     }
-    static std::string MainText(int control) {
-        char text[128] = "";
-        GetCtrlVal(mainHandle, control, text);
-        return text;
-    }
     static int Dimmed(int panel, int control) {
         int dimmed = -1;
         GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
@@ -195,45 +190,39 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     EXPECT_EQ(TableRowCount(historyHandle, HISTORY_TABLE), 0);
 }
 
-// Tested are the records with a verdict, and the yield is O.K over them, on the main panel's strip
-// as on the history panel.
+// Tested are the records with a verdict and the yield is O.K over them, on the main panel's strip
+// as on the history panel: today's records, O.K (O), N.G (N) and incomplete (I).
 TEST_F(HistoryPanelTest, TheStripAndThePanelCountTheSameRecordsAlike) {
     SetSystemDate(0, 0, 0);
     const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
-    const struct {
-        std::vector<std::string> outcomes;
-        std::vector<std::string> shown;  // tested, O.K, N.G, yield
-    } cases[] = {
-        {{"O.K", "incomplete", "N.G", "O.K", "O.K"}, {"4", "3", "1", "75.0 %"}},
-        {{"incomplete", "incomplete"}, {"0", "0", "0", "-"}},
-        {[] {
-             std::vector<std::string> outcomes(19, "O.K");
-             outcomes.insert(outcomes.end(), 5, "N.G");
-             outcomes.push_back("incomplete");
-             return outcomes;
-         }(),
-         {"24", "19", "5", "79.2 %"}},
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"OINOO", {"4", "3", "1", "75.0 %"}},
+        {"II", {"0", "0", "0", "-"}},
+        {std::string(19, 'O') + "NNNNNI", {"24", "19", "5", "79.2 %"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.shown[0]);
-        for (const char* file :
-             {"inspection_history.db", "inspection_history.db-wal", "inspection_history.db-shm"}) {
-            std::remove(file);
+    for (const auto& [outcomes, shown] : cases) {
+        SCOPED_TRACE(outcomes);
+        std::remove(records::DATABASE_FILE);
+        std::vector<TestRecord> filled;
+        for (const char o : outcomes) {
+            const char* outcome = o == 'O' ? "O.K" : o == 'N' ? "N.G" : "incomplete";
+            filled.push_back({today + "T08:00:00", "SN", "M", outcome, 1, 1});
         }
-        std::vector<TestRecord> records;
-        for (const std::string& outcome : c.outcomes) {
-            records.push_back({today + "T08:00:00", "SN", "M", outcome, 1, 1});
-        }
-        Fill(records);
+        Fill(filled);
         Start_history();
         Commit(mainHandle, MAIN_HISTORY);
-        const std::vector<std::string> strip = {MainText(MAIN_TESTED), MainText(MAIN_OK_COUNT),
-                                                MainText(MAIN_NG_COUNT), MainText(MAIN_YIELD)};
-        const std::vector<std::string> panel = {Text(HISTORY_TESTED), Text(HISTORY_OK),
-                                                Text(HISTORY_NG), Text(HISTORY_YIELD)};
-        EXPECT_EQ(strip, c.shown);
-        EXPECT_EQ(panel, c.shown);
-        Commit(historyHandle, HISTORY_QUIT);
+        std::vector<std::string> strip, panel;
+        for (const auto& [main, history] : {std::pair{MAIN_TESTED, HISTORY_TESTED},
+                                            {MAIN_OK_COUNT, HISTORY_OK},
+                                            {MAIN_NG_COUNT, HISTORY_NG},
+                                            {MAIN_YIELD, HISTORY_YIELD}}) {
+            char text[32] = "";
+            GetCtrlVal(mainHandle, main, text);
+            strip.push_back(text);
+            panel.push_back(Text(history));
+        }
+        EXPECT_EQ(strip, shown);
+        EXPECT_EQ(panel, shown);
         history::Stop();
         ResetHistoryPanel();
     }

@@ -106,19 +106,16 @@ std::vector<ControlInfo> DeclaredControls(const char* file, int resource_id) {
 }
 
 void TypeWhileHeld(int panel, int control, const std::string& keys) {
-    QPointer<QWidget> field = ControlWidget(panel, control);
-    InjectedHeldInput() = [field, keys] {
+    InjectedHeldInput() = [field = QPointer<QWidget>(ControlWidget(panel, control)), keys] {
         for (const QChar c : QString::fromStdString(keys)) {
-            if (field.isNull()) {
-                return;
-            }
             const bool enter = c == QLatin1Char('\r');
             const int key = enter ? static_cast<int>(Qt::Key_Return) : c.toUpper().unicode();
-            const QString text = enter ? QString() : QString(c);
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-            QCoreApplication::sendEvent(field, &press);
-            QCoreApplication::sendEvent(field, &release);
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier, enter ? QString() : QString(c));
+                if (!field.isNull()) {
+                    QCoreApplication::sendEvent(field, &event);
+                }
+            }
         }
     };
 }
