@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* BLANKS = " \t";
 
-int Characters(const std::string& utf8) {
+int Character_count(const std::string& utf8) {
     int count = 0;
     for (const unsigned char byte : utf8) {
         count += (byte & 0xC0) != 0x80;
@@ -29,7 +29,7 @@ bool Read_serial(std::string* serial) {
     read = first == std::string::npos
                ? std::string()
                : read.substr(first, read.find_last_not_of(BLANKS) - first + 1);
-    if (Characters(read) > SERIAL_MAX_CHARACTERS) {
+    if (Character_count(read) > SERIAL_MAX_CHARACTERS) {
         char message[128];
         std::snprintf(message, sizeof message, "일련번호가 %d 자를 넘습니다. 다시 읽으십시요.",
                       SERIAL_MAX_CHARACTERS);
