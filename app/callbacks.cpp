@@ -9,6 +9,7 @@
 void Register_callbacks() {
     RegisterCallback("Main_start", Main_start);
     RegisterCallback("Main_stop", Main_stop);
+    RegisterCallback("Main_serial", Main_serial);
     RegisterCallback("Master_setup", Master_setup);
     RegisterCallback("Excel", Excel);
     RegisterCallback("Quit", Quit);

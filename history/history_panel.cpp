@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_query.h"
-#include "history/shift_counts.h"
 #include "records/history_switch.h"
 #include "state/wave_plot.h"
 
@@ -29,6 +29,7 @@ int return_panel = 0;
 bool station_set = false;  // the station field was filled at the first opening on the server
 history::Filter filter;
 history::Counts counts;
+long long record_count = 0;                 // the filter's, incomplete cycles included
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
 std::vector<history::ListedRecord> rows;
 long long chosen_id = 0;
@@ -104,7 +105,7 @@ bool ShowPage(const history::PageKey* after) {
         }
         SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(7, r + 1), record.station.c_str());
     }
-    const long long pages = (counts.tested + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
+    const long long pages = (record_count + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
     const long long shown = static_cast<long long>(page_starts.size()) + 1;
     char text[48];
     std::snprintf(text, sizeof text, "%lld / %lld 쪽", pages == 0 ? 0 : shown, pages);
@@ -118,7 +119,7 @@ void ShowTrend() {
     Remove_plot(historyHandle, HISTORY_TREND, &area_plot);
     Remove_plot(historyHandle, HISTORY_TREND, &phase_plot);
     std::vector<history::TrendPoint> trend;
-    if (!history::SampleTrend(filter, counts.tested, HISTORY_TREND_POINTS, &trend)) {
+    if (!history::SampleTrend(filter, record_count, HISTORY_TREND_POINTS, &trend)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
@@ -176,7 +177,8 @@ bool ReadFilter() {
 void ApplyFilter() {
     page_starts.clear();
     counts = {};
-    const bool counted = history::CountRecords(filter, &counts);
+    record_count = 0;
+    const bool counted = history::CountRecords(filter, &counts, &record_count);
     ShowCounts();
     if (!counted) {
         rows.clear();
@@ -377,6 +379,7 @@ void ResetHistoryPanel() {
     station_set = false;
     filter = {};
     counts = {};
+    record_count = 0;
     page_starts.clear();
     rows.clear();
     chosen_id = 0;

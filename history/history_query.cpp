@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "history/counts.h"
 #include "records/columns.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
@@ -175,25 +176,22 @@ std::string ThisStation() {
     return records::StationName().toStdString();
 }
 
-bool CountRecords(const Filter& filter, Counts* counts) {
+bool CountRecords(const Filter& filter, Counts* counts, long long* records) {
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
     const Where where = BuildWhere(filter, lo, hi);
     QSqlQuery query(Reader());
-    if (!Prepare(
-            &query,
-            QStringLiteral("SELECT COUNT(*), COUNT(CASE outcome WHEN 'O.K' THEN 1 END),"
-                           " COUNT(CASE outcome WHEN 'N.G' THEN 1 END) FROM inspection WHERE ") +
-                where.sql,
-            where.values) ||
+    if (!Prepare(&query,
+                 QStringLiteral("SELECT COUNT(*), %1 FROM inspection WHERE %2")
+                     .arg(CountsColumns(), where.sql),
+                 where.values) ||
         !query.exec() || !query.next()) {
         return false;
     }
-    counts->tested = query.value(0).toLongLong();
-    counts->ok = query.value(1).toLongLong();
-    counts->ng = query.value(2).toLongLong();
+    *records = query.value(0).toLongLong();
+    *counts = CountsAt(query, 1);
     return true;
 }
 

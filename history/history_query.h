@@ -61,7 +61,8 @@ bool OpenHistoryReader(const std::string& file, Source* source);
 // This station's name in its records.
 std::string ThisStation();
 
-bool CountRecords(const Filter& filter, Counts* counts);
+// The filter's counts (history/counts.h) and its number of records, incomplete cycles included.
+bool CountRecords(const Filter& filter, Counts* counts, long long* records);
 // Up to `rows` records of the filter newest first, older than `after` when it is given.
 bool FetchPage(const Filter& filter, const PageKey* after, int rows,
                std::vector<ListedRecord>* page);

@@ -5,9 +5,11 @@
 // cycle. The operator hears of each once.
 #include "history/recorder.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -75,6 +77,7 @@ struct Recorder {
     Counts today;
     QString station;
     std::unique_ptr<Forwarder> forwarder;
+    std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
 };
 
 // Never destroyed at exit: Qt SQL's own state may be gone by then.
@@ -203,6 +206,36 @@ void Recount(const QDate& day) {
     }
 }
 
+void TurnOver();
+
+// Sets the strip's turn to the next day for the coming local midnight.
+void AwaitMidnight() {
+    Recorder& r = TheRecorder();
+    if (QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    if (!r.midnight) {
+        r.midnight = std::make_unique<QTimer>();
+        r.midnight->setSingleShot(true);
+        r.midnight->setTimerType(Qt::PreciseTimer);
+        QObject::connect(r.midnight.get(), &QTimer::timeout, [] { TurnOver(); });
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    r.midnight->start(static_cast<int>(
+        std::max<qint64>(now.msecsTo(QDateTime(now.date().addDays(1), QTime(0, 0))), 1)));
+}
+
+// At midnight the strip shows the new day's counts, whether or not a cycle runs; a timer that
+// fired early waits on.
+void TurnOver() {
+    Recorder& r = TheRecorder();
+    if (const QDate today = QDate::currentDate(); today != r.day) {
+        Recount(today);
+        ShowCounts(r.strip, r.today, r.recording);
+    }
+    AwaitMidnight();
+}
+
 // Writes `rows` in one commit, beginning a new file once when this one is damaged.
 bool Write(const std::vector<InspectionRow>& rows) {
     Recorder& r = TheRecorder();
@@ -294,6 +327,7 @@ void Start(const Strip& strip) {
     Recount(QDate::currentDate());
     ShowCounts(r.strip, r.today, r.recording);
     ShowWaiting(r.strip, -1, 0);
+    AwaitMidnight();
 }
 
 void Record(const Inspection& inspection) {
@@ -341,6 +375,7 @@ void Stop() {
     }
     records::WatchStationFile("history", {});
     r.carry.reset();
+    r.midnight.reset();
     r.db.reset();
     r.forwarder.reset();
     r.started = false;

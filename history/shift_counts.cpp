@@ -4,7 +4,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <cstdio>
 
 #include "toolkit/toolkit.h"
 
@@ -13,38 +12,16 @@ namespace history {
 records::DbStatus CountDay(records::Database* db, const QDate& day, Counts* counts) {
     return db->Read([&day, counts](QSqlDatabase& connection) {
         QSqlQuery query(connection);
-        query.prepare(QStringLiteral(
-            "SELECT COUNT(*), TOTAL(outcome = 'O.K'), TOTAL(outcome = 'N.G') FROM inspection "
-            "WHERE started_at >= ? AND started_at < ? AND outcome IN ('O.K', 'N.G')"));
+        query.prepare(QStringLiteral("SELECT ") + CountsColumns() +
+                      QStringLiteral(" FROM inspection WHERE started_at >= ? AND started_at < ?"));
         query.addBindValue(day.toString(Qt::ISODate));
         query.addBindValue(day.addDays(1).toString(Qt::ISODate));
         if (!query.exec() || !query.next()) {
             return records::StatusOf(query.lastError());
         }
-        *counts = {query.value(0).toLongLong(), query.value(1).toLongLong(),
-                   query.value(2).toLongLong()};
+        *counts = CountsAt(query, 0);
         return records::DbStatus::Ok;
     });
-}
-
-void CountCycle(Outcome outcome, Counts* counts) {
-    if (outcome == Outcome::OK) {
-        ++counts->tested;
-        ++counts->ok;
-    } else if (outcome == Outcome::NG) {
-        ++counts->tested;
-        ++counts->ng;
-    }
-}
-
-std::string YieldText(const Counts& counts) {
-    if (counts.tested == 0) {
-        return "-";
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f %%",
-                  100.0 * static_cast<double>(counts.ok) / static_cast<double>(counts.tested));
-    return text;
 }
 
 void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {

@@ -6,6 +6,7 @@
 
 #include <QDate>
 
+#include "history/counts.h"
 #include "history/recorder.h"
 #include "records/database.h"
 
@@ -13,10 +14,6 @@ namespace history {
 
 // The cycles started on `day` (local time) in the station's file.
 records::DbStatus CountDay(records::Database* db, const QDate& day, Counts* counts);
-// Counts one finished cycle (an incomplete one tested no unit).
-void CountCycle(Outcome outcome, Counts* counts);
-// "97.5 %", or "-" before the first unit.
-std::string YieldText(const Counts& counts);
 void ShowCounts(const Strip& strip, const Counts& counts, bool recording);
 // "전송 대기 12": the records waiting for the server, with "· 거부 3" when it refused some;
 // hidden when `waiting` is negative.

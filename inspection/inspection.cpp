@@ -1,13 +1,16 @@
 // The inspection cycle: the start command reads the tester's setup, starts the test, waits,
-// fetches the test and standard waves and the result, and shows them on the main panel; the
-// stop command gives the panel's commands back.
+// fetches the test and standard waves and the result, and shows them on the main panel; Enter in
+// the serial number field gives the start command; the stop command gives the panel's commands
+// back.
 #include "inspection/inspection.h"
 
 #include <chrono>
+#include <string>
 
 #include "access/session.h"
 #include "history/recorder.h"
 #include "inspection/inspection_display.h"
+#include "inspection/serial_number.h"
 #include "instrument/serial.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
@@ -16,14 +19,12 @@
 
 namespace {
 
-Inspection Begin_inspection() {
+Inspection Begin_inspection(const std::string& serial) {
     Inspection inspection;
     inspection.started_at = std::chrono::system_clock::now();
     inspection.master = master_name;
     inspection.master_version = Carried_master_version();
     inspection.operator_name = access_control::OperatorName();
-    char serial[64] = {0};
-    GetCtrlVal(mainHandle, MAIN_SERIAL, serial);
     inspection.serial = serial;
     return inspection;
 }
@@ -33,6 +34,7 @@ void End_cycle(Inspection* inspection) {
     inspection->ended_at = std::chrono::system_clock::now();
     history::Record(*inspection);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
+    Clear_serial_refusal();
 }
 
 // `command` could not be written or its reply did not come whole: the cycle ends there,
@@ -59,13 +61,17 @@ int Main_start(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
+    std::string serial;
+    if (!Read_serial(&serial)) {
+        return 0;
+    }
     char work[WORK_BUFFER_SIZE] = {0};
     Show_testing();
     if (!Model_chosen()) {
         MessagePopup(WARNING_TITLE, "Master model을 먼저 선택하십시요.");
         return 0;
     }
-    Inspection inspection = Begin_inspection();
+    Inspection inspection = Begin_inspection(serial);
 
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) || Check_range(work) == 1) {
         return Stop_at(&inspection, CMD_SETUP);
@@ -102,6 +108,22 @@ int Main_start(int, int, int event, void*, int, int) {
     Show_verdict(*inspection.result, inspection.outcome);
     End_cycle(&inspection);
     return 0;
+}
+
+int Main_serial(int, int, int event, void*, int eventData1, int) {
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    std::string serial;
+    if (!Read_serial(&serial) || serial.empty() || eventData1 == VAL_HELD_INPUT) {
+        return 0;
+    }
+    int dimmed = 0;
+    GetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, &dimmed);
+    if (dimmed == 1) {
+        return 0;
+    }
+    return Main_start(mainHandle, MAIN_CMD_30, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 int Main_stop(int, int, int event, void*, int, int) {

@@ -35,7 +35,8 @@ constexpr int MAIN_NG_COUNT = 53;
 constexpr int MAIN_YIELD = 54;
 constexpr int MAIN_RECORDING = 55;
 constexpr int MAIN_RECORDING_OFF = 56;
-constexpr int MAIN_WAITING = 57;  // records waiting for the plant's history server
+constexpr int MAIN_WAITING = 57;         // records waiting for the plant's history server
+constexpr int MAIN_SERIAL_REFUSED = 58;  // why the last read was refused
 
 constexpr int MAIN_HISTORY = 60;  // History_open
 

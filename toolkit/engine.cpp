@@ -11,6 +11,7 @@
 #include <climits>
 #include <clocale>
 #include <deque>
+#include <functional>
 #include <map>
 #include <thread>
 #include <utility>
@@ -30,6 +31,7 @@ struct EngineState {
     std::map<std::string, CtrlCallbackPtr> callbacks;
     std::deque<std::pair<DeferredCallbackPtr, void*>> deferred;
     int callback_depth = 0;
+    int held_delivery = 0;  // > 0 while the input held during a callback is delivered
     bool quit_requested = false;
     int quit_code = 0;
     std::vector<double> requested_delays;
@@ -40,9 +42,12 @@ EngineState& Engine() {
     return instance;
 }
 
+// The longest the delivery of held input may take: a barcode read is a few hundred keys.
+constexpr int HELD_INPUT_MS = 2000;
+
 void RunDeferred() {
     EngineState& e = Engine();
-    while (e.callback_depth == 0 && !e.deferred.empty()) {
+    while (e.callback_depth == 0 && e.held_delivery == 0 && !e.deferred.empty()) {
         auto [function, data] = e.deferred.front();
         e.deferred.pop_front();
         ++e.callback_depth;
@@ -157,6 +162,7 @@ void Delay(double seconds) {
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
         timer.start(static_cast<int>(loop_ms));
+        MarkInputHeld();
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     // A nested loop can be left early by an application-wide exit; the wait still holds.
@@ -178,7 +184,27 @@ void RunDeferredCalls() {
     RunDeferred();
 }
 
-void Dispatch(int panel, int control, int event) {
+std::function<void()>& InjectedHeldInput() {
+    static std::function<void()> instance;
+    return instance;
+}
+
+bool DeliveringHeldInput() {
+    return Engine().held_delivery > 0;
+}
+
+void DeliverHeldInput() {
+    EngineState& e = Engine();
+    ++e.held_delivery;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, HELD_INPUT_MS);
+    if (InjectedHeldInput()) {
+        const std::function<void()> input = std::exchange(InjectedHeldInput(), nullptr);
+        input();
+    }
+    --e.held_delivery;
+}
+
+void Dispatch(int panel, int control, int event, int eventData1) {
     EngineState& e = Engine();
     if (e.callback_depth > 0) {
         return;
@@ -193,9 +219,13 @@ void Dispatch(int panel, int control, int event) {
     if (event == EVENT_COMMIT) {
         c->dirty = false;
     }
+    TakeInputHeld();
     ++e.callback_depth;
-    c->callback(panel, control, event, nullptr, 0, 0);
+    c->callback(panel, control, event, nullptr, eventData1, 0);
     --e.callback_depth;
+    if (TakeInputHeld()) {
+        DeliverHeldInput();
+    }
     RunDeferred();
 }
 

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,12 +44,16 @@ Control* FindControl(int panel, int control);
 // The control as a table (nullptr when it is none).
 QTableWidget* FindTable(int panel, int control);
 
-// Runs a control's callback for an operator's action. The operator's input does not arrive here
-// while a callback runs: the loops that keep the panels painted meanwhile (Delay, a serial read)
-// exclude user input, which Qt queues and delivers after the callback has returned. An action
-// that does arrive meanwhile comes from a timer (an accessible press action clicks after one) or
-// from the callback itself, and is ignored: one callback never runs inside another.
-void Dispatch(int panel, int control, int event);
+// Runs a control's callback for an operator's action, `eventData1` passed on. The operator's input
+// does not arrive here while a callback runs: the loops that keep the panels painted meanwhile
+// (Delay, a serial read) exclude user input, which Qt queues. An action that does arrive meanwhile
+// comes from a timer (an accessible press action clicks after one) or from the callback itself,
+// and is ignored: one callback never runs inside another. Once a callback that held the thread
+// has returned, the input Qt queued meanwhile is delivered at once, in order, with
+// DeliveringHeldInput() true, and only then do the deferred calls run.
+void Dispatch(int panel, int control, int event, int eventData1 = 0);
+// True while the input held back during a callback is being delivered.
+bool DeliveringHeldInput();
 // Commits every field of the panel that the operator edited and did not commit yet.
 void CommitPendingEdits(int panel);
 
@@ -64,6 +69,8 @@ MonitorGeometry& InjectedMonitor();
 QDate& InjectedDate();
 // Every Delay asked for, in seconds.
 std::vector<double>& RequestedDelays();
+// Input that a test has the toolkit deliver as held input, after the callback's own.
+std::function<void()>& InjectedHeldInput();
 void RunDeferredCalls();
 
 // Gives a table's columns the widths its "columnWidths" property lists ("200,120,...").

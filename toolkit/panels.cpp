@@ -5,6 +5,8 @@
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QInputMethodQueryEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -76,6 +78,73 @@ class LeftButtonOnly : public QObject {
     }
 };
 
+// A barcode scanner's field: each Enter ends a read, so the first key typed after it replaces the
+// field's text instead of joining it; a key that edits the text (a delete, an arrow) keeps it. The
+// group separator of GS1 codes, which scanners type as Ctrl+], goes in as the character 0x1D,
+// which the field itself would drop as unprintable.
+class BarcodeReads : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* field = static_cast<QLineEdit*>(watched);
+        if (event->type() == QEvent::InputMethodQuery) {
+            AnswerWithoutInputMethod(field, static_cast<QInputMethodQueryEvent*>(event));
+            return true;
+        }
+        if (event->type() != QEvent::KeyPress) {
+            return QObject::eventFilter(watched, event);
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool separator = IsGroupSeparator(*key);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            read_ended_ = true;
+        } else if (read_ended_ && (separator || IsTyped(*key))) {
+            read_ended_ = false;
+            field->clear();
+        } else if (!IsModifier(key->key())) {
+            read_ended_ = false;
+        }
+        if (separator) {
+            field->insert(QString(QChar(GROUP_SEPARATOR)));
+        }
+        return separator;
+    }
+
+  private:
+    static constexpr char16_t GROUP_SEPARATOR = 0x1D;
+
+    // The field tells input methods that it takes none, so that no Korean input method left on
+    // composes a scanner's keys into Hangul; it answers the rest as it would.
+    static void AnswerWithoutInputMethod(const QLineEdit* field, QInputMethodQueryEvent* query) {
+        for (int bit = 0; bit < 32; ++bit) {
+            const auto asked = static_cast<Qt::InputMethodQuery>(
+                static_cast<unsigned>(query->queries().toInt()) & (1u << bit));
+            if (asked != 0) {
+                query->setValue(asked, asked == Qt::ImEnabled ? QVariant(false)
+                                                              : field->inputMethodQuery(asked));
+            }
+        }
+        query->accept();
+    }
+
+    static bool IsGroupSeparator(const QKeyEvent& key) {
+        return key.text() == QString(QChar(GROUP_SEPARATOR)) ||
+               (key.key() == Qt::Key_BracketRight && (key.modifiers() & Qt::ControlModifier));
+    }
+    static bool IsTyped(const QKeyEvent& key) {
+        return !key.text().isEmpty() && key.text().at(0).isPrint() &&
+               !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    }
+    static bool IsModifier(int key) {
+        return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+               key == Qt::Key_AltGr || key == Qt::Key_Meta || key == Qt::Key_CapsLock;
+    }
+
+    bool read_ended_ = false;
+};
+
 void MarkDirty(int handle, int id) {
     if (Control* c = FindControl(handle, id)) {
         c->dirty = true;
@@ -105,7 +174,14 @@ void Connect(int handle, const Control& control) {
     if (auto* button = qobject_cast<QPushButton*>(w)) {
         QObject::connect(button, &QPushButton::clicked,
                          [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });
-    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w);
+               edit && edit->property("barcode").toBool()) {
+        edit->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
+        edit->installEventFilter(new BarcodeReads(edit));
+        QObject::connect(edit, &QLineEdit::returnPressed, [handle, id] {
+            Dispatch(handle, id, EVENT_COMMIT, DeliveringHeldInput() ? VAL_HELD_INPUT : 0);
+        });
+    } else if (edit != nullptr) {
         QObject::connect(edit, &QLineEdit::textEdited, [handle, id] { MarkDirty(handle, id); });
         QObject::connect(edit, &QLineEdit::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });

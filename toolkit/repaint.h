@@ -4,3 +4,7 @@
 #pragma once
 
 void RepaintPanels();
+// Notes that a wait held the operator's input back, as RepaintPanels does.
+void MarkInputHeld();
+// Whether input was held back since the last call; the note is cleared.
+bool TakeInputHeld();

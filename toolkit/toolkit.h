@@ -19,6 +19,10 @@
 
 constexpr int EVENT_COMMIT = 1;
 constexpr int EVENT_LEFT_CLICK = 3;
+// eventData1 of a barcode field's commit (its `barcode` property in the panel resource) when the
+// Enter was typed while a callback held the thread: delivered only once that callback returned. A
+// barcode field takes Latin input only and keeps the group separator (0x1D, Ctrl+]) it is sent.
+constexpr int VAL_HELD_INPUT = 1;
 
 using CtrlCallbackPtr = int (*)(int panel, int control, int event, void* callbackData,
                                 int eventData1, int eventData2);

@@ -47,6 +47,9 @@ void Commit(int panel, int control);
 // Types `text` into a text field without committing it (as the operator does before pressing
 // a command).
 void TypeText(int panel, int control, const std::string& text);
+// Keys typed into a text field while the next callback that holds the thread runs: the toolkit
+// delivers them as Qt's held input, once that callback has returned. "\r" is Enter.
+void TypeWhileHeld(int panel, int control, const std::string& keys);
 // Clicks a table cell: the cell becomes active, then the table's callback gets EVENT_LEFT_CLICK.
 void ClickTableCell(int panel, int control, Point cell);
 // Runs the deferred calls that are due, as the event loop would.

@@ -2,9 +2,16 @@
 // lines, and the quit command.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/surge.h"
+#include "history/history_uir.h"
 #include "instrument/serial.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -58,6 +65,58 @@ TEST_F(StartupTest, MainPanelFillsTheScreenBelowA25PixelBand) {
     EXPECT_EQ(LeftOf(mainHandle), 0);
     EXPECT_EQ(HeightOf(mainHandle), 743);
     EXPECT_EQ(WidthOf(mainHandle), 1024);
+}
+
+// The labels of `panel` that do not show their whole text, within border and padding, once the
+// panel holds `texts`.
+std::vector<std::string> CutLabels(int panel,
+                                   const std::vector<std::pair<int, const char*>>& texts) {
+    for (const auto& [control, text] : texts) {
+        SetCtrlVal(panel, control, text);
+    }
+    QApplication::processEvents();
+    std::vector<std::string> cut;
+    for (const QLabel* label : PanelWidget(panel)->findChildren<QLabel*>()) {
+        if (QFontMetrics(label->font()).horizontalAdvance(label->text()) >
+            label->contentsRect().width()) {
+            cut.push_back(label->objectName().toStdString() + " " + label->text().toStdString());
+        }
+    }
+    return cut;
+}
+
+// On both of the plant's screens every reading and label of the main and history panels shows its
+// widest text whole: a master's name of 12 characters, a day's or a year's counts, the whole
+// yield, a refused read, the last page of a year.
+TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreens) {
+    for (const auto& [height, width] : {std::pair{768, 1024}, {1024, 1280}}) {
+        SCOPED_TRACE(width);
+        LoadPanels();
+        const int history = LoadPanel(0, "surge.uir", HISTORY);
+        SetMonitorGeometry(height, width);
+        Display_init();
+        DisplayPanel(mainHandle);
+        EXPECT_EQ(CutLabels(mainHandle, {{MAIN_MODEL, "WWWWWWWWWWWW"},
+                                         {MAIN_TESTED, "99999"},
+                                         {MAIN_OK_COUNT, "99999"},
+                                         {MAIN_NG_COUNT, "99999"},
+                                         {MAIN_YIELD, "100.0 %"},
+                                         {MAIN_WAITING, "전송 대기 99999"},
+                                         {MAIN_SERIAL_REFUSED,
+                                          "일련번호가 64 자를 넘습니다. 다시 읽으십시요."}}),
+                  std::vector<std::string>{});
+        DisplayPanel(history);
+        EXPECT_EQ(CutLabels(history, {{HISTORY_TESTED, "1000000"},
+                                      {HISTORY_OK, "1000000"},
+                                      {HISTORY_NG, "1000000"},
+                                      {HISTORY_YIELD, "100.0 %"},
+                                      {HISTORY_PAGE, "100000 / 100000 쪽"}}),
+                  std::vector<std::string>{});
+        for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
+            DiscardPanel(std::exchange(*handle, 0));
+        }
+        DiscardPanel(history);
+    }
 }
 
 TEST_F(StartupTest, BothGraphsGetTheirGridInLightGrey) {

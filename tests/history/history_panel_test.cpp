@@ -1,10 +1,13 @@
 // The history panel driven as the operator does: opened from the main panel and left back to
 // it, filters, pages, a chosen record's waves, the exports and the warnings.
+#include <QDate>
 #include <QGuiApplication>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/surge.h"
 #include "history/history_panel.h"
+#include "history/recorder.h"
 #include "inspection/inspection.h"
 #include "records/database_file.h"
 #include "state/surge_state.h"
@@ -89,8 +92,8 @@ TEST_F(HistoryPanelTest, OpensOnTheLastWeekNewestFirstAndGoesBackToTheMainPanel)
     EXPECT_EQ(Text(HISTORY_FROM), "2026-12-03");
     EXPECT_EQ(Text(HISTORY_TO), "2026-12-09");
     const std::pair<int, std::string> shown[] = {
-        {HISTORY_TESTED, "25"},    {HISTORY_OK, "19"},         {HISTORY_NG, "5"},
-        {HISTORY_YIELD, "76.0 %"}, {HISTORY_PAGE, "1 / 3 쪽"},
+        {HISTORY_TESTED, "24"},    {HISTORY_OK, "19"},         {HISTORY_NG, "5"},
+        {HISTORY_YIELD, "79.2 %"}, {HISTORY_PAGE, "1 / 3 쪽"},
     };
     for (const auto& [control, text] : shown) {
         EXPECT_EQ(Text(control), text) << control;
@@ -131,7 +134,7 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
         const char* yield;
         int rows;
     } cases[] = {
-        {"2026-12-07", "", "", 0, "5", "60.0 %", 5},
+        {"2026-12-07", "", "", 0, "4", "75.0 %", 5},
         {"2026-12-03", " FAN ", "SN11", 0, "1", "0.0 %", 1},
         {"2026-12-03", "모터", "", 2, "2", "0.0 %", 2},
         {"2026-12-08", "", "", 0, "0", "-", 0},
@@ -185,6 +188,44 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
     Commit(historyHandle, HISTORY_SEARCH);
     EXPECT_EQ(ShownPopups().size(), 1U);
     EXPECT_EQ(TableRowCount(historyHandle, HISTORY_TABLE), 0);
+}
+
+// Tested are the records with a verdict and the yield is O.K over them, on the main panel's strip
+// as on the history panel: today's records, O.K (O), N.G (N) and incomplete (I).
+TEST_F(HistoryPanelTest, TheStripAndThePanelCountTheSameRecordsAlike) {
+    SetSystemDate(0, 0, 0);
+    const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"OINOO", {"4", "3", "1", "75.0 %"}},
+        {"II", {"0", "0", "0", "-"}},
+        {std::string(19, 'O') + "NNNNNI", {"24", "19", "5", "79.2 %"}},
+    };
+    for (const auto& [outcomes, shown] : cases) {
+        SCOPED_TRACE(outcomes);
+        std::remove(records::DATABASE_FILE);
+        std::vector<TestRecord> filled;
+        for (const char o : outcomes) {
+            const char* outcome = o == 'O' ? "O.K" : o == 'N' ? "N.G" : "incomplete";
+            filled.push_back({today + "T08:00:00", "SN", "M", outcome, 1, 1});
+        }
+        Fill(filled);
+        Start_history();
+        Commit(mainHandle, MAIN_HISTORY);
+        std::vector<std::string> strip, panel;
+        for (const auto& [main, history] : {std::pair{MAIN_TESTED, HISTORY_TESTED},
+                                            {MAIN_OK_COUNT, HISTORY_OK},
+                                            {MAIN_NG_COUNT, HISTORY_NG},
+                                            {MAIN_YIELD, HISTORY_YIELD}}) {
+            char text[32] = "";
+            GetCtrlVal(mainHandle, main, text);
+            strip.push_back(text);
+            panel.push_back(Text(history));
+        }
+        EXPECT_EQ(strip, shown);
+        EXPECT_EQ(panel, shown);
+        history::Stop();
+        ResetHistoryPanel();
+    }
 }
 
 TEST_F(HistoryPanelTest, AChosenRecordShowsItsWavesAndExportsThem) {

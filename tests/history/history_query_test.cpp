@@ -38,14 +38,14 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         history::Counts counts;
         std::vector<long long> ids;
     } cases[] = {
-        {Days("2026-12-01", "2026-12-03"), {7, 4, 2}, {7, 6, 5, 4, 3, 2, 1}},
+        {Days("2026-12-01", "2026-12-03"), {6, 4, 2}, {7, 6, 5, 4, 3, 2, 1}},
         {Days("2026-12-04", "2026-12-04"), {1, 1, 0}, {8}},
-        {Days("2026-12-02", "2026-12-02"), {2, 1, 0}, {4, 3}},
+        {Days("2026-12-02", "2026-12-02"), {1, 1, 0}, {4, 3}},
         {Days("2026-12-01", "2026-12-04", "모터"), {4, 2, 2}, {6, 5, 2, 1}},
         {Days("2026-12-01", "2026-12-04", "", "A7"), {2, 1, 1}, {5, 3}},
         {Days("2026-12-01", "2026-12-04", "FAN", "A7"), {1, 1, 0}, {3}},
         {Days("2026-12-01", "2026-12-04", "", "", Outcome::NG), {2, 0, 2}, {5, 2}},
-        {Days("2026-12-01", "2026-12-04", "FAN", "", Outcome::INCOMPLETE), {1, 0, 0}, {4}},
+        {Days("2026-12-01", "2026-12-04", "FAN", "", Outcome::INCOMPLETE), {0, 0, 0}, {4}},
         {Days("2026-12-05", "2026-12-31"), {0, 0, 0}, {}},
         {Days("2026-12-01", "2026-12-04", "모", ""), {0, 0, 0}, {}},
     };
@@ -53,7 +53,9 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to + " " + c.filter.master + " " +
                      c.filter.serial);
         history::Counts counts;
-        ASSERT_TRUE(history::CountRecords(c.filter, &counts));
+        long long records = 0;
+        ASSERT_TRUE(history::CountRecords(c.filter, &counts, &records));
+        EXPECT_EQ(records, static_cast<long long>(c.ids.size()));
         EXPECT_EQ(counts.tested, c.counts.tested);
         EXPECT_EQ(counts.ok, c.counts.ok);
         EXPECT_EQ(counts.ng, c.counts.ng);
@@ -62,7 +64,8 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         EXPECT_EQ(Ids(page), c.ids);
     }
     history::Counts counts;
-    EXPECT_FALSE(history::CountRecords(Days("2026-12-04", "2026-12-01"), &counts));
+    long long records = 0;
+    EXPECT_FALSE(history::CountRecords(Days("2026-12-04", "2026-12-01"), &counts, &records));
 }
 
 TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
@@ -117,9 +120,10 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to);
         history::Counts counts;
-        ASSERT_TRUE(history::CountRecords(c.filter, &counts));
+        long long records = 0;
+        ASSERT_TRUE(history::CountRecords(c.filter, &counts, &records));
         std::vector<history::TrendPoint> trend;
-        ASSERT_TRUE(history::SampleTrend(c.filter, counts.tested, c.points, &trend));
+        ASSERT_TRUE(history::SampleTrend(c.filter, records, c.points, &trend));
         EXPECT_EQ(trend.size(), c.expected);
         const int days = history::DaysBetween(c.filter.from, c.filter.to) + 1;
         for (std::size_t i = 0; i < trend.size(); ++i) {
@@ -141,8 +145,10 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
 TEST_F(HistoryTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     history::Counts counts{9, 9, 9};
-    EXPECT_TRUE(history::CountRecords(Days("2026-12-01", "2026-12-31"), &counts));
+    long long records = 9;
+    EXPECT_TRUE(history::CountRecords(Days("2026-12-01", "2026-12-31"), &counts, &records));
     EXPECT_EQ(counts.tested, 0);
+    EXPECT_EQ(records, 0);
     history::CloseReader();
 
     WriteWholeFile(records::DATABASE_FILE, std::string(8192, 'x'));

@@ -1,7 +1,13 @@
 // Each end of a cycle gives one record holding what the cycle reached; the serial field starts
 // the cycle on Enter and is emptied after it; the strip counts today's units.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QInputMethodQueryEvent>
 #include <QRegularExpression>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "access/session.h"
 #include "state/main_model.h"
@@ -98,6 +104,88 @@ TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDi
               (std::vector<Row>{{"A100"}, {"A101"}}));
 }
 
+// A unit read while the one before is tested waits in the field: the Enter held through the test
+// starts nothing, and the next unit's test starts at the Enter given after it.
+TEST_F(HistoryTest, ScanDuringATestWaitsInTheFieldForTheNextUnit) {
+    Start_history();
+    QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
+    const struct {
+        const char* during;  // typed while SN1 is tested
+        const char* waiting;
+    } cases[] = {
+        {"SN2\r", "SN2"},
+        {"SN2\rSN2\r", "SN2"},  // a double read: the second replaces the first
+        {"SN1\r", "SN1"},       // the unit in the fixture read again
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.during);
+        Connect({"--noise", "0"});
+        const std::size_t before = Query("SELECT serial FROM inspection").size();
+        QTest::keyClicks(field, "SN1");
+        tt::TypeWhileHeld(mainHandle, MAIN_SERIAL, c.during);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(sim_->Commands().size(), 5u);
+        EXPECT_EQ(Text(MAIN_SERIAL), c.waiting);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(sim_->Commands().size(), 10u);
+        const auto serials = Query("SELECT serial FROM inspection ORDER BY id");
+        EXPECT_EQ(std::vector<Row>(serials.begin() + static_cast<long>(before), serials.end()),
+                  (std::vector<Row>{{"SN1"}, {c.waiting}}));
+    }
+}
+
+// What a scanner sends: Enter alone (a no-read) starts nothing; a read is tested without the
+// blanks around it and with its group separators (Ctrl+]); one longer than a serial number is
+// refused, at Enter or at the start command, and the strip says why until a later cycle ends. No
+// input method composes the field's keys.
+TEST_F(HistoryTest, AScannersReadIsTestedTrimmedAndWholeOrRefused) {
+    Start_history();
+    Connect({"--noise", "0"});
+    QWidget* field = tt::ControlWidget(mainHandle, MAIN_SERIAL);
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(field, &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
+    const std::string longest(64, '7');
+    const struct {
+        std::string read;      // "]" is typed as Ctrl+], the group separator
+        bool by_start;         // the start command pressed instead of Enter
+        std::string recorded;  // empty: no test
+    } cases[] = {
+        {"", false, ""},
+        {longest + "7", false, ""},
+        {"  SN-7 ", false, "SN-7"},
+        {"01]21X", false, "01\03521X"},
+        {longest + "7", true, ""},
+        {longest, false, longest},
+    };
+    std::size_t commands = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.read + (c.by_start ? " and start" : " and Enter"));
+        if (c.by_start) {
+            tt::TypeText(mainHandle, MAIN_SERIAL, c.read);
+            tt::Commit(mainHandle, MAIN_CMD_30);
+        } else {
+            for (const char ch : c.read) {
+                QTest::keyClick(field, ch, ch == ']' ? Qt::ControlModifier : Qt::NoModifier);
+            }
+            QTest::keyClick(field, Qt::Key_Return);
+        }
+        commands += c.recorded.empty() ? 0 : 5;
+        EXPECT_EQ(sim_->Commands().size(), commands);
+        const bool refused = c.read.size() > longest.size();
+        char reason[128] = "";
+        GetCtrlVal(mainHandle, MAIN_SERIAL_REFUSED, reason);
+        EXPECT_EQ(Shown(MAIN_SERIAL_REFUSED) == 1, refused);
+        if (refused) {
+            EXPECT_STREQ(reason, "일련번호가 64 자를 넘습니다. 다시 읽으십시요.");
+            EXPECT_EQ(Text(MAIN_SERIAL), "");
+        } else if (!c.recorded.empty()) {
+            EXPECT_EQ(Query("SELECT serial FROM inspection ORDER BY id DESC LIMIT 1"),
+                      std::vector<Row>{{c.recorded}});
+        }
+    }
+}
+
 TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
@@ -114,6 +202,27 @@ TEST_F(HistoryTest, TheStripCountsTodaysUnitsFromTheFileAndEachCycle) {
     history::Stop();
     Start_history();
     EXPECT_EQ(StripShown(), (Row{"3", "2", "1", "66.7 %", "on"}));
+}
+
+// In a time zone whose midnight is three seconds away, the strip turns to the new day on its own.
+TEST_F(HistoryTest, TheStripTurnsToTheNewDayAtLocalMidnightWithoutACycle) {
+    const char* zone = std::getenv("TZ");
+    const std::string previous = zone != nullptr ? zone : "";
+    // POSIX zones count the seconds west of UTC.
+    qint64 west = (QDateTime::currentSecsSinceEpoch() + 3) % 86400;
+    west = west > 43200 ? west - 86400 : west;
+    char rule[32];
+    std::snprintf(rule, sizeof rule, "LOC%c%lld:%02lld:%02lld", west < 0 ? '-' : '+',
+                  std::llabs(west) / 3600, std::llabs(west) / 60 % 60, std::llabs(west) % 60);
+    setenv("TZ", rule, 1);
+    tzset();
+    Start_history();
+    history::Record(Inspected(Outcome::OK));
+    EXPECT_EQ(StripShown(), (Row{"1", "1", "0", "100.0 %", "on"}));
+    EXPECT_TRUE(QTest::qWaitFor([] { return StripShown()[0] == "0"; }, 10000));
+    EXPECT_EQ(StripShown(), (Row{"0", "0", "0", "-", "on"}));
+    zone != nullptr ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
 
 TEST_F(HistoryTest, TheMainPanelWithItsStripFitsA1024By768ScreenUnderAWindowManager) {

@@ -1,6 +1,6 @@
 # A private X display for a session in a real window: Xvfb of the plant's 1024 x 768 with a
 # window manager (openbox), as tests/window/run and tests/package/run use it. Source it, then
-#   start_display WORK   starts both (logs in WORK), exports DISPLAY, XDG_RUNTIME_DIR
+#   start_display WORK [WIDTHxHEIGHT]  starts both (logs in WORK), exports DISPLAY, XDG_RUNTIME_DIR
 #                        (WORK/runtime) and QT_QPA_PLATFORM=xcb; prints why and fails when
 #                        either does not start;
 #   stop_display         stops both.
@@ -8,13 +8,13 @@ xvfb_pid=""
 wm_pid=""
 
 start_display() {
-  local work="$1"
+  local work="$1" screen="${2:-1024x768}"
   mkdir -p "$work/runtime"
   chmod 700 "$work/runtime"
   # Xvfb picks a free display and writes its number once it accepts clients. -noreset: the
   # accessibility bus launcher connects and leaves again, and a server that resets when its last
   # client leaves refuses the station that connects in that moment.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset 3>"$work/display" \
     2>"$work/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 200); do

@@ -7,9 +7,11 @@ it (the save question, then the same-name question), lists the store and brings 
 back, chooses a stand-in spreadsheet program in the file dialog, returns to the main panel,
 exports the master alone, runs an inspection, exports it and quits. Along the way it reads
 and answers every popup, and it checks the store files, the export file, how the stand-in was
-started and the exit code. Each panel must lie on the 1024 x 768 screen, framed by the window
-manager. It opens the history panel on records put there before the start and recorded in the
-session. It saves a picture of each of the four panels.
+started and the exit code. Each panel must lie on the screen (1024 x 768 unless told otherwise),
+framed by the window manager. It opens the history panel on records put there before the start
+and recorded in the session. It types barcode reads into the main panel's serial field as a
+scanner does: a no-read, a read too long, a GS1 read with blanks around it, and the next unit
+read twice while a test runs. It saves a picture of each of the four panels.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
@@ -48,11 +50,11 @@ EMPTY_NAME_WARNING = ("등록될 Master 모델명을 먼저 입력하십시요.\
 SAVE_QUESTION = "저장하시겠습니까 ?"
 SAME_NAME_QUESTION = "같은 Master 이름이 존재합니다.\n같은 파일에 저장하시겠습니까 ?"
 NO_CHOICE_WARNING = "Master 한 개를 선택하십시요 !"
+SERIAL_REFUSAL = "일련번호가 64 자를 넘습니다. 다시 읽으십시요."
 
 READINGS = ["전압", "펄스 폭", "펄스 수", "면적", "위상", "코로나"]
 
-SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
-MAIN_CLIENT_AREA = (0, 25, 1024, 743)  # below the 25-pixel band that its title bar takes
+SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768  # as --screen sets them
 
 
 class Abort(Exception):
@@ -280,7 +282,9 @@ def session(checks, build, work, shots, procs):
             g.expect(not is_showing(st.child(main, "label", lamp)), f"{lamp} is lit")
 
     with checks.group("the main panel fills the screen below its title bar") as g:
-        g.equal(on_screen(g, MAIN_TITLE), MAIN_CLIENT_AREA, "client area (x, y, width, height)")
+        # Below the 25-pixel band that its title bar takes.
+        g.equal(on_screen(g, MAIN_TITLE), (0, 25, SCREEN_WIDTH, SCREEN_HEIGHT - 25),
+                "client area (x, y, width, height)")
 
     with checks.group("saving without a name is refused with a warning") as g:
         st.press(main, "마스터 등록")
@@ -515,15 +519,76 @@ def session(checks, build, work, shots, procs):
         g.expect(not is_showing(st.child(main, "label", "기록 중지")), "recording off is shown")
         st.press(main, "정지")
 
+    def serials_recorded():
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            return [r[0] for r in db.execute(
+                "SELECT serial FROM inspection WHERE station != 'window' ORDER BY id")]
+
+    with checks.group("no-read: nothing; a read too long: refused; a GS1 read: kept") as g:
+        refusal = st.child(main, "label", "일련번호 경고")
+        st.click(serial)
+        poll("the field to take the keyboard", lambda: "focused" in states(serial))
+        before = len(sim_commands(sim_log))
+        xdotool("key", "Return")  # a no-read
+        xdotool("type", "--delay", "5", "7" * 65)
+        xdotool("key", "Return")
+        g.expect(wait_until(lambda: is_showing(refusal) and text_of(serial) == ""),
+                 "the read of 65 characters was not refused")
+        g.equal(refusal.description, SERIAL_REFUSAL, "the refusal on the strip")
+        time.sleep(1.5)  # a test would have started by now
+        g.equal(sim_commands(sim_log)[before:], [], "commands after a no-read and a refused read")
+        xdotool("type", " 01")
+        xdotool("key", "ctrl+bracketright")  # the group separator
+        xdotool("type", "21SN-9 ")
+        xdotool("key", "Return")
+        poll("the GS1 read's test to end", lambda: "RE\\r" in sim_commands(sim_log)[before:]
+             and text_of(serial) == "", timeout=30)
+        g.equal(serials_recorded()[-1:], ["01\x1d21SN-9"], "the last record's serial")
+        g.expect(not is_showing(refusal), "the refusal is still shown after a test")
+
+    with checks.group("a unit scanned during a test waits for the Enter after it") as g:
+        # The scanner reads the next unit twice (a double read) while the 20 pulses' 1.1 s wait
+        # holds the station's thread. A slow machine gets another try.
+        for attempt in range(3):
+            tested, ahead = f"SN-{2 * attempt + 2:04d}", f"SN-{2 * attempt + 3:04d}"
+            before = len(sim_commands(sim_log))
+            st.type_into(serial, tested, then_key="Return")
+            poll("the test to start", lambda: "ST\\r" in sim_commands(sim_log)[before:])
+            for _ in range(2):
+                xdotool("type", "--delay", "10", ahead)
+                xdotool("key", "Return")
+            inside = "RE\\r" not in sim_commands(sim_log)[before:]
+            wait_until(lambda: text_of(serial) == ahead or not inside, timeout=10)
+            time.sleep(1.5)  # a second test would have started by now
+            if inside:
+                break
+            time.sleep(3)  # whatever the late keys started has ended
+        g.expect(inside, "every test ended before the scanner's keys")
+        g.equal(text_of(serial), ahead, "the field after the test")
+        g.equal(sim_commands(sim_log)[before:], ["ME\\r", "ST\\r", "WT\\r", "WS\\r", "RE\\r"],
+                "commands the instrument received")
+        before = len(sim_commands(sim_log))
+        xdotool("key", "Return")
+        poll("the next unit's test to end", lambda: "RE\\r" in sim_commands(sim_log)[before:]
+             and text_of(serial) == "", timeout=30)
+        g.equal(serials_recorded()[-2:], [tested, ahead], "the last two records' serials")
+        last_scanned = ahead
+        st.press(main, "정지")
+
     with checks.group("the history panel lists the recorded inspections and goes back") as g:
         st.press(main, "검사 이력")
         history = st.panel(HISTORY_TITLE)
         g.equal(st.shown_panel_titles(), [HISTORY_TITLE], "panels shown")
         tested = st.control(history, "label", "검사 수")
         poll("the count", lambda: int(tested.description or 0) >= HISTORY_SEEDED)
+        # The yield, named as on the main panel's strip: O.K over the records with a verdict.
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            ok, tested = db.execute("SELECT SUM(outcome = 'O.K'), SUM(outcome IN ('O.K', 'N.G'))"
+                                    " FROM inspection").fetchone()
+        st.control(history, "label", "양품률", description=f"{100 * ok / tested:.1f} %")
         table = st.control(history, "table", "검사 기록 표")
         cells = [c for c in descendants(table) if c.getRoleName() == "table cell"]
-        newest = "SN-0001"  # the cycle the scanner started, newer than every seeded record
+        newest = last_scanned  # the cycle the scanner started last, newer than every seeded record
         g.expect(any(c.name == newest for c in cells[:12]), f"{newest} is not among the newest")
         st.click(next(c for c in cells if c.name == newest))
         st.screenshot(history, os.path.join(shots, "history.png"))
@@ -550,10 +615,10 @@ def session(checks, build, work, shots, procs):
                                      " AND length(standard_wave) = 300").fetchone()[0]
             version = history.execute("SELECT version FROM schema_version").fetchall()
         g.equal((seeded, version), (HISTORY_SEEDED, [(4,)]), "the seeded records, upgraded")
-        # Every cycle of the session, the stop-click check's one or more among them, then the
-        # scanned unit's.
-        g.equal(recorded[-1:], [("SN-0001", NAME, "O.K")], "the last record of the history")
-        g.equal(sorted(set(recorded[:-1])), [("", NAME, "O.K")], "the session's earlier records")
+        # Every cycle of the session, the stop-click check's one or more among them; the last one
+        # the unit scanned last.
+        g.equal(recorded[-1:], [(last_scanned, NAME, "O.K")], "the last record of the history")
+        g.equal(sorted({r[1:] for r in recorded}), [(NAME, "O.K")], "the session's records")
 
 
 def main():
@@ -561,7 +626,10 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshots", required=True)
+    parser.add_argument("--screen", default="1024x768")
     args = parser.parse_args()
+    global SCREEN_WIDTH, SCREEN_HEIGHT
+    SCREEN_WIDTH, SCREEN_HEIGHT = map(int, args.screen.split("x"))
     build, work = os.path.abspath(args.build), os.path.abspath(args.work)
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 

@@ -1,8 +1,11 @@
 // The seams on the panels: the monitor, the date, Delay and deferred calls, the operator's
 // actions and what panels, tables and graphs show.
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPointer>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -71,8 +74,9 @@ void TypeText(int panel, int control, const std::string& text) {
         return;
     }
     if (auto* edit = qobject_cast<QLineEdit*>(c->widget.data())) {
+        // As the operator's typing does: the field counts as edited where the toolkit tracks it.
         edit->setText(QString::fromStdString(text));
-        c->dirty = true;
+        emit edit->textEdited(edit->text());
     } else if (auto* int_spin = qobject_cast<QSpinBox*>(c->widget.data())) {
         int_spin->setValue(QString::fromStdString(text).toInt());
         c->dirty = true;
@@ -99,6 +103,21 @@ std::vector<ControlInfo> DeclaredControls(const char* file, int resource_id) {
                           child->accessibleName().toStdString()});
     }
     return result;
+}
+
+void TypeWhileHeld(int panel, int control, const std::string& keys) {
+    InjectedHeldInput() = [field = QPointer<QWidget>(ControlWidget(panel, control)), keys] {
+        for (const QChar c : QString::fromStdString(keys)) {
+            const bool enter = c == QLatin1Char('\r');
+            const int key = enter ? static_cast<int>(Qt::Key_Return) : c.toUpper().unicode();
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier, enter ? QString() : QString(c));
+                if (!field.isNull()) {
+                    QCoreApplication::sendEvent(field, &event);
+                }
+            }
+        }
+    };
 }
 
 void ClickTableCell(int panel, int control, Point cell) {

@@ -1,0 +1,13 @@
+// The unit's serial number as the serial field holds it: without the blanks around it, and whole
+// up to SERIAL_MAX_CHARACTERS characters; a longer read is refused, never cut.
+#pragma once
+
+#include <string>
+
+constexpr int SERIAL_MAX_CHARACTERS = 64;
+
+// Reads the field into `serial`. A read longer than SERIAL_MAX_CHARACTERS is refused: the field is
+// emptied, the strip says why until a later cycle ends, and false is returned.
+bool Read_serial(std::string* serial);
+// Takes the refusal off the strip (a cycle has ended).
+void Clear_serial_refusal();
