@@ -58,6 +58,7 @@ const char* OutcomeLabel(const std::string& outcome) {
 
 // The outcome ring's choices, after "any" at 0.
 constexpr Outcome OUTCOME_CHOICES[] = {Outcome::OK, Outcome::NG, Outcome::INCOMPLETE};
+constexpr int REFUSED_CHOICE = 4;  // "전송 거부", after the outcomes
 
 void ShowCounts() {
     char text[32];
@@ -72,6 +73,7 @@ void ShowCounts() {
 
 void ClearChoice() {
     chosen_id = 0;
+    SetCtrlVal(historyHandle, HISTORY_REFUSAL, "");
     Remove_plot(historyHandle, HISTORY_WAVES, &standard_plot);
     Remove_plot(historyHandle, HISTORY_WAVES, &measured_plot);
 }
@@ -171,6 +173,7 @@ bool ReadFilter() {
     if (outcome >= 1 && outcome <= static_cast<int>(std::size(OUTCOME_CHOICES))) {
         filter.outcome = OUTCOME_CHOICES[outcome - 1];
     }
+    filter.refused = outcome == REFUSED_CHOICE;
     return true;
 }
 
@@ -204,6 +207,10 @@ void ShowChosen(void*) {
         return;
     }
     chosen_id = rows[cell.y - 1].id;
+    std::string refusal;
+    if (history::FetchRefusal(chosen_id, &refusal)) {
+        SetCtrlVal(historyHandle, HISTORY_REFUSAL, refusal.c_str());
+    }
     if (chosen_measured) {
         Replace_plot(historyHandle, HISTORY_WAVES, &measured_plot, *chosen_measured,
                      MEASURED_COLOUR);

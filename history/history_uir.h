@@ -23,3 +23,4 @@ constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
 constexpr int HISTORY_STATION = 20;  // text: station, empty for all
+constexpr int HISTORY_REFUSAL = 40;  // label: why the server refused the chosen record

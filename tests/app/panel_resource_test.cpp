@@ -90,7 +90,8 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_EXPORT, {"button", "History_export"}},
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
       {HISTORY_QUIT, {"button", "History_quit"}},
-      {HISTORY_STATION, {"string", "History_search"}}}},
+      {HISTORY_STATION, {"string", "History_search"}},
+      {HISTORY_REFUSAL, {"string", ""}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
