@@ -74,6 +74,7 @@ struct Recorder {
     QDate day;
     Counts today;
     QString station;
+    QString software_version;
     std::unique_ptr<Forwarder> forwarder;
 };
 
@@ -281,6 +282,7 @@ void Start(const Strip& strip) {
     r.started = true;
     r.strip = strip;
     r.station = records::StationName();
+    r.software_version = records::SoftwareVersion();
     r.disabled = records::HistoryOff();
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     WatchTheFile();
@@ -302,7 +304,8 @@ void Record(const Inspection& inspection) {
         return;
     }
     if (!r.disabled) {
-        const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station};
+        const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station,
+                                r.software_version};
         r.recording = r.db->IsOpen() && Write({row});
         if (!r.recording) {
             HoldBack(row);
