@@ -133,3 +133,9 @@ TEST(AuditToolTest, AFileUpgradedWithRowsOfTheFirstKindHoldsWithTheRowsWrittenSi
     EXPECT_EQ(run.exit_code, 0) << run.output;
     EXPECT_NE(run.output.find("the chain holds: 3 rows"), std::string::npos) << run.output;
 }
+
+TEST(AuditToolTest, VersionPrintsTheProgramsVersionAndCommit) {
+    const AuditRun run = RunAudit({"--version"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output, "surge-audit " + records::SoftwareVersion().toStdString() + "\n");
+}
