@@ -132,8 +132,8 @@ def session(checks, work, package_version, procs):
         quit_station(g, st, main, station)
         lines = log_lines(home)
         g.expect(version is not None, f"the package's version {package_version!r} does not read")
-        g.equal(lines[:2], [f"log surge {version}", f"serial port 1: COM1 ({pty}) opened"],
-                "station.log's first lines")
+        g.equal(lines[:3], [f"log surge {version}", "start station starting",
+                            f"serial port 1: COM1 ({pty}) opened"], "station.log's first lines")
         check_history_carries_version(g, home, version)
 
     legacy = os.path.join(work, "legacy")
