@@ -70,14 +70,16 @@ records::DbStatus Append(AuditRow* row) {
         row->hash = Sha256Hex(CanonicalText(*row));
         query.finish();
         if (!query.prepare(
-                QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(QLatin1String(records::AUDIT_COLUMNS)))) {
+                QStringLiteral(
+                    "INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(QString::fromStdString(records::AuditRowColumns())))) {
             return failed();
         }
         query.addBindValue(row->seq);
         for (const std::string* field :
              {&row->at, &row->station, &row->user, &row->role, &row->action, &row->object,
-              &row->before, &row->after, &row->reason, &row->prev_hash, &row->hash}) {
+              &row->before, &row->after, &row->reason, &row->prev_hash, &row->hash,
+              &row->software_version}) {
             query.addBindValue(QString::fromStdString(*field));
         }
         if (!query.exec() ||
@@ -144,6 +146,7 @@ void Audit(const std::string& action, const std::string& object, const std::stri
     AuditRow row;
     row.at = records::IsoTime(std::chrono::system_clock::now()).toStdString();
     row.station = records::StationName().toStdString();
+    row.software_version = records::SoftwareVersion().toStdString();
     row.user = CurrentUser().name;
     row.role = CurrentUser().role;
     row.action = action;

@@ -12,6 +12,7 @@
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "version/version.h"
 
 namespace {
 
@@ -61,6 +62,8 @@ int Start_station() {
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;
     }
+    // The version for support, where it leaves the panel's own texts as they are.
+    SetPanelAttribute(mainHandle, ATTR_TOOLTIP_TEXT, "surge " SURGE_VERSION_TEXT);
     if ((setupHandle = LoadPanel(0, SURGE_UIR, SETUP)) < 0) {
         return -1;
     }

@@ -3,7 +3,8 @@
 
 // The station's entry: returns the process exit code.
 int surge_main(int argc, char** argv);
-// Start-up short of the event loop: the callbacks registered, the three panels loaded, the port
+// Start-up short of the event loop: the callbacks registered, the three panels loaded (the main
+// panel's tooltip the program's version), the port
 // opened, the display set up, the history started, the main panel shown with its zero lines.
 // 0, or -1 when a panel could not be loaded.
 int Start_station();

@@ -317,6 +317,16 @@ int SetPanelSize(int panel, int height, int width) {
     return 0;
 }
 
+int SetPanelAttribute(int panel, int attribute, const char* value) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr || attribute != ATTR_TOOLTIP_TEXT || value == nullptr) {
+        return -1;
+    }
+    // A control without a tooltip of its own shows its panel's.
+    p->widget->setToolTip(QString::fromUtf8(value));
+    return 0;
+}
+
 int GetSystemAttribute(int attribute, int* value) {
     if (attribute != ATTR_PRIMARY_MONITOR || value == nullptr) {
         return -1;

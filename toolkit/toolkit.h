@@ -67,6 +67,10 @@ int DiscardPanel(int panel);
 int SetPanelPos(int panel, int top, int left);
 int SetPanelSize(int panel, int height, int width);
 
+constexpr int ATTR_TOOLTIP_TEXT = 1670;  // panels: the text shown while the pointer rests on it
+
+int SetPanelAttribute(int panel, int attribute, const char* value);
+
 constexpr int ATTR_PRIMARY_MONITOR = 1445;  // system attribute: the primary monitor's id
 constexpr int ATTR_HEIGHT = 540;            // monitor attribute: height in pixels
 constexpr int ATTR_WIDTH = 533;             // monitor attribute: width in pixels

@@ -75,6 +75,13 @@ class Group:
         return self.expect(actual == expected, f"{what}: {actual!r}, expected {expected!r}")
 
 
+def built_version(build):
+    """SURGE_VERSION_TEXT of the build, as cmake/version.cmake wrote it."""
+    header = read_bytes(os.path.join(build, "generated", "version", "version.h")) or b""
+    m = re.search(rb'#define SURGE_VERSION_TEXT "([^"]*)"', header)
+    return m.group(1).decode() if m else None
+
+
 class Checks:
     def __init__(self):
         self.passed = 0
@@ -273,6 +280,7 @@ def session(checks, build, work, shots, procs):
         main = st.panel(MAIN_TITLE, timeout=30)
         g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
         g.equal(st.popup_titles(), [], "popups at start-up")
+        g.equal(main.description, f"surge {built_version(build)}", "the main panel's tooltip")
         for name in ["시작", "정지"]:
             g.expect(not is_enabled(st.control(main, "push button", name)),
                      f'"{name}" is enabled before a master was carried over')
@@ -614,7 +622,7 @@ def session(checks, build, work, shots, procs):
             seeded = history.execute("SELECT COUNT(*) FROM inspection WHERE station = 'window'"
                                      " AND length(standard_wave) = 300").fetchone()[0]
             version = history.execute("SELECT version FROM schema_version").fetchall()
-        g.equal((seeded, version), (HISTORY_SEEDED, [(4,)]), "the seeded records, upgraded")
+        g.equal((seeded, version), (HISTORY_SEEDED, [(5,)]), "the seeded records, upgraded")
         # Every cycle of the session, the stop-click check's one or more among them; the last one
         # the unit scanned last.
         g.equal(recorded[-1:], [(last_scanned, NAME, "O.K")], "the last record of the history")
