@@ -47,6 +47,10 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data);
 // operator's input stays queued.
 void ProcessDrawEvents();
 
+// Calls `function(data)` once no key or click reached a panel for `seconds`, never inside a
+// callback; it then waits for the next input before it counts again. 0 seconds stops the watch.
+int SetIdleCallback(double seconds, DeferredCallbackPtr function, void* data);
+
 // Holds the thread for `seconds`. The panels keep repainting; the operator's input (clicks, keys,
 // the close box) stays queued in Qt and is delivered in order once the running callback returns.
 void Delay(double seconds);
@@ -78,6 +82,11 @@ constexpr int ATTR_GRID_VISIBLE = 1094;  // graphs: 1 shows the x and y grid lin
 constexpr int ATTR_GRID_COLOR = 1080;    // graphs: colour of the grid lines, 0xRRGGBB
 constexpr int ATTR_TABLE_EDITABLE =
     1524;  // tables: 0 lets the operator choose cells, not edit them
+// The toolkit's own: 1 greys the control for the user's role over ATTR_DIMMED, which then cannot
+// undim it; ATTR_DIMMED reads 1 while either holds.
+constexpr int ATTR_ROLE_DIMMED = 9001;
+// Text: shown when the pointer rests on the control; "" gives back the resource's own.
+constexpr int ATTR_TOOLTIP_TEXT = 9002;
 
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlVal(int panel, int control, int value);
@@ -95,6 +104,7 @@ int GetCtrlVal(int panel, int control, char (&buffer)[N]) {
 }
 
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 
 // ---- Graphs ---------------------------------------------------------------------------------
@@ -149,6 +159,9 @@ constexpr const char* WARNING_TITLE = "경  고";
 int MessagePopup(const char* title, const char* message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char* title, const char* message);
+// Asks for a password, its input masked: 1 with it in responseBuffer (cut to fit), 0 on cancel.
+int PasswordPopup(const char* title, const char* message, char* responseBuffer,
+                  std::size_t bufferSize);
 
 constexpr int VAL_SAVE_BUTTON = 1;  // the operator names a file to write, new or existing
 constexpr int VAL_SELECT_BUTTON = 2;
