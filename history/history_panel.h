@@ -30,5 +30,16 @@ int History_export_waves(int panel, int control, int event, void* callbackData, 
 int History_quit(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
 
+// The audit rows of the station's file, newest first (engineers and administrators; the button
+// is dimmed for the others): history/audit_view.cpp.
+int History_audit(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int Audit_quit(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+// Hides the history panel and the audit rows' where they are shown (the login ends).
+void Hide_history_panels();
+void Hide_audit_panel();
+void ResetAuditPanel();
+
 // Puts the panel's state back to program start and discards the panel (for tests).
 void ResetHistoryPanel();
