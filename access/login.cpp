@@ -150,6 +150,9 @@ void Begin() {
 void End() {
     Access& a = TheAccess();
     SetIdleCallback(0, nullptr, nullptr);
+    if (a.on && CurrentUser().name != "-") {
+        Audit(AUDIT_LOGOUT, CurrentUser().name, "", "access off");
+    }
     SetCurrentUser(User{});
     a.on = false;
     a.operators_only = false;

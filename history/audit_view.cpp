@@ -11,13 +11,14 @@
 #include "history/history_panel.h"
 #include "records/database_file.h"
 
+int auditHandle = 0;
+
 namespace {
 
 constexpr const char* AUDIT_READER = "surge_audit_view";
 constexpr int SHOWN_ROWS = 500;
 constexpr int COLUMNS = 8;
 
-int audit_handle = 0;
 int audit_return = 0;
 
 // The newest rows' seq, time, user, role, action, object, before and after; false when the file
@@ -61,14 +62,14 @@ int History_audit(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !access_control::May(access_control::Command::VIEW_AUDIT)) {
         return 0;
     }
-    if (audit_handle <= 0) {
-        audit_handle = LoadPanel(0, "surge.uir", AUDIT);
-        if (audit_handle < 0) {
-            audit_handle = 0;
+    if (auditHandle <= 0) {
+        auditHandle = LoadPanel(0, "surge.uir", AUDIT);
+        if (auditHandle < 0) {
+            auditHandle = 0;
             MessagePopup(WARNING_TITLE, "변경 기록 화면을 불러올 수 없습니다.");
             return 0;
         }
-        SetCtrlAttribute(audit_handle, AUDIT_TABLE, ATTR_TABLE_EDITABLE, 0);
+        SetCtrlAttribute(auditHandle, AUDIT_TABLE, ATTR_TABLE_EDITABLE, 0);
     }
     std::vector<std::vector<std::string>> rows;
     long long total = 0;
@@ -76,24 +77,24 @@ int History_audit(int panel, int, int event, void*, int, int) {
         MessagePopup(WARNING_TITLE, "변경 기록을 읽을 수 없습니다 (inspection_history.db).");
         return 0;
     }
-    DeleteTableRows(audit_handle, AUDIT_TABLE, 1, -1);
+    DeleteTableRows(auditHandle, AUDIT_TABLE, 1, -1);
     if (!rows.empty()) {
-        InsertTableRows(audit_handle, AUDIT_TABLE, -1, static_cast<int>(rows.size()),
+        InsertTableRows(auditHandle, AUDIT_TABLE, -1, static_cast<int>(rows.size()),
                         VAL_USE_MASTER_CELL_TYPE);
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < COLUMNS; ++c) {
-            SetTableCellVal(audit_handle, AUDIT_TABLE, MakePoint(c + 1, static_cast<int>(r) + 1),
+            SetTableCellVal(auditHandle, AUDIT_TABLE, MakePoint(c + 1, static_cast<int>(r) + 1),
                             rows[r][static_cast<std::size_t>(c)].c_str());
         }
     }
     const std::string count =
         "변경 기록 " + std::to_string(total) + " 건" +
         (total > SHOWN_ROWS ? " (최근 " + std::to_string(SHOWN_ROWS) + " 건)" : std::string());
-    SetCtrlVal(audit_handle, AUDIT_COUNT, count.c_str());
+    SetCtrlVal(auditHandle, AUDIT_COUNT, count.c_str());
     audit_return = panel;
     HidePanel(panel);
-    DisplayPanel(audit_handle);
+    DisplayPanel(auditHandle);
     return 0;
 }
 
@@ -101,22 +102,22 @@ int Audit_quit(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    DeleteTableRows(audit_handle, AUDIT_TABLE, 1, -1);
-    HidePanel(audit_handle);
+    DeleteTableRows(auditHandle, AUDIT_TABLE, 1, -1);
+    HidePanel(auditHandle);
     DisplayPanel(audit_return);
     return 0;
 }
 
 void Hide_audit_panel() {
-    if (audit_handle > 0) {
-        HidePanel(audit_handle);
+    if (auditHandle > 0) {
+        HidePanel(auditHandle);
     }
 }
 
 void ResetAuditPanel() {
-    if (audit_handle > 0) {
-        DiscardPanel(audit_handle);
+    if (auditHandle > 0) {
+        DiscardPanel(auditHandle);
     }
-    audit_handle = 0;
+    auditHandle = 0;
     audit_return = 0;
 }

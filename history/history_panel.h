@@ -6,6 +6,7 @@
 #include "toolkit/toolkit.h"
 
 extern int historyHandle;
+extern int auditHandle;  // the audit rows' panel, 0 before its first opening
 
 // Records shown a page at a time, and the points of the trend.
 constexpr int HISTORY_PAGE_ROWS = 10;

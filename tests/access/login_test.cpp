@@ -320,6 +320,46 @@ TEST_F(LoginTest, TheIdleTimeAndTheLogoutEndTheLoginBackToTheLoginPanel) {
     EXPECT_EQ(LastRows(1), std::vector<std::string>{ends[1].row});
 }
 
+TEST_F(LoginTest, TurningAccessControlOnAndOffWhileTheStationRunsTakesEffect) {
+    Start(false, {ac::Role::OPERATOR});
+    WriteWholeFile("station.ini", "[access]\nenabled=true\n");
+    ac::CheckSettingsFile();
+    EXPECT_TRUE(tt::PanelIsVisible(ac::LoginPanel()));
+    EXPECT_FALSE(tt::PanelIsVisible(mainHandle));
+    LogIn("operator", "pw-operator");
+    WriteWholeFile("station.ini", "[access]\nenabled=false\n");
+    ac::CheckSettingsFile();
+    EXPECT_EQ(ac::CurrentUser().name, "-");
+    EXPECT_TRUE(tt::PanelIsVisible(mainHandle));
+    EXPECT_FALSE(tt::PanelIsVisible(ac::LoginPanel()));
+    EXPECT_EQ(Attribute(mainHandle, MAIN_LOGOUT, ATTR_VISIBLE), 0);
+    EXPECT_EQ(Attribute(setupHandle, SETUP_SAVE, ATTR_ROLE_DIMMED), 0);
+    // The change is noticed during the login, then it ends it.
+    EXPECT_EQ(LastRows(2),
+              (std::vector<std::string>{"operator settings changed access/enabled false",
+                                        "operator logout operator access off"}));
+}
+
+TEST_F(LoginTest, AnEngineerReadsTheAuditRowsNewestFirst) {
+    Start(true, {ac::Role::ENGINEER});
+    LogIn("engineer", "pw-engineer");
+    tt::Commit(mainHandle, MAIN_HISTORY);
+    tt::Commit(historyHandle, HISTORY_AUDIT);
+    const int audit = auditHandle;
+    ASSERT_GT(audit, 0);
+    EXPECT_TRUE(tt::PanelIsVisible(audit));
+    EXPECT_FALSE(tt::PanelIsVisible(historyHandle));
+    const struct {
+        int column;
+        std::string text;
+    } cells[] = {{3, "engineer"}, {4, "engineer"}, {5, "login"}, {6, "engineer"}};
+    for (const auto& c : cells) {
+        EXPECT_EQ(tt::TableCellText(audit, AUDIT_TABLE, MakePoint(c.column, 1)), c.text);
+    }
+    tt::Commit(audit, AUDIT_QUIT);
+    EXPECT_TRUE(tt::PanelIsVisible(historyHandle));
+}
+
 TEST_F(LoginTest, WithoutUsersToLogInTheStationRunsForOperatorsOnlyAndSaysWhy) {
     const struct {
         const char* name;
