@@ -117,6 +117,28 @@ bool Fail(std::string* problem, const char* why) {
     return false;
 }
 
+// False (and why) when `name` is the last administrator not disabled: without one nobody could
+// change the users, and the next `add` of an administrator would need no password.
+bool KeepsAnAdministrator(const std::string& name, std::string* problem) {
+    std::vector<UserEntry> users;
+    if (!ListUsers(&users)) {
+        return Fail(problem, NOT_WRITTEN);
+    }
+    int others = 0;
+    bool is_one = false;
+    for (const UserEntry& user : users) {
+        if (user.role == RoleName(Role::ADMINISTRATOR) && !user.disabled) {
+            if (user.name == name) {
+                is_one = true;
+            } else {
+                ++others;
+            }
+        }
+    }
+    return !is_one || others > 0 ||
+           Fail(problem, "마지막 관리자는 중지하거나 역할을 바꿀 수 없습니다");
+}
+
 // A change of one user's row, audited with its before and after.
 bool ChangeUser(const std::string& name, const QString& statement,
                 const std::vector<QVariant>& values, const char* action, const std::string& before,
@@ -246,6 +268,9 @@ bool AddUser(const std::string& name, Role role, const std::string& password,
 }
 
 bool DisableUser(const std::string& name, std::string* problem) {
+    if (!KeepsAnAdministrator(name, problem)) {
+        return false;
+    }
     return ChangeUser(name, QStringLiteral("UPDATE users SET disabled = 1 WHERE name = ?"),
                       {Q(name)}, AUDIT_USER_DISABLED, "enabled", "disabled", problem);
 }
@@ -257,6 +282,9 @@ bool SetUserRole(const std::string& name, Role role, std::string* problem) {
     }
     if (!found || found->entry.name != name) {
         return Fail(problem, NO_SUCH_USER);
+    }
+    if (role != Role::ADMINISTRATOR && !KeepsAnAdministrator(name, problem)) {
+        return false;
     }
     return ChangeUser(name, QStringLiteral("UPDATE users SET role = ? WHERE name = ?"),
                       {RoleName(role), Q(name)}, AUDIT_USER_REROLED, found->entry.role,
