@@ -58,14 +58,15 @@ class LoginTest : public ::testing::Test {
         unsetenv("SURGE_COM1");
     }
     // The station started with access control on and these users (name = role, password "pw-"
-    // and the name).
+    // and the name, badge "B-" and the name).
     void Start(bool access, const std::vector<ac::Role>& roles) {
         WriteWholeFile(dir_.File("station.ini"),
                        access ? "[access]\nenabled=true\n" : "[access]\nenabled=false\n");
         for (ac::Role role : roles) {
             std::string problem;
             ASSERT_TRUE(ac::AddUser(ac::RoleName(role), role,
-                                    std::string("pw-") + ac::RoleName(role), "", &problem))
+                                    std::string("pw-") + ac::RoleName(role),
+                                    std::string("B-") + ac::RoleName(role), &problem))
                 << problem;
         }
         ac::CloseAccessDatabase();
@@ -183,6 +184,7 @@ TEST_F(LoginTest, WrongPasswordsAreToldAndTheFifthInARowLocksForFiveMinutesAcros
         std::chrono::seconds later;
         std::string message;  // empty: logged in
     } tries[] = {
+        {"B-engineer", "pw-engineer", {}, ""},  // a scanned badge code
         {"nobody", "pw-engineer", {}, refused},
         {"engineer", "wrong 1", {}, refused},
         {"engineer", "wrong 2", {}, refused},
