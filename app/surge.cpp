@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "access/audit_trail.h"
+#include "access/login.h"
 #include "access/settings_in_force.h"
 #include "export/workbook.h"
+#include "history/history_panel.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
@@ -39,6 +41,18 @@ void Restore_excel_path() {
     std::memcpy(excel_path, path, length + 1);
 }
 
+// The login ends: every station panel goes before the login panel is shown.
+void Hide_station_panels() {
+    HidePanel(mainHandle);
+    HidePanel(setupHandle);
+    HidePanel(masterHandle);
+    Hide_history_panels();
+}
+
+void Settings_changed() {
+    access_control::AccessSettingsChanged();
+}
+
 }  // namespace
 
 int surge_main(int argc, char** argv) {
@@ -50,6 +64,7 @@ int surge_main(int argc, char** argv) {
     }
     RunUserInterface();
     history::Stop();
+    access_control::StopAccess();
     access_control::StopSettings();
     access_control::StopTrail();
     surge_log::Write("stop", "station stopped");
@@ -72,12 +87,21 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings();
+    access_control::StartSettings(Settings_changed);
     Start_history();
+    Guard_commands();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
-    return 0;
+    return access_control::StartAccess(
+        {SURGE_UIR, mainHandle, MAIN_USER, MAIN_LOGOUT, Hide_station_panels});
+}
+
+void Guard_commands() {
+    using access_control::Command;
+    access_control::GuardControl(setupHandle, SETUP_SAVE, Command::CHANGE_MASTER);
+    access_control::GuardControl(setupHandle, SETUP_EXCEL_SELECT, Command::CHOOSE_PROGRAM);
+    access_control::GuardControl(masterHandle, MASTER_DELETE, Command::CHANGE_MASTER);
 }
 
 void Start_history() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "access/login.h"
 #include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_query.h"
@@ -73,7 +74,6 @@ void ShowCounts() {
 
 void ClearChoice() {
     chosen_id = 0;
-    SetCtrlVal(historyHandle, HISTORY_REFUSAL, "");
     Remove_plot(historyHandle, HISTORY_WAVES, &standard_plot);
     Remove_plot(historyHandle, HISTORY_WAVES, &measured_plot);
 }
@@ -146,13 +146,15 @@ void ShowTrend() {
 
 // Reads the filter off the panel. False (and the operator told) when the days are reversed.
 bool ReadFilter() {
-    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0};
+    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0},
+         operator_name[128] = {0};
     int outcome = 0;
     GetCtrlVal(historyHandle, HISTORY_FROM, from);
     GetCtrlVal(historyHandle, HISTORY_TO, to);
     GetCtrlVal(historyHandle, HISTORY_MASTER, master);
     GetCtrlVal(historyHandle, HISTORY_SERIAL, serial);
     GetCtrlVal(historyHandle, HISTORY_STATION, station);
+    GetCtrlVal(historyHandle, HISTORY_OPERATOR, operator_name);
     GetCtrlVal(historyHandle, HISTORY_OUTCOME, &outcome);
     if (history::DaysBetween(from, to) < 0) {
         Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
@@ -169,6 +171,7 @@ bool ReadFilter() {
     filter.master = trimmed(master);
     filter.serial = trimmed(serial);
     filter.station = trimmed(station);
+    filter.operator_name = trimmed(operator_name);
     filter.outcome.reset();
     if (outcome >= 1 && outcome <= static_cast<int>(std::size(OUTCOME_CHOICES))) {
         filter.outcome = OUTCOME_CHOICES[outcome - 1];
@@ -208,8 +211,8 @@ void ShowChosen(void*) {
     }
     chosen_id = rows[cell.y - 1].id;
     std::string refusal;
-    if (history::FetchRefusal(chosen_id, &refusal)) {
-        SetCtrlVal(historyHandle, HISTORY_REFUSAL, refusal.c_str());
+    if (filter.refused && history::FetchRefusal(chosen_id, &refusal) && !refusal.empty()) {
+        MessagePopup("서버 거부", refusal.c_str());
     }
     if (chosen_measured) {
         Replace_plot(historyHandle, HISTORY_WAVES, &measured_plot, *chosen_measured,
@@ -251,6 +254,7 @@ bool LoadHistoryPanel() {
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
     SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
     PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
+    access_control::GuardControl(historyHandle, HISTORY_AUDIT, access_control::Command::VIEW_AUDIT);
     return true;
 }
 
@@ -376,7 +380,15 @@ int History_quit(int, int, int event, void*, int, int) {
     return 0;
 }
 
+void Hide_history_panels() {
+    if (historyHandle > 0) {
+        HidePanel(historyHandle);
+    }
+    Hide_audit_panel();
+}
+
 void ResetHistoryPanel() {
+    ResetAuditPanel();
     history::CloseReader();
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);

@@ -49,6 +49,10 @@ Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
         where.sql += QStringLiteral(" AND station = ?");
         where.values << QString::fromStdString(filter.station);
     }
+    if (!filter.operator_name.empty()) {
+        where.sql += QStringLiteral(" AND operator = ?");
+        where.values << QString::fromStdString(filter.operator_name);
+    }
     if (filter.outcome) {
         where.sql += QStringLiteral(" AND outcome = ?");
         where.values << QString::fromLatin1(Outcome_text(*filter.outcome));

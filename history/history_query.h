@@ -20,6 +20,7 @@ struct Filter {
     std::string master;              // empty: any master
     std::string serial;              // empty: any unit
     std::string station;             // empty: every station the reader holds
+    std::string operator_name;       // empty: any operator
     std::optional<Outcome> outcome;  // empty: any outcome
     bool refused = false;            // only the records the plant's server refused
 };

@@ -23,4 +23,14 @@ constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
 constexpr int HISTORY_STATION = 20;  // text: station, empty for all
-constexpr int HISTORY_REFUSAL = 40;  // label: why the server refused the chosen record
+
+// The operator filter and the audit rows (engineers and administrators under access control).
+constexpr int HISTORY_OPERATOR = 40;  // text: the user logged in when recorded, empty for any
+constexpr int HISTORY_AUDIT = 41;     // History_audit
+
+// The audit rows' panel, opened from the history panel.
+constexpr int AUDIT = 12;
+
+constexpr int AUDIT_TABLE = 1;  // the newest rows first
+constexpr int AUDIT_COUNT = 2;
+constexpr int AUDIT_QUIT = 3;

@@ -244,6 +244,8 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
         control.id = id.toInt();
         control.kind = KindOf(child);
         control.widget = child;
+        control.dimmed = !child->isEnabled();
+        control.own_tooltip = child->toolTip();
         control.callback_name = child->property("callback").toString().toStdString();
         if (!control.callback_name.empty()) {
             control.callback = FindCallback(control.callback_name);

@@ -8,7 +8,7 @@
 
 namespace toolkit_internal {
 
-enum class PopupKind { MESSAGE, CONFIRM, FILE_SELECT };
+enum class PopupKind { MESSAGE, CONFIRM, FILE_SELECT, PASSWORD };
 
 struct ShownPopup {
     PopupKind kind;
@@ -20,6 +20,7 @@ struct PopupScript {
     bool active = false;
     std::deque<int> confirm_answers;
     std::deque<std::string> file_answers;
+    std::deque<std::string> password_answers;
     std::vector<ShownPopup> shown;
 };
 

@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "access/access_uir.h"
 #include "app/surge.h"
 #include "history/history_uir.h"
 #include "state/surge_state.h"
@@ -46,7 +47,9 @@ const std::map<int, Expected> PANELS = {
       {MAIN_RECORDING_OFF, {"lamp", ""}},
       {MAIN_WAITING, {"string", ""}},
       {MAIN_SERIAL_REFUSED, {"string", ""}},
-      {MAIN_HISTORY, {"button", "History_open"}}}},
+      {MAIN_HISTORY, {"button", "History_open"}},
+      {MAIN_USER, {"string", ""}},
+      {MAIN_LOGOUT, {"button", "Logout"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
       {SETUP_GRAPH, {"graph", ""}},
@@ -91,7 +94,18 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
       {HISTORY_QUIT, {"button", "History_quit"}},
       {HISTORY_STATION, {"string", "History_search"}},
-      {HISTORY_REFUSAL, {"string", ""}}}},
+      {HISTORY_OPERATOR, {"string", "History_search"}},
+      {HISTORY_AUDIT, {"button", "History_audit"}}}},
+    {LOGIN,
+     {{LOGIN_NAME, {"string", ""}},
+      {LOGIN_PASSWORD, {"string", ""}},
+      {LOGIN_OK, {"button", "Login_ok"}},
+      {LOGIN_MESSAGE, {"string", ""}},
+      {LOGIN_QUIT, {"button", "Quit"}}}},
+    {AUDIT,
+     {{AUDIT_TABLE, {"table", ""}},
+      {AUDIT_COUNT, {"string", ""}},
+      {AUDIT_QUIT, {"button", "Audit_quit"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
@@ -119,7 +133,7 @@ TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
 TEST(PanelResourceTest, EveryPanelBindsCompletely) {
     ScopedWorkDir dir;
     Register_callbacks();
-    for (int id : {MAIN, SETUP, MASTER, HISTORY}) {
+    for (int id : {MAIN, SETUP, MASTER, HISTORY, LOGIN, AUDIT}) {
         const int handle = LoadPanel(0, "surge.uir", id);
         EXPECT_GT(handle, 0) << "panel " << id;
         DiscardPanel(handle);

@@ -647,6 +647,8 @@ def main():
         procs.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         wait_for_accessibility_bus()
         session(checks, build, work, os.path.abspath(args.screenshots), procs)
+        from access_run import access_session
+        access_session(checks, build, work, procs, first_line)
     except Abort:
         station = procs.named.get("surge")
         if station is not None and station.poll() is not None:
