@@ -367,6 +367,19 @@ int History_quit(int, int, int event, void*, int, int) {
     return 0;
 }
 
+bool CurrentHistoryFilter(history::Filter* current) {
+    const history::Filter applied = filter;
+    if (!ReadFilter()) {
+        filter = applied;
+        return false;
+    }
+    if (!(filter == applied)) {
+        ApplyFilter();
+    }
+    *current = filter;
+    return true;
+}
+
 void ResetHistoryPanel() {
     history::CloseReader();
     if (historyHandle > 0) {

@@ -7,6 +7,10 @@
 
 extern int historyHandle;
 
+namespace history {
+struct Filter;
+}
+
 // Records shown a page at a time, and the points of the trend.
 constexpr int HISTORY_PAGE_ROWS = 10;
 constexpr int HISTORY_TREND_POINTS = 200;
@@ -29,6 +33,10 @@ int History_export_waves(int panel, int control, int event, void* callbackData, 
                          int eventData2);
 int History_quit(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
+
+// The filter the panel's fields hold, applied to the panel first when they were changed since
+// the last search; false (and the operator told) when it is no filter.
+bool CurrentHistoryFilter(history::Filter* current);
 
 // Puts the panel's state back to program start and discards the panel (for tests).
 void ResetHistoryPanel();
