@@ -4,6 +4,7 @@
 #include "history/history_panel.h"
 #include "inspection/inspection.h"
 #include "master/master.h"
+#include "process/process_panel.h"
 #include "toolkit/toolkit.h"
 
 void Register_callbacks() {
@@ -36,4 +37,10 @@ void Register_callbacks() {
     RegisterCallback("History_export", History_export);
     RegisterCallback("History_export_waves", History_export_waves);
     RegisterCallback("History_quit", History_quit);
+    RegisterCallback("History_chart", History_chart);
+    RegisterCallback("History_report", History_report);
+
+    RegisterCallback("Chart_show", Chart_show);
+    RegisterCallback("Chart_signals", Chart_signals);
+    RegisterCallback("Chart_quit", Chart_quit);
 }
