@@ -14,7 +14,7 @@
 namespace process {
 
 // The individuals chart, the moving-range chart under it, the time axis and the capability box.
-// `chosen` rings one signal (an index into the item's signalled).
+// `chosen` rings one signal (an index into the item's signals).
 void PaintItemChart(QPainter& painter, const QRectF& room, const Chart& chart, Item item,
                     std::optional<std::size_t> chosen);
 

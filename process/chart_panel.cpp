@@ -1,5 +1,5 @@
 // The chart panel: the filter's master charted over every production record of the filter, the
-// signalled listed newest first, a chosen signal's rules named and ringed on the chart.
+// signals listed newest first, a chosen signal's rules named and ringed on the chart.
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +22,7 @@ constexpr int VIEW_PARETO = 2;
 
 int return_panel = 0;
 history::Filter chart_filter;
-process::Chart chart;
+process::Chart charted;
 process::Baseline read_baseline = process::Baseline::FIRST_TESTS;
 std::optional<history::Pareto> pareto;
 std::vector<std::size_t> listed;  // the signal of each table row
@@ -75,7 +75,7 @@ void ListSignals(const process::ItemChart& of) {
 
 // What the rule line says of a chart with no signal chosen.
 std::string Summary(const process::ItemChart& of) {
-    if (chart.count == 0) {
+    if (charted.count == 0) {
         return "조건에 맞는 생산 검사 기록이 없습니다.";
     }
     if (!of.limits.Available()) {
@@ -109,10 +109,10 @@ void Show() {
         Picture(process::WriteParetoPicture(*pareto));
         return;
     }
-    const process::ItemChart& of = chart.Of(ItemOf(view));
+    const process::ItemChart& of = charted.Of(ItemOf(view));
     ListSignals(of);
     ShowRule(Summary(of));
-    Picture(process::WriteChartPicture(chart, ItemOf(view), std::nullopt));
+    Picture(process::WriteChartPicture(charted, ItemOf(view), std::nullopt));
 }
 
 // Reads the chart for the baseline the ring holds; false (and the operator told) when the
@@ -129,10 +129,10 @@ bool ReadChosenChart() {
         Warn("검사 이력을 읽을 수 없습니다.");
         return false;
     }
-    chart = std::move(read);
+    charted = std::move(read);
     std::string title = chart_filter.master;
-    if (!chart.version.empty()) {
-        title += " (버전 " + chart.version + ")";
+    if (!charted.version.empty()) {
+        title += " (버전 " + charted.version + ")";
     }
     title += "   " + chart_filter.from + " ~ " + chart_filter.to;
     SetCtrlVal(chartHandle, CHART_MASTER, title.c_str());
@@ -147,7 +147,7 @@ void ShowChosenSignal(void*) {
         return;
     }
     const std::size_t chosen = listed[static_cast<std::size_t>(cell.y - 1)];
-    const process::Signal& signal = chart.Of(ItemOf(view)).signalled[chosen];
+    const process::Signal& signal = charted.Of(ItemOf(view)).signalled[chosen];
     std::string text = history::WallClockText(signal.at, "%Y-%m-%d %H:%M:%S") + "  " +
                        (ItemOf(view) == process::Item::AREA ? "면적 " : "위상 ") +
                        std::to_string(signal.value) + ":";
@@ -159,7 +159,7 @@ void ShowChosenSignal(void*) {
         }
     }
     ShowRule(text);
-    Picture(process::WriteChartPicture(chart, ItemOf(view), chosen));
+    Picture(process::WriteChartPicture(charted, ItemOf(view), chosen));
 }
 
 bool LoadChartPanel() {
@@ -181,11 +181,11 @@ int History_chart(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    history::Filter filter;
-    if (!CurrentHistoryFilter(&filter)) {
+    history::Filter asked;
+    if (!CurrentHistoryFilter(&asked)) {
         return 0;
     }
-    if (filter.master.empty()) {
+    if (asked.master.empty()) {
         Warn("관리도를 볼 마스터를 조회 조건의 \"마스터\"에 먼저 입력하십시요.");
         return 0;
     }
@@ -193,7 +193,7 @@ int History_chart(int panel, int, int event, void*, int, int) {
         Warn("관리도 화면을 불러올 수 없습니다.");
         return 0;
     }
-    chart_filter = filter;
+    chart_filter = asked;
     pareto.reset();
     if (!ReadChosenChart()) {
         return 0;
@@ -239,7 +239,7 @@ void ResetChartPanel() {
     chartHandle = 0;
     return_panel = 0;
     chart_filter = {};
-    chart = {};
+    charted = {};
     pareto.reset();
     listed.clear();
 }

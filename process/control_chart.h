@@ -1,5 +1,5 @@
 // The individuals and moving-range chart of one reading of one master, with its run-rule
-// signalled and its capability: computed over every record given, thinned only for drawing.
+// signals and its capability: computed over every record given, thinned only for drawing.
 #pragma once
 
 #include <array>

@@ -1,5 +1,5 @@
 // The process-control views of the history panel: the chart panel ("관리도": the I-MR charts of
-// the filter's master with their signalled and capability, and the N.G Pareto) and the shift
+// the filter's master with their signals and capability, and the N.G Pareto) and the shift
 // report ("보고서"), both on the filter the history panel holds.
 #pragma once
 

@@ -22,21 +22,21 @@ int History_report(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    history::Filter filter;
-    if (!CurrentHistoryFilter(&filter)) {
+    history::Filter asked;
+    if (!CurrentHistoryFilter(&asked)) {
         return 0;
     }
     int month = 0, day = 0, year = 0;
     GetSystemDate(&month, &day, &year);
     const history::Period shift = history::ShiftAt(year, month, day, process::MinuteOfDay());
-    history::Filter shift_filter = filter;
+    history::Filter shift_filter = asked;
     shift_filter.from_at = shift.from_at;
     shift_filter.to_at = shift.to_at;
     const std::string question = "지금 근무조 (" + process::PeriodText(shift_filter) +
                                  ")의 보고서를 만듭니까?\n\"아니오\"를 누르면 조회 기간 (" +
-                                 process::PeriodText(filter) + ")으로 만듭니다.";
+                                 process::PeriodText(asked) + ")으로 만듭니다.";
     if (ConfirmPopup("보고서", question.c_str()) == 1) {
-        filter = shift_filter;
+        asked = shift_filter;
     }
     char path[512] = "";
     if (FileSelectPopup("", "*.pdf", "*.pdf", "보고서 저장", VAL_SAVE_BUTTON, 0, 1, 1, 1, path) ==
@@ -48,7 +48,7 @@ int History_report(int, int, int event, void*, int, int) {
     GetCtrlVal(historyHandle, HISTORY_PAGE, page);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     const process::ReportResult result =
-        process::WriteShiftReport(filter, path, process::NowText(), [](int done, int total) {
+        process::WriteShiftReport(asked, path, process::NowText(), [](int done, int total) {
             char text[64];
             std::snprintf(text, sizeof text, "보고서 작성 중 %d / %d", done, total);
             SetCtrlVal(historyHandle, HISTORY_PAGE, text);
