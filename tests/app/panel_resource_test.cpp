@@ -7,6 +7,7 @@
 
 #include "app/surge.h"
 #include "history/history_uir.h"
+#include "process/chart_uir.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/support/work_dir.h"
@@ -89,7 +90,17 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_EXPORT, {"button", "History_export"}},
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
       {HISTORY_QUIT, {"button", "History_quit"}},
-      {HISTORY_STATION, {"string", "History_search"}}}},
+      {HISTORY_STATION, {"string", "History_search"}},
+      {HISTORY_CHART, {"button", "History_chart"}},
+      {HISTORY_REPORT, {"button", "History_report"}}}},
+    {CHART,
+     {{CHART_MASTER, {"string", ""}},
+      {CHART_ITEM, {"int", "Chart_show"}},
+      {CHART_BASELINE, {"int", "Chart_show"}},
+      {CHART_PICTURE, {"picture", ""}},
+      {CHART_SIGNALS, {"table", "Chart_signals"}},
+      {CHART_RULE, {"string", ""}},
+      {CHART_QUIT, {"button", "Chart_quit"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
@@ -117,7 +128,7 @@ TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
 TEST(PanelResourceTest, EveryPanelBindsCompletely) {
     ScopedWorkDir dir;
     Register_callbacks();
-    for (int id : {MAIN, SETUP, MASTER, HISTORY}) {
+    for (int id : {MAIN, SETUP, MASTER, HISTORY, CHART}) {
         const int handle = LoadPanel(0, "surge.uir", id);
         EXPECT_GT(handle, 0) << "panel " << id;
         DiscardPanel(handle);

@@ -1,4 +1,4 @@
-// The chart of a series: its limits from the chosen baseline, its signalled, the limit line's
+// The chart of a series: its limits from the chosen baseline, its signals, the limit line's
 // stretches, the capability of the newest stretch and the thinning of what is drawn.
 #include <gtest/gtest.h>
 
