@@ -46,6 +46,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_RECORDING, {"lamp", ""}},
       {MAIN_RECORDING_OFF, {"lamp", ""}},
       {MAIN_WAITING, {"string", ""}},
+      {MAIN_DRIFT, {"string", ""}},
       {MAIN_HISTORY, {"button", "History_open"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
