@@ -8,7 +8,6 @@
 #include <ctime>
 #include <map>
 #include <set>
-#include <unordered_set>
 
 #include "history/filter_sql.h"
 #include "history/production.h"
@@ -128,49 +127,53 @@ bool ReadBaseline(const std::string& master, const std::string& version, int poi
     return query.lastError().type() == QSqlError::NoError;
 }
 
-// One walk over the period's N.G records; a unit counts once in each bar it failed under.
+// One walk over the period's N.G records, kept once, then counted four ways by the database: a
+// unit counts once in each bar it failed under.
 bool ReadPareto(const Filter& filter, Pareto* pareto) {
     *pareto = {};
     FilterSql where;
     if (!FilterWhere(filter, &where)) {
         return false;
     }
+    const QString by = QStringLiteral("SELECT %1, %2, COUNT(DISTINCT unit) FROM ng GROUP BY %2");
     QSqlQuery query(HistoryReader());
     if (!PrepareRead(&query,
-                     QStringLiteral("SELECT master, station, substr(started_at, 12, 2), operator,"
-                                    " serial, id FROM inspection WHERE ") +
-                         where.sql + QStringLiteral(" AND outcome = 'N.G' AND ") + Production(),
+                     QStringLiteral("WITH ng AS MATERIALIZED (SELECT master, station,"
+                                    " substr(started_at, 12, 2) AS hour, operator, CASE serial"
+                                    " WHEN '' THEN '#' || id ELSE serial END AS unit FROM"
+                                    " inspection WHERE ") +
+                         where.sql + QStringLiteral(" AND outcome = 'N.G' AND ") + Production() +
+                         QStringLiteral(") ") + by.arg(0).arg(QStringLiteral("master")) +
+                         QStringLiteral(" UNION ALL ") + by.arg(1).arg(QStringLiteral("station")) +
+                         QStringLiteral(" UNION ALL ") + by.arg(2).arg(QStringLiteral("hour")) +
+                         QStringLiteral(" UNION ALL ") + by.arg(3).arg(QStringLiteral("operator")) +
+                         QStringLiteral(" UNION ALL SELECT 4, '', COUNT(DISTINCT unit) FROM ng"),
                      where.values) ||
         !query.exec()) {
         return false;
     }
-    std::array<std::map<std::string, std::unordered_set<std::string>>, 4> units;
-    std::unordered_set<std::string> all;
     while (query.next()) {
-        std::string unit = query.value(4).toString().toStdString();
-        if (unit.empty()) {
-            unit = "#" + query.value(5).toString().toStdString();
+        const int kind = query.value(0).toInt();
+        const long long units = query.value(2).toLongLong();
+        if (kind == 4) {
+            pareto->ng_units = units;
+            continue;
         }
-        for (int k = 0; k < 4; ++k) {
-            std::string label = query.value(k).toString().toStdString();
-            if (k == 2) {
-                label += ":00";
-            }
-            units[static_cast<std::size_t>(k)][label].insert(unit);
+        std::string label = query.value(1).toString().toStdString();
+        if (kind == 2) {
+            label += ":00";
         }
-        all.insert(std::move(unit));
+        if (kind >= 0 && kind < 4 && units > 0) {
+            pareto->by[static_cast<std::size_t>(kind)].push_back({std::move(label), units});
+        }
     }
     if (query.lastError().type() != QSqlError::NoError) {
         return false;
     }
-    for (std::size_t k = 0; k < 4; ++k) {
-        for (const auto& [label, of] : units[k]) {
-            pareto->by[k].push_back({label, static_cast<long long>(of.size())});
-        }
-        std::stable_sort(pareto->by[k].begin(), pareto->by[k].end(),
+    for (std::vector<ParetoBar>& bars : pareto->by) {
+        std::stable_sort(bars.begin(), bars.end(),
                          [](const ParetoBar& a, const ParetoBar& b) { return a.units > b.units; });
     }
-    pareto->ng_units = static_cast<long long>(all.size());
     return true;
 }
 
@@ -202,7 +205,7 @@ bool ReadMastersTested(const Filter& filter, std::vector<MasterTested>* masters,
     while (query.next()) {
         auto& [versions, counts] = by_master[query.value(0).toString().toStdString()];
         const std::string version = query.value(1).toString().toStdString();
-        versions.insert(version.empty() ? "-" : version);
+        versions.insert(version);
         const std::string name = query.value(2).toString().toStdString();
         if (!name.empty()) {
             operator_names.insert(name);
@@ -216,11 +219,9 @@ bool ReadMastersTested(const Filter& filter, std::vector<MasterTested>* masters,
         return false;
     }
     for (const auto& [master, tested] : by_master) {
-        std::string versions;
-        for (const std::string& version : tested.first) {
-            versions += (versions.empty() ? "" : ", ") + version;
-        }
-        masters->push_back({master, versions, tested.second});
+        masters->push_back({master,
+                            std::vector<std::string>(tested.first.begin(), tested.first.end()),
+                            tested.second});
     }
     operators->assign(operator_names.begin(), operator_names.end());
     stations->assign(station_names.begin(), station_names.end());

@@ -48,7 +48,7 @@ bool ReadPareto(const Filter& filter, Pareto* pareto);
 // What the filter's production records were tested under.
 struct MasterTested {
     std::string master;
-    std::string versions;  // ", " between them
+    std::vector<std::string> versions;  // in order; "" for records of no stored master
     Counts counts;
 };
 bool ReadMastersTested(const Filter& filter, std::vector<MasterTested>* masters,

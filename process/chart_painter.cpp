@@ -110,13 +110,12 @@ void PaintSeries(QPainter& p, const Scale& s, const std::vector<ChartPoint>& poi
     }
 }
 
-// Real dates and times under the chart, at evenly spread records: the day and, over a span of
-// two days or less, the time under it.
+// Real dates and times under the chart, at evenly spread records.
 void PaintTimeAxis(QPainter& p, const Scale& s, const Chart& chart, double text_px) {
     if (chart.times.empty()) {
         return;
     }
-    const bool with_time = chart.times.back() - chart.times.front() <= 2 * 86400;
+    const bool with_time = chart.times.back() - chart.times.front() <= 7 * 86400;
     const int ticks = std::min<int>(5, static_cast<int>(chart.times.size()) - 1);
     p.setFont(Font(text_px * 0.9));
     const double width = text_px * 6;
@@ -126,12 +125,12 @@ void PaintTimeAxis(QPainter& p, const Scale& s, const Chart& chart, double text_
         const double x = s.X(static_cast<double>(index));
         p.setPen(QPen(INK, 1));
         p.drawLine(QPointF(x, s.plot.bottom()), QPointF(x, s.plot.bottom() + text_px * 0.4));
-        QString label = QString::fromStdString(
-            history::WallClockText(chart.times[index], with_time ? "%m-%d" : "%Y-%m-%d"));
-        if (with_time) {
-            label += QLatin1Char('\n') +
-                     QString::fromStdString(history::WallClockText(chart.times[index], "%H:%M"));
-        }
+        // Up to a week the day and the time, beyond it the year and the day.
+        const long long at = chart.times[index];
+        const QString label =
+            QString::fromStdString(history::WallClockText(at, with_time ? "%m-%d" : "%Y")) +
+            QLatin1Char('\n') +
+            QString::fromStdString(history::WallClockText(at, with_time ? "%H:%M" : "%m-%d"));
         // The first label starts at its tick and the last ends at it, so none leaves the chart.
         const double left = k == 0       ? x - text_px * 0.3
                             : k == ticks ? x - width + text_px * 0.3
@@ -176,16 +175,16 @@ void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, doub
                    IndexText(*index));
         y += text_px * 3.1;
     }
-    p.setFont(Font(text_px * 0.85, true));
+    p.setFont(Font(text_px * 0.9, true));
     p.setPen(INK);
-    QString counts = QStringLiteral("신호: ");
+    p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft, QStringLiteral("규칙 위반 신호"));
+    y += text_px * 1.5;
+    p.setFont(Font(text_px * 0.85));
     for (std::size_t r = 0; r < 4; ++r) {
-        counts += QStringLiteral("%1규칙%2 %3")
-                      .arg(r == 0 ? "" : " ")
-                      .arg(r + 1)
-                      .arg(item.rule_counts[r]);
+        p.drawText(QRectF(x, y, w, text_px * 1.3), Qt::AlignLeft,
+                   QStringLiteral("규칙 %1: %2건").arg(r + 1).arg(item.rule_counts[r]));
+        y += text_px * 1.3;
     }
-    p.drawText(QRectF(x, y, w, box.bottom() - y), Qt::AlignLeft | Qt::TextWordWrap, counts);
 }
 
 }  // namespace
@@ -228,7 +227,7 @@ QString BaselineText(const Chart& chart) {
         return QStringLiteral("기준: 조회 기간 전체 %1건").arg(limits.count);
     }
     return QStringLiteral("기준: 버전 %1의 첫 %2건")
-        .arg(QString::fromStdString(chart.version.empty() ? "-" : chart.version))
+        .arg(QString::fromStdString(ShortVersion(chart.version)))
         .arg(limits.count);
 }
 
@@ -240,9 +239,9 @@ void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item it
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(room, Qt::white);
     const double left = room.left() + text_px * 4.5;
-    const double box_width = std::max(room.width() * 0.2, text_px * 12);
+    const double box_width = std::max(room.width() * 0.2, text_px * 14);
     const double right = room.right() - box_width - text_px * 5.5;
-    const double title_h = text_px * 1.8;
+    const double title_h = text_px * 2.2;
     const double top = room.top() + title_h + text_px * 0.5;
     const double axis_h = text_px * 4.2;
     const double charts_h = room.bottom() - axis_h - top;
@@ -261,11 +260,12 @@ void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item it
     p.drawText(QRectF(room.left() + text_px * 0.5, room.top() + text_px * 0.2,
                       room.width() - box_width - text_px, title_h),
                Qt::AlignLeft | Qt::AlignVCenter, title);
-    p.setFont(Font(text_px * 0.85));
-    p.drawText(QRectF(room.left() + text_px * 0.5, room.top() + text_px * 0.2,
-                      right - room.left() + text_px * 5, title_h),
-               Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("%1 · %2건").arg(BaselineText(chart)).arg(chart.count));
+    // The baseline and the count in the title row's right part, over the capability box.
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(room.right() - box_width, room.top() + text_px * 0.2,
+                      box_width - text_px * 0.3, title_h),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
 
     if (chart.count == 0) {
         p.setFont(Font(text_px * 1.2, true));

@@ -132,7 +132,7 @@ bool ReadChosenChart() {
     charted = std::move(read);
     std::string title = chart_filter.master;
     if (!charted.version.empty()) {
-        title += " (버전 " + charted.version + ")";
+        title += " (버전 " + process::ShortVersion(charted.version) + ")";
     }
     title += "   " + chart_filter.from + " ~ " + chart_filter.to;
     SetCtrlVal(chartHandle, CHART_MASTER, title.c_str());

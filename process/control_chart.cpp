@@ -123,6 +123,10 @@ bool ReadChart(const history::Filter& filter, Baseline kind, Chart* chart) {
     return true;
 }
 
+std::string ShortVersion(const std::string& version) {
+    return version.empty() ? "-" : version.substr(0, 8);
+}
+
 const char* RuleText(quality::Rule rule) {
     switch (rule) {
         case quality::Rule::BEYOND_3_SIGMA:

@@ -68,7 +68,10 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
 // Reads and builds the chart of the filter's master; false when the history cannot be read.
 bool ReadChart(const history::Filter& filter, Baseline kind, Chart* chart);
 
-// "규칙 1: 3σ 밖" ... for the rule.
+// A master version as people read it: the first 8 digits of its hash ("-" for none).
+std::string ShortVersion(const std::string& version);
+
+// "규칙 1: 한 점이 3σ 밖" ... for the rule.
 const char* RuleText(quality::Rule rule);
 // The rules of a set as "1, 4".
 std::string RuleNumbers(quality::RuleSet rules);

@@ -147,7 +147,11 @@ void WriteSummary(Pages& pages, const history::Filter& filter, const std::string
                QStringLiteral("N.G"), QStringLiteral("양품률")},
               {at[0], at[2], at[3], at[4], at[5]}, 17, true);
     for (const history::MasterTested& master : masters) {
-        pages.Row({QStringLiteral("%1 (%2)").arg(Q(master.master), Q(master.versions)),
+        QStringList versions;
+        for (const std::string& version : master.versions) {
+            versions << Q(ShortVersion(version));
+        }
+        pages.Row({QStringLiteral("%1 (%2)").arg(Q(master.master), versions.join(", ")),
                    QString::number(master.counts.tested), QString::number(master.counts.ok),
                    QString::number(master.counts.ng), Q(history::YieldText(master.counts))},
                   {at[0], at[2], at[3], at[4], at[5]}, 17, false);
@@ -176,9 +180,9 @@ void WritePareto(Pages& pages, const history::Pareto& pareto) {
 
 void WriteMaster(Pages& pages, const Chart& chart) {
     pages.NewPage();
-    pages.Text(QStringLiteral("관리도: %1 (버전 %2)")
-                   .arg(Q(chart.master), Q(chart.version.empty() ? "-" : chart.version)),
-               24, true);
+    pages.Text(
+        QStringLiteral("관리도: %1 (버전 %2)").arg(Q(chart.master), Q(ShortVersion(chart.version))),
+        24, true);
     for (Item item : {Item::AREA, Item::PHASE}) {
         const QRectF room = pages.Take(680);
         PaintItemChart(pages.Painter(), room.adjusted(0, 6, 0, -10), chart, item, std::nullopt);
