@@ -5,6 +5,7 @@
 #include "history/history_panel.h"
 #include "inspection/inspection.h"
 #include "master/master.h"
+#include "process/process_panel.h"
 #include "toolkit/toolkit.h"
 
 void Register_callbacks() {
@@ -43,4 +44,11 @@ void Register_callbacks() {
 
     RegisterCallback("Login_ok", access_control::Login_ok);
     RegisterCallback("Logout", access_control::Logout);
+
+    RegisterCallback("History_chart", History_chart);
+    RegisterCallback("History_report", History_report);
+
+    RegisterCallback("Chart_show", Chart_show);
+    RegisterCallback("Chart_signals", Chart_signals);
+    RegisterCallback("Chart_quit", Chart_quit);
 }

@@ -106,7 +106,7 @@ void Guard_commands() {
 
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
-                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING});
+                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT});
 }
 
 void Display_init() {

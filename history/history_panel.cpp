@@ -125,15 +125,17 @@ void ShowTrend() {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
+    // The axis is labelled with dates: its x are days since 1970-01-01.
     const int days = history::DaysBetween(filter.from, filter.to) + 1;
-    SetAxisRange(historyHandle, HISTORY_TREND, VAL_XAXIS, 0.0, days);
+    const double first = history::DaysBetween("1970-01-01", filter.from);
+    SetAxisRange(historyHandle, HISTORY_TREND, VAL_XAXIS, first, first + days);
     if (trend.empty()) {
         return;
     }
     std::vector<double> x, area, phase;
     int top = 10;
     for (const history::TrendPoint& point : trend) {
-        x.push_back(point.day);
+        x.push_back(first + point.day);
         area.push_back(point.area);
         phase.push_back(point.phase);
         top = std::max(top, std::max(point.area, point.phase));
@@ -385,6 +387,19 @@ void Hide_history_panels() {
         HidePanel(historyHandle);
     }
     Hide_audit_panel();
+}
+
+bool CurrentHistoryFilter(history::Filter* current) {
+    const history::Filter applied = filter;
+    if (!ReadFilter()) {
+        filter = applied;
+        return false;
+    }
+    if (!(filter == applied)) {
+        ApplyFilter();
+    }
+    *current = filter;
+    return true;
 }
 
 void ResetHistoryPanel() {

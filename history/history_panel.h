@@ -8,6 +8,10 @@
 extern int historyHandle;
 extern int auditHandle;  // the audit rows' panel, 0 before its first opening
 
+namespace history {
+struct Filter;
+}
+
 // Records shown a page at a time, and the points of the trend.
 constexpr int HISTORY_PAGE_ROWS = 10;
 constexpr int HISTORY_TREND_POINTS = 200;
@@ -41,6 +45,9 @@ int Audit_quit(int panel, int control, int event, void* callbackData, int eventD
 void Hide_history_panels();
 void Hide_audit_panel();
 void ResetAuditPanel();
+// The filter the panel's fields hold, applied to the panel first when they were changed since
+// the last search; false (and the operator told) when it is no filter.
+bool CurrentHistoryFilter(history::Filter* current);
 
 // Puts the panel's state back to program start and discards the panel (for tests).
 void ResetHistoryPanel();

@@ -1,7 +1,9 @@
 // The panel's reads of the history, each a walk along one index over the filter's range.
 #include "history/history_query.h"
+#include "history/filter_sql.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -66,6 +68,18 @@ Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
 }
 
 bool DayBounds(const Filter& filter, QString* lo, QString* hi) {
+    if (!filter.from_at.empty() || !filter.to_at.empty()) {
+        const QString format = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+        const QDateTime from =
+            QDateTime::fromString(QString::fromStdString(filter.from_at), format);
+        const QDateTime to = QDateTime::fromString(QString::fromStdString(filter.to_at), format);
+        if (!from.isValid() || !to.isValid() || from >= to) {
+            return false;
+        }
+        *lo = from.toString(format);
+        *hi = to.toString(format);
+        return true;
+    }
     const QDate from = QDate::fromString(QString::fromStdString(filter.from), DATE_FORMAT);
     const QDate to = QDate::fromString(QString::fromStdString(filter.to), DATE_FORMAT);
     if (!from.isValid() || !to.isValid() || from > to) {
@@ -391,6 +405,25 @@ int DaysBetween(const std::string& from, const std::string& to) {
     return static_cast<int>(
         QDate::fromString(QString::fromStdString(from), DATE_FORMAT)
             .daysTo(QDate::fromString(QString::fromStdString(to), DATE_FORMAT)));
+}
+
+bool FilterWhere(const Filter& filter, FilterSql* where) {
+    QString lo, hi;
+    if (!DayBounds(filter, &lo, &hi)) {
+        return false;
+    }
+    const Where built = BuildWhere(filter, lo, hi);
+    where->sql = built.sql;
+    where->values = built.values;
+    return true;
+}
+
+QSqlDatabase HistoryReader() {
+    return Reader();
+}
+
+bool PrepareRead(QSqlQuery* query, const QString& sql, const QVariantList& values) {
+    return Prepare(query, sql, values);
 }
 
 }  // namespace history

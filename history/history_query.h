@@ -15,14 +15,20 @@
 namespace history {
 
 struct Filter {
-    std::string from;                // first day, "YYYY-MM-DD"
-    std::string to;                  // last day, included
+    std::string from;  // first day, "YYYY-MM-DD"
+    std::string to;    // last day, included
+    // A period to the second, for a shift: when both are set, [from_at, to_at) as local times
+    // "YYYY-MM-DDTHH:MM:SS" takes the place of the days.
+    std::string from_at;
+    std::string to_at;
     std::string master;              // empty: any master
     std::string serial;              // empty: any unit
     std::string station;             // empty: every station the reader holds
     std::string operator_name;       // empty: any operator
     std::optional<Outcome> outcome;  // empty: any outcome
     bool refused = false;            // only the records the plant's server refused
+
+    friend bool operator==(const Filter&, const Filter&) = default;
 };
 
 struct ListedRecord {

@@ -23,6 +23,8 @@ constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
 constexpr int HISTORY_STATION = 20;  // text: station, empty for all
+constexpr int HISTORY_CHART = 21;    // the chart panel of the filter's master
+constexpr int HISTORY_REPORT = 22;   // the report of the current shift or the filter
 
 // The operator filter and the audit rows (engineers and administrators under access control).
 constexpr int HISTORY_OPERATOR = 40;  // text: the user logged in when recorded, empty for any

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "history/drift_watch.h"
 #include "history/shift_counts.h"
 #include "records/carry_over.h"
 #include "records/database.h"
@@ -79,6 +80,9 @@ struct Recorder {
     QString software_version;
     std::unique_ptr<Forwarder> forwarder;
     std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
+    DriftWatch drift;
+    std::string drift_master;  // the master the strip's drift is of
+    int drift_clean = 0;       // its tests in a row without a signal
 };
 
 // Never destroyed at exit: Qt SQL's own state may be gone by then.
@@ -346,6 +350,16 @@ void Record(const Inspection& inspection) {
         }
         if (!r.pending.empty() || r.carry) {
             PostCatchUp();
+        }
+        if (r.recording) {
+            const Drift drift = r.drift.After(r.db.get(), inspection);
+            if (inspection.master != r.drift_master) {
+                r.drift_master = inspection.master;
+                r.drift_clean = quality::RunRuleChecker::RUN_POINTS - 1;
+            }
+            ShowDrift(r.strip, drift,
+                      records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
+                      &r.drift_clean);
         }
     }
     // A new day is counted afresh: the file's records and those pending, this cycle's among them.

@@ -38,6 +38,7 @@ constexpr int MAIN_RECORDING = 55;
 constexpr int MAIN_RECORDING_OFF = 56;
 constexpr int MAIN_WAITING = 57;         // records waiting for the plant's history server
 constexpr int MAIN_SERIAL_REFUSED = 58;  // why the last read was refused
+constexpr int MAIN_DRIFT = 65;           // "추세 경고": the master's readings drift (run rules)
 
 constexpr int MAIN_HISTORY = 60;  // History_open
 // MAIN: access control (hidden without it): who is logged in, and the logout

@@ -1,4 +1,6 @@
 // The graph control itself: its chart, axes and plots, found by panel and control.
+#include <QCategoryAxis>
+#include <QDate>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <cmath>
@@ -101,12 +103,48 @@ void GraphWidget::SetRange(Qt::Orientation axis, double min, double max, double 
     target->setTickAnchor(min < 0 && max > 0 ? 0 : min);
     target->setTickInterval(interval);
     target->setLabelFormat(interval >= 1.0 ? QStringLiteral("%d") : QStringLiteral("%.1f"));
+    if (axis == Qt::Horizontal && axis_dates_ != nullptr) {
+        // A date at every whole day, or at every few days so that no more than four show, each
+        // with the room of its days.
+        for (const QString& label : axis_dates_->categoriesLabels()) {
+            axis_dates_->remove(label);
+        }
+        axis_dates_->setRange(min, max);
+        axis_dates_->setStartValue(min);
+        const double first = std::ceil(min);
+        const int step = std::max(1, static_cast<int>(std::ceil((max - first) / 4.0)));
+        for (double day = first; day <= max; day += step) {
+            axis_dates_->append(QDate(1970, 1, 1)
+                                    .addDays(static_cast<qint64>(day))
+                                    .toString(QStringLiteral("MM-dd")),
+                                day);
+        }
+    }
+}
+
+void GraphWidget::UseDateAxis() {
+    if (axis_dates_ != nullptr) {
+        return;
+    }
+    axis_dates_ = new QCategoryAxis;
+    axis_dates_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis_dates_->setGridLineVisible(false);
+    axis_dates_->setLineVisible(false);
+    QFont font = axis_dates_->labelsFont();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    axis_dates_->setLabelsFont(font);
+    axis_x_->setLabelsVisible(false);
+    chart_->addAxis(axis_dates_, Qt::AlignBottom);
+    SetRange(Qt::Horizontal, axis_x_->min(), axis_x_->max(), axis_x_->tickInterval());
 }
 
 void toolkit_internal::ApplyGraphAxes(QWidget* widget) {
     auto* graph = dynamic_cast<GraphWidget*>(widget);
     if (graph == nullptr) {
         return;
+    }
+    if (graph->property("xDates").toBool()) {
+        graph->UseDateAxis();
     }
     for (const auto& [name, axis] : {std::pair{"xAxis", Qt::Horizontal}, {"yAxis", Qt::Vertical}}) {
         const QStringList scale = graph->property(name).toString().split(QLatin1Char(','));

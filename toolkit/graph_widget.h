@@ -5,6 +5,7 @@
 #include <QColor>
 #include <map>
 
+class QCategoryAxis;
 class QLineSeries;
 class QValueAxis;
 
@@ -21,6 +22,9 @@ class GraphWidget : public QChartView {
     void SetRange(Qt::Orientation axis, double min, double max, double interval = 0);
     bool GridVisible() const;
     QColor GridColour() const;
+    // The x values are days since 1970-01-01 (fractions for the time of day): the axis is
+    // labelled with the dates ("12-03") at whole days instead of the numbers.
+    void UseDateAxis();
 
     const std::map<int, QLineSeries*>& Plots() const { return plots_; }
 
@@ -28,6 +32,7 @@ class GraphWidget : public QChartView {
     QChart* chart_;
     QValueAxis* axis_x_;
     QValueAxis* axis_y_;
+    QCategoryAxis* axis_dates_ = nullptr;
     std::map<int, QLineSeries*> plots_;
     int next_id_ = 1;
 };

@@ -76,6 +76,9 @@ Kind KindOf(QWidget* widget) {
     if (widget->property("lamp").toBool()) {
         return Kind::LAMP;
     }
+    if (widget->property("picture").toBool() && qobject_cast<QLabel*>(widget)) {
+        return Kind::PICTURE;
+    }
     if (qobject_cast<QPushButton*>(widget)) {
         return Kind::BUTTON;
     }
@@ -115,6 +118,8 @@ const char* KindName(Kind kind) {
             return "graph";
         case Kind::TABLE:
             return "table";
+        case Kind::PICTURE:
+            return "picture";
         case Kind::DECORATION:
             break;
     }

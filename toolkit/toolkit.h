@@ -138,6 +138,12 @@ int SetAxisRange(int panel, int control, GraphAxis axis, double min, double max)
 // Returns the plot's id (> 0) or a negative status; DeleteGraphPlot removes it.
 int PlotXY(int panel, int control, const double* x, const double* y, int count, int colour);
 
+// ---- Pictures ------------------------------------------------------------------------------
+
+// Shows the image of `fileName` (PNG, JPEG, BMP) in a picture control, scaled to fit it with its
+// proportions kept; -1 for a control that is no picture, -2 for a file that is no image.
+int DisplayImageFile(int panel, int control, const char* fileName);
+
 // ---- Tables (rows and columns count from 1) -------------------------------------------------
 
 struct Point {

@@ -18,6 +18,7 @@
 
 #include "app/surge.h"
 #include "bench/report.h"
+#include "bench/year_history.h"
 #include "history/history_panel.h"
 #include "history/history_query.h"
 #include "records/database_file.h"
@@ -30,108 +31,18 @@
 namespace {
 
 namespace fs = std::filesystem;
+using year_history::Generate;
+using year_history::OLD_MASTER;
+using year_history::RecordsIn;
 using Clock = std::chrono::steady_clock;
 using namespace toolkit_testing;
 
 constexpr int ROUNDS = 5;
 constexpr double TARGET_MS = 500.0;
-constexpr int MASTERS = 16;
-constexpr const char* OLD_MASTER = "구형-01";  // made only in the year's first two weeks
 constexpr int GROWTH_RECORDS = 100000;
 
 bool all_met = true;
 long long records_shown = 0;
-
-std::string Uuid(long long n) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%08llx-0000-4000-8000-%012llx", n >> 16, n);
-    return text;
-}
-
-// `records` over the 365 days that end on 2026-12-09, in time order, with the given indexes.
-bool Generate(const std::string& file, long long records, bool panel_indexes) {
-    fs::remove(file);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench_generate");
-        db.setDatabaseName(QString::fromStdString(file));
-        if (!db.open()) {
-            return false;
-        }
-        QSqlQuery query(db);
-        query.exec("PRAGMA journal_mode = WAL");
-        for (const std::string& statement : records::LocalSchema(0)) {
-            query.exec(QString::fromStdString(statement));
-        }
-        if (!panel_indexes) {
-            for (const records::Index& index : records::READ_INDEXES) {
-                query.exec(QStringLiteral("DROP INDEX %1").arg(index.name));
-            }
-        }
-        db.transaction();
-        query.prepare(
-            "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, model_no,"
-            " voltage, width, pulse_no, judge, area, phase, outcome, stopped_at, standard_wave,"
-            " measured_wave) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        QByteArray standard(WAVE_SAMPLES, 0), measured(WAVE_SAMPLES, 0);
-        for (int i = 0; i < WAVE_SAMPLES; ++i) {
-            standard[i] = static_cast<char>((i * 7) % 200 - 100);
-            measured[i] = static_cast<char>((i * 7 + 3) % 200 - 100);
-        }
-        const QDateTime first(QDate(2025, 12, 10), QTime(0, 0));
-        const double step_ms = 365.0 * 86400000.0 / static_cast<double>(records);
-        const QVariant none;
-        ok = true;
-        for (long long n = 0; n < records && ok; ++n) {
-            const QDateTime at = first.addMSecs(static_cast<qint64>(n * step_ms));
-            const QString started = at.toString("yyyy-MM-ddTHH:mm:ss.zzz") + "+09:00";
-            const QString ended = at.addMSecs(400).toString("yyyy-MM-ddTHH:mm:ss.zzz") + "+09:00";
-            const int roll = static_cast<int>((n * 7919) % 100);
-            const QString outcome = roll < 93 ? "O.K" : roll < 99 ? "N.G" : "incomplete";
-            const bool complete = roll < 99;
-            const bool old = at.date() < first.date().addDays(14) && n % 10 == 0;
-            query.addBindValue(QString::fromStdString(Uuid(n)));
-            query.addBindValue("station-01");
-            query.addBindValue(started);
-            query.addBindValue(ended);
-            query.addBindValue(QString("SN%1").arg(n, 9, 10, QChar('0')));
-            query.addBindValue(old ? QString(OLD_MASTER) : QString("모터-%1").arg(n % MASTERS));
-            query.addBindValue("12");
-            query.addBindValue(1.5);
-            query.addBindValue(10);
-            query.addBindValue(5);
-            query.addBindValue(20);
-            query.addBindValue(complete ? QVariant(static_cast<int>(n % 37)) : none);
-            query.addBindValue(complete ? QVariant(static_cast<int>(n % 41)) : none);
-            query.addBindValue(outcome);
-            query.addBindValue(complete ? "" : "WT");
-            query.addBindValue(complete ? QVariant(standard) : none);
-            query.addBindValue(complete ? QVariant(measured) : none);
-            ok = query.exec();
-        }
-        ok = db.commit() && ok;
-        query.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    }
-    QSqlDatabase::removeDatabase("bench_generate");
-    return ok;
-}
-
-long long RecordsIn(const std::string& file) {
-    long long count = -1;
-    if (!fs::exists(file)) {
-        return count;
-    }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench_count");
-        db.setDatabaseName(QString::fromStdString(file));
-        QSqlQuery query(db);
-        if (db.open() && query.exec("SELECT MAX(id) FROM inspection_record") && query.next()) {
-            count = query.value(0).toLongLong();
-        }
-    }
-    QSqlDatabase::removeDatabase("bench_count");
-    return count;
-}
 
 double MedianMs(const std::function<void()>& prepare, const std::function<void()>& timed) {
     std::vector<double> times;

@@ -8,6 +8,7 @@
 #include "access/access_uir.h"
 #include "app/surge.h"
 #include "history/history_uir.h"
+#include "process/chart_uir.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/support/work_dir.h"
@@ -47,6 +48,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_RECORDING_OFF, {"lamp", ""}},
       {MAIN_WAITING, {"string", ""}},
       {MAIN_SERIAL_REFUSED, {"string", ""}},
+      {MAIN_DRIFT, {"string", ""}},
       {MAIN_HISTORY, {"button", "History_open"}},
       {MAIN_USER, {"string", ""}},
       {MAIN_LOGOUT, {"button", "Logout"}}}},
@@ -95,7 +97,9 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_QUIT, {"button", "History_quit"}},
       {HISTORY_STATION, {"string", "History_search"}},
       {HISTORY_OPERATOR, {"string", "History_search"}},
-      {HISTORY_AUDIT, {"button", "History_audit"}}}},
+      {HISTORY_AUDIT, {"button", "History_audit"}},
+      {HISTORY_CHART, {"button", "History_chart"}},
+      {HISTORY_REPORT, {"button", "History_report"}}}},
     {LOGIN,
      {{LOGIN_NAME, {"string", ""}},
       {LOGIN_PASSWORD, {"string", ""}},
@@ -106,6 +110,14 @@ const std::map<int, Expected> PANELS = {
      {{AUDIT_TABLE, {"table", ""}},
       {AUDIT_COUNT, {"string", ""}},
       {AUDIT_QUIT, {"button", "Audit_quit"}}}},
+    {CHART,
+     {{CHART_MASTER, {"string", ""}},
+      {CHART_ITEM, {"int", "Chart_show"}},
+      {CHART_BASELINE, {"int", "Chart_show"}},
+      {CHART_PICTURE, {"picture", ""}},
+      {CHART_SIGNALS, {"table", "Chart_signals"}},
+      {CHART_RULE, {"string", ""}},
+      {CHART_QUIT, {"button", "Chart_quit"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
@@ -133,7 +145,7 @@ TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
 TEST(PanelResourceTest, EveryPanelBindsCompletely) {
     ScopedWorkDir dir;
     Register_callbacks();
-    for (int id : {MAIN, SETUP, MASTER, HISTORY, LOGIN, AUDIT}) {
+    for (int id : {MAIN, SETUP, MASTER, HISTORY, LOGIN, AUDIT, CHART}) {
         const int handle = LoadPanel(0, "surge.uir", id);
         EXPECT_GT(handle, 0) << "panel " << id;
         DiscardPanel(handle);

@@ -1,7 +1,10 @@
-// The date field, the ring, graphs with set axes and x-y lines, column widths from the resource
-// and the file dialog's answer when the operator names a file to write.
+// The date field, the ring, graphs with set axes and x-y lines, a date axis, column widths from the
+// resource and the file dialog's answer when the operator names a file to write.
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QTableWidget>
 
 #include "app/surge.h"
@@ -49,6 +52,30 @@ TEST_F(ChoiceAndXYTest, DatesAndRingsTakeOnlyWhatTheyCanShow) {
         int value = -1;
         EXPECT_EQ(GetCtrlVal(panel_, HISTORY_OUTCOME, &value), 0);
         EXPECT_EQ(value, shown) << index;
+    }
+}
+
+// A graph marked "xDates" is labelled with the dates of its x (days since 1970-01-01).
+TEST_F(ChoiceAndXYTest, ADateAxisLabelsTheDaysOfItsRange) {
+    const struct {
+        double from, to;  // 20425 is 2025-12-03
+        QStringList labels;
+    } cases[] = {
+        {20425, 20432, {"12-03", "12-05", "12-07", "12-09"}},
+        {20425, 20428, {"12-03", "12-04", "12-05", "12-06"}},
+        {20424.5, 20426, {"12-03", "12-04"}},
+    };
+    auto* view = qobject_cast<QChartView*>(ControlWidget(panel_, HISTORY_TREND));
+    ASSERT_NE(view, nullptr);
+    for (const auto& c : cases) {
+        ASSERT_EQ(SetAxisRange(panel_, HISTORY_TREND, VAL_XAXIS, c.from, c.to), 0);
+        QStringList labels;
+        for (QAbstractAxis* axis : view->chart()->axes(Qt::Horizontal)) {
+            if (auto* dates = qobject_cast<QCategoryAxis*>(axis)) {
+                labels = dates->categoriesLabels();
+            }
+        }
+        EXPECT_EQ(labels, c.labels) << c.from;
     }
 }
 

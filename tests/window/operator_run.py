@@ -9,9 +9,11 @@ exports the master alone, runs an inspection, exports it and quits. Along the wa
 and answers every popup, and it checks the store files, the export file, how the stand-in was
 started and the exit code. Each panel must lie on the screen (1024 x 768 unless told otherwise),
 framed by the window manager. It opens the history panel on records put there before the start
-and recorded in the session. It types barcode reads into the main panel's serial field as a
-scanner does: a no-read, a read too long, a GS1 read with blanks around it, and the next unit
-read twice while a test runs. It saves a picture of each of the four panels.
+and recorded in the session, and from it the chart panel of the session's master. It types barcode
+reads into the main panel's serial field as a scanner does: a no-read, a read too long, a GS1 read
+with blanks around it, and the next unit read twice while a test runs. It saves a picture of each
+of the five panels, and, after the station has quit, one of the second page of the report
+surge-report writes of the same history.
 
 Prints one line per group of checks and closes with "N passed, N failed".
 """
@@ -43,6 +45,7 @@ MAIN_TITLE = "임펄스 권선 시험기 - 검사"
 SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
 LIST_TITLE = "임펄스 권선 시험기 - 마스터 목록"
 HISTORY_TITLE = "임펄스 권선 시험기 - 검사 이력"
+CHART_TITLE = "임펄스 권선 시험기 - 관리도"
 HISTORY_SEEDED = 40  # records put into the history before the station starts
 
 EMPTY_NAME_WARNING = ("등록될 Master 모델명을 먼저 입력하십시요.\n"
@@ -601,6 +604,20 @@ def session(checks, build, work, shots, procs):
         st.click(next(c for c in cells if c.name == newest))
         st.screenshot(history, os.path.join(shots, "history.png"))
         g.equal(st.popup_titles(), [], "popups")
+
+    with checks.group("the chart panel charts the filter's master on the screen and goes back") as g:
+        st.type_into(st.control(history, "text", "마스터 조건"), NAME)
+        st.press(history, "관리도")
+        chart = st.panel(CHART_TITLE)
+        g.equal(st.shown_panel_titles(), [CHART_TITLE], "panels shown")
+        on_screen(g, CHART_TITLE)
+        heading = st.control(chart, "label", "관리도의 마스터와 기간")
+        poll("the chart's master", lambda: NAME in (heading.description or ""))
+        st.screenshot(chart, os.path.join(shots, "chart.png"))
+        g.equal(st.popup_titles(), [], "popups")
+        st.press(chart, "돌아가기")
+        history = st.panel(HISTORY_TITLE)
+        g.equal(st.shown_panel_titles(), [HISTORY_TITLE], "panels shown")
         st.press(history, "돌아가기")
         main = st.panel(MAIN_TITLE)
         g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
@@ -627,6 +644,19 @@ def session(checks, build, work, shots, procs):
         # the unit scanned last.
         g.equal(recorded[-1:], [(last_scanned, NAME, "O.K")], "the last record of the history")
         g.equal(sorted({r[1:] for r in recorded}), [(NAME, "O.K")], "the session's records")
+
+    with checks.group("surge-report writes the history's report, its second page as a picture") as g:
+        report = os.path.join(work, "report.pdf")
+        first = (datetime.date.today() - datetime.timedelta(days=4)).isoformat()
+        done = subprocess.run([os.path.join(build, "bin", "surge-report"), "--from", first, "--to",
+                               datetime.date.today().isoformat(), "--db",
+                               os.path.join(home, "inspection_history.db"), report],
+                              capture_output=True, text=True, timeout=60)
+        g.equal(done.returncode, 0, "surge-report's exit code: " + done.stderr)
+        if shutil.which("pdftoppm") and done.returncode == 0:
+            subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "2", "-l", "2", "-singlefile",
+                            report, os.path.join(shots, "report")], check=True)
+            g.expect(os.path.exists(os.path.join(shots, "report.png")), "no picture of the page")
 
 
 def main():

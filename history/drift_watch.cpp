@@ -1,0 +1,148 @@
+#include "history/drift_watch.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+#include "history/production.h"
+#include "quality/drift.h"
+#include "records/database.h"
+#include "toolkit/toolkit.h"
+
+namespace history {
+
+namespace {
+
+constexpr std::size_t RECENT = quality::RunRuleChecker::RUN_POINTS;
+
+const char* TESTED =
+    "outcome IN ('O.K', 'N.G') AND area IS NOT NULL AND phase IS NOT NULL AND judge IS NOT NULL";
+
+std::string Rules(const char* item, quality::RuleSet rules) {
+    std::string text;
+    for (unsigned rule = 1; rule <= 4; ++rule) {
+        if (rules.Has(static_cast<quality::Rule>(rule))) {
+            text += (text.empty() ? std::string(item) + " 규칙 " : ", ") + std::to_string(rule);
+        }
+    }
+    return text;
+}
+
+void Push(std::deque<int>* recent, int value) {
+    recent->push_back(value);
+    if (recent->size() > RECENT) {
+        recent->pop_front();
+    }
+}
+
+}  // namespace
+
+std::string DriftText(const Drift& drift) {
+    if (!drift.Signal()) {
+        return {};
+    }
+    const std::string area = Rules("면적", drift.area);
+    const std::string phase = Rules("위상", drift.phase);
+    return "추세 경고: " + area + (area.empty() || phase.empty() ? "" : ", ") + phase;
+}
+
+bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
+    loaded_ = false;
+    master_ = inspection.master;
+    version_ = inspection.master_version;
+    baseline_area_.clear();
+    baseline_phase_.clear();
+    area_.clear();
+    phase_.clear();
+    const records::DbStatus status = db->Read([this](QSqlDatabase& connection) {
+        QSqlQuery query(connection);
+        const bool marked = query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
+                            query.record().indexOf(QStringLiteral("reference")) >= 0;
+        const QString production = QStringLiteral(" AND ") + QString::fromLatin1(TESTED) +
+                                   QStringLiteral(" AND ") +
+                                   QString::fromStdString(ProductionCondition(marked));
+        query.setForwardOnly(true);
+        if (!query.prepare(QStringLiteral("SELECT area, phase FROM inspection WHERE master = ? AND"
+                                          " master_version = ?") +
+                           production + QStringLiteral(" ORDER BY started_at, id LIMIT ?"))) {
+            return records::DbStatus::Failed;
+        }
+        query.addBindValue(QString::fromStdString(master_));
+        query.addBindValue(QString::fromStdString(version_));
+        query.addBindValue(quality::DEFAULT_BASELINE_POINTS);
+        if (!query.exec()) {
+            return records::DbStatus::Failed;
+        }
+        while (query.next()) {
+            baseline_area_.push_back(query.value(0).toInt());
+            baseline_phase_.push_back(query.value(1).toInt());
+        }
+        QSqlQuery newest(connection);
+        newest.setForwardOnly(true);
+        if (!newest.prepare(QStringLiteral("SELECT area, phase FROM inspection WHERE master = ?") +
+                            production +
+                            QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
+            return records::DbStatus::Failed;
+        }
+        newest.addBindValue(QString::fromStdString(master_));
+        newest.addBindValue(static_cast<int>(RECENT));
+        if (!newest.exec()) {
+            return records::DbStatus::Failed;
+        }
+        while (newest.next()) {
+            area_.push_front(newest.value(0).toInt());
+            phase_.push_front(newest.value(1).toInt());
+        }
+        return records::DbStatus::Ok;
+    });
+    loaded_ = status == records::DbStatus::Ok;
+    Limits();
+    return loaded_;
+}
+
+void DriftWatch::Limits() {
+    area_limits_ = quality::ComputeLimits(baseline_area_);
+    phase_limits_ = quality::ComputeLimits(baseline_phase_);
+}
+
+Drift DriftWatch::After(records::Database* db, const Inspection& inspection) {
+    const bool tested = inspection.result && inspection.setup &&
+                        (inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG);
+    if (!tested || db == nullptr || !db->IsOpen()) {
+        return {};
+    }
+    if (!loaded_ || inspection.master != master_ || inspection.master_version != version_) {
+        // The newest record read back is this inspection's own.
+        if (!Load(db, inspection)) {
+            return {};
+        }
+    } else {
+        Push(&area_, inspection.result->area);
+        Push(&phase_, inspection.result->phase);
+        if (baseline_area_.size() < static_cast<std::size_t>(quality::DEFAULT_BASELINE_POINTS)) {
+            baseline_area_.push_back(inspection.result->area);
+            baseline_phase_.push_back(inspection.result->phase);
+            Limits();
+        }
+    }
+    const std::vector<int> area(area_.begin(), area_.end());
+    const std::vector<int> phase(phase_.begin(), phase_.end());
+    return {quality::CheckDrift(area_limits_, area), quality::CheckDrift(phase_limits_, phase)};
+}
+
+void ShowDrift(const Strip& strip, const Drift& drift, const std::string& at, int* clean_since) {
+    if (drift.Signal()) {
+        *clean_since = 0;
+        if (strip.panel > 0 && strip.drift > 0) {
+            SetCtrlVal(strip.panel, strip.drift, (DriftText(drift) + " (" + at + ")").c_str());
+            SetCtrlAttribute(strip.panel, strip.drift, ATTR_VISIBLE, 1);
+        }
+        return;
+    }
+    if (++*clean_since >= static_cast<int>(RECENT) && strip.panel > 0 && strip.drift > 0) {
+        SetCtrlAttribute(strip.panel, strip.drift, ATTR_VISIBLE, 0);
+    }
+}
+
+}  // namespace history

@@ -1,0 +1,58 @@
+// The drift check after each cycle: the newest readings of the master just tested, against the
+// limits of its chart (its version's first 25 production tests, as the chart panel draws them)
+// and the run rules. What it needs is read at a master's first test and then kept, so a cycle
+// costs a few comparisons.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "history/recorder.h"
+#include "quality/control_limits.h"
+#include "quality/run_rules.h"
+#include "values/inspection.h"
+
+namespace records {
+class Database;
+}
+
+namespace history {
+
+struct Drift {
+    quality::RuleSet area;
+    quality::RuleSet phase;
+
+    bool Signal() const { return !area.Empty() || !phase.Empty(); }
+};
+
+// "추세 경고: 면적 규칙 1, 위상 규칙 4"; empty without a signal.
+std::string DriftText(const Drift& drift);
+
+class DriftWatch {
+  public:
+    // After `inspection` was written to `db` (a production test with readings; anything else
+    // breaks no rule).
+    Drift After(records::Database* db, const Inspection& inspection);
+
+  private:
+    bool Load(records::Database* db, const Inspection& inspection);
+    void Limits();
+
+    bool loaded_ = false;
+    std::string master_;
+    std::string version_;
+    std::vector<int> baseline_area_;
+    std::vector<int> baseline_phase_;
+    quality::ControlLimits area_limits_;
+    quality::ControlLimits phase_limits_;
+    std::deque<int> area_;  // the master's newest readings, newest last
+    std::deque<int> phase_;
+};
+
+// Shows the drift on the strip, amber, with the time of its signal, until RUN_POINTS tests
+// of the master in a row break no rule (or another master is tested).
+void ShowDrift(const Strip& strip, const Drift& drift, const std::string& at, int* clean_since);
+
+}  // namespace history

@@ -1,0 +1,25 @@
+// The history reader's filter as SQL, for the reads beside the panel's own (process_query.cpp).
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+namespace history {
+
+struct Filter;
+
+struct FilterSql {
+    QString sql;  // a condition on `inspection`, "?" for each value
+    QVariantList values;
+};
+
+// False when the filter's period is no period (a day that is no date, reversed bounds).
+bool FilterWhere(const Filter& filter, FilterSql* where);
+// The connection OpenReader or OpenHistoryReader opened.
+QSqlDatabase HistoryReader();
+// A forward-only query prepared on `sql` with `values` bound in order.
+bool PrepareRead(QSqlQuery* query, const QString& sql, const QVariantList& values);
+
+}  // namespace history

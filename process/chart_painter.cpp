@@ -1,0 +1,450 @@
+#include "process/chart_painter.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace process {
+
+namespace {
+
+const QColor INK(0x1d, 0x35, 0x57);
+const QColor POINTS(0x1d, 0x6f, 0xd1);
+const QColor CENTRE(0x1f, 0xaa, 0x3c);
+const QColor LIMIT(0xd0, 0x20, 0x20);
+const QColor JUDGE(0x8a, 0x3f, 0x00);
+const QColor GRID(0xe0, 0xe0, 0xe0);
+const QColor SIGNAL_COLOUR(0xe0, 0x1e, 0x1e);
+const QColor RED_FILL(0xf8, 0xc8, 0xc8);
+const QColor AMBER_FILL(0xff, 0xe0, 0x99);
+
+QFont Font(double pixels, bool bold = false) {
+    QFont font(QStringLiteral("NanumGothic"));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
+    font.setBold(bold);
+    return font;
+}
+
+QString Number(double value, int decimals = 1) {
+    return QString::number(value, 'f', decimals);
+}
+
+struct Scale {
+    QRectF plot;
+    double x_last = 1;  // the last index
+    double y_low = 0;
+    double y_high = 1;
+
+    double X(double index) const { return plot.left() + plot.width() * index / x_last; }
+    double Y(double value) const {
+        return plot.bottom() - plot.height() * (value - y_low) / (y_high - y_low);
+    }
+};
+
+// A tick every 1, 2 or 5 times a power of ten, about `ticks` of them over [low, high].
+double Step(double low, double high, int ticks) {
+    const double rough = std::max((high - low) / ticks, 1e-9);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double step : {1.0, 2.0, 5.0}) {
+        if (step * power >= rough) {
+            return step * power;
+        }
+    }
+    return 10.0 * power;
+}
+
+void PaintValueAxis(QPainter& p, const Scale& s, double text_px) {
+    const double step = Step(s.y_low, s.y_high, 4);
+    p.setFont(Font(text_px));
+    for (double v = std::ceil(s.y_low / step) * step; v <= s.y_high + 1e-9; v += step) {
+        const double y = s.Y(v);
+        p.setPen(QPen(GRID, 1));
+        p.drawLine(QPointF(s.plot.left(), y), QPointF(s.plot.right(), y));
+        p.setPen(INK);
+        p.drawText(QRectF(s.plot.left() - text_px * 4.2, y - text_px, text_px * 3.8, text_px * 2),
+                   Qt::AlignRight | Qt::AlignVCenter, Number(v, step < 1 ? 1 : 0));
+    }
+    p.setPen(QPen(INK, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(s.plot);
+}
+
+void PaintLine(QPainter& p, const Scale& s, double value, const QColor& colour, Qt::PenStyle style,
+               const QString& label, double text_px, double from = 0, double to = -1) {
+    if (to < 0) {
+        to = s.x_last;
+    }
+    const double y = s.Y(value);
+    QPen pen(colour, std::max(1.0, text_px / 7));
+    pen.setStyle(style);
+    p.setPen(pen);
+    p.drawLine(QPointF(s.X(from), y), QPointF(s.X(to), y));
+    if (!label.isEmpty()) {
+        p.setFont(Font(text_px * 0.9, true));
+        p.drawText(QRectF(s.plot.right() + text_px * 0.3, y - text_px, text_px * 6, text_px * 2),
+                   Qt::AlignLeft | Qt::AlignVCenter, label);
+    }
+}
+
+void PaintSeries(QPainter& p, const Scale& s, const std::vector<ChartPoint>& points,
+                 double text_px) {
+    if (points.empty()) {
+        return;
+    }
+    QPainterPath path;
+    path.moveTo(s.X(static_cast<double>(points.front().index)), s.Y(points.front().value));
+    for (const ChartPoint& point : points) {
+        path.lineTo(s.X(static_cast<double>(point.index)), s.Y(point.value));
+    }
+    p.setPen(QPen(POINTS, std::max(1.0, text_px / 10)));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+    if (points.size() <= 150) {
+        p.setBrush(POINTS);
+        const double r = text_px / 5;
+        for (const ChartPoint& point : points) {
+            p.drawEllipse(QPointF(s.X(static_cast<double>(point.index)), s.Y(point.value)), r, r);
+        }
+    }
+}
+
+// Real dates and times under the chart, at evenly spread records.
+void PaintTimeAxis(QPainter& p, const Scale& s, const Chart& chart, double text_px) {
+    if (chart.times.empty()) {
+        return;
+    }
+    const bool with_time = chart.times.back() - chart.times.front() <= 7 * 86400;
+    const int ticks = std::min<int>(5, static_cast<int>(chart.times.size()) - 1);
+    p.setFont(Font(text_px * 0.9));
+    const double width = text_px * 6;
+    for (int k = 0; k <= ticks; ++k) {
+        const std::size_t index =
+            ticks == 0 ? 0 : (chart.times.size() - 1) * static_cast<std::size_t>(k) / ticks;
+        const double x = s.X(static_cast<double>(index));
+        p.setPen(QPen(INK, 1));
+        p.drawLine(QPointF(x, s.plot.bottom()), QPointF(x, s.plot.bottom() + text_px * 0.4));
+        // Up to a week the day and the time, beyond it the year and the day.
+        const long long at = chart.times[index];
+        const QString label =
+            QString::fromStdString(history::WallClockText(at, with_time ? "%m-%d" : "%Y")) +
+            QLatin1Char('\n') +
+            QString::fromStdString(history::WallClockText(at, with_time ? "%H:%M" : "%m-%d"));
+        // The first label starts at its tick and the last ends at it, so none leaves the chart.
+        const double left = k == 0       ? x - text_px * 0.3
+                            : k == ticks ? x - width + text_px * 0.3
+                                         : x - width / 2;
+        const int align = k == 0 ? Qt::AlignLeft : k == ticks ? Qt::AlignRight : Qt::AlignHCenter;
+        p.drawText(QRectF(left, s.plot.bottom() + text_px * 0.45, width, text_px * 2.4),
+                   align | Qt::AlignTop, label);
+    }
+}
+
+void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, double text_px) {
+    p.setPen(QPen(INK, 1));
+    p.setBrush(QColor(0xf4, 0xf6, 0xf8));
+    p.drawRect(box);
+    double y = box.top() + text_px * 0.4;
+    const double x = box.left() + text_px * 0.5;
+    const double w = box.width() - text_px;
+    p.setFont(Font(text_px, true));
+    p.drawText(QRectF(x, y, w, text_px * 1.5), Qt::AlignLeft, QStringLiteral("공정 능력"));
+    y += text_px * 1.5;
+    p.setFont(Font(text_px * 0.85));
+    p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft,
+               QStringLiteral("상한 (판정값) %1").arg(item.usl));
+    y += text_px * 1.6;
+    const std::pair<const char*, const quality::CapabilityIndex*> rows[] = {
+        {"Ppk", &item.capability.ppk},
+        {"Cpk", &item.capability.cpk},
+        {"백분위 지수", &item.capability.percentile_index},
+    };
+    for (const auto& [name, index] : rows) {
+        const QColor fill = IndexColour(*index);
+        const QRectF row(x - text_px * 0.2, y, w + text_px * 0.4, text_px * 2.9);
+        if (fill.isValid()) {
+            p.fillRect(row, fill);
+        }
+        p.setPen(INK);
+        p.setFont(Font(text_px * 0.9, true));
+        p.drawText(QRectF(x, y + text_px * 0.1, w, text_px * 1.3), Qt::AlignLeft,
+                   QString::fromUtf8(name));
+        p.setFont(Font(text_px * 0.9));
+        p.drawText(QRectF(x, y + text_px * 1.4, w, text_px * 1.3), Qt::AlignLeft,
+                   IndexText(*index));
+        y += text_px * 3.1;
+    }
+    p.setFont(Font(text_px * 0.9, true));
+    p.setPen(INK);
+    p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft, QStringLiteral("규칙 위반 신호"));
+    y += text_px * 1.5;
+    p.setFont(Font(text_px * 0.85));
+    for (std::size_t r = 0; r < 4; ++r) {
+        p.drawText(QRectF(x, y, w, text_px * 1.3), Qt::AlignLeft,
+                   QStringLiteral("규칙 %1: %2건").arg(r + 1).arg(item.rule_counts[r]));
+        y += text_px * 1.3;
+    }
+}
+
+}  // namespace
+
+QString IndexText(const quality::CapabilityIndex& index) {
+    if (index.count < quality::MIN_PERCENTILE_RECORDS) {
+        return QStringLiteral("기록 부족 (%1건, %2건부터)")
+            .arg(index.count)
+            .arg(quality::MIN_PERCENTILE_RECORDS);
+    }
+    if (index.status != quality::IndexStatus::COMPUTED) {
+        return QStringLiteral("계산 불가 (%1건, 산포 없음)").arg(index.count);
+    }
+    return QStringLiteral("%1 (%2건)").arg(Number(index.value, 2)).arg(index.count);
+}
+
+QColor IndexColour(const quality::CapabilityIndex& index) {
+    if (index.count < quality::MIN_PERCENTILE_RECORDS ||
+        index.status != quality::IndexStatus::COMPUTED) {
+        return {};
+    }
+    switch (quality::ClassifyIndex(index.value)) {
+        case quality::CapabilityClass::RED:
+            return RED_FILL;
+        case quality::CapabilityClass::AMBER:
+            return AMBER_FILL;
+        case quality::CapabilityClass::NORMAL:
+            break;
+    }
+    return {};
+}
+
+QString ItemName(Item item) {
+    return item == Item::AREA ? QStringLiteral("면적") : QStringLiteral("위상");
+}
+
+QString BaselineText(const Chart& chart) {
+    const quality::ControlLimits& limits = chart.area.limits;
+    if (chart.baseline == Baseline::FILTER) {
+        return QStringLiteral("기준: 조회 기간 전체 %1건").arg(limits.count);
+    }
+    return QStringLiteral("기준: 버전 %1의 첫 %2건")
+        .arg(QString::fromStdString(ShortVersion(chart.version)))
+        .arg(limits.count);
+}
+
+void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item item,
+                    std::optional<std::size_t> chosen) {
+    const ItemChart& of = chart.Of(item);
+    const double text_px = std::clamp(room.height() / 30.0, 9.0, room.width() / 55.0);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(room, Qt::white);
+    const double left = room.left() + text_px * 4.5;
+    const double box_width = std::max(room.width() * 0.2, text_px * 14);
+    const double right = room.right() - box_width - text_px * 5.5;
+    const double title_h = text_px * 2.2;
+    const double top = room.top() + title_h + text_px * 0.5;
+    const double axis_h = text_px * 4.2;
+    const double charts_h = room.bottom() - axis_h - top;
+    const double gap = text_px * 1.6;
+    const QRectF i_plot(left, top, right - left, (charts_h - gap) * 0.68);
+    const QRectF mr_plot(left, i_plot.bottom() + gap, right - left, (charts_h - gap) * 0.32);
+
+    p.setPen(INK);
+    p.setFont(Font(text_px * 1.1, true));
+    QString title = QStringLiteral("%1 I-MR 관리도").arg(ItemName(item));
+    if (of.limits.Available()) {
+        title += QStringLiteral("   CL %1  UCL %2  LCL %3  σ %4")
+                     .arg(Number(of.limits.centre, 2), Number(of.limits.ucl, 2),
+                          Number(of.limits.lcl, 2), Number(of.limits.sigma, 2));
+    }
+    p.drawText(QRectF(room.left() + text_px * 0.5, room.top() + text_px * 0.2,
+                      room.width() - box_width - text_px, title_h),
+               Qt::AlignLeft | Qt::AlignVCenter, title);
+    // The baseline and the count in the title row's right part, over the capability box.
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(room.right() - box_width, room.top() + text_px * 0.2,
+                      box_width - text_px * 0.3, title_h),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
+
+    if (chart.count == 0) {
+        p.setFont(Font(text_px * 1.2, true));
+        p.drawText(i_plot, Qt::AlignCenter,
+                   QStringLiteral("조건에 맞는 생산 검사 기록이 없습니다."));
+        p.restore();
+        return;
+    }
+    Scale s{i_plot, std::max<double>(1.0, static_cast<double>(chart.count - 1)),
+            static_cast<double>(of.minimum), static_cast<double>(of.maximum)};
+    for (const quality::Stretch& stretch : chart.stretches) {
+        s.y_high = std::max<double>(s.y_high, stretch.usl);
+    }
+    if (of.limits.Available()) {
+        s.y_low = std::min(s.y_low, of.limits.lcl);
+        s.y_high = std::max(s.y_high, of.limits.ucl);
+    }
+    const double pad = std::max(1.0, (s.y_high - s.y_low) * 0.08);
+    s.y_low -= pad;
+    s.y_high += pad;
+    PaintValueAxis(p, s, text_px * 0.85);
+    p.setClipRect(i_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    for (std::size_t k = 0; k < chart.stretches.size(); ++k) {
+        const quality::Stretch& stretch = chart.stretches[k];
+        const bool last = k + 1 == chart.stretches.size();
+        PaintLine(p, s, stretch.usl, JUDGE, Qt::SolidLine,
+                  last ? QStringLiteral("판정 %1").arg(stretch.usl) : QString(), text_px,
+                  static_cast<double>(stretch.begin),
+                  static_cast<double>(last ? stretch.end - 1 : stretch.end));
+    }
+    if (of.limits.Available()) {
+        PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px);
+        PaintLine(p, s, of.limits.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px);
+        PaintLine(p, s, of.limits.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px);
+    }
+    p.setClipRect(i_plot);
+    PaintSeries(p, s, of.drawn, text_px);
+    // Every signal, one marker a pixel column.
+    p.setPen(QPen(SIGNAL_COLOUR, std::max(1.0, text_px / 8)));
+    p.setBrush(SIGNAL_COLOUR);
+    double last_x = -1e9;
+    for (const Signal& signal : of.signalled) {
+        const double x = s.X(static_cast<double>(signal.index));
+        if (x - last_x < 1.5 && signal.rules.Bits() == 8) {
+            continue;
+        }
+        last_x = x;
+        p.drawEllipse(QPointF(x, s.Y(signal.value)), text_px / 3.2, text_px / 3.2);
+    }
+    if (chosen && *chosen < of.signalled.size()) {
+        const Signal& signal = of.signalled[*chosen];
+        p.setPen(QPen(Qt::black, std::max(2.0, text_px / 5)));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(s.X(static_cast<double>(signal.index)), s.Y(signal.value)),
+                      text_px * 0.9, text_px * 0.9);
+    }
+    p.setClipping(false);
+
+    // The moving ranges.
+    Scale m{mr_plot, s.x_last, 0, 1};
+    for (const ChartPoint& point : of.mr_drawn) {
+        m.y_high = std::max(m.y_high, point.value);
+    }
+    if (of.limits.Available()) {
+        m.y_high = std::max(m.y_high, of.limits.mr_ucl);
+    }
+    m.y_high *= 1.1;
+    PaintValueAxis(p, m, text_px * 0.85);
+    p.setClipRect(mr_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    if (of.limits.Available()) {
+        PaintLine(p, m, of.limits.mr_centre, CENTRE, Qt::SolidLine, QStringLiteral("MR"), text_px);
+        PaintLine(p, m, of.limits.mr_ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px);
+    }
+    p.setClipRect(mr_plot);
+    PaintSeries(p, m, of.mr_drawn, text_px * 0.8);
+    p.setClipping(false);
+    p.setPen(INK);
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(room.left(), mr_plot.top() - gap, left - text_px * 0.2, gap),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" 이동범위"));
+    PaintTimeAxis(p, m, chart, text_px);
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(left, room.bottom() - text_px * 1.3, right - left, text_px * 1.3),
+               Qt::AlignHCenter | Qt::AlignVCenter,
+               QStringLiteral("가로: 검사 순서 (아래 숫자는 그 검사의 날짜·시각)"));
+
+    PaintCapability(p,
+                    QRectF(room.right() - box_width, top, box_width - text_px * 0.3,
+                           room.bottom() - top - text_px * 0.3),
+                    of, text_px);
+    p.restore();
+}
+
+void PaintPareto(QPainter& p, const QRectF& room, const QString& title,
+                 const std::vector<history::ParetoBar>& all) {
+    std::vector<history::ParetoBar> bars(all.begin(),
+                                         all.begin() + std::min<std::size_t>(9, all.size()));
+    if (all.size() > 9) {
+        history::ParetoBar rest{"기타", 0};
+        for (std::size_t i = 9; i < all.size(); ++i) {
+            rest.units += all[i].units;
+        }
+        bars.push_back(rest);
+    }
+    long long total = 0;
+    for (const history::ParetoBar& bar : bars) {
+        total += bar.units;
+    }
+    const double text_px = std::clamp(room.height() / 16.0, 8.0, room.width() / 28.0);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(INK);
+    p.setFont(Font(text_px * 1.05, true));
+    p.drawText(QRectF(room.left(), room.top(), room.width(), text_px * 1.6),
+               Qt::AlignLeft | Qt::AlignVCenter, title);
+    const QRectF plot(room.left() + text_px * 3, room.top() + text_px * 2,
+                      room.width() - text_px * 6.5, room.height() - text_px * 6);
+    p.setPen(QPen(INK, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+    if (total == 0) {
+        p.setFont(Font(text_px));
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("N.G 없음"));
+        p.restore();
+        return;
+    }
+    const long long top = bars.front().units;
+    const double slot = plot.width() / static_cast<double>(bars.size());
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(room.left(), plot.top() - text_px * 0.6, text_px * 2.8, text_px * 1.2),
+               Qt::AlignRight | Qt::AlignVCenter, QString::number(top));
+    p.drawText(QRectF(plot.right() + text_px * 0.2, plot.top() - text_px * 0.6, text_px * 3.5,
+                      text_px * 1.2),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("100%"));
+    QPainterPath cumulative;
+    long long running = 0;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        const double h =
+            plot.height() * static_cast<double>(bars[i].units) / static_cast<double>(top);
+        const QRectF bar(plot.left() + slot * static_cast<double>(i) + slot * 0.15,
+                         plot.bottom() - h, slot * 0.7, h);
+        p.fillRect(bar, POINTS);
+        p.setPen(INK);
+        p.setFont(Font(text_px * 0.8, true));
+        p.drawText(QRectF(bar.left() - slot * 0.15, bar.top() - text_px * 1.2, slot, text_px * 1.2),
+                   Qt::AlignHCenter | Qt::AlignBottom, QString::number(bars[i].units));
+        running += bars[i].units;
+        const double share = static_cast<double>(running) / static_cast<double>(total);
+        const QPointF at(bar.center().x(), plot.bottom() - plot.height() * share);
+        i == 0 ? cumulative.moveTo(at) : cumulative.lineTo(at);
+        p.setFont(Font(text_px * 0.75));
+        p.save();
+        p.translate(bar.center().x(), plot.bottom() + text_px * 0.3);
+        p.rotate(-30);
+        p.drawText(QRectF(-text_px * 8, 0, text_px * 8, text_px * 1.2),
+                   Qt::AlignRight | Qt::AlignTop,
+                   QString::fromStdString(bars[i].label.empty() ? "-" : bars[i].label));
+        p.restore();
+        if (i + 1 < bars.size()) {
+            p.setPen(JUDGE);
+            p.drawText(QRectF(at.x() - slot / 2, at.y() - text_px * 1.3, slot, text_px * 1.2),
+                       Qt::AlignHCenter | Qt::AlignBottom,
+                       QStringLiteral("%1%").arg(Number(share * 100, 0)));
+        }
+    }
+    p.setPen(QPen(JUDGE, std::max(1.0, text_px / 6)));
+    p.drawPath(cumulative);
+    p.restore();
+}
+
+bool WriteChartImage(const Chart& chart, Item item, std::optional<std::size_t> chosen, int width,
+                     int height, const std::string& path) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PaintItemChart(painter, QRectF(0, 0, width, height), chart, item, chosen);
+    }
+    return image.save(QString::fromStdString(path), "PNG");
+}
+
+}  // namespace process

@@ -1,0 +1,128 @@
+// surge-report run as a supervisor's job runs it: the PDF's text holds each section's figures,
+// its fonts are embedded, and a command line, a history or a target that cannot be used is told.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/process/process_fixture.h"
+#include "tests/support/work_dir.h"
+
+namespace {
+
+struct ToolRun {
+    int exit_code = -1;
+    std::string output;
+};
+
+ToolRun Tool(const QString& program, const QStringList& arguments) {
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    ToolRun run;
+    if (tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit) {
+        run.exit_code = tool.exitCode();
+    }
+    run.output = tool.readAll().toStdString();
+    return run;
+}
+
+ToolRun Report(const QStringList& arguments) {
+    return Tool(QStringLiteral(SURGE_REPORT_PATH), arguments);
+}
+
+// A shift of two masters: M-01 drifts upward at its end, M-02 is steady; a few N.G.
+std::vector<ProcessRecord> AShift() {
+    std::vector<ProcessRecord> records;
+    for (int k = 0; k < 160; ++k) {
+        const bool late = k >= 150;
+        records.push_back({MinuteAfterSix(k), "U" + std::to_string(k), "M-01",
+                           k % 40 == 7 ? "N.G" : "O.K", late ? 19 : 4 + k % 3, 2 + k % 2, 20, "v3",
+                           k < 80 ? "kim" : "lee", "line-1"});
+    }
+    for (int k = 0; k < 30; ++k) {
+        records.push_back({MinuteAfterSix(k * 2 + 300), "W" + std::to_string(k), "M-02",
+                           k == 3 ? "N.G" : "O.K", 6 + k % 2, 3, 12, "v1", "park", "line-1"});
+    }
+    return records;
+}
+
+TEST(ReportToolTest, TheReportHoldsEachSectionsFigures) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    ScopedWorkDir dir;
+    FillProcess(AShift());
+    const ToolRun run =
+        Report({"--from", "2026-12-09 06:00", "--to", "2026-12-09 14:00", "shift.pdf"});
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_TRUE(std::filesystem::exists("shift.pdf"));
+    EXPECT_FALSE(std::filesystem::exists("shift.pdf.part"));
+    const ToolRun text = Tool("pdftotext", {"-layout", "shift.pdf", "-"});
+    ASSERT_EQ(text.exit_code, 0);
+    // Qt's writer maps the blank of its font subsets to character 1 for a reader of the text.
+    std::string pdf = text.output;
+    std::replace(pdf.begin(), pdf.end(), '\x01', ' ');
+    std::string missing;
+    for (const char* expected :
+         {"검사 보고서", "검사기: line-1", "기간: 2026-12-09 06:00 ~ 2026-12-09 14:00",
+          "작업자: kim, lee, park",
+          // The counts: M-01 160 tested, 4 N.G; M-02 30 and 1; together 190 and 5.
+          "M-01 (v3)", "160", "156", "97.5 %", "M-02 (v1)", "96.7 %", "합계", "190", "185",
+          "97.4 %",
+          // The Pareto: 5 N.G units, M-01 4 of them (80 %).
+          "N.G 파레토 (N.G 대수 5)", "마스터별", "검사기별", "시간대별", "작업자별", "80%", "100%",
+          // Each master's charts, their limits from v3's first 25 tests, the capability.
+          "관리도: M-01 (버전 v3)", "면적 I-MR 관리도", "위상 I-MR 관리도",
+          "기준: 버전 v3의 첫 25건", "CL 4.96", "Ppk", "Cpk", "백분위 지수", "(160건)",
+          "관리도: M-02 (버전 v1)", "기록 부족 (30건, 125건부터)", "최근 신호"}) {
+        if (pdf.find(expected) == std::string::npos) {
+            missing += std::string(missing.empty() ? "" : " | ") + expected;
+        }
+    }
+    EXPECT_EQ(missing, "") << pdf;
+    // Each font embedded: pdffonts' columns end "emb sub uni object ID".
+    const ToolRun fonts = Tool("pdffonts", {"shift.pdf"});
+    EXPECT_NE(fonts.output.find("NanumGothic"), std::string::npos) << fonts.output;
+    const QStringList lines = QString::fromStdString(fonts.output).split('\n');
+    for (int i = 2; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(' ', Qt::SkipEmptyParts);
+        if (fields.size() >= 6) {
+            EXPECT_EQ(fields[fields.size() - 5], "yes") << lines[i].toStdString();
+        }
+    }
+}
+
+TEST(ReportToolTest, WhatCannotBeUsedIsToldWithItsExitCode) {
+    ScopedWorkDir dir;
+    FillProcess(AShift());
+    const struct {
+        const char* name;
+        QStringList arguments;
+        int exit_code;
+        const char* says;
+    } cases[] = {
+        {"no file named", {"--from", "2026-12-09", "--to", "2026-12-09"}, 3, "usage"},
+        {"one end only", {"--from", "2026-12-09", "a.pdf"}, 3, "give both --from and --to"},
+        {"no date",
+         {"--from", "monday", "--to", "2026-12-09", "a.pdf"},
+         3,
+         "--from \"monday\" is no date"},
+        {"no history", {"--db", "missing.db", "a.pdf"}, 1, "cannot read the history"},
+        {"a folder that is not there",
+         {"--from", "2026-12-09", "--to", "2026-12-09", "no/such/folder/a.pdf"},
+         2,
+         "cannot write \"no/such/folder/a.pdf\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = Report(c.arguments);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        EXPECT_FALSE(std::filesystem::exists("a.pdf"));
+    }
+}
+
+}  // namespace
