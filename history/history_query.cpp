@@ -16,6 +16,7 @@
 #include "records/record_fields.h"
 #include "records/schema.h"
 #include "records/server_config.h"
+#include "records/server_link.h"
 
 namespace history {
 
@@ -161,21 +162,13 @@ namespace {
 // its keepalives and user timeout.
 bool OpenServerReader(const records::ServerConfig& server) {
     CloseReader();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), READER_CONNECTION);
-        db.setHostName(server.host);
-        db.setPort(server.port);
-        db.setDatabaseName(server.database);
-        db.setUserName(server.user);
-        db.setPassword(server.password);
-        db.setConnectOptions(server.LinkOptions());
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("SET statement_timeout = 10000")) &&
-                query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
-                on_server = true;
-                return true;
-            }
+    QString reason;
+    if (records::ConnectToRead(server, READER_CONNECTION, &reason) == records::Link::Ok) {
+        QSqlQuery query(QSqlDatabase::database(READER_CONNECTION, false));
+        if (query.exec(QStringLiteral("SET statement_timeout = 10000")) &&
+            query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
+            on_server = true;
+            return true;
         }
     }
     CloseReader();
