@@ -17,6 +17,7 @@ struct Strip {
     int recording = 0;      // shown while the history is recorded
     int recording_off = 0;  // shown while it is not
     int waiting = 0;        // the records not yet on the plant's server (shown while one is set)
+    int first_pass = 0;     // 직행률
 };
 
 // Opens "inspection_history.db" in the working directory and shows today's counts on `strip`.
