@@ -153,6 +153,10 @@ constexpr const char* WARNING_TITLE = "경  고";
 int MessagePopup(const char* title, const char* message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char* title, const char* message);
+// Asks for a line of text: 1 with the text in responseBuffer (cut to maxResponseLength - 1
+// bytes, never inside a character), 0 when the operator cancelled or entered nothing.
+int PromptPopup(const char* title, const char* message, char* responseBuffer,
+                int maxResponseLength);
 
 constexpr int VAL_SAVE_BUTTON = 1;  // the operator names a file to write, new or existing
 constexpr int VAL_SELECT_BUTTON = 2;

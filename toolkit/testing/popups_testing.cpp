@@ -17,6 +17,9 @@ void QueueConfirmAnswer(int answer) {
 void QueueFileAnswer(const std::string& path) {
     CurrentPopupScript().file_answers.push_back(path);
 }
+void QueuePromptAnswer(const std::string& text) {
+    CurrentPopupScript().prompt_answers.push_back(text);
+}
 const std::vector<ShownPopup>& ShownPopups() {
     return CurrentPopupScript().shown;
 }
@@ -25,7 +28,8 @@ void ClearShownPopups() {
 }
 int PendingAnswers() {
     const PopupScript& s = CurrentPopupScript();
-    return static_cast<int>(s.confirm_answers.size() + s.file_answers.size());
+    return static_cast<int>(s.confirm_answers.size() + s.file_answers.size() +
+                            s.prompt_answers.size());
 }
 
 void SetLauncher(Launcher launcher) {
