@@ -6,9 +6,11 @@
 #include "access/audit_trail.h"
 #include "access/settings_in_force.h"
 #include "export/workbook.h"
+#include "gates/gates.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
+#include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
@@ -69,8 +71,10 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings();
+    access_control::StartSettings(Show_gates);
     Start_history();
+    gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
+    Show_gates();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
@@ -79,7 +83,11 @@ int Start_station() {
 
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
-                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING});
+                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_FIRST_PASS});
+}
+
+void Show_gates() {
+    gates::Show(master_name, Carried_master_version());
 }
 
 void Display_init() {

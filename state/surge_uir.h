@@ -37,6 +37,10 @@ constexpr int MAIN_RECORDING = 55;
 constexpr int MAIN_RECORDING_OFF = 56;
 constexpr int MAIN_WAITING = 57;         // records waiting for the plant's history server
 constexpr int MAIN_SERIAL_REFUSED = 58;  // why the last read was refused
+constexpr int MAIN_FIRST_PASS = 59;      // today's first-pass yield
+constexpr int MAIN_RETEST = 61;          // the retests of the unit in the field
+constexpr int MAIN_GATE = 62;            // the line stop, or the reference check that waits
+constexpr int MAIN_GATE_NOTE = 63;       // when the reference check passed
 
 constexpr int MAIN_HISTORY = 60;  // History_open
 
