@@ -37,7 +37,6 @@ void End_cycle(Inspection* inspection) {
     gates::AfterCycle(*inspection);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
     Clear_serial_refusal();
-    Show_retests(0);
 }
 
 // `command` could not be written or its reply did not come whole: the cycle ends there,
