@@ -249,6 +249,31 @@ bool SettingsFromKeys(const std::vector<Setting>& keys, StationSettings* setting
     return true;
 }
 
+std::string GatesInForce(const StationSettings& settings) {
+    std::vector<std::string> parts;
+    if (settings.retest.enabled) {
+        parts.push_back("재검사 한도 " + std::to_string(settings.retest.max_attempts) + "회");
+    }
+    if (settings.line_stop.enabled) {
+        const auto& stop = settings.line_stop;
+        parts.push_back("라인 정지 N.G " + std::to_string(stop.in_a_row) + " 연속 또는 최근 " +
+                        std::to_string(stop.of_last) + " 개 중 " + std::to_string(stop.ng_of_last));
+    }
+    if (settings.reference.enabled) {
+        std::size_t units = 0;
+        for (const MasterReferences& master : settings.reference.units) {
+            units += master.units.size();
+        }
+        parts.push_back("기준품 " + std::to_string(units) + " 개, 교대 " +
+                        ShiftsText(settings.reference.shifts));
+    }
+    std::string text = parts.empty() ? "검사 조건 꺼짐" : parts[0];
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        text += " · " + parts[i];
+    }
+    return text + " · 재검사 기간 " + std::to_string(settings.units.window_days) + "일";
+}
+
 std::vector<ReferenceUnit> ReferenceUnitsOf(const ReferenceSettings& settings,
                                             const std::string& master) {
     for (const MasterReferences& references : settings.units) {

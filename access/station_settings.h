@@ -67,6 +67,8 @@ struct StationSettings {
     ReferenceSettings reference;
 };
 
+// The gates in force with their values, as the history panel shows them ("재검사 한도 3회 · ...").
+std::string GatesInForce(const StationSettings& settings);
 // The reference units of `master` in `settings`; empty when it has none.
 std::vector<ReferenceUnit> ReferenceUnitsOf(const ReferenceSettings& settings,
                                             const std::string& master);

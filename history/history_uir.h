@@ -23,3 +23,9 @@ constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
 constexpr int HISTORY_STATION = 20;  // text: station, empty for all
+// The filter's units (history/counts.h) and the gates in force.
+constexpr int HISTORY_FIRST_PASS = 21;
+constexpr int HISTORY_FINAL_YIELD = 22;
+constexpr int HISTORY_RETEST_PASSED = 23;
+constexpr int HISTORY_RETESTED = 24;  // History_retested: lists the units passed on retest
+constexpr int HISTORY_GATES = 25;

@@ -94,7 +94,12 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_EXPORT, {"button", "History_export"}},
       {HISTORY_EXPORT_WAVES, {"button", "History_export_waves"}},
       {HISTORY_QUIT, {"button", "History_quit"}},
-      {HISTORY_STATION, {"string", "History_search"}}}},
+      {HISTORY_STATION, {"string", "History_search"}},
+      {HISTORY_FIRST_PASS, {"string", ""}},
+      {HISTORY_FINAL_YIELD, {"string", ""}},
+      {HISTORY_RETEST_PASSED, {"string", ""}},
+      {HISTORY_RETESTED, {"button", "History_retested"}},
+      {HISTORY_GATES, {"string", ""}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {

@@ -115,7 +115,10 @@ TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreen
                                       {HISTORY_OK, "1000000"},
                                       {HISTORY_NG, "1000000"},
                                       {HISTORY_YIELD, "100.0 %"},
-                                      {HISTORY_PAGE, "100000 / 100000 쪽"}}),
+                                      {HISTORY_PAGE, "100000 / 100000 쪽"},
+                                      {HISTORY_FIRST_PASS, "100.0 %"},
+                                      {HISTORY_FINAL_YIELD, "100.0 %"},
+                                      {HISTORY_RETEST_PASSED, "1000000"}}),
                   std::vector<std::string>{});
         for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
             DiscardPanel(std::exchange(*handle, 0));
