@@ -24,7 +24,8 @@ struct Gates {
     GateStrip strip;
     ReferenceCheck reference;
     std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
-    std::map<std::string, std::string> wrong_reference;  // a wrong verdict stops its master
+    std::map<std::string, std::string> wrong_reference;     // a wrong verdict stops its master
+    std::vector<std::pair<MasterKey, TimePoint>> restored;  // checks read back from the history
 };
 
 Gates& TheGates() {
@@ -49,6 +50,27 @@ std::vector<ReferenceUnit> ReferencesOf(const std::string& master) {
 
 TimePoint ShiftStart(TimePoint now) {
     return LatestShiftStart(now, Settings().reference.shifts);
+}
+
+// The reference units still to test for `master` in this shift. The check's first look in a shift
+// reads back the reference tests the history holds of it, so that a restart keeps what passed.
+std::vector<ReferenceUnit> Waiting(const MasterKey& master, const std::vector<ReferenceUnit>& units,
+                                   TimePoint now) {
+    Gates& g = TheGates();
+    const TimePoint shift = ShiftStart(now);
+    const std::pair<MasterKey, TimePoint> key{master, shift};
+    if (std::find(g.restored.begin(), g.restored.end(), key) == g.restored.end()) {
+        g.restored.push_back(key);
+        for (const history::ReferenceTest& test :
+             history::ReferenceTests(master.name, master.version, shift)) {
+            const auto unit = std::find_if(units.begin(), units.end(),
+                                           [&](const auto& u) { return u.serial == test.serial; });
+            if (unit != units.end()) {
+                g.reference.Judge(master, units, *unit, test.outcome, test.at, shift);
+            }
+        }
+    }
+    return g.reference.Waiting(master, units, shift);
 }
 
 // The line stop in force for `master`: its rule and counts, or empty.
@@ -87,7 +109,7 @@ void ShowState(const MasterKey& master, TimePoint now) {
     if (const std::string rule = LineStop(master.name); !rule.empty()) {
         stop = "라인 정지: " + rule + " (" + master.name + ")";
     } else if (const auto units = ReferencesOf(master.name); !units.empty()) {
-        const auto waiting = TheGates().reference.Waiting(master, units, ShiftStart(now));
+        const auto waiting = Waiting(master, units, now);
         if (!waiting.empty()) {
             stop = "기준품 확인 필요: " + Serials(waiting);
         } else if (const auto at = TheGates().reference.PassedAt(master, ShiftStart(now))) {
@@ -126,7 +148,7 @@ bool LineStopLetsGo(const Unit& unit) {
 
 bool ReferenceCheckLetsGo(const Unit& unit, const MasterKey& master,
                           const std::vector<ReferenceUnit>& units) {
-    const auto waiting = TheGates().reference.Waiting(master, units, ShiftStart(unit.now));
+    const auto waiting = Waiting(master, units, unit.now);
     std::string reason;
     if (waiting.empty()) {
         return true;

@@ -1,11 +1,13 @@
 #include "history/units.h"
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
 
+#include "access/audit_row.h"
 #include "history/counts.h"
 #include "history/recording_database.h"
 #include "records/record_fields.h"
@@ -75,12 +77,16 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
     }
     db->Read([&](QSqlDatabase& connection) {
         QSqlQuery query(connection);
+        // Counting begins anew at the master's last acknowledgement, in the trail across restarts.
         query.prepare(QStringLiteral("SELECT outcome FROM inspection_record WHERE master = ? AND "
-                                     "started_at >= ? AND %1 AND %2 ORDER BY started_at DESC, id "
-                                     "DESC LIMIT ?")
+                                     "started_at >= ? AND started_at >= COALESCE((SELECT MAX(at) "
+                                     "FROM audit WHERE action = ? AND object = ?), '') AND %1 AND "
+                                     "%2 ORDER BY started_at DESC, id DESC LIMIT ?")
                           .arg(TestCondition(), ProductionCondition()));
         query.addBindValue(QString::fromStdString(master));
         query.addBindValue(records::IsoTime(since));
+        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
+        query.addBindValue(QString::fromStdString(master));
         query.addBindValue(count - static_cast<int>(latest.size()));
         if (!query.exec()) {
             return records::StatusOf(query.lastError());
@@ -93,6 +99,39 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
         return records::DbStatus::Ok;
     });
     return latest;
+}
+
+std::vector<ReferenceTest> ReferenceTests(const std::string& master,
+                                          const std::string& master_version, TimePoint since) {
+    std::vector<ReferenceTest> tests;
+    records::Database* db = RecordingDatabase();
+    if (db == nullptr) {
+        return tests;
+    }
+    db->Read([&](QSqlDatabase& connection) {
+        QSqlQuery query(connection);
+        query.prepare(QStringLiteral("SELECT serial, outcome, started_at FROM inspection_record "
+                                     "WHERE master = ? AND started_at >= ? AND reference = 1 AND "
+                                     "master_version = ? AND %1 ORDER BY started_at, id")
+                          .arg(TestCondition()));
+        query.addBindValue(QString::fromStdString(master));
+        query.addBindValue(records::IsoTime(since));
+        query.addBindValue(QString::fromStdString(master_version));
+        if (!query.exec()) {
+            return records::StatusOf(query.lastError());
+        }
+        const std::string ok = Outcome_text(Outcome::OK);
+        while (query.next()) {
+            const QDateTime at =
+                QDateTime::fromString(query.value(2).toString(), Qt::ISODateWithMs);
+            tests.push_back(
+                {query.value(0).toString().toStdString(),
+                 query.value(1).toString().toStdString() == ok ? Outcome::OK : Outcome::NG,
+                 TimePoint(std::chrono::milliseconds(at.toMSecsSinceEpoch()))});
+        }
+        return records::DbStatus::Ok;
+    });
+    return tests;
 }
 
 }  // namespace history

@@ -249,6 +249,28 @@ TEST(GatesTest, TheLineStopsPerMasterUntilAnEngineerAcknowledges) {
               (Rows{{"M-01", "N.G 3 회 연속", "코일 교체"}}));
 }
 
+TEST(GatesTest, ALineStopAcknowledgedStaysAcknowledgedAfterARestart) {
+    Station station("[line_stop]\nenabled=true\n");
+    for (int n = 0; n < 3; ++n) {
+        station.Cycle("N" + std::to_string(n), NG);
+    }
+    tt::QueuePromptAnswer("코일 교체");
+    EXPECT_TRUE(station.Cycle("A", OK).go);
+    gates::Start({});
+    EXPECT_TRUE(station.Cycle("B", OK).go);
+    EXPECT_EQ(station.Warnings().size(), 1u);
+}
+
+TEST(GatesTest, AReferenceCheckPassedInThisShiftStaysPassedAfterARestart) {
+    Station station("[reference]\nenabled=true\nunits=M-01: R-1 O.K, R-2 N.G\n");
+    EXPECT_TRUE(station.Cycle("R-1", OK).go);
+    EXPECT_TRUE(station.Cycle("R-2", NG).go);
+    gates::Start({});
+    EXPECT_TRUE(station.Cycle("P-1", OK).go);
+    EXPECT_FALSE(station.Cycle("P-2", OK, {}, "M-01", "v2").go);
+    EXPECT_EQ(station.Warnings().size(), 1u);
+}
+
 TEST(GatesTest, ProductionWaitsForTheReferenceUnitsAndAWrongVerdictStopsTheLine) {
     Station station(
         "[reference]\nenabled=true\nunits=M-01: R-1 O.K, R-2 N.G\n"
