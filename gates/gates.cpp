@@ -106,7 +106,13 @@ void ShowState(const MasterKey& master, TimePoint now) {
     }
     std::string stop;
     std::string note;
-    if (const std::string rule = LineStop(master.name); !rule.empty()) {
+    const auto& settings = Settings();
+    const bool on =
+        settings.retest.enabled || settings.line_stop.enabled || settings.reference.enabled;
+    if (on && !history::Readable()) {
+        // The gates read the history: without it they cannot hold a unit or the line.
+        stop = "검사 이력 없음: 재검사 한도, 라인 정지, 기준품 확인을 할 수 없습니다";
+    } else if (const std::string rule = LineStop(master.name); !rule.empty()) {
         stop = "라인 정지: " + rule + " (" + master.name + ")";
     } else if (const auto units = ReferencesOf(master.name); !units.empty()) {
         const auto waiting = Waiting(master, units, now);
@@ -141,7 +147,8 @@ bool LineStopLetsGo(const Unit& unit) {
     }
     access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "",
                           note);
-    TheGates().acknowledged[unit.master] = unit.now;
+    // Counting begins anew after the acknowledgement, as its audit row's time has it.
+    TheGates().acknowledged[unit.master] = Clock::now();
     TheGates().wrong_reference.erase(unit.master);
     return true;
 }

@@ -22,6 +22,10 @@ bool IsTest(Outcome outcome) {
 
 }  // namespace
 
+bool Readable() {
+    return RecordingDatabase() != nullptr;
+}
+
 UnitTests TestsOfUnit(const std::string& serial, TimePoint now, int window_days) {
     UnitTests found;
     if (serial.empty()) {

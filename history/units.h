@@ -17,6 +17,9 @@ struct UnitTests {
     int ok = 0;
 };
 
+// Whether the history can be read for the gates (it is off with SURGE_HISTORY=off, or its file
+// cannot be opened).
+bool Readable();
 // The tests of `serial` started in the `window_days` days before `now`; none for an empty serial
 // (a record without one is a unit of its own) or without a history.
 UnitTests TestsOfUnit(const std::string& serial, TimePoint now, int window_days);
