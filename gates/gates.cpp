@@ -111,7 +111,7 @@ void ShowState(const MasterKey& master, TimePoint now) {
         settings.retest.enabled || settings.line_stop.enabled || settings.reference.enabled;
     if (on && !history::Readable()) {
         // The gates read the history: without it they cannot hold a unit or the line.
-        stop = "검사 이력 없음: 재검사 한도, 라인 정지, 기준품 확인을 할 수 없습니다";
+        stop = "검사 이력 없음: 검사 조건을 확인할 수 없음";
     } else if (const std::string rule = LineStop(master.name); !rule.empty()) {
         stop = "라인 정지: " + rule + " (" + master.name + ")";
     } else if (const auto units = ReferencesOf(master.name); !units.empty()) {

@@ -333,8 +333,7 @@ TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
     gates::Show("M-01", "");
     char text[256] = {0};
     GetCtrlVal(panel, MAIN_GATE, text);
-    EXPECT_EQ(std::string(text),
-              "검사 이력 없음: 재검사 한도, 라인 정지, 기준품 확인을 할 수 없습니다");
+    EXPECT_EQ(std::string(text), "검사 이력 없음: 검사 조건을 확인할 수 없음");
     history::Stop();
     access_control::StopSettings();
     access_control::StopTrail();
