@@ -9,6 +9,11 @@ namespace access_control {
 
 namespace {
 
+QString& FilePath() {
+    static auto* path = new QString(QString::fromLatin1(records::DATABASE_FILE));
+    return *path;
+}
+
 std::unique_ptr<records::Database>& Held() {
     static auto* db = new std::unique_ptr<records::Database>;
     return *db;
@@ -23,7 +28,7 @@ bool OpenAccessDatabase() {
     if (Held()->IsOpen()) {
         return true;
     }
-    return Held()->Open(QString::fromLatin1(records::DATABASE_FILE)) == records::DbStatus::Ok;
+    return Held()->Open(FilePath()) == records::DbStatus::Ok;
 }
 
 records::Database* AccessDatabase() {
@@ -32,6 +37,15 @@ records::Database* AccessDatabase() {
 
 void CloseAccessDatabase() {
     Held().reset();
+}
+
+void SetAccessDatabasePath(const QString& path) {
+    CloseAccessDatabase();
+    FilePath() = path;
+}
+
+QString AccessDatabasePath() {
+    return FilePath();
 }
 
 }  // namespace access_control

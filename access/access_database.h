@@ -12,5 +12,8 @@ bool OpenAccessDatabase();
 // The open file, or nullptr.
 records::Database* AccessDatabase();
 void CloseAccessDatabase();
+// The file: "inspection_history.db" in the working directory unless a tool names another.
+void SetAccessDatabasePath(const QString& path);
+QString AccessDatabasePath();
 
 }  // namespace access_control

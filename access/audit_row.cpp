@@ -26,10 +26,14 @@ std::string Seq(long long seq) {
 }  // namespace
 
 std::string CanonicalText(const AuditRow& row) {
-    std::string text = "surge-audit 1\n";
+    const bool versioned = !row.software_version.empty();
+    std::string text = versioned ? "surge-audit 2\n" : "surge-audit 1\n";
     Field(&text, "seq", std::to_string(row.seq));
     Field(&text, "at", row.at);
     Field(&text, "station", row.station);
+    if (versioned) {
+        Field(&text, "version", row.software_version);
+    }
     Field(&text, "user", row.user);
     Field(&text, "role", row.role);
     Field(&text, "action", row.action);

@@ -24,13 +24,18 @@ struct AuditRow {
     std::string reason;     // the reason given, where one is asked
     std::string prev_hash;  // the hash of the row before, GENESIS for the first
     std::string hash;       // SHA-256 of CanonicalText, in lower-case hex
+    // The station's version and commit that wrote the row; empty in the rows written before it
+    // was kept, whose text is of the first kind.
+    std::string software_version;
 };
 
 // The hash before the first row.
 inline const std::string GENESIS(64, '0');
 
-// "surge-audit 1", then one line per field in the order above but the hash, each "name=value"
-// with backslashes and line ends in the value written as \\ and \n.
+// "surge-audit 2", then one line per field, each "name=value" with backslashes and line ends in
+// the value written as \\ and \n: seq, at, station, version, user, role, action, object, before,
+// after, reason, prev. A row without a software version has the text of the rows written before
+// it was kept: "surge-audit 1" and the same lines less the version's.
 std::string CanonicalText(const AuditRow& row);
 
 // The actions the trail records.

@@ -32,6 +32,7 @@ constexpr const char* CANNOT_AUDIT =
 
 struct Trail {
     bool started = false;
+    bool for_tool = false;
     bool told = false;
     std::deque<AuditRow> pending;
 };
@@ -42,7 +43,7 @@ Trail& TheTrail() {
 }
 
 bool Writes() {
-    return !records::HistoryOff() || Settings().access.enabled;
+    return TheTrail().for_tool || !records::HistoryOff() || Settings().access.enabled;
 }
 
 // Chains the row to the newest on the file and adds it, with its place in the server's queue.
@@ -70,14 +71,16 @@ records::DbStatus Append(AuditRow* row) {
         row->hash = Sha256Hex(CanonicalText(*row));
         query.finish();
         if (!query.prepare(
-                QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(QLatin1String(records::AUDIT_COLUMNS)))) {
+                QStringLiteral(
+                    "INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(QString::fromStdString(records::AuditRowColumns())))) {
             return failed();
         }
         query.addBindValue(row->seq);
         for (const std::string* field :
              {&row->at, &row->station, &row->user, &row->role, &row->action, &row->object,
-              &row->before, &row->after, &row->reason, &row->prev_hash, &row->hash}) {
+              &row->before, &row->after, &row->reason, &row->prev_hash, &row->hash,
+              &row->software_version}) {
             query.addBindValue(QString::fromStdString(*field));
         }
         if (!query.exec() ||
@@ -96,7 +99,8 @@ void Flush() {
             break;
         }
         records::DbStatus status = Append(&t.pending.front());
-        if (status == records::DbStatus::Damaged && !records::SetAsideStationFile().isEmpty()) {
+        if (status == records::DbStatus::Damaged && !t.for_tool &&
+            !records::SetAsideStationFile().isEmpty()) {
             status = Append(&t.pending.front());
         }
         if (status != records::DbStatus::Ok) {
@@ -104,7 +108,7 @@ void Flush() {
         }
         t.pending.pop_front();
     }
-    if (!t.pending.empty() && !t.told) {
+    if (!t.pending.empty() && !t.told && !t.for_tool) {
         t.told = true;
         MessagePopup(WARNING_TITLE, CANNOT_AUDIT);
     }
@@ -112,8 +116,13 @@ void Flush() {
 
 }  // namespace
 
-void StartTrail() {
+void StartTrail(bool for_tool) {
     TheTrail().started = true;
+    TheTrail().for_tool = for_tool;
+    if (for_tool) {
+        Flush();
+        return;
+    }
     // The station's file set aside, by whichever of its users found it damaged: the users, the
     // settings and the trail go on in the new file, and the break is a row of its own.
     records::WatchStationFile("access", {CloseAccessDatabase, [](const QString& aside) {
@@ -144,6 +153,7 @@ void Audit(const std::string& action, const std::string& object, const std::stri
     AuditRow row;
     row.at = records::IsoTime(std::chrono::system_clock::now()).toStdString();
     row.station = records::StationName().toStdString();
+    row.software_version = records::SoftwareVersion().toStdString();
     row.user = CurrentUser().name;
     row.role = CurrentUser().role;
     row.action = action;

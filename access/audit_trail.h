@@ -8,7 +8,8 @@
 namespace access_control {
 
 // Starts the trail (the settings' start-up does, before it puts the file's settings in force).
-void StartTrail();
+// A tool's trail is written whatever the settings say, and a damaged file is left where it is.
+void StartTrail(bool for_tool = false);
 // Writes what waits, if it can, and closes the station's file (the station's shutdown).
 void StopTrail();
 // Adds a row for `action` (an AUDIT_* action of audit_row.h) by the user logged in.

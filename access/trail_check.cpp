@@ -21,17 +21,39 @@ namespace {
 const QString FILE_CONNECTION = QStringLiteral("surge_trail_check");
 const QString SERVER_CONNECTION = QStringLiteral("surge_trail_check_server");
 
-// A row as `query` selects it, its columns in the order of AUDIT_COLUMNS.
+// A row as `query` selects it, its columns in the order of AuditRowColumns.
 AuditRow RowOf(const QSqlQuery& query) {
     AuditRow row;
     row.seq = query.value(0).toLongLong();
     std::string* fields[] = {&row.at,     &row.station,   &row.user,   &row.role,
                              &row.action, &row.object,    &row.before, &row.after,
-                             &row.reason, &row.prev_hash, &row.hash};
-    for (int i = 0; i < records::AUDIT_COLUMN_COUNT - 1; ++i) {
+                             &row.reason, &row.prev_hash, &row.hash,   &row.software_version};
+    for (int i = 0; i < records::AUDIT_ROW_COLUMN_COUNT - 1; ++i) {
         *fields[i] = query.value(i + 1).toString().toStdString();
     }
     return row;
+}
+
+// Runs `select` ("SELECT %1 FROM audit ...", bound with `station` where it is not null) for the
+// rows' columns; a file or server not yet upgraded has no software version, read as empty.
+bool SelectRows(QSqlQuery& query, const QString& select, const QString& station) {
+    const QString columns[] = {
+        QString::fromStdString(records::AuditRowColumns()),
+        QStringLiteral("%1, '' AS %2")
+            .arg(QLatin1String(records::AUDIT_COLUMNS),
+                 QLatin1String(records::AUDIT_VERSION_COLUMN)),
+    };
+    for (const QString& list : columns) {
+        if (query.prepare(select.arg(list))) {
+            if (!station.isNull()) {
+                query.addBindValue(station);
+            }
+            if (query.exec()) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool ReadRows(QSqlQuery& query, std::vector<AuditRow>* rows) {
@@ -72,9 +94,9 @@ bool ReadFile(const std::string& path, std::vector<AuditRow>* rows, std::set<lon
         } else {
             QSqlQuery query(db);
             query.setForwardOnly(true);
-            ok = query.exec(QStringLiteral("SELECT %1 FROM audit ORDER BY seq")
-                                .arg(QLatin1String(records::AUDIT_COLUMNS))) &&
-                 ReadRows(query, rows);
+            ok =
+                SelectRows(query, QStringLiteral("SELECT %1 FROM audit ORDER BY seq"), QString()) &&
+                ReadRows(query, rows);
             if (!ok) {
                 *error = "cannot read the audit trail of the file " + path + ": " +
                          Text(query.lastError());
@@ -104,10 +126,10 @@ bool ReadServer(const records::ServerConfig& server, const QString& station,
     } else {
         QSqlQuery query(QSqlDatabase::database(SERVER_CONNECTION, false));
         query.setForwardOnly(true);
-        ok = query.prepare(QStringLiteral("SELECT %1 FROM audit WHERE station = ? ORDER BY seq")
-                               .arg(QLatin1String(records::AUDIT_COLUMNS)));
-        query.addBindValue(station);
-        ok = ok && query.exec() && ReadRows(query, rows);
+        ok =
+            SelectRows(query, QStringLiteral("SELECT %1 FROM audit WHERE station = ? ORDER BY seq"),
+                       station) &&
+            ReadRows(query, rows);
         ok = ok &&
              query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
         query.addBindValue(station);

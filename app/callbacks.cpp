@@ -1,4 +1,5 @@
 // The callback names that "surge.uir" binds its controls to.
+#include "access/login.h"
 #include "app/surge.h"
 #include "export/export.h"
 #include "history/history_panel.h"
@@ -38,4 +39,9 @@ void Register_callbacks() {
     RegisterCallback("History_export_waves", History_export_waves);
     RegisterCallback("History_retested", History_retested);
     RegisterCallback("History_quit", History_quit);
+    RegisterCallback("History_audit", History_audit);
+    RegisterCallback("Audit_quit", Audit_quit);
+
+    RegisterCallback("Login_ok", access_control::Login_ok);
+    RegisterCallback("Logout", access_control::Logout);
 }

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "access/audit_trail.h"
+#include "access/login.h"
 #include "access/settings_in_force.h"
 #include "export/workbook.h"
 #include "gates/gates.h"
+#include "history/history_panel.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
@@ -14,6 +16,7 @@
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "version/version.h"
 
 namespace {
 
@@ -40,6 +43,19 @@ void Restore_excel_path() {
     std::memcpy(excel_path, path, length + 1);
 }
 
+// The login ends: every station panel goes before the login panel is shown.
+void Hide_station_panels() {
+    HidePanel(mainHandle);
+    HidePanel(setupHandle);
+    HidePanel(masterHandle);
+    Hide_history_panels();
+}
+
+void Settings_changed() {
+    access_control::AccessSettingsChanged();
+    Show_gates();
+}
+
 }  // namespace
 
 int surge_main(int argc, char** argv) {
@@ -51,6 +67,7 @@ int surge_main(int argc, char** argv) {
     }
     RunUserInterface();
     history::Stop();
+    access_control::StopAccess();
     access_control::StopSettings();
     access_control::StopTrail();
     surge_log::Write("stop", "station stopped");
@@ -63,6 +80,8 @@ int Start_station() {
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;
     }
+    // The version for support, where it leaves the panel's own texts as they are.
+    SetPanelAttribute(mainHandle, ATTR_TOOLTIP_TEXT, "surge " SURGE_VERSION_TEXT);
     if ((setupHandle = LoadPanel(0, SURGE_UIR, SETUP)) < 0) {
         return -1;
     }
@@ -71,14 +90,23 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings(Show_gates);
+    access_control::StartSettings(Settings_changed);
     Start_history();
     gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
     Show_gates();
+    Guard_commands();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
     PlotLine(setupHandle, SETUP_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
-    return 0;
+    return access_control::StartAccess(
+        {SURGE_UIR, mainHandle, MAIN_USER, MAIN_LOGOUT, Hide_station_panels});
+}
+
+void Guard_commands() {
+    using access_control::Command;
+    access_control::GuardControl(setupHandle, SETUP_SAVE, Command::CHANGE_MASTER);
+    access_control::GuardControl(setupHandle, SETUP_EXCEL_SELECT, Command::CHOOSE_PROGRAM);
+    access_control::GuardControl(masterHandle, MASTER_DELETE, Command::CHANGE_MASTER);
 }
 
 void Start_history() {

@@ -3,11 +3,15 @@
 
 // The station's entry: returns the process exit code.
 int surge_main(int argc, char** argv);
-// Start-up short of the event loop: the callbacks registered, the three panels loaded, the port
-// opened, the display set up, the history started, the main panel shown with its zero lines.
+// Start-up short of the event loop: the callbacks registered, the panels loaded (the main
+// panel's tooltip the program's version), the port opened, the display set up, the history
+// started, the main panel shown with its zero lines, then the login when access control is on.
 // 0, or -1 when a panel could not be loaded.
 int Start_station();
 void Display_init();
+// Dims the commands a role may not give (access control): saving, deleting a master, choosing
+// the spreadsheet program.
+void Guard_commands();
 // Opens the inspection history and shows today's counts on the main panel.
 void Start_history();
 // Shows the gates' state for the master carried to the main panel (at start-up and whenever

@@ -21,7 +21,7 @@ add_library(surge_core STATIC
   export/excel_file.cpp
 )
 target_include_directories(surge_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(surge_core PUBLIC surge_toolkit_core surge_rs232_core)
+target_link_libraries(surge_core PUBLIC surge_toolkit_core surge_rs232_core PRIVATE surge_log)
 
 # GoogleTest from Debian's sources, built with this build's compiler.
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -5,6 +5,7 @@
 
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
+#include "access/login.h"
 #include "export/export.h"
 #include "export/workbook.h"
 #include "state/surge_state.h"
@@ -34,6 +35,10 @@ bool Write_excel_path_file(const char* path, int n) {
 
 int Excel_path_select(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    if (!access_control::Reauthenticate(access_control::Command::CHOOSE_PROGRAM,
+                                        "엑셀 프로그램 선택")) {
         return 0;
     }
     char path[EXCEL_PATH_SIZE] = {0};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "access/login.h"
 #include "access/settings_in_force.h"
 #include "history/counts.h"
 #include "history/history_export.h"
@@ -60,6 +61,7 @@ const char* OutcomeLabel(const std::string& outcome) {
 
 // The outcome ring's choices, after "any" at 0.
 constexpr Outcome OUTCOME_CHOICES[] = {Outcome::OK, Outcome::NG, Outcome::INCOMPLETE};
+constexpr int REFUSED_CHOICE = 4;  // "전송 거부", after the outcomes
 
 void ShowCounts() {
     char text[32];
@@ -152,13 +154,15 @@ void ShowTrend() {
 
 // Reads the filter off the panel. False (and the operator told) when the days are reversed.
 bool ReadFilter() {
-    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0};
+    char from[16] = {0}, to[16] = {0}, master[64] = {0}, serial[64] = {0}, station[64] = {0},
+         operator_name[128] = {0};
     int outcome = 0;
     GetCtrlVal(historyHandle, HISTORY_FROM, from);
     GetCtrlVal(historyHandle, HISTORY_TO, to);
     GetCtrlVal(historyHandle, HISTORY_MASTER, master);
     GetCtrlVal(historyHandle, HISTORY_SERIAL, serial);
     GetCtrlVal(historyHandle, HISTORY_STATION, station);
+    GetCtrlVal(historyHandle, HISTORY_OPERATOR, operator_name);
     GetCtrlVal(historyHandle, HISTORY_OUTCOME, &outcome);
     if (history::DaysBetween(from, to) < 0) {
         Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
@@ -175,10 +179,12 @@ bool ReadFilter() {
     filter.master = trimmed(master);
     filter.serial = trimmed(serial);
     filter.station = trimmed(station);
+    filter.operator_name = trimmed(operator_name);
     filter.outcome.reset();
     if (outcome >= 1 && outcome <= static_cast<int>(std::size(OUTCOME_CHOICES))) {
         filter.outcome = OUTCOME_CHOICES[outcome - 1];
     }
+    filter.refused = outcome == REFUSED_CHOICE;
     return true;
 }
 
@@ -214,6 +220,10 @@ void ShowChosen(void*) {
         return;
     }
     chosen_id = rows[cell.y - 1].id;
+    std::string refusal;
+    if (filter.refused && history::FetchRefusal(chosen_id, &refusal) && !refusal.empty()) {
+        MessagePopup("서버 거부", refusal.c_str());
+    }
     if (chosen_measured) {
         Replace_plot(historyHandle, HISTORY_WAVES, &measured_plot, *chosen_measured,
                      MEASURED_COLOUR);
@@ -254,6 +264,7 @@ bool LoadHistoryPanel() {
     SetCtrlAttribute(historyHandle, HISTORY_TREND, ATTR_GRID_COLOR, 0xE0E0E0);
     SetAxisRange(historyHandle, HISTORY_WAVES, VAL_LEFT_YAXIS, -128.0, 127.0);
     PlotLine(historyHandle, HISTORY_WAVES, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
+    access_control::GuardControl(historyHandle, HISTORY_AUDIT, access_control::Command::VIEW_AUDIT);
     return true;
 }
 
@@ -401,7 +412,15 @@ int History_quit(int, int, int event, void*, int, int) {
     return 0;
 }
 
+void Hide_history_panels() {
+    if (historyHandle > 0) {
+        HidePanel(historyHandle);
+    }
+    Hide_audit_panel();
+}
+
 void ResetHistoryPanel() {
+    ResetAuditPanel();
     history::CloseReader();
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);

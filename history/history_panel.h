@@ -6,6 +6,7 @@
 #include "toolkit/toolkit.h"
 
 extern int historyHandle;
+extern int auditHandle;  // the audit rows' panel, 0 before its first opening
 
 // Records shown a page at a time, and the points of the trend.
 constexpr int HISTORY_PAGE_ROWS = 10;
@@ -32,6 +33,17 @@ int History_retested(int panel, int control, int event, void* callbackData, int 
                      int eventData2);
 int History_quit(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
+
+// The audit rows of the station's file, newest first (engineers and administrators; the button
+// is dimmed for the others): history/audit_view.cpp.
+int History_audit(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int Audit_quit(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+// Hides the history panel and the audit rows' where they are shown (the login ends).
+void Hide_history_panels();
+void Hide_audit_panel();
+void ResetAuditPanel();
 
 // Puts the panel's state back to program start and discards the panel (for tests).
 void ResetHistoryPanel();

@@ -49,9 +49,18 @@ Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
         where.sql += QStringLiteral(" AND station = ?");
         where.values << QString::fromStdString(filter.station);
     }
+    if (!filter.operator_name.empty()) {
+        where.sql += QStringLiteral(" AND operator = ?");
+        where.values << QString::fromStdString(filter.operator_name);
+    }
     if (filter.outcome) {
         where.sql += QStringLiteral(" AND outcome = ?");
         where.values << QString::fromLatin1(Outcome_text(*filter.outcome));
+    }
+    // What the server refused is known only to the station's own file.
+    if (filter.refused) {
+        where.sql += on_server ? QStringLiteral(" AND 0 = 1")
+                               : QStringLiteral(" AND id IN (SELECT record FROM refused)");
     }
     return where;
 }
@@ -336,6 +345,25 @@ bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>
     };
     take(0, standard);
     take(1, measured);
+    return true;
+}
+
+bool FetchRefusal(long long id, std::string* message) {
+    message->clear();
+    if (on_server) {
+        return true;
+    }
+    QSqlQuery query(Reader());
+    if (!Prepare(&query, QStringLiteral("SELECT refused_at, message FROM refused WHERE record = ?"),
+                 {id}) ||
+        !query.exec()) {
+        return false;
+    }
+    if (query.next()) {
+        *message = (query.value(0).toString().left(19).replace(QLatin1Char('T'), QLatin1Char(' ')) +
+                    QStringLiteral(" 서버 거부: ") + query.value(1).toString())
+                       .toStdString();
+    }
     return true;
 }
 

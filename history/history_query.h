@@ -20,7 +20,9 @@ struct Filter {
     std::string master;              // empty: any master
     std::string serial;              // empty: any unit
     std::string station;             // empty: every station the reader holds
+    std::string operator_name;       // empty: any operator
     std::optional<Outcome> outcome;  // empty: any outcome
+    bool refused = false;            // only the records the plant's server refused
 };
 
 struct ListedRecord {
@@ -80,6 +82,9 @@ bool FetchPage(const Filter& filter, const PageKey* after, int rows,
 bool SampleTrend(const Filter& filter, long long count, int points, std::vector<TrendPoint>* trend);
 // A record's waves; a wave the cycle did not reach is left empty.
 bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>* measured);
+// "2026-12-03 10:00:00 서버 거부: the server's message" for a record the server refused; empty
+// for any other, and on a server's reader.
+bool FetchRefusal(long long id, std::string* message);
 
 // The export's columns, and every record of the filter oldest first as their texts (empty for a
 // reading the cycle did not reach). `row` returns false to stop.

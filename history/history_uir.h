@@ -29,3 +29,14 @@ constexpr int HISTORY_FINAL_YIELD = 22;
 constexpr int HISTORY_RETEST_PASSED = 23;
 constexpr int HISTORY_RETESTED = 24;  // History_retested: lists the units passed on retest
 constexpr int HISTORY_GATES = 25;
+
+// The operator filter and the audit rows (engineers and administrators under access control).
+constexpr int HISTORY_OPERATOR = 40;  // text: the user logged in when recorded, empty for any
+constexpr int HISTORY_AUDIT = 41;     // History_audit
+
+// The audit rows' panel, opened from the history panel.
+constexpr int AUDIT = 12;
+
+constexpr int AUDIT_TABLE = 1;  // the newest rows first
+constexpr int AUDIT_COUNT = 2;
+constexpr int AUDIT_QUIT = 3;

@@ -77,6 +77,7 @@ struct Recorder {
     QDate day;
     Counts today;
     QString station;
+    QString software_version;
     std::unique_ptr<Forwarder> forwarder;
     std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
 };
@@ -315,6 +316,7 @@ void Start(const Strip& strip) {
     r.started = true;
     r.strip = strip;
     r.station = records::StationName();
+    r.software_version = records::SoftwareVersion();
     r.disabled = records::HistoryOff();
     r.db = std::make_unique<Database>(QStringLiteral("surge_history_recorder"));
     WatchTheFile();
@@ -337,7 +339,8 @@ void Record(const Inspection& inspection) {
         return;
     }
     if (!r.disabled) {
-        const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station};
+        const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station,
+                                r.software_version};
         r.recording = r.db->IsOpen() && Write({row});
         if (!r.recording) {
             HoldBack(row);

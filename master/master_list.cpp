@@ -3,6 +3,7 @@
 // store for as long as the panel is shown.
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
+#include "access/login.h"
 #include "master/master.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -104,6 +105,9 @@ int Master_select(int, int, int event, void*, int, int) {
 
 int Master_delete(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !Row_is_chosen("마스터 삭제 경고")) {
+        return 0;
+    }
+    if (!access_control::Reauthenticate(access_control::Command::CHANGE_MASTER, "마스터 삭제")) {
         return 0;
     }
     // The store first. When the change failed, it may have begun: the table is read again

@@ -6,6 +6,7 @@
 
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
+#include "access/login.h"
 #include "gates/gates.h"
 #include "instrument/serial.h"
 #include "master/master.h"
@@ -91,6 +92,9 @@ int Master_save(int, int, int event, void*, int, int) {
         return 0;
     }
     if (ConfirmPopup("확  인", "저장하시겠습니까 ?") == 0) {
+        return 0;
+    }
+    if (!access_control::Reauthenticate(access_control::Command::CHANGE_MASTER, "마스터 저장")) {
         return 0;
     }
     // The name field's commit, made here so that the name checked is the name saved.

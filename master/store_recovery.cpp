@@ -21,10 +21,12 @@
 // - in every other folder nothing is touched, and the store takes no change.
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "log/log.h"
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
 
@@ -261,23 +263,57 @@ bool Put_in_place(const TempPair& pair) {
     return Write_commit_marker(pair) && SyncWorkingDirectory() == 0 && Finish_replacement(pair);
 }
 
+std::string Pair_text(const TempPair& pair) {
+    return std::string(pair.name_file) + " and " + pair.wave_file;
+}
+
+// The files that `present` keeps, joined by ", ".
+template <typename Present>
+std::string Listed(std::initializer_list<const char*> files, Present present) {
+    std::string listed;
+    for (const char* file : files) {
+        if (present(file)) {
+            listed += (listed.empty() ? "" : ", ") + std::string(file);
+        }
+    }
+    return listed;
+}
+
+// What support reads of a store that refuses changes.
+void Log_locked() {
+    surge_log::Write("store",
+                     "locked: the folder does not tell which files are the store; every file kept "
+                     "and changes refused until they are checked: " +
+                         Listed({MODEL_NAME_FILE, MODEL_WAVE_FILE, DELETE_TEMP_NAME_FILE,
+                                 DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE, SAVE_TEMP_WAVE_FILE},
+                                [](const char* file) { return FileExists(file) == 1; }));
+}
+
 }  // namespace
 
 Recovery Recover_interrupted_replacement(std::string* files_to_check) {
     if (FileExists(COMMIT_MARKER_FILE)) {
         TempPair pair{};
         if (!Read_commit_marker(&pair)) {
+            surge_log::Write("store", std::string(COMMIT_MARKER_FILE) +
+                                          " cannot be read: the store is not opened");
             Warn_damaged(COMMIT_MARKER_FILE, 0);
             return Recovery::Failed;
         }
         if (!Finish_replacement(pair)) {
+            surge_log::Write("store", "an interrupted change cannot be finished: " +
+                                          Pair_text(pair) + " not put in place");
             Warn(STORE_WRITE_FAILED_TEXT);
             return Recovery::Failed;
         }
+        surge_log::Write("store", "an interrupted change finished: " + Pair_text(pair) +
+                                      " put in place, as " + COMMIT_MARKER_FILE + " named");
     }
     // A marker that never took its place names a pair and holds no master.
     if (FileExists(COMMIT_MARKER_TEMP_FILE)) {
         DeleteFile(COMMIT_MARKER_TEMP_FILE);
+        surge_log::Write("store", std::string(COMMIT_MARKER_TEMP_FILE) +
+                                      ", a commit marker that never took its place, deleted");
     }
     // Each round finishes one pair, or deletes what is stale.
     for (int round = 0; round < 3 && Any_leftover(); ++round) {
@@ -288,10 +324,16 @@ Recovery Recover_interrupted_replacement(std::string* files_to_check) {
             break;
         }
         if (delete_pair || save_pair) {
-            if (!Put_in_place(delete_pair ? DELETE_PAIR : SAVE_PAIR)) {
+            const TempPair& pair = delete_pair ? DELETE_PAIR : SAVE_PAIR;
+            const std::string change = delete_pair ? "a delete" : "a save";
+            if (!Put_in_place(pair)) {
+                surge_log::Write("store", change + " cut short cannot be finished: " +
+                                              Pair_text(pair) + " not put in place");
                 Warn(STORE_WRITE_FAILED_TEXT);
                 return Recovery::Failed;
             }
+            surge_log::Write("store", change + " cut short finished: " + Pair_text(pair) +
+                                          " put in place of the store");
             continue;
         }
         // A delete of this store writes it less one record, or a start of that when it was cut
@@ -305,16 +347,21 @@ Recovery Recover_interrupted_replacement(std::string* files_to_check) {
             break;
         }
         // One that cannot be deleted does no harm: every change starts its pair empty.
-        for (const char* file : {DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE,
-                                 SAVE_TEMP_WAVE_FILE}) {
-            if (FileExists(file)) {
-                DeleteFile(file);
-            }
+        const std::string deleted =
+            Listed({DELETE_TEMP_NAME_FILE, DELETE_TEMP_WAVE_FILE, SAVE_TEMP_NAME_FILE,
+                    SAVE_TEMP_WAVE_FILE},
+                   [](const char* file) { return FileExists(file) == 1 && DeleteFile(file) == 0; });
+        if (!deleted.empty()) {
+            surge_log::Write("store",
+                             "left by a change given up, holding nothing the store does "
+                             "not, deleted: " +
+                                 deleted);
         }
         return Recovery::Clean;
     }
     if (Any_leftover()) {
         *files_to_check = Files_to_check();
+        Log_locked();
         return Recovery::Locked;
     }
     return Recovery::Clean;

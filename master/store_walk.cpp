@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "log/log.h"
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
 
@@ -31,6 +32,10 @@ bool SetAside::Write() const {
         std::error_code ignored;
         std::filesystem::resize_file(SET_ASIDE_FILE, static_cast<std::uintmax_t>(kept), ignored);
     }
+    surge_log::Write("store", std::string(ok ? "what a change could not carry set aside in "
+                                             : "what a change could not carry not set aside in ") +
+                                  SET_ASIDE_FILE + ": " + std::to_string(pieces_.size()) +
+                                  " bytes");
     return ok;
 }
 

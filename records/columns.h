@@ -14,8 +14,9 @@ namespace records {
 // What the station stores of one inspection: the inspection and the history's own fields.
 struct InspectionRow {
     Inspection inspection;
-    QString uuid;     // version 7, time-ordered; unique with the station
-    QString station;  // SURGE_STATION or the host name
+    QString uuid;                // version 7, time-ordered; unique with the station
+    QString station;             // SURGE_STATION or the host name
+    QString software_version{};  // the station's version and commit that wrote it
 };
 
 struct Column {

@@ -1,4 +1,5 @@
-// The fields of a record that the station does not measure: its times, its uuid, the station.
+// The fields of a record that the station does not measure: its times, its uuid, the station, the
+// software.
 #pragma once
 
 #include <QDate>
@@ -17,5 +18,7 @@ QDate LocalDay(TimePoint time);
 QString NewUuid(TimePoint time);
 // SURGE_STATION when set, else the host name.
 QString StationName();
+// This build's version and commit, "1.0.0 (abc1234)": what each record and audit row carries.
+QString SoftwareVersion();
 
 }  // namespace records

@@ -150,6 +150,8 @@ std::vector<std::string> LocalSchema(int from_version) {
         upgrade = AddColumnsSince(from_version);
     }
     statements.insert(statements.end(), upgrade.begin(), upgrade.end());
+    const std::vector<std::string> trail_upgrade = TrailUpgrade(from_version);
+    statements.insert(statements.end(), trail_upgrade.begin(), trail_upgrade.end());
     // Before version 3 only records written while a server was set were queued: every record is
     // queued now, and the forwarder skips those the server has already.
     if (from_version > 0 && from_version < 3) {
@@ -182,6 +184,8 @@ std::string CreateServerInspection() {
 
 std::vector<std::string> ServerUpgrade(int from_version) {
     std::vector<std::string> statements = ServerTrailSchema();
+    const std::vector<std::string> trail_upgrade = ServerTrailUpgrade(from_version);
+    statements.insert(statements.end(), trail_upgrade.begin(), trail_upgrade.end());
     for (const Column& column : InspectionColumns()) {
         if (column.server_since > from_version) {
             statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +

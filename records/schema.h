@@ -8,16 +8,18 @@
 namespace records {
 
 // The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION). Version 2
-// adds who tested a record and the version of its master, and the stations' audit trails; version
-// 4 each test's attempt and whether it tested a reference unit.
+// adds who tested a record and the version of its master, and the stations' audit trails;
+// version 3 the software version that wrote each record and audit row; version 4 each test's
+// attempt and whether it tested a reference unit.
 constexpr int SCHEMA_VERSION = 4;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;
 // version 3 queues every record for a server until one acknowledges it, and keeps aside the
 // records a server refused; version 4 adds who tested a record and the version of its master, the
-// users, the audit trail and the last settings read well; version 6 each test's attempt and
-// whether it tested a reference unit, and a unit's records indexed by time.
+// users, the audit trail and the last settings read well; version 5 adds the software version that
+// wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
+// unit, and a unit's records indexed by time.
 constexpr int LOCAL_SCHEMA_VERSION = 6;
 
 // `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
@@ -93,13 +95,23 @@ constexpr const char* AUDIT_COLUMNS =
     "seq, at, station, user_name, role, action, object, before_value, after_value, reason, "
     "prev_hash, hash";
 constexpr int AUDIT_COLUMN_COUNT = 12;
+// Added by the station's file version 5 and the server's version 3 after AUDIT_COLUMNS: the
+// software that wrote the row, empty in the rows written before.
+constexpr const char* AUDIT_VERSION_COLUMN = "software_version";
+// AUDIT_COLUMNS and AUDIT_VERSION_COLUMN: what a row is written, read and sent with.
+std::string AuditRowColumns();
+constexpr int AUDIT_ROW_COLUMN_COUNT = AUDIT_COLUMN_COUNT + 1;
 
 // The station's users, its audit trail with its queue for the server and the rows a server
 // refused, and the settings last read well from "station.ini" (trail_schema.cpp): part of
 // LocalSchema.
 std::vector<std::string> TrailSchema();
+// What brings the trail's tables of a station's file of `from_version` to LOCAL_SCHEMA_VERSION.
+std::vector<std::string> TrailUpgrade(int from_version);
 // The stations' audit trails on a plant's server, and the newest row the server has of each
 // station's chain, so that rows taken off a station's end are found too.
 std::vector<std::string> ServerTrailSchema();
+// What brings a server's audit table of `from_version` to SCHEMA_VERSION.
+std::vector<std::string> ServerTrailUpgrade(int from_version);
 
 }  // namespace records

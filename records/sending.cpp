@@ -185,7 +185,7 @@ void Settle(QSqlDatabase& local, const char* queue, const char* key, const char*
     }
 }
 
-// An audit row's values in the order of AUDIT_COLUMNS.
+// An audit row's values in the order of AuditRowColumns.
 using AuditValues = std::vector<QVariant>;
 constexpr std::size_t AUDIT_SEQ = 0;
 constexpr std::size_t AUDIT_STATION = 2;
@@ -199,13 +199,13 @@ bool ReadAuditQueued(QSqlDatabase& local, const char* queue, int batch,
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral("SELECT %1 FROM audit WHERE seq IN (SELECT seq FROM %2 ORDER BY "
                                   "seq LIMIT %3) ORDER BY seq")
-                       .arg(QLatin1String(AUDIT_COLUMNS), QLatin1String(queue))
+                       .arg(QString::fromStdString(AuditRowColumns()), QLatin1String(queue))
                        .arg(batch))) {
         return false;
     }
     while (read.next()) {
         AuditValues row;
-        for (int i = 0; i < AUDIT_COLUMN_COUNT; ++i) {
+        for (int i = 0; i < AUDIT_ROW_COLUMN_COUNT; ++i) {
             row.push_back(read.value(i));
         }
         rows->push_back(std::move(row));
@@ -229,12 +229,12 @@ bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
         return false;
     };
     QString marks = QStringLiteral("?");
-    for (int i = 1; i < AUDIT_COLUMN_COUNT; ++i) {
+    for (int i = 1; i < AUDIT_ROW_COLUMN_COUNT; ++i) {
         marks += QStringLiteral(", ?");
     }
     if (!insert.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (%2) ON CONFLICT (station, "
                                        "seq) DO NOTHING")
-                            .arg(QLatin1String(AUDIT_COLUMNS), marks)) ||
+                            .arg(QString::fromStdString(AuditRowColumns()), marks)) ||
         !held.prepare(QStringLiteral("SELECT hash FROM audit WHERE station = ? AND seq = ?")) ||
         !head.prepare(QStringLiteral(
             "INSERT INTO audit_head (station, seq, hash) VALUES (?, ?, ?) ON CONFLICT (station) "

@@ -33,7 +33,8 @@ CREATE TABLE IF NOT EXISTS audit (
   after_value  TEXT NOT NULL,
   reason       TEXT NOT NULL,
   prev_hash    TEXT NOT NULL,
-  hash         TEXT NOT NULL
+  hash         TEXT NOT NULL,
+  software_version TEXT NOT NULL DEFAULT ''
 ))sql";
 
 constexpr const char* AUDIT_KEPT_AS_WRITTEN[] = {
@@ -73,6 +74,7 @@ CREATE TABLE IF NOT EXISTS audit (
   reason       TEXT NOT NULL,
   prev_hash    TEXT NOT NULL,
   hash         TEXT NOT NULL,
+  software_version TEXT NOT NULL DEFAULT '',
   UNIQUE (station, seq)
 ))sql";
 
@@ -95,6 +97,27 @@ std::vector<std::string> TrailSchema() {
 
 std::vector<std::string> ServerTrailSchema() {
     return {CREATE_SERVER_AUDIT, CREATE_SERVER_AUDIT_HEAD};
+}
+
+std::string AuditRowColumns() {
+    return std::string(AUDIT_COLUMNS) + ", " + AUDIT_VERSION_COLUMN;
+}
+
+// The audit table came with the station's file version 4 and the server's version 2.
+std::vector<std::string> TrailUpgrade(int from_version) {
+    if (from_version != 4) {
+        return {};
+    }
+    return {std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_VERSION_COLUMN +
+            " TEXT NOT NULL DEFAULT ''"};
+}
+
+std::vector<std::string> ServerTrailUpgrade(int from_version) {
+    if (from_version >= 3) {
+        return {};
+    }
+    return {std::string("ALTER TABLE audit ADD COLUMN IF NOT EXISTS ") + AUDIT_VERSION_COLUMN +
+            " TEXT NOT NULL DEFAULT ''"};
 }
 
 }  // namespace records

@@ -1,7 +1,8 @@
 // Panel resource ids and control ids of "surge.uir".
 #pragma once
 
-// The history panel (HISTORY, 4) has its ids in history/history_uir.h.
+// The history panel (HISTORY, 4) and the audit rows' (AUDIT, 12) have their ids in
+// history/history_uir.h, the login panel (LOGIN, 11) in access/access_uir.h.
 
 constexpr const char* SURGE_UIR = "surge.uir";
 
@@ -38,11 +39,14 @@ constexpr int MAIN_RECORDING_OFF = 56;
 constexpr int MAIN_WAITING = 57;         // records waiting for the plant's history server
 constexpr int MAIN_SERIAL_REFUSED = 58;  // why the last read was refused
 constexpr int MAIN_FIRST_PASS = 59;      // today's first-pass yield
-constexpr int MAIN_RETEST = 61;          // the retests of the unit in the field
-constexpr int MAIN_GATE = 62;            // the line stop, or the reference check that waits
-constexpr int MAIN_GATE_NOTE = 63;       // when the reference check passed
+constexpr int MAIN_RETEST = 64;          // the retests of the unit in the field
+constexpr int MAIN_GATE = 65;            // the line stop, or the reference check that waits
+constexpr int MAIN_GATE_NOTE = 66;       // when the reference check passed
 
 constexpr int MAIN_HISTORY = 60;  // History_open
+// MAIN: access control (hidden without it): who is logged in, and the logout
+constexpr int MAIN_USER = 61;
+constexpr int MAIN_LOGOUT = 62;
 
 // MASTER: list of registered masters
 constexpr int MASTER_SELECT = 1;

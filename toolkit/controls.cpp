@@ -146,7 +146,9 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     QWidget* w = c->widget.data();
     switch (attribute) {
         case ATTR_DIMMED:
-            w->setEnabled(value == 0);
+        case ATTR_ROLE_DIMMED:
+            (attribute == ATTR_DIMMED ? c->dimmed : c->role_dimmed) = value != 0;
+            w->setEnabled(!c->dimmed && !c->role_dimmed);
             return 0;
         case ATTR_VISIBLE:
             w->setVisible(value != 0);
@@ -178,6 +180,15 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     }
 }
 
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value) {
+    Control* c = FindControl(panel, control);
+    if (c == nullptr || value == nullptr || attribute != ATTR_TOOLTIP_TEXT) {
+        return -1;
+    }
+    c->widget->setToolTip(value[0] != '\0' ? QString::fromUtf8(value) : c->own_tooltip);
+    return 0;
+}
+
 int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
     Control* c = FindControl(panel, control);
     if (c == nullptr || value == nullptr) {
@@ -187,6 +198,9 @@ int GetCtrlAttribute(int panel, int control, int attribute, int* value) {
     switch (attribute) {
         case ATTR_DIMMED:
             *value = w->isEnabled() ? 0 : 1;
+            return 0;
+        case ATTR_ROLE_DIMMED:
+            *value = c->role_dimmed ? 1 : 0;
             return 0;
         case ATTR_VISIBLE:
             *value = w->isVisibleTo(w->window()) ? 1 : 0;

@@ -171,6 +171,18 @@ void Delay(double seconds) {
 
 namespace toolkit_internal {
 
+bool InCallback() {
+    return Engine().callback_depth > 0;
+}
+
+void RunAsCallback(DeferredCallbackPtr function, void* data) {
+    EngineState& e = Engine();
+    ++e.callback_depth;
+    function(data);
+    --e.callback_depth;
+    RunDeferred();
+}
+
 CtrlCallbackPtr FindCallback(const std::string& name) {
     auto it = Engine().callbacks.find(name);
     return it == Engine().callbacks.end() ? nullptr : it->second;

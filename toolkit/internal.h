@@ -25,7 +25,10 @@ struct Control {
     QPointer<QWidget> widget;
     CtrlCallbackPtr callback = nullptr;
     std::string callback_name;
-    bool dirty = false;  // edited by the operator since its last commit
+    bool dirty = false;        // edited by the operator since its last commit
+    bool dimmed = false;       // ATTR_DIMMED as the program set it
+    bool role_dimmed = false;  // ATTR_ROLE_DIMMED: greyed whatever ATTR_DIMMED says
+    QString own_tooltip;       // the resource's, which an empty ATTR_TOOLTIP_TEXT gives back
 };
 
 struct Panel {
@@ -56,6 +59,14 @@ void Dispatch(int panel, int control, int event, int eventData1 = 0);
 bool DeliveringHeldInput();
 // Commits every field of the panel that the operator edited and did not commit yet.
 void CommitPendingEdits(int panel);
+
+// True while a callback runs.
+bool InCallback();
+// Runs `function(data)` as a callback: no other callback runs inside it.
+void RunAsCallback(DeferredCallbackPtr function, void* data);
+// Restarts the idle watch's count (an operator's key or click), or ends it now (tests).
+void NoteInput();
+void ExpireIdle();
 
 // Looks up a registered callback by name (nullptr when none).
 CtrlCallbackPtr FindCallback(const std::string& name);

@@ -244,6 +244,8 @@ int LoadPanel(int /*parent*/, const char* file, int resourceId) {
         control.id = id.toInt();
         control.kind = KindOf(child);
         control.widget = child;
+        control.dimmed = !child->isEnabled();
+        control.own_tooltip = child->toolTip();
         control.callback_name = child->property("callback").toString().toStdString();
         if (!control.callback_name.empty()) {
             control.callback = FindCallback(control.callback_name);
@@ -314,6 +316,16 @@ int SetPanelSize(int panel, int height, int width) {
         return -1;
     }
     p->widget->resize(width, height);
+    return 0;
+}
+
+int SetPanelAttribute(int panel, int attribute, const char* value) {
+    Panel* p = FindPanel(panel);
+    if (p == nullptr || attribute != ATTR_TOOLTIP_TEXT || value == nullptr) {
+        return -1;
+    }
+    // A control without a tooltip of its own shows its panel's.
+    p->widget->setToolTip(QString::fromUtf8(value));
     return 0;
 }
 

@@ -8,7 +8,7 @@
 
 namespace toolkit_internal {
 
-enum class PopupKind { MESSAGE, CONFIRM, FILE_SELECT, PROMPT };
+enum class PopupKind { MESSAGE, CONFIRM, FILE_SELECT, PASSWORD, PROMPT };
 
 struct ShownPopup {
     PopupKind kind;
@@ -21,6 +21,7 @@ struct PopupScript {
     std::deque<int> confirm_answers;
     std::deque<std::string> file_answers;
     std::deque<std::string> prompt_answers;  // "" cancels
+    std::deque<std::string> password_answers;
     std::vector<ShownPopup> shown;
 };
 

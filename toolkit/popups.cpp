@@ -4,9 +4,11 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <algorithm>
 #include <cstring>
 
 #include "toolkit/internal.h"
@@ -69,6 +71,45 @@ int ConfirmPopup(const char* title, const char* message) {
         return toolkit_internal::AnswerConfirm(s, title, message);
     }
     return ShowMessageBox(QMessageBox::Question, title, message, true);
+}
+
+int PasswordPopup(const char* title, const char* message, char* responseBuffer,
+                  std::size_t bufferSize) {
+    if (responseBuffer == nullptr || bufferSize == 0) {
+        return 0;
+    }
+    std::string answer;
+    PopupScript& s = toolkit_internal::CurrentPopupScript();
+    if (s.active) {
+        s.shown.push_back({PopupKind::PASSWORD, title, message});
+        if (s.password_answers.empty()) {
+            return 0;
+        }
+        answer = s.password_answers.front();
+        s.password_answers.pop_front();
+    } else {
+        QInputDialog dialog;
+        dialog.setWindowTitle(QString::fromUtf8(title));
+        dialog.setLabelText(QString::fromUtf8(message));
+        dialog.setTextEchoMode(QLineEdit::Password);
+        dialog.setOkButtonText(QStringLiteral("확인"));
+        dialog.setCancelButtonText(QStringLiteral("취소"));
+        dialog.setStyleSheet(
+            QStringLiteral("QLabel, QLineEdit { font-size: 16pt; } QPushButton {"
+                           " font-size: 14pt; min-width: 110px; min-height: 40px; }"));
+        if (dialog.exec() != QDialog::Accepted) {
+            return 0;
+        }
+        answer = dialog.textValue().toStdString();
+    }
+    // Cut whole characters only.
+    std::size_t n = std::min(answer.size(), bufferSize - 1);
+    while (n > 0 && n < answer.size() && (static_cast<unsigned char>(answer[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    std::memcpy(responseBuffer, answer.data(), n);
+    responseBuffer[n] = '\0';
+    return 1;
 }
 
 int PromptPopup(const char* title, const char* message, char* responseBuffer,

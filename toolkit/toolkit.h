@@ -51,6 +51,10 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data);
 // operator's input stays queued.
 void ProcessDrawEvents();
 
+// Calls `function(data)` once no key or click reached a panel for `seconds`, never inside a
+// callback; it then waits for the next input before it counts again. 0 seconds stops the watch.
+int SetIdleCallback(double seconds, DeferredCallbackPtr function, void* data);
+
 // Holds the thread for `seconds`. The panels keep repainting; the operator's input (clicks, keys,
 // the close box) stays queued in Qt and is delivered in order once the running callback returns.
 void Delay(double seconds);
@@ -67,6 +71,11 @@ int DiscardPanel(int panel);
 int SetPanelPos(int panel, int top, int left);
 int SetPanelSize(int panel, int height, int width);
 
+// Panels and controls: the text shown while the pointer rests on it.
+constexpr int ATTR_TOOLTIP_TEXT = 1670;
+
+int SetPanelAttribute(int panel, int attribute, const char* value);
+
 constexpr int ATTR_PRIMARY_MONITOR = 1445;  // system attribute: the primary monitor's id
 constexpr int ATTR_HEIGHT = 540;            // monitor attribute: height in pixels
 constexpr int ATTR_WIDTH = 533;             // monitor attribute: width in pixels
@@ -82,6 +91,10 @@ constexpr int ATTR_GRID_VISIBLE = 1094;  // graphs: 1 shows the x and y grid lin
 constexpr int ATTR_GRID_COLOR = 1080;    // graphs: colour of the grid lines, 0xRRGGBB
 constexpr int ATTR_TABLE_EDITABLE =
     1524;  // tables: 0 lets the operator choose cells, not edit them
+// The toolkit's own: 1 greys the control for the user's role over ATTR_DIMMED, which then cannot
+// undim it; ATTR_DIMMED reads 1 while either holds.
+constexpr int ATTR_ROLE_DIMMED = 9001;
+// ATTR_TOOLTIP_TEXT (above) on a control: "" gives back the resource's own.
 
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlVal(int panel, int control, int value);
@@ -99,6 +112,7 @@ int GetCtrlVal(int panel, int control, char (&buffer)[N]) {
 }
 
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value);
 int GetCtrlAttribute(int panel, int control, int attribute, int* value);
 
 // ---- Graphs ---------------------------------------------------------------------------------
@@ -157,6 +171,9 @@ int ConfirmPopup(const char* title, const char* message);
 // bytes, never inside a character), 0 when the operator cancelled or entered nothing.
 int PromptPopup(const char* title, const char* message, char* responseBuffer,
                 int maxResponseLength);
+// Asks for a password, its input masked: 1 with it in responseBuffer (cut to fit), 0 on cancel.
+int PasswordPopup(const char* title, const char* message, char* responseBuffer,
+                  std::size_t bufferSize);
 
 constexpr int VAL_SAVE_BUTTON = 1;  // the operator names a file to write, new or existing
 constexpr int VAL_SELECT_BUTTON = 2;

@@ -27,6 +27,8 @@ void ScriptPopups(bool scripted);
 void QueueConfirmAnswer(int answer);
 void QueueFileAnswer(const std::string& path);
 void QueuePromptAnswer(const std::string& text);
+// The password popup takes the next queued answer; none queued cancels it.
+void QueuePasswordAnswer(const std::string& password);
 const std::vector<ShownPopup>& ShownPopups();
 void ClearShownPopups();
 int PendingAnswers();
@@ -54,6 +56,8 @@ void TypeText(int panel, int control, const std::string& text);
 void TypeWhileHeld(int panel, int control, const std::string& keys);
 // Clicks a table cell: the cell becomes active, then the table's callback gets EVENT_LEFT_CLICK.
 void ClickTableCell(int panel, int control, Point cell);
+// Gives the idle callback now, as if the idle time had passed (nothing when none is set).
+void ExpireIdleTime();
 // Runs the deferred calls that are due, as the event loop would.
 void RunDeferredCalls();
 

@@ -1,6 +1,7 @@
 // surge-audit: checks the station's audit trail, or writes it out as CSV.
 //   surge-audit verify [--server] [FILE]
 //   surge-audit export [FILE]
+//   surge-audit --version
 // FILE is "inspection_history.db" in the working directory unless named. Exit codes: 0 the trail
 // holds (or was written out), 1 it does not hold, 2 the file or the server cannot be read.
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include "access/trail_check.h"
 #include "records/csv_cell.h"
 #include "records/database_file.h"
+#include "records/record_fields.h"
 #include "records/schema.h"
 
 namespace {
@@ -22,6 +24,7 @@ constexpr int UNREADABLE = 2;
 constexpr const char* USAGE =
     "usage: surge-audit verify [--server] [FILE]\n"
     "       surge-audit export [FILE]\n"
+    "       surge-audit --version\n"
     "FILE: the station's database, inspection_history.db in the working directory by default.\n"
     "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
 
@@ -90,6 +93,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     const std::string command = args.empty() ? std::string() : args[0];
+    if (command == "--version" && args.size() == 1) {
+        std::printf("surge-audit %s\n", records::SoftwareVersion().toStdString().c_str());
+        return HOLDS;
+    }
     const bool server = args.size() > 1 && args[1] == "--server";
     const std::size_t file_at = server ? 2 : 1;
     const bool known = command == "verify" || (command == "export" && !server);

@@ -4,7 +4,7 @@
 // the simulator's receive timestamps: from the arrival of "ME\r" to the arrival of "RE\r". Its
 // floor is the wait after "ST" plus the line time of the cycle's bytes. Each is measured with the
 // history off, and with the history on and a plant server set (a throw-away PostgreSQL on this
-// machine), in the same run.
+// machine), and with access control on as well (an operator logged in), in the same run.
 #include <unistd.h>
 
 #include <QApplication>
@@ -17,11 +17,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "access/access_uir.h"
+#include "access/login.h"
+#include "access/session.h"
+#include "access/settings_in_force.h"
+#include "access/users.h"
 #include "app/surge.h"
 #include "bench/report.h"
 #include "history/recorder.h"
@@ -54,12 +60,32 @@ std::string screen_name = "?";
 bool failed = false;
 PgServer* server = nullptr;
 
-// The history as the station starts it: off, or on with the plant server set.
+// The history as the station starts it: off, or on with the plant server set; and the same with
+// access control on, an operator logged in.
 struct History {
     const char* name;
     bool on;
+    bool access = false;
 };
-constexpr History HISTORIES[] = {{"history off", false}, {"history and server", true}};
+constexpr History HISTORIES[] = {{"history off", false},
+                                 {"history and server", true},
+                                 {"history, server and access control", true, true}};
+
+// Access control turned on through "station.ini", as a plant does, and an operator logged in.
+void LogIn() {
+    std::string problem;
+    access_control::AddUser("bench", access_control::Role::OPERATOR, "pw-bench", "", &problem);
+    std::ofstream("station.ini") << "[access]\nenabled=true\n";
+    access_control::CheckSettingsFile();
+    const int login = access_control::LoginPanel();
+    toolkit_testing::TypeText(login, LOGIN_NAME, "bench");
+    toolkit_testing::TypeText(login, LOGIN_PASSWORD, "pw-bench");
+    toolkit_testing::Commit(login, LOGIN_OK);
+    if (access_control::CurrentUser().name != "bench") {
+        std::fprintf(stderr, "bench_inspection_window: the login failed\n");
+        failed = true;
+    }
+}
 
 void StartHistory(const History& history) {
     history::Stop();
@@ -71,6 +97,9 @@ void StartHistory(const History& history) {
         unsetenv("SURGE_HISTORY_DB");
     }
     Start_history();
+    if (history.access) {
+        LogIn();
+    }
 }
 
 // When the graph and the busy lamp were painted, in ms on the station's clock.
@@ -243,11 +272,13 @@ double Measure(const Run& run, const History& history) {
 // Runs from the event loop, as the operator's presses do.
 void RunAll() {
     for (const Run& run : {Run{0, 30, 1.04}, Run{20, 7, 1.01}}) {
-        double medians[2] = {0, 0};
-        for (int h = 0; h < 2; ++h) {
+        double medians[3] = {0, 0, 0};
+        for (int h = 0; h < 3; ++h) {
             StartHistory(HISTORIES[h]);
             medians[h] = Measure(run, HISTORIES[h]);
         }
+        std::remove("station.ini");
+        access_control::CheckSettingsFile();
         char figure[128];
         std::snprintf(figure, sizeof figure,
                       "inspection cycle, %d pulses, window %s, history and server against off",
@@ -256,6 +287,11 @@ void RunAll() {
         const double floor_ms = 1000.0 * (run.pulses * 0.05 + 0.1) + LINE_BYTES * BYTE_MS;
         ReportFigure(figure, medians[1], "ms", "history off", medians[0],
                      1.0 + 0.01 * floor_ms / std::max(medians[0], 1.0));
+        std::snprintf(figure, sizeof figure,
+                      "inspection cycle, %d pulses, window %s, access control on against off",
+                      run.pulses, screen_name.c_str());
+        ReportFigure(figure, medians[2], "ms", "access control off", medians[1],
+                     1.0 + 0.01 * floor_ms / std::max(medians[1], 1.0));
     }
     Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
 }

@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "access/access_uir.h"
 #include "app/surge.h"
 #include "history/history_uir.h"
 #include "state/surge_state.h"
@@ -50,7 +51,9 @@ const std::map<int, Expected> PANELS = {
       {MAIN_RETEST, {"string", ""}},
       {MAIN_GATE, {"string", ""}},
       {MAIN_GATE_NOTE, {"string", ""}},
-      {MAIN_HISTORY, {"button", "History_open"}}}},
+      {MAIN_HISTORY, {"button", "History_open"}},
+      {MAIN_USER, {"string", ""}},
+      {MAIN_LOGOUT, {"button", "Logout"}}}},
     {SETUP,
      {{SETUP_EXCEL_PATH, {"string", ""}},
       {SETUP_GRAPH, {"graph", ""}},
@@ -99,7 +102,19 @@ const std::map<int, Expected> PANELS = {
       {HISTORY_FINAL_YIELD, {"string", ""}},
       {HISTORY_RETEST_PASSED, {"string", ""}},
       {HISTORY_RETESTED, {"button", "History_retested"}},
-      {HISTORY_GATES, {"string", ""}}}},
+      {HISTORY_GATES, {"string", ""}},
+      {HISTORY_OPERATOR, {"string", "History_search"}},
+      {HISTORY_AUDIT, {"button", "History_audit"}}}},
+    {LOGIN,
+     {{LOGIN_NAME, {"string", ""}},
+      {LOGIN_PASSWORD, {"string", ""}},
+      {LOGIN_OK, {"button", "Login_ok"}},
+      {LOGIN_MESSAGE, {"string", ""}},
+      {LOGIN_QUIT, {"button", "Quit"}}}},
+    {AUDIT,
+     {{AUDIT_TABLE, {"table", ""}},
+      {AUDIT_COUNT, {"string", ""}},
+      {AUDIT_QUIT, {"button", "Audit_quit"}}}},
 };
 
 TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
@@ -127,7 +142,7 @@ TEST(PanelResourceTest, EveryControlHasItsIdKindCallbackAndAnAccessibleName) {
 TEST(PanelResourceTest, EveryPanelBindsCompletely) {
     ScopedWorkDir dir;
     Register_callbacks();
-    for (int id : {MAIN, SETUP, MASTER, HISTORY}) {
+    for (int id : {MAIN, SETUP, MASTER, HISTORY, LOGIN, AUDIT}) {
         const int handle = LoadPanel(0, "surge.uir", id);
         EXPECT_GT(handle, 0) << "panel " << id;
         DiscardPanel(handle);

@@ -28,10 +28,15 @@ std::vector<long long> Ids(const std::vector<history::ListedRecord>& page) {
     return ids;
 }
 
+Filter Refused(Filter filter) {
+    filter.refused = true;
+    return filter;
+}
+
 }  // namespace
 
 TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
-    Fill(RECORDS);
+    Fill(RECORDS, {2, 5});
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     struct Case {
         Filter filter;
@@ -48,6 +53,9 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         {Days("2026-12-01", "2026-12-04", "FAN", "", Outcome::INCOMPLETE), {0, 0, 0}, {4}},
         {Days("2026-12-05", "2026-12-31"), {0, 0, 0}, {}},
         {Days("2026-12-01", "2026-12-04", "모", ""), {0, 0, 0}, {}},
+        {Refused(Days("2026-12-01", "2026-12-04")), {2, 0, 2}, {5, 2}},
+        {Refused(Days("2026-12-01", "2026-12-04", "모터", "A7")), {1, 0, 1}, {5}},
+        {Refused(Days("2026-12-03", "2026-12-04", "FAN")), {0, 0, 0}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to + " " + c.filter.master + " " +
@@ -66,6 +74,10 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     history::Counts counts;
     long long records = 0;
     EXPECT_FALSE(history::CountRecords(Days("2026-12-04", "2026-12-01"), &counts, &records));
+    std::string refusal, none;
+    ASSERT_TRUE(history::FetchRefusal(5, &refusal) && history::FetchRefusal(6, &none));
+    EXPECT_EQ(refusal, "2026-12-05 10:00:00 서버 거부: value too long");
+    EXPECT_EQ(none, "");
 }
 
 TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {

@@ -49,8 +49,10 @@ class HistoryTest : public ::testing::Test {
 
     void TearDown() override { history::CloseReader(); }
 
-    // Inserts the records in order: record k (from 0) gets id k + 1.
-    static void Fill(const std::vector<TestRecord>& records) {
+    // Inserts the records in order: record k (from 0) gets id k + 1; the ids `refused` are set
+    // aside as the server's refusals.
+    static void Fill(const std::vector<TestRecord>& records,
+                     const std::vector<long long>& refused = {}) {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_fixture");
             db.setDatabaseName(records::DATABASE_FILE);
@@ -85,6 +87,12 @@ class HistoryTest : public ::testing::Test {
                     query.addBindValue(value);
                 }
                 ASSERT_TRUE(query.exec());
+            }
+            for (long long record : refused) {
+                ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO refused VALUES (%1, "
+                                                      "'2026-12-05T10:00:00.000+09:00', "
+                                                      "'value too long')")
+                                           .arg(record)));
             }
             db.commit();
         }

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "access/session.h"
+#include "records/record_fields.h"
 #include "state/main_model.h"
 #include "tests/history/history_fixture.h"
 
@@ -77,6 +78,9 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
         }
     }
     EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection")[0][0], "7");
+    // Each record names the software that wrote it.
+    EXPECT_EQ(Query("SELECT DISTINCT software_version FROM inspection"),
+              (std::vector<Row>{{records::SoftwareVersion().toStdString()}}));
     // A standard wave is kept once however many records show it.
     EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"),
               Query("SELECT COUNT(DISTINCT standard_wave) FROM inspection"));

@@ -1,5 +1,7 @@
 // A file written before standard waves were kept once is upgraded in place when the station opens
 // it: every record reads back as it was, under its id, and every record is queued for a server.
+// A file of version 4 keeps its records, its queue and its audit trail, and gains the software
+// version of each record and audit row, empty for those it held.
 #include "records/database.h"
 #include "records/schema.h"
 #include "tests/history/history_fixture.h"
@@ -67,6 +69,84 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
     EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"3"}, {"7"}, {"8"}, {"9"}, {"10"}}));
     EXPECT_EQ(Query("SELECT uuid, standard_wave FROM inspection WHERE id = 10"),
               (Rows{{"u10", "NULL"}}));
+}
+
+// Version 4 as the station wrote it, with two records (one queued) and an audit row.
+constexpr const char* VERSION_4[] = {
+    "CREATE TABLE standard (id INTEGER PRIMARY KEY, wave BLOB NOT NULL UNIQUE)",
+    "CREATE TABLE inspection_record (id INTEGER PRIMARY KEY, uuid TEXT NOT NULL, station TEXT NOT "
+    "NULL, started_at TEXT NOT NULL, ended_at TEXT NOT NULL, serial TEXT NOT NULL, master TEXT "
+    "NOT NULL, model_no TEXT NOT NULL, voltage REAL, width INTEGER, pulse_no INTEGER, judge "
+    "INTEGER, area INTEGER, phase INTEGER, outcome TEXT NOT NULL, stopped_at TEXT NOT NULL, "
+    "standard INTEGER REFERENCES standard (id), measured_wave BLOB, operator TEXT NOT NULL "
+    "DEFAULT '', master_version TEXT NOT NULL DEFAULT '')",
+    "CREATE VIEW inspection AS SELECT id, uuid, station, started_at, ended_at, serial, master, "
+    "model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at, (SELECT wave "
+    "FROM standard WHERE standard.id = inspection_record.standard) AS standard_wave, "
+    "measured_wave, operator, master_version FROM inspection_record",
+    "CREATE TABLE outbox (record INTEGER PRIMARY KEY)",
+    "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+    "INSERT INTO schema_version VALUES (4)",
+    "CREATE TABLE audit (seq INTEGER PRIMARY KEY, at TEXT NOT NULL, station TEXT NOT NULL, "
+    "user_name TEXT NOT NULL, role TEXT NOT NULL, action TEXT NOT NULL, object TEXT NOT NULL, "
+    "before_value TEXT NOT NULL, after_value TEXT NOT NULL, reason TEXT NOT NULL, prev_hash TEXT "
+    "NOT NULL, hash TEXT NOT NULL)",
+    "INSERT INTO standard VALUES (1, randomblob(300))",
+    "INSERT INTO inspection_record VALUES (3, 'u3', 'L1', '2026-12-01T08:00:00.000+09:00', "
+    "'2026-12-01T08:00:01.000+09:00', 'A1', '모터', '03', 4.5, 5, 10, 7, 12, 3, 'O.K', '', 1, "
+    "randomblob(300), 'kim', '3f2a')",
+    "INSERT INTO inspection_record VALUES (4, 'u4', 'L1', '2026-12-01T09:00:00.000+09:00', "
+    "'2026-12-01T09:00:01.000+09:00', 'A2', '모터', '03', 4.5, 5, 10, 7, NULL, NULL, "
+    "'incomplete', 'WT', NULL, NULL, 'lee', '3f2a')",
+    "INSERT INTO outbox VALUES (4)",
+    "INSERT INTO audit VALUES (1, '2026-12-01T07:00:00.000+09:00', 'L1', 'kim', 'engineer', "
+    "'master saved', '모터', '', '모터 4.5 5 10 7 7 0', '', '0', 'e3b0')",
+};
+
+TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
+    ScopedWorkDir dir;
+    for (const char* statement : VERSION_4) {
+        Query(statement);
+    }
+    const std::string records =
+        "SELECT id, uuid, station, started_at, ended_at, serial, master, model_no, voltage, "
+        "width, pulse_no, judge, area, phase, outcome, stopped_at, hex(standard_wave), "
+        "hex(measured_wave), operator, master_version FROM inspection ORDER BY id";
+    const std::string audit = "SELECT * FROM audit";
+    const Rows records_before = Query(records);
+    const Rows audit_before = Query(audit);
+    records::Database db(QStringLiteral("upgrade_test"));
+    for (int opening = 0; opening < 2; ++opening) {
+        ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
+        db.Close();
+        const struct {
+            std::string query;
+            Rows rows;
+        } cases[] = {
+            {records, records_before},
+            {"SELECT software_version FROM inspection ORDER BY id", {{""}, {""}}},
+            {"SELECT record FROM outbox", {{"4"}}},
+            {"SELECT version FROM schema_version",
+             {{std::to_string(records::LOCAL_SCHEMA_VERSION)}}},
+            {"SELECT seq, at, station, user_name, role, action, object, before_value, "
+             "after_value, reason, prev_hash, hash FROM audit",
+             audit_before},
+            {"SELECT software_version FROM audit", {{""}}},
+        };
+        for (const auto& c : cases) {
+            EXPECT_EQ(Query(c.query), c.rows) << c.query;
+        }
+    }
+    ASSERT_EQ(db.Open(HISTORY_FILE), records::DbStatus::Ok);
+    records::InspectionRow row;
+    row.inspection.outcome = Outcome::OK;
+    row.uuid = QStringLiteral("u5");
+    row.station = QStringLiteral("L1");
+    row.software_version = QStringLiteral("1.0.0 (abc1234)");
+    ASSERT_EQ(db.Insert({row}), records::DbStatus::Ok);
+    db.Close();
+    EXPECT_EQ(Query("SELECT id, software_version FROM inspection WHERE uuid = 'u5'"),
+              (Rows{{"5", "1.0.0 (abc1234)"}}));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // Opening the store after a change was interrupted at each of its steps, the legacy station's
 // delete and save and our own replacement: the folder as the crash left it, and the store that
 // opening makes of it, byte for byte; or, where the folder does not tell, every file kept and
-// the store refusing changes.
+// the store refusing changes; and the log's line of each.
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sstream>
 
+#include "log/log.h"
 #include "tests/master/master_fixture.h"
 
 using namespace toolkit_testing;
@@ -297,4 +299,72 @@ TEST_F(StoreTest, OpeningAfterAnInterruptedChangeFinishesItDiscardsItOrKeepsEver
         EXPECT_EQ(SaveCurrent([] { return true; }), SaveOutcome::Failed);
         EXPECT_EQ(StoreFolder(), left);
     }
+}
+
+TEST_F(StoreTest, EachRecoveryOfTheStoreIsALineOfTheLog) {
+    const std::string N = MODEL_NAME_FILE, W = MODEL_WAVE_FILE;
+    const std::string TN = DELETE_TEMP_NAME_FILE, TW = DELETE_TEMP_WAVE_FILE;
+    const std::string SN = SAVE_TEMP_NAME_FILE, SW = SAVE_TEMP_WAVE_FILE;
+    const std::string old_n = Lines(THREE), old_w = Blocks(THREE);
+    const std::string del_n = Lines(DELETED), del_w = Blocks(DELETED);
+    const std::string rep_n = Lines(REPLACED), rep_w = Blocks(REPLACED);
+    const struct {
+        const char* label;
+        Folder folder;
+        std::vector<std::string> logged;  // the store's lines, less their time and category
+    } cases[] = {
+        {"nothing left", {{N, old_n}, {W, old_w}}, {}},
+        {"our marker written",
+         {{N, old_n},
+          {W, old_w},
+          {SN, rep_n},
+          {SW, rep_w},
+          {COMMIT_MARKER_FILE, SN + " " + SW + "\n"}},
+         {"an interrupted change finished: temp_model_name.dat and temp_model_wave.dat put in "
+          "place, as model_commit.dat named"}},
+        {"our marker being written",
+         {{N, old_n},
+          {W, old_w},
+          {SN, rep_n},
+          {SW, "ab"},
+          {COMMIT_MARKER_TEMP_FILE, SN + " " + SW + "\n"}},
+         {"temp_commit.dat, a commit marker that never took its place, deleted",
+          "left by a change given up, holding nothing the store does not, deleted: "
+          "temp_model_name.dat, temp_model_wave.dat"}},
+        {"a legacy delete cut short",
+         {{W, old_w}, {TN, del_n}, {TW, del_w}},
+         {"a delete cut short finished: temp_name.dat and temp_wave.dat put in place of the "
+          "store"}},
+        {"a legacy save cut short",
+         {{N, rep_n}, {W, old_w}, {SN, rep_n}, {SW, rep_w}},
+         {"a save cut short finished: temp_model_name.dat and temp_model_wave.dat put in place "
+          "of the store"}},
+        {"a folder that does not tell",
+         {{W, old_w}, {TN, del_n}, {TW, Block(1)}},
+         {"locked: the folder does not tell which files are the store; every file kept and "
+          "changes refused until they are checked: model_wave.dat, temp_name.dat, "
+          "temp_wave.dat"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Close_store();
+        for (const auto& [name, bytes] : StoreFolder()) {
+            DeleteFile(name.c_str());
+        }
+        DeleteFile(surge_log::LOG_FILE);
+        for (const auto& [name, bytes] : c.folder) {
+            WriteWholeFile(name, bytes);
+        }
+        Open_store();
+        std::vector<std::string> logged;
+        std::istringstream log(ReadWholeFile(surge_log::LOG_FILE));
+        for (std::string line; std::getline(log, line);) {
+            // After the time (30 characters) and its blank.
+            if (line.size() > 36 && line.compare(30, 6, "store ") == 0) {
+                logged.push_back(line.substr(36));
+            }
+        }
+        EXPECT_EQ(logged, c.logged);
+    }
+    ClearShownPopups();
 }

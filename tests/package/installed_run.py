@@ -12,8 +12,10 @@ stay as it was while the installed panels come up.
 Prints one line per group of checks and closes with "N passed, N failed".
 """
 import argparse
+import contextlib
 import os
 import re
+import sqlite3
 import subprocess
 import sys
 
@@ -50,10 +52,14 @@ def log_lines(home):
 
 
 def check_history_carries_version(g, home, version):
-    """The inspection history's record of the cycle names the station's version.
-
-    To be written once the history records the version; until then it checks nothing.
-    """
+    """The inspection history's record of the cycle names the station's version."""
+    path = os.path.join(home, "inspection_history.db")
+    if not g.expect(os.path.exists(path), f"{path} was not written"):
+        return
+    with contextlib.closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True)) as history:
+        rows = history.execute("SELECT serial, outcome, software_version FROM inspection"
+                               " ORDER BY id").fetchall()
+    g.equal(rows[-1:], [("", "O.K", version)], "the cycle's record")
 
 
 def start_station(procs, home, pty, output):
@@ -88,6 +94,7 @@ def session(checks, work, package_version, procs):
         st = Station()
         main = st.panel(MAIN_TITLE, timeout=30)
         g.equal(st.popup_titles(), [], "popups at start-up")
+        g.equal(main.description, f"surge {version}", "the main panel's tooltip")
         g.expect(os.path.isdir(home), f"{home} was not made")
         g.expect(not os.path.exists(os.path.join(home, "surge.uir")),
                  "a panel resource was put in the working folder")
@@ -125,8 +132,8 @@ def session(checks, work, package_version, procs):
         quit_station(g, st, main, station)
         lines = log_lines(home)
         g.expect(version is not None, f"the package's version {package_version!r} does not read")
-        g.equal(lines[:2], [f"log surge {version}", f"serial port 1: COM1 ({pty}) opened"],
-                "station.log's first lines")
+        g.equal(lines[:3], [f"log surge {version}", "start station starting",
+                            f"serial port 1: COM1 ({pty}) opened"], "station.log's first lines")
         check_history_carries_version(g, home, version)
 
     legacy = os.path.join(work, "legacy")

@@ -103,11 +103,12 @@ inline std::vector<std::string> InsertForged(const access_control::AuditRow& bef
     std::string values;
     for (const std::string* field :
          {&forged.at, &forged.station, &forged.user, &forged.role, &forged.action, &forged.object,
-          &forged.before, &forged.after, &forged.reason, &forged.prev_hash, &forged.hash}) {
+          &forged.before, &forged.after, &forged.reason, &forged.prev_hash, &forged.hash,
+          &forged.software_version}) {
         values += ", '" + *field + "'";
     }
     return {"UPDATE audit SET seq = -seq WHERE " + later,
             "UPDATE audit SET seq = 1 - seq WHERE seq < 0",
-            std::string("INSERT INTO audit (") + records::AUDIT_COLUMNS + ") VALUES (" +
+            "INSERT INTO audit (" + records::AuditRowColumns() + ") VALUES (" +
                 std::to_string(forged.seq) + values + ")"};
 }

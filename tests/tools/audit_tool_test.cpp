@@ -1,9 +1,11 @@
 // surge-audit on the station's file: a row edited, deleted or inserted is found, a file that
-// cannot be read is told apart, and the export is the trail as written, oldest first.
+// cannot be read is told apart, the export is the trail as written, oldest first, and rows of
+// both kinds of canonical text hold in one chain.
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "records/record_fields.h"
 #include "tests/support/work_dir.h"
 #include "tests/tools/audit_fixture.h"
 
@@ -100,3 +102,40 @@ TEST(AuditToolTest, ExportWritesTheTrailOldestFirstWithFormulaSafeCells) {
 }
 
 }  // namespace
+
+TEST(AuditToolTest, AFileUpgradedWithRowsOfTheFirstKindHoldsWithTheRowsWrittenSince) {
+    ScopedWorkDir dir;
+    ASSERT_TRUE(access_control::OpenAccessDatabase());
+    access_control::CloseAccessDatabase();
+    // Two rows as a station of the file's version 4 wrote them: no software version.
+    std::vector<std::string> earlier;
+    std::string prev = access_control::GENESIS;
+    for (long long seq : {1, 2}) {
+        access_control::AuditRow row;
+        row.seq = seq;
+        row.at = "2026-12-0" + std::to_string(seq) + "T08:00:00.000+09:00";
+        row.station = "L1";
+        row.user = row.role = "-";
+        row.action = access_control::AUDIT_MASTER_SAVED;
+        row.object = "M-0" + std::to_string(seq);
+        row.prev_hash = prev;
+        row.hash = prev = access_control::Sha256Hex(access_control::CanonicalText(row));
+        earlier.push_back(std::string("INSERT INTO audit (") + records::AUDIT_COLUMNS +
+                          ") VALUES (" + std::to_string(seq) + ", '" + row.at + "', 'L1', '-', " +
+                          "'-', 'master saved', '" + row.object + "', '', '', '', '" +
+                          row.prev_hash + "', '" + row.hash + "')");
+    }
+    ASSERT_EQ(OnFile(earlier), "");
+    WriteTrail({"M-03"});
+    EXPECT_EQ(RowOnFile(1).software_version, "");
+    EXPECT_EQ(RowOnFile(3).software_version, records::SoftwareVersion().toStdString());
+    const AuditRun run = RunAudit({"verify"});
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("the chain holds: 3 rows"), std::string::npos) << run.output;
+}
+
+TEST(AuditToolTest, VersionPrintsTheProgramsVersionAndCommit) {
+    const AuditRun run = RunAudit({"--version"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output, "surge-audit " + records::SoftwareVersion().toStdString() + "\n");
+}

@@ -75,6 +75,13 @@ class Group:
         return self.expect(actual == expected, f"{what}: {actual!r}, expected {expected!r}")
 
 
+def built_version(build):
+    """SURGE_VERSION_TEXT of the build, as cmake/version.cmake wrote it."""
+    header = read_bytes(os.path.join(build, "generated", "version", "version.h")) or b""
+    m = re.search(rb'#define SURGE_VERSION_TEXT "([^"]*)"', header)
+    return m.group(1).decode() if m else None
+
+
 class Checks:
     def __init__(self):
         self.passed = 0
@@ -276,6 +283,7 @@ def session(checks, build, work, shots, procs):
         main = st.panel(MAIN_TITLE, timeout=30)
         g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
         g.equal(st.popup_titles(), [], "popups at start-up")
+        g.equal(main.description, f"surge {built_version(build)}", "the main panel's tooltip")
         for name in ["시작", "정지"]:
             g.expect(not is_enabled(st.control(main, "push button", name)),
                      f'"{name}" is enabled before a master was carried over')
@@ -714,6 +722,8 @@ def main():
         procs.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         wait_for_accessibility_bus()
         session(checks, build, work, os.path.abspath(args.screenshots), procs)
+        from access_run import access_session
+        access_session(checks, build, work, procs, first_line)
     except Abort:
         station = procs.named.get("surge")
         if station is not None and station.poll() is not None:

@@ -64,7 +64,12 @@ int WidthOf(int panel) {
     return PanelWidget(panel) ? PanelWidget(panel)->width() : -1;
 }
 
+void ExpireIdleTime() {
+    toolkit_internal::ExpireIdle();
+}
+
 void Commit(int panel, int control) {
+    NoteInput();
     Dispatch(panel, control, EVENT_COMMIT);
 }
 

@@ -20,6 +20,9 @@ void QueueFileAnswer(const std::string& path) {
 void QueuePromptAnswer(const std::string& text) {
     CurrentPopupScript().prompt_answers.push_back(text);
 }
+void QueuePasswordAnswer(const std::string& password) {
+    CurrentPopupScript().password_answers.push_back(password);
+}
 const std::vector<ShownPopup>& ShownPopups() {
     return CurrentPopupScript().shown;
 }
@@ -29,7 +32,7 @@ void ClearShownPopups() {
 int PendingAnswers() {
     const PopupScript& s = CurrentPopupScript();
     return static_cast<int>(s.confirm_answers.size() + s.file_answers.size() +
-                            s.prompt_answers.size());
+                            s.prompt_answers.size() + s.password_answers.size());
 }
 
 void SetLauncher(Launcher launcher) {

@@ -1,5 +1,6 @@
 // The plant's server, for real: twenty stations through two restarts (one a kill), a server that
-// turns the station away, and one whose schema is newer than the station's.
+// turns the station away, one whose schema is newer than the station's, and one of an older
+// version brought to the station's.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,6 +15,8 @@
 #include "app/surge.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
+#include "records/record_fields.h"
+#include "records/schema.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/history/server/pg_server.h"
@@ -221,3 +224,56 @@ TEST_F(ServerTest, TheHistoryPanelShowsThisStationOrEveryStationOnTheServer) {
 }
 
 }  // namespace
+
+TEST_F(ServerTest, AServerOfVersion2IsBroughtToTheCurrentVersionKeepingItsRows) {
+    const std::string database = "version2";
+    server_->Value("CREATE DATABASE " + database, "postgres");
+    server_->Value(
+        "CREATE TABLE schema_version (version INTEGER NOT NULL); "
+        "INSERT INTO schema_version VALUES (2); "
+        "CREATE TABLE inspection (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, uuid TEXT "
+        "NOT NULL, station TEXT NOT NULL, started_at TEXT COLLATE \"C\" NOT NULL, ended_at TEXT "
+        "COLLATE \"C\" NOT NULL, serial TEXT NOT NULL, master TEXT NOT NULL, model_no TEXT NOT "
+        "NULL, voltage DOUBLE PRECISION, width INTEGER, pulse_no INTEGER, judge INTEGER, area "
+        "INTEGER, phase INTEGER, outcome TEXT NOT NULL, stopped_at TEXT NOT NULL, standard_wave "
+        "BYTEA, measured_wave BYTEA, operator TEXT NOT NULL DEFAULT '', master_version TEXT NOT "
+        "NULL DEFAULT '', UNIQUE (station, uuid)); "
+        "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, model_no, "
+        "outcome, stopped_at) VALUES ('u1', 'OTHER', '2026-12-01T08:00:00.000+09:00', "
+        "'2026-12-01T08:00:01.000+09:00', 'A1', 'M-01', '03', 'O.K', ''); "
+        "CREATE TABLE audit (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, station TEXT NOT "
+        "NULL, seq BIGINT NOT NULL, at TEXT COLLATE \"C\" NOT NULL, user_name TEXT NOT NULL, role "
+        "TEXT NOT NULL, action TEXT NOT NULL, object TEXT NOT NULL, before_value TEXT NOT NULL, "
+        "after_value TEXT NOT NULL, reason TEXT NOT NULL, prev_hash TEXT NOT NULL, hash TEXT NOT "
+        "NULL, UNIQUE (station, seq)); "
+        "INSERT INTO audit (station, seq, at, user_name, role, action, object, before_value, "
+        "after_value, reason, prev_hash, hash) VALUES ('OTHER', 1, "
+        "'2026-12-01T07:00:00.000+09:00', '-', '-', 'master saved', 'M-01', '', '', '', '0', 'h')",
+        database);
+    ScopedWorkDir dir(false);
+    server_->PointStationHere(database);
+    setenv("SURGE_HISTORY_PASSWORD", PgServer::PASSWORD, 1);
+    history::Start(history::Strip{});
+    Inspection inspection;
+    inspection.started_at = inspection.ended_at = std::chrono::system_clock::now();
+    inspection.outcome = Outcome::OK;
+    history::Record(inspection);
+    for (int i = 0; i < 50 && history::Waiting() != 0; ++i) {
+        RunEvents(100);
+    }
+    history::Stop();
+    const std::string version = records::SoftwareVersion().toStdString();
+    const struct {
+        const char* query;
+        std::string value;
+    } cases[] = {
+        {"SELECT MAX(version) FROM schema_version", std::to_string(records::SCHEMA_VERSION)},
+        {"SELECT COUNT(*) FROM inspection", "2"},
+        {"SELECT software_version || '|' FROM inspection WHERE station = 'OTHER'", "|"},
+        {"SELECT software_version FROM inspection WHERE station != 'OTHER'", version},
+        {"SELECT hash || software_version || '|' FROM audit WHERE station = 'OTHER'", "h|"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(server_->Value(c.query, database), c.value) << c.query;
+    }
+}

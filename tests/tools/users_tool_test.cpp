@@ -1,0 +1,181 @@
+// surge-users run as a plant's administrator runs it: the first administrator added without a
+// password, every later change only with an administrator's, each change an audit row, the
+// passwords from standard input, and the exit codes.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <string>
+
+#include "tests/support/work_dir.h"
+
+namespace {
+
+struct UsersRun {
+    int exit_code = -1;
+    std::string output;
+};
+
+UsersRun RunUsers(const QStringList& arguments, const std::string& input) {
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(SURGE_USERS_PATH), arguments);
+    tool.write(input.data(), static_cast<qint64>(input.size()));
+    tool.closeWriteChannel();
+    UsersRun run;
+    if (tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit) {
+        run.exit_code = tool.exitCode();
+    }
+    run.output = tool.readAll().toStdString();
+    return run;
+}
+
+// The audit rows: "user action object after", oldest first.
+std::vector<std::string> AuditRows(const std::string& file) {
+    std::vector<std::string> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "users_audit");
+        db.setDatabaseName(QString::fromStdString(file));
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("SELECT user_name, action, object, after_value "
+                                                   "FROM audit ORDER BY seq"))) {
+            while (query.next()) {
+                rows.push_back((query.value(0).toString() + " " + query.value(1).toString() + " " +
+                                query.value(2).toString() + " " + query.value(3).toString())
+                                   .toStdString());
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("users_audit");
+    return rows;
+}
+
+TEST(UsersToolTest, EachCommandWithItsAuthorityItsExitCodeAndItsAuditRow) {
+    ScopedWorkDir dir(false);
+    const QString file = QString::fromStdString(dir.File("line3.db"));
+    const struct {
+        const char* name;
+        QStringList arguments;
+        std::string input;
+        int exit_code;
+        std::string output;     // a part of what it printed
+        std::string audit_row;  // the row it added, or empty for none
+    } cases[] = {
+        {"an engineer before any administrator",
+         {"add", "kim", "engineer"},
+         "pw-kim\n",
+         1,
+         "--as NAME",
+         ""},
+        {"the first administrator, without a password",
+         {"add", "admin", "administrator"},
+         "pw-admin\n",
+         0,
+         "admin: add",
+         "- user added admin administrator"},
+        {"a second administrator needs the first's password",
+         {"add", "boss", "administrator"},
+         "pw-boss\n",
+         1,
+         "--as NAME",
+         ""},
+        {"an engineer by the administrator",
+         {"--as", "admin", "add", "kim", "engineer", "--badge", "B-0042"},
+         "pw-admin\npw-kim\n",
+         0,
+         "kim: add",
+         "admin user added kim engineer"},
+        {"a wrong administrator password",
+         {"--as", "admin", "add", "lee", "operator"},
+         "wrong\npw-lee\n",
+         1,
+         "wrong name or password",
+         "- failed login admin wrong password 1"},
+        {"an engineer is no administrator",
+         {"--as", "kim", "disable", "admin"},
+         "pw-kim\n",
+         1,
+         "no administrator",
+         ""},
+        {"the last administrator cannot be disabled",
+         {"--as", "admin", "disable", "admin"},
+         "pw-admin\n",
+         1,
+         "마지막 관리자",
+         ""},
+        {"nor re-roled",
+         {"--as", "admin", "role", "admin", "engineer"},
+         "pw-admin\n",
+         1,
+         "마지막 관리자",
+         ""},
+        {"the same name again",
+         {"--as", "admin", "add", "kim", "operator"},
+         "pw-admin\nx\n",
+         1,
+         "kim",
+         ""},
+        {"a badge another user has",
+         {"--as", "admin", "add", "park", "operator", "--badge", "B-0042"},
+         "pw-admin\nx\n",
+         1,
+         "park",
+         ""},
+        {"re-roled",
+         {"--as", "admin", "role", "kim", "operator"},
+         "pw-admin\n",
+         0,
+         "kim: role",
+         "admin user re-roled kim operator"},
+        {"a password set",
+         {"--as", "admin", "password", "kim"},
+         "pw-admin\nnew-kim\n",
+         0,
+         "kim: password",
+         "admin password set kim "},
+        {"disabled",
+         {"--as", "admin", "disable", "kim"},
+         "pw-admin\n",
+         0,
+         "kim: disable",
+         "admin user disabled kim disabled"},
+        {"no such user", {"--as", "admin", "disable", "nobody"}, "pw-admin\n", 1, "nobody", ""},
+        {"an unknown role", {"--as", "admin", "role", "kim", "boss"}, "", 3, "unknown role", ""},
+        {"an unknown command", {"remove", "kim"}, "", 3, "unknown command", ""},
+        {"no new password",
+         {"--as", "admin", "password", "admin"},
+         "pw-admin\n",
+         3,
+         "no new password",
+         ""},
+        {"the list", {"list"}, "", 0, "kim\toperator\tdisabled\tbadge B-0042", ""},
+    };
+    std::size_t rows = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const UsersRun run = RunUsers(QStringList{"--file", file} + c.arguments, c.input);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.output;
+        EXPECT_NE(run.output.find(c.output), std::string::npos) << run.output;
+        const std::vector<std::string> audit = AuditRows(file.toStdString());
+        if (!c.audit_row.empty()) {
+            ASSERT_GT(audit.size(), rows);
+            EXPECT_EQ(audit.back(), c.audit_row);
+        }
+        // A refusal adds no row but the failed login's.
+        EXPECT_EQ(audit.size(), rows + (c.audit_row.empty() ? 0 : 1));
+        rows = audit.size();
+    }
+    EXPECT_EQ(RunUsers({"--file", file, "list"}, "").output.find("pw-"), std::string::npos);
+}
+
+TEST(UsersToolTest, AFileThatIsNoDatabaseIsTold) {
+    ScopedWorkDir dir(false);
+    WriteWholeFile(dir.File("inspection_history.db"), std::string(8192, 'x'));
+    const UsersRun run = RunUsers({"list"}, "");
+    EXPECT_EQ(run.exit_code, 2) << run.output;
+    EXPECT_NE(run.output.find("inspection_history.db"), std::string::npos) << run.output;
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// surge-users: the station's users, before its first start and after.
+//   surge-users [--file FILE] [--as NAME] add NAME ROLE [--badge CODE]
+//   surge-users [--file FILE] [--as NAME] disable NAME | role NAME ROLE | password NAME
+//   surge-users [--file FILE] list
+// FILE is "inspection_history.db" in the working directory unless named. Until the file holds an
+// administrator, the first `add` of one needs no one's password; every other change needs an
+// administrator's (--as NAME, the password asked). Passwords are read without echo from the
+// terminal, or one a line from standard input (the administrator's first). Exit codes: 0 done,
+// 1 refused (the administrator's password, the change), 2 the file cannot be read or written,
+// 3 the command line.
+#include <termios.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/audit_trail.h"
+#include "access/roles.h"
+#include "access/session.h"
+#include "access/users.h"
+#include "records/database_file.h"
+
+namespace {
+
+constexpr int DONE = 0;
+constexpr int REFUSED = 1;
+constexpr int UNREADABLE = 2;
+constexpr int USAGE_ERROR = 3;
+
+constexpr const char* USAGE =
+    "usage: surge-users [--file FILE] [--as NAME] add NAME ROLE [--badge CODE]\n"
+    "       surge-users [--file FILE] [--as NAME] disable NAME\n"
+    "       surge-users [--file FILE] [--as NAME] role NAME ROLE\n"
+    "       surge-users [--file FILE] [--as NAME] password NAME\n"
+    "       surge-users [--file FILE] list\n"
+    "ROLE: operator, engineer or administrator. FILE: the station's database,\n"
+    "inspection_history.db in the working directory by default. --as: the administrator who\n"
+    "makes the change (asked for the password); not needed for the first administrator.\n"
+    "exit: 0 done, 1 refused, 2 the file cannot be read or written, 3 the command line.\n";
+
+int Usage(const char* why) {
+    if (why != nullptr) {
+        std::fprintf(stderr, "surge-users: %s\n", why);
+    }
+    std::fputs(USAGE, stderr);
+    return USAGE_ERROR;
+}
+
+// A password: without echo from a terminal, else the next line of standard input.
+bool ReadPassword(const char* prompt, std::string* password) {
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    termios saved{};
+    if (terminal) {
+        std::fprintf(stderr, "%s", prompt);
+        std::fflush(stderr);
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const bool read = static_cast<bool>(std::getline(std::cin, *password));
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fprintf(stderr, "\n");
+    }
+    if (!password->empty() && password->back() == '\r') {
+        password->pop_back();
+    }
+    return read;
+}
+
+// A new password: twice on a terminal, so that a slip is caught.
+bool ReadNewPassword(const std::string& name, std::string* password) {
+    if (!ReadPassword(("new password for " + name + ": ").c_str(), password)) {
+        return false;
+    }
+    if (isatty(STDIN_FILENO) != 0) {
+        std::string again;
+        if (!ReadPassword("again: ", &again) || again != *password) {
+            std::fprintf(stderr, "surge-users: the two passwords differ\n");
+            return false;
+        }
+    }
+    return !password->empty();
+}
+
+// The administrator's login for the change; false (and why) when refused.
+int Authenticate(const std::string& as, bool bootstrap) {
+    using access_control::LoginOutcome;
+    if (bootstrap) {
+        return DONE;
+    }
+    if (as.empty()) {
+        std::fprintf(stderr, "surge-users: an administrator must make this change: --as NAME\n");
+        return REFUSED;
+    }
+    std::string password;
+    if (!ReadPassword(("password for " + as + ": ").c_str(), &password)) {
+        return Usage("no password given");
+    }
+    const access_control::LoginCheck check = access_control::CheckLogin(as, password);
+    switch (check.outcome) {
+        case LoginOutcome::OK:
+            break;
+        case LoginOutcome::UNREADABLE:
+            std::fprintf(stderr, "surge-users: cannot read the users\n");
+            return UNREADABLE;
+        case LoginOutcome::LOCKED:
+            std::fprintf(stderr, "surge-users: %s is locked until %s\n", as.c_str(),
+                         check.locked_until.c_str());
+            return REFUSED;
+        default:
+            std::fprintf(stderr, "surge-users: wrong name or password\n");
+            return REFUSED;
+    }
+    if (check.user.role != access_control::RoleName(access_control::Role::ADMINISTRATOR)) {
+        std::fprintf(stderr, "surge-users: %s is no administrator\n", as.c_str());
+        return REFUSED;
+    }
+    access_control::SetCurrentUser(check.user);
+    return DONE;
+}
+
+int List() {
+    std::vector<access_control::UserEntry> users;
+    if (!access_control::ListUsers(&users)) {
+        std::fprintf(stderr, "surge-users: cannot read the users\n");
+        return UNREADABLE;
+    }
+    for (const access_control::UserEntry& u : users) {
+        std::printf("%s\t%s\t%s%s%s\n", u.name.c_str(), u.role.c_str(),
+                    u.disabled ? "disabled" : "enabled",
+                    u.badge.empty() ? "" : ("\tbadge " + u.badge).c_str(),
+                    u.locked_until.empty() ? "" : ("\tlocked until " + u.locked_until).c_str());
+    }
+    return DONE;
+}
+
+int Run(const std::vector<std::string>& args) {
+    std::string file = records::DATABASE_FILE;
+    std::string as;
+    std::string badge;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--file" || a == "--as" || a == "--badge") {
+            if (i + 1 >= args.size()) {
+                return Usage((a + " needs a value").c_str());
+            }
+            (a == "--file" ? file : a == "--as" ? as : badge) = args[++i];
+        } else if (a == "-h" || a == "--help") {
+            std::fputs(USAGE, stdout);
+            return DONE;
+        } else {
+            words.push_back(a);
+        }
+    }
+    if (words.empty()) {
+        return Usage(nullptr);
+    }
+    const std::string& command = words[0];
+    const std::size_t needs = command == "list"                               ? 1
+                              : command == "add" || command == "role"         ? 3
+                              : command == "disable" || command == "password" ? 2
+                                                                              : 0;
+    if (needs == 0) {
+        return Usage(("unknown command: " + command).c_str());
+    }
+    if (words.size() != needs || (!badge.empty() && command != "add")) {
+        return Usage(("wrong arguments for " + command).c_str());
+    }
+    std::optional<access_control::Role> role;
+    if (needs == 3 && !(role = access_control::RoleNamed(words[2]))) {
+        return Usage(("unknown role: " + words[2]).c_str());
+    }
+    access_control::UseUsersFile(file);
+    access_control::StartTrail(true);
+    if (access_control::ReadUsersState() == access_control::UsersState::UNREADABLE) {
+        std::fprintf(stderr, "surge-users: cannot read the users of %s\n", file.c_str());
+        return UNREADABLE;
+    }
+    if (command == "list") {
+        return List();
+    }
+    const bool bootstrap = command == "add" && *role == access_control::Role::ADMINISTRATOR &&
+                           !access_control::HasAdministrator();
+    if (const int refused = Authenticate(as, bootstrap); refused != DONE) {
+        return refused;
+    }
+    const std::string& name = words[1];
+    std::string problem;
+    bool changed = false;
+    std::string password;
+    if (command == "add" || command == "password") {
+        if (!ReadNewPassword(name, &password)) {
+            return Usage("no new password given");
+        }
+    }
+    if (command == "add") {
+        changed = access_control::AddUser(name, *role, password, badge, &problem);
+    } else if (command == "password") {
+        changed = access_control::SetUserPassword(name, password, &problem);
+    } else if (command == "disable") {
+        changed = access_control::DisableUser(name, &problem);
+    } else {
+        changed = access_control::SetUserRole(name, *role, &problem);
+    }
+    password.assign(password.size(), '\0');
+    if (!changed) {
+        std::fprintf(stderr, "surge-users: %s: %s\n", name.c_str(), problem.c_str());
+        return problem == access_control::USERS_NOT_WRITTEN ? UNREADABLE : REFUSED;
+    }
+    access_control::StopTrail();
+    if (access_control::PendingAuditRows() > 0) {
+        std::fprintf(stderr,
+                     "surge-users: the change is made, its audit row could not be written\n");
+        return UNREADABLE;
+    }
+    std::printf("%s: %s\n", name.c_str(), command.c_str());
+    return DONE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Qt SQL finds its drivers only once the application object exists.
+    QCoreApplication app(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return Run(args);
+}
