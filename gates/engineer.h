@@ -1,5 +1,6 @@
-// The engineer's approval that an override or an acknowledgement needs. Without access control it
-// asks for the reason alone; with it, this is where the engineer's login is asked again.
+// The engineer's approval that an override or an acknowledgement needs: under access control the
+// user logged in must be an engineer (or administrator) and give the password again; then, as
+// without access control, the reason is asked.
 #pragma once
 
 #include <string>
