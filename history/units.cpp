@@ -66,7 +66,7 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
     for (const records::InspectionRow& row : HeldBackRows()) {
         const Inspection& held = row.inspection;
         if (held.master == master && IsTest(held.outcome) && !held.reference &&
-            held.started_at >= since) {
+            held.started_at > since) {
             verdicts.emplace_back(held.started_at, held.outcome);
         }
     }
@@ -83,7 +83,7 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
         QSqlQuery query(connection);
         // Counting begins anew at the master's last acknowledgement, in the trail across restarts.
         query.prepare(QStringLiteral("SELECT outcome FROM inspection_record WHERE master = ? AND "
-                                     "started_at >= ? AND started_at >= COALESCE((SELECT MAX(at) "
+                                     "started_at > ? AND started_at > COALESCE((SELECT MAX(at) "
                                      "FROM audit WHERE action = ? AND object = ?), '') AND %1 AND "
                                      "%2 ORDER BY started_at DESC, id DESC LIMIT ?")
                           .arg(TestCondition(), ProductionCondition()));

@@ -23,8 +23,8 @@ bool Readable();
 // The tests of `serial` started in the `window_days` days before `now`; none for an empty serial
 // (a record without one is a unit of its own) or without a history.
 UnitTests TestsOfUnit(const std::string& serial, TimePoint now, int window_days);
-// Up to `count` verdicts of `master`'s production tests started at `since` or later and since its
-// last line stop acknowledged in the audit trail, newest first.
+// Up to `count` verdicts of `master`'s production tests started after `since` and after its last
+// line stop acknowledged in the audit trail, newest first.
 std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, int count);
 
 struct ReferenceTest {
