@@ -55,7 +55,12 @@ bool ReadFile(std::vector<Setting>* keys, std::string* problem) {
         return false;
     }
     for (const QString& key : file.allKeys()) {
-        keys->push_back({key.toStdString(), file.value(key).toString().toStdString()});
+        // A value with commas ("06:00, 14:00") comes back as a list: the text as written.
+        const QVariant value = file.value(key);
+        const QString text = value.typeId() == QMetaType::QStringList
+                                 ? value.toStringList().join(QStringLiteral(", "))
+                                 : value.toString();
+        keys->push_back({key.toStdString(), text.toStdString()});
     }
     return true;
 }

@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "values/inspection.h"
+#include "values/outcome.h"
+
 namespace access_control {
 
 struct AccessSettings {
@@ -14,9 +17,61 @@ struct AccessSettings {
     int idle_minutes = 15;  // [access] idle_minutes: a login ends after this long without input
 };
 
+// [units]: how far back a unit's earlier tests count towards its attempt.
+struct UnitSettings {
+    int window_days = DEFAULT_ATTEMPT_WINDOW_DAYS;  // window_days
+};
+
+// [retest]: a unit with max_attempts tests in the window, none of them O.K, goes to rework.
+struct RetestSettings {
+    bool enabled = false;  // enabled
+    int max_attempts = 3;  // max_attempts
+};
+
+// [line_stop]: the line stops at in_a_row N.G tests in a row of the master's production tests, or
+// at ng_of_last N.G among its last of_last.
+struct LineStopSettings {
+    bool enabled = false;
+    int in_a_row = 3;
+    int ng_of_last = 3;
+    int of_last = 10;
+};
+
+// A reference unit of a master: its serial number and the verdict it must get.
+struct ReferenceUnit {
+    std::string serial;
+    Outcome expected = Outcome::OK;
+    bool operator==(const ReferenceUnit&) const = default;
+};
+
+struct MasterReferences {
+    std::string master;
+    std::vector<ReferenceUnit> units;
+    bool operator==(const MasterReferences&) const = default;
+};
+
+// [reference]: each master's reference units ("units = M-01: R-1 O.K, R-2 N.G | M-02: R-3 O.K"),
+// tested after each shift start ("shifts = 06:00, 14:00, 22:00", minutes since midnight) and
+// after a change of master.
+struct ReferenceSettings {
+    bool enabled = false;
+    std::vector<MasterReferences> units;
+    std::vector<int> shifts = {6 * 60, 14 * 60, 22 * 60};
+};
+
 struct StationSettings {
     AccessSettings access;
+    UnitSettings units;
+    RetestSettings retest;
+    LineStopSettings line_stop;
+    ReferenceSettings reference;
 };
+
+// The gates in force with their values, as the history panel shows them ("재검사 한도 3회 · ...").
+std::string GatesInForce(const StationSettings& settings);
+// The reference units of `master` in `settings`; empty when it has none.
+std::vector<ReferenceUnit> ReferenceUnitsOf(const ReferenceSettings& settings,
+                                            const std::string& master);
 
 // One key of "station.ini": its section, its name, and its value's text.
 struct Setting {

@@ -38,6 +38,7 @@ void Register_callbacks() {
     RegisterCallback("History_table", History_table);
     RegisterCallback("History_export", History_export);
     RegisterCallback("History_export_waves", History_export_waves);
+    RegisterCallback("History_retested", History_retested);
     RegisterCallback("History_quit", History_quit);
     RegisterCallback("History_audit", History_audit);
     RegisterCallback("Audit_quit", Audit_quit);

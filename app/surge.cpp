@@ -7,10 +7,12 @@
 #include "access/login.h"
 #include "access/settings_in_force.h"
 #include "export/workbook.h"
+#include "gates/gates.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
+#include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
@@ -51,6 +53,7 @@ void Hide_station_panels() {
 
 void Settings_changed() {
     access_control::AccessSettingsChanged();
+    Show_gates();
 }
 
 }  // namespace
@@ -89,6 +92,8 @@ int Start_station() {
     Display_init();
     access_control::StartSettings(Settings_changed);
     Start_history();
+    gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
+    Show_gates();
     Guard_commands();
     DisplayPanel(mainHandle);
     PlotLine(mainHandle, MAIN_GRAPH, 0.0, 0.0, WAVE_SAMPLES - 1, 0.0, 0xC0C0C0);
@@ -106,7 +111,12 @@ void Guard_commands() {
 
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
-                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT});
+                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT,
+                    MAIN_FIRST_PASS});
+}
+
+void Show_gates() {
+    gates::Show(master_name, Carried_master_version());
 }
 
 void Display_init() {

@@ -14,6 +14,9 @@ void Display_init();
 void Guard_commands();
 // Opens the inspection history and shows today's counts on the main panel.
 void Start_history();
+// Shows the gates' state for the master carried to the main panel (at start-up and whenever
+// the settings change).
+void Show_gates();
 int Quit(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 // Binds every callback name of the panel resource to its function.

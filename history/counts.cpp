@@ -12,41 +12,109 @@ QString Quoted(Outcome outcome) {
     return QStringLiteral("'%1'").arg(QLatin1String(Outcome_text(outcome)));
 }
 
-}  // namespace
-
-QString CountsColumns() {
-    const QString ok = Quoted(Outcome::OK);
-    const QString ng = Quoted(Outcome::NG);
-    return QStringLiteral(
-               "COUNT(CASE WHEN outcome IN (%1, %2) THEN 1 END),"
-               " COUNT(CASE WHEN outcome = %1 THEN 1 END), COUNT(CASE WHEN outcome = %2 THEN 1 "
-               "END)")
-        .arg(ok, ng);
-}
-
-Counts CountsAt(const QSqlQuery& query, int first) {
-    return {query.value(first).toLongLong(), query.value(first + 1).toLongLong(),
-            query.value(first + 2).toLongLong()};
-}
-
-void CountCycle(Outcome outcome, Counts* counts) {
-    if (outcome == Outcome::OK) {
-        ++counts->tested;
-        ++counts->ok;
-    } else if (outcome == Outcome::NG) {
-        ++counts->tested;
-        ++counts->ng;
-    }
-}
-
-std::string YieldText(const Counts& counts) {
-    if (counts.tested == 0) {
+std::string Percent(long long part, long long whole) {
+    if (whole == 0) {
         return "-";
     }
     char text[16];
     std::snprintf(text, sizeof text, "%.1f %%",
-                  100.0 * static_cast<double>(counts.ok) / static_cast<double>(counts.tested));
+                  100.0 * static_cast<double>(part) / static_cast<double>(whole));
     return text;
+}
+
+// Each production test of the records `where` picks, with its unit (the serial, or for a record
+// without one its id), whether it is its unit's last in them and whether an N.G came before it.
+QString UnitTests(const QString& where) {
+    return QStringLiteral(
+               "SELECT unit_serial, started_at, outcome,"
+               " ROW_NUMBER() OVER (PARTITION BY unit_serial, unit_id ORDER BY started_at DESC, "
+               "id DESC) AS from_last,"
+               " MAX(CASE WHEN outcome = %1 THEN 1 ELSE 0 END) OVER (PARTITION BY unit_serial, "
+               "unit_id ORDER BY started_at, id ROWS BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING)"
+               " AS ng_before, unit_id"
+               " FROM (SELECT id, started_at, outcome, serial AS unit_serial,"
+               " CASE WHEN serial = '' THEN id ELSE 0 END AS unit_id FROM inspection"
+               " WHERE (%2) AND %3 AND %4) AS tests")
+        .arg(Quoted(Outcome::NG), where, ProductionCondition(), TestCondition());
+}
+
+// Per unit: its last outcome is O.K, it passed after an N.G, its tests, its last test's time.
+QString Units(const QString& where) {
+    return QStringLiteral(
+               "SELECT unit_serial, MAX(CASE WHEN from_last = 1 AND outcome = %1 THEN 1 ELSE 0 "
+               "END) AS final_ok, MAX(CASE WHEN outcome = %1 AND ng_before = 1 THEN 1 ELSE 0 END)"
+               " AS retest_ok, COUNT(*) AS tests, MAX(started_at) AS last_at FROM (%2) AS ranked"
+               " GROUP BY unit_serial, unit_id")
+        .arg(Quoted(Outcome::OK), UnitTests(where));
+}
+
+}  // namespace
+
+QString ProductionCondition() {
+    return QStringLiteral("reference = 0");
+}
+
+QString TestCondition() {
+    return QStringLiteral("outcome IN (%1, %2)").arg(Quoted(Outcome::OK), Quoted(Outcome::NG));
+}
+
+QString CountsColumns() {
+    const QString ok = Quoted(Outcome::OK);
+    const QString ng = Quoted(Outcome::NG);
+    const QString production = ProductionCondition();
+    return QStringLiteral(
+               "COUNT(CASE WHEN %3 AND outcome IN (%1, %2) THEN 1 END),"
+               " COUNT(CASE WHEN %3 AND outcome = %1 THEN 1 END),"
+               " COUNT(CASE WHEN %3 AND outcome = %2 THEN 1 END),"
+               " COUNT(CASE WHEN %3 AND attempt = 1 AND outcome IN (%1, %2) THEN 1 END),"
+               " COUNT(CASE WHEN %3 AND attempt = 1 AND outcome = %1 THEN 1 END)")
+        .arg(ok, ng, production);
+}
+
+Counts CountsAt(const QSqlQuery& query, int first) {
+    return {query.value(first).toLongLong(), query.value(first + 1).toLongLong(),
+            query.value(first + 2).toLongLong(), query.value(first + 3).toLongLong(),
+            query.value(first + 4).toLongLong()};
+}
+
+void CountCycle(const Inspection& inspection, Counts* counts) {
+    const bool test = inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG;
+    if (!test || inspection.reference) {
+        return;
+    }
+    const bool ok = inspection.outcome == Outcome::OK;
+    ++counts->tested;
+    ++(ok ? counts->ok : counts->ng);
+    if (inspection.attempt == 1) {
+        ++counts->first;
+        counts->first_ok += ok ? 1 : 0;
+    }
+}
+
+QString UnitCountsQuery(const QString& where) {
+    return QStringLiteral(
+               "SELECT COUNT(*), COALESCE(SUM(final_ok), 0), COALESCE(SUM(retest_ok), 0) FROM "
+               "(%1) AS units")
+        .arg(Units(where));
+}
+
+QString PassedOnRetestQuery(const QString& where) {
+    return QStringLiteral(
+               "SELECT unit_serial, tests, last_at FROM (%1) AS units WHERE retest_ok = 1"
+               " ORDER BY last_at DESC")
+        .arg(Units(where));
+}
+
+std::string YieldText(const Counts& counts) {
+    return Percent(counts.ok, counts.tested);
+}
+
+std::string FirstPassText(const Counts& counts) {
+    return Percent(counts.first_ok, counts.first);
+}
+
+std::string FinalYieldText(const UnitCounts& units) {
+    return Percent(units.final_ok, units.units);
 }
 
 }  // namespace history

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "access/login.h"
+#include "access/settings_in_force.h"
 #include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_query.h"
@@ -30,6 +31,7 @@ int return_panel = 0;
 bool station_set = false;  // the station field was filled at the first opening on the server
 history::Filter filter;
 history::Counts counts;
+history::UnitCounts units;
 long long record_count = 0;                 // the filter's, incomplete cycles included
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
 std::vector<history::ListedRecord> rows;
@@ -70,6 +72,12 @@ void ShowCounts() {
     std::snprintf(text, sizeof text, "%lld", counts.ng);
     SetCtrlVal(historyHandle, HISTORY_NG, text);
     SetCtrlVal(historyHandle, HISTORY_YIELD, history::YieldText(counts).c_str());
+    SetCtrlVal(historyHandle, HISTORY_FIRST_PASS, history::FirstPassText(counts).c_str());
+    SetCtrlVal(historyHandle, HISTORY_FINAL_YIELD, history::FinalYieldText(units).c_str());
+    std::snprintf(text, sizeof text, "%lld", units.passed_on_retest);
+    SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, text);
+    SetCtrlVal(historyHandle, HISTORY_GATES,
+               access_control::GatesInForce(access_control::Settings()).c_str());
 }
 
 void ClearChoice() {
@@ -185,8 +193,10 @@ bool ReadFilter() {
 void ApplyFilter() {
     page_starts.clear();
     counts = {};
+    units = {};
     record_count = 0;
-    const bool counted = history::CountRecords(filter, &counts, &record_count);
+    const bool counted = history::CountRecords(filter, &counts, &record_count) &&
+                         history::CountUnits(filter, &units);
     ShowCounts();
     if (!counted) {
         rows.clear();
@@ -365,6 +375,28 @@ int History_export_waves(int, int, int event, void*, int, int) {
         !history::ExportWaves(path, chosen_standard, chosen_measured)) {
         WarnUnwritten(path);
     }
+    return 0;
+}
+
+int History_retested(int, int, int event, void*, int, int) {
+    constexpr std::size_t MOST = 30;
+    if (event != EVENT_COMMIT) {
+        return 0;
+    }
+    std::vector<history::RetestedUnit> retested;
+    if (!history::ListPassedOnRetest(filter, &retested)) {
+        Warn("검사 이력을 읽을 수 없습니다.");
+        return 0;
+    }
+    std::string text = "재검사 합격 " + std::to_string(retested.size()) + " 개";
+    for (std::size_t i = 0; i < retested.size() && i < MOST; ++i) {
+        text += "\n" + retested[i].serial + "  검사 " + std::to_string(retested[i].tests) + "회  " +
+                retested[i].last_at.substr(0, 16);
+    }
+    if (retested.size() > MOST) {
+        text += "\n...";
+    }
+    MessagePopup("재검사 합격", text.c_str());
     return 0;
 }
 

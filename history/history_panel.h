@@ -32,6 +32,9 @@ int History_export(int panel, int control, int event, void* callbackData, int ev
                    int eventData2);
 int History_export_waves(int panel, int control, int event, void* callbackData, int eventData1,
                          int eventData2);
+// Lists the filter's units passed on retest in a message, newest first (at most 30).
+int History_retested(int panel, int control, int event, void* callbackData, int eventData1,
+                     int eventData2);
 int History_quit(int panel, int control, int event, void* callbackData, int eventData1,
                  int eventData2);
 

@@ -211,6 +211,40 @@ bool CountRecords(const Filter& filter, Counts* counts, long long* records) {
     return true;
 }
 
+bool CountUnits(const Filter& filter, UnitCounts* units) {
+    QString lo, hi;
+    if (!DayBounds(filter, &lo, &hi)) {
+        return false;
+    }
+    const Where where = BuildWhere(filter, lo, hi);
+    QSqlQuery query(Reader());
+    if (!Prepare(&query, UnitCountsQuery(where.sql), where.values) || !query.exec() ||
+        !query.next()) {
+        return false;
+    }
+    *units = {query.value(0).toLongLong(), query.value(1).toLongLong(),
+              query.value(2).toLongLong()};
+    return true;
+}
+
+bool ListPassedOnRetest(const Filter& filter, std::vector<RetestedUnit>* units) {
+    units->clear();
+    QString lo, hi;
+    if (!DayBounds(filter, &lo, &hi)) {
+        return false;
+    }
+    const Where where = BuildWhere(filter, lo, hi);
+    QSqlQuery query(Reader());
+    if (!Prepare(&query, PassedOnRetestQuery(where.sql), where.values) || !query.exec()) {
+        return false;
+    }
+    while (query.next()) {
+        units->push_back({query.value(0).toString().toStdString(), query.value(1).toInt(),
+                          query.value(2).toString().toStdString()});
+    }
+    return true;
+}
+
 bool FetchPage(const Filter& filter, const PageKey* after, int rows,
                std::vector<ListedRecord>* page) {
     page->clear();

@@ -71,6 +71,15 @@ std::string ThisStation();
 
 // The filter's counts (history/counts.h) and its number of records, incomplete cycles included.
 bool CountRecords(const Filter& filter, Counts* counts, long long* records);
+// The filter's units (history/counts.h): tested, final O.K, passed on retest.
+bool CountUnits(const Filter& filter, UnitCounts* units);
+// The filter's units passed on retest, newest first: each serial with its tests in the filter.
+struct RetestedUnit {
+    std::string serial;
+    int tests = 0;
+    std::string last_at;
+};
+bool ListPassedOnRetest(const Filter& filter, std::vector<RetestedUnit>* units);
 // Up to `rows` records of the filter newest first, older than `after` when it is given.
 bool FetchPage(const Filter& filter, const PageKey* after, int rows,
                std::vector<ListedRecord>* page);

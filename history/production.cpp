@@ -1,12 +1,18 @@
 #include "history/production.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "access/settings_in_force.h"
+#include "history/counts.h"
+
 #include <QDate>
 #include <QDateTime>
 
 namespace history {
 
 std::string ProductionCondition(bool has_reference_column) {
-    return has_reference_column ? "COALESCE(reference, 0) = 0" : "1 = 1";
+    return has_reference_column ? ProductionCondition().toStdString() : "1 = 1";
 }
 
 namespace {
@@ -19,20 +25,25 @@ QDateTime At(const QDate& date, int minute) {
 }  // namespace
 
 Period ShiftAt(int year, int month, int day, int minute) {
+    std::vector<int> shift_starts = access_control::Settings().reference.shifts;
+    std::sort(shift_starts.begin(), shift_starts.end());
+    if (shift_starts.empty()) {
+        shift_starts = access_control::ReferenceSettings{}.shifts;
+    }
     const QDate today(year, month, day);
     const QDateTime now = At(today, minute);
     // The last start at or before `now`, looking back into the day before for the night shift.
-    QDateTime start = At(today.addDays(-1), SHIFT_STARTS.back());
+    QDateTime start = At(today.addDays(-1), shift_starts.back());
     for (int day_back = 1; day_back >= 0; --day_back) {
-        for (int start_minute : SHIFT_STARTS) {
+        for (int start_minute : shift_starts) {
             const QDateTime candidate = At(today.addDays(-day_back), start_minute);
             if (candidate <= now) {
                 start = candidate;
             }
         }
     }
-    QDateTime end = At(start.date().addDays(1), SHIFT_STARTS.front());
-    for (int start_minute : SHIFT_STARTS) {
+    QDateTime end = At(start.date().addDays(1), shift_starts.front());
+    for (int start_minute : shift_starts) {
         const QDateTime candidate = At(start.date(), start_minute);
         if (candidate > start) {
             end = candidate;

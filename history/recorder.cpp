@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "history/drift_watch.h"
+#include "history/recording_database.h"
 #include "history/shift_counts.h"
 #include "records/carry_over.h"
 #include "records/database.h"
@@ -206,7 +207,7 @@ void Recount(const QDate& day) {
     }
     for (const InspectionRow& row : r.pending) {
         if (records::LocalDay(row.inspection.started_at) == day) {
-            CountCycle(row.inspection.outcome, &r.today);
+            CountCycle(row.inspection, &r.today);
         }
     }
 }
@@ -369,9 +370,18 @@ void Record(const Inspection& inspection) {
         Recount(today);
     }
     if (!counted && records::LocalDay(inspection.started_at) == today) {
-        CountCycle(inspection.outcome, &r.today);
+        CountCycle(inspection, &r.today);
     }
     ShowCounts(r.strip, r.today, r.recording);
+}
+
+records::Database* RecordingDatabase() {
+    Recorder& r = TheRecorder();
+    return r.started && !r.disabled && r.db && r.db->IsOpen() ? r.db.get() : nullptr;
+}
+
+const std::deque<records::InspectionRow>& HeldBackRows() {
+    return TheRecorder().pending;
 }
 
 long Waiting() {

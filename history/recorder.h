@@ -18,6 +18,7 @@ struct Strip {
     int recording_off = 0;  // shown while it is not
     int waiting = 0;        // the records not yet on the plant's server (shown while one is set)
     int drift = 0;          // "추세 경고" with the rule broken, shown while the master drifts
+    int first_pass = 0;     // 직행률
 };
 
 // Opens "inspection_history.db" in the working directory and shows today's counts on `strip`.

@@ -32,6 +32,9 @@ void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {
     SetCtrlVal(strip.panel, strip.ok, std::to_string(counts.ok).c_str());
     SetCtrlVal(strip.panel, strip.ng, std::to_string(counts.ng).c_str());
     SetCtrlVal(strip.panel, strip.yield, YieldText(counts).c_str());
+    if (strip.first_pass > 0) {
+        SetCtrlVal(strip.panel, strip.first_pass, FirstPassText(counts).c_str());
+    }
     SetCtrlAttribute(strip.panel, strip.recording, ATTR_VISIBLE, recording ? 1 : 0);
     SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
 }

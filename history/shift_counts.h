@@ -1,5 +1,5 @@
-// Today's counts on the main panel's strip: tested, O.K, N.G, the yield, and whether the
-// history is being recorded.
+// Today's counts on the main panel's strip: tested, O.K, N.G, the yield, the first-pass yield, and
+// whether the history is being recorded.
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "access/session.h"
+#include "gates/gates.h"
 #include "history/recorder.h"
 #include "inspection/inspection_display.h"
 #include "inspection/serial_number.h"
@@ -29,10 +30,11 @@ Inspection Begin_inspection(const std::string& serial) {
     return inspection;
 }
 
-// Hands the cycle to the history and empties the serial field for the next unit.
+// Hands the cycle to the history and the gates and empties the serial field for the next unit.
 void End_cycle(Inspection* inspection) {
     inspection->ended_at = std::chrono::system_clock::now();
     history::Record(*inspection);
+    gates::AfterCycle(*inspection);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
     Clear_serial_refusal();
 }
@@ -72,6 +74,15 @@ int Main_start(int, int, int event, void*, int, int) {
         return 0;
     }
     Inspection inspection = Begin_inspection(serial);
+    const gates::Admission admission =
+        gates::Admit({serial, inspection.master, inspection.master_version, inspection.started_at});
+    Show_retests(admission.attempt - 1);
+    if (!admission.go) {
+        Show_refused();
+        return 0;
+    }
+    inspection.attempt = admission.attempt;
+    inspection.reference = admission.reference;
 
     if (!Exchange_whole(work, CMD_SETUP, work, SETUP_REPLY_LENGTH) || Check_range(work) == 1) {
         return Stop_at(&inspection, CMD_SETUP);
@@ -115,7 +126,11 @@ int Main_serial(int, int, int event, void*, int eventData1, int) {
         return 0;
     }
     std::string serial;
-    if (!Read_serial(&serial) || serial.empty() || eventData1 == VAL_HELD_INPUT) {
+    if (!Read_serial(&serial) || serial.empty()) {
+        return 0;
+    }
+    Show_retests(gates::EarlierTests(serial));
+    if (eventData1 == VAL_HELD_INPUT) {
         return 0;
     }
     int dimmed = 0;

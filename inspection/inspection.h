@@ -5,7 +5,8 @@ int Main_start(int panel, int control, int event, void* callbackData, int eventD
                int eventData2);
 // Enter in the serial number field: a barcode read that ends there starts the test of its unit,
 // as the start command does (not while it is dimmed); an empty field (a scanner's no-read) starts
-// nothing, and a read too long for a serial number is refused. A read typed while a test runs
+// nothing, and a read too long for a serial number is refused. A unit tested before shows
+// "재검사 N회". A read typed while a test runs
 // waits in the field for the next unit: its Enter, held until the test ended, starts nothing.
 int Main_serial(int panel, int control, int event, void* callbackData, int eventData1,
                 int eventData2);

@@ -35,6 +35,10 @@ void Show_ready() {
     SetCtrlAttribute(mainHandle, MAIN_HISTORY, ATTR_DIMMED, 0);
 }
 
+void Show_refused() {
+    Show_lamp(MAIN_BUSY_LED, 0);
+}
+
 void Show_setup(const InstrumentSetup& setup) {
     std::snprintf(result, sizeof result, "%s", "BUSY");
 

@@ -9,6 +9,8 @@
 void Show_testing();
 // The ready state that the stop command gives back.
 void Show_ready();
+// A start the gates refused: the busy lamp off, nothing sent to the tester.
+void Show_refused();
 // The setup's fields; from here the variables hold this unit, which has no verdict yet.
 void Show_setup(const InstrumentSetup& setup);
 void Show_measured_wave(const Wave& measured);

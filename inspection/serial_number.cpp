@@ -45,3 +45,9 @@ bool Read_serial(std::string* serial) {
 void Clear_serial_refusal() {
     SetCtrlAttribute(mainHandle, MAIN_SERIAL_REFUSED, ATTR_VISIBLE, 0);
 }
+
+void Show_retests(int earlier) {
+    const std::string text = earlier > 0 ? "재검사 " + std::to_string(earlier) + "회" : "";
+    SetCtrlVal(mainHandle, MAIN_RETEST, text.c_str());
+    SetCtrlAttribute(mainHandle, MAIN_RETEST, ATTR_VISIBLE, earlier > 0 ? 1 : 0);
+}

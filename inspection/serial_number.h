@@ -11,3 +11,6 @@ constexpr int SERIAL_MAX_CHARACTERS = 64;
 bool Read_serial(std::string* serial);
 // Takes the refusal off the strip (a cycle has ended).
 void Clear_serial_refusal();
+// "재검사 N회" under the serial field for a unit with `earlier` tests in the window, hidden at 0:
+// from the Enter of its serial number, through its cycle, until the next unit's.
+void Show_retests(int earlier);

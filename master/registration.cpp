@@ -7,6 +7,7 @@
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
 #include "access/login.h"
+#include "gates/gates.h"
 #include "instrument/serial.h"
 #include "master/master.h"
 #include "state/main_model.h"
@@ -133,6 +134,8 @@ int Master_quit(int, int, int event, void*, int, int) {
     Show_model(master_name);
     const MasterRecord carried = Current_master();
     Keep_master_version(Is_stored(carried) ? Master_version(carried) : std::string());
+    // Another master may need its reference check: the strip says so before the first start.
+    gates::Show(master_name, Carried_master_version());
     Replace_plot(mainHandle, MAIN_GRAPH, &master_plotHandle, wave, VAL_RED);
     Remove_plot(mainHandle, MAIN_GRAPH, &plotHandle);
     SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);

@@ -89,6 +89,12 @@ const Column COLUMNS[] = {
      [](const InspectionRow& r) { return QVariant(Text(Of(r).master_version)); }},
     {"software_version", "TEXT NOT NULL DEFAULT ''", "TEXT NOT NULL DEFAULT ''", 5, 3, 0,
      [](const InspectionRow& r) { return QVariant(r.software_version); }},
+    {"attempt", "INTEGER NOT NULL DEFAULT 1", "INTEGER NOT NULL DEFAULT 1", 6, 4, 0,
+     [](const InspectionRow& r) {
+         return QVariant(Of(r).outcome == Outcome::INCOMPLETE ? 0 : Of(r).attempt);
+     }},
+    {"reference", "INTEGER NOT NULL DEFAULT 0", "INTEGER NOT NULL DEFAULT 0", 6, 4, 0,
+     [](const InspectionRow& r) { return QVariant(Of(r).reference ? 1 : 0); }},
 };
 
 }  // namespace

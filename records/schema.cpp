@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "records/columns.h"
+#include "values/inspection.h"
+#include "values/outcome.h"
 
 namespace records {
 
@@ -110,6 +112,25 @@ std::vector<std::string> AddColumnsSince(int from_version) {
     return statements;
 }
 
+// The records of a file before version 6 get their attempts as the station counts them now, over
+// the default window, and the unit's index is made anew on its number and time.
+std::vector<std::string> CountAttempts() {
+    const std::string tests = std::string(" IN ('") + Outcome_text(Outcome::OK) + "', '" +
+                              Outcome_text(Outcome::NG) + "')";
+    return {
+        std::string("DROP INDEX IF EXISTS ") + SERIAL_INDEX,
+        "CREATE INDEX inspection_serial_upgrade ON inspection_record (serial, started_at)",
+        "UPDATE inspection_record SET attempt = CASE WHEN outcome NOT" + tests +
+            " THEN 0 WHEN serial = '' THEN 1 ELSE 1 + (SELECT COUNT(*) FROM inspection_record AS"
+            " earlier WHERE earlier.serial = inspection_record.serial AND earlier.started_at <"
+            " inspection_record.started_at AND earlier.outcome" +
+            tests +
+            " AND julianday(earlier.started_at) >= julianday(inspection_record.started_at) - " +
+            std::to_string(DEFAULT_ATTEMPT_WINDOW_DAYS) + ") END",
+        "DROP INDEX inspection_serial_upgrade",
+    };
+}
+
 }  // namespace
 
 std::string CreateIndex(const Index& index, const char* table) {
@@ -135,6 +156,10 @@ std::vector<std::string> LocalSchema(int from_version) {
     // queued now, and the forwarder skips those the server has already.
     if (from_version > 0 && from_version < 3) {
         statements.push_back("INSERT OR IGNORE INTO outbox SELECT id FROM inspection_record");
+    }
+    if (from_version > 0 && from_version < 6) {
+        const std::vector<std::string> attempts = CountAttempts();
+        statements.insert(statements.end(), attempts.begin(), attempts.end());
     }
     statements.push_back(CreateView());
     statements.push_back(CreateInsertTrigger());
@@ -165,6 +190,12 @@ std::vector<std::string> ServerUpgrade(int from_version) {
         if (column.server_since > from_version) {
             statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +
                                  column.name + " " + column.server_type);
+        }
+    }
+    if (from_version < 4) {
+        statements.push_back(std::string("DROP INDEX IF EXISTS ") + SERIAL_INDEX);
+        for (const Index& index : READ_INDEXES) {
+            statements.push_back(CreateIndex(index, SERVER_RECORD_TABLE));
         }
     }
     return statements;

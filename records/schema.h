@@ -9,16 +9,18 @@ namespace records {
 
 // The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION). Version 2
 // adds who tested a record and the version of its master, and the stations' audit trails;
-// version 3 the software version that wrote each record and audit row.
-constexpr int SCHEMA_VERSION = 3;
+// version 3 the software version that wrote each record and audit row; version 4 each test's
+// attempt and whether it tested a reference unit.
+constexpr int SCHEMA_VERSION = 4;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;
 // version 3 queues every record for a server until one acknowledges it, and keeps aside the
 // records a server refused; version 4 adds who tested a record and the version of its master, the
 // users, the audit trail and the last settings read well; version 5 adds the software version that
-// wrote each record and audit row.
-constexpr int LOCAL_SCHEMA_VERSION = 5;
+// wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
+// unit, and a unit's records indexed by time.
+constexpr int LOCAL_SCHEMA_VERSION = 6;
 
 // `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
 // file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
@@ -49,7 +51,8 @@ constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 
 // The indexes the reads walk: the time range with the outcome (today's counts, the panel's
-// counts, pages and trend), a master's records by time, and a unit's records by its number.
+// counts, pages and trend), a master's records by time, and a unit's records by its number and
+// time (its attempts, counted at the start of each cycle).
 // In the station's file they index `inspection_record`, on a server `inspection`.
 struct Index {
     const char* name;
@@ -58,8 +61,11 @@ struct Index {
 constexpr Index READ_INDEXES[] = {
     {"inspection_started_outcome", "started_at, outcome"},
     {"inspection_master_started", "master, started_at, outcome"},
-    {"inspection_serial", "serial"},
+    {"inspection_serial", "serial, started_at, outcome"},
 };
+// Before version 6 of the station's file (4 of a server) the unit's index held its number alone;
+// an upgrade makes it anew.
+constexpr const char* SERIAL_INDEX = "inspection_serial";
 constexpr const char* SERVER_RECORD_TABLE = "inspection";
 
 std::string CreateIndex(const Index& index, const char* table);

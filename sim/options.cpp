@@ -40,6 +40,7 @@ const char* UsageText() {
     return "usage: surge-sim [options]\n"
            "  --setup TEXT          ten-character reply to ME (default 0345051007)\n"
            "  --result TEXT         fixed six-character reply to RE instead of the computed one\n"
+           "  --result-file PATH    at each RE, the six characters PATH holds, when it holds them\n"
            "  --shorted-turns PCT   shorted turns in the tested winding, percent, 0 to 90 (default "
            "0)\n"
            "  --seed N              seed of the sample noise (default 1)\n"
@@ -91,6 +92,11 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
                 return fail("needs exactly six characters");
             }
             options->result = value;
+        } else if (name == "--result-file") {
+            if (!take_value() || value.empty()) {
+                return fail("needs a file's path");
+            }
+            options->result_file = value;
         } else if (name == "--shorted-turns") {
             if (!take_value() || !ParseInt(value, 0, 90, &number)) {
                 return fail("needs a percentage from 0 to 90");

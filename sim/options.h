@@ -17,6 +17,7 @@ struct ReplyFault {
 struct SimOptions {
     std::string setup = "0345051007";  // reply to "ME\r": model, voltage, width, pulses, judge
     std::string result;                // fixed reply to "RE\r" (six characters); empty: computed
+    std::string result_file;           // read at each "RE\r": six characters there are the reply
     int shorted_turns_percent = 0;     // share of the tested winding's turns that are shorted
     unsigned seed = 1;
     int noise = 1;      // largest noise on a sample, in counts

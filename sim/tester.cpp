@@ -1,6 +1,8 @@
 #include "sim/tester.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -39,6 +41,13 @@ std::string SimulatedTester::ProperReply(const std::string& command) {
         return std::string(standard_wave_.begin(), standard_wave_.end());
     }
     // "RE"
+    if (!options_.result_file.empty()) {
+        std::ifstream file(options_.result_file);
+        std::string line;
+        if (std::getline(file, line) && line.size() == 6) {
+            return line;
+        }
+    }
     if (!options_.result.empty()) {
         return options_.result;
     }

@@ -38,7 +38,11 @@ constexpr int MAIN_RECORDING = 55;
 constexpr int MAIN_RECORDING_OFF = 56;
 constexpr int MAIN_WAITING = 57;         // records waiting for the plant's history server
 constexpr int MAIN_SERIAL_REFUSED = 58;  // why the last read was refused
-constexpr int MAIN_DRIFT = 65;           // "추세 경고": the master's readings drift (run rules)
+constexpr int MAIN_FIRST_PASS = 59;      // today's first-pass yield
+constexpr int MAIN_RETEST = 64;          // the retests of the unit in the field
+constexpr int MAIN_GATE = 65;            // the line stop, or the reference check that waits
+constexpr int MAIN_GATE_NOTE = 66;       // when the reference check passed
+constexpr int MAIN_DRIFT = 67;           // "추세 경고": the master's readings drift (run rules)
 
 constexpr int MAIN_HISTORY = 60;  // History_open
 // MAIN: access control (hidden without it): who is logged in, and the logout

@@ -112,6 +112,30 @@ int PasswordPopup(const char* title, const char* message, char* responseBuffer,
     return 1;
 }
 
+int PromptPopup(const char* title, const char* message, char* responseBuffer,
+                int maxResponseLength) {
+    std::string text;
+    PopupScript& s = toolkit_internal::CurrentPopupScript();
+    bool answered = false;
+    if (s.active) {
+        answered = toolkit_internal::AnswerPrompt(s, title, message, &text);
+    } else {
+        QInputDialog dialog;
+        dialog.setWindowTitle(QString::fromUtf8(title));
+        dialog.setLabelText(QString::fromUtf8(message));
+        dialog.setOkButtonText(QStringLiteral("확인"));
+        dialog.setCancelButtonText(QStringLiteral("취소"));
+        dialog.setStyleSheet(
+            QStringLiteral("QLabel { font-size: 16pt; } QLineEdit { font-size: 16pt; min-width: "
+                           "420px; } QPushButton { font-size: 14pt; min-width: 110px; "
+                           "min-height: 40px; }"));
+        answered = dialog.exec() == QDialog::Accepted;
+        text = dialog.textValue().trimmed().toStdString();
+        answered = answered && !text.empty();
+    }
+    return toolkit_internal::CopyResponse(answered, text, responseBuffer, maxResponseLength);
+}
+
 int FileSelectPopupEx(const char* defaultDirectory, const char* defaultFileSpec,
                       const char* fileTypeList, const char* title, int buttonLabel,
                       int /*restrictDirectory*/, int /*restrictExtension*/, int /*allowCancel*/,

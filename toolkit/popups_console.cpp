@@ -30,3 +30,15 @@ int ConfirmPopup(const char* title, const char* message) {
     }
     return toolkit_internal::AnswerConfirm(s, title, message);
 }
+
+int PromptPopup(const char* title, const char* message, char* responseBuffer,
+                int maxResponseLength) {
+    PopupScript& s = CurrentPopupScript();
+    std::string text;
+    if (!s.active) {
+        std::fprintf(stderr, "%s\n%s\n", title, message);
+        return toolkit_internal::CopyResponse(false, text, responseBuffer, maxResponseLength);
+    }
+    const bool answered = toolkit_internal::AnswerPrompt(s, title, message, &text);
+    return toolkit_internal::CopyResponse(answered, text, responseBuffer, maxResponseLength);
+}

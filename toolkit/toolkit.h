@@ -173,6 +173,10 @@ constexpr const char* WARNING_TITLE = "경  고";
 int MessagePopup(const char* title, const char* message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char* title, const char* message);
+// Asks for a line of text: 1 with the text in responseBuffer (cut to maxResponseLength - 1
+// bytes, never inside a character), 0 when the operator cancelled or entered nothing.
+int PromptPopup(const char* title, const char* message, char* responseBuffer,
+                int maxResponseLength);
 // Asks for a password, its input masked: 1 with it in responseBuffer (cut to fit), 0 on cancel.
 int PasswordPopup(const char* title, const char* message, char* responseBuffer,
                   std::size_t bufferSize);

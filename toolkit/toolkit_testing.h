@@ -21,10 +21,12 @@ using toolkit_internal::PopupKind;
 using toolkit_internal::ShownPopup;
 
 // While scripted, popups are not shown: a message is acknowledged, a confirmation takes the next
-// queued answer (0 when none is queued) and the file dialog the next queued path ("" cancels).
+// queued answer (0 when none is queued), the file dialog the next queued path ("" cancels) and a
+// prompt the next queued text ("" or none cancels).
 void ScriptPopups(bool scripted);
 void QueueConfirmAnswer(int answer);
 void QueueFileAnswer(const std::string& path);
+void QueuePromptAnswer(const std::string& text);
 // The password popup takes the next queued answer; none queued cancels it.
 void QueuePasswordAnswer(const std::string& password);
 const std::vector<ShownPopup>& ShownPopups();

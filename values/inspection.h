@@ -10,6 +10,9 @@
 #include "values/outcome.h"
 #include "values/wave.h"
 
+// How many days back a unit's earlier tests count towards its attempt, unless the plant sets it.
+constexpr int DEFAULT_ATTEMPT_WINDOW_DAYS = 30;
+
 struct Inspection {
     std::chrono::system_clock::time_point started_at;
     std::chrono::system_clock::time_point ended_at;
@@ -18,6 +21,10 @@ struct Inspection {
     // SHA-256 of that master's stored bytes; empty when it matched no stored master.
     std::string master_version;
     std::string operator_name;  // the user logged in; empty without access control
+    // The unit's test number within the window of attempts: 1 for its first test; 0 for a cycle
+    // that gave no verdict, which is no attempt.
+    int attempt = 1;
+    bool reference = false;  // a reference unit's test, not production
     // What the cycle did not reach stays empty.
     std::optional<InstrumentSetup> setup;
     std::optional<Wave> measured_wave;

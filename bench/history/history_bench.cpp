@@ -1,6 +1,7 @@
 // The inspection history on ext4 with full sync: one cycle recorded (median and 99th
 // percentile of 1,000, against a synced write of the record's size measured in the same run),
-// then on 1,000,000 records spread over a year: today's counts, and the file's bytes a record.
+// then on 1,000,000 records spread over a year: today's counts with 직행률, what the gates add to
+// a cycle (all of them on, against all off), and the file's bytes a record.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,15 +13,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "access/audit_trail.h"
+#include "access/settings_in_force.h"
 #include "bench/report.h"
+#include "gates/gates.h"
+#include "history/counts.h"
 #include "history/recorder.h"
 #include "history/shift_counts.h"
 #include "records/database.h"
 #include "records/record_fields.h"
 #include "tests/support/sample_inspection.h"
+#include "toolkit/toolkit_testing.h"
 
 namespace {
 
@@ -43,7 +50,10 @@ double Percentile(std::vector<double> times, double p) {
 Inspection AnInspection(int n, std::chrono::system_clock::time_point started) {
     Inspection inspection = SampleInspection(n, started, SampleSetup("03", 4.5, 5, 10, 7), n % 13,
                                              n % 7, n % 20 == 0 ? Outcome::NG : Outcome::OK);
-    inspection.serial = "SN2026-" + std::to_string(100000 + n);
+    // The unit after each N.G is that unit tested again.
+    const bool retest = n % 20 == 1;
+    inspection.serial = "SN2026-" + std::to_string(100000 + n - (retest ? 1 : 0));
+    inspection.attempt = retest ? 2 : 1;
     return inspection;
 }
 
@@ -82,6 +92,52 @@ void BenchRecording() {
                  "800-byte write + fdatasync", synced, 0);
 }
 
+// The gates' part of a cycle: the start's questions and the look after it, for a unit of the
+// year's file, median of 1,000, with the settings of `ini`.
+double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
+    std::ofstream("station.ini", std::ios::trunc) << ini;
+    access_control::StartSettings();
+    history::Start({});
+    gates::Start({});
+    // The shift's reference unit first, so that production goes.
+    Inspection reference = AnInspection(0, now);
+    reference.serial = "R-1";
+    reference.outcome = Outcome::OK;
+    reference.reference = gates::Admit({"R-1", reference.master, "", now}).reference;
+    gates::AfterCycle(reference);
+    std::vector<double> times;
+    int refused = 0;
+    for (int n = 0; n < RECORDED; ++n) {
+        Inspection cycle = AnInspection(RECORDS - 1 - 7 * n, now);
+        const auto start = Clock::now();
+        const gates::Admission admission =
+            gates::Admit({cycle.serial, cycle.master, cycle.master_version, now});
+        cycle.attempt = admission.attempt;
+        gates::AfterCycle(cycle);
+        times.push_back(MsSince(start));
+        refused += admission.go ? 0 : 1;
+    }
+    if (refused > 0) {
+        std::fprintf(stderr, "%d starts refused\n", refused);
+    }
+    history::Stop();
+    access_control::StopSettings();
+    access_control::StopTrail();
+    return Percentile(times, 0.5);
+}
+
+void BenchGates(std::chrono::system_clock::time_point now) {
+    const double off = GatesMs("", now);
+    const double on = GatesMs(
+        "[retest]\nenabled=true\n[line_stop]\nenabled=true\n[reference]\nenabled=true\n"
+        "units=M-01: R-1 O.K\n",
+        now);
+    ReportFigure("the gates' part of a cycle, all on, 1,000,000 records", on, "ms",
+                 "the same, all off", off, 0);
+    ReportFigure("what the gates add to a cycle, 1,000,000 records", on - off, "ms", "target time",
+                 2.0, 1.0);
+}
+
 void BenchYear() {
     fs::remove(records::DATABASE_FILE);
     records::Database db(QStringLiteral("bench_history"));
@@ -110,19 +166,22 @@ void BenchYear() {
         times.push_back(MsSince(start));
     }
     db.Close();
+    BenchGates(now);
     const double growth =
         static_cast<double>(fs::file_size(records::DATABASE_FILE) - empty) / RECORDS;
-    ReportFigure("today's counts, 1,000,000 records", Percentile(times, 0.5), "ms", "target time",
-                 50.0, 1.0);
+    ReportFigure("today's counts and 직행률, 1,000,000 records", Percentile(times, 0.5), "ms",
+                 "target time", 50.0, 1.0);
     ReportFigure("file growth a record, 1,000,000 records", growth, "B", "target size", 800.0, 1.0);
-    std::fprintf(stderr, "today: %lld tested, %lld O.K, %lld N.G\n", counts.tested, counts.ok,
-                 counts.ng);
+    std::fprintf(stderr, "today: %lld tested, %lld O.K, %lld N.G, 직행률 %s\n", counts.tested,
+                 counts.ok, counts.ng, history::FirstPassText(counts).c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // A start the gates refused is counted, never shown.
+    toolkit_testing::ScriptPopups(true);
     setenv("SURGE_STATION", "LINE1-SURGE", 1);
     const fs::path dir =
         fs::temp_directory_path() / ("surge-history-bench-" + std::to_string(getpid()));

@@ -15,6 +15,7 @@
 #include "access/settings_in_force.h"
 #include "access/users.h"
 #include "app/surge.h"
+#include "gates/engineer.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
 #include "state/surge_state.h"
@@ -292,6 +293,35 @@ TEST_F(LoginTest, SavingDeletingAMasterAndChoosingTheProgramAskThePasswordAgain)
     }
     EXPECT_FALSE(FileExists("model_name.dat") &&
                  ReadWholeFile("model_name.dat").find("OTHER") != std::string::npos);
+}
+
+// A gate's override: an engineer's password again, then the reason; an operator may not.
+TEST_F(LoginTest, AGatesOverrideAsksAnEngineersPasswordAgainThenTheReason) {
+    Start(true, {ac::Role::OPERATOR, ac::Role::ENGINEER});
+    const struct {
+        const char* user;
+        const char* password;  // given when asked again; nullptr: not asked
+        bool approved;
+    } cases[] = {
+        {"engineer", "pw-engineer", true},
+        {"engineer", "wrong", false},
+        {"operator", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user);
+        LogIn(c.user, std::string("pw-") + c.user);
+        if (c.password != nullptr) {
+            tt::QueuePasswordAnswer(c.password);
+        }
+        if (c.approved) {
+            tt::QueuePromptAnswer("코일 교체");
+        }
+        std::string reason;
+        EXPECT_EQ(gates::EngineerApproves("라인 정지 확인", &reason), c.approved);
+        EXPECT_EQ(reason, c.approved ? "코일 교체" : "");
+        EXPECT_EQ(tt::PendingAnswers(), 0);
+        tt::Commit(mainHandle, MAIN_LOGOUT);
+    }
 }
 
 TEST_F(LoginTest, TheIdleTimeAndTheLogoutEndTheLoginBackToTheLoginPanel) {

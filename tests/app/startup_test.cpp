@@ -87,7 +87,8 @@ std::vector<std::string> CutLabels(int panel,
 
 // On both of the plant's screens every reading and label of the main and history panels shows its
 // widest text whole: a master's name of 12 characters, a day's or a year's counts, the whole
-// yield, a refused read, the last page of a year.
+// yield and first-pass yield, a refused read, a unit's retests, a line stop, the last page of a
+// year.
 TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreens) {
     for (const auto& [height, width] : {std::pair{768, 1024}, {1024, 1280}}) {
         SCOPED_TRACE(width);
@@ -96,21 +97,28 @@ TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreen
         SetMonitorGeometry(height, width);
         Display_init();
         DisplayPanel(mainHandle);
-        EXPECT_EQ(CutLabels(mainHandle, {{MAIN_MODEL, "WWWWWWWWWWWW"},
-                                         {MAIN_TESTED, "99999"},
-                                         {MAIN_OK_COUNT, "99999"},
-                                         {MAIN_NG_COUNT, "99999"},
-                                         {MAIN_YIELD, "100.0 %"},
-                                         {MAIN_WAITING, "전송 대기 99999"},
-                                         {MAIN_SERIAL_REFUSED,
-                                          "일련번호가 64 자를 넘습니다. 다시 읽으십시요."}}),
+        EXPECT_EQ(CutLabels(mainHandle,
+                            {{MAIN_MODEL, "WWWWWWWWWWWW"},
+                             {MAIN_TESTED, "99999"},
+                             {MAIN_OK_COUNT, "99999"},
+                             {MAIN_NG_COUNT, "99999"},
+                             {MAIN_YIELD, "100.0 %"},
+                             {MAIN_WAITING, "전송 대기 99999"},
+                             {MAIN_SERIAL_REFUSED, "일련번호가 64 자를 넘습니다. 다시 읽으십시요."},
+                             {MAIN_FIRST_PASS, "100.0 %"},
+                             {MAIN_RETEST, "재검사 99회"},
+                             {MAIN_GATE, "라인 정지: 최근 10 개 중 N.G 3 개 (WWWWWWWWWWWW)"},
+                             {MAIN_GATE_NOTE, "기준품 확인 23:59"}}),
                   std::vector<std::string>{});
         DisplayPanel(history);
         EXPECT_EQ(CutLabels(history, {{HISTORY_TESTED, "1000000"},
                                       {HISTORY_OK, "1000000"},
                                       {HISTORY_NG, "1000000"},
                                       {HISTORY_YIELD, "100.0 %"},
-                                      {HISTORY_PAGE, "100000 / 100000 쪽"}}),
+                                      {HISTORY_PAGE, "100000 / 100000 쪽"},
+                                      {HISTORY_FIRST_PASS, "100.0 %"},
+                                      {HISTORY_FINAL_YIELD, "100.0 %"},
+                                      {HISTORY_RETEST_PASSED, "1000000"}}),
                   std::vector<std::string>{});
         for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
             DiscardPanel(std::exchange(*handle, 0));

@@ -54,7 +54,8 @@ TEST(HistorySchemaTest, AFileOfTheFirstLayoutKeepsEveryRecordThroughTheUpgrade) 
         db.Close();
         EXPECT_EQ(Query(ALL_RECORDS), before);
         EXPECT_EQ(Query("SELECT record FROM outbox"), (Rows{{"3"}, {"7"}, {"8"}, {"9"}}));
-        EXPECT_EQ(Query("SELECT version FROM schema_version"), (Rows{{"5"}}));
+        EXPECT_EQ(Query("SELECT version FROM schema_version"),
+                  (Rows{{std::to_string(records::LOCAL_SCHEMA_VERSION)}}));
         // Records 3 and 7 share their standard wave; record 8 has none.
         EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"), (Rows{{"2"}}));
     }
@@ -125,7 +126,8 @@ TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
             {records, records_before},
             {"SELECT software_version FROM inspection ORDER BY id", {{""}, {""}}},
             {"SELECT record FROM outbox", {{"4"}}},
-            {"SELECT version FROM schema_version", {{"5"}}},
+            {"SELECT version FROM schema_version",
+             {{std::to_string(records::LOCAL_SCHEMA_VERSION)}}},
             {"SELECT seq, at, station, user_name, role, action, object, before_value, "
              "after_value, reason, prev_hash, hash FROM audit",
              audit_before},

@@ -266,10 +266,13 @@ def session(checks, build, work, shots, procs):
     wave_file = os.path.join(home, "model_wave.dat")
     stand_in, calls_file = write_spreadsheet_stand_in(os.path.join(work, "spreadsheet"))
     sim_log = os.path.join(work, "surge-sim.log")
+    # The verdict the simulator gives while this file holds one (the gates' part of the session).
+    result_file = os.path.join(work, "verdict")
     station_log = os.path.join(work, "surge.log")
 
     with checks.group("the station starts on the simulator's line and shows its main panel") as g:
-        sim = procs.start([os.path.join(build, "bin", "surge-sim"), "--setup", SETUP],
+        sim = procs.start([os.path.join(build, "bin", "surge-sim"), "--setup", SETUP,
+                           "--result-file", result_file],
                           stdout=subprocess.PIPE, stderr=open(sim_log, "w"))
         pty = first_line(sim.stdout, 20)
         if not g.expect(pty.startswith("/dev/"), f"surge-sim named no terminal: {pty!r}"):
@@ -622,6 +625,77 @@ def session(checks, build, work, shots, procs):
         main = st.panel(MAIN_TITLE)
         g.equal(st.shown_panel_titles(), [MAIN_TITLE], "panels shown")
 
+    with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+        before_gates = db.execute("SELECT MAX(id) FROM inspection").fetchone()[0]
+
+    def test_unit(serial, verdict, refused=None, note=""):
+        """Scans `serial` with the simulator giving `verdict`; when `refused` is given, the start
+        must be refused with a warning holding it, and the engineer's prompt gets `note`."""
+        with open(result_file, "w") as f:
+            f.write({"O.K": "0101OK", "N.G": "0909NG"}[verdict] + "\n")
+        before = len(sim_commands(sim_log))
+        st.type_into(serial_field, serial, then_key="Return")
+        if refused is not None:
+            alert, text = st.popup("경  고")
+            g.expect(refused in text, f"the refusal of {serial}: {text!r}")
+            st.answer(alert, "확인")
+            prompt, _ = st.prompt("엔지니어 승인")
+            st.answer_prompt(prompt, note)
+        if refused is None or note:
+            poll(f"{serial}'s test to end", lambda: "RE\\r" in sim_commands(sim_log)[before:]
+                 and text_of(serial_field) == "", timeout=30)
+        else:
+            time.sleep(1.0)
+            g.equal(sim_commands(sim_log)[before:], [], f"commands after {serial} was refused")
+            st.type_into(serial_field, "")
+        g.equal(st.popup_titles(), [], f"popups after {serial}")
+        st.press(main, "정지")
+
+    with checks.group("the gates: reference units at the shift start, a retested unit, a line "
+                      "stop acknowledged") as g:
+        now = datetime.datetime.now()
+        with open(os.path.join(home, "station.ini"), "w", encoding="utf-8") as f:
+            f.write(f"[retest]\nenabled=true\n"
+                    f"[line_stop]\nenabled=true\nin_a_row=3\nng_of_last=5\n"
+                    f"[reference]\nenabled=true\nunits={NAME}: REF-1 O.K, REF-2 N.G\n"
+                    f"shifts={now:%H:%M}\n")
+        gate = st.child(main, "label", "라인 정지")
+        retests = st.child(main, "label", "재검사 횟수")
+        serial_field = st.control(main, "text", "일련번호")
+        g.expect(wait_until(lambda: is_showing(gate), timeout=10),
+                 "the reference check is not shown once station.ini turned it on")
+        g.equal(gate.description, "기준품 확인 필요: REF-1 (O.K), REF-2 (N.G)", "the gate")
+        test_unit("P-1", "O.K", refused="기준품 확인 필요")
+        test_unit("REF-1", "O.K")
+        test_unit("REF-2", "N.G")
+        note = st.child(main, "label", "기준품 확인")
+        g.expect(wait_until(lambda: is_showing(note)), "the passed check is not shown")
+        g.expect(note.description.startswith("기준품 확인 "), f"the check: {note.description!r}")
+        g.expect(not is_showing(gate), "the gate still shows after the reference check")
+        test_unit("U-1", "N.G")
+        test_unit("U-1", "N.G")
+        g.equal(retests.description, "재검사 1회", "the retests of the unit tested")
+        test_unit("U-1", "O.K")
+        g.equal(retests.description, "재검사 2회", "the retests of the unit tested")
+        for serial in ["U-2", "U-3", "U-4"]:
+            test_unit(serial, "N.G")
+        g.expect(wait_until(lambda: is_showing(gate)), "the line stop is not shown")
+        g.equal(gate.description, f"라인 정지: N.G 3 회 연속 ({NAME})", "the line stop")
+        test_unit("U-5", "O.K", refused="N.G 3 회 연속", note="winding tool replaced")
+        g.expect(wait_until(lambda: not is_showing(gate)), "the line stop stays after the note")
+        os.remove(result_file)
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            tested = db.execute("SELECT serial, outcome, attempt, reference FROM inspection"
+                                " WHERE id > ? ORDER BY id", (before_gates,)).fetchall()
+            trail = db.execute("SELECT action, object, reason FROM audit WHERE action ="
+                               " 'line stop acknowledged'").fetchall()
+        g.equal(tested, [("REF-1", "O.K", 1, 1), ("REF-2", "N.G", 1, 1), ("U-1", "N.G", 1, 0),
+                         ("U-1", "N.G", 2, 0), ("U-1", "O.K", 3, 0), ("U-2", "N.G", 1, 0),
+                         ("U-3", "N.G", 1, 0), ("U-4", "N.G", 1, 0), ("U-5", "O.K", 1, 0)],
+                "the records of the gates' part")
+        g.equal(trail, [("line stop acknowledged", NAME, "winding tool replaced")],
+                "the acknowledgement in the audit trail")
+
     with checks.group("quit ends the station with exit code 0 and the files intact") as g:
         st.press(main, "종료")
         try:
@@ -635,11 +709,12 @@ def session(checks, build, work, shots, procs):
                 "excel_path.txt")
         with sqlite3.connect(os.path.join(home, "inspection_history.db")) as history:
             recorded = history.execute("SELECT serial, master, outcome FROM inspection"
-                                       " WHERE station != 'window' ORDER BY id").fetchall()
+                                       " WHERE station != 'window' AND id <= ? ORDER BY id",
+                                       (before_gates,)).fetchall()
             seeded = history.execute("SELECT COUNT(*) FROM inspection WHERE station = 'window'"
                                      " AND length(standard_wave) = 300").fetchone()[0]
             version = history.execute("SELECT version FROM schema_version").fetchall()
-        g.equal((seeded, version), (HISTORY_SEEDED, [(5,)]), "the seeded records, upgraded")
+        g.equal((seeded, version), (HISTORY_SEEDED, [(6,)]), "the seeded records, upgraded")
         # Every cycle of the session, the stop-click check's one or more among them; the last one
         # the unit scanned last.
         g.equal(recorded[-1:], [(last_scanned, NAME, "O.K")], "the last record of the history")

@@ -215,6 +215,29 @@ class Station:
         poll(f'popup "{title}" to close',
              lambda: all((w.name, self._message(w)) != (title, message) for w in self.alerts()))
 
+    def prompt(self, title, timeout=WAIT):
+        """Waits for the prompt (a dialog asking for a line of text) with this title; returns
+        it and its message."""
+
+        def shown():
+            for w in self.shown_windows():
+                if w.getRoleName() == "dialog" and w.name == title:
+                    return w
+            return None
+
+        dialog = poll(f'prompt "{title}"', shown, timeout)
+        return dialog, self._message(dialog)
+
+    def answer_prompt(self, dialog, text):
+        """Types `text` into the prompt and presses its "확인" ("" presses "취소")."""
+        title = dialog.name
+        if text:
+            field = next(a for a in descendants(dialog) if a.getRoleName() == "text")
+            self.type_into(field, text)
+        self.press(dialog, "확인" if text else "취소")
+        poll(f'prompt "{title}" to close',
+             lambda: all(w.name != title for w in self.shown_windows()))
+
     @staticmethod
     def _message(alert):
         return "\n".join(a.name for a in descendants(alert)

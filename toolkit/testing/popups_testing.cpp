@@ -17,6 +17,9 @@ void QueueConfirmAnswer(int answer) {
 void QueueFileAnswer(const std::string& path) {
     CurrentPopupScript().file_answers.push_back(path);
 }
+void QueuePromptAnswer(const std::string& text) {
+    CurrentPopupScript().prompt_answers.push_back(text);
+}
 void QueuePasswordAnswer(const std::string& password) {
     CurrentPopupScript().password_answers.push_back(password);
 }
@@ -29,7 +32,7 @@ void ClearShownPopups() {
 int PendingAnswers() {
     const PopupScript& s = CurrentPopupScript();
     return static_cast<int>(s.confirm_answers.size() + s.file_answers.size() +
-                            s.password_answers.size());
+                            s.prompt_answers.size() + s.password_answers.size());
 }
 
 void SetLauncher(Launcher launcher) {

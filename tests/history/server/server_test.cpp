@@ -16,6 +16,7 @@
 #include "history/history_panel.h"
 #include "history/recorder.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/history/server/pg_server.h"
@@ -224,7 +225,7 @@ TEST_F(ServerTest, TheHistoryPanelShowsThisStationOrEveryStationOnTheServer) {
 
 }  // namespace
 
-TEST_F(ServerTest, AServerOfVersion2IsBroughtToVersion3KeepingItsRows) {
+TEST_F(ServerTest, AServerOfVersion2IsBroughtToTheCurrentVersionKeepingItsRows) {
     const std::string database = "version2";
     server_->Value("CREATE DATABASE " + database, "postgres");
     server_->Value(
@@ -266,7 +267,7 @@ TEST_F(ServerTest, AServerOfVersion2IsBroughtToVersion3KeepingItsRows) {
         const char* query;
         std::string value;
     } cases[] = {
-        {"SELECT MAX(version) FROM schema_version", "3"},
+        {"SELECT MAX(version) FROM schema_version", std::to_string(records::SCHEMA_VERSION)},
         {"SELECT COUNT(*) FROM inspection", "2"},
         {"SELECT software_version || '|' FROM inspection WHERE station = 'OTHER'", "|"},
         {"SELECT software_version FROM inspection WHERE station != 'OTHER'", version},

@@ -1,0 +1,241 @@
+#include "gates/gates.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+
+#include "access/audit_row.h"
+#include "access/audit_trail.h"
+#include "access/settings_in_force.h"
+#include "gates/engineer.h"
+#include "gates/gate_rules.h"
+#include "history/units.h"
+#include "toolkit/toolkit.h"
+
+namespace gates {
+
+namespace {
+
+using access_control::ReferenceUnit;
+using access_control::Settings;
+using Clock = std::chrono::system_clock;
+
+struct Gates {
+    GateStrip strip;
+    ReferenceCheck reference;
+    std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
+    std::map<std::string, std::string> wrong_reference;     // a wrong verdict stops its master
+    std::vector<std::pair<MasterKey, TimePoint>> restored;  // checks read back from the history
+};
+
+Gates& TheGates() {
+    static auto* gates = new Gates;
+    return *gates;
+}
+
+std::string ClockText(TimePoint at) {
+    const std::time_t seconds = Clock::to_time_t(at);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M", &local);
+    return text;
+}
+
+std::vector<ReferenceUnit> ReferencesOf(const std::string& master) {
+    const auto& reference = Settings().reference;
+    return reference.enabled ? access_control::ReferenceUnitsOf(reference, master)
+                             : std::vector<ReferenceUnit>();
+}
+
+TimePoint ShiftStart(TimePoint now) {
+    return LatestShiftStart(now, Settings().reference.shifts);
+}
+
+// The reference units still to test for `master` in this shift. The check's first look in a shift
+// reads back the reference tests the history holds of it, so that a restart keeps what passed.
+std::vector<ReferenceUnit> Waiting(const MasterKey& master, const std::vector<ReferenceUnit>& units,
+                                   TimePoint now) {
+    Gates& g = TheGates();
+    const TimePoint shift = ShiftStart(now);
+    const std::pair<MasterKey, TimePoint> key{master, shift};
+    if (std::find(g.restored.begin(), g.restored.end(), key) == g.restored.end()) {
+        g.restored.push_back(key);
+        for (const history::ReferenceTest& test :
+             history::ReferenceTests(master.name, master.version, shift)) {
+            const auto unit = std::find_if(units.begin(), units.end(),
+                                           [&](const auto& u) { return u.serial == test.serial; });
+            if (unit != units.end()) {
+                g.reference.Judge(master, units, *unit, test.outcome, test.at, shift);
+            }
+        }
+    }
+    return g.reference.Waiting(master, units, shift);
+}
+
+// The line stop in force for `master`: its rule and counts, or empty.
+std::string LineStop(const std::string& master) {
+    Gates& g = TheGates();
+    if (const auto wrong = g.wrong_reference.find(master); wrong != g.wrong_reference.end()) {
+        return wrong->second;
+    }
+    const auto& settings = Settings().line_stop;
+    if (!settings.enabled) {
+        return std::string();
+    }
+    const auto acknowledged = g.acknowledged.find(master);
+    const TimePoint since =
+        acknowledged == g.acknowledged.end() ? TimePoint{} : acknowledged->second;
+    return LineStopRule(
+        settings,
+        history::LatestVerdicts(master, since, std::max(settings.in_a_row, settings.of_last)));
+}
+
+std::string Serials(const std::vector<ReferenceUnit>& units) {
+    std::string text;
+    for (const ReferenceUnit& unit : units) {
+        text += (text.empty() ? "" : ", ") + unit.serial + " (" + Outcome_text(unit.expected) + ")";
+    }
+    return text;
+}
+
+void ShowState(const MasterKey& master, TimePoint now) {
+    const GateStrip& strip = TheGates().strip;
+    if (strip.panel <= 0) {
+        return;
+    }
+    std::string stop;
+    std::string note;
+    const auto& settings = Settings();
+    const bool on =
+        settings.retest.enabled || settings.line_stop.enabled || settings.reference.enabled;
+    if (on && !history::Readable()) {
+        // The gates read the history: without it they cannot hold a unit or the line.
+        stop = "검사 이력 없음: 검사 조건을 확인할 수 없음";
+    } else if (const std::string rule = LineStop(master.name); !rule.empty()) {
+        stop = "라인 정지: " + rule + " (" + master.name + ")";
+    } else if (const auto units = ReferencesOf(master.name); !units.empty()) {
+        const auto waiting = Waiting(master, units, now);
+        if (!waiting.empty()) {
+            stop = "기준품 확인 필요: " + Serials(waiting);
+        } else if (const auto at = TheGates().reference.PassedAt(master, ShiftStart(now))) {
+            note = "기준품 확인 " + ClockText(*at);
+        }
+    }
+    SetCtrlVal(strip.panel, strip.stop, stop.c_str());
+    SetCtrlAttribute(strip.panel, strip.stop, ATTR_VISIBLE, stop.empty() ? 0 : 1);
+    SetCtrlVal(strip.panel, strip.note, note.c_str());
+    SetCtrlAttribute(strip.panel, strip.note, ATTR_VISIBLE, note.empty() ? 0 : 1);
+}
+
+// Tells the refusal; true when an engineer lets the start go, with `reason` for the trail.
+bool Refused(const std::string& warning, const char* what, std::string* reason) {
+    MessagePopup(WARNING_TITLE, warning.c_str());
+    return EngineerApproves(what, reason);
+}
+
+bool LineStopLetsGo(const Unit& unit) {
+    const std::string rule = LineStop(unit.master);
+    std::string note;
+    if (rule.empty()) {
+        return true;
+    }
+    if (!Refused("라인 정지: " + unit.master + " " + rule +
+                     ".\n원인을 확인하고 엔지니어의 확인을 받으십시요.",
+                 "라인 정지 확인", &note)) {
+        return false;
+    }
+    access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "",
+                          note);
+    // Counting begins anew after the acknowledgement, as its audit row's time has it.
+    TheGates().acknowledged[unit.master] = Clock::now();
+    TheGates().wrong_reference.erase(unit.master);
+    return true;
+}
+
+bool ReferenceCheckLetsGo(const Unit& unit, const MasterKey& master,
+                          const std::vector<ReferenceUnit>& units) {
+    const auto waiting = Waiting(master, units, unit.now);
+    std::string reason;
+    if (waiting.empty()) {
+        return true;
+    }
+    if (!Refused("기준품 확인 필요: " + Serials(waiting) + "\n기준품을 먼저 검사하십시요.",
+                 "기준품 확인 생략", &reason)) {
+        return false;
+    }
+    access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "reference " + unit.master,
+                          "기준품 확인 필요: " + Serials(waiting), "", reason);
+    TheGates().reference.Override(master, unit.now);
+    return true;
+}
+
+bool RetestLimitLetsGo(const Unit& unit, const history::UnitTests& tests) {
+    std::string reason;
+    if (!RetestLimitReached(Settings().retest, tests.tests, tests.ok)) {
+        return true;
+    }
+    const std::string counts = std::to_string(tests.tests) + " 회 N.G";
+    if (!Refused("일련번호 " + unit.serial + " 은(는) " + counts +
+                     " 로 재검사 한도에 이르렀습니다.\n재작업으로 보내십시요.",
+                 "재검사 한도 무시", &reason)) {
+        return false;
+    }
+    access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "retest " + unit.serial, counts,
+                          "", reason);
+    return true;
+}
+
+}  // namespace
+
+void Start(const GateStrip& strip) {
+    TheGates() = Gates{};
+    TheGates().strip = strip;
+}
+
+Admission Admit(const Unit& unit) {
+    Admission admission;
+    const history::UnitTests tests =
+        history::TestsOfUnit(unit.serial, unit.now, Settings().units.window_days);
+    admission.attempt = tests.tests + 1;
+    const MasterKey master{unit.master, unit.master_version};
+    const std::vector<ReferenceUnit> units = ReferencesOf(unit.master);
+    admission.reference =
+        !unit.serial.empty() && std::any_of(units.begin(), units.end(),
+                                            [&](const auto& u) { return u.serial == unit.serial; });
+    admission.go = LineStopLetsGo(unit) &&
+                   (admission.reference ||
+                    (ReferenceCheckLetsGo(unit, master, units) && RetestLimitLetsGo(unit, tests)));
+    ShowState(master, unit.now);
+    return admission;
+}
+
+void AfterCycle(const Inspection& inspection) {
+    const MasterKey master{inspection.master, inspection.master_version};
+    const TimePoint now = Clock::now();
+    const bool test = inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG;
+    if (inspection.reference && test) {
+        const std::vector<ReferenceUnit> units = ReferencesOf(inspection.master);
+        const auto unit = std::find_if(units.begin(), units.end(), [&](const auto& u) {
+            return u.serial == inspection.serial;
+        });
+        if (unit != units.end() &&
+            !TheGates().reference.Judge(master, units, *unit, inspection.outcome, now,
+                                        ShiftStart(now))) {
+            TheGates().wrong_reference[inspection.master] =
+                "기준품 " + unit->serial + " 판정 " + Outcome_text(inspection.outcome) + " (" +
+                Outcome_text(unit->expected) + " 이어야 함)";
+        }
+    }
+    ShowState(master, now);
+}
+
+int EarlierTests(const std::string& serial) {
+    return history::TestsOfUnit(serial, Clock::now(), Settings().units.window_days).tests;
+}
+
+void Show(const std::string& master, const std::string& master_version) {
+    ShowState({master, master_version}, Clock::now());
+}
+
+}  // namespace gates

@@ -1,0 +1,380 @@
+// The history's definitions on sequences of tests, and the gates at the start of a cycle: the
+// retest limit, the line stop per master with its acknowledgement, and the reference check with
+// a wrong verdict and an override. Each start goes through the gates as the start command's does.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "access/audit_trail.h"
+#include "access/settings_in_force.h"
+#include "app/surge.h"
+#include "gates/gates.h"
+#include "history/counts.h"
+#include "history/history_query.h"
+#include "history/recorder.h"
+#include "records/database_file.h"
+#include "state/surge_uir.h"
+#include "tests/support/work_dir.h"
+#include "toolkit/toolkit_testing.h"
+
+namespace {
+
+namespace tt = toolkit_testing;
+using Clock = std::chrono::system_clock;
+using Rows = std::vector<std::vector<std::string>>;
+constexpr Outcome OK = Outcome::OK;
+constexpr Outcome NG = Outcome::NG;
+
+Rows Query(const std::string& sql) {
+    Rows rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "gates_test");
+        db.setDatabaseName(records::DATABASE_FILE);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QString::fromStdString(sql))) {
+            while (query.next()) {
+                std::vector<std::string> row;
+                for (int i = 0; i < query.record().count(); ++i) {
+                    row.push_back(query.value(i).toString().toStdString());
+                }
+                rows.push_back(row);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("gates_test");
+    return rows;
+}
+
+// A station in a fresh folder with `ini` as its "station.ini".
+class Station {
+  public:
+    explicit Station(const std::string& ini) {
+        WriteWholeFile(dir_.File("station.ini"), ini);
+        tt::ScriptPopups(true);
+        tt::ClearShownPopups();
+        access_control::StartSettings();
+        history::Start({});
+        gates::Start({});
+    }
+    ~Station() {
+        history::Stop();
+        access_control::StopSettings();
+        access_control::StopTrail();
+        tt::ClearShownPopups();
+    }
+
+    // One start through the gates and, when it goes, its cycle recorded with `outcome`.
+    gates::Admission Cycle(const std::string& serial, Outcome outcome, Clock::duration ago = {},
+                           const std::string& master = "M-01", const std::string& version = "v1") {
+        // Each start a millisecond of its own, as the records' times are kept to the millisecond.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const Clock::time_point at = Clock::now() - ago;
+        const gates::Admission admission = gates::Admit({serial, master, version, at});
+        if (admission.go) {
+            Inspection inspection;
+            inspection.started_at = inspection.ended_at = at;
+            inspection.serial = serial;
+            inspection.master = master;
+            inspection.master_version = version;
+            inspection.outcome = outcome;
+            inspection.attempt = admission.attempt;
+            inspection.reference = admission.reference;
+            history::Record(inspection);
+            gates::AfterCycle(inspection);
+        }
+        return admission;
+    }
+
+    // The warnings shown since the last call, each its text.
+    std::vector<std::string> Warnings() {
+        std::vector<std::string> texts;
+        for (const auto& popup : tt::ShownPopups()) {
+            if (popup.kind == tt::PopupKind::MESSAGE) {
+                texts.push_back(popup.text);
+            }
+        }
+        tt::ClearShownPopups();
+        return texts;
+    }
+
+  private:
+    ScopedWorkDir dir_;
+};
+
+struct UnitTest {
+    std::string serial;
+    Outcome outcome;
+    int days_ago = 0;
+};
+
+TEST(DefinitionsTest, AttemptsAndTodaysFiguresOfEachSequence) {
+    const auto day = std::chrono::hours(24);
+    const struct Case {
+        const char* what;
+        const char* ini;
+        std::vector<UnitTest> tests;
+        std::vector<int> attempts;  // of the tests that went; 0 for a refused start
+        history::Counts today;
+        history::UnitCounts units;
+        std::string first_pass;
+    } cases[] = {
+        {"O.K", "", {{"A", OK}}, {1}, {1, 1, 0, 1, 1}, {1, 1, 0}, "100.0 %"},
+        {"N.G O.K", "", {{"A", NG}, {"A", OK}}, {1, 2}, {2, 1, 1, 1, 0}, {1, 1, 1}, "0.0 %"},
+        {"N.G N.G O.K",
+         "",
+         {{"A", NG}, {"A", NG}, {"A", OK}},
+         {1, 2, 3},
+         {3, 1, 2, 1, 0},
+         {1, 1, 1},
+         "0.0 %"},
+        {"N.G x4 with a limit of 3",
+         "[retest]\nenabled=true\n",
+         {{"A", NG}, {"A", NG}, {"A", NG}, {"A", NG}},
+         {1, 2, 3, 0},
+         {3, 0, 3, 1, 0},
+         {1, 0, 0},
+         "0.0 %"},
+        {"no serial", "", {{"", NG}, {"", OK}}, {1, 1}, {2, 1, 1, 2, 1}, {2, 1, 0}, "50.0 %"},
+        {"tested again after the window",
+         "",
+         {{"A", NG, 31}, {"A", OK}},
+         {1, 1},
+         {1, 1, 0, 1, 1},
+         {1, 1, 0},
+         "100.0 %"},
+        {"a window of 40 days",
+         "[units]\nwindow_days=40\n",
+         {{"A", NG, 31}, {"A", OK}},
+         {1, 2},
+         {1, 1, 0, 0, 0},
+         {1, 1, 0},
+         "-"},
+        {"first tested yesterday",
+         "",
+         {{"B", NG, 1}, {"B", OK}},
+         {1, 2},
+         {1, 1, 0, 0, 0},
+         {1, 1, 0},
+         "-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Station station(c.ini);
+        std::vector<int> attempts;
+        for (const UnitTest& t : c.tests) {
+            const gates::Admission admission = station.Cycle(t.serial, t.outcome, day * t.days_ago);
+            attempts.push_back(admission.go ? admission.attempt : 0);
+        }
+        EXPECT_EQ(attempts, c.attempts);
+        const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+        history::Filter filter;
+        filter.from = filter.to = today;
+        history::Counts counts;
+        history::UnitCounts units;
+        long long records = 0;
+        ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+        ASSERT_TRUE(history::CountRecords(filter, &counts, &records));
+        ASSERT_TRUE(history::CountUnits(filter, &units));
+        history::CloseReader();
+        EXPECT_EQ((std::vector<long long>{counts.tested, counts.ok, counts.ng, counts.first,
+                                          counts.first_ok}),
+                  (std::vector<long long>{c.today.tested, c.today.ok, c.today.ng, c.today.first,
+                                          c.today.first_ok}));
+        EXPECT_EQ(
+            (std::vector<long long>{units.units, units.final_ok, units.passed_on_retest}),
+            (std::vector<long long>{c.units.units, c.units.final_ok, c.units.passed_on_retest}));
+        EXPECT_EQ(history::FirstPassText(counts), c.first_pass);
+    }
+}
+
+TEST(GatesTest, TheRetestLimitSendsTheUnitToReworkUnlessAnEngineerOverrides) {
+    Station station("[retest]\nenabled=true\nmax_attempts=2\n");
+    EXPECT_TRUE(station.Cycle("A", NG).go);
+    EXPECT_TRUE(station.Cycle("A", NG).go);
+    EXPECT_FALSE(station.Cycle("A", OK).go);
+    const auto warnings = station.Warnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("재작업"), std::string::npos) << warnings[0];
+    EXPECT_TRUE(station.Cycle("B", OK).go);
+    tt::QueuePromptAnswer("권선 재확인 후 재검사");
+    const gates::Admission overridden = station.Cycle("A", OK);
+    EXPECT_TRUE(overridden.go);
+    EXPECT_EQ(overridden.attempt, 3);
+    EXPECT_EQ(Query("SELECT action, object, before_value, reason FROM audit WHERE action = "
+                    "'gate overridden'"),
+              (Rows{{"gate overridden", "retest A", "2 회 N.G", "권선 재확인 후 재검사"}}));
+}
+
+TEST(GatesTest, TheLineStopsPerMasterUntilAnEngineerAcknowledges) {
+    Station station("[line_stop]\nenabled=true\nin_a_row=3\nng_of_last=3\nof_last=6\n");
+    const struct Step {
+        const char* master;
+        Outcome outcome;
+        const char* note;  // the engineer's note when the start is refused; "" cancels
+        bool go;
+        std::string warning;  // a part of the warning shown, or "" for none
+    } steps[] = {
+        {"M-01", NG, "", true, ""},
+        {"M-01", NG, "", true, ""},
+        {"M-01", NG, "", true, ""},
+        {"M-01", OK, "", false, "M-01 N.G 3 회 연속"},
+        {"M-02", NG, "", true, ""},
+        {"M-01", OK, "코일 교체", true, "M-01 N.G 3 회 연속"},
+        {"M-01", NG, "", true, ""},
+        {"M-01", OK, "", true, ""},
+        {"M-01", NG, "", true, ""},
+        {"M-01", NG, "", true, ""},
+        {"M-01", OK, "", false, "최근 4 개 중 N.G 3 개"},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(++n);
+        if (*step.note != '\0') {
+            tt::QueuePromptAnswer(step.note);
+        }
+        EXPECT_EQ(station.Cycle("S" + std::to_string(n), step.outcome, {}, step.master).go,
+                  step.go);
+        const auto warnings = station.Warnings();
+        EXPECT_EQ(warnings.size(), step.warning.empty() ? 0u : 1u);
+        if (!warnings.empty()) {
+            EXPECT_NE(warnings[0].find(step.warning), std::string::npos) << warnings[0];
+        }
+    }
+    EXPECT_EQ(Query("SELECT object, before_value, reason FROM audit WHERE action = "
+                    "'line stop acknowledged'"),
+              (Rows{{"M-01", "N.G 3 회 연속", "코일 교체"}}));
+}
+
+TEST(GatesTest, ALineStopAcknowledgedStaysAcknowledgedAfterARestart) {
+    Station station("[line_stop]\nenabled=true\n");
+    for (int n = 0; n < 3; ++n) {
+        station.Cycle("N" + std::to_string(n), NG);
+    }
+    tt::QueuePromptAnswer("코일 교체");
+    EXPECT_TRUE(station.Cycle("A", OK).go);
+    gates::Start({});
+    EXPECT_TRUE(station.Cycle("B", OK).go);
+    EXPECT_EQ(station.Warnings().size(), 1u);
+}
+
+TEST(GatesTest, AReferenceCheckPassedInThisShiftStaysPassedAfterARestart) {
+    Station station("[reference]\nenabled=true\nunits=M-01: R-1 O.K, R-2 N.G\n");
+    EXPECT_TRUE(station.Cycle("R-1", OK).go);
+    EXPECT_TRUE(station.Cycle("R-2", NG).go);
+    gates::Start({});
+    EXPECT_TRUE(station.Cycle("P-1", OK).go);
+    EXPECT_FALSE(station.Cycle("P-2", OK, {}, "M-01", "v2").go);
+    EXPECT_EQ(station.Warnings().size(), 1u);
+}
+
+TEST(GatesTest, ProductionWaitsForTheReferenceUnitsAndAWrongVerdictStopsTheLine) {
+    Station station(
+        "[reference]\nenabled=true\nunits=M-01: R-1 O.K, R-2 N.G\n"
+        "[line_stop]\nenabled=false\n");
+    const struct Step {
+        const char* what;
+        const char* serial;
+        Outcome outcome;
+        const char* version;
+        const char* reason;  // the engineer's reason when refused; "" cancels
+        bool go;
+        std::string warning;
+    } steps[] = {
+        {"production first", "P-1", OK, "v1", "", false, "기준품 확인 필요: R-1 (O.K), R-2 (N.G)"},
+        {"the good unit", "R-1", OK, "v1", "", true, ""},
+        {"production before the bad unit", "P-1", OK, "v1", "", false, "R-2 (N.G)"},
+        {"the bad unit", "R-2", NG, "v1", "", true, ""},
+        {"production", "P-1", OK, "v1", "", true, ""},
+        {"the master changed", "P-2", OK, "v2", "", false, "기준품 확인 필요"},
+        {"overridden", "P-2", OK, "v2", "기준품 파손, 교체 중", true, "기준품 확인 필요"},
+        {"the good unit judged bad", "R-1", NG, "v2", "", true, ""},
+        {"production after it", "P-3", OK, "v2", "", false, "기준품 R-1 판정 N.G"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (*step.reason != '\0') {
+            tt::QueuePromptAnswer(step.reason);
+        }
+        EXPECT_EQ(station.Cycle(step.serial, step.outcome, {}, "M-01", step.version).go, step.go);
+        const auto warnings = station.Warnings();
+        EXPECT_EQ(warnings.size(), step.warning.empty() ? 0u : 1u);
+        if (!warnings.empty()) {
+            EXPECT_NE(warnings[0].find(step.warning), std::string::npos) << warnings[0];
+        }
+    }
+    EXPECT_EQ(Query("SELECT serial, reference, attempt FROM inspection ORDER BY id"),
+              (Rows{{"R-1", "1", "1"},
+                    {"R-2", "1", "1"},
+                    {"P-1", "0", "1"},
+                    {"P-2", "0", "1"},
+                    {"R-1", "1", "2"}}));
+    EXPECT_EQ(Query("SELECT object, reason FROM audit WHERE action = 'gate overridden'"),
+              (Rows{{"reference M-01", "기준품 파손, 교체 중"}}));
+}
+
+TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
+    setenv("SURGE_HISTORY", "off", 1);
+    ScopedWorkDir dir;
+    WriteWholeFile(dir.File("station.ini"), "[line_stop]\nenabled=true\n");
+    Register_callbacks();
+    const int panel = LoadPanel(0, SURGE_UIR, MAIN);
+    ASSERT_GT(panel, 0);
+    access_control::StartSettings();
+    history::Start({});
+    gates::Start({panel, MAIN_GATE, MAIN_GATE_NOTE});
+    gates::Show("M-01", "");
+    char text[256] = {0};
+    GetCtrlVal(panel, MAIN_GATE, text);
+    EXPECT_EQ(std::string(text), "검사 이력 없음: 검사 조건을 확인할 수 없음");
+    history::Stop();
+    access_control::StopSettings();
+    access_control::StopTrail();
+    gates::Start({});
+    DiscardPanel(panel);
+    unsetenv("SURGE_HISTORY");
+}
+
+TEST(GatesTest, ASettingsFileTurnsTheGatesOnWithTheirValuesAndTellsAValueItCannotTake) {
+    const struct {
+        const char* ini;
+        std::vector<std::string> keys;  // what the settings in force write, or the problem
+    } cases[] = {
+        {"[retest]\nenabled=true\n[reference]\nshifts=07:00, 19:00\nunits=M-01: R-1 O.K\n",
+         {"retest/enabled=true", "retest/max_attempts=3", "reference/units=M-01: R-1 O.K",
+          "reference/shifts=07:00, 19:00"}},
+        {"[reference]\nunits=M-01: R-1 O.K | M-02: R-9 N.G, R-8 O.K\n",
+         {"reference/units=M-01: R-1 O.K | M-02: R-9 N.G, R-8 O.K"}},
+        {"[reference]\nshifts=19:00, 07:00\n", {"reference/shifts = 19:00, 07:00"}},
+        {"[reference]\nunits=M-01: R-1 OK\n", {"reference/units = M-01: R-1 OK"}},
+        {"[line_stop]\nng_of_last=11\n", {"line_stop/ng_of_last = 11"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        Station station(c.ini);
+        const auto warnings = station.Warnings();
+        std::string written;
+        for (const auto& key : access_control::SettingsAsKeys(access_control::Settings())) {
+            written += key.key + "=" + key.value + "\n";
+        }
+        for (const std::string& key : c.keys) {
+            const bool problem = key.find(" = ") != std::string::npos;
+            if (problem) {
+                ASSERT_EQ(warnings.size(), 1u);
+                EXPECT_NE(warnings[0].find(key), std::string::npos) << warnings[0];
+            } else {
+                EXPECT_TRUE(warnings.empty());
+                EXPECT_NE(written.find(key + "\n"), std::string::npos) << written;
+            }
+        }
+    }
+}
+
+}  // namespace
