@@ -12,9 +12,10 @@ using namespace toolkit_internal;
 
 namespace {
 
-// 1, 2 or 5 times a power of ten, so that about five ticks cover `span`.
+// 1, 2 or 5 times a power of ten, so that about four ticks cover `span` (they stay readable on
+// the history panel's short trend graph).
 double TickInterval(double span) {
-    const double rough = span / 5.0;
+    const double rough = span / 4.0;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
     for (double step : {1.0, 2.0, 5.0}) {
         if (step * power >= rough) {
