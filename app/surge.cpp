@@ -111,8 +111,7 @@ void Guard_commands() {
 
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
-                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT,
-                    MAIN_FIRST_PASS});
+                    MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT, MAIN_FIRST_PASS});
 }
 
 void Show_gates() {

@@ -23,8 +23,8 @@ constexpr int HISTORY_EXPORT = 17;
 constexpr int HISTORY_EXPORT_WAVES = 18;
 constexpr int HISTORY_QUIT = 19;
 constexpr int HISTORY_STATION = 20;  // text: station, empty for all
-constexpr int HISTORY_CHART = 30;   // the chart panel of the filter's master
-constexpr int HISTORY_REPORT = 31;  // the report of the current shift or the filter
+constexpr int HISTORY_CHART = 30;    // the chart panel of the filter's master
+constexpr int HISTORY_REPORT = 31;   // the report of the current shift or the filter
 // The filter's units (history/counts.h) and the gates in force.
 constexpr int HISTORY_FIRST_PASS = 21;
 constexpr int HISTORY_FINAL_YIELD = 22;
