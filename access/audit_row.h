@@ -52,6 +52,7 @@ inline constexpr const char* AUDIT_USER_DISABLED = "user disabled";
 inline constexpr const char* AUDIT_USER_REROLED = "user re-roled";
 inline constexpr const char* AUDIT_PASSWORD_SET = "password set";
 inline constexpr const char* AUDIT_GATE_OVERRIDDEN = "gate overridden";
+inline constexpr const char* AUDIT_LINE_STOPPED = "line stopped";
 inline constexpr const char* AUDIT_LINE_STOP_ACKNOWLEDGED = "line stop acknowledged";
 inline constexpr const char* AUDIT_SETTINGS_CHANGED = "settings changed";
 inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";

@@ -211,6 +211,9 @@ const std::vector<Key>& Keys() {
          [](const std::string& v, StationSettings* s) {
              return ReadShifts(v, &s->reference.shifts);
          }},
+        {"drift/line_stop", "true 또는 false",
+         [](const StationSettings& s) { return Flag(s.drift.line_stop); },
+         [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
     };
     return keys;
 }
@@ -266,6 +269,9 @@ std::string GatesInForce(const StationSettings& settings) {
         }
         parts.push_back("기준품 " + std::to_string(units) + " 개, 교대 " +
                         ShiftsText(settings.reference.shifts));
+    }
+    if (settings.drift.line_stop) {
+        parts.push_back("추세 경고 시 라인 정지");
     }
     std::string text = parts.empty() ? "검사 조건 꺼짐" : parts[0];
     for (std::size_t i = 1; i < parts.size(); ++i) {

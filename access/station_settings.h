@@ -59,12 +59,19 @@ struct ReferenceSettings {
     std::vector<int> shifts = {6 * 60, 14 * 60, 22 * 60};
 };
 
+// [drift]: a drift alarm (a run rule broken by the master's newest readings) stops the line too,
+// until an engineer acknowledges it with a note of the reaction.
+struct DriftSettings {
+    bool line_stop = false;  // line_stop
+};
+
 struct StationSettings {
     AccessSettings access;
     UnitSettings units;
     RetestSettings retest;
     LineStopSettings line_stop;
     ReferenceSettings reference;
+    DriftSettings drift;
 };
 
 // The gates in force with their values, as the history panel shows them ("재검사 한도 3회 · ...").

@@ -9,6 +9,7 @@
 #include "access/settings_in_force.h"
 #include "gates/engineer.h"
 #include "gates/gate_rules.h"
+#include "history/recorder.h"
 #include "history/units.h"
 #include "toolkit/toolkit.h"
 
@@ -25,6 +26,8 @@ struct Gates {
     ReferenceCheck reference;
     std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
     std::map<std::string, std::string> wrong_reference;     // a wrong verdict stops its master
+    std::map<std::string, std::string> drift;               // so does a drift, where set so
+    std::map<std::string, std::string> stopped;             // each stop in force, as audited
     std::vector<std::pair<MasterKey, TimePoint>> restored;  // checks read back from the history
 };
 
@@ -79,6 +82,9 @@ std::string LineStop(const std::string& master) {
     if (const auto wrong = g.wrong_reference.find(master); wrong != g.wrong_reference.end()) {
         return wrong->second;
     }
+    if (const auto drift = g.drift.find(master); drift != g.drift.end()) {
+        return drift->second;
+    }
     const auto& settings = Settings().line_stop;
     if (!settings.enabled) {
         return std::string();
@@ -107,8 +113,8 @@ void ShowState(const MasterKey& master, TimePoint now) {
     std::string stop;
     std::string note;
     const auto& settings = Settings();
-    const bool on =
-        settings.retest.enabled || settings.line_stop.enabled || settings.reference.enabled;
+    const bool on = settings.retest.enabled || settings.line_stop.enabled ||
+                    settings.reference.enabled || settings.drift.line_stop;
     if (on && !history::Readable()) {
         // The gates read the history: without it they cannot hold a unit or the line.
         stop = "검사 이력 없음: 검사 조건을 확인할 수 없음";
@@ -140,16 +146,23 @@ bool LineStopLetsGo(const Unit& unit) {
     if (rule.empty()) {
         return true;
     }
+    Gates& g = TheGates();
+    const bool drift = g.drift.count(unit.master) > 0;
     if (!Refused("라인 정지: " + unit.master + " " + rule +
                      ".\n원인을 확인하고 엔지니어의 확인을 받으십시요.",
-                 "라인 정지 확인", &note)) {
+                 drift ? "추세 경고 라인 정지 확인: 조치 내용" : "라인 정지 확인", &note)) {
         return false;
     }
     access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "",
                           note);
     // Counting begins anew after the acknowledgement, as its audit row's time has it.
-    TheGates().acknowledged[unit.master] = Clock::now();
-    TheGates().wrong_reference.erase(unit.master);
+    g.acknowledged[unit.master] = Clock::now();
+    g.wrong_reference.erase(unit.master);
+    g.stopped.erase(unit.master);
+    if (drift) {
+        g.drift.erase(unit.master);
+        history::RestartDrift();
+    }
     return true;
 }
 
@@ -210,10 +223,18 @@ Admission Admit(const Unit& unit) {
     return admission;
 }
 
-void AfterCycle(const Inspection& inspection) {
+void AfterCycle(const Inspection& inspection, const std::string& drift) {
     const MasterKey master{inspection.master, inspection.master_version};
     const TimePoint now = Clock::now();
     const bool test = inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG;
+    Gates& g = TheGates();
+    if (Settings().drift.line_stop && !drift.empty() && !g.drift.count(inspection.master)) {
+        // "추세 경고: 면적 규칙 1" as the rule of a stop: "추세 경고 면적 규칙 1".
+        const std::size_t colon = drift.find(": ");
+        g.drift[inspection.master] = colon == std::string::npos
+                                         ? drift
+                                         : drift.substr(0, colon) + " " + drift.substr(colon + 2);
+    }
     if (inspection.reference && test) {
         const std::vector<ReferenceUnit> units = ReferencesOf(inspection.master);
         const auto unit = std::find_if(units.begin(), units.end(), [&](const auto& u) {
@@ -226,6 +247,12 @@ void AfterCycle(const Inspection& inspection) {
                 "기준품 " + unit->serial + " 판정 " + Outcome_text(inspection.outcome) + " (" +
                 Outcome_text(unit->expected) + " 이어야 함)";
         }
+    }
+    // Each line stop once in the trail, as it begins: the shift report lists them.
+    if (const std::string rule = LineStop(inspection.master);
+        !rule.empty() && g.stopped[inspection.master] != rule) {
+        g.stopped[inspection.master] = rule;
+        access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "");
     }
     ShowState(master, now);
 }

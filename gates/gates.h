@@ -34,8 +34,10 @@ struct Admission {
 void Start(const GateStrip& strip);
 // The gates in force for `unit`; the operator is told of a refusal, and an engineer asked.
 Admission Admit(const Unit& unit);
-// After a cycle: a reference unit's verdict judged, the line stop looked at, the strip shown.
-void AfterCycle(const Inspection& inspection);
+// After a cycle: a reference unit's verdict judged, the drift alarm the history raised for its
+// master (`drift`, empty for none) taken as a line stop where the plant has it so, each new line
+// stop an audit row, the strip shown.
+void AfterCycle(const Inspection& inspection, const std::string& drift);
 // The unit's earlier tests within the window of attempts ("재검사 N회" while it is in the field).
 int EarlierTests(const std::string& serial);
 // Shows the gates' state again (the settings or the master changed).

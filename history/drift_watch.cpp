@@ -131,6 +131,11 @@ Drift DriftWatch::After(records::Database* db, const Inspection& inspection) {
     return {quality::CheckDrift(area_limits_, area), quality::CheckDrift(phase_limits_, phase)};
 }
 
+void DriftWatch::Restart() {
+    area_.clear();
+    phase_.clear();
+}
+
 void ShowDrift(const Strip& strip, const Drift& drift, const std::string& at, int* clean_since) {
     if (drift.Signal()) {
         *clean_since = 0;

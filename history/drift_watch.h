@@ -35,6 +35,8 @@ class DriftWatch {
     // After `inspection` was written to `db` (a production test with readings; anything else
     // breaks no rule).
     Drift After(records::Database* db, const Inspection& inspection);
+    // The rules look only at the readings that come after this; the limits stay.
+    void Restart();
 
   private:
     bool Load(records::Database* db, const Inspection& inspection);

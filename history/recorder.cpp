@@ -337,10 +337,11 @@ void Start(const Strip& strip) {
     AwaitMidnight();
 }
 
-void Record(const Inspection& inspection) {
+std::string Record(const Inspection& inspection) {
     Recorder& r = TheRecorder();
+    std::string alarm;
     if (!r.started) {
-        return;
+        return alarm;
     }
     if (!r.disabled) {
         const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station,
@@ -358,6 +359,7 @@ void Record(const Inspection& inspection) {
                 r.drift_master = inspection.master;
                 r.drift_clean = quality::RunRuleChecker::RUN_POINTS - 1;
             }
+            alarm = DriftText(drift);
             ShowDrift(r.strip, drift,
                       records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
                       &r.drift_clean);
@@ -373,6 +375,11 @@ void Record(const Inspection& inspection) {
         CountCycle(inspection, &r.today);
     }
     ShowCounts(r.strip, r.today, r.recording);
+    return alarm;
+}
+
+void RestartDrift() {
+    TheRecorder().drift.Restart();
 }
 
 records::Database* RecordingDatabase() {

@@ -2,6 +2,8 @@
 // Record when it ends; the main panel's strip shows today's counts.
 #pragma once
 
+#include <string>
+
 #include "history/basics.h"
 #include "values/inspection.h"
 
@@ -27,8 +29,12 @@ struct Strip {
 void Start(const Strip& strip);
 // Records the inspection, on disk before it returns, and updates the strip. When the database
 // cannot be written, recording is off: the operator is told once, the cycle goes on as always, and
-// the records wait in memory for the next cycle that can write them.
-void Record(const Inspection& inspection);
+// the records wait in memory for the next cycle that can write them. Returns the drift alarm the
+// cycle raised for its master ("추세 경고: 면적 규칙 1"), empty without one.
+std::string Record(const Inspection& inspection);
+// The drift watch's run rules begin anew with the next cycle: a drift's line stop was
+// acknowledged, and the readings before it are the reaction's past.
+void RestartDrift();
 // The records the plant's server has not acknowledged yet; -1 without a server.
 long Waiting();
 // The records the plant's server refused, set aside; 0 without a server.

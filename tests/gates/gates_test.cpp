@@ -22,6 +22,7 @@
 #include "history/recorder.h"
 #include "records/database_file.h"
 #include "state/surge_uir.h"
+#include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -71,15 +72,20 @@ class Station {
         tt::ClearShownPopups();
     }
 
-    // One start through the gates and, when it goes, its cycle recorded with `outcome`.
+    // One start through the gates and, when it goes, its cycle recorded with `outcome` (and with
+    // readings, for an `area` of 0 or more).
     gates::Admission Cycle(const std::string& serial, Outcome outcome, Clock::duration ago = {},
-                           const std::string& master = "M-01", const std::string& version = "v1") {
+                           const std::string& master = "M-01", const std::string& version = "v1",
+                           int area = -1) {
         // Each start a millisecond of its own, as the records' times are kept to the millisecond.
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const Clock::time_point at = Clock::now() - ago;
         const gates::Admission admission = gates::Admit({serial, master, version, at});
         if (admission.go) {
-            Inspection inspection;
+            Inspection inspection =
+                area < 0
+                    ? Inspection{}
+                    : SampleInspection(0, at, SampleSetup("03", 4.5, 5, 10, 20), area, 3, outcome);
             inspection.started_at = inspection.ended_at = at;
             inspection.serial = serial;
             inspection.master = master;
@@ -87,8 +93,7 @@ class Station {
             inspection.outcome = outcome;
             inspection.attempt = admission.attempt;
             inspection.reference = admission.reference;
-            history::Record(inspection);
-            gates::AfterCycle(inspection);
+            gates::AfterCycle(inspection, history::Record(inspection));
         }
         return admission;
     }
@@ -318,6 +323,44 @@ TEST(GatesTest, ProductionWaitsForTheReferenceUnitsAndAWrongVerdictStopsTheLine)
                     {"R-1", "1", "2"}}));
     EXPECT_EQ(Query("SELECT object, reason FROM audit WHERE action = 'gate overridden'"),
               (Rows{{"reference M-01", "기준품 파손, 교체 중"}}));
+}
+
+TEST(GatesTest, ADriftStopsTheLineWhereSetSoUntilAnEngineerNotesTheReaction) {
+    Station station("[drift]\nline_stop=true\n");
+    for (int k = 0; k < 25; ++k) {
+        ASSERT_TRUE(station.Cycle("B-" + std::to_string(k), OK, {}, "M-01", "v1", 4 + k % 3).go);
+    }
+    const struct Step {
+        const char* what;
+        int area;
+        const char* note;  // the engineer's note when refused; "" cancels
+        bool go;
+        const char* warning;
+    } steps[] = {
+        {"far above: the cycle ends, the line stops", 15, "", true, ""},
+        {"refused, cancelled", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1"},
+        {"acknowledged with the reaction", 4, "동선 롯트 교체", true, "추세 경고 면적 규칙 1"},
+        {"the rules begin anew", 5, "", true, ""},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (*step.note != '\0') {
+            tt::QueuePromptAnswer(step.note);
+        }
+        EXPECT_EQ(station.Cycle("D-" + std::to_string(n++), OK, {}, "M-01", "v1", step.area).go,
+                  step.go);
+        const auto warnings = station.Warnings();
+        ASSERT_EQ(warnings.size(), *step.warning == '\0' ? 0u : 1u);
+        if (!warnings.empty()) {
+            EXPECT_NE(warnings[0].find(step.warning), std::string::npos) << warnings[0];
+        }
+    }
+    EXPECT_EQ(
+        Query("SELECT action, object, before_value, after_value, reason FROM audit WHERE"
+              " action LIKE 'line stop%' ORDER BY seq"),
+        (Rows{{"line stopped", "M-01", "", "추세 경고 면적 규칙 1", ""},
+              {"line stop acknowledged", "M-01", "추세 경고 면적 규칙 1", "", "동선 롯트 교체"}}));
 }
 
 TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
