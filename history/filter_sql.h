@@ -13,6 +13,7 @@ struct Filter;
 struct FilterSql {
     QString sql;  // a condition on `inspection`, "?" for each value
     QVariantList values;
+    QString from, to;  // the period's bounds as texts of local time: from <= started_at < to
 };
 
 // False when the filter's period is no period (a day that is no date, reversed bounds).

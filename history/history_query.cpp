@@ -442,6 +442,8 @@ bool FilterWhere(const Filter& filter, FilterSql* where) {
     const Where built = BuildWhere(filter, lo, hi);
     where->sql = built.sql;
     where->values = built.values;
+    where->from = lo;
+    where->to = hi;
     return true;
 }
 

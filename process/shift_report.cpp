@@ -4,10 +4,12 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "history/process_query.h"
+#include "history/report_query.h"
 #include "history/shift_counts.h"
 #include "process/chart_painter.h"
 #include "process/control_chart.h"
@@ -18,6 +20,13 @@ namespace process {
 namespace {
 
 constexpr int DPI = 150;
+constexpr std::size_t MOST_LISTED = 30;  // alarms and units listed; the rest counted
+
+struct Units {
+    history::Counts counts;
+    history::UnitCounts units;
+    std::vector<history::RetestedUnit> retested;
+};
 const QColor INK(0x1d, 0x35, 0x57);
 const QColor RULE(0xc5, 0xce, 0xd8);
 
@@ -73,8 +82,10 @@ class Pages {
         painter_->setFont(Font(pixels, bold));
         painter_->drawText(room.adjusted(indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
     }
-    // A row of cells at the given left edges.
-    void Row(const QStringList& cells, const std::vector<double>& at, int pixels, bool bold) {
+    // A row of cells at the given left edges: the first left, the figures right (or, for a
+    // row of `words`, each left and cut to its cell).
+    void Row(const QStringList& cells, const std::vector<double>& at, int pixels, bool bold,
+             bool words = false) {
         const QRectF room = Take(pixels * 1.7);
         painter_->setFont(Font(pixels, bold));
         painter_->setPen(INK);
@@ -82,12 +93,25 @@ class Pages {
             const double left = at[static_cast<std::size_t>(i)];
             const double right =
                 i + 1 < cells.size() ? at[static_cast<std::size_t>(i) + 1] : width_;
-            painter_->drawText(QRectF(left, room.top(), right - left - 8, room.height()),
-                               (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
-                               cells[i]);
+            const QRectF cell(left, room.top(), right - left - 8, room.height());
+            const QString text = words
+                                     ? painter_->fontMetrics().elidedText(
+                                           cells[i], Qt::ElideRight, static_cast<int>(cell.width()))
+                                     : cells[i];
+            painter_->drawText(
+                cell, (i == 0 || words ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, text);
         }
         painter_->setPen(QPen(RULE, 1));
         painter_->drawLine(QPointF(0, room.bottom()), QPointF(width_, room.bottom()));
+    }
+    // Text wrapped to the page's width.
+    void Paragraph(const QString& text, int pixels) {
+        painter_->setFont(Font(pixels));
+        const QRectF need = painter_->fontMetrics().boundingRect(
+            QRect(0, 0, static_cast<int>(width_), 10000), Qt::TextWordWrap, text);
+        const QRectF room = Take(need.height() + pixels * 0.6);
+        painter_->setPen(INK);
+        painter_->drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
     }
     void Space(double h) { y_ += h; }
 
@@ -162,6 +186,119 @@ void WriteSummary(Pages& pages, const history::Filter& filter, const std::string
     pages.Space(16);
 }
 
+// The units: first-pass and final yield, and those passed on retest.
+void WriteUnits(Pages& pages, const Units& units) {
+    pages.Text(QStringLiteral("생산 대수"), 24, true);
+    const double w = pages.Width();
+    const std::vector<double> at = {0, w * 0.25, w * 0.5, w * 0.75};
+    pages.Row({QStringLiteral("대수"), QStringLiteral("직행률"), QStringLiteral("최종 양품률"),
+               QStringLiteral("재검사 합격")},
+              at, 17, true);
+    pages.Row(
+        {QString::number(units.units.units), Q(history::FirstPassText(units.counts)),
+         Q(history::FinalYieldText(units.units)), QString::number(units.units.passed_on_retest)},
+        at, 17, false);
+    if (!units.retested.empty()) {
+        QStringList listed;
+        for (std::size_t i = 0; i < units.retested.size() && i < MOST_LISTED; ++i) {
+            listed << QStringLiteral("%1 (%2회)")
+                          .arg(Q(units.retested[i].serial))
+                          .arg(units.retested[i].tests);
+        }
+        QString line = QStringLiteral("재검사 합격: ") + listed.join(QStringLiteral(", "));
+        if (units.retested.size() > MOST_LISTED) {
+            line += QStringLiteral(" 외 %1대").arg(units.retested.size() - MOST_LISTED);
+        }
+        pages.Paragraph(line, 15);
+    }
+    pages.Space(16);
+}
+
+QString Clock(const std::string& at) {
+    return Q(at.size() >= 19 ? at.substr(5, 5) + " " + at.substr(11, 8) : at);
+}
+
+// The drift alarms (each chart's signals), the line stops with their acknowledgements, and the
+// gates' overrides, in time order.
+void WriteAlarms(Pages& pages, const std::vector<Chart>& charts,
+                 const std::vector<history::GateEvent>& events) {
+    struct Line {
+        long long at;
+        QStringList cells;
+    };
+    std::vector<Line> alarms;
+    for (const Chart& chart : charts) {
+        for (Item item : {Item::AREA, Item::PHASE}) {
+            for (const Signal& signal : chart.Of(item).signalled) {
+                alarms.push_back({signal.at,
+                                  {Q(history::WallClockText(signal.at, "%m-%d %H:%M:%S")),
+                                   Q(chart.master), ItemName(item), QString::number(signal.value),
+                                   QStringLiteral("규칙 ") + Q(RuleNumbers(signal.rules))}});
+            }
+        }
+    }
+    std::stable_sort(alarms.begin(), alarms.end(),
+                     [](const Line& a, const Line& b) { return a.at < b.at; });
+    const double w = pages.Width();
+    pages.Text(QStringLiteral("추세 경고 %1건").arg(alarms.size()), 24, true);
+    if (alarms.empty()) {
+        pages.Text(QStringLiteral("규칙 위반 신호 없음"), 15);
+    } else {
+        const std::vector<double> at = {0, w * 0.2, w * 0.45, w * 0.6, w * 0.75};
+        pages.Row({QStringLiteral("시각"), QStringLiteral("마스터"), QStringLiteral("항목"),
+                   QStringLiteral("값"), QStringLiteral("규칙")},
+                  at, 15, true, true);
+        for (std::size_t i = 0; i < alarms.size() && i < MOST_LISTED; ++i) {
+            pages.Row(alarms[i].cells, at, 15, false, true);
+        }
+        if (alarms.size() > MOST_LISTED) {
+            pages.Text(QStringLiteral("외 %1건 (각 마스터의 관리도에 표시)")
+                           .arg(alarms.size() - MOST_LISTED),
+                       15);
+        }
+    }
+    pages.Space(16);
+
+    pages.Text(QStringLiteral("라인 정지 · 확인 · 검사 조건 무시 %1건").arg(events.size()), 24,
+               true);
+    if (events.empty()) {
+        pages.Text(QStringLiteral("없음"), 15);
+    } else {
+        const std::vector<double> at = {0, w * 0.18, w * 0.3, w * 0.47, w * 0.74};
+        pages.Row({QStringLiteral("시각"), QStringLiteral("구분"), QStringLiteral("대상"),
+                   QStringLiteral("내용"), QStringLiteral("사유 (사용자)")},
+                  at, 15, true, true);
+        for (const history::GateEvent& event : events) {
+            using Kind = history::GateEvent::Kind;
+            const QString kind = event.kind == Kind::LINE_STOPPED ? QStringLiteral("라인 정지")
+                                 : event.kind == Kind::ACKNOWLEDGED ? QStringLiteral("정지 확인")
+                                                                    : QStringLiteral("조건 무시");
+            const QString reason =
+                event.reason.empty() ? QString() : Q(event.reason + " (" + event.user + ")");
+            pages.Row({Clock(event.at), kind, Q(event.object), Q(event.rule), reason}, at, 15,
+                      false, true);
+        }
+    }
+    pages.Space(16);
+}
+
+void WriteReferences(Pages& pages, const std::vector<history::ReferenceRecord>& tests) {
+    pages.Text(QStringLiteral("기준품 검사 %1건").arg(tests.size()), 24, true);
+    if (tests.empty()) {
+        pages.Text(QStringLiteral("없음"), 15);
+        return;
+    }
+    const double w = pages.Width();
+    const std::vector<double> at = {0, w * 0.25, w * 0.5, w * 0.75};
+    pages.Row({QStringLiteral("시각"), QStringLiteral("마스터"), QStringLiteral("일련번호"),
+               QStringLiteral("판정")},
+              at, 15, true, true);
+    for (const history::ReferenceRecord& test : tests) {
+        pages.Row({Clock(test.at), Q(test.master), Q(test.serial), Q(test.outcome)}, at, 15, false,
+                  true);
+    }
+}
+
 void WritePareto(Pages& pages, const history::Pareto& pareto) {
     pages.Text(QStringLiteral("N.G 파레토 (N.G 대수 %1)").arg(pareto.ng_units), 24, true);
     const QString titles[] = {QStringLiteral("마스터별"), QStringLiteral("검사기별"),
@@ -223,12 +360,31 @@ ReportResult WriteShiftReport(const history::Filter& filter, const std::string& 
     std::vector<history::MasterTested> masters;
     std::vector<std::string> operators, stations;
     history::Pareto pareto;
+    Units units;
+    long long records = 0;
+    std::vector<history::GateEvent> events;
+    std::vector<history::ReferenceRecord> references;
     if (!history::ReadMastersTested(filter, &masters, &operators, &stations) ||
-        !history::ReadPareto(filter, &pareto)) {
+        !history::ReadPareto(filter, &pareto) ||
+        !history::CountRecords(filter, &units.counts, &records) ||
+        !history::CountUnits(filter, &units.units) ||
+        !history::ListPassedOnRetest(filter, &units.retested) ||
+        !history::ReadGateEvents(filter, &events) ||
+        !history::ReadReferenceChecks(filter, &references)) {
         return ReportResult::READ_FAILED;
     }
     const int total = static_cast<int>(masters.size()) + 1;
     progress(1, total);
+    // The charts first: their signals are the period's drift alarms.
+    std::vector<Chart> charts(masters.size());
+    for (std::size_t i = 0; i < masters.size(); ++i) {
+        history::Filter of_master = filter;
+        of_master.master = masters[i].master;
+        if (!ReadChart(of_master, Baseline::FIRST_TESTS, &charts[i])) {
+            return ReportResult::READ_FAILED;
+        }
+        progress(static_cast<int>(i) + 2, total);
+    }
 
     const std::string temporary = path + ".part";
     std::FILE* stream = std::fopen(temporary.c_str(), "wb");
@@ -251,21 +407,13 @@ ReportResult WriteShiftReport(const history::Filter& filter, const std::string& 
             Pages pages(&writer, &painter,
                         QStringLiteral("검사 보고서 · %1").arg(Q(PeriodText(filter))));
             WriteSummary(pages, filter, made_at, masters, operators, stations);
+            WriteUnits(pages, units);
             WritePareto(pages, pareto);
-            int done = 1;
-            for (const history::MasterTested& master : masters) {
-                history::Filter of_master = filter;
-                of_master.master = master.master;
-                Chart chart;
-                if (!ReadChart(of_master, Baseline::FIRST_TESTS, &chart)) {
-                    painter.end();
-                    file.close();
-                    std::fclose(stream);
-                    std::remove(temporary.c_str());
-                    return ReportResult::READ_FAILED;
-                }
+            pages.NewPage();
+            WriteAlarms(pages, charts, events);
+            WriteReferences(pages, references);
+            for (const Chart& chart : charts) {
                 WriteMaster(pages, chart);
-                progress(++done, total);
             }
             ok = painter.end();
         }

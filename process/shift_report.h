@@ -1,6 +1,8 @@
 // The shift report: one PDF (A4, the Nanum fonts embedded) of a period's production: the
-// station, the masters and operators, the counts, the N.G Pareto, and each master's control
-// charts with their capability. Written beside its target and renamed into place.
+// station, the masters and operators, the counts and the units' yields, the N.G Pareto, the drift
+// alarms, line stops, acknowledgements and overrides, the reference units' tests, and each
+// master's control charts with their capability. Written beside its target and renamed into
+// place.
 #pragma once
 
 #include <functional>

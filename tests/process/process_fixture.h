@@ -24,10 +24,24 @@ struct ProcessRecord {
     std::string version = "v1";
     std::string operator_name = "kim";
     std::string station = "line-1";
+    int attempt = 1;
+    bool reference = false;
 };
 
-// Writes the records into "inspection_history.db" of the working directory, in order.
-inline void FillProcess(const std::vector<ProcessRecord>& records) {
+// An audit row of the gates, as the station writes it (its hash is not looked at here).
+struct GateRow {
+    std::string at;
+    std::string action;
+    std::string object;
+    std::string before;
+    std::string after;
+    std::string reason;
+};
+
+// Writes the records and the audit rows into "inspection_history.db" of the working directory,
+// in order.
+inline void FillProcess(const std::vector<ProcessRecord>& records,
+                        const std::vector<GateRow>& audit = {}) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "process_fixture");
         db.setDatabaseName(records::DATABASE_FILE);
@@ -40,8 +54,8 @@ inline void FillProcess(const std::vector<ProcessRecord>& records) {
         ASSERT_TRUE(query.prepare(
             "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master,"
             " model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at,"
-            " standard_wave, measured_wave, operator, master_version)"
-            " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+            " standard_wave, measured_wave, operator, master_version, attempt, reference)"
+            " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
         int n = 0;
         for (const ProcessRecord& r : records) {
             const bool complete = r.outcome != "incomplete";
@@ -65,9 +79,22 @@ inline void FillProcess(const std::vector<ProcessRecord>& records) {
                                          none,
                                          none,
                                          QString::fromStdString(r.operator_name),
-                                         QString::fromStdString(r.version)};
+                                         QString::fromStdString(r.version),
+                                         r.attempt,
+                                         r.reference ? 1 : 0};
             for (const QVariant& value : values) {
                 query.addBindValue(value);
+            }
+            ASSERT_TRUE(query.exec());
+        }
+        for (const GateRow& row : audit) {
+            ASSERT_TRUE(query.prepare(
+                "INSERT INTO audit (at, station, user_name, role, action, object, before_value,"
+                " after_value, reason, prev_hash, hash) VALUES (?,'line-1','이엔지','engineer',"
+                "?,?,?,?,?,'','')"));
+            for (const std::string& value : {row.at + ".000+09:00", row.action, row.object,
+                                             row.before, row.after, row.reason}) {
+                query.addBindValue(QString::fromStdString(value));
             }
             ASSERT_TRUE(query.exec());
         }

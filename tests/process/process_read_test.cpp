@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "history/process_query.h"
+#include "history/report_query.h"
 #include "process/control_chart.h"
 #include "tests/process/process_fixture.h"
 #include "tests/support/work_dir.h"
@@ -114,6 +115,39 @@ TEST_F(ProcessReadTest, TheParetoCountsEachNgUnitOnceLargestFirst) {
     EXPECT_EQ(masters[1].counts.tested, 4);
     EXPECT_EQ(operators, (std::vector<std::string>{"kim", "lee"}));
     EXPECT_EQ(stations, (std::vector<std::string>{"line-1", "line-2"}));
+}
+
+TEST_F(ProcessReadTest, TheGatesEventsAreThePeriodsAndTheMastersOwn) {
+    FillProcess(
+        {{"2026-12-09T06:10:00", "A", "M-01", "N.G"}, {"2026-12-09T06:20:00", "B", "M-02", "N.G"}},
+        {{"2026-12-09T05:59:00", "line stopped", "M-01", "", "N.G 3 회 연속", ""},
+         {"2026-12-09T06:30:00", "line stop acknowledged", "M-01", "N.G 3 회 연속", "",
+          "권선기 점검"},
+         {"2026-12-09T06:40:00", "gate overridden", "retest A", "3 회 N.G", "", "a"},
+         {"2026-12-09T06:41:00", "gate overridden", "retest B", "3 회 N.G", "", "b"},
+         {"2026-12-09T06:42:00", "gate overridden", "reference M-02", "R-1", "", "c"},
+         {"2026-12-09T06:43:00", "master saved", "M-01", "", "", ""}});
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    const struct {
+        const char* master;
+        std::vector<std::string> objects_and_rules;
+    } cases[] = {
+        {"",
+         {"M-01 N.G 3 회 연속", "retest A 3 회 N.G", "retest B 3 회 N.G", "reference M-02 R-1"}},
+        {"M-01", {"M-01 N.G 3 회 연속", "retest A 3 회 N.G"}},
+        {"M-02", {"retest B 3 회 N.G", "reference M-02 R-1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.master);
+        std::vector<history::GateEvent> events;
+        ASSERT_TRUE(history::ReadGateEvents(
+            Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", c.master), &events));
+        std::vector<std::string> got;
+        for (const history::GateEvent& event : events) {
+            got.push_back(event.object + " " + event.rule);
+        }
+        EXPECT_EQ(got, c.objects_and_rules);
+    }
 }
 
 }  // namespace

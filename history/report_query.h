@@ -1,0 +1,33 @@
+// What the shift report reads beside the counts and charts: the gates' audit rows of the period
+// (line stops, their acknowledgements, overrides) and its reference units' tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "history/history_query.h"
+
+namespace history {
+
+struct GateEvent {
+    std::string at;  // ISO 8601 local time
+    std::string station;
+    std::string user;
+    enum class Kind { LINE_STOPPED, ACKNOWLEDGED, OVERRIDDEN } kind = Kind::LINE_STOPPED;
+    std::string object;  // the master, "retest SERIAL", "reference MASTER"
+    std::string rule;    // the stop's rule, or what the override let go
+    std::string reason;  // the engineer's reason or note
+};
+// Oldest first, of the filter's period and station; none from a history without an audit trail.
+bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events);
+
+struct ReferenceRecord {
+    std::string at;
+    std::string master;
+    std::string serial;
+    std::string outcome;  // "O.K", "N.G"
+};
+// The reference units' tests of the filter, oldest first.
+bool ReadReferenceChecks(const Filter& filter, std::vector<ReferenceRecord>* tests);
+
+}  // namespace history
