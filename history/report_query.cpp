@@ -37,8 +37,7 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
     QString sql = QStringLiteral(
         "SELECT at, station, user_name, action, object, before_value, after_value, reason FROM"
         " audit WHERE at >= ? AND at < ? AND action IN (?, ?, ?)");
-    QVariantList values = {where.from,
-                           where.to,
+    QVariantList values = {where.from, where.to,
                            QString::fromLatin1(access_control::AUDIT_LINE_STOPPED),
                            QString::fromLatin1(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED),
                            QString::fromLatin1(access_control::AUDIT_GATE_OVERRIDDEN)};
@@ -65,13 +64,12 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
         // A stop's rule is its row's after, an acknowledgement's and an override's the before.
         const std::string action = Text(query, 3);
         const bool stopped = action == access_control::AUDIT_LINE_STOPPED;
-        events->push_back(
-            {Text(query, 0), Text(query, 1), Text(query, 2),
-             stopped ? GateEvent::Kind::LINE_STOPPED
-             : action == access_control::AUDIT_LINE_STOP_ACKNOWLEDGED
-                 ? GateEvent::Kind::ACKNOWLEDGED
-                 : GateEvent::Kind::OVERRIDDEN,
-             Text(query, 4), Text(query, stopped ? 6 : 5), Text(query, 7)});
+        events->push_back({Text(query, 0), Text(query, 1), Text(query, 2),
+                           stopped ? GateEvent::Kind::LINE_STOPPED
+                           : action == access_control::AUDIT_LINE_STOP_ACKNOWLEDGED
+                               ? GateEvent::Kind::ACKNOWLEDGED
+                               : GateEvent::Kind::OVERRIDDEN,
+                           Text(query, 4), Text(query, stopped ? 6 : 5), Text(query, 7)});
     }
     return query.lastError().type() == QSqlError::NoError;
 }

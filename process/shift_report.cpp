@@ -273,8 +273,10 @@ void WriteAlarms(Pages& pages, const std::vector<Chart>& charts,
             const QString kind = event.kind == Kind::LINE_STOPPED ? QStringLiteral("라인 정지")
                                  : event.kind == Kind::ACKNOWLEDGED ? QStringLiteral("정지 확인")
                                                                     : QStringLiteral("조건 무시");
+            // Without access control the user is "-".
+            const bool named = !event.user.empty() && event.user != "-";
             const QString reason =
-                event.reason.empty() ? QString() : Q(event.reason + " (" + event.user + ")");
+                Q(event.reason + (named ? " (" + event.user + ")" : std::string()));
             pages.Row({Clock(event.at), kind, Q(event.object), Q(event.rule), reason}, at, 15,
                       false, true);
         }

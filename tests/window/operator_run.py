@@ -629,10 +629,11 @@ def session(checks, build, work, shots, procs):
         before_gates = db.execute("SELECT MAX(id) FROM inspection").fetchone()[0]
 
     def test_unit(serial, verdict, refused=None, note=""):
-        """Scans `serial` with the simulator giving `verdict`; when `refused` is given, the start
+        """Scans `serial` with the simulator giving `verdict` (or the six characters of a result);
+        when `refused` is given, the start
         must be refused with a warning holding it, and the engineer's prompt gets `note`."""
         with open(result_file, "w") as f:
-            f.write({"O.K": "0101OK", "N.G": "0909NG"}[verdict] + "\n")
+            f.write({"O.K": "0101OK", "N.G": "0909NG"}.get(verdict, verdict) + "\n")
         before = len(sim_commands(sim_log))
         st.type_into(serial_field, serial, then_key="Return")
         if refused is not None:
@@ -652,7 +653,7 @@ def session(checks, build, work, shots, procs):
         st.press(main, "정지")
 
     with checks.group("the gates: reference units at the shift start, a retested unit, a line "
-                      "stop acknowledged") as g:
+                      "stop acknowledged, a drift's line stop acknowledged") as g:
         now = datetime.datetime.now()
         with open(os.path.join(home, "station.ini"), "w", encoding="utf-8") as f:
             f.write(f"[retest]\nenabled=true\n"
@@ -683,18 +684,30 @@ def session(checks, build, work, shots, procs):
         g.equal(gate.description, f"라인 정지: N.G 3 회 연속 ({NAME})", "the line stop")
         test_unit("U-5", "O.K", refused="N.G 3 회 연속", note="winding tool replaced")
         g.expect(wait_until(lambda: not is_showing(gate)), "the line stop stays after the note")
+        with open(os.path.join(home, "station.ini"), "a", encoding="utf-8") as f:
+            f.write("[drift]\nline_stop=true\n")
+        time.sleep(3.0)  # the settings are read again every two seconds
+        test_unit("D-1", "9999OK")  # far above the master's limits: rule 1 on both readings
+        g.expect(wait_until(lambda: is_showing(gate)), "the drift's line stop is not shown")
+        g.equal(gate.description, f"라인 정지: 추세 경고 면적 규칙 1, 위상 규칙 1 ({NAME})",
+                "the drift's line stop")
+        test_unit("U-6", "O.K", refused="추세 경고", note="copper lot changed")
         os.remove(result_file)
         with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
             tested = db.execute("SELECT serial, outcome, attempt, reference FROM inspection"
                                 " WHERE id > ? ORDER BY id", (before_gates,)).fetchall()
-            trail = db.execute("SELECT action, object, reason FROM audit WHERE action ="
-                               " 'line stop acknowledged'").fetchall()
+            trail = db.execute("SELECT action, object, reason FROM audit WHERE action LIKE"
+                               " 'line stop%' ORDER BY seq").fetchall()
         g.equal(tested, [("REF-1", "O.K", 1, 1), ("REF-2", "N.G", 1, 1), ("U-1", "N.G", 1, 0),
                          ("U-1", "N.G", 2, 0), ("U-1", "O.K", 3, 0), ("U-2", "N.G", 1, 0),
-                         ("U-3", "N.G", 1, 0), ("U-4", "N.G", 1, 0), ("U-5", "O.K", 1, 0)],
+                         ("U-3", "N.G", 1, 0), ("U-4", "N.G", 1, 0), ("U-5", "O.K", 1, 0),
+                         ("D-1", "O.K", 1, 0), ("U-6", "O.K", 1, 0)],
                 "the records of the gates' part")
-        g.equal(trail, [("line stop acknowledged", NAME, "winding tool replaced")],
-                "the acknowledgement in the audit trail")
+        g.equal(trail, [("line stopped", NAME, ""),
+                        ("line stop acknowledged", NAME, "winding tool replaced"),
+                        ("line stopped", NAME, ""),
+                        ("line stop acknowledged", NAME, "copper lot changed")],
+                "the line stops and their acknowledgements in the audit trail")
 
     with checks.group("quit ends the station with exit code 0 and the files intact") as g:
         st.press(main, "종료")
@@ -729,9 +742,12 @@ def session(checks, build, work, shots, procs):
                               capture_output=True, text=True, timeout=60)
         g.equal(done.returncode, 0, "surge-report's exit code: " + done.stderr)
         if shutil.which("pdftoppm") and done.returncode == 0:
-            subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "2", "-l", "2", "-singlefile",
-                            report, os.path.join(shots, "report")], check=True)
-            g.expect(os.path.exists(os.path.join(shots, "report.png")), "no picture of the page")
+            # The page of the alarms, line stops and reference tests, and the first master's.
+            for page, name in [("2", "report"), ("3", "report-chart")]:
+                subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", page, "-l", page,
+                                "-singlefile", report, os.path.join(shots, name)], check=True)
+                g.expect(os.path.exists(os.path.join(shots, name + ".png")),
+                         f"no picture of page {page}")
 
 
 def main():
