@@ -28,6 +28,7 @@ struct Gates {
     std::map<std::string, std::string> wrong_reference;     // a wrong verdict stops its master
     std::map<std::string, std::string> drift;               // so does a drift, where set so
     std::map<std::string, std::string> stopped;             // each stop in force, as audited
+    std::vector<std::string> stops_restored;                // masters whose trail was read
     std::vector<std::pair<MasterKey, TimePoint>> restored;  // checks read back from the history
 };
 
@@ -35,6 +36,10 @@ Gates& TheGates() {
     static auto* gates = new Gates;
     return *gates;
 }
+
+// How the rules of the stops begin: a wrong reference verdict's, a drift's.
+constexpr const char* WRONG_REFERENCE = "기준품 ";
+constexpr const char* DRIFT = "추세 경고";
 
 std::string ClockText(TimePoint at) {
     const std::time_t seconds = Clock::to_time_t(at);
@@ -76,8 +81,30 @@ std::vector<ReferenceUnit> Waiting(const MasterKey& master, const std::vector<Re
     return g.reference.Waiting(master, units, shift);
 }
 
+// A wrong reference verdict's or a drift's stop not acknowledged before the station last stopped
+// holds again, while its gate is on. (The N.G rule counts again from the verdicts.)
+void RestoreStop(const std::string& master) {
+    Gates& g = TheGates();
+    if (std::find(g.stops_restored.begin(), g.stops_restored.end(), master) !=
+        g.stops_restored.end()) {
+        return;
+    }
+    g.stops_restored.push_back(master);
+    const std::string rule = history::UnacknowledgedStop(master);
+    const auto begins = [&rule](const char* text) { return rule.rfind(text, 0) == 0; };
+    if (begins(WRONG_REFERENCE) && Settings().reference.enabled) {
+        g.wrong_reference.emplace(master, rule);
+    } else if (begins(DRIFT) && Settings().drift.line_stop) {
+        g.drift.emplace(master, rule);
+    }
+    if (!rule.empty()) {
+        g.stopped.emplace(master, rule);
+    }
+}
+
 // The line stop in force for `master`: its rule and counts, or empty.
 std::string LineStop(const std::string& master) {
+    RestoreStop(master);
     Gates& g = TheGates();
     if (const auto wrong = g.wrong_reference.find(master); wrong != g.wrong_reference.end()) {
         return wrong->second;
@@ -244,13 +271,14 @@ void AfterCycle(const Inspection& inspection, const std::string& drift) {
             !TheGates().reference.Judge(master, units, *unit, inspection.outcome, now,
                                         ShiftStart(now))) {
             TheGates().wrong_reference[inspection.master] =
-                "기준품 " + unit->serial + " 판정 " + Outcome_text(inspection.outcome) + " (" +
-                Outcome_text(unit->expected) + " 이어야 함)";
+                WRONG_REFERENCE + unit->serial + " 판정 " + Outcome_text(inspection.outcome) +
+                " (" + Outcome_text(unit->expected) + " 이어야 함)";
         }
     }
     // Each line stop once in the trail, as it begins: the shift report lists them.
-    if (const std::string rule = LineStop(inspection.master);
-        !rule.empty() && g.stopped[inspection.master] != rule) {
+    if (const std::string rule = LineStop(inspection.master); rule.empty()) {
+        g.stopped.erase(inspection.master);
+    } else if (g.stopped[inspection.master] != rule) {
         g.stopped[inspection.master] = rule;
         access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "");
     }

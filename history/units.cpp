@@ -105,6 +105,33 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
     return latest;
 }
 
+std::string UnacknowledgedStop(const std::string& master) {
+    std::string rule;
+    records::Database* db = RecordingDatabase();
+    if (db == nullptr) {
+        return rule;
+    }
+    db->Read([&](QSqlDatabase& connection) {
+        QSqlQuery query(connection);
+        query.prepare(QStringLiteral(
+            "SELECT after_value FROM audit WHERE action = ? AND object = ? AND seq > "
+            "COALESCE((SELECT MAX(seq) FROM audit WHERE action = ? AND object = ?), 0) "
+            "ORDER BY seq DESC LIMIT 1"));
+        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOPPED));
+        query.addBindValue(QString::fromStdString(master));
+        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
+        query.addBindValue(QString::fromStdString(master));
+        if (!query.exec()) {
+            return records::StatusOf(query.lastError());
+        }
+        if (query.next()) {
+            rule = query.value(0).toString().toStdString();
+        }
+        return records::DbStatus::Ok;
+    });
+    return rule;
+}
+
 std::vector<ReferenceTest> ReferenceTests(const std::string& master,
                                           const std::string& master_version, TimePoint since) {
     std::vector<ReferenceTest> tests;

@@ -27,6 +27,10 @@ UnitTests TestsOfUnit(const std::string& serial, TimePoint now, int window_days)
 // line stop acknowledged in the audit trail, newest first.
 std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, int count);
 
+// The rule of `master`'s latest line stop in the audit trail when no acknowledgement followed it;
+// empty when none did.
+std::string UnacknowledgedStop(const std::string& master);
+
 struct ReferenceTest {
     std::string serial;
     Outcome outcome = Outcome::OK;

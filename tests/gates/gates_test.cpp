@@ -292,6 +292,7 @@ TEST(GatesTest, ProductionWaitsForTheReferenceUnitsAndAWrongVerdictStopsTheLine)
         const char* reason;  // the engineer's reason when refused; "" cancels
         bool go;
         std::string warning;
+        bool restart = false;  // the station restarted before it
     } steps[] = {
         {"production first", "P-1", OK, "v1", "", false, "기준품 확인 필요: R-1 (O.K), R-2 (N.G)"},
         {"the good unit", "R-1", OK, "v1", "", true, ""},
@@ -302,9 +303,13 @@ TEST(GatesTest, ProductionWaitsForTheReferenceUnitsAndAWrongVerdictStopsTheLine)
         {"overridden", "P-2", OK, "v2", "기준품 파손, 교체 중", true, "기준품 확인 필요"},
         {"the good unit judged bad", "R-1", NG, "v2", "", true, ""},
         {"production after it", "P-3", OK, "v2", "", false, "기준품 R-1 판정 N.G"},
+        {"after a restart", "P-3", OK, "v2", "", false, "기준품 R-1 판정 N.G", true},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
+        if (step.restart) {
+            gates::Start({});
+        }
         if (*step.reason != '\0') {
             tt::QueuePromptAnswer(step.reason);
         }
@@ -336,15 +341,20 @@ TEST(GatesTest, ADriftStopsTheLineWhereSetSoUntilAnEngineerNotesTheReaction) {
         const char* note;  // the engineer's note when refused; "" cancels
         bool go;
         const char* warning;
+        bool restart = false;  // the station restarted before it
     } steps[] = {
         {"far above: the cycle ends, the line stops", 15, "", true, ""},
         {"refused, cancelled", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1"},
+        {"after a restart", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1", true},
         {"acknowledged with the reaction", 4, "동선 롯트 교체", true, "추세 경고 면적 규칙 1"},
         {"the rules begin anew", 5, "", true, ""},
     };
     int n = 0;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
+        if (step.restart) {
+            gates::Start({});
+        }
         if (*step.note != '\0') {
             tt::QueuePromptAnswer(step.note);
         }
