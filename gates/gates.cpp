@@ -39,7 +39,7 @@ Gates& TheGates() {
 
 // How the rules of the stops begin: a wrong reference verdict's, a drift's.
 constexpr const char* WRONG_REFERENCE = "기준품 ";
-constexpr const char* DRIFT = "추세 경고";
+constexpr const char* DRIFT = history::DRIFT_PREFIX;
 
 std::string ClockText(TimePoint at) {
     const std::time_t seconds = Clock::to_time_t(at);

@@ -5,6 +5,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include "access/audit_row.h"
 #include "history/production.h"
 #include "quality/drift.h"
 #include "records/database.h"
@@ -44,7 +45,8 @@ std::string DriftText(const Drift& drift) {
     }
     const std::string area = Rules("면적", drift.area);
     const std::string phase = Rules("위상", drift.phase);
-    return "추세 경고: " + area + (area.empty() || phase.empty() ? "" : ", ") + phase;
+    return std::string(DRIFT_PREFIX) + ": " + area + (area.empty() || phase.empty() ? "" : ", ") +
+           phase;
 }
 
 bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
@@ -80,12 +82,18 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
         }
         QSqlQuery newest(connection);
         newest.setForwardOnly(true);
-        if (!newest.prepare(QStringLiteral("SELECT area, phase FROM inspection WHERE master = ?") +
-                            production +
-                            QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
+        // The rules look only at readings after the master's last drift stop acknowledged.
+        if (!newest.prepare(
+                QStringLiteral("SELECT area, phase FROM inspection WHERE master = ? AND started_at"
+                               " > COALESCE((SELECT MAX(at) FROM audit WHERE action = ? AND"
+                               " object = ? AND before_value LIKE ?), '')") +
+                production + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
             return records::DbStatus::Failed;
         }
         newest.addBindValue(QString::fromStdString(master_));
+        newest.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
+        newest.addBindValue(QString::fromStdString(master_));
+        newest.addBindValue(QString::fromUtf8(DRIFT_PREFIX) + QStringLiteral("%"));
         newest.addBindValue(static_cast<int>(RECENT));
         if (!newest.exec()) {
             return records::DbStatus::Failed;

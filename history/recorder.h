@@ -23,6 +23,9 @@ struct Strip {
     int first_pass = 0;     // 직행률
 };
 
+// What a drift alarm's text, and a line stop's rule on it, begin with.
+constexpr const char* DRIFT_PREFIX = "추세 경고";
+
 // Opens "inspection_history.db" in the working directory and shows today's counts on `strip`.
 // With SURGE_HISTORY=off nothing is opened or written and the strip says so. With a server in
 // SURGE_HISTORY_DB every record is also queued and sent to it, off the inspection's path.

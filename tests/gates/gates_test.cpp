@@ -335,35 +335,46 @@ TEST(GatesTest, ADriftStopsTheLineWhereSetSoUntilAnEngineerNotesTheReaction) {
     for (int k = 0; k < 25; ++k) {
         ASSERT_TRUE(station.Cycle("B-" + std::to_string(k), OK, {}, "M-01", "v1", 4 + k % 3).go);
     }
+    enum Restart { NONE, GATES, STATION };
     const struct Step {
         const char* what;
         int area;
         const char* note;  // the engineer's note when refused; "" cancels
         bool go;
         const char* warning;
-        bool restart = false;  // the station restarted before it
+        Restart restart = NONE;  // before it
+        int times = 1;
     } steps[] = {
         {"far above: the cycle ends, the line stops", 15, "", true, ""},
         {"refused, cancelled", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1"},
-        {"after a restart", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1", true},
-        {"acknowledged with the reaction", 4, "동선 롯트 교체", true, "추세 경고 면적 규칙 1"},
-        {"the rules begin anew", 5, "", true, ""},
+        {"after a restart", 4, "", false, "라인 정지: M-01 추세 경고 면적 규칙 1", GATES},
+        {"acknowledged with the reaction", 6, "동선 롯트 교체", true, "추세 경고 면적 규칙 1"},
+        {"a little above, five more", 6, "", true, "", NONE, 5},
+        {"and after the station restarted", 6, "", true, "", STATION},
+        // The far one and seven a little above would be rule 4, had it counted.
+        {"the readings before the acknowledgement count for nothing", 4, "", true, ""},
     };
     int n = 0;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
-        if (step.restart) {
+        if (step.restart == STATION) {
+            history::Stop();
+            history::Start({});
+        }
+        if (step.restart != NONE) {
             gates::Start({});
         }
-        if (*step.note != '\0') {
-            tt::QueuePromptAnswer(step.note);
-        }
-        EXPECT_EQ(station.Cycle("D-" + std::to_string(n++), OK, {}, "M-01", "v1", step.area).go,
-                  step.go);
-        const auto warnings = station.Warnings();
-        ASSERT_EQ(warnings.size(), *step.warning == '\0' ? 0u : 1u);
-        if (!warnings.empty()) {
-            EXPECT_NE(warnings[0].find(step.warning), std::string::npos) << warnings[0];
+        for (int k = 0; k < step.times; ++k) {
+            if (*step.note != '\0') {
+                tt::QueuePromptAnswer(step.note);
+            }
+            EXPECT_EQ(station.Cycle("D-" + std::to_string(n++), OK, {}, "M-01", "v1", step.area).go,
+                      step.go);
+            const auto warnings = station.Warnings();
+            ASSERT_EQ(warnings.size(), *step.warning == '\0' ? 0u : 1u);
+            if (!warnings.empty()) {
+                EXPECT_NE(warnings[0].find(step.warning), std::string::npos) << warnings[0];
+            }
         }
     }
     EXPECT_EQ(
