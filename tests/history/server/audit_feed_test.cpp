@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "history/recorder.h"
-#include "tests/history/server/pg_server.h"
+#include "tests/history/server/server_suite.h"
 #include "tests/support/work_dir.h"
 #include "tests/tools/audit_fixture.h"
 #include "toolkit/toolkit.h"
@@ -21,21 +21,6 @@ namespace {
 
 namespace tt = toolkit_testing;
 
-// The first column of the first row of `sql` on the station's file, as text.
-std::string FileValue(const std::string& sql) {
-    std::string value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "audit_feed_file");
-        db.setDatabaseName(QString::fromLatin1(records::DATABASE_FILE));
-        QSqlQuery query(db);
-        if (db.open() && query.exec(QString::fromStdString(sql)) && query.next()) {
-            value = query.value(0).toString().toStdString();
-        }
-    }
-    QSqlDatabase::removeDatabase("audit_feed_file");
-    return value;
-}
-
 std::string Joined(const std::vector<std::string>& statements) {
     std::string sql;
     for (const std::string& statement : statements) {
@@ -44,35 +29,8 @@ std::string Joined(const std::vector<std::string>& statements) {
     return sql;
 }
 
-class AuditFeedTest : public ::testing::Test {
+class AuditFeedTest : public ServerSuite {
   protected:
-    static void SetUpTestSuite() { server_ = new PgServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        if (!server_->WhyNot().empty()) {
-            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
-        }
-        tt::ClearShownPopups();
-    }
-    void TearDown() override {
-        history::Stop();
-        unsetenv("SURGE_HISTORY_DB");
-        unsetenv("SURGE_HISTORY_PASSWORD");
-    }
-    // Runs the event loop until `done` or 20 s.
-    template <typename Done>
-    static bool Await(Done done) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < until) {
-            QCoreApplication::processEvents();
-            tt::RunDeferredCalls();
-            QThread::msleep(20);
-        }
-        return done();
-    }
     // The masters' rows written with the station started on a new database `database`, created
     // by `create`, and sent; the station is still up.
     static void Forward(const std::string& database, const std::vector<std::string>& masters,
@@ -87,10 +45,7 @@ class AuditFeedTest : public ::testing::Test {
     static std::string OnServer(const std::string& sql, const std::string& database) {
         return server_->Value(sql, database);
     }
-    static PgServer* server_;
 };
-
-PgServer* AuditFeedTest::server_ = nullptr;
 
 TEST_F(AuditFeedTest, EachRowReachesTheServerOnceWithTheHeadAndARowItCannotHoldIsSetAside) {
     const struct {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "history/recorder.h"
-#include "tests/history/server/pg_server.h"
+#include "tests/history/server/server_suite.h"
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
@@ -20,24 +20,8 @@ namespace {
 
 namespace tt = toolkit_testing;
 
-class FeedTest : public ::testing::Test {
+class FeedTest : public ServerSuite {
   protected:
-    static void SetUpTestSuite() { server_ = new PgServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        if (!server_->WhyNot().empty()) {
-            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
-        }
-        tt::ClearShownPopups();
-    }
-    void TearDown() override {
-        history::Stop();
-        unsetenv("SURGE_HISTORY_DB");
-        unsetenv("SURGE_HISTORY_PASSWORD");
-    }
     // One inspection of each unit, recorded by the station started anew.
     static void Record(const std::vector<std::string>& serials,
                        const std::string& master = "M-01") {
@@ -49,17 +33,6 @@ class FeedTest : public ::testing::Test {
             inspection.master = master;
             history::Record(inspection);
         }
-    }
-    // Runs the event loop until `done` or 20 s.
-    template <typename Done>
-    static bool Await(Done done) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < until) {
-            QCoreApplication::processEvents();
-            tt::RunDeferredCalls();
-            QThread::msleep(20);
-        }
-        return done();
     }
     static std::string OnServer(const std::string& database = PgServer::DATABASE) {
         return server_->Value("SELECT string_agg(serial, ',' ORDER BY serial) FROM inspection",
@@ -74,10 +47,7 @@ class FeedTest : public ::testing::Test {
         }
         return texts;
     }
-    static PgServer* server_;
 };
-
-PgServer* FeedTest::server_ = nullptr;
 
 TEST_F(FeedTest, ARecordTheServerRefusesIsSetAsideAndTheOthersGoOn) {
     const struct {

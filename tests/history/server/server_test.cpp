@@ -19,7 +19,7 @@
 #include "records/schema.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
-#include "tests/history/server/pg_server.h"
+#include "tests/history/server/server_suite.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -28,47 +28,7 @@ namespace {
 
 namespace tt = toolkit_testing;
 
-class ServerTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { server_ = new PgServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        if (!server_->WhyNot().empty()) {
-            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
-        }
-    }
-    void TearDown() override {
-        unsetenv("SURGE_HISTORY_DB");
-        unsetenv("SURGE_HISTORY_PASSWORD");
-    }
-    static std::string Local(const std::string& dir, const std::string& sql) {
-        std::string value;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "local_query");
-            db.setDatabaseName(QString::fromStdString(dir + "/inspection_history.db"));
-            QSqlQuery query(db);
-            if (db.open() && query.exec(QString::fromStdString(sql)) && query.next()) {
-                value = query.value(0).toString().toStdString();
-            }
-        }
-        QSqlDatabase::removeDatabase("local_query");
-        return value;
-    }
-    static void RunEvents(int ms) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            QCoreApplication::processEvents();
-            tt::RunDeferredCalls();
-            QThread::msleep(10);
-        }
-    }
-    static PgServer* server_;
-};
-
-PgServer* ServerTest::server_ = nullptr;
+class ServerTest : public ServerSuite {};
 
 TEST_F(ServerTest, TwentyStationsThroughAKillAndARestartLeaveEachRecordOnTheServerOnce) {
     constexpr int STATIONS = 20;
@@ -110,8 +70,8 @@ TEST_F(ServerTest, TwentyStationsThroughAKillAndARestartLeaveEachRecordOnTheServ
               "20");
     for (int s = 0; s < STATIONS; ++s) {
         const std::string dir = top.Path() + "/st" + std::to_string(s);
-        EXPECT_EQ(Local(dir, "SELECT COUNT(*) FROM inspection"), "500") << dir;
-        EXPECT_EQ(Local(dir, "SELECT COUNT(*) FROM outbox"), "0") << dir;
+        EXPECT_EQ(FileValue("SELECT COUNT(*) FROM inspection", dir), "500") << dir;
+        EXPECT_EQ(FileValue("SELECT COUNT(*) FROM outbox", dir), "0") << dir;
     }
 }
 
@@ -160,7 +120,7 @@ TEST_F(ServerTest, AServerThatTurnsTheStationAwayIsReportedOnceAndRecordingGoesO
         EXPECT_EQ(warnings, 1);
         EXPECT_EQ(history::Waiting(), 3);
         history::Stop();
-        EXPECT_EQ(Local(dir.Path(), "SELECT COUNT(*) FROM inspection"), "3");
+        EXPECT_EQ(FileValue("SELECT COUNT(*) FROM inspection", dir.Path()), "3");
     }
     EXPECT_EQ(
         server_->Value("SELECT COUNT(*) FROM pg_tables WHERE tablename = 'inspection'", "newer"),

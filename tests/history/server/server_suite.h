@@ -1,0 +1,72 @@
+// What the server tests share: one PostgreSQL a suite (each test skipped where it cannot start),
+// the station's server settings cleared after each test, the event loop run while the station
+// forwards, and a look into a station's file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "history/recorder.h"
+#include "records/database_file.h"
+#include "tests/history/server/pg_server.h"
+#include "toolkit/toolkit_testing.h"
+
+class ServerSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server_ = new PgServer; }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        if (!server_->WhyNot().empty()) {
+            GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
+        }
+        toolkit_testing::ClearShownPopups();
+    }
+    void TearDown() override {
+        history::Stop();
+        unsetenv("SURGE_HISTORY_DB");
+        unsetenv("SURGE_HISTORY_PASSWORD");
+    }
+    // Runs the event loop until `done` or 20 s.
+    template <typename Done>
+    static bool Await(Done done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && std::chrono::steady_clock::now() < until) {
+            RunEvents(20);
+        }
+        return done();
+    }
+    static void RunEvents(int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            QCoreApplication::processEvents();
+            toolkit_testing::RunDeferredCalls();
+            QThread::msleep(10);
+        }
+    }
+    // The first column of the first row of `sql` on the station's file in `dir`, as text.
+    static std::string FileValue(const std::string& sql, const std::string& dir = ".") {
+        std::string value;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "suite_file");
+            db.setDatabaseName(QString::fromStdString(dir + "/" + records::DATABASE_FILE));
+            QSqlQuery query(db);
+            if (db.open() && query.exec(QString::fromStdString(sql)) && query.next()) {
+                value = query.value(0).toString().toStdString();
+            }
+        }
+        QSqlDatabase::removeDatabase("suite_file");
+        return value;
+    }
+
+    inline static PgServer* server_ = nullptr;
+};
