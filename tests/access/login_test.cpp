@@ -21,6 +21,7 @@
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/master/master_fixture.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -91,25 +92,10 @@ class LoginTest : public ::testing::Test {
     }
     // The audit rows' "user action object after", from the newest back `n`.
     static std::vector<std::string> LastRows(int n) {
-        std::vector<std::string> rows;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "login_rows");
-            db.setDatabaseName("inspection_history.db");
-            QSqlQuery query(db);
-            if (db.open() &&
-                query.exec(QStringLiteral("SELECT user_name, action, object, after_value FROM "
-                                          "audit ORDER BY seq DESC LIMIT %1")
-                               .arg(n))) {
-                while (query.next()) {
-                    rows.insert(rows.begin(),
-                                (query.value(0).toString() + " " + query.value(1).toString() + " " +
-                                 query.value(2).toString() + " " + query.value(3).toString())
-                                    .toStdString());
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase("login_rows");
-        return rows;
+        return JoinedRows(QueryFile(
+            "SELECT user_name, action, object, after_value FROM (SELECT * FROM audit ORDER BY seq"
+            " DESC LIMIT " +
+            std::to_string(n) + ") ORDER BY seq"));
     }
 
     ScopedWorkDir dir_;

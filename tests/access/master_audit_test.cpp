@@ -10,6 +10,7 @@
 #include "access/settings_in_force.h"
 #include "state/main_model.h"
 #include "tests/master/master_fixture.h"
+#include "tests/support/file_rows.h"
 
 namespace {
 
@@ -29,26 +30,11 @@ class MasterAuditTest : public PanelTest {
     }
     // The audit rows since the last call: action, object, before, after.
     AuditRows NewRows() {
-        AuditRows rows;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "audit_rows");
-            db.setDatabaseName("inspection_history.db");
-            QSqlQuery query(db);
-            if (db.open() && query.exec(QStringLiteral("SELECT action, object, before_value, "
-                                                       "after_value FROM audit WHERE seq > %1 "
-                                                       "ORDER BY seq")
-                                            .arg(seen_))) {
-                while (query.next()) {
-                    rows.push_back({query.value(0).toString().toStdString(),
-                                    query.value(1).toString().toStdString(),
-                                    query.value(2).toString().toStdString(),
-                                    query.value(3).toString().toStdString()});
-                    ++seen_;
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase("audit_rows");
-        return rows;
+        const FileRows rows =
+            QueryFile("SELECT action, object, before_value, after_value FROM audit WHERE seq > " +
+                      std::to_string(seen_) + " ORDER BY seq");
+        seen_ += static_cast<int>(rows.size());
+        return AuditRows(rows.begin(), rows.end());
     }
     static std::string Version(const std::string& line, int seed) {
         return QCryptographicHash::hash(QByteArray::fromStdString(line + "\n" + Block(seed)),

@@ -11,6 +11,7 @@
 
 #include "access/audit_trail.h"
 #include "access/settings_in_force.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -20,23 +21,7 @@ namespace tt = toolkit_testing;
 using Rows = std::vector<std::vector<std::string>>;
 
 Rows Query(const std::string& sql) {
-    Rows rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "settings_test");
-        db.setDatabaseName("inspection_history.db");
-        QSqlQuery query(db);
-        if (db.open() && query.exec(QString::fromStdString(sql))) {
-            while (query.next()) {
-                std::vector<std::string> row;
-                for (int i = 0; i < query.record().count(); ++i) {
-                    row.push_back(query.value(i).toString().toStdString());
-                }
-                rows.push_back(row);
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("settings_test");
-    return rows;
+    return QueryFile(sql);
 }
 
 struct Shown {

@@ -22,6 +22,7 @@
 #include "history/recorder.h"
 #include "records/database_file.h"
 #include "state/surge_uir.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
@@ -35,23 +36,7 @@ constexpr Outcome OK = Outcome::OK;
 constexpr Outcome NG = Outcome::NG;
 
 Rows Query(const std::string& sql) {
-    Rows rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "gates_test");
-        db.setDatabaseName(records::DATABASE_FILE);
-        QSqlQuery query(db);
-        if (db.open() && query.exec(QString::fromStdString(sql))) {
-            while (query.next()) {
-                std::vector<std::string> row;
-                for (int i = 0; i < query.record().count(); ++i) {
-                    row.push_back(query.value(i).toString().toStdString());
-                }
-                rows.push_back(row);
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("gates_test");
-    return rows;
+    return QueryFile(sql);
 }
 
 // A station in a fresh folder with `ini` as its "station.ini".

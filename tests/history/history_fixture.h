@@ -21,6 +21,7 @@
 #include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
@@ -41,26 +42,8 @@ inline Inspection Inspected(
 }
 
 // The rows of `sql` on the history file, each column as text ("NULL" for a null).
-inline std::vector<std::vector<std::string>> Query(const std::string& sql) {
-    std::vector<std::vector<std::string>> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "history_test");
-        db.setDatabaseName(HISTORY_FILE);
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(QString::fromStdString(sql));
-            while (query.next()) {
-                std::vector<std::string> row;
-                for (int i = 0; i < query.record().count(); ++i) {
-                    const QVariant v = query.value(i);
-                    row.push_back(v.isNull() ? "NULL" : v.toString().toStdString());
-                }
-                rows.push_back(row);
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("history_test");
-    return rows;
+inline FileRows Query(const std::string& sql) {
+    return QueryFile(sql, HISTORY_FILE);
 }
 
 class HistoryTest : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <string>
 
+#include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 
 namespace {
@@ -34,22 +35,8 @@ UsersRun RunUsers(const QStringList& arguments, const std::string& input) {
 
 // The audit rows: "user action object after", oldest first.
 std::vector<std::string> AuditRows(const std::string& file) {
-    std::vector<std::string> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "users_audit");
-        db.setDatabaseName(QString::fromStdString(file));
-        QSqlQuery query(db);
-        if (db.open() && query.exec(QStringLiteral("SELECT user_name, action, object, after_value "
-                                                   "FROM audit ORDER BY seq"))) {
-            while (query.next()) {
-                rows.push_back((query.value(0).toString() + " " + query.value(1).toString() + " " +
-                                query.value(2).toString() + " " + query.value(3).toString())
-                                   .toStdString());
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("users_audit");
-    return rows;
+    return JoinedRows(
+        QueryFile("SELECT user_name, action, object, after_value FROM audit ORDER BY seq", file));
 }
 
 TEST(UsersToolTest, EachCommandWithItsAuthorityItsExitCodeAndItsAuditRow) {

@@ -16,6 +16,7 @@
 #include "history/recorder.h"
 #include "records/database_file.h"
 #include "tests/history/server/pg_server.h"
+#include "tests/support/file_rows.h"
 #include "toolkit/toolkit_testing.h"
 
 class ServerSuite : public ::testing::Test {
@@ -55,17 +56,8 @@ class ServerSuite : public ::testing::Test {
     }
     // The first column of the first row of `sql` on the station's file in `dir`, as text.
     static std::string FileValue(const std::string& sql, const std::string& dir = ".") {
-        std::string value;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "suite_file");
-            db.setDatabaseName(QString::fromStdString(dir + "/" + records::DATABASE_FILE));
-            QSqlQuery query(db);
-            if (db.open() && query.exec(QString::fromStdString(sql)) && query.next()) {
-                value = query.value(0).toString().toStdString();
-            }
-        }
-        QSqlDatabase::removeDatabase("suite_file");
-        return value;
+        const FileRows rows = QueryFile(sql, dir + "/" + records::DATABASE_FILE);
+        return rows.empty() || rows[0].empty() ? std::string() : rows[0][0];
     }
 
     inline static PgServer* server_ = nullptr;
