@@ -709,6 +709,30 @@ def session(checks, build, work, shots, procs):
                         ("line stop acknowledged", NAME, "copper lot changed")],
                 "the line stops and their acknowledgements in the audit trail")
 
+    with checks.group("the history panel counts the units of the gates' part: first-pass and "
+                      "final yield, passed on retest") as g:
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            tests = db.execute("SELECT CASE serial WHEN '' THEN '#' || id ELSE serial END,"
+                               " outcome, attempt FROM inspection WHERE reference = 0 AND outcome"
+                               " IN ('O.K', 'N.G') ORDER BY started_at, id").fetchall()
+        firsts = [outcome for _, outcome, attempt in tests if attempt == 1]
+        of_unit = {}
+        for unit, outcome, _ in tests:
+            of_unit.setdefault(unit, []).append(outcome)
+        final_ok = sum(outcomes[-1] == "O.K" for outcomes in of_unit.values())
+        retest_ok = sum("O.K" in outcomes[outcomes.index("N.G"):]
+                        for outcomes in of_unit.values() if "N.G" in outcomes)
+        st.press(main, "검사 이력")
+        history = st.panel(HISTORY_TITLE)
+        st.control(history, "label", "직행률",
+                   description=f"{100 * firsts.count('O.K') / len(firsts):.1f} %")
+        st.control(history, "label", "최종 양품률",
+                   description=f"{100 * final_ok / len(of_unit):.1f} %")
+        st.control(history, "label", "재검사 합격", description=str(retest_ok))
+        g.expect(retest_ok >= 1, "no unit passed on retest in the session")
+        st.press(history, "돌아가기")
+        main = st.panel(MAIN_TITLE)
+
     with checks.group("quit ends the station with exit code 0 and the files intact") as g:
         st.press(main, "종료")
         try:
