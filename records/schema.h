@@ -51,9 +51,11 @@ constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 
 // The indexes the reads walk: the time range with the outcome (today's counts, the panel's
-// counts, pages and trend), a master's records by time, and a unit's records by its number and
-// time (its attempts, counted at the start of each cycle).
-// In the station's file they index `inspection_record`, on a server `inspection`.
+// counts, pages and trend), a master's records by time, a unit's records by its number and time
+// (its attempts, counted at the start of each cycle), and one outcome's records by time (the N.G
+// Pareto, the panel's N.G filter).
+// In the station's file they index `inspection_record`, on a server `inspection`; each is made on
+// opening a file that lacks it, so no version of the file's layout is needed for a new one.
 struct Index {
     const char* name;
     const char* columns;
@@ -62,6 +64,7 @@ constexpr Index READ_INDEXES[] = {
     {"inspection_started_outcome", "started_at, outcome"},
     {"inspection_master_started", "master, started_at, outcome"},
     {"inspection_serial", "serial, started_at, outcome"},
+    {"inspection_outcome_started", "outcome, started_at"},
 };
 // Before version 6 of the station's file (4 of a server) the unit's index held its number alone;
 // an upgrade makes it anew.
