@@ -22,30 +22,23 @@ std::string Percent(long long part, long long whole) {
     return text;
 }
 
-// Each production test of the records `where` picks, with its unit (the serial, or for a record
-// without one its id), whether it is its unit's last in them and whether an N.G came before it.
-QString UnitTests(const QString& where) {
-    return QStringLiteral(
-               "SELECT unit_serial, started_at, outcome,"
-               " ROW_NUMBER() OVER (PARTITION BY unit_serial, unit_id ORDER BY started_at DESC, "
-               "id DESC) AS from_last,"
-               " MAX(CASE WHEN outcome = %1 THEN 1 ELSE 0 END) OVER (PARTITION BY unit_serial, "
-               "unit_id ORDER BY started_at, id ROWS BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING)"
-               " AS ng_before, unit_id"
-               " FROM (SELECT id, started_at, outcome, serial AS unit_serial,"
-               " CASE WHEN serial = '' THEN id ELSE 0 END AS unit_id FROM inspection"
-               " WHERE (%2) AND %3 AND %4) AS tests")
-        .arg(Quoted(Outcome::NG), where, ProductionCondition(), TestCondition());
-}
-
-// Per unit: its last outcome is O.K, it passed after an N.G, its tests, its last test's time.
+// Per unit (a serial, or a record without one): its last test in the records `where` picks is
+// O.K, it passed after an N.G, its tests, its last test's time. Grouping by the times of its
+// O.K and N.G tests needs one walk and no ordering within a unit; where an O.K and an N.G share
+// their time the unit counts as neither final O.K nor passed on retest.
 QString Units(const QString& where) {
     return QStringLiteral(
-               "SELECT unit_serial, MAX(CASE WHEN from_last = 1 AND outcome = %1 THEN 1 ELSE 0 "
-               "END) AS final_ok, MAX(CASE WHEN outcome = %1 AND ng_before = 1 THEN 1 ELSE 0 END)"
-               " AS retest_ok, COUNT(*) AS tests, MAX(started_at) AS last_at FROM (%2) AS ranked"
-               " GROUP BY unit_serial, unit_id")
-        .arg(Quoted(Outcome::OK), UnitTests(where));
+               "SELECT serial AS unit_serial,"
+               " CASE WHEN MAX(CASE WHEN outcome = %1 THEN started_at END) >"
+               " COALESCE(MAX(CASE WHEN outcome = %2 THEN started_at END), '') THEN 1 ELSE 0 END"
+               " AS final_ok,"
+               " CASE WHEN MAX(CASE WHEN outcome = %1 THEN started_at END) >"
+               " MIN(CASE WHEN outcome = %2 THEN started_at END) THEN 1 ELSE 0 END AS retest_ok,"
+               " COUNT(*) AS tests, MAX(started_at) AS last_at FROM inspection"
+               " WHERE (%3) AND %4 AND %5"
+               " GROUP BY serial, CASE WHEN serial = '' THEN id ELSE 0 END")
+        .arg(Quoted(Outcome::OK), Quoted(Outcome::NG), where, ProductionCondition(),
+             TestCondition());
 }
 
 }  // namespace
