@@ -195,8 +195,11 @@ void ApplyFilter() {
     counts = {};
     units = {};
     record_count = 0;
+    // A year's units take seconds to count: the hour glass meanwhile.
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     const bool counted = history::CountRecords(filter, &counts, &record_count) &&
                          history::CountUnits(filter, &units);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
     ShowCounts();
     if (!counted) {
         rows.clear();
