@@ -25,6 +25,11 @@ std::string Text(const QSqlQuery& query, int column) {
 
 }  // namespace
 
+bool HoldsUnitColumns() {
+    return Holds(QStringLiteral("inspection"), QStringLiteral("attempt")) &&
+           Holds(QStringLiteral("inspection"), QStringLiteral("reference"));
+}
+
 bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
     events->clear();
     FilterSql where;

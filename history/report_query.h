@@ -18,6 +18,10 @@ struct GateEvent {
     std::string rule;    // the stop's rule, or what the override let go
     std::string reason;  // the engineer's reason or note
 };
+// False for a history of an older station's layout, whose records hold neither their unit's
+// attempt nor whether a reference unit was tested: the counts of units cannot be read from it.
+bool HoldsUnitColumns();
+
 // Oldest first, of the filter's period and station; none from a history without an audit trail.
 bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history/history_query.h"
+#include "history/report_query.h"
 #include "process/report_period.h"
 #include "process/shift_report.h"
 #include "records/database_file.h"
@@ -86,6 +87,16 @@ int main(int argc, char** argv) {
     if (source == history::Source::FileServerUnreachable) {
         std::fprintf(stderr, "surge-report: the server cannot be reached; reading \"%s\"\n",
                      db.c_str());
+    }
+    if (!history::HoldsUnitColumns()) {
+        history::CloseReader();
+        const std::string which =
+            source == history::Source::Server ? "on the plant's server" : "\"" + db + "\"";
+        std::fprintf(stderr,
+                     "surge-report: the history %s is of an older station's layout; the station"
+                     " brings it up to date when it starts on it\n",
+                     which.c_str());
+        return UNREADABLE;
     }
     const process::ReportResult result = process::WriteShiftReport(
         filter, target, now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString(),

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "tests/process/process_fixture.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 
 namespace {
@@ -123,6 +124,11 @@ TEST(ReportToolTest, TheReportHoldsEachSectionsFigures) {
 TEST(ReportToolTest, WhatCannotBeUsedIsToldWithItsExitCode) {
     ScopedWorkDir dir;
     FillProcess(AShift());
+    // A history an older station left, its records without their attempts.
+    QueryFile(
+        "CREATE TABLE inspection (id INTEGER PRIMARY KEY, station TEXT, started_at TEXT,"
+        " serial TEXT, master TEXT, outcome TEXT)",
+        "old.db");
     const struct {
         const char* name;
         QStringList arguments;
@@ -136,6 +142,10 @@ TEST(ReportToolTest, WhatCannotBeUsedIsToldWithItsExitCode) {
          3,
          "--from \"monday\" is no date"},
         {"no history", {"--db", "missing.db", "a.pdf"}, 1, "cannot read the history"},
+        {"an older station's history",
+         {"--db", "old.db", "a.pdf"},
+         1,
+         "the history \"old.db\" is of an older station's layout"},
         {"a folder that is not there",
          {"--from", "2026-12-09", "--to", "2026-12-09", "no/such/folder/a.pdf"},
          2,
