@@ -163,6 +163,9 @@ std::vector<std::string> LocalSchema(int from_version) {
     }
     statements.push_back(CreateView());
     statements.push_back(CreateInsertTrigger());
+    for (const char* retired : RETIRED_INDEXES) {
+        statements.push_back(std::string("DROP INDEX IF EXISTS ") + retired);
+    }
     for (const Index& index : READ_INDEXES) {
         statements.push_back(CreateIndex(index, "inspection_record"));
     }
@@ -194,6 +197,9 @@ std::vector<std::string> ServerUpgrade(int from_version) {
     }
     if (from_version < 4) {
         statements.push_back(std::string("DROP INDEX IF EXISTS ") + SERIAL_INDEX);
+        for (const char* retired : RETIRED_INDEXES) {
+            statements.push_back(std::string("DROP INDEX IF EXISTS ") + retired);
+        }
         for (const Index& index : READ_INDEXES) {
             statements.push_back(CreateIndex(index, SERVER_RECORD_TABLE));
         }

@@ -51,9 +51,11 @@ constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 
 // The indexes the reads walk: the time range with the outcome (today's counts, the panel's
-// counts, pages and trend), a master's records by time, a unit's records by its number and time
-// (its attempts, counted at the start of each cycle), and one outcome's records by time (the N.G
-// Pareto, the panel's N.G filter).
+// counts, pages and trend), a master's records by time (its counts, units and line stop), a
+// unit's records by its number and time (its attempts, counted at the start of each cycle), and
+// one outcome's records by time (the N.G Pareto, the panel's N.G filter, a period's units). The
+// counts' indexes also hold what the counts and units read (whether a reference unit was tested,
+// the attempt, the serial), so that they are counted from the index without reading the records.
 // In the station's file they index `inspection_record`, on a server `inspection`; each is made on
 // opening a file that lacks it, so no version of the file's layout is needed for a new one.
 struct Index {
@@ -61,11 +63,15 @@ struct Index {
     const char* columns;
 };
 constexpr Index READ_INDEXES[] = {
-    {"inspection_started_outcome", "started_at, outcome"},
-    {"inspection_master_started", "master, started_at, outcome"},
+    {"inspection_started_counts", "started_at, outcome, reference, attempt"},
+    {"inspection_master_counts", "master, started_at, outcome, reference, attempt, serial"},
     {"inspection_serial", "serial, started_at, outcome"},
-    {"inspection_outcome_started", "outcome, started_at"},
+    {"inspection_outcome_started", "outcome, started_at, reference, serial"},
 };
+// Indexes an earlier station made that those above replace: dropped on opening the station's file
+// and on bringing a server of before version 4 up to date.
+constexpr const char* RETIRED_INDEXES[] = {"inspection_started_outcome",
+                                           "inspection_master_started"};
 // Before version 6 of the station's file (4 of a server) the unit's index held its number alone;
 // an upgrade makes it anew.
 constexpr const char* SERIAL_INDEX = "inspection_serial";

@@ -84,6 +84,8 @@ constexpr const char* VERSION_4[] = {
     "model_no, voltage, width, pulse_no, judge, area, phase, outcome, stopped_at, (SELECT wave "
     "FROM standard WHERE standard.id = inspection_record.standard) AS standard_wave, "
     "measured_wave, operator, master_version FROM inspection_record",
+    "CREATE INDEX inspection_started_outcome ON inspection_record (started_at, outcome)",
+    "CREATE INDEX inspection_master_started ON inspection_record (master, started_at, outcome)",
     "CREATE TABLE outbox (record INTEGER PRIMARY KEY)",
     "CREATE TABLE schema_version (version INTEGER NOT NULL)",
     "INSERT INTO schema_version VALUES (4)",
@@ -132,6 +134,13 @@ TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
              "after_value, reason, prev_hash, hash FROM audit",
              audit_before},
             {"SELECT software_version FROM audit", {{""}}},
+            // The indexes of that station's reads replaced by those that count from the index.
+            {"SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = "
+             "'inspection_record' ORDER BY name",
+             {{"inspection_master_counts"},
+              {"inspection_outcome_started"},
+              {"inspection_serial"},
+              {"inspection_started_counts"}}},
         };
         for (const auto& c : cases) {
             EXPECT_EQ(Query(c.query), c.rows) << c.query;
