@@ -25,8 +25,8 @@ namespace history {
 // SQL conditions over `inspection`: a production record, a test.
 QString ProductionCondition();
 QString TestCondition();
-// The counts as a select list over `inspection`: tested, O.K, N.G, first attempts and those that
-// passed, of production records.
+// The counts of production records as a select list over `inspection` (O.K, N.G, and those of
+// first attempts), from which CountsAt gives Counts.
 QString CountsColumns();
 // The counts in the row of `query` from column `first` on, as CountsColumns() gave them.
 Counts CountsAt(const QSqlQuery& query, int first);
