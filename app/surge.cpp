@@ -66,6 +66,7 @@ int surge_main(int argc, char** argv) {
         return -1;
     }
     RunUserInterface();
+    Stop_history_panel();
     history::Stop();
     access_control::StopAccess();
     access_control::StopSettings();

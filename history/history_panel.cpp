@@ -15,6 +15,7 @@
 #include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_query.h"
+#include "history/unit_count_job.h"
 #include "records/history_switch.h"
 #include "state/wave_plot.h"
 
@@ -32,7 +33,8 @@ bool station_set = false;  // the station field was filled at the first opening 
 history::Filter filter;
 history::Counts counts;
 history::UnitCounts units;
-long long record_count = 0;                 // the filter's, incomplete cycles included
+bool units_pending = false;  // the filter's units are being counted on their own thread
+long long record_count = 0;  // the filter's, incomplete cycles included
 std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
 std::vector<history::ListedRecord> rows;
 long long chosen_id = 0;
@@ -63,6 +65,8 @@ const char* OutcomeLabel(const std::string& outcome) {
 constexpr Outcome OUTCOME_CHOICES[] = {Outcome::OK, Outcome::NG, Outcome::INCOMPLETE};
 constexpr int REFUSED_CHOICE = 4;  // "전송 거부", after the outcomes
 
+constexpr const char* COUNTING = "계산 중";
+
 void ShowCounts() {
     char text[32];
     std::snprintf(text, sizeof text, "%lld", counts.tested);
@@ -73,9 +77,10 @@ void ShowCounts() {
     SetCtrlVal(historyHandle, HISTORY_NG, text);
     SetCtrlVal(historyHandle, HISTORY_YIELD, history::YieldText(counts).c_str());
     SetCtrlVal(historyHandle, HISTORY_FIRST_PASS, history::FirstPassText(counts).c_str());
-    SetCtrlVal(historyHandle, HISTORY_FINAL_YIELD, history::FinalYieldText(units).c_str());
     std::snprintf(text, sizeof text, "%lld", units.passed_on_retest);
-    SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, text);
+    SetCtrlVal(historyHandle, HISTORY_FINAL_YIELD,
+               units_pending ? COUNTING : history::FinalYieldText(units).c_str());
+    SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, units_pending ? COUNTING : text);
     SetCtrlVal(historyHandle, HISTORY_GATES,
                access_control::GatesInForce(access_control::Settings()).c_str());
 }
@@ -190,15 +195,28 @@ bool ReadFilter() {
     return true;
 }
 
+void UnitsCounted(bool ok, const history::UnitCounts& counted) {
+    units_pending = false;
+    units = counted;
+    ShowCounts();
+    if (!ok) {
+        Warn("검사 이력을 읽을 수 없습니다.");
+    }
+}
+
 void ApplyFilter() {
     page_starts.clear();
     counts = {};
     units = {};
     record_count = 0;
-    // A year's units take seconds to count: the hour glass meanwhile.
+    history::StopUnitCount(false);
+    // Over months the units take seconds: they are counted on their own thread and shown when
+    // they come, the rest of the filter meanwhile.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const bool counted = history::CountRecords(filter, &counts, &record_count) &&
-                         history::CountUnits(filter, &units);
+    bool counted = history::CountRecords(filter, &counts, &record_count);
+    units_pending =
+        counted && history::UnitsTakeLong(filter) && history::StartUnitCount(filter, UnitsCounted);
+    counted = counted && (units_pending || history::CountUnits(filter, &units));
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     ShowCounts();
     if (!counted) {
@@ -407,6 +425,7 @@ int History_quit(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
+    history::StopUnitCount(false);
     history::CloseReader();
     ClearChoice();
     rows.clear();
@@ -415,6 +434,10 @@ int History_quit(int, int, int event, void*, int, int) {
     HidePanel(historyHandle);
     DisplayPanel(return_panel);
     return 0;
+}
+
+void Stop_history_panel() {
+    history::StopUnitCount();
 }
 
 void Hide_history_panels() {
@@ -439,6 +462,8 @@ bool CurrentHistoryFilter(history::Filter* current) {
 
 void ResetHistoryPanel() {
     ResetAuditPanel();
+    history::StopUnitCount();
+    units_pending = false;
     history::CloseReader();
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);

@@ -46,6 +46,8 @@ int Audit_quit(int panel, int control, int event, void* callbackData, int eventD
                int eventData2);
 // Hides the history panel and the audit rows' where they are shown (the login ends).
 void Hide_history_panels();
+// Waits for the units the panel is still counting on their own thread (the station stops).
+void Stop_history_panel();
 void Hide_audit_panel();
 void ResetAuditPanel();
 // The filter the panel's fields hold, applied to the panel first when they were changed since

@@ -192,6 +192,33 @@ TEST_F(HistoryPanelTest, FiltersAndPagesShowTheirRecords) {
 
 // Tested are the records with a verdict and the yield is O.K over them, on the main panel's strip
 // as on the history panel: today's records, O.K (O), N.G (N) and incomplete (I).
+// A filter of months counts its units on their own thread and shows them when they come; a
+// filter applied meanwhile keeps its own.
+TEST_F(HistoryPanelTest, AFilterOfMonthsShowsItsUnitsWhenTheyAreCounted) {
+    Fill({{"2026-09-01T08:00:00", "A", "모터", "N.G", 1, 1},
+          {"2026-11-20T08:00:00", "A", "모터", "O.K", 1, 1},
+          {"2026-11-21T08:00:00", "B", "모터", "O.K", 1, 1},
+          {"2026-12-08T08:00:00", "C", "모터", "N.G", 1, 1}});
+    Commit(mainHandle, MAIN_HISTORY);
+    const auto counted = [] {
+        for (int i = 0; i < 1000 && Text(HISTORY_FINAL_YIELD) == "계산 중"; ++i) {
+            QGuiApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return Text(HISTORY_FINAL_YIELD) + " " + Text(HISTORY_RETEST_PASSED);
+    };
+    SetCtrlVal(historyHandle, HISTORY_FROM, "2026-09-01");
+    Commit(historyHandle, HISTORY_SEARCH);
+    EXPECT_EQ(Text(HISTORY_TESTED), "4");
+    EXPECT_EQ(counted(), "66.7 % 1");
+
+    Commit(historyHandle, HISTORY_SEARCH);
+    SetCtrlVal(historyHandle, HISTORY_FROM, "2026-12-02");
+    Commit(historyHandle, HISTORY_SEARCH);
+    Stop_history_panel();
+    EXPECT_EQ(counted(), "0.0 % 0");
+    EXPECT_TRUE(ShownPopups().empty());
+}
+
 TEST_F(HistoryPanelTest, TheStripAndThePanelCountTheSameRecordsAlike) {
     SetSystemDate(0, 0, 0);
     const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
