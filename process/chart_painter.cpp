@@ -71,8 +71,24 @@ void PaintValueAxis(QPainter& p, const Scale& s, double text_px) {
     p.drawRect(s.plot);
 }
 
+// A label's height from the line's y, moved off the labels already written beside the plot so
+// that a limit and the judgement setting close to it both read.
+double FreeLabelY(double y, double height, std::vector<double>* labels) {
+    for (std::size_t tries = 0; tries <= labels->size(); ++tries) {
+        const auto clash = std::find_if(labels->begin(), labels->end(),
+                                        [&](double taken) { return std::abs(taken - y) < height; });
+        if (clash == labels->end()) {
+            break;
+        }
+        y = y < *clash ? *clash - height : *clash + height;
+    }
+    labels->push_back(y);
+    return y;
+}
+
 void PaintLine(QPainter& p, const Scale& s, double value, const QColor& colour, Qt::PenStyle style,
-               const QString& label, double text_px, double from = 0, double to = -1) {
+               const QString& label, double text_px, std::vector<double>* labels, double from = 0,
+               double to = -1) {
     if (to < 0) {
         to = s.x_last;
     }
@@ -82,9 +98,11 @@ void PaintLine(QPainter& p, const Scale& s, double value, const QColor& colour, 
     p.setPen(pen);
     p.drawLine(QPointF(s.X(from), y), QPointF(s.X(to), y));
     if (!label.isEmpty()) {
+        const double label_y = FreeLabelY(y, text_px * 1.1, labels);
         p.setFont(Font(text_px * 0.9, true));
-        p.drawText(QRectF(s.plot.right() + text_px * 0.3, y - text_px, text_px * 6, text_px * 2),
-                   Qt::AlignLeft | Qt::AlignVCenter, label);
+        p.drawText(
+            QRectF(s.plot.right() + text_px * 0.3, label_y - text_px, text_px * 6, text_px * 2),
+            Qt::AlignLeft | Qt::AlignVCenter, label);
     }
 }
 
@@ -288,18 +306,22 @@ void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item it
     s.y_high += pad;
     PaintValueAxis(p, s, text_px * 0.85);
     p.setClipRect(i_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    std::vector<double> labels;
     for (std::size_t k = 0; k < chart.stretches.size(); ++k) {
         const quality::Stretch& stretch = chart.stretches[k];
         const bool last = k + 1 == chart.stretches.size();
         PaintLine(p, s, stretch.usl, JUDGE, Qt::SolidLine,
-                  last ? QStringLiteral("판정 %1").arg(stretch.usl) : QString(), text_px,
+                  last ? QStringLiteral("판정 %1").arg(stretch.usl) : QString(), text_px, &labels,
                   static_cast<double>(stretch.begin),
                   static_cast<double>(last ? stretch.end - 1 : stretch.end));
     }
     if (of.limits.Available()) {
-        PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px);
-        PaintLine(p, s, of.limits.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px);
-        PaintLine(p, s, of.limits.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px);
+        PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px,
+                  &labels);
+        PaintLine(p, s, of.limits.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
+                  &labels);
+        PaintLine(p, s, of.limits.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px,
+                  &labels);
     }
     p.setClipRect(i_plot);
     PaintSeries(p, s, of.drawn, text_px);
@@ -336,8 +358,11 @@ void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item it
     PaintValueAxis(p, m, text_px * 0.85);
     p.setClipRect(mr_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
     if (of.limits.Available()) {
-        PaintLine(p, m, of.limits.mr_centre, CENTRE, Qt::SolidLine, QStringLiteral("MR"), text_px);
-        PaintLine(p, m, of.limits.mr_ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px);
+        std::vector<double> labels;
+        PaintLine(p, m, of.limits.mr_centre, CENTRE, Qt::SolidLine, QStringLiteral("MR"), text_px,
+                  &labels);
+        PaintLine(p, m, of.limits.mr_ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
+                  &labels);
     }
     p.setClipRect(mr_plot);
     PaintSeries(p, m, of.mr_drawn, text_px * 0.8);
