@@ -208,3 +208,25 @@ std::vector<std::string> ServerUpgrade(int from_version) {
 }
 
 }  // namespace records
+
+namespace records {
+
+std::vector<std::string> ServerSchema(int from_version) {
+    const std::string version = std::to_string(SCHEMA_VERSION);
+    if (from_version > 0) {
+        std::vector<std::string> statements = ServerUpgrade(from_version);
+        statements.push_back("UPDATE schema_version SET version = " + version);
+        return statements;
+    }
+    std::vector<std::string> statements = {CreateServerInspection()};
+    const std::vector<std::string> trail = ServerTrailSchema();
+    statements.insert(statements.end(), trail.begin(), trail.end());
+    for (const Index& index : READ_INDEXES) {
+        statements.push_back(CreateIndex(index, SERVER_RECORD_TABLE));
+    }
+    statements.push_back(CREATE_SERVER_STATION_INDEX);
+    statements.push_back("INSERT INTO schema_version VALUES (" + version + ")");
+    return statements;
+}
+
+}  // namespace records

@@ -97,6 +97,11 @@ constexpr const char* CREATE_SERVER_STATION_INDEX =
 
 // The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
 std::vector<std::string> ServerUpgrade(int from_version);
+// Those that make a server's tables (`from_version` 0) or bring them up to SCHEMA_VERSION, with
+// `schema_version` (which must exist) set to it; in one transaction, under SERVER_SCHEMA_LOCK.
+std::vector<std::string> ServerSchema(int from_version);
+// The advisory lock that keeps two makers of a server's schema apart.
+constexpr int SERVER_SCHEMA_LOCK = 20261209;
 
 // The columns of an audit row in the order of access_control::AuditRow, as the station's file and
 // a server name them.

@@ -11,8 +11,6 @@ namespace records {
 
 namespace {
 
-constexpr int SCHEMA_LOCK = 20261209;
-
 // Creates the server's tables or brings them to this station's version, one station at a time.
 Link CheckSchema(QSqlDatabase& db, int* version) {
     QSqlQuery query(db);
@@ -26,7 +24,7 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
     if (!db.transaction()) {
         return Link::Down;
     }
-    bool ok = run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SCHEMA_LOCK)) &&
+    bool ok = run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SERVER_SCHEMA_LOCK)) &&
               run(QString::fromLatin1(CREATE_SCHEMA_VERSION)) &&
               run(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")) &&
               query.next();
@@ -35,22 +33,10 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
         db.rollback();
         return Link::Newer;
     }
-    if (ok && *version == 0) {
-        ok = run(QString::fromStdString(CreateServerInspection()));
-        for (const std::string& statement : ServerTrailSchema()) {
+    if (ok && *version < SCHEMA_VERSION) {
+        for (const std::string& statement : ServerSchema(*version)) {
             ok = ok && run(QString::fromStdString(statement));
         }
-        for (const Index& index : READ_INDEXES) {
-            ok = ok && run(QString::fromStdString(CreateIndex(index, SERVER_RECORD_TABLE)));
-        }
-        ok = ok && run(QString::fromLatin1(CREATE_SERVER_STATION_INDEX)) &&
-             run(QStringLiteral("INSERT INTO schema_version VALUES (%1)").arg(SCHEMA_VERSION));
-    } else if (ok && *version < SCHEMA_VERSION) {
-        for (const std::string& statement : ServerUpgrade(*version)) {
-            ok = ok && run(QString::fromStdString(statement));
-        }
-        ok =
-            ok && run(QStringLiteral("UPDATE schema_version SET version = %1").arg(SCHEMA_VERSION));
     }
     if (!ok || !db.commit()) {
         db.rollback();
