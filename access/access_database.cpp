@@ -23,7 +23,9 @@ std::unique_ptr<records::Database>& Held() {
 
 bool OpenAccessDatabase() {
     if (!Held()) {
-        Held() = std::make_unique<records::Database>(QStringLiteral("surge_access"));
+        // Other processes write the users and the trail too (surge-users): a write waits for
+        // theirs.
+        Held() = std::make_unique<records::Database>(QStringLiteral("surge_access"), 2000);
     }
     if (Held()->IsOpen()) {
         return true;

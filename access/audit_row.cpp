@@ -23,26 +23,53 @@ std::string Seq(long long seq) {
     return "seq " + std::to_string(seq);
 }
 
+// The kind of a row's text: 3 with a code, 2 with a software version, else 1.
+int TextKind(const AuditRow& row) {
+    return !row.code.empty() ? 3 : !row.software_version.empty() ? 2 : 1;
+}
+
 }  // namespace
 
 std::string CanonicalText(const AuditRow& row) {
-    const bool versioned = !row.software_version.empty();
-    std::string text = versioned ? "surge-audit 2\n" : "surge-audit 1\n";
+    const int kind = TextKind(row);
+    std::string text = "surge-audit " + std::to_string(kind) + "\n";
     Field(&text, "seq", std::to_string(row.seq));
     Field(&text, "at", row.at);
     Field(&text, "station", row.station);
-    if (versioned) {
+    if (kind >= 2) {
         Field(&text, "version", row.software_version);
     }
     Field(&text, "user", row.user);
     Field(&text, "role", row.role);
     Field(&text, "action", row.action);
+    if (kind == 3) {
+        Field(&text, "code", row.code);
+    }
     Field(&text, "object", row.object);
     Field(&text, "before", row.before);
     Field(&text, "after", row.after);
     Field(&text, "reason", row.reason);
     Field(&text, "prev", row.prev_hash);
     return text;
+}
+
+std::string CanonicalTextSql(const std::string& row) {
+    const auto column = [&row](const char* name) { return row + "." + name; };
+    const auto field = [&column](const char* name, const char* column_name) {
+        return std::string(" || '") + name + "=' || replace(replace(" + column(column_name) +
+               ", '\\', '\\\\'), E'\\n', '\\n') || E'\\n'";
+    };
+    const std::string coded = column("code") + " <> ''";
+    const std::string versioned = "(" + coded + " OR " + column("software_version") + " <> '')";
+    return "CASE WHEN " + coded + " THEN 'surge-audit 3' WHEN " + versioned +
+           " THEN 'surge-audit 2' ELSE 'surge-audit 1' END || E'\\n' || 'seq=' || " +
+           column("seq") + "::text || E'\\n'" + field("at", "at") + field("station", "station") +
+           " || CASE WHEN " + versioned + " THEN ''" + field("version", "software_version") +
+           " ELSE '' END" + field("user", "user_name") + field("role", "role") +
+           field("action", "action") + " || CASE WHEN " + coded + " THEN ''" +
+           field("code", "code") + " ELSE '' END" + field("object", "object") +
+           field("before", "before_value") + field("after", "after_value") +
+           field("reason", "reason") + field("prev", "prev_hash");
 }
 
 long long FirstBrokenRow(const std::vector<AuditRow>& rows,

@@ -12,12 +12,15 @@
 namespace access_control {
 
 struct AuditRow {
-    long long seq = 0;      // 1, 2, 3 ... in the station's file
-    std::string at;         // ISO 8601 with milliseconds and the offset
-    std::string station;    // SURGE_STATION or the host name
-    std::string user;       // the user logged in, "-" without access control
-    std::string role;       // operator, engineer, administrator; "-" without access control
-    std::string action;     // one of the AUDIT_* actions
+    long long seq = 0;    // 1, 2, 3 ... in the station's file
+    std::string at;       // ISO 8601 with milliseconds and the offset
+    std::string station;  // SURGE_STATION or the host name
+    std::string user;     // the user logged in, "-" without access control
+    std::string role;     // operator, engineer, administrator; "-" without access control
+    std::string action;   // one of the AUDIT_* actions
+    // What the station reads back to decide, as a code (a line stop's kind, a gate's); empty
+    // where nothing reads the row back, and in the rows written before codes were kept.
+    std::string code;
     std::string object;     // what was acted on: a master's name, a user, a settings key, a file
     std::string before;     // the value before (for a master: its line and its version)
     std::string after;      // the value after
@@ -32,11 +35,15 @@ struct AuditRow {
 // The hash before the first row.
 inline const std::string GENESIS(64, '0');
 
-// "surge-audit 2", then one line per field, each "name=value" with backslashes and line ends in
-// the value written as \\ and \n: seq, at, station, version, user, role, action, object, before,
-// after, reason, prev. A row without a software version has the text of the rows written before
-// it was kept: "surge-audit 1" and the same lines less the version's.
+// "surge-audit 3", then one line per field, each "name=value" with backslashes and line ends in
+// the value written as \\ and \n: seq, at, station, version, user, role, action, code, object,
+// before, after, reason, prev. A row without a code has the text of the rows written before codes
+// were kept: "surge-audit 2" and the same lines less the code's; one without a software version
+// too, that of the first rows: "surge-audit 1", less the version's as well.
 std::string CanonicalText(const AuditRow& row);
+// The same text as a PostgreSQL expression over the columns of a table `audit` (the server's
+// check of a row as it arrives), for the row named `row` ("NEW", or a table's alias).
+std::string CanonicalTextSql(const std::string& row);
 
 // The actions the trail records.
 inline constexpr const char* AUDIT_LOGIN = "login";
@@ -56,6 +63,15 @@ inline constexpr const char* AUDIT_LINE_STOPPED = "line stopped";
 inline constexpr const char* AUDIT_LINE_STOP_ACKNOWLEDGED = "line stop acknowledged";
 inline constexpr const char* AUDIT_SETTINGS_CHANGED = "settings changed";
 inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";
+// The station found the newest rows it had written taken off the file while it ran.
+inline constexpr const char* AUDIT_TRAIL_CUT = "trail cut";
+
+// The codes of the rows the gates read back: a line stop's kind (on "line stopped" and
+// "line stop acknowledged") and the gate an override let go.
+inline constexpr const char* CODE_STOP_NG = "ng";
+inline constexpr const char* CODE_STOP_REFERENCE = "reference";
+inline constexpr const char* CODE_STOP_DRIFT = "drift";
+inline constexpr const char* CODE_RETEST = "retest";
 
 // Where a chain of rows in seq order first fails to hold, given each row's hash as computed
 // anew (`computed[i]` for `rows[i]`): the index of the first row whose stored hash is not its

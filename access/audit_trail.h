@@ -12,9 +12,15 @@ namespace access_control {
 void StartTrail(bool for_tool = false);
 // Writes what waits, if it can, and closes the station's file (the station's shutdown).
 void StopTrail();
-// Adds a row for `action` (an AUDIT_* action of audit_row.h) by the user logged in.
+// Adds a row for `action` (an AUDIT_* action of audit_row.h) by the user logged in; `code` is what
+// the station reads back of it (audit_row.h's CODE_*), where anything does.
 void Audit(const std::string& action, const std::string& object, const std::string& before,
-           const std::string& after, const std::string& reason = std::string());
+           const std::string& after, const std::string& reason = std::string(),
+           const std::string& code = std::string());
+// The same, written even where the trail is otherwise not (SURGE_HISTORY=off, access control
+// off): a change of the settings that turns access control on or off.
+void AuditAlways(const std::string& action, const std::string& object, const std::string& before,
+                 const std::string& after);
 // The rows written but not yet on the file (the file cannot take them now).
 long PendingAuditRows();
 

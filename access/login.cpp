@@ -21,6 +21,9 @@ constexpr const char* REFUSED = "이름 또는 암호가 맞지 않습니다.";
 constexpr const char* DISABLED = "사용이 중지된 사용자입니다. 관리자에게 문의하십시요.";
 constexpr const char* LOCKED = "암호가 %1 번 틀려 잠겼습니다. %2 이후에 다시 로그인하십시요.";
 constexpr const char* UNREADABLE = "사용자 정보를 읽을 수 없습니다 (%1).";
+constexpr const char* UNVOUCHED =
+    "사용자 %1 의 %2 이(가) 변경 기록과 다릅니다: 변경 기록 밖에서 바뀌었습니다.\n"
+    "이 사용자로는 로그인할 수 없습니다. 관리자에게 알리십시요.";
 constexpr const char* OPERATORS_ONLY =
     "%1\n작업자 기능만 쓸 수 있습니다: 검사 시작과 정지, 시리얼 번호, 마스터 선택, 검사 이력.\n"
     "마스터, 엑셀 프로그램과 사용자는 바꿀 수 없습니다.";
@@ -60,6 +63,22 @@ std::string Text(const char* format, const QString& a, const QString& b = QStrin
 
 QString FileName() {
     return AccessDatabasePath();
+}
+
+// What of a user differs from the trail (users.h's LoginCheck::differs), for the operator.
+QString DiffersLabel(const std::string& differs) {
+    const char* label = differs == "role"       ? "역할"
+                        : differs == "password" ? "암호"
+                        : differs == "disabled" ? "사용 중지 여부"
+                                                : "등록";
+    return QString::fromUtf8(label);
+}
+
+// A user whose row differs from the trail is told under "경  고", with what differs.
+void TellUnvouched(const LoginCheck& check) {
+    MessagePopup(WARNING_TITLE, Text(UNVOUCHED, QString::fromStdString(check.user.name),
+                                     DiffersLabel(check.differs))
+                                    .c_str());
 }
 
 const char* RoleLabel(const std::string& role) {
@@ -167,6 +186,7 @@ void End() {
 
 int StartAccess(const StationPanels& panels) {
     TheAccess().panels = panels;
+    VouchForUsers();
     return AccessSettingsChanged();
 }
 
@@ -274,6 +294,9 @@ bool Reauthenticate(Command command, const char* what) {
         case LoginOutcome::UNREADABLE:
             MessagePopup(WARNING_TITLE, Text(UNREADABLE, FileName()).c_str());
             return false;
+        case LoginOutcome::UNVOUCHED:
+            TellUnvouched(check);
+            return false;
         default:
             MessagePopup(WARNING_TITLE, REFUSED);
             return false;
@@ -319,6 +342,10 @@ int Login_ok(int, int, int event, void*, int, int) {
             return 0;
         case LoginOutcome::UNREADABLE:
             SetCtrlVal(a.login_panel, LOGIN_MESSAGE, Text(UNREADABLE, FileName()).c_str());
+            return 0;
+        case LoginOutcome::UNVOUCHED:
+            SetCtrlVal(a.login_panel, LOGIN_MESSAGE, REFUSED);
+            TellUnvouched(check);
             return 0;
         default:
             SetCtrlVal(a.login_panel, LOGIN_MESSAGE, REFUSED);

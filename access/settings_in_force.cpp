@@ -7,11 +7,13 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <chrono>
 #include <memory>
 
 #include "access/access_database.h"
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
+#include "access/trail_meaning.h"
 #include "records/database_file.h"
 #include "records/history_switch.h"
 #include "toolkit/toolkit.h"
@@ -109,6 +111,14 @@ void Store(const StationSettings& settings) {
     });
 }
 
+void AuditChange(const std::string& key, const std::string& before, const std::string& after) {
+    Audit(AUDIT_SETTINGS_CHANGED, key, before, after);
+}
+
+void AuditAlways(const std::string& key, const std::string& before, const std::string& after) {
+    access_control::AuditAlways(AUDIT_SETTINGS_CHANGED, key, before, after);
+}
+
 void Tell(const std::string& problem, const char* what_now) {
     Keeper& k = TheKeeper();
     const QString text = QString::fromUtf8(UNREADABLE)
@@ -119,18 +129,62 @@ void Tell(const std::string& problem, const char* what_now) {
     }
 }
 
-// Puts `now` in force and keeps it; each key that changed is an audit row.
+// The settings the trail vouches for: the defaults, each key as its last "settings changed" row
+// left it, rows out of the chain's time order passed over. False when the trail cannot be read.
+bool Audited(StationSettings* audited, bool* any) {
+    records::Database* db = AccessDatabase();
+    if (db == nullptr) {
+        return false;
+    }
+    std::vector<Setting> keys = SettingsAsKeys(StationSettings{});
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    const records::DbStatus status = db->Read([&](QSqlDatabase& file) {
+        QSqlQuery query(file);
+        query.setForwardOnly(true);
+        if (!query.exec(
+                QStringLiteral(
+                    "SELECT a.object, a.after_value, a.at, COALESCE((SELECT p.at FROM audit p "
+                    "WHERE "
+                    "p.seq = a.seq - 1), '') FROM audit a WHERE a.action = '%1' ORDER BY a.seq")
+                    .arg(QLatin1String(AUDIT_SETTINGS_CHANGED)))) {
+            return records::StatusOf(query.lastError());
+        }
+        while (query.next()) {
+            if (!InTimeOrder(query.value(2).toString().toStdString(),
+                             query.value(3).toString().toStdString(), now)) {
+                continue;
+            }
+            const std::string key = query.value(0).toString().toStdString();
+            for (Setting& setting : keys) {
+                if (setting.key == key) {
+                    setting.value = query.value(1).toString().toStdString();
+                    *any = true;
+                }
+            }
+        }
+        return records::DbStatus::Ok;
+    });
+    std::string ignored;
+    return status == records::DbStatus::Ok && SettingsFromKeys(keys, audited, &ignored);
+}
+
+// Puts `now` in force and keeps it; each key that changed is an audit row first, written (or
+// kept to be written before any other) before the change takes effect. A change that turns access
+// control on or off is written even where the trail otherwise is not.
 void Apply(const StationSettings& now) {
     Keeper& k = TheKeeper();
     const std::vector<Setting> before = SettingsAsKeys(k.settings);
     const std::vector<Setting> after = SettingsAsKeys(now);
-    k.settings = now;
-    Store(now);
+    const bool access = k.settings.access.enabled || now.access.enabled;
     for (std::size_t i = 0; i < after.size(); ++i) {
         if (before[i].value != after[i].value) {
-            Audit(AUDIT_SETTINGS_CHANGED, after[i].key, before[i].value, after[i].value);
+            (access ? AuditAlways : AuditChange)(after[i].key, before[i].value, after[i].value);
         }
     }
+    k.settings = now;
+    Store(now);
     if (before != after && k.started && k.changed) {
         k.changed();
     }
@@ -146,16 +200,23 @@ bool ReadCurrent(StationSettings* read, std::string* problem) {
     return k.seen.isEmpty() || (ReadFile(&keys, problem) && SettingsFromKeys(keys, read, problem));
 }
 
-// The file as it is now: its settings put in force, or its problem told once.
-void Check(bool kept_before) {
+// The file as it is now: its settings put in force, or its problem told once. At start-up a file
+// that cannot be read leaves the settings last read well (the table `settings`) to be put in
+// force, each that differs from what the trail vouches for audited first.
+void Check(bool kept_before, bool starting = false) {
     StationSettings read;
     std::string problem;
     if (ReadCurrent(&read, &problem)) {
         TheKeeper().told.clear();
         Apply(read);
-    } else {
-        Tell(problem, kept_before ? KEEPING : DEFAULTS);
+        return;
     }
+    std::string ignored;
+    const std::vector<Setting> stored = starting ? Stored() : std::vector<Setting>();
+    if (!stored.empty() && SettingsFromKeys(stored, &read, &ignored)) {
+        Apply(read);
+    }
+    Tell(problem, kept_before ? KEEPING : DEFAULTS);
 }
 
 }  // namespace
@@ -173,12 +234,19 @@ void StartSettings(std::function<void()> changed) {
     if (!records::HistoryOff() || QFileInfo::exists(QString::fromLatin1(records::DATABASE_FILE))) {
         OpenAccessDatabase();
     }
+    // In force before this start: what the trail vouches for; without a trail to read, the
+    // settings last read well, as the file keeps them.
+    bool audited_any = false;
     std::string ignored;
     const std::vector<Setting> stored = Stored();
-    const bool kept = !stored.empty() && SettingsFromKeys(stored, &k.settings, &ignored);
+    const bool audited = Audited(&k.settings, &audited_any);
+    if (!audited) {
+        SettingsFromKeys(stored, &k.settings, &ignored);
+    }
+    const bool kept = audited_any || !stored.empty();
     // The start-up's own changes are the trail's first rows.
     StartTrail();
-    Check(kept);
+    Check(kept, audited);
     k.changed = std::move(changed);
     k.started = true;
     k.watch = std::make_unique<QTimer>();

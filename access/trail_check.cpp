@@ -5,10 +5,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <chrono>
 #include <optional>
 #include <set>
 
 #include "access/digest.h"
+#include "access/server_setup.h"
+#include "access/trail_meaning.h"
+#include "records/record_check.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
 #include "records/server_config.h"
@@ -27,7 +31,8 @@ AuditRow RowOf(const QSqlQuery& query) {
     row.seq = query.value(0).toLongLong();
     std::string* fields[] = {&row.at,     &row.station,   &row.user,   &row.role,
                              &row.action, &row.object,    &row.before, &row.after,
-                             &row.reason, &row.prev_hash, &row.hash,   &row.software_version};
+                             &row.reason, &row.prev_hash, &row.hash,   &row.software_version,
+                             &row.code};
     for (int i = 0; i < records::AUDIT_ROW_COLUMN_COUNT - 1; ++i) {
         *fields[i] = query.value(i + 1).toString().toStdString();
     }
@@ -35,13 +40,19 @@ AuditRow RowOf(const QSqlQuery& query) {
 }
 
 // Runs `select` ("SELECT %1 FROM audit ...", bound with `station` where it is not null) for the
-// rows' columns; a file or server not yet upgraded has no software version, read as empty.
+// rows' columns; a file or server not yet upgraded has no code or no software version, read as
+// empty.
 bool SelectRows(QSqlQuery& query, const QString& select, const QString& station) {
     const QString columns[] = {
         QString::fromStdString(records::AuditRowColumns()),
-        QStringLiteral("%1, '' AS %2")
+        QStringLiteral("%1, %2, '' AS %3")
             .arg(QLatin1String(records::AUDIT_COLUMNS),
-                 QLatin1String(records::AUDIT_VERSION_COLUMN)),
+                 QLatin1String(records::AUDIT_VERSION_COLUMN),
+                 QLatin1String(records::AUDIT_CODE_COLUMN)),
+        QStringLiteral("%1, '' AS %2, '' AS %3")
+            .arg(QLatin1String(records::AUDIT_COLUMNS),
+                 QLatin1String(records::AUDIT_VERSION_COLUMN),
+                 QLatin1String(records::AUDIT_CODE_COLUMN)),
     };
     for (const QString& list : columns) {
         if (query.prepare(select.arg(list))) {
@@ -77,9 +88,46 @@ std::string Text(const QSqlError& error) {
     return (text.isEmpty() ? error.text() : text).toStdString();
 }
 
-// The file's rows, and the seqs of those no server has acknowledged (queued or set aside).
-bool ReadFile(const std::string& path, std::vector<AuditRow>* rows, std::set<long long>* queued,
-              std::string* error) {
+// What a check reads of the station's file: its trail, the rows no server has acknowledged
+// (queued or, in a file of an earlier build, set aside), its records' chain and its name.
+struct FileRead {
+    std::vector<AuditRow> rows;
+    std::set<long long> queued;
+    records::FileChain records;
+    records::ChainVerdict records_verdict;
+    QString station;
+};
+
+bool ReadOpenFile(QSqlDatabase& db, const std::string& path, bool records, FileRead* read,
+                  std::string* error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!SelectRows(query, QStringLiteral("SELECT %1 FROM audit ORDER BY seq"), QString()) ||
+        !ReadRows(query, &read->rows)) {
+        *error = "cannot read the audit trail of the file " + path + ": " + Text(query.lastError());
+        return false;
+    }
+    for (const char* table : {"audit_outbox", "audit_refused"}) {
+        if (query.exec(QStringLiteral("SELECT seq FROM %1").arg(table))) {
+            while (query.next()) {
+                read->queued.insert(query.value(0).toLongLong());
+            }
+        }
+    }
+    if (query.exec(QStringLiteral("SELECT name FROM station_name LIMIT 1")) && query.next()) {
+        read->station = query.value(0).toString();
+    }
+    if (records) {
+        read->records_verdict = records::CheckFileRecords(db, &read->records);
+        if (!read->records_verdict.readable) {
+            *error = "the file " + path + ": " + read->records_verdict.text;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadFile(const std::string& path, bool records, FileRead* read, std::string* error) {
     if (!QFileInfo::exists(QString::fromStdString(path))) {
         *error = "cannot read the file " + path + ": there is no such file";
         return false;
@@ -92,54 +140,75 @@ bool ReadFile(const std::string& path, std::vector<AuditRow>* rows, std::set<lon
         if (!db.open()) {
             *error = "cannot read the file " + path + ": " + Text(db.lastError());
         } else {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            ok =
-                SelectRows(query, QStringLiteral("SELECT %1 FROM audit ORDER BY seq"), QString()) &&
-                ReadRows(query, rows);
-            if (!ok) {
-                *error = "cannot read the audit trail of the file " + path + ": " +
-                         Text(query.lastError());
-            }
-            // A file of an earlier build has no audit_refused.
-            for (const char* table : {"audit_outbox", "audit_refused"}) {
-                if (ok && query.exec(QStringLiteral("SELECT seq FROM %1").arg(table))) {
-                    while (query.next()) {
-                        queued->insert(query.value(0).toLongLong());
-                    }
-                }
-            }
+            ok = ReadOpenFile(db, path, records, read, error);
         }
     }
     QSqlDatabase::removeDatabase(FILE_CONNECTION);
     return ok;
 }
 
-// This station's rows on the server and its head there.
+// What a check reads of the station on the server: its rows with when each arrived, its head,
+// whether the server is a witness, and its records checked against the file's.
+struct ServerRead {
+    std::vector<AuditRow> rows;
+    std::vector<long long> received_ms;
+    std::optional<ChainHead> head;
+    std::string no_witness;
+    records::ChainVerdict records;
+};
+
+bool ReadServerRows(QSqlQuery& query, const QString& station, ServerRead* read) {
+    const QString received = QStringLiteral(
+        ", COALESCE((EXTRACT(EPOCH FROM received_at) * 1000)::bigint, -1) FROM audit");
+    const bool stamped = SelectRows(query,
+                                    QStringLiteral("SELECT %1") + received +
+                                        QStringLiteral(" WHERE station = ? "
+                                                       "ORDER BY seq"),
+                                    station);
+    if (!stamped && !SelectRows(query,
+                                QStringLiteral("SELECT %1 FROM audit WHERE station = ? ORDER BY "
+                                               "seq"),
+                                station)) {
+        return false;
+    }
+    while (query.next()) {
+        read->rows.push_back(RowOf(query));
+        read->received_ms.push_back(
+            stamped ? query.value(records::AUDIT_ROW_COLUMN_COUNT).toLongLong() : -1);
+    }
+    return query.lastError().type() == QSqlError::NoError;
+}
+
 bool ReadServer(const records::ServerConfig& server, const QString& station,
-                std::vector<AuditRow>* rows, std::optional<ChainHead>* head, std::string* error) {
+                const records::FileChain& chain, ServerRead* read, std::string* error) {
     QString reason;
     bool ok = records::ConnectToRead(server, SERVER_CONNECTION, &reason) == records::Link::Ok;
     if (!ok) {
         *error = "cannot read the server " + server.Where().toStdString() + ": " +
                  (reason.isEmpty() ? std::string("no answer") : reason.toStdString());
     } else {
-        QSqlQuery query(QSqlDatabase::database(SERVER_CONNECTION, false));
+        QSqlDatabase db = QSqlDatabase::database(SERVER_CONNECTION, false);
+        QSqlQuery query(db);
         query.setForwardOnly(true);
-        ok =
-            SelectRows(query, QStringLiteral("SELECT %1 FROM audit WHERE station = ? ORDER BY seq"),
-                       station) &&
-            ReadRows(query, rows);
-        ok = ok &&
+        query.exec(QStringLiteral("SET statement_timeout = 0"));
+        ok = ReadServerRows(query, station, read) &&
              query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
         query.addBindValue(station);
         ok = ok && query.exec();
         if (ok && query.next()) {
-            *head = ChainHead{query.value(0).toLongLong(), query.value(1).toString().toStdString()};
+            read->head =
+                ChainHead{query.value(0).toLongLong(), query.value(1).toString().toStdString()};
         }
         if (!ok) {
             *error = "cannot read the audit trail on the server " + server.Where().toStdString() +
                      ": " + Text(query.lastError());
+        } else {
+            read->no_witness = WhyNoWitness(SERVER_CONNECTION.toStdString(), station.toStdString());
+            if (read->no_witness.empty()) {
+                read->records = records::CheckServerRecords(db, station, chain);
+                ok = read->records.readable;
+                *error = "the server " + server.Where().toStdString() + ": " + read->records.text;
+            }
         }
     }
     records::Drop(SERVER_CONNECTION);
@@ -151,46 +220,83 @@ std::string Head(const std::vector<AuditRow>& rows) {
                         : "head seq " + std::to_string(rows.back().seq) + " " + rows.back().hash;
 }
 
-// The file's own chain: nothing when it holds, else the first row that does not.
-std::optional<TrailCheck> FileBreak(const std::string& path, const std::vector<AuditRow>& rows) {
-    const std::optional<ChainBreak> broken = FirstBreak(rows, Computed(rows));
-    if (!broken) {
-        return std::nullopt;
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Described(const std::string& where, const AuditRow& row, const std::string& why) {
+    return where + "seq " + std::to_string(row.seq) + " (" + row.at + ", " + row.action + ", " +
+           row.object + ") does not hold: " + why;
+}
+
+// The file's own chain and what its rows say: nothing when they hold, else the first row that
+// does not. What holds but is reported (a clock set back) goes to `notes`.
+std::optional<TrailCheck> FileBreak(const std::string& path, const FileRead& file,
+                                    std::vector<std::string>* notes) {
+    const std::vector<AuditRow>& rows = file.rows;
+    if (const std::optional<ChainBreak> broken = FirstBreak(rows, Computed(rows))) {
+        return TrailCheck{TrailVerdict::BROKEN,
+                          Described(path + ": ", rows[broken->index], broken->why)};
     }
-    const AuditRow& row = rows[broken->index];
-    return TrailCheck{TrailVerdict::BROKEN, path + ": seq " + std::to_string(row.seq) + " (" +
-                                                row.at + ", " + row.action + ", " + row.object +
-                                                ") does not hold: " + broken->why};
+    const MeaningCheck meaning = CheckMeaning(rows, NowMs());
+    if (meaning.broken) {
+        return TrailCheck{TrailVerdict::BROKEN,
+                          Described(path + ": ", rows[meaning.broken->index], meaning.broken->why)};
+    }
+    notes->insert(notes->end(), meaning.notes.begin(), meaning.notes.end());
+    if (file.records_verdict.broken) {
+        return TrailCheck{TrailVerdict::BROKEN, path + ": " + *file.records_verdict.broken};
+    }
+    return std::nullopt;
+}
+
+std::string Notes(const std::vector<std::string>& notes) {
+    std::string text;
+    for (const std::string& note : notes) {
+        text += "\nnote: " + note;
+    }
+    return text;
 }
 
 }  // namespace
 
 bool ReadTrail(const std::string& path, std::vector<AuditRow>* rows, std::string* error) {
-    std::set<long long> queued;
-    return ReadFile(path, rows, &queued, error);
+    FileRead read;
+    const bool ok = ReadFile(path, false, &read, error);
+    *rows = std::move(read.rows);
+    return ok;
 }
 
 TrailCheck CheckTrail(const std::string& path) {
-    std::vector<AuditRow> rows;
+    FileRead file;
     std::string error;
-    if (!ReadTrail(path, &rows, &error)) {
+    if (!ReadFile(path, true, &file, &error)) {
         return {TrailVerdict::UNREADABLE, error};
     }
-    if (std::optional<TrailCheck> broken = FileBreak(path, rows)) {
+    std::vector<std::string> notes;
+    if (std::optional<TrailCheck> broken = FileBreak(path, file, &notes)) {
         return *broken;
     }
-    return {TrailVerdict::HOLDS,
-            path + ": the chain holds: " + std::to_string(rows.size()) + " rows, " + Head(rows)};
+    return {TrailVerdict::HOLDS, path + ": the chain holds: " + std::to_string(file.rows.size()) +
+                                     " rows, " + Head(file.rows) + "; " +
+                                     file.records_verdict.text + Notes(notes)};
 }
 
 TrailCheck CheckTrailWithServer(const std::string& path) {
-    std::vector<AuditRow> rows;
-    std::set<long long> queued;
+    FileRead file;
     std::string error;
-    if (!ReadFile(path, &rows, &queued, &error)) {
+    if (!ReadFile(path, true, &file, &error)) {
         return {TrailVerdict::UNREADABLE, error};
     }
-    if (std::optional<TrailCheck> broken = FileBreak(path, rows)) {
+    const QString asked = qEnvironmentVariable("SURGE_STATION");
+    if (!file.station.isEmpty() && !asked.isEmpty() && asked != file.station) {
+        return {TrailVerdict::UNREADABLE, "SURGE_STATION=" + asked.toStdString() + ", but " + path +
+                                              " belongs to station " + file.station.toStdString()};
+    }
+    std::vector<std::string> notes;
+    if (std::optional<TrailCheck> broken = FileBreak(path, file, &notes)) {
         return *broken;
     }
     QString setting_error;
@@ -201,22 +307,37 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                     ? std::string("no server to read: SURGE_HISTORY_DB is not set")
                     : "cannot use SURGE_HISTORY_DB: " + setting_error.toStdString()};
     }
-    const QString station = records::StationName();
-    std::vector<AuditRow> on_server;
-    std::optional<ChainHead> head;
-    if (!ReadServer(*server, station, &on_server, &head, &error)) {
+    const QString station = file.station.isEmpty() ? records::StationName() : file.station;
+    ServerRead read;
+    if (!ReadServer(*server, station, file.records, &read, &error)) {
         return {TrailVerdict::UNREADABLE, error};
     }
-    const std::string where =
-        server->Where().toStdString() + " (station " + station.toStdString() + ")";
+    const std::string where = path + " against " + server->Where().toStdString() + " (station " +
+                              station.toStdString() + "): ";
+    if (!read.no_witness.empty()) {
+        return {TrailVerdict::BROKEN, where + "the server is no witness: " + read.no_witness};
+    }
     if (const std::optional<std::string> broken =
-            ServerCopyBreak(rows, on_server, Computed(on_server), head, queued)) {
-        return {TrailVerdict::BROKEN, path + " against " + where + ": " + *broken};
+            ServerCopyBreak(file.rows, read.rows, Computed(read.rows), read.head, file.queued)) {
+        return {TrailVerdict::BROKEN, where + *broken};
+    }
+    const MeaningCheck meaning = CheckMeaning(read.rows, NowMs(), read.received_ms);
+    if (meaning.broken) {
+        return {TrailVerdict::BROKEN,
+                Described(where + "the server's ", read.rows[meaning.broken->index],
+                          meaning.broken->why)};
+    }
+    if (read.records.broken) {
+        return {TrailVerdict::BROKEN, where + *read.records.broken};
     }
     return {TrailVerdict::HOLDS,
-            path + ": the chain holds: " + std::to_string(rows.size()) + " rows, " + Head(rows) +
-                "; " + where + " holds " + std::to_string(on_server.size()) + " of them, " +
-                (head ? "head seq " + std::to_string(head->seq) : std::string("no head yet"))};
+            path + ": the chain holds: " + std::to_string(file.rows.size()) + " rows, " +
+                Head(file.rows) + "; " + file.records_verdict.text + "; " +
+                server->Where().toStdString() + " (station " + station.toStdString() + ") holds " +
+                std::to_string(read.rows.size()) + " of the rows, " +
+                (read.head ? "head seq " + std::to_string(read.head->seq)
+                           : std::string("no head yet")) +
+                ", and " + read.records.text + Notes(notes)};
 }
 
 }  // namespace access_control

@@ -1,16 +1,20 @@
 #include "access/users.h"
 
+#include <QChar>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <chrono>
 #include <optional>
 
 #include "access/access_database.h"
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
+#include "access/digest.h"
 #include "access/password.h"
+#include "access/trail_meaning.h"
 #include "records/record_fields.h"
 
 namespace access_control {
@@ -117,6 +121,113 @@ bool Fail(std::string* problem, const char* why) {
     return false;
 }
 
+// The user `name` as the audit trail's rows of the user describe them (rows out of the chain's
+// time order passed over); nothing when the trail never added them. False when unreadable.
+bool FromTrail(const std::string& name, std::optional<ChainUser>* user) {
+    records::Database* db = Users();
+    if (db == nullptr) {
+        return false;
+    }
+    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    return db->Read([&](QSqlDatabase& file) {
+        QSqlQuery query(file);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral(
+            "SELECT a.action, a.after_value, a.at, COALESCE((SELECT p.at FROM audit p WHERE "
+            "p.seq = a.seq - 1), '') FROM audit a WHERE a.object = ? AND a.action IN (?, ?, ?, "
+            "?) ORDER BY a.seq"));
+        query.addBindValue(Q(name));
+        for (const char* action :
+             {AUDIT_USER_ADDED, AUDIT_USER_DISABLED, AUDIT_USER_REROLED, AUDIT_PASSWORD_SET}) {
+            query.addBindValue(QLatin1String(action));
+        }
+        if (!query.exec()) {
+            return records::StatusOf(query.lastError());
+        }
+        ChainUsers users;
+        while (query.next()) {
+            if (InTimeOrder(query.value(2).toString().toStdString(),
+                            query.value(3).toString().toStdString(), now)) {
+                AuditRow row;
+                row.action = query.value(0).toString().toStdString();
+                row.object = name;
+                row.after = query.value(1).toString().toStdString();
+                users.Read(row);
+            }
+        }
+        if (const ChainUser* found = users.Find(name)) {
+            *user = *found;
+        }
+        return records::DbStatus::Ok;
+    }) == records::DbStatus::Ok;
+}
+
+// What of the user's row differs from what the trail says of them; empty when nothing does.
+std::string Differs(const Stored& stored, const std::optional<ChainUser>& chained) {
+    if (!chained) {
+        return "added";
+    }
+    if (chained->role != stored.entry.role) {
+        return "role";
+    }
+    if (chained->disabled != stored.entry.disabled) {
+        return "disabled";
+    }
+    if (!chained->hash_digest.empty() && chained->hash_digest != Sha256Hex(stored.hash)) {
+        return "password";
+    }
+    return {};
+}
+
+// The user `name`'s lock and count of guesses, taken under the file's write lock: a guess is
+// counted before its password is checked. LOCKED when the user is locked or has as many guesses
+// open as may be made; `guess` is this one's number.
+LoginOutcome CountGuess(const std::string& name, int* guess, std::string* locked_until) {
+    records::Database* db = Users();
+    LoginOutcome outcome = LoginOutcome::UNREADABLE;
+    if (db == nullptr) {
+        return outcome;
+    }
+    db->Read([&](QSqlDatabase& file) {
+        QSqlQuery query(file);
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            return records::StatusOf(query.lastError());
+        }
+        const auto failed = [&query] {
+            const QSqlError error = query.lastError();
+            query.exec(QStringLiteral("ROLLBACK"));
+            return records::StatusOf(error);
+        };
+        query.prepare(QStringLiteral(
+            "SELECT failures, COALESCE(locked_until, '') FROM users WHERE name = ?"));
+        query.addBindValue(Q(name));
+        if (!query.exec() || !query.next()) {
+            return failed();
+        }
+        const int failures = query.value(0).toInt();
+        *locked_until = query.value(1).toString().toStdString();
+        query.finish();
+        if (StillLocked(*locked_until) || failures >= WRONG_PASSWORDS_TO_LOCK) {
+            outcome = LoginOutcome::LOCKED;
+            return query.exec(QStringLiteral("ROLLBACK")) ? records::DbStatus::Ok : failed();
+        }
+        *guess = failures + 1;
+        query.prepare(
+            QStringLiteral("UPDATE users SET failures = ?, locked_until = NULL WHERE "
+                           "name = ?"));
+        query.addBindValue(*guess);
+        query.addBindValue(Q(name));
+        if (!query.exec() || !query.exec(QStringLiteral("COMMIT"))) {
+            return failed();
+        }
+        outcome = LoginOutcome::OK;
+        return records::DbStatus::Ok;
+    });
+    return outcome;
+}
+
 // False (and why) when `name` is the last administrator not disabled: without one nobody could
 // change the users, and the next `add` of an administrator would need no password.
 bool KeepsAnAdministrator(const std::string& name, std::string* problem) {
@@ -195,47 +306,96 @@ LoginCheck CheckLogin(const std::string& name_or_badge, const std::string& passw
         return check;
     }
     const UserEntry& user = found->entry;
+    std::optional<ChainUser> chained;
+    if (!FromTrail(user.name, &chained)) {
+        return check;
+    }
+    check.differs = Differs(*found, chained);
+    if (!check.differs.empty()) {
+        Audit(AUDIT_FAILED_LOGIN, user.name, "", "differs from the trail: " + check.differs);
+        check.outcome = LoginOutcome::UNVOUCHED;
+        check.user = {user.name, user.role};
+        return check;
+    }
     if (user.disabled) {
         Audit(AUDIT_FAILED_LOGIN, user.name, "", "disabled");
         check.outcome = LoginOutcome::DISABLED;
         return check;
     }
-    if (StillLocked(user.locked_until)) {
+    int guess = 0;
+    check.outcome = CountGuess(user.name, &guess, &check.locked_until);
+    if (check.outcome == LoginOutcome::LOCKED) {
         Audit(AUDIT_FAILED_LOGIN, user.name, "", "locked");
-        check.outcome = LoginOutcome::LOCKED;
-        check.locked_until = user.locked_until;
+        return check;
+    }
+    if (check.outcome != LoginOutcome::OK) {
         return check;
     }
     if (PasswordMatches(found->hash, password)) {
         Change(QStringLiteral("UPDATE users SET failures = 0, locked_until = NULL WHERE name = ?"),
                {Q(user.name)});
-        check.outcome = LoginOutcome::OK;
         check.user = {user.name, user.role};
         return check;
     }
-    const int failures = user.failures + 1;
-    Audit(AUDIT_FAILED_LOGIN, user.name, "", "wrong password " + std::to_string(failures));
+    Audit(AUDIT_FAILED_LOGIN, user.name, "", "wrong password " + std::to_string(guess));
     check.outcome = LoginOutcome::WRONG;
-    if (failures >= WRONG_PASSWORDS_TO_LOCK) {
+    if (guess >= WRONG_PASSWORDS_TO_LOCK) {
         check.outcome = LoginOutcome::LOCKED;
         check.locked_until = records::IsoTime(Now() + LOCK_TIME).toStdString();
         Change(QStringLiteral("UPDATE users SET failures = 0, locked_until = ? WHERE name = ?"),
                {Q(check.locked_until), Q(user.name)});
         Audit(AUDIT_LOCK, user.name, "", check.locked_until);
-    } else {
-        Change(QStringLiteral("UPDATE users SET failures = ? WHERE name = ?"),
-               {failures, Q(user.name)});
     }
     return check;
 }
 
+void VouchForUsers() {
+    std::vector<UserEntry> users;
+    // Only a file already open: with the history off and access control off there is none.
+    if (AccessDatabase() == nullptr || !ListUsers(&users)) {
+        return;
+    }
+    for (const UserEntry& user : users) {
+        std::optional<ChainUser> chained;
+        std::optional<Stored> found;
+        if (FromTrail(user.name, &chained) && chained && chained->hash_digest.empty() &&
+            Find(user.name, &found) && found) {
+            Audit(AUDIT_PASSWORD_SET, user.name, "", Sha256Hex(found->hash),
+                  "recorded at the upgrade of the station's file");
+        }
+    }
+}
+
+bool UsableName(const std::string& name) {
+    const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    if (text.isEmpty() || text.toUtf8() != QByteArray::fromStdString(name) ||
+        text.front().isSpace() || text.back().isSpace()) {
+        return false;
+    }
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        const bool control =
+            category == QChar::Other_Control || category == QChar::Other_Format ||
+            category == QChar::Other_Surrogate || category == QChar::Other_PrivateUse ||
+            category == QChar::Other_NotAssigned || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph;
+        if (control || (c.isSpace() && c != QLatin1Char(' '))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool AddUser(const std::string& name, Role role, const std::string& password,
              const std::string& badge, std::string* problem) {
-    if (name.empty() || name == "-" || name == "?") {
-        return Fail(problem, "사용자 이름이 비어 있거나 쓸 수 없는 이름입니다");
+    if (!UsableName(name) || name == "-" || name == "?" || (!badge.empty() && !UsableName(badge))) {
+        return Fail(problem, "사용자 이름이나 배지가 비어 있거나 쓸 수 없는 글자가 있습니다");
     }
     if (password.empty()) {
         return Fail(problem, "암호가 비어 있습니다");
+    }
+    if (password.find('\0') != std::string::npos) {
+        return Fail(problem, "암호에 쓸 수 없는 글자(NUL)가 있습니다");
     }
     std::optional<Stored> found;
     if (!Find(name, &found)) {
@@ -264,6 +424,7 @@ bool AddUser(const std::string& name, Role role, const std::string& password,
         return Fail(problem, NOT_WRITTEN);
     }
     Audit(AUDIT_USER_ADDED, name, "", RoleName(role));
+    Audit(AUDIT_PASSWORD_SET, name, "", Sha256Hex(hash));
     return true;
 }
 
@@ -295,15 +456,18 @@ bool SetUserPassword(const std::string& name, const std::string& password, std::
     if (password.empty()) {
         return Fail(problem, "암호가 비어 있습니다");
     }
+    if (password.find('\0') != std::string::npos) {
+        return Fail(problem, "암호에 쓸 수 없는 글자(NUL)가 있습니다");
+    }
     const std::string hash = HashPassword(password);
     if (hash.empty()) {
         return Fail(problem, "암호를 처리할 수 없습니다");
     }
-    // A new password also lifts a lock.
+    // A new password also lifts a lock. Its row carries the digest of the hash kept.
     return ChangeUser(name,
                       QStringLiteral("UPDATE users SET hash = ?, failures = 0, locked_until = NULL "
                                      "WHERE name = ?"),
-                      {Q(hash), Q(name)}, AUDIT_PASSWORD_SET, "", "", problem);
+                      {Q(hash), Q(name)}, AUDIT_PASSWORD_SET, "", Sha256Hex(hash), problem);
 }
 
 bool ListUsers(std::vector<UserEntry>* users) {

@@ -29,16 +29,26 @@ struct UserEntry {
 enum class UsersState { SOME, NONE, UNREADABLE };
 UsersState ReadUsersState();
 
-enum class LoginOutcome { OK, WRONG, LOCKED, UNKNOWN, DISABLED, UNREADABLE };
+// UNVOUCHED: the user's row in the table is not what the audit trail's rows of the user say (a
+// role, a password or a state changed outside the station and surge-users).
+enum class LoginOutcome { OK, WRONG, LOCKED, UNKNOWN, DISABLED, UNVOUCHED, UNREADABLE };
 struct LoginCheck {
     LoginOutcome outcome = LoginOutcome::UNREADABLE;
-    User user;                 // the user named (OK), as the table has them
+    User user;                 // the user named (OK, UNVOUCHED), as the table has them
     std::string locked_until;  // LOCKED: until when
+    std::string differs;       // UNVOUCHED: what differs ("role", "password", "disabled", "added")
 };
-// Checks `password` for the user named by `name_or_badge`; counts a wrong one, locks at the fifth
-// in a row and clears the count on a right one. Audits a failed login and a lock (never the
-// password, nor a name the table does not know).
+// Checks `password` for the user named by `name_or_badge`: the user's row against the trail, then
+// the password. A guess is counted before the password is checked, so that no more than
+// WRONG_PASSWORDS_TO_LOCK are checked however many come at once; a right one clears the count,
+// the fifth wrong in a row locks. Audits a failed login and a lock (never the password, nor a name
+// the table does not know).
 LoginCheck CheckLogin(const std::string& name_or_badge, const std::string& password);
+// Records in the trail the password hash of each user it has none of (a file of an earlier
+// version), so that from now on a hash changed in the table is told.
+void VouchForUsers();
+// Whether `name` can name a user: printable characters, no blank at either end.
+bool UsableName(const std::string& name);
 
 // The changes; false, with the reason in `problem`, when the change is refused or not written
 // (USERS_NOT_WRITTEN: the file did not take it).

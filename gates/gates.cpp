@@ -25,10 +25,11 @@ struct Gates {
     GateStrip strip;
     ReferenceCheck reference;
     std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
-    std::map<std::string, std::string> wrong_reference;     // a wrong verdict stops its master
-    std::map<std::string, std::string> drift;               // so does a drift, where set so
-    std::map<std::string, std::string> stopped;             // each stop in force, as audited
-    std::vector<std::string> stops_restored;                // masters whose trail was read
+    std::map<std::string, std::string> wrong_reference;  // a wrong verdict stops its master
+    std::map<std::string, std::string> drift;            // so does a drift, where set so
+    std::map<std::string, std::string> earlier;  // a stop of a trail before codes, not yet lifted
+    std::map<std::string, std::string> stopped;  // each stop in force, as audited
+    std::vector<std::string> stops_restored;     // masters whose trail was read
     std::vector<std::pair<MasterKey, TimePoint>> restored;  // checks read back from the history
 };
 
@@ -37,9 +38,13 @@ Gates& TheGates() {
     return *gates;
 }
 
-// How the rules of the stops begin: a wrong reference verdict's, a drift's.
+// How a wrong reference verdict's rule begins.
 constexpr const char* WRONG_REFERENCE = "기준품 ";
-constexpr const char* DRIFT = history::DRIFT_PREFIX;
+
+bool AnyStopOn() {
+    const auto& s = Settings();
+    return s.line_stop.enabled || s.reference.enabled || s.drift.line_stop;
+}
 
 std::string ClockText(TimePoint at) {
     const std::time_t seconds = Clock::to_time_t(at);
@@ -90,16 +95,29 @@ void RestoreStop(const std::string& master) {
         return;
     }
     g.stops_restored.push_back(master);
-    const std::string rule = history::UnacknowledgedStop(master);
-    const auto begins = [&rule](const char* text) { return rule.rfind(text, 0) == 0; };
-    if (begins(WRONG_REFERENCE) && Settings().reference.enabled) {
-        g.wrong_reference.emplace(master, rule);
-    } else if (begins(DRIFT) && Settings().drift.line_stop) {
-        g.drift.emplace(master, rule);
+    const std::optional<history::LineStopRow> stop = history::UnacknowledgedStop(master);
+    if (!stop) {
+        return;
     }
-    if (!rule.empty()) {
-        g.stopped.emplace(master, rule);
+    using namespace access_control;
+    if (stop->code == CODE_STOP_REFERENCE && Settings().reference.enabled) {
+        g.wrong_reference.emplace(master, stop->rule);
+    } else if (stop->code == CODE_STOP_DRIFT && Settings().drift.line_stop) {
+        g.drift.emplace(master, stop->rule);
+    } else if (stop->code.empty() && AnyStopOn()) {
+        // Of a trail written before the stops' kinds were kept: it holds until acknowledged.
+        g.earlier.emplace(master, stop->rule);
     }
+    g.stopped.emplace(master, stop->rule);
+}
+
+// The kind of the stop in force for `master`, as its rows in the trail carry it.
+const char* StopCode(const std::string& master) {
+    const Gates& g = TheGates();
+    return g.wrong_reference.count(master) > 0 ? access_control::CODE_STOP_REFERENCE
+           : g.drift.count(master) > 0         ? access_control::CODE_STOP_DRIFT
+           : g.earlier.count(master) > 0       ? ""
+                                               : access_control::CODE_STOP_NG;
 }
 
 // The line stop in force for `master`: its rule and counts, or empty.
@@ -111,6 +129,9 @@ std::string LineStop(const std::string& master) {
     }
     if (const auto drift = g.drift.find(master); drift != g.drift.end()) {
         return drift->second;
+    }
+    if (const auto earlier = g.earlier.find(master); earlier != g.earlier.end()) {
+        return earlier->second;
     }
     const auto& settings = Settings().line_stop;
     if (!settings.enabled) {
@@ -180,11 +201,12 @@ bool LineStopLetsGo(const Unit& unit) {
                  drift ? "추세 경고 라인 정지 확인: 조치 내용" : "라인 정지 확인", &note)) {
         return false;
     }
-    access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "",
-                          note);
+    access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "", note,
+                          StopCode(unit.master));
     // Counting begins anew after the acknowledgement, as its audit row's time has it.
     g.acknowledged[unit.master] = Clock::now();
     g.wrong_reference.erase(unit.master);
+    g.earlier.erase(unit.master);
     g.stopped.erase(unit.master);
     if (drift) {
         g.drift.erase(unit.master);
@@ -205,7 +227,8 @@ bool ReferenceCheckLetsGo(const Unit& unit, const MasterKey& master,
         return false;
     }
     access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "reference " + unit.master,
-                          "기준품 확인 필요: " + Serials(waiting), "", reason);
+                          "기준품 확인 필요: " + Serials(waiting), "", reason,
+                          access_control::CODE_STOP_REFERENCE);
     TheGates().reference.Override(master, unit.now);
     return true;
 }
@@ -222,7 +245,7 @@ bool RetestLimitLetsGo(const Unit& unit, const history::UnitTests& tests) {
         return false;
     }
     access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "retest " + unit.serial, counts,
-                          "", reason);
+                          "", reason, access_control::CODE_RETEST);
     return true;
 }
 
@@ -280,7 +303,8 @@ void AfterCycle(const Inspection& inspection, const std::string& drift) {
         g.stopped.erase(inspection.master);
     } else if (g.stopped[inspection.master] != rule) {
         g.stopped[inspection.master] = rule;
-        access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "");
+        access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "",
+                              StopCode(inspection.master));
     }
     ShowState(master, now);
 }

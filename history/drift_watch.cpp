@@ -7,6 +7,7 @@
 
 #include "access/audit_row.h"
 #include "history/production.h"
+#include "history/trail_reads.h"
 #include "quality/drift.h"
 #include "records/database.h"
 #include "toolkit/toolkit.h"
@@ -80,20 +81,19 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
             baseline_area_.push_back(query.value(0).toInt());
             baseline_phase_.push_back(query.value(1).toInt());
         }
+        // The rules look only at readings after the master's last drift stop acknowledged.
+        const QString since = LastAcknowledged(connection, master_, access_control::CODE_STOP_DRIFT)
+                                  .value_or(QString());
         QSqlQuery newest(connection);
         newest.setForwardOnly(true);
-        // The rules look only at readings after the master's last drift stop acknowledged.
         if (!newest.prepare(
                 QStringLiteral("SELECT area, phase FROM inspection WHERE master = ? AND started_at"
-                               " > COALESCE((SELECT MAX(at) FROM audit WHERE action = ? AND"
-                               " object = ? AND before_value LIKE ?), '')") +
+                               " > COALESCE(?, '')") +
                 production + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
             return records::DbStatus::Failed;
         }
         newest.addBindValue(QString::fromStdString(master_));
-        newest.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
-        newest.addBindValue(QString::fromStdString(master_));
-        newest.addBindValue(QString::fromUtf8(DRIFT_PREFIX) + QStringLiteral("%"));
+        newest.addBindValue(since);
         newest.addBindValue(static_cast<int>(RECENT));
         if (!newest.exec()) {
             return records::DbStatus::Failed;

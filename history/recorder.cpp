@@ -171,6 +171,9 @@ void BegunAnew(const QString& aside) {
                   QFileInfo(aside).fileName().toUtf8().constData());
     Tell(&r.told_damaged, text);
     r.carry = std::make_unique<records::CarryOver>(aside);
+    if (const auto& end = r.carry->ChainEnd(); end && end->first > 0) {
+        r.db->ContinueChain(end->first, end->second);
+    }
     PostCatchUp();
 }
 

@@ -7,9 +7,9 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "access/audit_row.h"
 #include "history/counts.h"
 #include "history/recording_database.h"
+#include "history/trail_reads.h"
 #include "records/record_fields.h"
 
 namespace history {
@@ -83,14 +83,12 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
         QSqlQuery query(connection);
         // Counting begins anew at the master's last acknowledgement, in the trail across restarts.
         query.prepare(QStringLiteral("SELECT outcome FROM inspection_record WHERE master = ? AND "
-                                     "started_at > ? AND started_at > COALESCE((SELECT MAX(at) "
-                                     "FROM audit WHERE action = ? AND object = ?), '') AND %1 AND "
+                                     "started_at > ? AND started_at > COALESCE(?, '') AND %1 AND "
                                      "%2 ORDER BY started_at DESC, id DESC LIMIT ?")
                           .arg(TestCondition(), ProductionCondition()));
         query.addBindValue(QString::fromStdString(master));
         query.addBindValue(records::IsoTime(since));
-        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
-        query.addBindValue(QString::fromStdString(master));
+        query.addBindValue(LastAcknowledged(connection, master).value_or(QString()));
         query.addBindValue(count - static_cast<int>(latest.size()));
         if (!query.exec()) {
             return records::StatusOf(query.lastError());
@@ -105,31 +103,17 @@ std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, 
     return latest;
 }
 
-std::string UnacknowledgedStop(const std::string& master) {
-    std::string rule;
-    records::Database* db = RecordingDatabase();
-    if (db == nullptr) {
-        return rule;
+std::optional<LineStopRow> UnacknowledgedStop(const std::string& master) {
+    std::optional<LineStopRow> stop;
+    if (records::Database* db = RecordingDatabase()) {
+        db->Read([&](QSqlDatabase& connection) {
+            if (const std::optional<OpenStop> open = LastOpenStop(connection, master)) {
+                stop = LineStopRow{open->code, open->rule};
+            }
+            return records::DbStatus::Ok;
+        });
     }
-    db->Read([&](QSqlDatabase& connection) {
-        QSqlQuery query(connection);
-        query.prepare(QStringLiteral(
-            "SELECT after_value FROM audit WHERE action = ? AND object = ? AND seq > "
-            "COALESCE((SELECT MAX(seq) FROM audit WHERE action = ? AND object = ?), 0) "
-            "ORDER BY seq DESC LIMIT 1"));
-        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOPPED));
-        query.addBindValue(QString::fromStdString(master));
-        query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
-        query.addBindValue(QString::fromStdString(master));
-        if (!query.exec()) {
-            return records::StatusOf(query.lastError());
-        }
-        if (query.next()) {
-            rule = query.value(0).toString().toStdString();
-        }
-        return records::DbStatus::Ok;
-    });
-    return rule;
+    return stop;
 }
 
 std::vector<ReferenceTest> ReferenceTests(const std::string& master,

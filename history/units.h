@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,13 @@ UnitTests TestsOfUnit(const std::string& serial, TimePoint now, int window_days)
 // line stop acknowledged in the audit trail, newest first.
 std::vector<Outcome> LatestVerdicts(const std::string& master, TimePoint since, int count);
 
-// The rule of `master`'s latest line stop in the audit trail when no acknowledgement followed it;
-// empty when none did.
-std::string UnacknowledgedStop(const std::string& master);
+// `master`'s latest line stop in the audit trail when no acknowledgement followed it: its code
+// (audit_row.h's CODE_STOP_*; empty in a row written before codes were kept) and its rule.
+struct LineStopRow {
+    std::string code;
+    std::string rule;
+};
+std::optional<LineStopRow> UnacknowledgedStop(const std::string& master);
 
 struct ReferenceTest {
     std::string serial;

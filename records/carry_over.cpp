@@ -36,6 +36,22 @@ CarryOver::CarryOver(const QString& damaged) : connection_(NextConnection()) {
         if (query.exec(QStringLiteral("SELECT MAX(id) FROM inspection")) && query.next()) {
             last_id_ = query.value(0).toLongLong();
         }
+        const QSqlRecord fields = db.record(QStringLiteral("inspection"));
+        QStringList columns;
+        for (const Column& column : InspectionColumns()) {
+            if (column.value != nullptr) {
+                const QString name = QLatin1String(column.name);
+                columns << (fields.contains(name) ? name : QStringLiteral("NULL AS ") + name);
+            }
+        }
+        columns_ = columns.join(QStringLiteral(", "));
+        if (fields.contains(QLatin1String(CHAIN_SEQ)) &&
+            query.exec(QStringLiteral("SELECT seq, hash FROM inspection_record WHERE seq IS NOT "
+                                      "NULL ORDER BY seq DESC LIMIT 1"))) {
+            chain_end_ = query.next() ? std::make_pair(query.value(0).toLongLong(),
+                                                       query.value(1).toString())
+                                      : std::make_pair(0LL, QString());
+        }
     }
     finished_ = !open_ || last_id_ < 0;
 }
@@ -55,7 +71,7 @@ bool CarryOver::Step(Database* into, int chunk) {
     const int columns = StoredColumnCount();
     bool read_ok = read.prepare(
         QStringLiteral("SELECT id, %1 FROM inspection WHERE id > ? ORDER BY id LIMIT ?")
-            .arg(StoredColumnList()));
+            .arg(columns_));
     if (read_ok) {
         read.addBindValue(after_);
         read.addBindValue(chunk);
@@ -66,6 +82,11 @@ bool CarryOver::Step(Database* into, int chunk) {
         std::vector<QVariant> row;
         for (int i = 1; i <= columns; ++i) {
             row.push_back(read.value(i));
+        }
+        if (!chain_end_) {
+            for (const char* chain : {CHAIN_SEQ, CHAIN_PREV, CHAIN_HASH}) {
+                row[static_cast<std::size_t>(StoredIndex(chain))] = QVariant();
+            }
         }
         rows.push_back(std::move(row));
     }

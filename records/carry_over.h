@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <utility>
 
 #include "records/database.h"
 
@@ -21,9 +23,15 @@ class CarryOver {
     // A part that cannot be read is passed over.
     bool Step(Database* into, int chunk);
     long long Carried() const { return carried_; }
+    // Where the damaged file's records' chain ended, when it can be read: the new file's chain
+    // goes on from there (Database::ContinueChain), and the records carried keep their places.
+    // Otherwise they come over as new records of the new file's chain.
+    const std::optional<std::pair<qlonglong, QString>>& ChainEnd() const { return chain_end_; }
 
   private:
     QString connection_;
+    QString columns_;  // the stored columns as the damaged file has them, NULL for those it lacks
+    std::optional<std::pair<qlonglong, QString>> chain_end_;
     long long after_ = 0;     // the last id read or passed over
     long long last_id_ = -1;  // the file's highest id, -1 before it is known
     long long carried_ = 0;

@@ -1,8 +1,10 @@
 #include "records/columns.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "records/record_fields.h"
+#include "records/schema.h"
 
 namespace records {
 
@@ -27,6 +29,10 @@ QVariant Blob(const std::optional<Wave>& wave) {
 
 const Inspection& Of(const InspectionRow& row) {
     return row.inspection;
+}
+
+QVariant Unchained(const InspectionRow&) {
+    return QVariant();
 }
 
 const Column COLUMNS[] = {
@@ -95,6 +101,10 @@ const Column COLUMNS[] = {
      }},
     {"reference", "INTEGER NOT NULL DEFAULT 0", "INTEGER NOT NULL DEFAULT 0", 6, 4, 0,
      [](const InspectionRow& r) { return QVariant(Of(r).reference ? 1 : 0); }},
+    // The records' chain (record_chain.h): given when the record is committed.
+    {CHAIN_SEQ, "INTEGER", "BIGINT", 7, WITNESS_LAYOUT, 0, Unchained},
+    {CHAIN_PREV, "TEXT", "TEXT", 7, WITNESS_LAYOUT, 0, Unchained},
+    {CHAIN_HASH, "TEXT", "TEXT", 7, WITNESS_LAYOUT, 0, Unchained},
 };
 
 }  // namespace
@@ -103,19 +113,39 @@ std::span<const Column> InspectionColumns() {
     return COLUMNS;
 }
 
-QString StoredColumnList(const QString& prefix) {
+QString StoredColumnList(const QString& prefix, int server_version) {
     QStringList names;
     for (const Column& column : COLUMNS) {
-        if (column.value != nullptr) {
+        if (column.value != nullptr && column.server_since <= server_version) {
             names << prefix + QLatin1String(column.name);
         }
     }
     return names.join(QLatin1String(", "));
 }
 
-int StoredColumnCount() {
-    return static_cast<int>(std::count_if(std::begin(COLUMNS), std::end(COLUMNS),
-                                          [](const Column& c) { return c.value != nullptr; }));
+int StoredColumnCount(int server_version) {
+    return static_cast<int>(
+        std::count_if(std::begin(COLUMNS), std::end(COLUMNS), [server_version](const Column& c) {
+            return c.value != nullptr && c.server_since <= server_version;
+        }));
+}
+
+int StoredIndex(const char* name) {
+    int index = 0;
+    for (const Column& column : COLUMNS) {
+        if (column.value == nullptr) {
+            continue;
+        }
+        if (std::strcmp(column.name, name) == 0) {
+            return index;
+        }
+        ++index;
+    }
+    return -1;
+}
+
+bool IsChainColumn(const Column& column) {
+    return column.value == Unchained;
 }
 
 std::vector<QVariant> StoredValues(const InspectionRow& row) {

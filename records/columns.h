@@ -1,6 +1,7 @@
 // The columns of an inspection record, once: the station's file, the INSERT, the forwarder, a
 // plant's server and the CSV export are all made from this table, so a new column is one line
-// here and a schema version.
+// here and a schema version. A column added from now on is NULL in the records kept before it,
+// so that their chain's text (record_chain.h), which leaves NULLs out, stays as it was.
 #pragma once
 
 #include <QString>
@@ -37,10 +38,18 @@ std::span<const Column> InspectionColumns();
 constexpr const char* SHARED_WAVE = "standard_wave";
 constexpr const char* SHARED_WAVE_REFERENCE = "standard";
 
+// The columns of the records' chain, last in the table.
+constexpr const char* CHAIN_SEQ = "seq";
+constexpr const char* CHAIN_PREV = "prev_hash";
+constexpr const char* CHAIN_HASH = "hash";
+bool IsChainColumn(const Column& column);
+
 // The names of the columns a record is inserted and sent with (all but the row id), joined by
-// ", " with `prefix` before each.
-QString StoredColumnList(const QString& prefix = QString());
-int StoredColumnCount();
+// ", " with `prefix` before each; to a server of `server_version`, those it has.
+QString StoredColumnList(const QString& prefix = QString(), int server_version = 1 << 20);
+int StoredColumnCount(int server_version = 1 << 20);
+// The place of the column `name` among the stored columns; -1 for none.
+int StoredIndex(const char* name);
 // The record's values in the order of StoredColumnList.
 std::vector<QVariant> StoredValues(const InspectionRow& row);
 // The exported columns in their CSV order.

@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "records/record_chain.h"
+#include "records/record_fields.h"
 #include "records/schema.h"
 
 namespace records {
@@ -19,6 +21,34 @@ const char* const SETUP_STATEMENTS[] = {
     "PRAGMA journal_mode = WAL",
     "PRAGMA synchronous = FULL",
 };
+
+// The newest record of the chain: the file's own, or where a damaged file's chain ended.
+constexpr const char* CHAIN_END =
+    "SELECT seq, hash FROM (SELECT seq, hash FROM inspection_record WHERE seq IS NOT NULL "
+    "ORDER BY seq DESC LIMIT 1) UNION ALL SELECT seq, hash FROM record_chain_start "
+    "ORDER BY seq DESC LIMIT 1";
+
+// The file holds the users' password hashes: the station's user alone may read it, and SQLite
+// gives its -wal and -shm the file's own permissions.
+DbStatus KeepPermissions(const QString& path) {
+    constexpr QFile::Permissions OTHERS = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    for (const QString& name : {path, path + "-wal", path + "-shm"}) {
+        QFile file(name);
+        if (file.exists() && (file.permissions() & OTHERS)) {
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+    return DbStatus::Ok;
+}
+
+// A new file is made empty, for the station's user alone, before SQLite writes into it.
+void MakeOwnFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists() && file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
 
 QString InsertStatement() {
     QString marks = QStringLiteral("?");
@@ -58,7 +88,8 @@ int FileSchemaVersion(QSqlDatabase& db, QSqlError* error) {
     return query.value(0).toInt();
 }
 
-Database::Database(const QString& connection) : connection_(connection) {}
+Database::Database(const QString& connection, int busy_ms)
+    : connection_(connection), busy_ms_(busy_ms) {}
 
 Database::~Database() {
     Close();
@@ -90,7 +121,9 @@ DbStatus Database::Open(const QString& path) {
 DbStatus Database::TryOpen(const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busy_ms_));
+    MakeOwnFile(path);
+    KeepPermissions(path);
     if (!db.open()) {
         return StatusOf(db.lastError());
     }
@@ -119,6 +152,7 @@ DbStatus Database::TryOpen(const QString& path) {
         return committed;
     }
     upgrade_failed_ = false;
+    KeepStationName(db);
     insert_ = std::make_unique<QSqlQuery>(db);
     if (!insert_->prepare(InsertStatement())) {
         return StatusOf(insert_->lastError());
@@ -128,12 +162,17 @@ DbStatus Database::TryOpen(const QString& path) {
             QStringLiteral("INSERT INTO outbox SELECT MAX(id) FROM inspection_record"))) {
         return StatusOf(outbox_->lastError());
     }
-    return DbStatus::Ok;
+    chain_end_ = std::make_unique<QSqlQuery>(db);
+    if (!chain_end_->prepare(QString::fromLatin1(CHAIN_END))) {
+        return StatusOf(chain_end_->lastError());
+    }
+    return KeepPermissions(path);
 }
 
 void Database::Close() {
     insert_.reset();
     outbox_.reset();
+    chain_end_.reset();
     if (QSqlDatabase::contains(connection_)) {
         QSqlDatabase::database(connection_, false).close();
         QSqlDatabase::removeDatabase(connection_);
@@ -158,7 +197,25 @@ DbStatus Database::TryInsert(const std::vector<std::vector<QVariant>>& rows) {
     if (!db.transaction()) {
         return StatusOf(db.lastError());
     }
-    for (const std::vector<QVariant>& values : rows) {
+    qlonglong seq = 0;
+    QString hash = QString::fromStdString(std::string(64, '0'));
+    if (!chain_end_->exec()) {
+        return Abandon(db, chain_end_->lastError());
+    }
+    if (chain_end_->next()) {
+        seq = chain_end_->value(0).toLongLong();
+        hash = chain_end_->value(1).toString();
+    }
+    chain_end_->finish();
+    static const std::size_t at_seq = static_cast<std::size_t>(StoredIndex(CHAIN_SEQ));
+    static const std::size_t at_prev = static_cast<std::size_t>(StoredIndex(CHAIN_PREV));
+    static const std::size_t at_hash = static_cast<std::size_t>(StoredIndex(CHAIN_HASH));
+    for (std::vector<QVariant> values : rows) {
+        if (values[at_seq].isNull()) {
+            values[at_seq] = ++seq;
+            values[at_prev] = hash;
+            values[at_hash] = hash = RecordHash(values, seq, values[at_prev].toString());
+        }
         for (int i = 0; i < static_cast<int>(values.size()); ++i) {
             insert_->bindValue(i, values[static_cast<std::size_t>(i)]);
         }
@@ -171,6 +228,16 @@ DbStatus Database::TryInsert(const std::vector<std::vector<QVariant>>& rows) {
         }
     }
     return Commit(db);
+}
+
+DbStatus Database::ContinueChain(qlonglong seq, const QString& hash) {
+    return Read([&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO record_chain_start (seq, hash) VALUES (?, ?)"));
+        query.addBindValue(seq);
+        query.addBindValue(hash);
+        return query.exec() ? DbStatus::Ok : StatusOf(query.lastError());
+    });
 }
 
 DbStatus Database::Read(const std::function<DbStatus(QSqlDatabase& db)>& read) {

@@ -32,8 +32,9 @@ constexpr const char* RECORDS_REFUSED =
     "검사 이력 서버가 기록을 받지 않았습니다 (%1: %2).\n"
     "받지 않은 기록은 이 검사기에 따로 두고, 서버가 받을 때까지 5 분마다 다시 보냅니다.";
 constexpr const char* AUDIT_REFUSED =
-    "검사 이력 서버가 변경 기록(감사 기록)을 받지 않았습니다 (%1: %2).\n"
-    "받지 않은 기록은 이 검사기에 따로 두고, 서버가 받을 때까지 5 분마다 다시 보냅니다.";
+    "검사 이력 서버가 변경 기록(감사 기록) %3 번을 받지 않았습니다 (%1: %2).\n"
+    "그 기록과 그 뒤의 변경 기록은 이 검사기에 보관하고, 서버가 받을 때까지 5 분마다 다시 "
+    "보냅니다.";
 
 constexpr int BATCH = 200;
 constexpr int RETRY_MS = 1000;
@@ -94,6 +95,7 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
     bool done = false;
     // The thread's own.
     bool linked = false;
+    int server_version = 0;
     bool told_refused = false;
     bool told_untrusted = false;
     bool told_newer = false;
@@ -145,6 +147,7 @@ bool Forwarder::State::Link() {
     int version = 0;
     QString reason;
     const records::Link link = Connect(server, server_name, &version, &reason);
+    server_version = version;
     if (link == Link::Refused) {
         WarnOnce(&told_refused, QString::fromUtf8(SERVER_REFUSED).arg(server.Where()));
     } else if (link == Link::Untrusted) {
@@ -190,7 +193,6 @@ int Forwarder::State::Pass(bool* failed) {
     }
     // A file whose upgrade could not be written yet has no trail: its records go alone.
     const long trail_queued = std::max(0L, Count(local, "audit_outbox"));
-    const long trail_aside = std::max(0L, Count(local, "audit_refused"));
     if (!linked && !Link()) {
         return NEWER_RETRY_MS;
     }
@@ -200,7 +202,8 @@ int Forwarder::State::Pass(bool* failed) {
     // Each queue, or else what it set aside once a while has passed.
     const auto now = std::chrono::steady_clock::now();
     const bool records = queued > 0 || (set_aside > 0 && now >= retry_refused_at);
-    const bool trail = trail_queued > 0 || (trail_aside > 0 && now >= retry_audit_refused_at);
+    // The trail waits a while behind a row the server did not take.
+    const bool trail = trail_queued > 0 && now >= retry_audit_refused_at;
     if (!records && !trail) {
         return RETRY_MS;
     }
@@ -211,8 +214,8 @@ int Forwarder::State::Pass(bool* failed) {
         if (!from_outbox) {
             retry_refused_at = now + REFUSED_RETRY;
         }
-        const Sent sent =
-            SendQueued(local, db, from_outbox ? "outbox" : "refused", BATCH, stopping);
+        const Sent sent = SendQueued(local, db, server_version, from_outbox ? "outbox" : "refused",
+                                     BATCH, stopping);
         if (sent.failed) {
             surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
                                       QString::number(queued) + " records waiting")
@@ -233,26 +236,24 @@ int Forwarder::State::Pass(bool* failed) {
     }
     // The trail after the records, in the same round.
     if (trail) {
-        const bool from_outbox = trail_queued > 0;
-        if (!from_outbox) {
-            retry_audit_refused_at = now + REFUSED_RETRY;
-        }
-        const Sent sent = SendAuditQueued(local, db, from_outbox ? "audit_outbox" : "audit_refused",
-                                          BATCH, stopping);
+        const Sent sent = SendAuditQueued(local, db, server_version, BATCH, stopping);
         if (sent.failed) {
             *failed = true;
             return RETRY_MS;
         }
         if (sent.refused > 0) {
-            surge_log::Write("feed", QStringLiteral("server %1 refused %2 audit rows: %3")
+            retry_audit_refused_at = now + REFUSED_RETRY;
+            surge_log::Write("feed", QStringLiteral("server %1 refused audit row seq %2, the rows "
+                                                    "after it wait: %3")
                                          .arg(server.Where())
-                                         .arg(sent.refused)
+                                         .arg(sent.refused_at)
                                          .arg(sent.message)
                                          .toStdString());
-            WarnOnce(&told_audit_refused,
-                     QString::fromUtf8(AUDIT_REFUSED).arg(server.Where(), sent.message));
+            WarnOnce(&told_audit_refused, QString::fromUtf8(AUDIT_REFUSED)
+                                              .arg(server.Where(), sent.message)
+                                              .arg(sent.refused_at));
         }
-        more = more || (from_outbox && sent.sent + sent.refused > 0);
+        more = more || (sent.sent > 0 && sent.refused == 0);
     }
     Publish(Count(local, "outbox"), Count(local, "refused"));
     // More may be waiting; the refused are tried again only after a while.

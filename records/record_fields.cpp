@@ -2,9 +2,13 @@
 
 #include <QDateTime>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSysInfo>
+#include <QVariant>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace records {
 
@@ -49,9 +53,60 @@ QString NewUuid(TimePoint time) {
            hex.mid(20);
 }
 
-QString StationName() {
+namespace {
+
+QString EnvironmentName() {
     const QString station = qEnvironmentVariable("SURGE_STATION");
     return station.isEmpty() ? QSysInfo::machineHostName() : station;
+}
+
+struct KeptName {
+    std::mutex mutex;
+    QString name;
+};
+
+KeptName& Kept() {
+    static auto* kept = new KeptName;
+    return *kept;
+}
+
+}  // namespace
+
+QString StationName() {
+    {
+        std::lock_guard<std::mutex> lock(Kept().mutex);
+        if (!Kept().name.isEmpty()) {
+            return Kept().name;
+        }
+    }
+    return EnvironmentName();
+}
+
+void KeepStationName(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    QString name;
+    if (query.exec(QStringLiteral("SELECT name FROM station_name LIMIT 1")) && query.next()) {
+        name = query.value(0).toString();
+    } else {
+        name = EnvironmentName();
+        query.prepare(QStringLiteral("INSERT INTO station_name (name) VALUES (?)"));
+        query.addBindValue(name);
+        if (!query.exec()) {
+            return;
+        }
+    }
+    std::lock_guard<std::mutex> lock(Kept().mutex);
+    Kept().name = name;
+}
+
+QString StationNameConflict() {
+    const QString asked = qEnvironmentVariable("SURGE_STATION");
+    const QString kept = StationName();
+    if (asked.isEmpty() || asked == kept) {
+        return QString();
+    }
+    return QStringLiteral("SURGE_STATION=%1, but the station's file belongs to station %2")
+        .arg(asked, kept);
 }
 
 }  // namespace records

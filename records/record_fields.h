@@ -6,6 +6,8 @@
 #include <QString>
 #include <chrono>
 
+class QSqlDatabase;
+
 namespace records {
 
 using TimePoint = std::chrono::system_clock::time_point;
@@ -16,8 +18,13 @@ QDate LocalDay(TimePoint time);
 // A random uuid whose first 48 bits are the time in milliseconds (version 7), so that the
 // records' uuids come in order and their index grows at its end.
 QString NewUuid(TimePoint time);
-// SURGE_STATION when set, else the host name.
+// The station's name: the one its file keeps (KeepStationName), else SURGE_STATION when set, else
+// the host name.
 QString StationName();
+// Takes the name the station's file `db` keeps, or keeps the name above in it at its first start.
+void KeepStationName(QSqlDatabase& db);
+// When SURGE_STATION names another station than the file keeps, what to tell; else empty.
+QString StationNameConflict();
 // This build's version and commit, "1.0.0 (abc1234)": what each record and audit row carries.
 QString SoftwareVersion();
 

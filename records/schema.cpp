@@ -20,6 +20,13 @@ constexpr const char* STANDARD_WAVE_OF_RECORD =
     "(SELECT wave FROM standard WHERE standard.id = inspection_record.standard)";
 constexpr const char* STANDARD_OF_NEW = "(SELECT id FROM standard WHERE wave = NEW.standard_wave)";
 
+// Where a file begun anew after a damaged one goes on with the damaged file's chain.
+constexpr const char* CREATE_RECORD_CHAIN_START =
+    "CREATE TABLE IF NOT EXISTS record_chain_start (seq INTEGER NOT NULL, hash TEXT NOT NULL)";
+// The chain's newest record, read at each commit; no seq twice.
+constexpr const char* CREATE_RECORD_CHAIN_INDEX =
+    "CREATE UNIQUE INDEX IF NOT EXISTS inspection_chain ON inspection_record (seq)";
+
 bool Shared(const Column& column) {
     return std::strcmp(column.name, SHARED_WAVE) == 0;
 }
@@ -161,6 +168,8 @@ std::vector<std::string> LocalSchema(int from_version) {
         const std::vector<std::string> attempts = CountAttempts();
         statements.insert(statements.end(), attempts.begin(), attempts.end());
     }
+    statements.push_back(CREATE_RECORD_CHAIN_START);
+    statements.push_back(CREATE_RECORD_CHAIN_INDEX);
     statements.push_back(CreateView());
     statements.push_back(CreateInsertTrigger());
     for (const char* retired : RETIRED_INDEXES) {
@@ -180,7 +189,9 @@ std::vector<std::string> LocalSchema(int from_version) {
 std::string CreateServerInspection() {
     std::string columns;
     for (const Column& column : InspectionColumns()) {
-        columns += std::string("  ") + column.name + " " + column.server_type + ",\n";
+        if (column.server_since <= SCHEMA_VERSION) {
+            columns += std::string("  ") + column.name + " " + column.server_type + ",\n";
+        }
     }
     return "CREATE TABLE IF NOT EXISTS inspection (\n" + columns + "  UNIQUE (station, uuid)\n)";
 }
@@ -190,7 +201,7 @@ std::vector<std::string> ServerUpgrade(int from_version) {
     const std::vector<std::string> trail_upgrade = ServerTrailUpgrade(from_version);
     statements.insert(statements.end(), trail_upgrade.begin(), trail_upgrade.end());
     for (const Column& column : InspectionColumns()) {
-        if (column.server_since > from_version) {
+        if (column.server_since > from_version && column.server_since <= SCHEMA_VERSION) {
             statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +
                                  column.name + " " + column.server_type);
         }

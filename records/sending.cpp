@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -27,21 +28,6 @@ struct Refusal {
     qlonglong record = 0;
     QString message;
 };
-
-// The place of `name` among the stored columns.
-std::size_t StoredIndex(const char* name) {
-    std::size_t index = 0;
-    for (const Column& column : InspectionColumns()) {
-        if (column.value == nullptr) {
-            continue;
-        }
-        if (QLatin1String(column.name) == QLatin1String(name)) {
-            return index;
-        }
-        ++index;
-    }
-    return index;
-}
 
 // What the record holds is at fault, not the link: a data exception (a character the server's
 // encoding lacks, a value too long) or an integrity constraint (a check of the plant's own).
@@ -83,8 +69,8 @@ bool ReadQueued(QSqlDatabase& local, const char* queue, int batch, std::vector<Q
 
 // The rows the server holds already, as "station\nuuid".
 bool OnServer(QSqlDatabase& server, const std::vector<Queued>& rows, std::set<QString>* held) {
-    const std::size_t station = StoredIndex("station");
-    const std::size_t uuid = StoredIndex("uuid");
+    const auto station = static_cast<std::size_t>(StoredIndex("station"));
+    const auto uuid = static_cast<std::size_t>(StoredIndex("uuid"));
     std::map<QString, QStringList> by_station;
     for (const Queued& row : rows) {
         by_station[row.values[station].toString()] << row.values[uuid].toString();
@@ -107,18 +93,36 @@ bool OnServer(QSqlDatabase& server, const std::vector<Queued>& rows, std::set<QS
     return true;
 }
 
+// The places among the stored columns of those a server of `version` has.
+std::vector<std::size_t> ServerColumns(int version) {
+    std::vector<std::size_t> places;
+    std::size_t place = 0;
+    for (const Column& column : InspectionColumns()) {
+        if (column.value == nullptr) {
+            continue;
+        }
+        if (column.server_since <= version) {
+            places.push_back(place);
+        }
+        ++place;
+    }
+    return places;
+}
+
 // Inserts the rows the server lacks in one transaction, each under a savepoint of its own.
-bool Insert(QSqlDatabase& server, const std::vector<Queued>& rows, const std::set<QString>& held,
-            const std::atomic<bool>& stopping, std::vector<Refusal>* refused) {
-    const std::size_t station = StoredIndex("station");
-    const std::size_t uuid = StoredIndex("uuid");
+bool Insert(QSqlDatabase& server, int version, const std::vector<Queued>& rows,
+            const std::set<QString>& held, const std::atomic<bool>& stopping,
+            std::vector<Refusal>* refused) {
+    const auto station = static_cast<std::size_t>(StoredIndex("station"));
+    const auto uuid = static_cast<std::size_t>(StoredIndex("uuid"));
     if (!server.transaction()) {
         return false;
     }
     QSqlQuery insert(server);
     QSqlQuery savepoint(server);
+    const std::vector<std::size_t> columns = ServerColumns(version);
     QString marks = QStringLiteral("?");
-    for (int i = 1; i < StoredColumnCount(); ++i) {
+    for (std::size_t i = 1; i < columns.size(); ++i) {
         marks += QStringLiteral(", ?");
     }
     const auto fail = [&server] {
@@ -127,7 +131,7 @@ bool Insert(QSqlDatabase& server, const std::vector<Queued>& rows, const std::se
     };
     if (!insert.prepare(QStringLiteral("INSERT INTO inspection (%1) VALUES (%2) ON CONFLICT "
                                        "(station, uuid) DO NOTHING")
-                            .arg(StoredColumnList(), marks))) {
+                            .arg(StoredColumnList(QString(), version), marks))) {
         return fail();
     }
     for (const Queued& row : rows) {
@@ -138,8 +142,8 @@ bool Insert(QSqlDatabase& server, const std::vector<Queued>& rows, const std::se
         if (stopping || !savepoint.exec(QStringLiteral("SAVEPOINT record"))) {
             return fail();
         }
-        for (std::size_t i = 0; i < row.values.size(); ++i) {
-            insert.bindValue(static_cast<int>(i), row.values[i]);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            insert.bindValue(static_cast<int>(i), row.values[columns[i]]);
         }
         if (insert.exec()) {
             continue;
@@ -213,10 +217,12 @@ bool ReadAuditQueued(QSqlDatabase& local, const char* queue, int batch,
     return read.lastError().type() == QSqlError::NoError;
 }
 
-// Inserts the rows in one transaction, each under a savepoint of its own, and moves each station's
-// head to the newest of its rows the server holds now.
-bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
-                 const std::atomic<bool>& stopping, std::vector<Refusal>* refused) {
+// Inserts the rows in seq order in one transaction, each under a savepoint of its own, and moves
+// each station's head to the newest of its rows the server holds now. The first row the server
+// does not take stops the batch: the rows after it wait behind it, so the chain arrives whole.
+bool InsertAudit(QSqlDatabase& server, int version, const std::vector<AuditValues>& rows,
+                 const std::atomic<bool>& stopping, std::vector<qlonglong>* taken,
+                 std::optional<Refusal>* refused) {
     if (!server.transaction()) {
         return false;
     }
@@ -228,13 +234,15 @@ bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
         server.rollback();
         return false;
     };
+    const int columns = AUDIT_ROW_COLUMN_COUNT - (version >= WITNESS_LAYOUT ? 0 : 1);
     QString marks = QStringLiteral("?");
-    for (int i = 1; i < AUDIT_ROW_COLUMN_COUNT; ++i) {
+    for (int i = 1; i < columns; ++i) {
         marks += QStringLiteral(", ?");
     }
+    // A witness keeps the heads itself; a station moves them on a server the stations made.
     if (!insert.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (%2) ON CONFLICT (station, "
                                        "seq) DO NOTHING")
-                            .arg(QString::fromStdString(AuditRowColumns()), marks)) ||
+                            .arg(QString::fromStdString(AuditRowColumns(version)), marks)) ||
         !held.prepare(QStringLiteral("SELECT hash FROM audit WHERE station = ? AND seq = ?")) ||
         !head.prepare(QStringLiteral(
             "INSERT INTO audit_head (station, seq, hash) VALUES (?, ?, ?) ON CONFLICT (station) "
@@ -249,16 +257,16 @@ bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
         if (stopping || !savepoint.exec(QStringLiteral("SAVEPOINT audit_row"))) {
             return fail();
         }
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            insert.bindValue(static_cast<int>(i), row[i]);
+        for (int i = 0; i < columns; ++i) {
+            insert.bindValue(i, row[static_cast<std::size_t>(i)]);
         }
         if (!insert.exec()) {
             if (!RefusesTheRecord(insert.lastError()) ||
                 !savepoint.exec(QStringLiteral("ROLLBACK TO SAVEPOINT audit_row"))) {
                 return fail();
             }
-            refused->push_back({seq, insert.lastError().databaseText().trimmed()});
-            continue;
+            *refused = Refusal{seq, insert.lastError().databaseText().trimmed()};
+            break;
         }
         if (insert.numRowsAffected() == 0) {
             held.bindValue(0, station);
@@ -269,10 +277,11 @@ bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
             const bool same = held.value(0).toString() == row[AUDIT_HASH].toString();
             held.finish();
             if (!same) {
-                refused->push_back({seq, QString::fromLatin1(OTHER_ROW).arg(seq).arg(station)});
-                continue;
+                *refused = Refusal{seq, QString::fromLatin1(OTHER_ROW).arg(seq).arg(station)};
+                break;
             }
         }
+        taken->push_back(seq);
         newest[station] = &row;
     }
     for (const auto& [station, row] : newest) {
@@ -288,8 +297,8 @@ bool InsertAudit(QSqlDatabase& server, const std::vector<AuditValues>& rows,
 
 }  // namespace
 
-Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, int batch,
-                const std::atomic<bool>& stopping) {
+Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, int version, const char* queue,
+                int batch, const std::atomic<bool>& stopping) {
     Sent result;
     std::vector<Queued> rows;
     if (!ReadQueued(local, queue, batch, &rows)) {
@@ -301,7 +310,8 @@ Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, in
     }
     std::set<QString> held;
     std::vector<Refusal> refused;
-    if (!OnServer(server, rows, &held) || !Insert(server, rows, held, stopping, &refused)) {
+    if (!OnServer(server, rows, &held) ||
+        !Insert(server, version, rows, held, stopping, &refused)) {
         result.failed = true;
         return result;
     }
@@ -318,31 +328,29 @@ Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, in
     return result;
 }
 
-Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, const char* queue, int batch,
+Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, int version, int batch,
                      const std::atomic<bool>& stopping) {
     Sent result;
     std::vector<AuditValues> rows;
-    if (!ReadAuditQueued(local, queue, batch, &rows)) {
+    if (!ReadAuditQueued(local, "audit_outbox", batch, &rows)) {
         result.failed = true;
         return result;
     }
     if (rows.empty()) {
         return result;
     }
-    std::vector<Refusal> refused;
-    if (!InsertAudit(server, rows, stopping, &refused)) {
+    std::vector<qlonglong> taken;
+    std::optional<Refusal> refused;
+    if (!InsertAudit(server, version, rows, stopping, &taken, &refused)) {
         result.failed = true;
         return result;
     }
-    std::vector<qlonglong> keys;
-    for (const AuditValues& row : rows) {
-        keys.push_back(row[AUDIT_SEQ].toLongLong());
-    }
-    Settle(local, queue, "seq", "audit_refused", keys, refused);
-    result.sent = static_cast<int>(rows.size() - refused.size());
-    result.refused = static_cast<int>(refused.size());
-    if (!refused.empty()) {
-        result.message = refused.back().message;
+    Settle(local, "audit_outbox", "seq", "audit_refused", taken, {});
+    result.sent = static_cast<int>(taken.size());
+    if (refused) {
+        result.refused = 1;
+        result.refused_at = refused->record;
+        result.message = refused->message;
     }
     return result;
 }

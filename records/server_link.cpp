@@ -4,12 +4,26 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 
 #include "records/schema.h"
 
 namespace records {
 
 namespace {
+
+// The layout setup-server made (WITNESS_LAYOUT or later); 0 on a server the stations made.
+int WitnessLayout(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT CASE WHEN to_regclass('server_layout') IS NULL THEN 0 "
+                                     "ELSE 1 END")) &&
+                   query.next() && query.value(0).toInt() == 1 &&
+                   query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM "
+                                             "server_layout")) &&
+                   query.next()
+               ? query.value(0).toInt()
+               : 0;
+}
 
 // Creates the server's tables or brings them to this station's version, one station at a time.
 Link CheckSchema(QSqlDatabase& db, int* version) {
@@ -18,7 +32,11 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
     if (query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")) &&
         query.next() && query.value(0).toInt() >= SCHEMA_VERSION) {
         *version = query.value(0).toInt();
-        return *version > SCHEMA_VERSION ? Link::Newer : Link::Ok;
+        if (*version > SCHEMA_VERSION) {
+            return Link::Newer;
+        }
+        *version = std::max(*version, WitnessLayout(db));
+        return Link::Ok;
     }
     const auto run = [&](const QString& sql) { return query.exec(sql); };
     if (!db.transaction()) {
@@ -37,6 +55,7 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
         for (const std::string& statement : ServerSchema(*version)) {
             ok = ok && run(QString::fromStdString(statement));
         }
+        *version = SCHEMA_VERSION;
     }
     if (!ok || !db.commit()) {
         db.rollback();

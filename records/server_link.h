@@ -15,8 +15,9 @@ namespace records {
 // check failed (the server's certificate, its name). Newer: the server's schema is newer.
 enum class Link { Ok, Down, Refused, Untrusted, Newer };
 
-// Opens the connection `name` to `server`; `version` is the server's schema version, `reason` the
-// server's or libpq's words on a failure (never the password).
+// Opens the connection `name` to `server`; `version` is the server's layout (its schema version,
+// or the witness layout setup-server made), `reason` the server's or libpq's words on a failure
+// (never the password).
 Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason);
 // The same connection for reading alone: the schema is neither made nor brought up (never Newer).
 Link ConnectToRead(const ServerConfig& server, const QString& name, QString* reason);

@@ -34,7 +34,8 @@ CREATE TABLE IF NOT EXISTS audit (
   reason       TEXT NOT NULL,
   prev_hash    TEXT NOT NULL,
   hash         TEXT NOT NULL,
-  software_version TEXT NOT NULL DEFAULT ''
+  software_version TEXT NOT NULL DEFAULT '',
+  code         TEXT NOT NULL DEFAULT ''
 ))sql";
 
 constexpr const char* AUDIT_KEPT_AS_WRITTEN[] = {
@@ -58,6 +59,14 @@ constexpr const char* CREATE_AUDIT_REFUSED =
 // "section/key" and its value, of the settings last read well from "station.ini".
 constexpr const char* CREATE_SETTINGS =
     "CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
+
+// The station's name, kept at its first start: its records and its chain on a server go by it.
+constexpr const char* CREATE_STATION_NAME =
+    "CREATE TABLE IF NOT EXISTS station_name (name TEXT NOT NULL)";
+
+// A master's line stops and a user's rows, which the gates and each login read back.
+constexpr const char* CREATE_AUDIT_OBJECT_INDEX =
+    "CREATE INDEX IF NOT EXISTS audit_object ON audit (object, action)";
 
 constexpr const char* CREATE_SERVER_AUDIT = R"sql(
 CREATE TABLE IF NOT EXISTS audit (
@@ -88,8 +97,9 @@ CREATE TABLE IF NOT EXISTS audit_head (
 }  // namespace
 
 std::vector<std::string> TrailSchema() {
-    std::vector<std::string> statements = {CREATE_USERS, CREATE_AUDIT, CREATE_AUDIT_OUTBOX,
-                                           CREATE_AUDIT_REFUSED, CREATE_SETTINGS};
+    std::vector<std::string> statements = {CREATE_USERS,        CREATE_AUDIT,
+                                           CREATE_AUDIT_OUTBOX, CREATE_AUDIT_REFUSED,
+                                           CREATE_SETTINGS,     CREATE_STATION_NAME};
     statements.insert(statements.end(), std::begin(AUDIT_KEPT_AS_WRITTEN),
                       std::end(AUDIT_KEPT_AS_WRITTEN));
     return statements;
@@ -99,17 +109,30 @@ std::vector<std::string> ServerTrailSchema() {
     return {CREATE_SERVER_AUDIT, CREATE_SERVER_AUDIT_HEAD};
 }
 
-std::string AuditRowColumns() {
-    return std::string(AUDIT_COLUMNS) + ", " + AUDIT_VERSION_COLUMN;
+std::string AuditRowColumns(int server_version) {
+    return std::string(AUDIT_COLUMNS) + ", " + AUDIT_VERSION_COLUMN +
+           (server_version >= WITNESS_LAYOUT ? std::string(", ") + AUDIT_CODE_COLUMN : "");
 }
 
 // The audit table came with the station's file version 4 and the server's version 2.
 std::vector<std::string> TrailUpgrade(int from_version) {
-    if (from_version != 4) {
-        return {};
+    std::vector<std::string> statements;
+    if (from_version == 4) {
+        statements.push_back(std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_VERSION_COLUMN +
+                             " TEXT NOT NULL DEFAULT ''");
     }
-    return {std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_VERSION_COLUMN +
-            " TEXT NOT NULL DEFAULT ''"};
+    if (from_version >= 4 && from_version < 7) {
+        statements.push_back(std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_CODE_COLUMN +
+                             " TEXT NOT NULL DEFAULT ''");
+        // A row a server refused now waits for it in the chain's order, with the rows after it.
+        statements.push_back("INSERT OR IGNORE INTO audit_outbox SELECT seq FROM audit_refused");
+        statements.push_back("DELETE FROM audit_refused");
+        // The name the file's trail has gone by.
+        statements.push_back(
+            "INSERT INTO station_name SELECT station FROM audit ORDER BY seq DESC LIMIT 1");
+    }
+    statements.push_back(CREATE_AUDIT_OBJECT_INDEX);
+    return statements;
 }
 
 std::vector<std::string> ServerTrailUpgrade(int from_version) {

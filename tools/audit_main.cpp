@@ -1,14 +1,18 @@
-// surge-audit: checks the station's audit trail, or writes it out as CSV.
+// surge-audit: checks the station's audit trail and records' chain, writes the trail out as CSV,
+// or sets a plant server up as their witness.
 //   surge-audit verify [--server] [FILE]
 //   surge-audit export [FILE]
+//   surge-audit setup-server --station NAME=LOGIN ...
 //   surge-audit --version
 // FILE is "inspection_history.db" in the working directory unless named. Exit codes: 0 the trail
-// holds (or was written out), 1 it does not hold, 2 the file or the server cannot be read.
+// holds (or was written out, or the server set up), 1 it does not hold, 2 the file or the server
+// cannot be read (or set up).
 #include <QCoreApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "access/server_setup.h"
 #include "access/trail_check.h"
 #include "records/csv_cell.h"
 #include "records/database_file.h"
@@ -24,8 +28,11 @@ constexpr int UNREADABLE = 2;
 constexpr const char* USAGE =
     "usage: surge-audit verify [--server] [FILE]\n"
     "       surge-audit export [FILE]\n"
+    "       surge-audit setup-server --station NAME=LOGIN [--station NAME=LOGIN ...]\n"
     "       surge-audit --version\n"
     "FILE: the station's database, inspection_history.db in the working directory by default.\n"
+    "setup-server: on the plant DBA's connection in SURGE_HISTORY_DB (its password in\n"
+    "SURGE_HISTORY_PASSWORD), each existing LOGIN may append as station NAME only.\n"
     "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
 
 int Verify(const std::string& path, bool server) {
@@ -61,7 +68,7 @@ int Export(const std::string& path) {
             header += *c;
         }
     }
-    std::string text = "\xEF\xBB\xBF" + header + "\r\n";
+    std::string text = "\xEF\xBB\xBF" + header + "," + records::AUDIT_CODE_COLUMN + "\r\n";
     for (const access_control::AuditRow& row : rows) {
         const std::string cells[] = {std::to_string(row.seq),
                                      row.at,
@@ -74,7 +81,8 @@ int Export(const std::string& path) {
                                      row.after,
                                      row.reason,
                                      row.prev_hash,
-                                     row.hash};
+                                     row.hash,
+                                     row.code};
         for (const std::string& cell : cells) {
             text += records::CsvCell(cell);
             text += &cell == &cells[std::size(cells) - 1] ? "\r\n" : ",";
@@ -84,6 +92,22 @@ int Export(const std::string& path) {
                    std::fflush(stdout) == 0
                ? HOLDS
                : UNREADABLE;
+}
+
+int SetUp(const std::vector<std::string>& args) {
+    std::vector<access_control::StationLogin> stations;
+    for (std::size_t i = 1; i < args.size(); i += 2) {
+        const std::size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
+        if (args[i] != "--station" || equals == std::string::npos || equals == 0 ||
+            equals + 1 == args[i + 1].size()) {
+            std::fputs(USAGE, stderr);
+            return UNREADABLE;
+        }
+        stations.push_back({args[i + 1].substr(0, equals), args[i + 1].substr(equals + 1)});
+    }
+    const access_control::SetupOutcome outcome = access_control::SetUpServer(stations);
+    std::fprintf(outcome.done ? stdout : stderr, "%s\n", outcome.text.c_str());
+    return outcome.done ? HOLDS : UNREADABLE;
 }
 
 }  // namespace
@@ -96,6 +120,9 @@ int main(int argc, char** argv) {
     if (command == "--version" && args.size() == 1) {
         std::printf("surge-audit %s\n", records::SoftwareVersion().toStdString().c_str());
         return HOLDS;
+    }
+    if (command == "setup-server") {
+        return SetUp(args);
     }
     const bool server = args.size() > 1 && args[1] == "--server";
     const std::size_t file_at = server ? 2 : 1;

@@ -22,6 +22,7 @@
 #include "access/session.h"
 #include "access/users.h"
 #include "records/database_file.h"
+#include "records/record_fields.h"
 
 namespace {
 
@@ -112,6 +113,12 @@ int Authenticate(const std::string& as, bool bootstrap) {
             std::fprintf(stderr, "surge-users: %s is locked until %s\n", as.c_str(),
                          check.locked_until.c_str());
             return REFUSED;
+        case LoginOutcome::UNVOUCHED:
+            std::fprintf(stderr,
+                         "surge-users: %s's row differs from the audit trail (%s): it was "
+                         "changed outside surge-users and the station\n",
+                         as.c_str(), check.differs.c_str());
+            return REFUSED;
         default:
             std::fprintf(stderr, "surge-users: wrong name or password\n");
             return REFUSED;
@@ -122,6 +129,18 @@ int Authenticate(const std::string& as, bool bootstrap) {
     }
     access_control::SetCurrentUser(check.user);
     return DONE;
+}
+
+// `code`, once the trail's rows are on the file; UNREADABLE, and said, where one could not be
+// written (a failed login's too).
+int Written(int code) {
+    access_control::StopTrail();
+    if (access_control::PendingAuditRows() == 0) {
+        return code;
+    }
+    std::fprintf(stderr, "surge-users: %s, its audit row could not be written\n",
+                 code == DONE ? "the change is made" : "refused");
+    return UNREADABLE;
 }
 
 int List() {
@@ -182,13 +201,19 @@ int Run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "surge-users: cannot read the users of %s\n", file.c_str());
         return UNREADABLE;
     }
+    // The file keeps the station's name: its rows go by it, and by no other.
+    if (const QString conflict = records::StationNameConflict(); !conflict.isEmpty()) {
+        std::fprintf(stderr, "surge-users: %s\n", conflict.toUtf8().constData());
+        return UNREADABLE;
+    }
+    access_control::VouchForUsers();
     if (command == "list") {
         return List();
     }
     const bool bootstrap = command == "add" && *role == access_control::Role::ADMINISTRATOR &&
                            !access_control::HasAdministrator();
     if (const int refused = Authenticate(as, bootstrap); refused != DONE) {
-        return refused;
+        return Written(refused);
     }
     const std::string& name = words[1];
     std::string problem;
@@ -213,10 +238,7 @@ int Run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "surge-users: %s: %s\n", name.c_str(), problem.c_str());
         return problem == access_control::USERS_NOT_WRITTEN ? UNREADABLE : REFUSED;
     }
-    access_control::StopTrail();
-    if (access_control::PendingAuditRows() > 0) {
-        std::fprintf(stderr,
-                     "surge-users: the change is made, its audit row could not be written\n");
+    if (Written(DONE) != DONE) {
         return UNREADABLE;
     }
     std::printf("%s: %s\n", name.c_str(), command.c_str());

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "access/access_uir.h"
+#include "access/audit_trail.h"
 #include "access/login.h"
 #include "access/password.h"
 #include "access/users.h"
@@ -103,11 +104,13 @@ int main(int argc, char** argv) {
     }
     toolkit_testing::ScriptPopups(true);
     std::string problem;
+    access_control::StartTrail(true);
     if (!access_control::AddUser("operator", access_control::Role::OPERATOR, "pw-operator", "",
                                  &problem)) {
         std::fprintf(stderr, "bench_login: %s\n", problem.c_str());
         return 1;
     }
+    access_control::StopTrail();
     PostDeferredCall(LoginPanelUp, nullptr);
     const int code = surge_main(argc, argv);
     CloseRuntimeEngine();

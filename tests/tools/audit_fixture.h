@@ -104,7 +104,7 @@ inline std::vector<std::string> InsertForged(const access_control::AuditRow& bef
     for (const std::string* field :
          {&forged.at, &forged.station, &forged.user, &forged.role, &forged.action, &forged.object,
           &forged.before, &forged.after, &forged.reason, &forged.prev_hash, &forged.hash,
-          &forged.software_version}) {
+          &forged.software_version, &forged.code}) {
         values += ", '" + *field + "'";
     }
     return {"UPDATE audit SET seq = -seq WHERE " + later,

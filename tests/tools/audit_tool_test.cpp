@@ -84,7 +84,7 @@ TEST(AuditToolTest, ExportWritesTheTrailOldestFirstWithFormulaSafeCells) {
     ASSERT_EQ(run.exit_code, 0) << run.output;
     const std::string header =
         "\xEF\xBB\xBFseq,at,station,user_name,role,action,object,before_value,after_value,reason,"
-        "prev_hash,hash\r\n";
+        "prev_hash,hash,code\r\n";
     ASSERT_EQ(run.output.substr(0, header.size()), header);
     const std::string rows[] = {"1," + RowOnFile(1).at, "2," + RowOnFile(2).at,
                                 "3," + RowOnFile(3).at};

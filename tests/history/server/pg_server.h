@@ -80,16 +80,22 @@ class PgServer {
     const std::string& WhyNot() const { return why_not_; }
     int Port() const { return port_; }
     // What a station is given: SURGE_HISTORY_DB, and the password in the environment.
-    std::string Setting(const std::string& database = DATABASE) const {
+    std::string Setting(const std::string& database = DATABASE,
+                        const std::string& user = USER) const {
         return "host=127.0.0.1 port=" + std::to_string(port_) + " dbname=" + database +
-               " user=" + USER;
+               " user=" + user;
     }
     // The authority that signed the server's certificate, and one that did not.
     std::string Authority() const { return dir_ + "/ca.pem"; }
     std::string OtherAuthority() const { return dir_ + "/other-ca.pem"; }
     void PointStationHere(const std::string& database = DATABASE) const {
-        setenv("SURGE_HISTORY_DB", Setting(database).c_str(), 1);
-        setenv("SURGE_HISTORY_PASSWORD", PASSWORD, 1);
+        PointStationHere(database, USER, PASSWORD);
+    }
+    // A station that logs in as `user` (a login of its own, as a witness server gives it).
+    void PointStationHere(const std::string& database, const std::string& user,
+                          const std::string& password) const {
+        setenv("SURGE_HISTORY_DB", Setting(database, user).c_str(), 1);
+        setenv("SURGE_HISTORY_PASSWORD", password.c_str(), 1);
     }
 
     bool Start() {

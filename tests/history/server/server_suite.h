@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
@@ -53,6 +54,35 @@ class ServerSuite : public ::testing::Test {
             toolkit_testing::RunDeferredCalls();
             QThread::msleep(10);
         }
+    }
+    // Makes `database` a witness (surge-audit setup-server as the plant's DBA, the server's own
+    // superuser) with `station` appending as `login` (made, password "pw-" and its name); the
+    // tool's output, empty when it failed.
+    static std::string MakeWitness(const std::string& database, const std::string& station,
+                                   const std::string& login) {
+        if (server_->Value("SELECT COUNT(*) FROM pg_roles WHERE rolname = '" + login + "'",
+                           "postgres") == "0") {
+            server_->Value("CREATE ROLE " + login + " LOGIN PASSWORD 'pw-" + login + "'",
+                           "postgres");
+        }
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SURGE_HISTORY_DB", QString::fromStdString(server_->Setting(database)));
+        environment.insert("SURGE_HISTORY_PASSWORD", PgServer::PASSWORD);
+        tool.setProcessEnvironment(environment);
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(SURGE_AUDIT_PATH,
+                   {"setup-server", "--station", QString::fromStdString(station + "=" + login)});
+        const bool done = tool.waitForFinished(60000) && tool.exitCode() == 0;
+        const std::string output = tool.readAll().toStdString();
+        if (!done) {
+            ADD_FAILURE() << output;
+        }
+        return done ? output : std::string();
+    }
+    // The station logs in as `login` (MakeWitness's).
+    static void PointStationAs(const std::string& database, const std::string& login) {
+        server_->PointStationHere(database, login, "pw-" + login);
     }
     // The first column of the first row of `sql` on the station's file in `dir`, as text.
     static std::string FileValue(const std::string& sql, const std::string& dir = ".") {

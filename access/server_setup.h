@@ -1,0 +1,36 @@
+// The plant server as a witness, set up once by the plant's DBA (surge-audit setup-server, on the
+// DBA's connection in SURGE_HISTORY_DB): the tables owned by a role no station holds
+// (SERVER_OWNER); each station's login allowed to read, and to append as its own station only;
+// every arriving audit row checked against the station's chain on the server and every record's
+// hash computed anew there, each stamped with the server's own time. Run again it changes nothing
+// but adds the stations named; it is what brings a server's layout up to this version's.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace access_control {
+
+inline constexpr const char* SERVER_OWNER = "surge_owner";
+
+struct StationLogin {
+    std::string station;
+    std::string login;
+};
+
+struct SetupOutcome {
+    bool done = false;
+    std::string text;  // what was done, or why it could not be
+};
+
+SetupOutcome SetUpServer(const std::vector<StationLogin>& stations);
+
+// The statements that make a server a witness, after its tables exist at records'
+// SCHEMA_VERSION; `schema` is where they live (quoted), for the functions' search path.
+std::vector<std::string> WitnessStatements(const std::string& schema);
+
+// Why the server's copy of `station`'s chain is no witness, as read on `connection` (an open
+// PostgreSQL connection's name); empty when it is one.
+std::string WhyNoWitness(const std::string& connection, const std::string& station);
+
+}  // namespace access_control
