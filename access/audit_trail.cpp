@@ -109,7 +109,8 @@ records::DbStatus Append(AuditRow* row) {
             query.addBindValue(QString::fromStdString(*field));
         }
         if (!query.exec() ||
-            !query.exec(QStringLiteral("INSERT INTO audit_outbox VALUES (%1)").arg(row->seq)) ||
+            !query.exec(
+                QStringLiteral("INSERT OR IGNORE INTO audit_outbox VALUES (%1)").arg(row->seq)) ||
             !query.exec(QStringLiteral("COMMIT"))) {
             return failed();
         }

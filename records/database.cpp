@@ -139,8 +139,10 @@ DbStatus Database::TryOpen(const QString& path) {
     if (version < 0) {
         return StatusOf(error);
     }
-    if (!db.transaction()) {
-        return StatusOf(db.lastError());
+    // The write lock first: another process opening the file at once (surge-users) waits for it
+    // rather than failing on a lock it could not upgrade.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        return StatusOf(query.lastError());
     }
     upgrade_failed_ = version > 0 && version < LOCAL_SCHEMA_VERSION;
     for (const std::string& statement : LocalSchema(version)) {

@@ -4,6 +4,7 @@
 
 #include "access/audit_row.h"
 #include "access/digest.h"
+#include "access/trail_meaning.h"
 
 namespace {
 
@@ -87,3 +88,114 @@ TEST(AuditRowTest, AChainOfRowsOfBothKindsHoldsAndAVersionChangedOrTakenAwayBrea
 }
 
 }  // namespace
+
+namespace {
+
+// A row of `action` by `user` at `at`, of `object` with `after`.
+AuditRow Said(const std::string& at, const std::string& user, const std::string& role,
+              const char* action, const std::string& object = "", const std::string& after = "") {
+    AuditRow row;
+    row.at = at;
+    row.user = user;
+    row.role = role;
+    row.action = action;
+    row.object = object;
+    row.after = after;
+    return row;
+}
+
+}  // namespace
+
+TEST(AuditRowTest, WhatTheRowsSayIsReadAlongTheChain) {
+    namespace ac = access_control;
+    const std::string t0 = "2026-12-09T10:00:00.000+09:00";
+    const long long now = *ac::IsoMilliseconds(t0) + 3600 * 1000;
+    const std::vector<AuditRow> users = {
+        Said(t0, "-", "-", ac::AUDIT_USER_ADDED, "admin", "administrator"),
+        Said(t0, "admin", "administrator", ac::AUDIT_USER_ADDED, "kim", "engineer"),
+    };
+    const struct {
+        const char* name;
+        std::vector<AuditRow> then;  // after the users above
+        std::vector<long long> received;
+        std::string broken;  // why the first row that does not hold fails; empty for none
+        std::size_t notes;
+    } cases[] = {
+        {"as written", {Said(t0, "kim", "engineer", ac::AUDIT_MASTER_SAVED)}, {}, "", 0},
+        {"another offset, the same time",
+         {Said("2026-12-09T01:00:00.000+00:00", "kim", "engineer", ac::AUDIT_MASTER_SAVED)},
+         {},
+         "",
+         0},
+        {"far after the verifier's clock",
+         {Said("2026-12-09T12:00:00.000+09:00", "kim", "engineer", ac::AUDIT_MASTER_SAVED)},
+         {},
+         "its time 2026-12-09T12:00:00.000+09:00 is 60 min after this clock",
+         0},
+        {"long after the server received it",
+         {Said("2026-12-09T10:30:00.000+09:00", "kim", "engineer", ac::AUDIT_MASTER_SAVED)},
+         {-1, -1, *ac::IsoMilliseconds(t0)},
+         "is 30 min after the server received it",
+         0},
+        {"a clock set back a minute",
+         {Said("2026-12-09T09:59:00.000+09:00", "kim", "engineer", ac::AUDIT_MASTER_SAVED)},
+         {},
+         "",
+         1},
+        {"a clock set back ten minutes",
+         {Said("2026-12-09T09:50:00.000+09:00", "kim", "engineer", ac::AUDIT_MASTER_SAVED)},
+         {},
+         "is 600 s before that of seq",
+         0},
+        {"no time", {Said("yesterday", "kim", "engineer", ac::AUDIT_LOGIN)}, {}, "is no time", 0},
+        {"a user never added",
+         {Said(t0, "lee", "engineer", ac::AUDIT_LOGOUT)},
+         {},
+         "its user lee was never added",
+         0},
+        {"a role the user did not have",
+         {Said(t0, "kim", "administrator", ac::AUDIT_USER_DISABLED, "admin")},
+         {},
+         "its user kim was engineer, not administrator",
+         0},
+        {"a disabled user's override",
+         {Said(t0, "admin", "administrator", ac::AUDIT_USER_DISABLED, "kim"),
+          Said(t0, "kim", "engineer", ac::AUDIT_GATE_OVERRIDDEN)},
+         {},
+         "its user kim was disabled",
+         0},
+        {"a disabled user's session ending",
+         {Said(t0, "admin", "administrator", ac::AUDIT_USER_DISABLED, "kim"),
+          Said(t0, "kim", "engineer", ac::AUDIT_LOGOUT)},
+         {},
+         "",
+         0},
+        {"a re-roled user in the new role",
+         {Said(t0, "admin", "administrator", ac::AUDIT_USER_REROLED, "kim", "operator"),
+          Said(t0, "kim", "operator", ac::AUDIT_LOGIN)},
+         {},
+         "",
+         0},
+        {"the station found its trail cut",
+         {Said(t0, "-", "-", ac::AUDIT_TRAIL_CUT)},
+         {},
+         "the station found its trail cut here",
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<AuditRow> rows = users;
+        rows.insert(rows.end(), c.then.begin(), c.then.end());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i].seq = static_cast<long long>(i) + 1;
+        }
+        const ac::MeaningCheck check = ac::CheckMeaning(rows, now, c.received);
+        const std::string why = check.broken ? check.broken->why : std::string();
+        if (c.broken.empty()) {
+            EXPECT_EQ(why, "");
+        } else {
+            EXPECT_NE(why.find(c.broken), std::string::npos) << why;
+        }
+        EXPECT_EQ(check.notes.size(), c.notes);
+    }
+}

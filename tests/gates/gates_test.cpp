@@ -21,6 +21,7 @@
 #include "history/history_query.h"
 #include "history/recorder.h"
 #include "records/database_file.h"
+#include "records/record_fields.h"
 #include "state/surge_uir.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/sample_inspection.h"
@@ -253,6 +254,74 @@ TEST(GatesTest, ALineStopAcknowledgedStaysAcknowledgedAfterARestart) {
     gates::Start({});
     EXPECT_TRUE(station.Cycle("B", OK).go);
     EXPECT_EQ(station.Warnings().size(), 1u);
+}
+
+// A row put at the trail's end by hand (its hash is no matter to the gates), at `ago` before now.
+void AppendRow(const char* action, const char* code, const std::string& rule, Clock::duration ago) {
+    const std::string at = records::IsoTime(Clock::now() - ago).toStdString();
+    Query(
+        "INSERT INTO audit (seq, at, station, user_name, role, action, code, object, "
+        "before_value, after_value, reason, prev_hash, hash) SELECT MAX(seq) + 1, '" +
+        at + "', 'S', 'kim', 'engineer', '" + action + "', '" + code + "', 'M-01', '', '" + rule +
+        "', '', '', '' FROM audit");
+}
+
+TEST(GatesTest, AStopIsReadByItsCodeAndHoldsAgainstRowsOutOfTheTrailsTimeOrder) {
+    const auto year = std::chrono::hours(24 * 365 * 100);
+    const auto minutes = std::chrono::minutes(10);
+    const struct {
+        const char* what;
+        const char* ini;
+        const char* action;  // the row put at the trail's end
+        const char* code;
+        const char* rule;
+        Clock::duration ago;
+        bool go;  // the next start, after a restart
+    } cases[] = {
+        {"three N.G, then an acknowledgement far in the future", "[line_stop]\nenabled=true\n",
+         "line stop acknowledged", "ng", "", -year, false},
+        {"three N.G, then an acknowledgement long before the row before it",
+         "[line_stop]\nenabled=true\n", "line stop acknowledged", "ng", "", minutes, false},
+        {"three N.G, then an acknowledgement of an earlier station, without a code",
+         "[line_stop]\nenabled=true\n",
+         "line stop acknowledged",
+         "",
+         "",
+         {},
+         true},
+        {"a wrong reference verdict's stop, its text reworded",
+         "[reference]\nenabled=true\n",
+         "line stopped",
+         "reference",
+         "아무 말",
+         {},
+         false},
+        {"a drift's stop, where a drift does not stop the line",
+         "[reference]\nenabled=true\n",
+         "line stopped",
+         "drift",
+         "추세",
+         {},
+         true},
+        {"a stop of an earlier station, without a code",
+         "[retest]\nenabled=true\n"
+         "[reference]\nenabled=true\n",
+         "line stopped",
+         "",
+         "옛 정지",
+         {},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Station station(c.ini);
+        for (int n = 0; n < 3; ++n) {
+            station.Cycle("N" + std::to_string(n), NG);
+        }
+        AppendRow(c.action, c.code, c.rule, c.ago);
+        gates::Start({});
+        EXPECT_EQ(station.Cycle("A", OK).go, c.go);
+    }
 }
 
 TEST(GatesTest, AReferenceCheckPassedInThisShiftStaysPassedAfterARestart) {
