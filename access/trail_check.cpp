@@ -8,6 +8,7 @@
 #include <chrono>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "access/digest.h"
 #include "access/server_setup.h"
@@ -98,8 +99,7 @@ struct FileRead {
     QString station;
 };
 
-bool ReadOpenFile(QSqlDatabase& db, const std::string& path, bool records, FileRead* read,
-                  std::string* error) {
+bool ReadOpenFile(QSqlDatabase& db, const std::string& path, FileRead* read, std::string* error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!SelectRows(query, QStringLiteral("SELECT %1 FROM audit ORDER BY seq"), QString()) ||
@@ -117,13 +117,6 @@ bool ReadOpenFile(QSqlDatabase& db, const std::string& path, bool records, FileR
     if (query.exec(QStringLiteral("SELECT name FROM station_name LIMIT 1")) && query.next()) {
         read->station = query.value(0).toString();
     }
-    if (records) {
-        read->records_verdict = records::CheckFileRecords(db, &read->records);
-        if (!read->records_verdict.readable) {
-            *error = "the file " + path + ": " + read->records_verdict.text;
-            return false;
-        }
-    }
     return true;
 }
 
@@ -131,6 +124,12 @@ bool ReadFile(const std::string& path, bool records, FileRead* read, std::string
     if (!QFileInfo::exists(QString::fromStdString(path))) {
         *error = "cannot read the file " + path + ": there is no such file";
         return false;
+    }
+    // The records' chain is checked on a connection and a thread of its own meanwhile.
+    std::thread checking;
+    if (records) {
+        checking = std::thread(
+            [&] { read->records_verdict = records::CheckFileRecords(path, &read->records); });
     }
     bool ok = false;
     {
@@ -140,10 +139,17 @@ bool ReadFile(const std::string& path, bool records, FileRead* read, std::string
         if (!db.open()) {
             *error = "cannot read the file " + path + ": " + Text(db.lastError());
         } else {
-            ok = ReadOpenFile(db, path, records, read, error);
+            ok = ReadOpenFile(db, path, read, error);
         }
     }
     QSqlDatabase::removeDatabase(FILE_CONNECTION);
+    if (records) {
+        checking.join();
+        if (ok && !read->records_verdict.readable) {
+            *error = "the file " + path + ": " + read->records_verdict.text;
+            ok = false;
+        }
+    }
     return ok;
 }
 
@@ -154,7 +160,9 @@ struct ServerRead {
     std::vector<long long> received_ms;
     std::optional<ChainHead> head;
     std::string no_witness;
-    records::ChainVerdict records;
+    records::ServerRecords records;
+    bool ok = false;
+    std::string error;
 };
 
 bool ReadServerRows(QSqlQuery& query, const QString& station, ServerRead* read) {
@@ -179,40 +187,59 @@ bool ReadServerRows(QSqlQuery& query, const QString& station, ServerRead* read) 
     return query.lastError().type() == QSqlError::NoError;
 }
 
-bool ReadServer(const records::ServerConfig& server, const QString& station,
-                const records::FileChain& chain, ServerRead* read, std::string* error) {
+// Reads the station on the server, on a connection of the calling thread's own.
+void ReadServer(const records::ServerConfig& server, const QString& station, ServerRead* read) {
     QString reason;
-    bool ok = records::ConnectToRead(server, SERVER_CONNECTION, &reason) == records::Link::Ok;
-    if (!ok) {
-        *error = "cannot read the server " + server.Where().toStdString() + ": " +
-                 (reason.isEmpty() ? std::string("no answer") : reason.toStdString());
+    read->ok = records::ConnectToRead(server, SERVER_CONNECTION, &reason) == records::Link::Ok;
+    if (!read->ok) {
+        read->error = "cannot read the server " + server.Where().toStdString() + ": " +
+                      (reason.isEmpty() ? std::string("no answer") : reason.toStdString());
     } else {
         QSqlDatabase db = QSqlDatabase::database(SERVER_CONNECTION, false);
         QSqlQuery query(db);
         query.setForwardOnly(true);
         query.exec(QStringLiteral("SET statement_timeout = 0"));
-        ok = ReadServerRows(query, station, read) &&
-             query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
+        read->ok =
+            ReadServerRows(query, station, read) &&
+            query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
         query.addBindValue(station);
-        ok = ok && query.exec();
-        if (ok && query.next()) {
+        read->ok = read->ok && query.exec();
+        if (read->ok && query.next()) {
             read->head =
                 ChainHead{query.value(0).toLongLong(), query.value(1).toString().toStdString()};
         }
-        if (!ok) {
-            *error = "cannot read the audit trail on the server " + server.Where().toStdString() +
-                     ": " + Text(query.lastError());
+        if (!read->ok) {
+            read->error = "cannot read the audit trail on the server " +
+                          server.Where().toStdString() + ": " + Text(query.lastError());
         } else {
             read->no_witness = WhyNoWitness(SERVER_CONNECTION.toStdString(), station.toStdString());
             if (read->no_witness.empty()) {
-                read->records = records::CheckServerRecords(db, station, chain);
-                ok = read->records.readable;
-                *error = "the server " + server.Where().toStdString() + ": " + read->records.text;
+                read->records = records::ReadServerRecords(db, station);
+                read->ok = read->records.verdict.readable;
+                read->error = "the server " + server.Where().toStdString() + ": " +
+                              read->records.verdict.text;
             }
         }
     }
     records::Drop(SERVER_CONNECTION);
-    return ok;
+}
+
+// The name the file keeps, where it keeps one.
+QString FileStationName(const std::string& path) {
+    const QString connection = QStringLiteral("surge_trail_check_name");
+    QString name;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(QString::fromStdString(path));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("SELECT name FROM station_name LIMIT 1")) &&
+            query.next()) {
+            name = query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return name;
 }
 
 std::string Head(const std::vector<AuditRow>& rows) {
@@ -285,19 +312,11 @@ TrailCheck CheckTrail(const std::string& path) {
 }
 
 TrailCheck CheckTrailWithServer(const std::string& path) {
-    FileRead file;
-    std::string error;
-    if (!ReadFile(path, true, &file, &error)) {
-        return {TrailVerdict::UNREADABLE, error};
-    }
+    const QString kept = FileStationName(path);
     const QString asked = qEnvironmentVariable("SURGE_STATION");
-    if (!file.station.isEmpty() && !asked.isEmpty() && asked != file.station) {
+    if (!kept.isEmpty() && !asked.isEmpty() && asked != kept) {
         return {TrailVerdict::UNREADABLE, "SURGE_STATION=" + asked.toStdString() + ", but " + path +
-                                              " belongs to station " + file.station.toStdString()};
-    }
-    std::vector<std::string> notes;
-    if (std::optional<TrailCheck> broken = FileBreak(path, file, &notes)) {
-        return *broken;
+                                              " belongs to station " + kept.toStdString()};
     }
     QString setting_error;
     const std::optional<records::ServerConfig> server = records::ReadServerConfig(&setting_error);
@@ -307,10 +326,23 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                     ? std::string("no server to read: SURGE_HISTORY_DB is not set")
                     : "cannot use SURGE_HISTORY_DB: " + setting_error.toStdString()};
     }
-    const QString station = file.station.isEmpty() ? records::StationName() : file.station;
+    // The server checks its copy while the file is read and checked here.
+    const QString station = kept.isEmpty() ? records::StationName() : kept;
     ServerRead read;
-    if (!ReadServer(*server, station, file.records, &read, &error)) {
+    std::thread reading([&] { ReadServer(*server, station, &read); });
+    FileRead file;
+    std::string error;
+    const bool file_read = ReadFile(path, true, &file, &error);
+    reading.join();
+    if (!file_read) {
         return {TrailVerdict::UNREADABLE, error};
+    }
+    std::vector<std::string> notes;
+    if (std::optional<TrailCheck> broken = FileBreak(path, file, &notes)) {
+        return *broken;
+    }
+    if (!read.ok) {
+        return {TrailVerdict::UNREADABLE, read.error};
     }
     const std::string where = path + " against " + server->Where().toStdString() + " (station " +
                               station.toStdString() + "): ";
@@ -327,8 +359,9 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                 Described(where + "the server's ", read.rows[meaning.broken->index],
                           meaning.broken->why)};
     }
-    if (read.records.broken) {
-        return {TrailVerdict::BROKEN, where + *read.records.broken};
+    const records::ChainVerdict records = records::CompareRecords(read.records, file.records);
+    if (records.broken) {
+        return {TrailVerdict::BROKEN, where + *records.broken};
     }
     return {TrailVerdict::HOLDS,
             path + ": the chain holds: " + std::to_string(file.rows.size()) + " rows, " +
@@ -337,7 +370,7 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                 std::to_string(read.rows.size()) + " of the rows, " +
                 (read.head ? "head seq " + std::to_string(read.head->seq)
                            : std::string("no head yet")) +
-                ", and " + read.records.text + Notes(notes)};
+                ", and " + records.text + Notes(notes)};
 }
 
 }  // namespace access_control

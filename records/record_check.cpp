@@ -1,11 +1,17 @@
 #include "records/record_check.h"
 
+#include <sqlite3.h>
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <unordered_map>
 
 #include "records/columns.h"
 #include "records/record_chain.h"
@@ -17,6 +23,17 @@ namespace {
 using Hash = std::array<unsigned char, 32>;
 
 const QString GENESIS = QString(64, QLatin1Char('0'));
+
+Hash FromHex(std::string_view hex) {
+    Hash hash{};
+    const auto nibble = [](char c) {
+        return c >= 'a' ? c - 'a' + 10 : c >= 'A' ? c - 'A' + 10 : c - '0';
+    };
+    for (std::size_t i = 0; i + 1 < hex.size() && i / 2 < hash.size(); i += 2) {
+        hash[i / 2] = static_cast<unsigned char>(nibble(hex[i]) * 16 + nibble(hex[i + 1]));
+    }
+    return hash;
+}
 
 Hash Binary(const QString& hex) {
     Hash hash{};
@@ -40,74 +57,158 @@ ChainVerdict Broken(std::string why) {
     return {true, std::move(why), {}};
 }
 
-long long Count(QSqlQuery& query, const QString& sql) {
-    return query.exec(sql) && query.next() ? query.value(0).toLongLong() : -1;
-}
-
 }  // namespace
 
 bool FileChain::Holds(long long seq) const {
     return seq >= first && seq <= Last() && hashes[static_cast<std::size_t>(seq - first)] != Hash{};
 }
 
-ChainVerdict CheckFileRecords(QSqlDatabase& file, FileChain* chain) {
-    QSqlQuery query(file);
-    query.setForwardOnly(true);
-    if (!file.record(QStringLiteral("inspection_record")).contains(QLatin1String(CHAIN_SEQ))) {
-        chain->unchained = Count(query, QStringLiteral("SELECT COUNT(*) FROM inspection"));
+namespace {
+
+// A statement of SQLite's own API: reading a million records through it takes a fraction of what
+// the Qt driver's values take.
+class Statement {
+  public:
+    Statement(sqlite3* db, const std::string& sql) {
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool Prepared() const { return statement_ != nullptr; }
+    sqlite3_stmt* get() const { return statement_; }
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+RawValue Raw(sqlite3_stmt* row, int i) {
+    RawValue value;
+    const int type = sqlite3_column_type(row, i);
+    value.null = type == SQLITE_NULL;
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        value.whole = sqlite3_column_int64(row, i);
+        value.real = sqlite3_column_double(row, i);
+    } else if (!value.null) {
+        const void* bytes = sqlite3_column_blob(row, i);
+        value.bytes = std::string_view(static_cast<const char*>(bytes),
+                                       static_cast<std::size_t>(sqlite3_column_bytes(row, i)));
+    }
+    return value;
+}
+
+std::string Text(sqlite3_stmt* row, int i) {
+    const unsigned char* text = sqlite3_column_text(row, i);
+    return text == nullptr ? std::string() : reinterpret_cast<const char*>(text);
+}
+
+}  // namespace
+
+namespace {
+
+ChainVerdict CheckOpenFile(sqlite3* db, FileChain* chain) {
+    const auto unreadable = [db] {
+        return ChainVerdict{false, std::nullopt,
+                            std::string("cannot read the file's records: ") + sqlite3_errmsg(db)};
+    };
+    const auto count = [db](const char* sql) {
+        Statement query(db, sql);
+        return query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW
+                   ? sqlite3_column_int64(query.get(), 0)
+                   : -1;
+    };
+    if (Statement probe(db, "SELECT seq FROM inspection_record LIMIT 0"); !probe.Prepared()) {
+        chain->unchained =
+            std::max(0LL, static_cast<long long>(count("SELECT COUNT(*) FROM inspection_record")));
         return {true, std::nullopt,
-                std::to_string(std::max(0LL, chain->unchained)) +
+                std::to_string(chain->unchained) +
                     " records, all kept before the records' chain began"};
     }
-    chain->unchained =
-        Count(query, QStringLiteral("SELECT COUNT(*) FROM inspection_record WHERE seq IS NULL"));
-    if (!query.exec(QStringLiteral("SELECT seq FROM inspection_record WHERE seq IS NOT NULL AND "
-                                   "id IN (SELECT record FROM outbox UNION SELECT record FROM "
-                                   "refused)"))) {
-        return Unreadable(query, "the file's queue of records");
+    chain->unchained = count("SELECT COUNT(*) FROM inspection_record WHERE seq IS NULL");
+    Statement queued(db,
+                     "SELECT seq FROM inspection_record WHERE seq IS NOT NULL AND id IN (SELECT "
+                     "record FROM outbox UNION SELECT record FROM refused)");
+    while (queued.Prepared() && sqlite3_step(queued.get()) == SQLITE_ROW) {
+        chain->unacknowledged.insert(sqlite3_column_int64(queued.get(), 0));
     }
-    while (query.next()) {
-        chain->unacknowledged.insert(query.value(0).toLongLong());
+    // Each distinct standard wave is kept once; the records are read in the order they were
+    // written (the table's own), then their links followed in the chain's.
+    std::unordered_map<long long, std::string> standards;
+    Statement waves(db, "SELECT id, wave FROM standard");
+    while (waves.Prepared() && sqlite3_step(waves.get()) == SQLITE_ROW) {
+        standards[sqlite3_column_int64(waves.get(), 0)] = std::string(Raw(waves.get(), 1).bytes);
     }
-    if (!query.exec(QStringLiteral("SELECT started_at, serial, %1 FROM inspection WHERE seq IS "
-                                   "NOT NULL ORDER BY seq")
-                        .arg(StoredColumnList()))) {
-        return Unreadable(query, "the file's records");
+    QString list = StoredColumnList();
+    list.replace(QLatin1String(SHARED_WAVE), QLatin1String(SHARED_WAVE_REFERENCE));
+    Statement records(
+        db, "SELECT " + list.toStdString() + " FROM inspection_record WHERE seq IS NOT NULL");
+    if (!queued.Prepared() || !waves.Prepared() || !records.Prepared()) {
+        return unreadable();
     }
     const int columns = StoredColumnCount();
     const auto at_seq = static_cast<std::size_t>(StoredIndex(CHAIN_SEQ));
     const auto at_prev = static_cast<std::size_t>(StoredIndex(CHAIN_PREV));
     const auto at_hash = static_cast<std::size_t>(StoredIndex(CHAIN_HASH));
-    std::vector<QVariant> values(static_cast<std::size_t>(columns));
-    long long last = 0;
-    QString last_hash = GENESIS;
-    while (query.next()) {
+    const auto at_standard = static_cast<std::size_t>(StoredIndex(SHARED_WAVE));
+    std::vector<RawValue> values(static_cast<std::size_t>(columns));
+    std::string text;
+    struct Link {
+        long long seq;
+        Hash prev;
+        Hash stored;
+        bool holds;  // its hash that of its columns
+    };
+    std::vector<Link> links;
+    int step = SQLITE_ROW;
+    sqlite3_stmt* row = records.get();
+    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
         for (int i = 0; i < columns; ++i) {
-            values[static_cast<std::size_t>(i)] = query.value(i + 2);
+            values[static_cast<std::size_t>(i)] = Raw(row, i);
         }
-        const long long seq = values[at_seq].toLongLong();
-        const QString hash = values[at_hash].toString();
-        const std::string which = "record " + Seqs(seq, seq) + " (" +
-                                  query.value(0).toString().toStdString() + ", " +
-                                  query.value(1).toString().toStdString() + ")";
-        if (chain->hashes.empty()) {
-            chain->first = seq;
+        RawValue& standard = values[at_standard];
+        if (!standard.null) {
+            const auto wave = standards.find(standard.whole);
+            standard.bytes = wave == standards.end() ? std::string_view() : wave->second;
         }
-        if (seq != last + 1) {
-            return Broken("records " + Seqs(last + 1, seq - 1) + " are missing from the file");
-        }
-        if (values[at_prev].toString() != last_hash) {
-            return Broken(which + ": its prev_hash is not the hash of the record before it");
-        }
-        if (RecordHash(values, seq, last_hash) != hash) {
-            return Broken(which + ": its hash is not the SHA-256 of its columns");
-        }
-        chain->hashes.push_back(Binary(hash));
-        last = seq;
-        last_hash = hash;
+        const long long seq = values[at_seq].whole;
+        const std::string_view prev = values[at_prev].bytes;
+        const Hash stored = FromHex(values[at_hash].bytes);
+        links.push_back(
+            {seq, FromHex(prev), stored, RawRecordHash(values.data(), seq, prev, &text) == stored});
     }
-    if (query.lastError().type() != QSqlError::NoError) {
-        return Unreadable(query, "the file's records");
+    if (step != SQLITE_DONE) {
+        return unreadable();
+    }
+    if (!std::is_sorted(links.begin(), links.end(),
+                        [](const Link& a, const Link& b) { return a.seq < b.seq; })) {
+        std::sort(links.begin(), links.end(),
+                  [](const Link& a, const Link& b) { return a.seq < b.seq; });
+    }
+    const auto which = [db](long long seq) {
+        Statement query(db, "SELECT started_at, serial FROM inspection_record WHERE seq = " +
+                                std::to_string(seq));
+        const bool found = query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW;
+        return "record " + Seqs(seq, seq) + " (" + (found ? Text(query.get(), 0) : "") + ", " +
+               (found ? Text(query.get(), 1) : "") + ")";
+    };
+    long long last = 0;
+    Hash last_hash = FromHex(GENESIS.toStdString());
+    chain->first = links.empty() ? 0 : links.front().seq;
+    chain->hashes.reserve(links.size());
+    for (const Link& link : links) {
+        if (link.seq != last + 1) {
+            return Broken("records " + Seqs(last + 1, link.seq - 1) + " are missing from the file");
+        }
+        if (link.prev != last_hash) {
+            return Broken(which(link.seq) +
+                          ": its prev_hash is not the hash of the record before it");
+        }
+        if (!link.holds) {
+            return Broken(which(link.seq) + ": its hash is not the SHA-256 of its columns");
+        }
+        chain->hashes.push_back(link.stored);
+        last = link.seq;
+        last_hash = link.stored;
     }
     return {true, std::nullopt,
             std::to_string(chain->hashes.size()) + " records in the chain" +
@@ -116,94 +217,125 @@ ChainVerdict CheckFileRecords(QSqlDatabase& file, FileChain* chain) {
                      : std::string())};
 }
 
-ChainVerdict CheckServerRecords(QSqlDatabase& server, const QString& station,
-                                const FileChain& chain) {
+}  // namespace
+
+ChainVerdict CheckFileRecords(const std::string& path, FileChain* chain) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return {false, std::nullopt, "cannot read the file's records: " + path};
+    }
+    sqlite3_busy_timeout(db, 2000);
+    const ChainVerdict verdict = CheckOpenFile(db, chain);
+    sqlite3_close(db);
+    return verdict;
+}
+
+ServerRecords ReadServerRecords(QSqlDatabase& server, const QString& station) {
+    ServerRecords read;
     QSqlQuery query(server);
     query.setForwardOnly(true);
-    const QString digest = QString::fromStdString(RecordHashSql("r"));
-    query.prepare(
-        QStringLiteral("SELECT seq, %1 IS DISTINCT FROM hash FROM (SELECT i.*, lag(seq) OVER w AS "
-                       "before_seq, lag(hash) OVER w AS before_hash FROM inspection i WHERE "
-                       "station = ? AND seq IS NOT NULL WINDOW w AS (ORDER BY seq)) r WHERE %1 IS "
-                       "DISTINCT FROM hash OR (before_seq = seq - 1 AND prev_hash IS DISTINCT FROM "
-                       "before_hash) OR (before_seq IS NULL AND seq = 1 AND prev_hash <> '%2') "
-                       "ORDER BY seq LIMIT 1")
-            .arg(digest, GENESIS));
+    // Each record's hash computed anew: a scan in no order, which the server shares among its
+    // workers; the records whose hash does not hold come back, the first of them told.
+    query.prepare(QStringLiteral("SELECT seq FROM inspection r WHERE station = ? AND seq IS NOT "
+                                 "NULL AND %1 IS DISTINCT FROM hash")
+                      .arg(QString::fromStdString(RecordHashSql("r"))));
     query.addBindValue(station);
     if (!query.exec()) {
-        return Unreadable(query, "the server's records");
+        read.verdict = Unreadable(query, "the server's records");
+        return read;
+    }
+    long long first_bad = 0;
+    while (query.next()) {
+        const long long seq = query.value(0).toLongLong();
+        first_bad = first_bad == 0 ? seq : std::min(first_bad, seq);
+    }
+    if (first_bad > 0) {
+        const long long seq = first_bad;
+        read.verdict = Broken("the server's record " + Seqs(seq, seq) +
+                              ": its hash is not the SHA-256 of its columns");
+        return read;
+    }
+    // Its links and its stretches of consecutive records.
+    query.prepare(
+        QStringLiteral(
+            "SELECT MIN(seq), MAX(seq), (array_agg(hash ORDER BY seq DESC))[1], MIN(CASE WHEN NOT "
+            "linked THEN seq END) FROM (SELECT seq, hash, seq - row_number() OVER w AS island, "
+            "CASE "
+            "WHEN lag(seq) OVER w = seq - 1 THEN prev_hash = lag(hash) OVER w WHEN seq = 1 THEN "
+            "prev_hash = '%1' ELSE true END AS linked FROM inspection WHERE station = ? AND seq IS "
+            "NOT NULL WINDOW w AS (ORDER BY seq)) x GROUP BY island ORDER BY 1")
+            .arg(GENESIS));
+    query.addBindValue(station);
+    if (!query.exec()) {
+        read.verdict = Unreadable(query, "the server's records");
+        return read;
+    }
+    while (query.next()) {
+        if (!query.value(3).isNull()) {
+            const long long seq = query.value(3).toLongLong();
+            read.verdict = Broken("the server's record " + Seqs(seq, seq) +
+                                  ": its prev_hash is not the hash of the record before it");
+            return read;
+        }
+        read.stretches.push_back({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                                  Binary(query.value(2).toString())});
+    }
+    query.prepare(
+        QStringLiteral("SELECT seq, (SELECT COUNT(*) FROM inspection WHERE station = "
+                       "h.station AND seq IS NULL AND started_at >= h.began_at) FROM "
+                       "record_head h WHERE station = ?"));
+    query.addBindValue(station);
+    if (!query.exec()) {
+        read.verdict = Unreadable(query, "the server's records");
+        return read;
     }
     if (query.next()) {
-        const long long seq = query.value(0).toLongLong();
-        return Broken("the server's record " + Seqs(seq, seq) +
-                      (query.value(1).toBool()
-                           ? ": its hash is not the SHA-256 of its columns"
-                           : ": its prev_hash is not the hash of the record before it"));
+        read.head = query.value(0).toLongLong();
+        read.outside = query.value(1).toLongLong();
     }
-    query.prepare(QStringLiteral(
-        "SELECT MIN(seq), MAX(seq), (array_agg(hash ORDER BY seq DESC))[1] FROM (SELECT seq, "
-        "hash, seq - row_number() OVER (ORDER BY seq) AS island FROM inspection WHERE station = ? "
-        "AND seq IS NOT NULL) x GROUP BY island ORDER BY 1"));
-    query.addBindValue(station);
-    if (!query.exec()) {
-        return Unreadable(query, "the server's records");
+    return read;
+}
+
+ChainVerdict CompareRecords(const ServerRecords& server, const FileChain& chain) {
+    if (!server.verdict.readable || server.verdict.broken) {
+        return server.verdict;
     }
     long long held = 0;
-    long long server_end = 0;
-    std::vector<std::pair<long long, long long>> stretches;
-    while (query.next()) {
-        const long long from = query.value(0).toLongLong();
-        const long long to = query.value(1).toLongLong();
-        if (!chain.Holds(to)) {
-            return Broken("the server holds records " + Seqs(from, to) +
-                          (to > chain.Last() ? ", past the file's newest: the file's newest "
-                                               "records were taken away"
-                                             : " that the file lacks"));
+    const long long server_end = server.stretches.empty() ? 0 : server.stretches.back().to;
+    for (const ServerRecords::Stretch& stretch : server.stretches) {
+        if (!chain.Holds(stretch.to)) {
+            return Broken("the server holds records " + Seqs(stretch.from, stretch.to) +
+                          (stretch.to > chain.Last() ? ", past the file's newest: the file's "
+                                                       "newest records were taken away"
+                                                     : " that the file lacks"));
         }
-        if (Binary(query.value(2).toString()) !=
-            chain.hashes[static_cast<std::size_t>(to - chain.first)]) {
-            return Broken("the server's records " + Seqs(from, to) + " are not the file's");
+        if (stretch.last != chain.hashes[static_cast<std::size_t>(stretch.to - chain.first)]) {
+            return Broken("the server's records " + Seqs(stretch.from, stretch.to) +
+                          " are not the file's");
         }
-        stretches.emplace_back(from, to);
-        held += to - from + 1;
-        server_end = to;
+        held += stretch.to - stretch.from + 1;
     }
-    query.prepare(QStringLiteral("SELECT seq, began_at FROM record_head WHERE station = ?"));
-    query.addBindValue(station);
-    if (!query.exec()) {
-        return Unreadable(query, "the server's records");
-    }
-    const long long head = query.next() ? query.value(0).toLongLong() : 0;
-    const QString began = head > 0 ? query.value(1).toString() : QString();
-    if (head != server_end) {
-        return Broken("the server's record head is seq " + std::to_string(head) +
+    if (server.head != server_end) {
+        return Broken("the server's record head is seq " + std::to_string(server.head) +
                       " but its records end at seq " + std::to_string(server_end));
     }
     // Every record the file no longer queues is one the server acknowledged.
-    std::size_t stretch = 0;
-    for (long long seq = chain.first; seq <= chain.Last() && !chain.hashes.empty(); ++seq) {
-        while (stretch < stretches.size() && stretches[stretch].second < seq) {
-            ++stretch;
+    std::size_t at = 0;
+    for (long long seq = chain.first; !chain.hashes.empty() && seq <= chain.Last(); ++seq) {
+        while (at < server.stretches.size() && server.stretches[at].to < seq) {
+            ++at;
         }
-        const bool on_server = stretch < stretches.size() && stretches[stretch].first <= seq;
+        const bool on_server = at < server.stretches.size() && server.stretches[at].from <= seq;
         if (!on_server && chain.unacknowledged.count(seq) == 0) {
             return Broken("the file's record " + Seqs(seq, seq) +
                           " was acknowledged by the server, which does not hold it");
         }
     }
-    if (!began.isEmpty()) {
-        query.prepare(
-            QStringLiteral("SELECT COUNT(*) FROM inspection WHERE station = ? AND seq "
-                           "IS NULL AND started_at >= ?"));
-        query.addBindValue(station);
-        query.addBindValue(began);
-        if (!query.exec() || !query.next()) {
-            return Unreadable(query, "the server's records");
-        }
-        if (const long long outside = query.value(0).toLongLong(); outside > 0) {
-            return Broken("the server holds " + std::to_string(outside) +
-                          " records of the station outside its chain, after the chain began");
-        }
+    if (server.outside > 0) {
+        return Broken("the server holds " + std::to_string(server.outside) +
+                      " records of the station outside its chain, after the chain began");
     }
     return {true, std::nullopt, "holds " + std::to_string(held) + " of its records"};
 }

@@ -31,12 +31,25 @@ struct ChainVerdict {
     std::string text;                   // what holds, or why it cannot be read
 };
 
-// Reads and checks the file's records' chain into `chain`.
-ChainVerdict CheckFileRecords(QSqlDatabase& file, FileChain* chain);
-// Checks `station`'s records on the server against the file's chain: the server's own hashes
-// computed anew, its links, its head, each stretch of records it holds the file's, and every
-// record the file no longer queues there.
-ChainVerdict CheckServerRecords(QSqlDatabase& server, const QString& station,
-                                const FileChain& chain);
+// Reads and checks the records' chain of the station's file at `path` into `chain`.
+ChainVerdict CheckFileRecords(const std::string& path, FileChain* chain);
+
+// What the server holds of a station's records' chain, read and checked on the server alone: its
+// own hashes computed anew, its links, its stretches of consecutive records, its head.
+struct ServerRecords {
+    ChainVerdict verdict;  // unreadable, or broken on the server by itself
+    struct Stretch {
+        long long from = 0;
+        long long to = 0;
+        std::array<unsigned char, 32> last{};  // the hash of `to`
+    };
+    std::vector<Stretch> stretches;
+    long long head = 0;
+    long long outside = 0;  // records of the station outside its chain, after it began
+};
+ServerRecords ReadServerRecords(QSqlDatabase& server, const QString& station);
+// The server's copy against the file's chain: each stretch of records the file's, the head one the
+// file holds, and every record the file no longer queues on the server.
+ChainVerdict CompareRecords(const ServerRecords& server, const FileChain& chain);
 
 }  // namespace records
