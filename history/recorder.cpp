@@ -44,6 +44,9 @@ constexpr const char* DAMAGED_FILE_SET_ASIDE =
     "검사 이력 파일이 손상되어 %s 로 옮겼습니다.\n새 이력 파일에 기록합니다.";
 constexpr const char* SERVER_SETTING =
     "검사 이력 서버 설정을 쓸 수 없습니다: %s\n검사 이력은 이 검사기에만 기록됩니다.";
+constexpr const char* STATION_NAME_DIFFERS =
+    "SURGE_STATION 은 %s 이지만 이 검사기의 이력 파일은 %s 의 것입니다.\n"
+    "검사 이력은 %s 의 이름으로 기록됩니다. 검사기 이름 설정을 확인하십시요.";
 constexpr const char* RECORDS_LOST =
     "검사 이력을 기록하지 못한 채 메모리에 %lld 건이 쌓여, 가장 오래된 기록부터 잃고 있습니다.\n"
     "디스크 여유 공간과 폴더의 쓰기 권한을 확인하십시요.";
@@ -200,6 +203,17 @@ bool OpenDatabase() {
     return opened;
 }
 
+// A SURGE_STATION that names another station than the file keeps: the records go under the
+// variable's name, and the server's witness refuses them if the login belongs to the other.
+void TellNameConflict() {
+    if (!records::StationNameConflict().isEmpty()) {
+        const QString asked = records::StationName();
+        Tell(QString::asprintf(STATION_NAME_DIFFERS, qPrintable(asked),
+                               qPrintable(records::KeptStationName()), qPrintable(asked))
+                 .toStdString());
+    }
+}
+
 // Today's counts as the database holds them, and those waiting to be written.
 void Recount(const QDate& day) {
     Recorder& r = TheRecorder();
@@ -333,6 +347,7 @@ void Start(const Strip& strip) {
         if (!r.recording) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
         }
+        TellNameConflict();
     }
     Recount(QDate::currentDate());
     ShowCounts(r.strip, r.today, r.recording);

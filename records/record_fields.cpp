@@ -73,13 +73,12 @@ KeptName& Kept() {
 }  // namespace
 
 QString StationName() {
-    {
-        std::lock_guard<std::mutex> lock(Kept().mutex);
-        if (!Kept().name.isEmpty()) {
-            return Kept().name;
-        }
+    const QString asked = qEnvironmentVariable("SURGE_STATION");
+    if (!asked.isEmpty()) {
+        return asked;
     }
-    return EnvironmentName();
+    std::lock_guard<std::mutex> lock(Kept().mutex);
+    return Kept().name.isEmpty() ? QSysInfo::machineHostName() : Kept().name;
 }
 
 void KeepStationName(QSqlDatabase& db) {
@@ -99,10 +98,15 @@ void KeepStationName(QSqlDatabase& db) {
     Kept().name = name;
 }
 
+QString KeptStationName() {
+    std::lock_guard<std::mutex> lock(Kept().mutex);
+    return Kept().name;
+}
+
 QString StationNameConflict() {
     const QString asked = qEnvironmentVariable("SURGE_STATION");
-    const QString kept = StationName();
-    if (asked.isEmpty() || asked == kept) {
+    const QString kept = KeptStationName();
+    if (asked.isEmpty() || kept.isEmpty() || asked == kept) {
         return QString();
     }
     return QStringLiteral("SURGE_STATION=%1, but the station's file belongs to station %2")

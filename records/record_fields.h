@@ -18,9 +18,12 @@ QDate LocalDay(TimePoint time);
 // A random uuid whose first 48 bits are the time in milliseconds (version 7), so that the
 // records' uuids come in order and their index grows at its end.
 QString NewUuid(TimePoint time);
-// The station's name: the one its file keeps (KeepStationName), else SURGE_STATION when set, else
-// the host name.
+// The station's name: SURGE_STATION when set, else the one its file keeps (KeepStationName), else
+// the host name. Where SURGE_STATION names another than the file keeps, the tools refuse and the
+// station warns (StationNameConflict).
 QString StationName();
+// The name the station's file keeps, once it is open; empty before.
+QString KeptStationName();
 // Takes the name the station's file `db` keeps, or keeps the name above in it at its first start.
 void KeepStationName(QSqlDatabase& db);
 // When SURGE_STATION names another station than the file keeps, what to tell; else empty.

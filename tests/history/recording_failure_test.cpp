@@ -67,6 +67,14 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
              QSqlDatabase::removeDatabase("locker");
          },
          "기록할 수 없습니다", "off", "3"},
+        {"a file kept by another station", false,
+         [] {
+             setenv("SURGE_STATION", "line-1", 1);
+             Start_history();
+             history::Stop();
+             setenv("SURGE_STATION", "line-2", 1);
+         },
+         [] {}, [] {}, "line-1 의 것", "on", "3"},
         {"history turned off", false, [] { setenv("SURGE_HISTORY", "off", 1); }, [] {}, [] {}, "",
          "off", "NULL"},
         {"a full disk", true, [] {}, [] { FillDisk(); }, [] { fs::remove("filler.bin"); },
@@ -115,6 +123,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         EXPECT_EQ(ReadWholeFile("model_name.dat"), "M-01 4.5 5 10 12 3 0\n");
         history::Stop();
         unsetenv("SURGE_HISTORY");
+        unsetenv("SURGE_STATION");
         if (std::string(f.name) == "a damaged file") {
             int aside = 0;
             for (const auto& entry : fs::directory_iterator(".")) {
