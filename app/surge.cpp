@@ -51,6 +51,11 @@ void Hide_station_panels() {
     Hide_history_panels();
 }
 
+// A logout or a shutdown ends the station as its quit does: the running cycle first.
+void Session_end(void*) {
+    Quit(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+}
+
 void Settings_changed() {
     access_control::AccessSettingsChanged();
     Show_gates();
@@ -78,6 +83,7 @@ int surge_main(int argc, char** argv) {
 int Start_station() {
     surge_log::Write("start", "station starting");
     Register_callbacks();
+    SetSessionEndCallback(Session_end, nullptr);
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;
     }

@@ -19,6 +19,7 @@
 #include "history/drift_watch.h"
 #include "history/recording_database.h"
 #include "history/shift_counts.h"
+#include "log/log.h"
 #include "records/carry_over.h"
 #include "records/database.h"
 #include "records/forwarder.h"
@@ -424,6 +425,10 @@ void Stop() {
     if (r.started && !r.pending.empty() && (r.db->IsOpen() || OpenDatabase())) {
         // A last try for the records held back.
         Write(std::vector<InspectionRow>(r.pending.begin(), r.pending.end()));
+    }
+    if (r.started && !r.pending.empty()) {
+        surge_log::Write("stop", std::to_string(r.pending.size()) +
+                                     " records could not be written to the history and are lost");
     }
     records::WatchStationFile("history", {});
     r.carry.reset();

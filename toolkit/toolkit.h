@@ -47,6 +47,11 @@ int QuitUserInterface(int returnCode);
 // Runs `function(data)` from the event loop after the running callback has returned.
 int PostDeferredCall(DeferredCallbackPtr function, void* data);
 
+// Calls `function(data)` from the event loop, after the running callback has returned, when the
+// session ends the process (SIGTERM, SIGINT, SIGHUP); from then on every modal popup is answered
+// with its cancel, since nobody is there to answer it. A second signal ends the process at once.
+int SetSessionEndCallback(DeferredCallbackPtr function, void* data);
+
 // Paints what changed on the panels now, without waiting for the running callback to return; the
 // operator's input stays queued.
 void ProcessDrawEvents();

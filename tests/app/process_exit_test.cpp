@@ -1,12 +1,15 @@
 // The station as a process: it ends with -1, silently and without touching the serial port,
-// when its panels cannot be loaded.
+// when its panels cannot be loaded; a signal of the session's end ends it as its quit does.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <chrono>
+#include <csignal>
 #include <regex>
+#include <thread>
 
 #include "tests/support/work_dir.h"
 
@@ -96,6 +99,49 @@ TEST_F(ProcessExitTest, WithACallbackThatTheStationDoesNotHave) {
     WriteWholeFile(dir_.File("surge.uir"), EditedResource("<string>Master_cancel</string>",
                                                           "<string>Master_gone</string>"));
     ExpectSilentFailure("unknown callback");
+}
+
+// Each signal a logout or a shutdown sends, while a warning at start-up (a spreadsheet path too
+// long) waits for an answer nobody gives: the station closes it, quits and logs as its quit does.
+TEST_F(ProcessExitTest, ASignalEndsTheStationAsItsQuitDoes) {
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
+        WriteWholeFile(dir_.File("excel_path.txt"), std::string(300, 'x'));
+        std::remove(dir_.File("station.log").c_str());
+        QProcess station;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
+        station.setProcessEnvironment(env);
+        station.setWorkingDirectory(QString::fromStdString(dir_.Path()));
+        station.start(SURGE_STATION_PATH, {});
+        ASSERT_TRUE(station.waitForStarted());
+        // The port is tried just before the warning opens; the toolkit logs it once it closes.
+        for (int i = 0;
+             i < 200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto sent = std::chrono::steady_clock::now();
+        kill(static_cast<pid_t>(station.processId()), number);
+        const bool finished = station.waitForFinished(5000);
+        if (!finished) {
+            station.kill();
+            station.waitForFinished();
+        }
+        ASSERT_TRUE(finished) << "still running 5 s after the signal";
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
+        EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(station.exitCode(), 0);
+        const std::string log = ReadWholeFile(dir_.File("station.log"));
+        EXPECT_NE(log.find("signal " + std::to_string(number) + ": the station ends"),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("엑셀 프로그램 경로가 너무 깁니다"), std::string::npos) << log;
+        EXPECT_EQ(log.rfind("station stopped\n") + 16, log.size()) << log;
+    }
 }
 
 }  // namespace
