@@ -214,6 +214,11 @@ const std::vector<Key>& Keys() {
         {"drift/line_stop", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.drift.line_stop); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
+        {"history/required", "true 또는 false",
+         [](const StationSettings& s) { return Flag(s.history.required); },
+         [](const std::string& v, StationSettings* s) {
+             return ReadFlag(v, &s->history.required);
+         }},
     };
     return keys;
 }
@@ -272,6 +277,9 @@ std::string GatesInForce(const StationSettings& settings) {
     }
     if (settings.drift.line_stop) {
         parts.push_back("추세 경고 시 라인 정지");
+    }
+    if (settings.history.required) {
+        parts.push_back("이력 기록 필수");
     }
     std::string text = parts.empty() ? "검사 조건 꺼짐" : parts[0];
     for (std::size_t i = 1; i < parts.size(); ++i) {

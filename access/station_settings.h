@@ -65,8 +65,15 @@ struct DriftSettings {
     bool line_stop = false;  // line_stop
 };
 
+// [history] required: no test starts while a record cannot be written (the history off, or a
+// record waiting in memory that the file still refuses).
+struct HistorySettings {
+    bool required = false;
+};
+
 struct StationSettings {
     AccessSettings access;
+    HistorySettings history;
     UnitSettings units;
     RetestSettings retest;
     LineStopSettings line_stop;

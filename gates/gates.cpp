@@ -1,6 +1,7 @@
 #include "gates/gates.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <map>
 
@@ -40,6 +41,13 @@ Gates& TheGates() {
 
 // How a wrong reference verdict's rule begins.
 constexpr const char* WRONG_REFERENCE = "기준품 ";
+constexpr const char* HISTORY_OFF_REQUIRED =
+    "검사 이력을 기록해야 검사할 수 있는데 (station.ini 의 [history] required),\n"
+    "검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off). 관리자에게 알리십시요.";
+constexpr const char* RECORDS_WAIT_REQUIRED =
+    "기록하지 못한 검사 이력이 %ld 건 있어 검사를 시작할 수 없습니다\n"
+    "(station.ini 의 [history] required). 디스크 여유 공간과 폴더의 쓰기 권한을 확인한 뒤 "
+    "다시 시작하십시요.";
 
 bool AnyStopOn() {
     const auto& s = Settings();
@@ -188,6 +196,22 @@ bool Refused(const std::string& warning, const char* what, std::string* reason) 
     return EngineerApproves(what, reason);
 }
 
+// Where the plant requires the record, a start first writes what waits; none goes while a record
+// cannot be written, and nobody may override that.
+bool RecordingLetsGo() {
+    if (!Settings().history.required) {
+        return true;
+    }
+    const long waiting = history::WriteWaiting();
+    if (waiting == 0) {
+        return true;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, RECORDS_WAIT_REQUIRED, waiting);
+    MessagePopup(WARNING_TITLE, waiting < 0 ? HISTORY_OFF_REQUIRED : text);
+    return false;
+}
+
 bool LineStopLetsGo(const Unit& unit) {
     const std::string rule = LineStop(unit.master);
     std::string note;
@@ -266,7 +290,7 @@ Admission Admit(const Unit& unit) {
     admission.reference =
         !unit.serial.empty() && std::any_of(units.begin(), units.end(),
                                             [&](const auto& u) { return u.serial == unit.serial; });
-    admission.go = LineStopLetsGo(unit) &&
+    admission.go = RecordingLetsGo() && LineStopLetsGo(unit) &&
                    (admission.reference ||
                     (ReferenceCheckLetsGo(unit, master, units) && RetestLimitLetsGo(unit, tests)));
     ShowState(master, unit.now);

@@ -410,6 +410,23 @@ const std::deque<records::InspectionRow>& HeldBackRows() {
     return TheRecorder().pending;
 }
 
+long WriteWaiting() {
+    Recorder& r = TheRecorder();
+    if (!r.started || r.disabled) {
+        return -1;
+    }
+    while (!r.pending.empty() && (r.db->IsOpen() || OpenDatabase())) {
+        const auto end = r.pending.begin() + std::min<std::size_t>(CHUNK, r.pending.size());
+        if (!Write(std::vector<InspectionRow>(r.pending.begin(), end))) {
+            break;
+        }
+        r.pending.erase(r.pending.begin(), end);
+    }
+    r.recording = r.pending.empty() && r.db->IsOpen();
+    ShowCounts(r.strip, r.today, r.recording);
+    return static_cast<long>(r.pending.size());
+}
+
 long Waiting() {
     const Recorder& r = TheRecorder();
     return r.forwarder ? r.forwarder->Waiting() : -1;

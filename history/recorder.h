@@ -38,6 +38,9 @@ std::string Record(const Inspection& inspection);
 // The drift watch's run rules begin anew with the next cycle: a drift's line stop was
 // acknowledged, and the readings before it are the reaction's past.
 void RestartDrift();
+// Tries to write every record waiting in memory now; the records still waiting, or -1 with the
+// history off (SURGE_HISTORY=off).
+long WriteWaiting();
 // The records the plant's server has not acknowledged yet; -1 without a server.
 long Waiting();
 // The records the plant's server refused, set aside; 0 without a server.

@@ -495,4 +495,63 @@ TEST(GatesTest, ASettingsFileTurnsTheGatesOnWithTheirValuesAndTellsAValueItCanno
     }
 }
 
+// With [history] required no start goes while a record cannot be written: the history off, or a
+// record waiting in memory while another program holds the file. Once the file is free the start
+// writes what waited first. Without the setting the line runs on, as always.
+TEST(GatesTest, APlantThatRequiresTheRecordStartsNoTestWhileOneCannotBeWritten) {
+    const struct Case {
+        const char* what;
+        const char* ini;
+        bool history_off;
+        std::vector<bool> went;  // the starts: one, then two with the file locked, one freed
+        const char* warning;
+        const char* records;
+    } cases[] = {
+        {"required, history off",
+         "[history]\nrequired=true\n",
+         true,
+         {false, false, false, false},
+         "SURGE_HISTORY=off",
+         ""},
+        {"required, the file locked",
+         "[history]\nrequired=true\n",
+         false,
+         {true, true, false, true},
+         "기록하지 못한 검사 이력이 1 건",
+         "3"},
+        {"not required, the file locked", "", false, {true, true, true, true}, "", "4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.history_off) {
+            setenv("SURGE_HISTORY", "off", 1);
+        }
+        {
+            Station station(c.ini);
+            std::vector<bool> went;
+            went.push_back(station.Cycle("A-1", OK).go);
+            QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+            locker.setDatabaseName(records::DATABASE_FILE);
+            ASSERT_TRUE(locker.open());
+            ASSERT_TRUE(QSqlQuery(locker).exec("BEGIN EXCLUSIVE") || c.history_off);
+            went.push_back(station.Cycle("A-2", OK).go);
+            went.push_back(station.Cycle("A-3", OK).go);
+            QSqlQuery(locker).exec("ROLLBACK");
+            locker.close();
+            went.push_back(station.Cycle("A-4", OK).go);
+            tt::RunDeferredCalls();  // the catch-up after a cycle
+            EXPECT_EQ(went, c.went);
+            std::string warnings;
+            for (const std::string& text : station.Warnings()) {
+                warnings += text + "\n";
+            }
+            EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+            const Rows rows = c.history_off ? Rows{} : Query("SELECT COUNT(*) FROM inspection");
+            EXPECT_EQ(rows.empty() ? "" : rows[0][0], c.records);
+        }
+        QSqlDatabase::removeDatabase("locker");
+        unsetenv("SURGE_HISTORY");
+    }
+}
+
 }  // namespace
