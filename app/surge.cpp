@@ -1,6 +1,7 @@
 // Start-up and shutdown of the station.
 #include "app/surge.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "access/audit_trail.h"
@@ -19,6 +20,11 @@
 #include "version/version.h"
 
 namespace {
+
+constexpr const char* RECORDS_WAIT_AT_QUIT =
+    "검사 이력 %ld 건을 아직 기록하지 못했습니다 (inspection_history.db).\n"
+    "지금 종료하면 이 기록을 잃습니다. 그래도 종료하시겠습니까 ?\n"
+    "(아니오: 디스크 공간을 비운 뒤 다시 종료하면 먼저 기록합니다)";
 
 // Reads the spreadsheet program's path back from the path file into excel_path. A path that
 // would not leave room for the workbook argument is refused (the file stays as it is) and the
@@ -51,9 +57,30 @@ void Hide_station_panels() {
     Hide_history_panels();
 }
 
-// A logout or a shutdown ends the station as its quit does: the running cycle first.
+void Close_station() {
+    Close_com_port();
+    DiscardPanel(mainHandle);
+    DiscardPanel(setupHandle);
+    DiscardPanel(masterHandle);
+    QuitUserInterface(0);
+}
+
+// A logout or a shutdown ends the station as its quit does, the running cycle first, but asks
+// nobody: the records that still cannot be written are counted in the log.
 void Session_end(void*) {
-    Quit(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+    Close_station();
+}
+
+// Records the history could not write go at a quit only on the operator's word, after one more
+// try. False: the station keeps running, and a later quit tries again.
+bool Records_may_go() {
+    const long waiting = history::WriteWaiting();
+    if (waiting <= 0) {
+        return true;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, RECORDS_WAIT_AT_QUIT, waiting);
+    return ConfirmPopup("확  인", text) == 1;
 }
 
 void Settings_changed() {
@@ -149,13 +176,9 @@ void Display_init() {
 }
 
 int Quit(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) {
+    if (event != EVENT_COMMIT || !Records_may_go()) {
         return 0;
     }
-    Close_com_port();
-    DiscardPanel(mainHandle);
-    DiscardPanel(setupHandle);
-    DiscardPanel(masterHandle);
-    QuitUserInterface(0);
+    Close_station();
     return 0;
 }

@@ -6,15 +6,21 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include "app/surge.h"
 #include "history/history_uir.h"
+#include "history/recorder.h"
 #include "instrument/serial.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
+#include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -246,6 +252,75 @@ TEST_F(StartupTest, StationRunsUntilQuitAndExitsWithZeroAfterAFailedClose) {
     EXPECT_EQ(PanelWidget(setupHandle), nullptr);
     EXPECT_EQ(PanelWidget(masterHandle), nullptr);
     mainHandle = setupHandle = masterHandle = 0;
+}
+
+// A quit while a record waits that the file cannot take (another program holds it): the operator
+// is asked, and "아니오" keeps the station running; once the file is free the next quit writes the
+// record first and asks nothing. Answered "예", the record goes and the log says so.
+struct QuitCase {
+    std::vector<int> answers;  // to each quit's question; -1 where none is expected
+    bool free_the_file;        // after the first quit
+    const char* records;       // in the file at the end
+    bool lost_logged;
+};
+QuitCase quit_case;
+int quit_questions = 0;
+std::optional<QSqlDatabase> locker;
+
+void RecordHeldThenQuit(void*) {
+    locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+    locker->setDatabaseName("inspection_history.db");
+    locker->open();
+    QSqlQuery(*locker).exec("BEGIN EXCLUSIVE");
+    history::Record(SampleInspection(1, std::chrono::system_clock::now(),
+                                     SampleSetup("03", 4.5, 5, 10, 20), 3, 3, Outcome::OK));
+    for (std::size_t i = 0; i < quit_case.answers.size(); ++i) {
+        if (i == 1 && quit_case.free_the_file) {
+            QSqlQuery(*locker).exec("ROLLBACK");
+        }
+        if (quit_case.answers[i] >= 0) {
+            QueueConfirmAnswer(quit_case.answers[i]);
+        }
+        Quit(mainHandle, MAIN_CMD_28, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    for (const auto& popup : ShownPopups()) {
+        quit_questions += popup.kind == PopupKind::CONFIRM;
+    }
+}
+
+TEST_F(StartupTest, AQuitWhileRecordsWaitAsksBeforeTheyGo) {
+    const QuitCase cases[] = {
+        {{0, -1}, true, "1", false},
+        {{0, 1}, false, "0", true},
+    };
+    for (const QuitCase& c : cases) {
+        ScopedWorkDir dir;
+        Reset_program_state();
+        ClearShownPopups();
+        quit_case = c;
+        quit_questions = 0;
+        PostDeferredCall(RecordHeldThenQuit, nullptr);
+        char name[] = "surge";
+        char* argv[] = {name, nullptr};
+        EXPECT_EQ(surge_main(1, argv), 0);
+        locker->close();
+        locker.reset();
+        QSqlDatabase::removeDatabase("locker");
+        mainHandle = setupHandle = masterHandle = 0;
+        EXPECT_EQ(quit_questions, 1 + (c.answers[1] >= 0));
+        {
+            QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "check");
+            file.setDatabaseName("inspection_history.db");
+            file.open();
+            QSqlQuery count(file);
+            count.exec("SELECT COUNT(*) FROM inspection");
+            EXPECT_EQ(count.next() ? count.value(0).toString().toStdString() : "", c.records);
+        }
+        QSqlDatabase::removeDatabase("check");
+        EXPECT_EQ(ReadWholeFile("station.log").find("1 records could not be written") !=
+                      std::string::npos,
+                  c.lost_logged);
+    }
 }
 
 }  // namespace
