@@ -52,7 +52,7 @@ TEST(HistoryCsvTest, CellsAreQuotedOnlyWhereNeededAndNeverReadAsFormulas) {
     }
 }
 
-TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
+TEST_F(ReaderTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     Fill({{"2026-12-01T08:00:00", "SN,1", "모터", "O.K", 10, 11},
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
@@ -75,7 +75,7 @@ TEST_F(HistoryTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     EXPECT_FALSE(FileExists("records.csv.part"));
 }
 
-TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
+TEST_F(ReaderTest, TheWavesFileHoldsThreeHundredRows) {
     Wave standard, measured;
     for (int i = 0; i < 300; ++i) {
         standard[i] = StandardSample(4, i);
@@ -93,7 +93,7 @@ TEST_F(HistoryTest, TheWavesFileHoldsThreeHundredRows) {
     EXPECT_EQ(lines[1], "0,-96,");
 }
 
-TEST_F(HistoryTest, AFileThatCannotBeWrittenLeavesTheTargetAsItWas) {
+TEST_F(ReaderTest, AFileThatCannotBeWrittenLeavesTheTargetAsItWas) {
     const Wave wave = {};
     WriteWholeFile("kept.csv", "earlier");
     // A folder that is not there, and a full disk (the file-size limit stands in for it).

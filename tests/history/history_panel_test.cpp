@@ -22,7 +22,7 @@ namespace {
 
 constexpr int ZERO_LINE = 0xC0C0C0;
 
-class HistoryPanelTest : public HistoryTest {
+class HistoryPanelTest : public ReaderTest {
   protected:
     void SetUp() override {
         Reset_program_state();
@@ -38,7 +38,7 @@ class HistoryPanelTest : public HistoryTest {
         DiscardPanel(mainHandle);
         SetSystemDate(0, 0, 0);
         unsetenv("SURGE_HISTORY");
-        HistoryTest::TearDown();
+        ReaderTest::TearDown();
     }
 
     static std::string Text(int control) {

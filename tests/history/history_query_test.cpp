@@ -35,7 +35,7 @@ Filter Refused(Filter filter) {
 
 }  // namespace
 
-TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
+TEST_F(ReaderTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS, {2, 5});
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     struct Case {
@@ -80,7 +80,7 @@ TEST_F(HistoryTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     EXPECT_EQ(none, "");
 }
 
-TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
+TEST_F(ReaderTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
     std::vector<TestRecord> records;
     for (int i = 0; i < 23; ++i) {
         records.push_back({"2026-12-01T10:00:0" + std::to_string(i / 4), "S", "M", "O.K", 1, 1});
@@ -108,7 +108,7 @@ TEST_F(HistoryTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
     EXPECT_EQ(seen, newest_first);
 }
 
-TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
+TEST_F(ReaderTest, TheTrendSamplesReadingsAcrossTheDays) {
     std::vector<TestRecord> records;
     for (int day = 1; day <= 9; ++day) {
         for (int hour = 0; hour < 24; ++hour) {
@@ -154,7 +154,7 @@ TEST_F(HistoryTest, TheTrendSamplesReadingsAcrossTheDays) {
     }
 }
 
-TEST_F(HistoryTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
+TEST_F(ReaderTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
     history::Counts counts{9, 9, 9};
     long long records = 9;

@@ -43,7 +43,7 @@ inline signed char MeasuredSample(long long id, int i) {
     return static_cast<signed char>(100 - (i + 2 * id) % 200);
 }
 
-class HistoryTest : public ::testing::Test {
+class ReaderTest : public ::testing::Test {
   protected:
     ScopedWorkDir dir;
 
