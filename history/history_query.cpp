@@ -13,10 +13,12 @@
 
 #include "history/counts.h"
 #include "records/columns.h"
+#include "records/database_file.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
+#include "records/station_file.h"
 
 namespace history {
 
@@ -136,6 +138,12 @@ bool OpenReader(const std::string& file) {
             }
             query.exec(QStringLiteral("PRAGMA cache_size = -16384"));
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
+                // The station's own file set aside or put back: the reader follows it.
+                if (file == records::DATABASE_FILE) {
+                    records::WatchStationFile(
+                        "history_reader",
+                        {CloseReader, [file](const QString&) { OpenReader(file); }});
+                }
                 return true;
             }
         }
@@ -145,6 +153,7 @@ bool OpenReader(const std::string& file) {
 }
 
 void CloseReader() {
+    records::WatchStationFile("history_reader", {});
     if (QSqlDatabase::contains(READER_CONNECTION)) {
         {
             QSqlDatabase db = QSqlDatabase::database(READER_CONNECTION, false);

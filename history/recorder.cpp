@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -48,6 +49,15 @@ constexpr const char* SERVER_SETTING =
 constexpr const char* STATION_NAME_DIFFERS =
     "SURGE_STATION 은 %s 이지만 이 검사기의 이력 파일은 %s 의 것입니다.\n"
     "검사 이력은 %s 의 이름으로 기록됩니다. 검사기 이름 설정을 확인하십시요.";
+constexpr const char* FILE_REPLACED =
+    "검사 이력 파일(inspection_history.db)이 검사기 실행 중에 %s.\n"
+    "열려 있던 검사 이력을 그 자리에 다시 써서 기록을 이어 갑니다. 잃은 기록은 없습니다.%s";
+constexpr const char* FILE_NOT_RESTORED =
+    "검사 이력 파일(inspection_history.db)이 검사기 실행 중에 바뀌었거나 지워졌는데,\n"
+    "열려 있던 검사 이력을 그 자리에 다시 쓰지 못했습니다. 디스크 여유 공간과 폴더의 쓰기 권한을 "
+    "확인하십시요. 검사 이력은 열려 있던 파일에 계속 기록합니다.";
+// How often the file's path is looked at while no cycle runs.
+constexpr int WATCH_MS = 2000;
 constexpr const char* RECORDS_LOST =
     "검사 이력을 기록하지 못한 채 메모리에 %lld 건이 쌓여, 가장 오래된 기록부터 잃고 있습니다.\n"
     "디스크 여유 공간과 폴더의 쓰기 권한을 확인하십시요.";
@@ -85,6 +95,8 @@ struct Recorder {
     QString software_version;
     std::unique_ptr<Forwarder> forwarder;
     std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
+    std::unique_ptr<QTimer> watch;     // looks at the file's path while no cycle runs
+    bool told_not_restored = false;
     DriftWatch drift;
     std::string drift_master;  // the master the strip's drift is of
     int drift_clean = 0;       // its tests in a row without a signal
@@ -163,7 +175,9 @@ void BegunAnew(const QString& aside) {
     if (r.disabled) {
         return;
     }
-    r.db->Open(QString::fromLatin1(records::DATABASE_FILE));
+    if (r.db->Open(QString::fromLatin1(records::DATABASE_FILE)) == DbStatus::Ok) {
+        records::NoteOpenStationFile();
+    }
     if (r.forwarder) {
         r.forwarder->ReopenLocal();
     }
@@ -198,6 +212,9 @@ bool OpenDatabase() {
     Recorder& r = TheRecorder();
     const DbStatus status = r.db->Open(QString::fromLatin1(records::DATABASE_FILE));
     const bool opened = status == DbStatus::Ok || (status == DbStatus::Damaged && BeginNewFile());
+    if (status == DbStatus::Ok) {
+        records::NoteOpenStationFile();
+    }
     if (!opened && r.db->UpgradeFailed()) {
         r.reopen_at = Clock::now() + UPGRADE_AGAIN_AFTER;
     }
@@ -213,6 +230,57 @@ void TellNameConflict() {
                                qPrintable(records::KeptStationName()), qPrintable(asked))
                  .toStdString());
     }
+}
+
+// The path names another file than the one open (a backup restored over it, a copy put back) or
+// none (deleted): the open one, which holds every record, is copied back into its place, and every
+// connection goes on there. The stranger is kept aside, untouched.
+void KeepTheFile() {
+    Recorder& r = TheRecorder();
+    if (!r.started || r.disabled || !r.db->IsOpen() || !records::StationFileReplaced()) {
+        return;
+    }
+    const bool deleted = !QFileInfo::exists(QString::fromLatin1(records::DATABASE_FILE));
+    const records::Restored restored = records::RestoreStationFile([&r](const QString& copy) {
+        bool copied = false;
+        r.db->Read([&copy, &copied](QSqlDatabase& db) {
+            copied = QSqlQuery(db).exec(QStringLiteral("VACUUM INTO '%1'").arg(copy));
+            return DbStatus::Ok;
+        });
+        return copied;
+    });
+    surge_log::Write("warning", std::string("the history's file was ") +
+                                    (deleted ? "deleted" : "replaced") + " while open; " +
+                                    (restored.done ? "copied back" : "could not be copied back"));
+    if (!restored.done) {
+        Tell(&r.told_not_restored, FILE_NOT_RESTORED);
+        return;
+    }
+    const std::string aside = restored.aside.isEmpty()
+                                  ? std::string()
+                                  : "\n그 자리에 있던 파일은 " +
+                                        QFileInfo(restored.aside).fileName().toStdString() +
+                                        " 로 옮겼습니다.";
+    char text[1024];
+    std::snprintf(text, sizeof text, FILE_REPLACED,
+                  deleted ? "지워졌습니다" : "다른 파일로 바뀌었습니다", aside.c_str());
+    Tell(text);
+}
+
+void KeepTheFileLater(void*) {
+    KeepTheFile();
+}
+
+void WatchThePath() {
+    Recorder& r = TheRecorder();
+    if (QCoreApplication::instance() == nullptr || r.disabled) {
+        return;
+    }
+    r.watch = std::make_unique<QTimer>();
+    // Posted: a deferred call waits for the running cycle.
+    QObject::connect(r.watch.get(), &QTimer::timeout,
+                     [] { PostDeferredCall(KeepTheFileLater, nullptr); });
+    r.watch->start(WATCH_MS);
 }
 
 // Today's counts as the database holds them, and those waiting to be written.
@@ -354,6 +422,7 @@ void Start(const Strip& strip) {
     ShowCounts(r.strip, r.today, r.recording);
     ShowWaiting(r.strip, -1, 0);
     AwaitMidnight();
+    WatchThePath();
 }
 
 std::string Record(const Inspection& inspection) {
@@ -368,6 +437,8 @@ std::string Record(const Inspection& inspection) {
         r.recording = r.db->IsOpen() && Write({row});
         if (!r.recording) {
             HoldBack(row);
+        } else {
+            KeepTheFile();
         }
         if (!r.pending.empty() || r.carry) {
             PostCatchUp();
@@ -450,6 +521,7 @@ void Stop() {
     records::WatchStationFile("history", {});
     r.carry.reset();
     r.midnight.reset();
+    r.watch.reset();
     r.db.reset();
     r.forwarder.reset();
     r.started = false;
