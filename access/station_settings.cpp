@@ -214,6 +214,11 @@ const std::vector<Key>& Keys() {
         {"drift/line_stop", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.drift.line_stop); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
+        {"history/reserve_mb", "0 에서 1024 사이의 MB",
+         [](const StationSettings& s) { return std::to_string(s.history.reserve_mb); },
+         [](const std::string& v, StationSettings* s) {
+             return ReadNumber(v, 0, 1024, &s->history.reserve_mb);
+         }},
         {"history/required", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.history.required); },
          [](const std::string& v, StationSettings* s) {

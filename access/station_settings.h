@@ -66,9 +66,11 @@ struct DriftSettings {
 };
 
 // [history] required: no test starts while a record cannot be written (the history off, or a
-// record waiting in memory that the file still refuses).
+// record waiting in memory that the file still refuses). reserve_mb: a file of that size beside
+// the database, given up when the disk is full so that what waits can still be written.
 struct HistorySettings {
     bool required = false;
+    int reserve_mb = 16;  // reserve_mb: the disk space kept for the worst moment, 0 for none
 };
 
 struct StationSettings {

@@ -5,10 +5,15 @@
 // cycle. The operator hears of each once.
 #include "history/recorder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QStorageInfo>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -17,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "access/settings_in_force.h"
 #include "history/drift_watch.h"
 #include "history/recording_database.h"
 #include "history/shift_counts.h"
@@ -56,6 +62,16 @@ constexpr const char* FILE_NOT_RESTORED =
     "검사 이력 파일(inspection_history.db)이 검사기 실행 중에 바뀌었거나 지워졌는데,\n"
     "열려 있던 검사 이력을 그 자리에 다시 쓰지 못했습니다. 디스크 여유 공간과 폴더의 쓰기 권한을 "
     "확인하십시요. 검사 이력은 열려 있던 파일에 계속 기록합니다.";
+constexpr const char* RESERVE_NOT_MADE =
+    "디스크 여유 공간이 모자라 검사 이력의 예비 공간(%d MB)을 만들 수 없습니다.\n"
+    "디스크가 가득 차면 검사 이력을 잃을 수 있습니다. 디스크 여유 공간을 확보하십시요.";
+constexpr const char* DISK_FULL =
+    "디스크가 가득 찼습니다. 검사 이력을 예비 공간에 기록했습니다.\n"
+    "예비 공간도 곧 찹니다. 지금 디스크 여유 공간을 확보하십시요.";
+// The reserve: a file of its own beside the database.
+constexpr const char* RESERVE_FILE = "inspection_history.reserve";
+// A write that fails with less than this free is taken for a full disk.
+constexpr qint64 FULL_BELOW = 1 << 20;
 // How often the file's path is looked at while no cycle runs.
 constexpr int WATCH_MS = 2000;
 constexpr const char* RECORDS_LOST =
@@ -97,6 +113,7 @@ struct Recorder {
     std::unique_ptr<QTimer> midnight;  // turns the strip to the new day
     std::unique_ptr<QTimer> watch;     // looks at the file's path while no cycle runs
     bool told_not_restored = false;
+    bool disk_full = false;  // the reserve given up: the disk had no room for a record
     DriftWatch drift;
     std::string drift_master;  // the master the strip's drift is of
     int drift_clean = 0;       // its tests in a row without a signal
@@ -232,6 +249,59 @@ void TellNameConflict() {
     }
 }
 
+qint64 ReserveBytes() {
+    return static_cast<qint64>(access_control::Settings().history.reserve_mb) << 20;
+}
+
+// Makes the reserve of the size set (0: none), the space allocated on disk; false when the disk
+// has no room for it.
+bool MakeReserve() {
+    const qint64 bytes = ReserveBytes();
+    const QByteArray path = QFile::encodeName(QString::fromLatin1(RESERVE_FILE));
+    if (bytes == 0) {
+        ::unlink(path.constData());
+        return true;
+    }
+    if (QFileInfo(QString::fromLatin1(RESERVE_FILE)).size() == bytes) {
+        return true;
+    }
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0600);
+    const bool made = fd >= 0 && ::ftruncate(fd, 0) == 0 && ::posix_fallocate(fd, 0, bytes) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!made) {
+        ::unlink(path.constData());
+    }
+    return made;
+}
+
+// A write failed: where the disk is full and the reserve still there, it is given up so that what
+// waits can be written, and the operator is told in red.
+bool GiveUpReserve() {
+    Recorder& r = TheRecorder();
+    if (!QFileInfo::exists(QString::fromLatin1(RESERVE_FILE)) ||
+        QStorageInfo(QDir::currentPath()).bytesAvailable() >= FULL_BELOW) {
+        return false;
+    }
+    QFile::remove(QString::fromLatin1(RESERVE_FILE));
+    surge_log::Write("warning", "the disk is full: the history's reserve is given up");
+    r.disk_full = true;
+    Tell(DISK_FULL);
+    return true;
+}
+
+// Once the disk has room again the reserve is made anew, and the strip's red goes.
+void RemakeReserve() {
+    Recorder& r = TheRecorder();
+    if (r.disk_full &&
+        QStorageInfo(QDir::currentPath()).bytesAvailable() > ReserveBytes() + FULL_BELOW &&
+        MakeReserve()) {
+        r.disk_full = false;
+        ShowCounts(r.strip, r.today, r.recording, r.disk_full);
+    }
+}
+
 // The path names another file than the one open (a backup restored over it, a copy put back) or
 // none (deleted): the open one, which holds every record, is copied back into its place, and every
 // connection goes on there. The stranger is kept aside, untouched.
@@ -269,6 +339,7 @@ void KeepTheFile() {
 
 void KeepTheFileLater(void*) {
     KeepTheFile();
+    RemakeReserve();
 }
 
 void WatchThePath() {
@@ -323,7 +394,7 @@ void TurnOver() {
     Recorder& r = TheRecorder();
     if (const QDate today = QDate::currentDate(); today != r.day) {
         Recount(today);
-        ShowCounts(r.strip, r.today, r.recording);
+        ShowCounts(r.strip, r.today, r.recording, r.disk_full);
     }
     AwaitMidnight();
 }
@@ -342,6 +413,11 @@ bool Write(const std::vector<InspectionRow>& rows) {
         r.forwarder->Wake();
     }
     return true;
+}
+
+// After the reserve was given up: the connection a failed write closed is opened again first.
+bool WriteAgain(const std::vector<InspectionRow>& rows) {
+    return (TheRecorder().db->IsOpen() || OpenDatabase()) && Write(rows);
 }
 
 // Keeps a record that could not be written, for a later chunk; past the bound the oldest goes.
@@ -372,9 +448,10 @@ void CatchUp(void*) {
     }
     if (!r.pending.empty()) {
         const auto end = r.pending.begin() + std::min<std::size_t>(CHUNK, r.pending.size());
-        if (!Write(std::vector<InspectionRow>(r.pending.begin(), end))) {
+        const std::vector<InspectionRow> chunk(r.pending.begin(), end);
+        if (!Write(chunk) && !(GiveUpReserve() && WriteAgain(chunk))) {
             r.recording = false;
-            ShowCounts(r.strip, r.today, r.recording);
+            ShowCounts(r.strip, r.today, r.recording, r.disk_full);
             return;
         }
         r.pending.erase(r.pending.begin(), end);
@@ -392,7 +469,7 @@ void CatchUp(void*) {
     } else if (r.forwarder) {
         r.forwarder->Wake();
     }
-    ShowCounts(r.strip, r.today, r.recording);
+    ShowCounts(r.strip, r.today, r.recording, r.disk_full);
     // A zero timer, so that the operator's input comes between two chunks.
     QTimer::singleShot(0, [] { PostCatchUp(); });
 }
@@ -417,9 +494,15 @@ void Start(const Strip& strip) {
             Tell(&r.told_cannot_record, CANNOT_RECORD);
         }
         TellNameConflict();
+        if (r.recording && !MakeReserve()) {
+            char text[512];
+            std::snprintf(text, sizeof text, RESERVE_NOT_MADE,
+                          access_control::Settings().history.reserve_mb);
+            Tell(text);
+        }
     }
     Recount(QDate::currentDate());
-    ShowCounts(r.strip, r.today, r.recording);
+    ShowCounts(r.strip, r.today, r.recording, r.disk_full);
     ShowWaiting(r.strip, -1, 0);
     AwaitMidnight();
     WatchThePath();
@@ -435,6 +518,9 @@ std::string Record(const Inspection& inspection) {
         const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station,
                                 r.software_version};
         r.recording = r.db->IsOpen() && Write({row});
+        if (!r.recording && GiveUpReserve()) {
+            r.recording = WriteAgain({row});
+        }
         if (!r.recording) {
             HoldBack(row);
         } else {
@@ -464,7 +550,7 @@ std::string Record(const Inspection& inspection) {
     if (!counted && records::LocalDay(inspection.started_at) == today) {
         CountCycle(inspection, &r.today);
     }
-    ShowCounts(r.strip, r.today, r.recording);
+    ShowCounts(r.strip, r.today, r.recording, r.disk_full);
     return alarm;
 }
 
@@ -488,13 +574,14 @@ long WriteWaiting() {
     }
     while (!r.pending.empty() && (r.db->IsOpen() || OpenDatabase())) {
         const auto end = r.pending.begin() + std::min<std::size_t>(CHUNK, r.pending.size());
-        if (!Write(std::vector<InspectionRow>(r.pending.begin(), end))) {
+        const std::vector<InspectionRow> chunk(r.pending.begin(), end);
+        if (!Write(chunk) && !(GiveUpReserve() && WriteAgain(chunk))) {
             break;
         }
         r.pending.erase(r.pending.begin(), end);
     }
     r.recording = r.pending.empty() && r.db->IsOpen();
-    ShowCounts(r.strip, r.today, r.recording);
+    ShowCounts(r.strip, r.today, r.recording, r.disk_full);
     return static_cast<long>(r.pending.size());
 }
 

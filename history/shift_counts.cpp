@@ -24,7 +24,7 @@ records::DbStatus CountDay(records::Database* db, const QDate& day, Counts* coun
     });
 }
 
-void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {
+void ShowCounts(const Strip& strip, const Counts& counts, bool recording, bool disk_full) {
     if (strip.panel <= 0) {
         return;
     }
@@ -35,8 +35,10 @@ void ShowCounts(const Strip& strip, const Counts& counts, bool recording) {
     if (strip.first_pass > 0) {
         SetCtrlVal(strip.panel, strip.first_pass, FirstPassText(counts).c_str());
     }
-    SetCtrlAttribute(strip.panel, strip.recording, ATTR_VISIBLE, recording ? 1 : 0);
-    SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, recording ? 0 : 1);
+    const bool on = recording && !disk_full;
+    SetCtrlVal(strip.panel, strip.recording_off, disk_full ? "디스크 가득" : "기록 중지");
+    SetCtrlAttribute(strip.panel, strip.recording, ATTR_VISIBLE, on ? 1 : 0);
+    SetCtrlAttribute(strip.panel, strip.recording_off, ATTR_VISIBLE, on ? 0 : 1);
 }
 
 void ShowWaiting(const Strip& strip, long waiting, long refused) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "access/settings_in_force.h"
 #include "tests/history/history_fixture.h"
 
 namespace {
@@ -20,6 +21,12 @@ bool MountTmpfs(const std::string& dir, const char* size) {
     const std::string options = std::string("size=") + size;
     return geteuid() == 0 &&
            mount("surge-history", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+}
+
+// The station's reserve of `mb` megabytes, as "station.ini" sets it.
+void Reserve(const char* mb) {
+    WriteWholeFile("station.ini", std::string("[history]\nreserve_mb=") + mb + "\n");
+    access_control::StartSettings();
 }
 
 // Fills the disk of the working directory to its last byte.
@@ -77,8 +84,10 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
          [] {}, [] {}, "line-1 의 것", "on", "3"},
         {"history turned off", false, [] { setenv("SURGE_HISTORY", "off", 1); }, [] {}, [] {}, "",
          "off", "NULL"},
-        {"a full disk", true, [] {}, [] { FillDisk(); }, [] { fs::remove("filler.bin"); },
-         "기록할 수 없습니다", "off", "3"},
+        {"a full disk without a reserve", true, [] { Reserve("0"); }, [] { FillDisk(); },
+         [] { fs::remove("filler.bin"); }, "기록할 수 없습니다", "off", "3"},
+        {"a full disk, the reserve given up", true, [] { Reserve("1"); }, [] { FillDisk(); },
+         [] { fs::remove("filler.bin"); }, "디스크가 가득 찼습니다", "off", "3"},
         {"a read-only folder", true,
          [] {
              const std::string here = fs::current_path().string();
@@ -91,7 +100,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         ScopedWorkDir dir;
         const std::string disk = dir.File("disk");
         if (f.needs_mount) {
-            if (!MountTmpfs(disk, "512k")) {
+            if (!MountTmpfs(disk, "4m")) {
                 std::printf("skipped \"%s\": mounting a tmpfs needs the superuser\n", f.name);
                 continue;
             }
@@ -122,6 +131,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         EXPECT_EQ(rows.empty() ? "NULL" : rows[0][0], f.records_at_end);
         EXPECT_EQ(ReadWholeFile("model_name.dat"), "M-01 4.5 5 10 12 3 0\n");
         history::Stop();
+        access_control::StopSettings();
         unsetenv("SURGE_HISTORY");
         unsetenv("SURGE_STATION");
         if (std::string(f.name) == "a damaged file") {
