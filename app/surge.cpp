@@ -65,6 +65,23 @@ void Close_station() {
     QuitUserInterface(0);
 }
 
+// What follows the event loop: the last write, the trail's waiting rows, the forwarder's wait, the
+// log's last line.
+void End_station() {
+    Stop_history_panel();
+    history::Stop();
+    access_control::StopAccess();
+    access_control::StopSettings();
+    access_control::StopTrail();
+    surge_log::Write("stop", "station stopped");
+}
+
+// The display lost: no event loop to return to, so the port is closed and the station ended here.
+void Display_lost() {
+    Close_com_port();
+    End_station();
+}
+
 // A logout or a shutdown ends the station as its quit does, the running cycle first, but asks
 // nobody: the records that still cannot be written are counted in the log.
 void Session_end(void*) {
@@ -98,12 +115,7 @@ int surge_main(int argc, char** argv) {
         return -1;
     }
     RunUserInterface();
-    Stop_history_panel();
-    history::Stop();
-    access_control::StopAccess();
-    access_control::StopSettings();
-    access_control::StopTrail();
-    surge_log::Write("stop", "station stopped");
+    End_station();
     return 0;
 }
 
@@ -111,6 +123,7 @@ int Start_station() {
     surge_log::Write("start", "station starting");
     Register_callbacks();
     SetSessionEndCallback(Session_end, nullptr);
+    SetDisplayLostCallback(Display_lost);
     if ((mainHandle = LoadPanel(0, SURGE_UIR, MAIN)) < 0) {
         return -1;
     }

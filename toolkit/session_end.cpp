@@ -1,7 +1,8 @@
 // The end of the session: SIGTERM, SIGINT and SIGHUP (a logout, a shutdown, a service stopped)
 // end the station the way its own quit does, from the event loop, once the running callback has
 // returned. The signal handler only writes the signal's number into a pipe that the event loop
-// watches; a second signal ends the process at once.
+// watches; a second signal ends the process at once. A lost X display (the usual logout) gives no
+// signal: Qt says so in a warning and exits, and the station's own end runs first.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,9 +11,11 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 #include "log/log.h"
+#include "toolkit/popup_script.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -27,7 +30,9 @@ volatile sig_atomic_t signalled = 0;
 struct SessionEnd {
     DeferredCallbackPtr function = nullptr;
     void* data = nullptr;
+    void (*display_lost)() = nullptr;
     QSocketNotifier* notifier = nullptr;
+    QtMessageHandler qt_handler = nullptr;
 };
 
 SessionEnd& TheSessionEnd() {
@@ -44,9 +49,19 @@ void OnSignal(int number) {
     (void)!write(signal_pipe[1], &byte, 1);
 }
 
-// Nobody is there to answer: each modal popup is cancelled, as Esc would, and so is any that the
-// quit's path opens after it.
+// Nobody is there to answer: a popup the quit's path opens answers itself as a cancel would (the
+// toolkit's script, with no answers queued), and one already open is cancelled, as Esc would.
+void NobodyToAnswer() {
+    toolkit_internal::PopupScript& script = toolkit_internal::CurrentPopupScript();
+    script.active = true;
+    script.confirm_answers.clear();
+    script.file_answers.clear();
+    script.prompt_answers.clear();
+    script.password_answers.clear();
+}
+
 void CancelPopups() {
+    NobodyToAnswer();
     auto* timer = new QTimer(QApplication::instance());
     QObject::connect(timer, &QTimer::timeout, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -68,7 +83,34 @@ void Ended() {
     PostDeferredCall(TheSessionEnd().function, TheSessionEnd().data);
 }
 
+// Qt's xcb platform, its connection to the display broken, warns and calls exit(1): the station
+// ends in order first, and with 0, as a logout is no failure.
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    SessionEnd& s = TheSessionEnd();
+    if (s.qt_handler != nullptr) {
+        s.qt_handler(type, context, message);
+    }
+    if (type == QtWarningMsg && message.startsWith(QStringLiteral("The X11 connection broke")) &&
+        s.display_lost != nullptr) {
+        surge_log::Write("stop", "the display is lost: the station ends as a quit would");
+        const auto lost = s.display_lost;
+        s.display_lost = nullptr;
+        NobodyToAnswer();
+        lost();
+        std::_Exit(0);
+    }
+}
+
 }  // namespace
+
+int SetDisplayLostCallback(void (*function)()) {
+    SessionEnd& s = TheSessionEnd();
+    s.display_lost = function;
+    if (s.qt_handler == nullptr) {
+        s.qt_handler = qInstallMessageHandler(OnQtMessage);
+    }
+    return 0;
+}
 
 int SetSessionEndCallback(DeferredCallbackPtr function, void* data) {
     SessionEnd& s = TheSessionEnd();
@@ -78,6 +120,8 @@ int SetSessionEndCallback(DeferredCallbackPtr function, void* data) {
     s.function = function;
     s.data = data;
     if (s.notifier != nullptr) {
+        signalled = 0;  // a station started anew in this process
+        s.notifier->setEnabled(true);
         return 0;
     }
     if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {

@@ -51,6 +51,9 @@ int PostDeferredCall(DeferredCallbackPtr function, void* data);
 // session ends the process (SIGTERM, SIGINT, SIGHUP); from then on every modal popup is answered
 // with its cancel, since nobody is there to answer it. A second signal ends the process at once.
 int SetSessionEndCallback(DeferredCallbackPtr function, void* data);
+// Calls `function` when the display is lost (the X server gone, as at a logout): there is no event
+// loop to return to, so it must end the station itself; the process then exits with 0.
+int SetDisplayLostCallback(void (*function)());
 
 // Paints what changed on the panels now, without waiting for the running callback to return; the
 // operator's input stays queued.

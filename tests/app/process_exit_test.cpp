@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <chrono>
 #include <csignal>
 #include <regex>
@@ -142,6 +143,46 @@ TEST_F(ProcessExitTest, ASignalEndsTheStationAsItsQuitDoes) {
         EXPECT_NE(log.find("엑셀 프로그램 경로가 너무 깁니다"), std::string::npos) << log;
         EXPECT_EQ(log.rfind("station stopped\n") + 16, log.size()) << log;
     }
+}
+
+// The X server gone, as at a logout: Qt would exit with 1 at once; the station ends in order first.
+TEST_F(ProcessExitTest, ALostDisplayEndsTheStationAsItsQuitDoes) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) {
+        GTEST_SKIP() << "no Xvfb";
+    }
+    WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
+    QProcess display;
+    display.start("Xvfb", {":" + QString::number(90 + getpid() % 100), "-screen", "0",
+                           "1280x1024x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(display.waitForStarted());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    QProcess station;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", display.arguments()[0]);
+    env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
+    station.setProcessEnvironment(env);
+    station.setWorkingDirectory(QString::fromStdString(dir_.Path()));
+    station.start(SURGE_STATION_PATH, {});
+    ASSERT_TRUE(station.waitForStarted());
+    for (int i = 0;
+         i < 200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    display.kill();
+    display.waitForFinished();
+    const bool finished = station.waitForFinished(5000);
+    if (!finished) {
+        station.kill();
+        station.waitForFinished();
+    }
+    ASSERT_TRUE(finished) << "still running 5 s after the display went";
+    EXPECT_EQ(station.exitCode(), 0);
+    const std::string log = ReadWholeFile(dir_.File("station.log"));
+    EXPECT_NE(log.find("the display is lost"), std::string::npos) << log;
+    EXPECT_EQ(log.rfind("station stopped\n") + 16, log.size()) << log;
 }
 
 }  // namespace
