@@ -13,14 +13,20 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimer>
+#include <csignal>
 
 #include "app/surge.h"
 #include "history/history_uir.h"
 #include "history/recorder.h"
+#include "inspection/inspection.h"
 #include "instrument/serial.h"
+#include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
+#include "tests/support/file_rows.h"
 #include "tests/support/sample_inspection.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
@@ -320,6 +326,49 @@ TEST_F(StartupTest, AQuitWhileRecordsWaitAsksBeforeTheyGo) {
         EXPECT_EQ(ReadWholeFile("station.log").find("1 records could not be written") !=
                       std::string::npos,
                   c.lost_logged);
+    }
+}
+
+// A signal of the session's end while a cycle runs and between two: the cycle completes and is
+// recorded, the station ends with 0, and the trail's rows are on the file.
+bool signal_during_cycle = false;
+
+void CycleAndSignal(void*) {
+    std::strcpy(master_name, "M-01");
+    Show_model(master_name);
+    SetCtrlAttribute(mainHandle, MAIN_CMD_30, ATTR_DIMMED, 0);
+    if (signal_during_cycle) {
+        QTimer::singleShot(20, [] { raise(SIGTERM); });
+    }
+    // As the start command gives it (a test's Commit would wait for this call to return).
+    SetCtrlVal(mainHandle, MAIN_SERIAL, "SN-1");
+    Main_start(mainHandle, MAIN_CMD_30, EVENT_COMMIT, nullptr, 0, 0);
+    if (!signal_during_cycle) {
+        raise(SIGTERM);
+    }
+}
+
+TEST_F(StartupTest, ASignalDuringACycleOrBetweenTwoEndsTheStationWithTheCycleRecorded) {
+    for (const bool during : {true, false}) {
+        SCOPED_TRACE(during ? "during a cycle" : "between cycles");
+        ScopedWorkDir dir;
+        WriteWholeFile("station.ini", "[retest]\nenabled=true\n");
+        SimProcess sim({"--noise", "0"});
+        Reset_program_state();
+        ClearShownPopups();
+        signal_during_cycle = during;
+        PostDeferredCall(CycleAndSignal, nullptr);
+        char name[] = "surge";
+        char* argv[] = {name, nullptr};
+        EXPECT_EQ(surge_main(1, argv), 0);
+        mainHandle = setupHandle = masterHandle = 0;
+        EXPECT_EQ(QueryFile("SELECT serial, outcome FROM inspection", "inspection_history.db"),
+                  (FileRows{{"SN-1", "O.K"}}));
+        EXPECT_EQ(QueryFile("SELECT action, object FROM audit", "inspection_history.db"),
+                  (FileRows{{"settings changed", "retest/enabled"}}));
+        const std::string log = ReadWholeFile("station.log");
+        EXPECT_NE(log.find("signal 15: the station ends"), std::string::npos) << log;
+        EXPECT_EQ(log.rfind("station stopped\n") + 16, log.size()) << log;
     }
 }
 

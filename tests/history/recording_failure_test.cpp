@@ -10,6 +10,7 @@
 
 #include "access/settings_in_force.h"
 #include "tests/history/history_fixture.h"
+#include "tests/support/sample_inspection.h"
 
 namespace {
 
@@ -151,6 +152,41 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
             umount2(disk.c_str(), MNT_DETACH);
         }
     }
+}
+
+// 100 cycles on a small disk that fills up after the 10th, with a reserve of 1 MB, then freed: the
+// reserve takes what it can, the rest waits in memory, and once there is room again every record
+// is in the file, once.
+TEST_F(RecordingFailureTest, ADiskThatFillsUpLosesNoRecord) {
+    ScopedWorkDir dir;
+    const std::string disk = dir.File("disk");
+    if (!MountTmpfs(disk, "4m")) {
+        GTEST_SKIP() << "mounting a tmpfs needs the superuser";
+    }
+    ASSERT_EQ(chdir(disk.c_str()), 0);
+    Reserve("1");
+    Start_history();
+    const auto start = std::chrono::system_clock::now();
+    for (int n = 0; n < 100; ++n) {
+        if (n == 10) {
+            FillDisk();
+        }
+        Inspection inspection =
+            SampleInspection(n, start + std::chrono::milliseconds(n),
+                             SampleSetup("03", 4.5, 5, 10, 20), 3, 3, Outcome::OK);
+        inspection.serial = "U-" + std::to_string(n);
+        history::Record(inspection);
+    }
+    EXPECT_GT(history::WriteWaiting(), 0);
+    fs::remove("filler.bin");
+    EXPECT_EQ(history::WriteWaiting(), 0);
+    history::Stop();
+    access_control::StopSettings();
+    EXPECT_EQ(
+        Query("SELECT COUNT(*), COUNT(DISTINCT serial), COUNT(DISTINCT uuid) FROM inspection"),
+        (FileRows{{"100", "100", "100"}}));
+    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+    umount2(disk.c_str(), MNT_DETACH);
 }
 
 }  // namespace
