@@ -88,6 +88,7 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
     std::atomic<bool> abandoned{false};
     std::atomic<bool> reopen_local{false};
     std::atomic<long> waiting{-1};
+    std::atomic<long> wakes{0};  // the Wakes so far: the records queued since a count was read
     std::atomic<long> refused{0};
     std::mutex mutex;
     std::condition_variable wake;
@@ -118,9 +119,19 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
             },
             Qt::QueuedConnection);
     }
-    void Publish(long now_waiting, long now_refused) {
-        const bool changed = waiting.exchange(now_waiting) != now_waiting ||
-                             refused.exchange(now_refused) != now_refused;
+    // `now_waiting` as counted after `wakes` stood at `wakes_before`: a record queued since then
+    // (its Wake counted it at once) is not counted away by the older count.
+    void Publish(long now_waiting, long now_refused, long wakes_before) {
+        long current = waiting.load();
+        long published = now_waiting;
+        do {
+            published = now_waiting >= 0 && wakes.load() != wakes_before
+                            ? std::max(now_waiting + 1, current)
+                            : now_waiting;
+        } while (!waiting.compare_exchange_weak(current, published));
+        const bool refused_changed = refused.exchange(now_refused) != now_refused;
+        const bool changed = current != published || refused_changed;
+        now_waiting = published;
         if (changed && events.counts) {
             Post([this, now_waiting, now_refused] { events.counts(now_waiting, now_refused); });
         }
@@ -184,9 +195,10 @@ int Forwarder::State::Pass(bool* failed) {
         return RETRY_MS;
     }
     QSqlDatabase local = QSqlDatabase::database(local_name, false);
+    const long wakes_before = wakes.load();
     const long queued = Count(local, "outbox");
     const long set_aside = Count(local, "refused");
-    Publish(queued, set_aside);
+    Publish(queued, set_aside, wakes_before);
     if (queued < 0 || set_aside < 0) {
         *failed = true;
         return RETRY_MS;
@@ -255,7 +267,9 @@ int Forwarder::State::Pass(bool* failed) {
         }
         more = more || (sent.sent > 0 && sent.refused == 0);
     }
-    Publish(Count(local, "outbox"), Count(local, "refused"));
+    const long wakes_after = wakes.load();
+    const long still_queued = Count(local, "outbox");
+    Publish(still_queued, Count(local, "refused"), wakes_after);
     // More may be waiting; the refused are tried again only after a while.
     return more ? 0 : RETRY_MS;
 }
@@ -307,6 +321,7 @@ Forwarder::~Forwarder() {
 
 void Forwarder::Wake() {
     // Counted at once, so that no one reads nothing waiting before the outbox is read again.
+    ++state_->wakes;
     long waiting = state_->waiting;
     while (waiting >= 0 && !state_->waiting.compare_exchange_weak(waiting, waiting + 1)) {
     }
