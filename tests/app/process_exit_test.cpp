@@ -151,25 +151,34 @@ TEST_F(ProcessExitTest, ALostDisplayEndsTheStationAsItsQuitDoes) {
         GTEST_SKIP() << "no Xvfb";
     }
     WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
+    // The display's number once it is ready, from Xvfb itself.
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
     QProcess display;
-    display.start("Xvfb", {":" + QString::number(90 + getpid() % 100), "-screen", "0",
-                           "1280x1024x24", "-nolisten", "tcp"});
+    display.setChildProcessModifier([fd = pipe_fds[1]] { dup2(fd, 3); });
+    display.start("Xvfb", {"-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
     ASSERT_TRUE(display.waitForStarted());
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    close(pipe_fds[1]);
+    char number[16] = {0};
+    ASSERT_GT(read(pipe_fds[0], number, sizeof number - 1), 0);
+    close(pipe_fds[0]);
     QProcess station;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", display.arguments()[0]);
+    env.insert("DISPLAY", ":" + QString::fromLatin1(number).trimmed());
     env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
     station.setProcessEnvironment(env);
     station.setWorkingDirectory(QString::fromStdString(dir_.Path()));
     station.start(SURGE_STATION_PATH, {});
     ASSERT_TRUE(station.waitForStarted());
+    // A station built with the sanitizers on a busy machine takes seconds to come up.
     for (int i = 0;
-         i < 200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
+         i < 1200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
          ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    ASSERT_NE(ReadWholeFile(dir_.File("station.log")).find("serial"), std::string::npos)
+        << "the station did not come up on the display";
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     display.kill();
     display.waitForFinished();

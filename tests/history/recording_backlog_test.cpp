@@ -19,10 +19,11 @@ namespace tt = toolkit_testing;
 
 class RecordingBacklogTest : public HistoryTest {
   protected:
-    // Runs the event loop until `done` or 60 s.
+    // Runs the event loop until `done` or 180 s: the sanitizers' build writes 50,000 records in
+    // about a minute.
     template <typename Done>
     static bool Await(Done done) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(180);
         while (!done() && std::chrono::steady_clock::now() < until) {
             QCoreApplication::processEvents();
             tt::RunDeferredCalls();
