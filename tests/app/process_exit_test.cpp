@@ -150,6 +150,11 @@ TEST_F(ProcessExitTest, ALostDisplayEndsTheStationAsItsQuitDoes) {
     if (QStandardPaths::findExecutable("Xvfb").isEmpty()) {
         GTEST_SKIP() << "no Xvfb";
     }
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitized station did not come up on Xvfb within a minute on the CI's two cores; the
+    // process stage runs this with the station as built.
+    GTEST_SKIP() << "not under the sanitizers";
+#endif
     WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
     // The display's number once it is ready, from Xvfb itself.
     int pipe_fds[2];
