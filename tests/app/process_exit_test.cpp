@@ -75,6 +75,43 @@ class ProcessExitTest : public ::testing::Test {
         EXPECT_TRUE(watch.Opened());
     }
 
+    // Starts the station in the folder on `platform`, its port missing, and waits until it has
+    // tried the port (at most `seconds`); then half a second more for what follows.
+    bool StartAndAwaitPort(QProcess* station, const QString& platform, const QString& display,
+                           int seconds) {
+        WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", platform);
+        if (!display.isEmpty()) {
+            env.insert("DISPLAY", display);
+        }
+        env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
+        station->setProcessEnvironment(env);
+        station->setWorkingDirectory(QString::fromStdString(dir_.Path()));
+        station->start(SURGE_STATION_PATH, {});
+        if (!station->waitForStarted()) {
+            return false;
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos) {
+            if (std::chrono::steady_clock::now() > until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return true;
+    }
+    // Whether the station ended within 5 s; killed if not.
+    static bool EndsWithin5s(QProcess* station) {
+        if (station->waitForFinished(5000)) {
+            return true;
+        }
+        station->kill();
+        station->waitForFinished();
+        return false;
+    }
+
     ScopedWorkDir dir_{false};
 };
 
@@ -107,32 +144,14 @@ TEST_F(ProcessExitTest, WithACallbackThatTheStationDoesNotHave) {
 TEST_F(ProcessExitTest, ASignalEndsTheStationAsItsQuitDoes) {
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
-        WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
         WriteWholeFile(dir_.File("excel_path.txt"), std::string(300, 'x'));
         std::remove(dir_.File("station.log").c_str());
         QProcess station;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
-        station.setProcessEnvironment(env);
-        station.setWorkingDirectory(QString::fromStdString(dir_.Path()));
-        station.start(SURGE_STATION_PATH, {});
-        ASSERT_TRUE(station.waitForStarted());
         // The port is tried just before the warning opens; the toolkit logs it once it closes.
-        for (int i = 0;
-             i < 200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
-             ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        StartAndAwaitPort(&station, "offscreen", QString(), 10);
         const auto sent = std::chrono::steady_clock::now();
         kill(static_cast<pid_t>(station.processId()), number);
-        const bool finished = station.waitForFinished(5000);
-        if (!finished) {
-            station.kill();
-            station.waitForFinished();
-        }
-        ASSERT_TRUE(finished) << "still running 5 s after the signal";
+        ASSERT_TRUE(EndsWithin5s(&station)) << "still running 5 s after the signal";
         EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
         EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(station.exitCode(), 0);
@@ -155,7 +174,6 @@ TEST_F(ProcessExitTest, ALostDisplayEndsTheStationAsItsQuitDoes) {
     // process stage runs this with the station as built.
     GTEST_SKIP() << "not under the sanitizers";
 #endif
-    WriteWholeFile(dir_.File("surge.uir"), ReadWholeFile(SURGE_UIR_PATH));
     // The display's number once it is ready, from Xvfb itself.
     int pipe_fds[2];
     ASSERT_EQ(pipe(pipe_fds), 0);
@@ -168,31 +186,12 @@ TEST_F(ProcessExitTest, ALostDisplayEndsTheStationAsItsQuitDoes) {
     ASSERT_GT(read(pipe_fds[0], number, sizeof number - 1), 0);
     close(pipe_fds[0]);
     QProcess station;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", ":" + QString::fromLatin1(number).trimmed());
-    env.insert("SURGE_COM1", QString::fromStdString(dir_.File("no-such-port")));
-    station.setProcessEnvironment(env);
-    station.setWorkingDirectory(QString::fromStdString(dir_.Path()));
-    station.start(SURGE_STATION_PATH, {});
-    ASSERT_TRUE(station.waitForStarted());
     // A station built with the sanitizers on a busy machine takes seconds to come up.
-    for (int i = 0;
-         i < 1200 && ReadWholeFile(dir_.File("station.log")).find("serial") == std::string::npos;
-         ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_NE(ReadWholeFile(dir_.File("station.log")).find("serial"), std::string::npos)
+    ASSERT_TRUE(StartAndAwaitPort(&station, "xcb", ":" + QString::fromLatin1(number).trimmed(), 60))
         << "the station did not come up on the display";
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     display.kill();
     display.waitForFinished();
-    const bool finished = station.waitForFinished(5000);
-    if (!finished) {
-        station.kill();
-        station.waitForFinished();
-    }
-    ASSERT_TRUE(finished) << "still running 5 s after the display went";
+    ASSERT_TRUE(EndsWithin5s(&station)) << "still running 5 s after the display went";
     EXPECT_EQ(station.exitCode(), 0);
     const std::string log = ReadWholeFile(dir_.File("station.log"));
     EXPECT_NE(log.find("the display is lost"), std::string::npos) << log;
