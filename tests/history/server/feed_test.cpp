@@ -83,7 +83,11 @@ TEST_F(FeedTest, ARecordTheServerRefusesIsSetAsideAndTheOthersGoOn) {
         ASSERT_TRUE(Await([] { return history::Refused() == 1 && history::Waiting() == 0; }));
         ASSERT_TRUE(Await([] { return !Warnings().empty(); }));
         const std::vector<std::string> warnings = Warnings();
-        ASSERT_EQ(warnings.size(), 1u);
+        std::string told;
+        for (const std::string& text : warnings) {
+            told += text + "\n";
+        }
+        ASSERT_EQ(warnings.size(), 1u) << told;
         EXPECT_NE(warnings[0].find("받지 않았습니다"), std::string::npos) << warnings[0];
         history::Stop();
         if (c.mend != nullptr) {
