@@ -337,9 +337,14 @@ void KeepTheFile() {
     Tell(text);
 }
 
+// Every 2 s: records held in memory are tried again, so that a line that stops after a failed
+// write does not leave them there until the next cycle.
 void KeepTheFileLater(void*) {
     KeepTheFile();
     RemakeReserve();
+    if (!TheRecorder().pending.empty()) {
+        PostCatchUp();
+    }
 }
 
 void WatchThePath() {
@@ -587,7 +592,10 @@ long WriteWaiting() {
 
 long Waiting() {
     const Recorder& r = TheRecorder();
-    return r.forwarder ? r.forwarder->Waiting() : -1;
+    const long sent_from_file = r.forwarder ? r.forwarder->Waiting() : -1;
+    // A record held in memory, not yet in the file, has not reached the server either.
+    return sent_from_file < 0 ? sent_from_file
+                              : sent_from_file + static_cast<long>(r.pending.size());
 }
 
 long Refused() {

@@ -41,7 +41,8 @@ void RestartDrift();
 // Tries to write every record waiting in memory now; the records still waiting, or -1 with the
 // history off (SURGE_HISTORY=off).
 long WriteWaiting();
-// The records the plant's server has not acknowledged yet; -1 without a server.
+// The records the plant's server has not acknowledged yet, those held in memory too; -1 without
+// a server.
 long Waiting();
 // The records the plant's server refused, set aside; 0 without a server.
 long Refused();
