@@ -54,6 +54,12 @@ int SetSessionEndCallback(DeferredCallbackPtr function, void* data);
 // Calls `function` when the display is lost (the X server gone, as at a logout): there is no event
 // loop to return to, so it must end the station itself; the process then exits with 0.
 int SetDisplayLostCallback(void (*function)());
+// Windows, a console program: calls `function(event)` on a thread of the system's when the console
+// ends the process (Ctrl+C, Ctrl+Break, the console closed, a logoff, a shutdown; `event` is the
+// system's CTRL_*_EVENT), which must then make the program end itself; for the closing events the
+// system waits for that at most its own few seconds. A second event ends the process at once with
+// 130. Returns -1 on POSIX, where SetSessionEndCallback watches the signals.
+int SetConsoleEndCallback(void (*function)(int event));
 
 // Paints what changed on the panels now, without waiting for the running callback to return; the
 // operator's input stays queued.
