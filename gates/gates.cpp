@@ -297,17 +297,13 @@ Admission Admit(const Unit& unit) {
     return admission;
 }
 
-void AfterCycle(const Inspection& inspection, const std::string& drift) {
+void AfterCycle(const Inspection& inspection, const history::Drift& drift) {
     const MasterKey master{inspection.master, inspection.master_version};
     const TimePoint now = Clock::now();
     const bool test = inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG;
     Gates& g = TheGates();
-    if (Settings().drift.line_stop && !drift.empty() && !g.drift.count(inspection.master)) {
-        // "추세 경고: 면적 규칙 1" as the rule of a stop: "추세 경고 면적 규칙 1".
-        const std::size_t colon = drift.find(": ");
-        g.drift[inspection.master] = colon == std::string::npos
-                                         ? drift
-                                         : drift.substr(0, colon) + " " + drift.substr(colon + 2);
+    if (Settings().drift.line_stop && drift.Signal() && !g.drift.count(inspection.master)) {
+        g.drift[inspection.master] = history::DriftRule(drift);
     }
     if (inspection.reference && test) {
         const std::vector<ReferenceUnit> units = ReferencesOf(inspection.master);

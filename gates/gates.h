@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "history/drift.h"
 #include "values/inspection.h"
 
 namespace gates {
@@ -34,10 +35,10 @@ struct Admission {
 void Start(const GateStrip& strip);
 // The gates in force for `unit`; the operator is told of a refusal, and an engineer asked.
 Admission Admit(const Unit& unit);
-// After a cycle: a reference unit's verdict judged, the drift alarm the history raised for its
-// master (`drift`, empty for none) taken as a line stop where the plant has it so, each new line
-// stop an audit row, the strip shown.
-void AfterCycle(const Inspection& inspection, const std::string& drift);
+// After a cycle: a reference unit's verdict judged, the drift the history signalled for its master
+// taken as a line stop where the plant has it so, each new line stop an audit row, the strip
+// shown.
+void AfterCycle(const Inspection& inspection, const history::Drift& drift);
 // The unit's earlier tests within the window of attempts ("재검사 N회" while it is in the field).
 int EarlierTests(const std::string& serial);
 // Shows the gates' state again (the settings or the master changed).

@@ -38,16 +38,20 @@ void Push(std::deque<int>* recent, int value) {
     }
 }
 
+std::string BrokenRules(const Drift& drift) {
+    const std::string area = Rules("면적", drift.area);
+    const std::string phase = Rules("위상", drift.phase);
+    return area + (area.empty() || phase.empty() ? "" : ", ") + phase;
+}
+
 }  // namespace
 
 std::string DriftText(const Drift& drift) {
-    if (!drift.Signal()) {
-        return {};
-    }
-    const std::string area = Rules("면적", drift.area);
-    const std::string phase = Rules("위상", drift.phase);
-    return std::string(DRIFT_PREFIX) + ": " + area + (area.empty() || phase.empty() ? "" : ", ") +
-           phase;
+    return drift.Signal() ? std::string(DRIFT_PREFIX) + ": " + BrokenRules(drift) : std::string();
+}
+
+std::string DriftRule(const Drift& drift) {
+    return drift.Signal() ? std::string(DRIFT_PREFIX) + " " + BrokenRules(drift) : std::string();
 }
 
 bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {

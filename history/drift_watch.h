@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "history/drift.h"
 #include "history/recorder.h"
 #include "quality/control_limits.h"
 #include "quality/run_rules.h"
@@ -19,16 +20,6 @@ class Database;
 }
 
 namespace history {
-
-struct Drift {
-    quality::RuleSet area;
-    quality::RuleSet phase;
-
-    bool Signal() const { return !area.Empty() || !phase.Empty(); }
-};
-
-// "추세 경고: 면적 규칙 1, 위상 규칙 4"; empty without a signal.
-std::string DriftText(const Drift& drift);
 
 class DriftWatch {
   public:

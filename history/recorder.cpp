@@ -513,11 +513,11 @@ void Start(const Strip& strip) {
     WatchThePath();
 }
 
-std::string Record(const Inspection& inspection) {
+Drift Record(const Inspection& inspection) {
     Recorder& r = TheRecorder();
-    std::string alarm;
+    Drift drift;
     if (!r.started) {
-        return alarm;
+        return drift;
     }
     if (!r.disabled) {
         const InspectionRow row{inspection, records::NewUuid(inspection.started_at), r.station,
@@ -535,12 +535,11 @@ std::string Record(const Inspection& inspection) {
             PostCatchUp();
         }
         if (r.recording) {
-            const Drift drift = r.drift.After(r.db.get(), inspection);
+            drift = r.drift.After(r.db.get(), inspection);
             if (inspection.master != r.drift_master) {
                 r.drift_master = inspection.master;
                 r.drift_clean = quality::RunRuleChecker::RUN_POINTS - 1;
             }
-            alarm = DriftText(drift);
             ShowDrift(r.strip, drift,
                       records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
                       &r.drift_clean);
@@ -556,7 +555,7 @@ std::string Record(const Inspection& inspection) {
         CountCycle(inspection, &r.today);
     }
     ShowCounts(r.strip, r.today, r.recording, r.disk_full);
-    return alarm;
+    return drift;
 }
 
 void RestartDrift() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "history/basics.h"
+#include "history/drift.h"
 #include "values/inspection.h"
 
 namespace history {
@@ -32,9 +33,9 @@ constexpr const char* DRIFT_PREFIX = "추세 경고";
 void Start(const Strip& strip);
 // Records the inspection, on disk before it returns, and updates the strip. When the database
 // cannot be written, recording is off: the operator is told once, the cycle goes on as always, and
-// the records wait in memory for the next cycle that can write them. Returns the drift alarm the
-// cycle raised for its master ("추세 경고: 면적 규칙 1"), empty without one.
-std::string Record(const Inspection& inspection);
+// the records wait in memory for the next cycle that can write them. Returns the drift the cycle
+// signalled for its master (none when it was not written).
+Drift Record(const Inspection& inspection);
 // The drift watch's run rules begin anew with the next cycle: a drift's line stop was
 // acknowledged, and the readings before it are the reaction's past.
 void RestartDrift();

@@ -33,7 +33,7 @@ Inspection Begin_inspection(const std::string& serial) {
 // Hands the cycle to the history and the gates and empties the serial field for the next unit.
 void End_cycle(Inspection* inspection) {
     inspection->ended_at = std::chrono::system_clock::now();
-    const std::string drift = history::Record(*inspection);
+    const history::Drift drift = history::Record(*inspection);
     gates::AfterCycle(*inspection, drift);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
     Clear_serial_refusal();

@@ -1,0 +1,22 @@
+// A drift signal after a cycle: the run rules the master's newest readings broke, per item.
+#pragma once
+
+#include <string>
+
+#include "quality/run_rules.h"
+
+namespace history {
+
+struct Drift {
+    quality::RuleSet area;
+    quality::RuleSet phase;
+
+    bool Signal() const { return !area.Empty() || !phase.Empty(); }
+};
+
+// "추세 경고: 면적 규칙 1, 위상 규칙 4"; empty without a signal.
+std::string DriftText(const Drift& drift);
+// The same as the rule of a line stop: "추세 경고 면적 규칙 1, 위상 규칙 4".
+std::string DriftRule(const Drift& drift);
+
+}  // namespace history
