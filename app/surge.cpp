@@ -7,6 +7,7 @@
 #include "access/audit_trail.h"
 #include "access/login.h"
 #include "access/settings_in_force.h"
+#include "after_cycle/after_cycle.h"
 #include "export/workbook.h"
 #include "gates/gates.h"
 #include "history/history_panel.h"
@@ -159,6 +160,16 @@ void Guard_commands() {
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
                     MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT, MAIN_FIRST_PASS});
+    // After each cycle, in this order: the record (with today's counts and the drift watch), then
+    // the gates, which take the drift.
+    after_cycle::Register({
+        [](const Inspection& inspection, after_cycle::Findings* findings) {
+            findings->drift = history::Record(inspection);
+        },
+        [](const Inspection& inspection, after_cycle::Findings* findings) {
+            gates::AfterCycle(inspection, findings->drift);
+        },
+    });
 }
 
 void Show_gates() {

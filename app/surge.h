@@ -12,7 +12,8 @@ void Display_init();
 // Dims the commands a role may not give (access control): saving, deleting a master, choosing
 // the spreadsheet program.
 void Guard_commands();
-// Opens the inspection history and shows today's counts on the main panel.
+// Opens the inspection history, shows today's counts on the main panel and registers what
+// follows each cycle (the record, then the gates).
 void Start_history();
 // Shows the gates' state for the master carried to the main panel (at start-up and whenever
 // the settings change).

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "access/session.h"
+#include "after_cycle/after_cycle.h"
 #include "gates/gates.h"
-#include "history/recorder.h"
 #include "inspection/inspection_display.h"
 #include "inspection/serial_number.h"
 #include "instrument/serial.h"
@@ -30,11 +30,11 @@ Inspection Begin_inspection(const std::string& serial) {
     return inspection;
 }
 
-// Hands the cycle to the history and the gates and empties the serial field for the next unit.
+// Hands the cycle to what follows it (the history, the gates) and empties the serial field for the
+// next unit.
 void End_cycle(Inspection* inspection) {
     inspection->ended_at = std::chrono::system_clock::now();
-    const history::Drift drift = history::Record(*inspection);
-    gates::AfterCycle(*inspection, drift);
+    after_cycle::Run(*inspection);
     SetCtrlVal(mainHandle, MAIN_SERIAL, "");
     Clear_serial_refusal();
 }
