@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <optional>
 
 #include "access/audit_row.h"
 #include "access/audit_trail.h"
@@ -161,20 +162,43 @@ std::string Serials(const std::vector<ReferenceUnit>& units) {
     return text;
 }
 
-void ShowState(const MasterKey& master, TimePoint now) {
+// What the gates hold for a master, for one start or one cycle: the history is read for it at
+// most once.
+struct State {
+    MasterKey master;
+    TimePoint now;
+    bool blind = false;                    // gates on, but the history they read cannot be read
+    std::optional<std::string> line_stop;  // the rule of the line stop in force, once asked
+};
+
+State StateOf(const MasterKey& master, TimePoint now) {
+    const auto& settings = Settings();
+    const bool on = settings.retest.enabled || settings.line_stop.enabled ||
+                    settings.reference.enabled || settings.drift.line_stop;
+    return {master, now, on && !history::Readable(), std::nullopt};
+}
+
+// The line stop in force for the state's master, empty for none.
+const std::string& LineStopOf(State* state) {
+    if (!state->line_stop) {
+        state->line_stop = LineStop(state->master.name);
+    }
+    return *state->line_stop;
+}
+
+void ShowState(State* state) {
     const GateStrip& strip = TheGates().strip;
     if (strip.panel <= 0) {
         return;
     }
     std::string stop;
     std::string note;
-    const auto& settings = Settings();
-    const bool on = settings.retest.enabled || settings.line_stop.enabled ||
-                    settings.reference.enabled || settings.drift.line_stop;
-    if (on && !history::Readable()) {
+    const MasterKey& master = state->master;
+    const TimePoint now = state->now;
+    if (state->blind) {
         // The gates read the history: without it they cannot hold a unit or the line.
         stop = "검사 이력 없음: 검사 조건을 확인할 수 없음";
-    } else if (const std::string rule = LineStop(master.name); !rule.empty()) {
+    } else if (const std::string& rule = LineStopOf(state); !rule.empty()) {
         stop = "라인 정지: " + rule + " (" + master.name + ")";
     } else if (const auto units = ReferencesOf(master.name); !units.empty()) {
         const auto waiting = Waiting(master, units, now);
@@ -212,8 +236,9 @@ bool RecordingLetsGo() {
     return false;
 }
 
-bool LineStopLetsGo(const Unit& unit) {
-    const std::string rule = LineStop(unit.master);
+// Lifts the stop in `state` when an engineer acknowledges it.
+bool LineStopLetsGo(const Unit& unit, State* state) {
+    const std::string rule = LineStopOf(state);
     std::string note;
     if (rule.empty()) {
         return true;
@@ -236,6 +261,8 @@ bool LineStopLetsGo(const Unit& unit) {
         g.drift.erase(unit.master);
         history::RestartDrift();
     }
+    // Counted from now on, no verdict breaks the rule yet.
+    state->line_stop = std::string();
     return true;
 }
 
@@ -290,10 +317,13 @@ Admission Admit(const Unit& unit) {
     admission.reference =
         !unit.serial.empty() && std::any_of(units.begin(), units.end(),
                                             [&](const auto& u) { return u.serial == unit.serial; });
-    admission.go = RecordingLetsGo() && LineStopLetsGo(unit) &&
+    // The records waiting are written first, so that the line stop counts them.
+    const bool recording = RecordingLetsGo();
+    State state = StateOf(master, unit.now);
+    admission.go = recording && LineStopLetsGo(unit, &state) &&
                    (admission.reference ||
                     (ReferenceCheckLetsGo(unit, master, units) && RetestLimitLetsGo(unit, tests)));
-    ShowState(master, unit.now);
+    ShowState(&state);
     return admission;
 }
 
@@ -319,14 +349,15 @@ void AfterCycle(const Inspection& inspection, const history::Drift& drift) {
         }
     }
     // Each line stop once in the trail, as it begins: the shift report lists them.
-    if (const std::string rule = LineStop(inspection.master); rule.empty()) {
+    State state = StateOf(master, now);
+    if (const std::string& rule = LineStopOf(&state); rule.empty()) {
         g.stopped.erase(inspection.master);
     } else if (g.stopped[inspection.master] != rule) {
         g.stopped[inspection.master] = rule;
         access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "",
                               StopCode(inspection.master));
     }
-    ShowState(master, now);
+    ShowState(&state);
 }
 
 int EarlierTests(const std::string& serial) {
@@ -334,7 +365,8 @@ int EarlierTests(const std::string& serial) {
 }
 
 void Show(const std::string& master, const std::string& master_version) {
-    ShowState({master, master_version}, Clock::now());
+    State state = StateOf({master, master_version}, Clock::now());
+    ShowState(&state);
 }
 
 }  // namespace gates
