@@ -186,6 +186,7 @@ void End() {
 
 int StartAccess(const StationPanels& panels) {
     TheAccess().panels = panels;
+    ListenToSettings("access", [] { AccessSettingsChanged(); });
     VouchForUsers();
     return AccessSettingsChanged();
 }
@@ -220,6 +221,7 @@ int AccessSettingsChanged() {
 
 void StopAccess() {
     Access& a = TheAccess();
+    StopListening("access");
     SetIdleCallback(0, nullptr, nullptr);
     if (a.on && CurrentUser().name != "-") {
         Audit(AUDIT_LOGOUT, CurrentUser().name, "", "quit");

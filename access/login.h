@@ -26,8 +26,8 @@ struct StationPanels {
 // be read or there are none, warns with the file's name and runs for operators only. -1 when the
 // login panel cannot be loaded.
 int StartAccess(const StationPanels& panels);
-// The settings changed while the station runs: access control turned on or off, the idle time.
-// -1 when the login panel cannot be loaded.
+// The settings changed while the station runs (StartAccess listens for it): access control turned
+// on or off, the idle time. -1 when the login panel cannot be loaded.
 int AccessSettingsChanged();
 // Ends the login and forgets the panels (the station's shutdown, tests).
 void StopAccess();

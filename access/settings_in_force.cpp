@@ -7,8 +7,12 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "access/access_database.h"
 #include "access/audit_row.h"
@@ -29,7 +33,6 @@ constexpr const char* DEFAULTS = "읽어 둔 설정이 없어 기본 설정을 �
 
 struct Keeper {
     StationSettings settings;
-    std::function<void()> changed;
     std::unique_ptr<QTimer> watch;
     QString seen;  // the file's size and time when it was last looked at
     QString told;  // the problem last told, so that each is told once
@@ -39,6 +42,13 @@ struct Keeper {
 Keeper& TheKeeper() {
     static auto* keeper = new Keeper;
     return *keeper;
+}
+
+using Listeners = std::vector<std::pair<std::string, std::function<void()>>>;
+
+Listeners& TheListeners() {
+    static auto* listeners = new Listeners;
+    return *listeners;
 }
 
 QString Seen() {
@@ -185,8 +195,12 @@ void Apply(const StationSettings& now) {
     }
     k.settings = now;
     Store(now);
-    if (before != after && k.started && k.changed) {
-        k.changed();
+    if (before != after && k.started) {
+        // A copy: a listener may stop listening.
+        const Listeners listeners = TheListeners();
+        for (const auto& listener : listeners) {
+            listener.second();
+        }
     }
 }
 
@@ -225,7 +239,7 @@ const StationSettings& Settings() {
     return TheKeeper().settings;
 }
 
-void StartSettings(std::function<void()> changed) {
+void StartSettings() {
     Keeper& k = TheKeeper();
     StopSettings();
     CloseAccessDatabase();
@@ -247,7 +261,6 @@ void StartSettings(std::function<void()> changed) {
     // The start-up's own changes are the trail's first rows.
     StartTrail();
     Check(kept, audited);
-    k.changed = std::move(changed);
     k.started = true;
     k.watch = std::make_unique<QTimer>();
     QObject::connect(k.watch.get(), &QTimer::timeout, [] {
@@ -262,6 +275,21 @@ void StopSettings() {
     Keeper& k = TheKeeper();
     k.watch.reset();
     k.started = false;
+}
+
+void ListenToSettings(const std::string& who, std::function<void()> listener) {
+    Listeners& listeners = TheListeners();
+    const auto known = std::find_if(listeners.begin(), listeners.end(),
+                                    [&who](const auto& l) { return l.first == who; });
+    if (known != listeners.end()) {
+        known->second = std::move(listener);
+    } else {
+        listeners.emplace_back(who, std::move(listener));
+    }
+}
+
+void StopListening(const std::string& who) {
+    std::erase_if(TheListeners(), [&who](const auto& l) { return l.first == who; });
 }
 
 void CheckSettingsFile() {

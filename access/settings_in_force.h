@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "access/station_settings.h"
 
@@ -14,10 +15,14 @@ namespace access_control {
 constexpr const char* SETTINGS_FILE = "station.ini";
 
 const StationSettings& Settings();
-// Reads the settings at start-up; `changed` is called on the main thread whenever the settings in
-// force change while the station runs.
-void StartSettings(std::function<void()> changed = nullptr);
+// Reads the settings at start-up.
+void StartSettings();
 void StopSettings();
+// Calls `listener` on the main thread whenever the settings in force change while the station
+// runs, after the listeners before it. `who` names it: a listener of that name is replaced, and
+// the listeners stay across StartSettings.
+void ListenToSettings(const std::string& who, std::function<void()> listener);
+void StopListening(const std::string& who);
 
 // Reads "station.ini" again now, as the watch does (for tests).
 void CheckSettingsFile();

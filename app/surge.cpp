@@ -101,11 +101,6 @@ bool Records_may_go() {
     return ConfirmPopup("확  인", text) == 1;
 }
 
-void Settings_changed() {
-    access_control::AccessSettingsChanged();
-    Show_gates();
-}
-
 }  // namespace
 
 int surge_main(int argc, char** argv) {
@@ -138,7 +133,7 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings(Settings_changed);
+    access_control::StartSettings();
     Start_history();
     gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
     Show_gates();

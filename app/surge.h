@@ -15,8 +15,8 @@ void Guard_commands();
 // Opens the inspection history, shows today's counts on the main panel and registers what
 // follows each cycle (the record, then the gates).
 void Start_history();
-// Shows the gates' state for the master carried to the main panel (at start-up and whenever
-// the settings change).
+// Shows the gates' state for the master carried to the main panel (at start-up; the gates follow
+// the settings themselves).
 void Show_gates();
 int Quit(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 

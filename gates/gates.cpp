@@ -25,6 +25,7 @@ using Clock = std::chrono::system_clock;
 
 struct Gates {
     GateStrip strip;
+    MasterKey shown;  // the master the strip shows the gates of
     ReferenceCheck reference;
     std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
     std::map<std::string, std::string> wrong_reference;  // a wrong verdict stops its master
@@ -191,6 +192,7 @@ void ShowState(State* state) {
     if (strip.panel <= 0) {
         return;
     }
+    TheGates().shown = state->master;
     std::string stop;
     std::string note;
     const MasterKey& master = state->master;
@@ -305,6 +307,11 @@ bool RetestLimitLetsGo(const Unit& unit, const history::UnitTests& tests) {
 void Start(const GateStrip& strip) {
     TheGates() = Gates{};
     TheGates().strip = strip;
+    // The strip follows the settings: a gate turned on or off shows at once.
+    access_control::ListenToSettings("gates", [] {
+        State state = StateOf(TheGates().shown, Clock::now());
+        ShowState(&state);
+    });
 }
 
 Admission Admit(const Unit& unit) {

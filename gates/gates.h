@@ -32,6 +32,7 @@ struct Admission {
     bool reference = false;
 };
 
+// Starts the gates on `strip`, which follows the settings in force from then on.
 void Start(const GateStrip& strip);
 // The gates in force for `unit`; the operator is told of a refusal, and an engineer asked.
 Admission Admit(const Unit& unit);
@@ -41,7 +42,7 @@ Admission Admit(const Unit& unit);
 void AfterCycle(const Inspection& inspection, const history::Drift& drift);
 // The unit's earlier tests within the window of attempts ("재검사 N회" while it is in the field).
 int EarlierTests(const std::string& serial);
-// Shows the gates' state again (the settings or the master changed).
+// Shows the gates' state of `master` (at start-up, and when the master changed).
 void Show(const std::string& master, const std::string& master_version);
 
 }  // namespace gates
