@@ -191,9 +191,9 @@ void Settle(QSqlDatabase& local, const char* queue, const char* key, const char*
 
 // An audit row's values in the order of AuditRowColumns.
 using AuditValues = std::vector<QVariant>;
-constexpr std::size_t AUDIT_SEQ = 0;
-constexpr std::size_t AUDIT_STATION = 2;
-constexpr std::size_t AUDIT_HASH = 11;
+constexpr std::size_t AUDIT_SEQ = AuditPlace("seq");
+constexpr std::size_t AUDIT_STATION = AuditPlace("station");
+constexpr std::size_t AUDIT_HASH = AuditPlace("hash");
 
 constexpr const char* OTHER_ROW = "the server holds another row at seq %1 of station %2";
 
@@ -234,7 +234,7 @@ bool InsertAudit(QSqlDatabase& server, int version, const std::vector<AuditValue
         server.rollback();
         return false;
     };
-    const int columns = AUDIT_ROW_COLUMN_COUNT - (version >= WITNESS_LAYOUT ? 0 : 1);
+    const int columns = static_cast<int>(AuditServerPlaces(version).size());
     QString marks = QStringLiteral("?");
     for (int i = 1; i < columns; ++i) {
         marks += QStringLiteral(", ?");
