@@ -78,23 +78,32 @@ long Count(const QSqlDatabase& db, const char* table) {
 }  // namespace
 
 struct Forwarder::State : std::enable_shared_from_this<State> {
+    // Set before the thread starts, read only after.
     ServerConfig server;
     QString local_file;
     const QString local_name = ConnectionName("local");
     const QString server_name = ConnectionName("server");
-    Events events;
+    Events events;  // called on the main thread only, through Post
+    // Shared, atomic. Cleared by the destructor: a call posted after is not made.
     std::atomic<bool> alive{true};
+    // Set by the destructor under `mutex`; the thread ends its round and leaves.
     std::atomic<bool> stopping{false};
+    // Set by the destructor when it leaves the thread behind.
     std::atomic<bool> abandoned{false};
+    // Set by ReopenLocal, taken by the thread.
     std::atomic<bool> reopen_local{false};
+    // Published by the thread, counted up by Wake, read by Waiting.
     std::atomic<long> waiting{-1};
     std::atomic<long> wakes{0};  // the Wakes so far: the records queued since a count was read
+    // Published by the thread, read by Refused.
     std::atomic<long> refused{0};
+    // Shared under `mutex`, signalled by `wake`: `woken` set by Wake and cleared by the thread's
+    // Sleep, `done` set by the thread as it ends, waited for by the destructor.
     std::mutex mutex;
     std::condition_variable wake;
     bool woken = false;
     bool done = false;
-    // The thread's own.
+    // The thread's own: the link, the warnings it showed once, when the refused are tried again.
     bool linked = false;
     int server_version = 0;
     bool told_refused = false;
@@ -150,6 +159,10 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
     }
     bool Link();
     int Pass(bool* failed);
+    bool SendRecords(QSqlDatabase& local, QSqlDatabase& db, long queued,
+                     std::chrono::steady_clock::time_point now, bool* more);
+    bool SendTrail(QSqlDatabase& local, QSqlDatabase& db, std::chrono::steady_clock::time_point now,
+                   bool* more);
     void Run();
 };
 
@@ -221,57 +234,70 @@ int Forwarder::State::Pass(bool* failed) {
     }
     QSqlDatabase db = QSqlDatabase::database(server_name, false);
     bool more = false;
-    if (records) {
-        const bool from_outbox = queued > 0;
-        if (!from_outbox) {
-            retry_refused_at = now + REFUSED_RETRY;
-        }
-        const Sent sent = SendQueued(local, db, server_version, from_outbox ? "outbox" : "refused",
-                                     BATCH, stopping);
-        if (sent.failed) {
-            surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
-                                      QString::number(queued) + " records waiting")
-                                         .toStdString());
-            *failed = true;
-            return RETRY_MS;
-        }
-        if (sent.refused > 0) {
-            surge_log::Write("feed", QStringLiteral("server %1 refused %2 records: %3")
-                                         .arg(server.Where())
-                                         .arg(sent.refused)
-                                         .arg(sent.message)
-                                         .toStdString());
-            WarnOnce(&told_records_refused,
-                     QString::fromUtf8(RECORDS_REFUSED).arg(server.Where(), sent.message));
-        }
-        more = from_outbox && sent.sent + sent.refused > 0;
-    }
     // The trail after the records, in the same round.
-    if (trail) {
-        const Sent sent = SendAuditQueued(local, db, server_version, BATCH, stopping);
-        if (sent.failed) {
-            *failed = true;
-            return RETRY_MS;
-        }
-        if (sent.refused > 0) {
-            retry_audit_refused_at = now + REFUSED_RETRY;
-            surge_log::Write("feed", QStringLiteral("server %1 refused audit row seq %2, the rows "
-                                                    "after it wait: %3")
-                                         .arg(server.Where())
-                                         .arg(sent.refused_at)
-                                         .arg(sent.message)
-                                         .toStdString());
-            WarnOnce(&told_audit_refused, QString::fromUtf8(AUDIT_REFUSED)
-                                              .arg(server.Where(), sent.message)
-                                              .arg(sent.refused_at));
-        }
-        more = more || (sent.sent > 0 && sent.refused == 0);
+    if ((records && !SendRecords(local, db, queued, now, &more)) ||
+        (trail && !SendTrail(local, db, now, &more))) {
+        *failed = true;
+        return RETRY_MS;
     }
     const long wakes_after = wakes.load();
     const long still_queued = Count(local, "outbox");
     Publish(still_queued, Count(local, "refused"), wakes_after);
     // More may be waiting; the refused are tried again only after a while.
     return more ? 0 : RETRY_MS;
+}
+
+// The records of the outbox, or else those set aside; false when the link failed. `more` when
+// the outbox may hold more.
+bool Forwarder::State::SendRecords(QSqlDatabase& local, QSqlDatabase& db, long queued,
+                                   std::chrono::steady_clock::time_point now, bool* more) {
+    const bool from_outbox = queued > 0;
+    if (!from_outbox) {
+        retry_refused_at = now + REFUSED_RETRY;
+    }
+    const Sent sent =
+        SendQueued(local, db, server_version, from_outbox ? "outbox" : "refused", BATCH, stopping);
+    if (sent.failed) {
+        surge_log::Write("feed", ("server " + server.Where() + " link lost, " +
+                                  QString::number(queued) + " records waiting")
+                                     .toStdString());
+        return false;
+    }
+    if (sent.refused > 0) {
+        surge_log::Write("feed", QStringLiteral("server %1 refused %2 records: %3")
+                                     .arg(server.Where())
+                                     .arg(sent.refused)
+                                     .arg(sent.message)
+                                     .toStdString());
+        WarnOnce(&told_records_refused,
+                 QString::fromUtf8(RECORDS_REFUSED).arg(server.Where(), sent.message));
+    }
+    *more = from_outbox && sent.sent + sent.refused > 0;
+    return true;
+}
+
+// The audit trail's queue; false when the link failed. `more` also when rows went and none
+// stopped the chain.
+bool Forwarder::State::SendTrail(QSqlDatabase& local, QSqlDatabase& db,
+                                 std::chrono::steady_clock::time_point now, bool* more) {
+    const Sent sent = SendAuditQueued(local, db, server_version, BATCH, stopping);
+    if (sent.failed) {
+        return false;
+    }
+    if (sent.refused > 0) {
+        retry_audit_refused_at = now + REFUSED_RETRY;
+        surge_log::Write("feed", QStringLiteral("server %1 refused audit row seq %2, the rows "
+                                                "after it wait: %3")
+                                     .arg(server.Where())
+                                     .arg(sent.refused_at)
+                                     .arg(sent.message)
+                                     .toStdString());
+        WarnOnce(&told_audit_refused, QString::fromUtf8(AUDIT_REFUSED)
+                                          .arg(server.Where(), sent.message)
+                                          .arg(sent.refused_at));
+    }
+    *more = *more || (sent.sent > 0 && sent.refused == 0);
+    return true;
 }
 
 void Forwarder::State::Run() {

@@ -5,29 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "records/audit_columns.h"
+#include "records/schema_versions.h"
+
 namespace records {
-
-// The server's schema; the station's file has its own version (LOCAL_SCHEMA_VERSION). Version 2
-// adds who tested a record and the version of its master, and the stations' audit trails;
-// version 3 the software version that wrote each record and audit row; version 4 each test's
-// attempt and whether it tested a reference unit. A station makes a server of version 4 and brings
-// an older one up to it; later layouts only `surge-audit setup-server` makes (server_setup.h), and
-// they keep `schema_version` at 4, so that a station of an earlier version goes on sending.
-constexpr int SCHEMA_VERSION = 4;
-// The server as a witness (setup-server): tables owned by a role no station holds, each station's
-// login appending as its own station only, every arriving row checked and stamped; the audit row's
-// code and the records' chain. Kept in the server's table `server_layout`.
-constexpr int WITNESS_LAYOUT = 5;
-
-// The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
-// distinct standard wave once, since the instrument sends the same one for every unit of a setup;
-// version 3 queues every record for a server until one acknowledges it, and keeps aside the
-// records a server refused; version 4 adds who tested a record and the version of its master, the
-// users, the audit trail and the last settings read well; version 5 adds the software version that
-// wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
-// unit, and a unit's records indexed by time; version 7 the records' chain, the audit row's code,
-// the station's name, and the audit rows a server refused queued again in order.
-constexpr int LOCAL_SCHEMA_VERSION = 7;
 
 // `inspection` reads as one row per inspection cycle that sent its setup command, in the station's
 // file (a view) and on a server (a table) alike. Times are local ISO 8601 with the offset
@@ -109,22 +90,6 @@ std::vector<std::string> ServerUpgrade(int from_version);
 std::vector<std::string> ServerSchema(int from_version);
 // The advisory lock that keeps two makers of a server's schema apart.
 constexpr int SERVER_SCHEMA_LOCK = 20261209;
-
-// The columns of an audit row in the order of access_control::AuditRow, as the station's file and
-// a server name them.
-constexpr const char* AUDIT_COLUMNS =
-    "seq, at, station, user_name, role, action, object, before_value, after_value, reason, "
-    "prev_hash, hash";
-constexpr int AUDIT_COLUMN_COUNT = 12;
-// Added by the station's file version 5 and the server's version 3 after AUDIT_COLUMNS: the
-// software that wrote the row, empty in the rows written before.
-constexpr const char* AUDIT_VERSION_COLUMN = "software_version";
-// Added by the file's version 7 and the witness layout after it: the row's code.
-constexpr const char* AUDIT_CODE_COLUMN = "code";
-// AUDIT_COLUMNS, AUDIT_VERSION_COLUMN and AUDIT_CODE_COLUMN: what a row is written, read and sent
-// with; to a server of `server_version` before the witness layout, without the code.
-std::string AuditRowColumns(int server_version = WITNESS_LAYOUT);
-constexpr int AUDIT_ROW_COLUMN_COUNT = AUDIT_COLUMN_COUNT + 2;
 
 // The station's users, its audit trail with its queue for the server and the rows a server
 // refused, and the settings last read well from "station.ini" (trail_schema.cpp): part of

@@ -11,22 +11,46 @@
 #include <set>
 #include <vector>
 
+#include "records/audit_columns.h"
 #include "records/columns.h"
 #include "records/record_fields.h"
-#include "records/schema.h"
 
 namespace records {
 
 namespace {
 
+// One row of a queue: its key there (the record's id, the audit row's seq) and its values in the
+// order of the queue's columns.
 struct Queued {
-    qlonglong record = 0;
-    std::vector<QVariant> values;  // in the order of StoredColumnList
+    qlonglong key = 0;
+    std::vector<QVariant> values;
 };
 
 struct Refusal {
-    qlonglong record = 0;
+    qlonglong key = 0;
     QString message;
+};
+
+// What the server made of a batch: the keys of the rows it holds now, and those it refused.
+struct Outcome {
+    std::vector<qlonglong> taken;
+    std::vector<Refusal> refused;
+};
+
+// What the records' queue and the audit trail's differ in.
+struct Feed {
+    const char* table;      // on the server
+    const char* unique;     // with the station, what the server keeps a row once by
+    const char* savepoint;  // each row's on the server
+    const char* key;        // the column of the local queue
+    const char* aside;      // the local table of the rows set aside
+    bool stops_at_refusal;  // the first row refused stops the batch, and stays queued
+    QString (*select)(const char* queue, int batch);  // the oldest rows of `queue`
+    int key_column;                                   // of the select
+    int values_from;                                  // the select's column of the first value
+    int (*value_count)();
+    QString (*columns)(int version);  // those a server of `version` has, and their places
+    std::vector<std::size_t> (*places)(int version);
 };
 
 // What the record holds is at fault, not the link: a data exception (a character the server's
@@ -44,27 +68,6 @@ QString TextArray(const QStringList& items) {
         quoted << QLatin1Char('"') + item + QLatin1Char('"');
     }
     return QLatin1Char('{') + quoted.join(QLatin1Char(',')) + QLatin1Char('}');
-}
-
-bool ReadQueued(QSqlDatabase& local, const char* queue, int batch, std::vector<Queued>* rows) {
-    QSqlQuery read(local);
-    read.setForwardOnly(true);
-    if (!read.exec(QStringLiteral("SELECT q.record, %1 FROM %2 q JOIN inspection i ON "
-                                  "i.id = q.record ORDER BY q.record LIMIT %3")
-                       .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue))
-                       .arg(batch))) {
-        return false;
-    }
-    const int columns = StoredColumnCount();
-    while (read.next()) {
-        Queued row;
-        row.record = read.value(0).toLongLong();
-        for (int i = 1; i <= columns; ++i) {
-            row.values.push_back(read.value(i));
-        }
-        rows->push_back(std::move(row));
-    }
-    return read.lastError().type() == QSqlError::NoError;
 }
 
 // The rows the server holds already, as "station\nuuid".
@@ -93,70 +96,6 @@ bool OnServer(QSqlDatabase& server, const std::vector<Queued>& rows, std::set<QS
     return true;
 }
 
-// The places among the stored columns of those a server of `version` has.
-std::vector<std::size_t> ServerColumns(int version) {
-    std::vector<std::size_t> places;
-    std::size_t place = 0;
-    for (const Column& column : InspectionColumns()) {
-        if (column.value == nullptr) {
-            continue;
-        }
-        if (column.server_since <= version) {
-            places.push_back(place);
-        }
-        ++place;
-    }
-    return places;
-}
-
-// Inserts the rows the server lacks in one transaction, each under a savepoint of its own.
-bool Insert(QSqlDatabase& server, int version, const std::vector<Queued>& rows,
-            const std::set<QString>& held, const std::atomic<bool>& stopping,
-            std::vector<Refusal>* refused) {
-    const auto station = static_cast<std::size_t>(StoredIndex("station"));
-    const auto uuid = static_cast<std::size_t>(StoredIndex("uuid"));
-    if (!server.transaction()) {
-        return false;
-    }
-    QSqlQuery insert(server);
-    QSqlQuery savepoint(server);
-    const std::vector<std::size_t> columns = ServerColumns(version);
-    QString marks = QStringLiteral("?");
-    for (std::size_t i = 1; i < columns.size(); ++i) {
-        marks += QStringLiteral(", ?");
-    }
-    const auto fail = [&server] {
-        server.rollback();
-        return false;
-    };
-    if (!insert.prepare(QStringLiteral("INSERT INTO inspection (%1) VALUES (%2) ON CONFLICT "
-                                       "(station, uuid) DO NOTHING")
-                            .arg(StoredColumnList(QString(), version), marks))) {
-        return fail();
-    }
-    for (const Queued& row : rows) {
-        if (held.count(row.values[station].toString() + QLatin1Char('\n') +
-                       row.values[uuid].toString()) > 0) {
-            continue;
-        }
-        if (stopping || !savepoint.exec(QStringLiteral("SAVEPOINT record"))) {
-            return fail();
-        }
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            insert.bindValue(static_cast<int>(i), row.values[columns[i]]);
-        }
-        if (insert.exec()) {
-            continue;
-        }
-        if (!RefusesTheRecord(insert.lastError()) ||
-            !savepoint.exec(QStringLiteral("ROLLBACK TO SAVEPOINT record"))) {
-            return fail();
-        }
-        refused->push_back({row.record, insert.lastError().databaseText().trimmed()});
-    }
-    return server.commit() || fail();
-}
-
 // Takes the batch's `keys` (the column `key` of `queue`) out of `queue` locally, and keeps the
 // refused in the table `aside`.
 void Settle(QSqlDatabase& local, const char* queue, const char* key, const char* aside_table,
@@ -178,7 +117,7 @@ void Settle(QSqlDatabase& local, const char* queue, const char* key, const char*
                       .arg(QLatin1String(aside_table), QLatin1String(key)));
     const QString now = IsoTime(std::chrono::system_clock::now());
     for (const Refusal& refusal : refused) {
-        aside.bindValue(0, refusal.record);
+        aside.bindValue(0, refusal.key);
         aside.bindValue(1, now);
         aside.bindValue(2, refusal.message);
         ok = ok && aside.exec();
@@ -189,170 +128,292 @@ void Settle(QSqlDatabase& local, const char* queue, const char* key, const char*
     }
 }
 
-// An audit row's values in the order of AuditRowColumns.
-using AuditValues = std::vector<QVariant>;
-constexpr std::size_t AUDIT_SEQ = 0;
-constexpr std::size_t AUDIT_STATION = 2;
-constexpr std::size_t AUDIT_HASH = 11;
-
 constexpr const char* OTHER_ROW = "the server holds another row at seq %1 of station %2";
 
-bool ReadAuditQueued(QSqlDatabase& local, const char* queue, int batch,
-                     std::vector<AuditValues>* rows) {
+QString RecordsSelect(const char* queue, int batch) {
+    return QStringLiteral(
+               "SELECT q.record, %1 FROM %2 q JOIN inspection i ON "
+               "i.id = q.record ORDER BY q.record LIMIT %3")
+        .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue))
+        .arg(batch);
+}
+
+// The places among the stored columns of those a server of `version` has.
+std::vector<std::size_t> ServerColumns(int version) {
+    std::vector<std::size_t> places;
+    std::size_t place = 0;
+    for (const Column& column : InspectionColumns()) {
+        if (column.value == nullptr) {
+            continue;
+        }
+        if (column.server_since <= version) {
+            places.push_back(place);
+        }
+        ++place;
+    }
+    return places;
+}
+
+const Feed RECORDS = {
+    .table = "inspection",
+    .unique = "uuid",
+    .savepoint = "record",
+    .key = "record",
+    .aside = "refused",
+    .stops_at_refusal = false,
+    .select = RecordsSelect,
+    .key_column = 0,
+    .values_from = 1,
+    .value_count = [] { return StoredColumnCount(); },
+    .columns = [](int version) { return StoredColumnList(QString(), version); },
+    .places = ServerColumns,
+};
+
+QString AuditSelect(const char* queue, int batch) {
+    return QStringLiteral(
+               "SELECT %1 FROM audit WHERE seq IN (SELECT seq FROM %2 ORDER BY "
+               "seq LIMIT %3) ORDER BY seq")
+        .arg(QString::fromStdString(AuditRowColumns()), QLatin1String(queue))
+        .arg(batch);
+}
+
+const Feed AUDIT = {
+    .table = "audit",
+    .unique = "seq",
+    .savepoint = "audit_row",
+    .key = "seq",
+    .aside = "audit_refused",
+    .stops_at_refusal = true,
+    .select = AuditSelect,
+    .key_column = static_cast<int>(AuditPlace("seq")),
+    .values_from = 0,
+    .value_count = [] { return AUDIT_ROW_COLUMN_COUNT; },
+    .columns = [](int version) { return QString::fromStdString(AuditRowColumns(version)); },
+    .places = AuditServerPlaces,
+};
+
+bool ReadQueued(QSqlDatabase& local, const Feed& feed, const char* queue, int batch,
+                std::vector<Queued>* rows) {
     QSqlQuery read(local);
     read.setForwardOnly(true);
-    if (!read.exec(QStringLiteral("SELECT %1 FROM audit WHERE seq IN (SELECT seq FROM %2 ORDER BY "
-                                  "seq LIMIT %3) ORDER BY seq")
-                       .arg(QString::fromStdString(AuditRowColumns()), QLatin1String(queue))
-                       .arg(batch))) {
+    if (!read.exec(feed.select(queue, batch))) {
         return false;
     }
+    const int columns = feed.value_count();
     while (read.next()) {
-        AuditValues row;
-        for (int i = 0; i < AUDIT_ROW_COLUMN_COUNT; ++i) {
-            row.push_back(read.value(i));
+        Queued row;
+        row.key = read.value(feed.key_column).toLongLong();
+        for (int i = 0; i < columns; ++i) {
+            row.values.push_back(read.value(feed.values_from + i));
         }
         rows->push_back(std::move(row));
     }
     return read.lastError().type() == QSqlError::NoError;
 }
 
-// Inserts the rows in seq order in one transaction, each under a savepoint of its own, and moves
-// each station's head to the newest of its rows the server holds now. The first row the server
-// does not take stops the batch: the rows after it wait behind it, so the chain arrives whole.
-bool InsertAudit(QSqlDatabase& server, int version, const std::vector<AuditValues>& rows,
-                 const std::atomic<bool>& stopping, std::vector<qlonglong>* taken,
-                 std::optional<Refusal>* refused) {
+// The records' own steps in the batch's transaction: those the server held already (OnServer)
+// are not sent again.
+class RecordSteps {
+  public:
+    RecordSteps(QSqlDatabase&, const std::set<QString>& held) : held_(held) {}
+    bool Prepare() { return true; }
+    bool Skips(const Queued& row) const {
+        return held_.count(row.values[station_].toString() + QLatin1Char('\n') +
+                           row.values[uuid_].toString()) > 0;
+    }
+    bool Kept(const Queued&, std::optional<QString>*) { return true; }
+    void Took(const Queued&) {}
+    bool Finish() { return true; }
+
+  private:
+    const std::set<QString>& held_;
+    const std::size_t station_ = static_cast<std::size_t>(StoredIndex("station"));
+    const std::size_t uuid_ = static_cast<std::size_t>(StoredIndex("uuid"));
+};
+
+// The trail's: a row the server holds already must be the same row, and each station's head
+// moves to the newest of its rows the server holds now. A witness keeps the heads itself; a
+// station moves them on a server the stations made.
+class AuditSteps {
+  public:
+    explicit AuditSteps(QSqlDatabase& server) : held_(server), head_(server) {}
+    bool Prepare() {
+        return held_.prepare(
+                   QStringLiteral("SELECT hash FROM audit WHERE station = ? AND seq = ?")) &&
+               head_.prepare(QStringLiteral(
+                   "INSERT INTO audit_head (station, seq, hash) VALUES (?, ?, ?) ON CONFLICT "
+                   "(station) DO UPDATE SET seq = EXCLUDED.seq, hash = EXCLUDED.hash "
+                   "WHERE audit_head.seq < EXCLUDED.seq"));
+    }
+    bool Skips(const Queued&) const { return false; }
+    // A row the insert left out: false when the server's row cannot be read, `other` set when it
+    // is another row.
+    bool Kept(const Queued& row, std::optional<QString>* other) {
+        const QString station = row.values[STATION].toString();
+        held_.bindValue(0, station);
+        held_.bindValue(1, row.key);
+        if (!held_.exec() || !held_.next()) {
+            return false;
+        }
+        const bool same = held_.value(0).toString() == row.values[HASH].toString();
+        held_.finish();
+        if (!same) {
+            *other = QString::fromLatin1(OTHER_ROW).arg(row.key).arg(station);
+        }
+        return true;
+    }
+    void Took(const Queued& row) { newest_[row.values[STATION].toString()] = &row; }
+    bool Finish() {
+        for (const auto& [station, row] : newest_) {
+            head_.bindValue(0, station);
+            head_.bindValue(1, row->values[SEQ]);
+            head_.bindValue(2, row->values[HASH]);
+            if (!head_.exec()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::size_t SEQ = AuditPlace("seq");
+    static constexpr std::size_t STATION = AuditPlace("station");
+    static constexpr std::size_t HASH = AuditPlace("hash");
+    QSqlQuery held_;
+    QSqlQuery head_;
+    std::map<QString, const Queued*> newest_;
+};
+
+// Inserts the rows in one transaction, each under a savepoint of its own, with the feed's `Steps`
+// (made with `args`) along the way. A row the server refuses is rolled back to its savepoint; on
+// a feed that stops at one, the rows after it wait behind it, so that a chain arrives whole.
+template <typename Steps, typename... Args>
+bool Insert(QSqlDatabase& server, const Feed& feed, int version, const std::vector<Queued>& rows,
+            const std::atomic<bool>& stopping, Outcome* outcome, const Args&... args) {
     if (!server.transaction()) {
         return false;
     }
     QSqlQuery insert(server);
-    QSqlQuery held(server);
-    QSqlQuery head(server);
     QSqlQuery savepoint(server);
+    Steps steps(server, args...);
+    const std::vector<std::size_t> columns = feed.places(version);
+    QString marks = QStringLiteral("?");
+    for (std::size_t i = 1; i < columns.size(); ++i) {
+        marks += QStringLiteral(", ?");
+    }
     const auto fail = [&server] {
         server.rollback();
         return false;
     };
-    const int columns = AUDIT_ROW_COLUMN_COUNT - (version >= WITNESS_LAYOUT ? 0 : 1);
-    QString marks = QStringLiteral("?");
-    for (int i = 1; i < columns; ++i) {
-        marks += QStringLiteral(", ?");
-    }
-    // A witness keeps the heads itself; a station moves them on a server the stations made.
-    if (!insert.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (%2) ON CONFLICT (station, "
-                                       "seq) DO NOTHING")
-                            .arg(QString::fromStdString(AuditRowColumns(version)), marks)) ||
-        !held.prepare(QStringLiteral("SELECT hash FROM audit WHERE station = ? AND seq = ?")) ||
-        !head.prepare(QStringLiteral(
-            "INSERT INTO audit_head (station, seq, hash) VALUES (?, ?, ?) ON CONFLICT (station) "
-            "DO UPDATE SET seq = EXCLUDED.seq, hash = EXCLUDED.hash "
-            "WHERE audit_head.seq < EXCLUDED.seq"))) {
+    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (station, %4) "
+                                       "DO NOTHING")
+                            .arg(QLatin1String(feed.table), feed.columns(version), marks,
+                                 QLatin1String(feed.unique))) ||
+        !steps.Prepare()) {
         return fail();
     }
-    std::map<QString, const AuditValues*> newest;
-    for (const AuditValues& row : rows) {
-        const qlonglong seq = row[AUDIT_SEQ].toLongLong();
-        const QString station = row[AUDIT_STATION].toString();
-        if (stopping || !savepoint.exec(QStringLiteral("SAVEPOINT audit_row"))) {
+    const QString save = QStringLiteral("SAVEPOINT %1").arg(QLatin1String(feed.savepoint));
+    const QString back =
+        QStringLiteral("ROLLBACK TO SAVEPOINT %1").arg(QLatin1String(feed.savepoint));
+    for (const Queued& row : rows) {
+        if (steps.Skips(row)) {
+            outcome->taken.push_back(row.key);
+            continue;
+        }
+        if (stopping || !savepoint.exec(save)) {
             return fail();
         }
-        for (int i = 0; i < columns; ++i) {
-            insert.bindValue(i, row[static_cast<std::size_t>(i)]);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            insert.bindValue(static_cast<int>(i), row.values[columns[i]]);
         }
+        std::optional<QString> refusal;
         if (!insert.exec()) {
-            if (!RefusesTheRecord(insert.lastError()) ||
-                !savepoint.exec(QStringLiteral("ROLLBACK TO SAVEPOINT audit_row"))) {
+            if (!RefusesTheRecord(insert.lastError()) || !savepoint.exec(back)) {
                 return fail();
             }
-            *refused = Refusal{seq, insert.lastError().databaseText().trimmed()};
-            break;
+            refusal = insert.lastError().databaseText().trimmed();
+        } else if (insert.numRowsAffected() == 0 && !steps.Kept(row, &refusal)) {
+            return fail();
         }
-        if (insert.numRowsAffected() == 0) {
-            held.bindValue(0, station);
-            held.bindValue(1, seq);
-            if (!held.exec() || !held.next()) {
-                return fail();
-            }
-            const bool same = held.value(0).toString() == row[AUDIT_HASH].toString();
-            held.finish();
-            if (!same) {
-                *refused = Refusal{seq, QString::fromLatin1(OTHER_ROW).arg(seq).arg(station)};
+        if (refusal) {
+            outcome->refused.push_back({row.key, *refusal});
+            if (feed.stops_at_refusal) {
                 break;
             }
+            continue;
         }
-        taken->push_back(seq);
-        newest[station] = &row;
+        outcome->taken.push_back(row.key);
+        steps.Took(row);
     }
-    for (const auto& [station, row] : newest) {
-        head.bindValue(0, station);
-        head.bindValue(1, (*row)[AUDIT_SEQ]);
-        head.bindValue(2, (*row)[AUDIT_HASH]);
-        if (!head.exec()) {
-            return fail();
+    return (steps.Finish() && server.commit()) || fail();
+}
+
+// Takes the batch out of `queue` locally once the server has committed it. The refused are set
+// aside, or on a feed that stops at one, stay queued.
+Sent Settled(QSqlDatabase& local, const Feed& feed, const char* queue,
+             const std::vector<Queued>& rows, const Outcome& outcome) {
+    std::vector<qlonglong> keys = outcome.taken;
+    if (!feed.stops_at_refusal) {
+        keys.clear();
+        for (const Queued& row : rows) {
+            keys.push_back(row.key);
         }
     }
-    return server.commit() || fail();
+    Settle(local, queue, feed.key, feed.aside, keys,
+           feed.stops_at_refusal ? std::vector<Refusal>() : outcome.refused);
+    Sent result;
+    result.sent = static_cast<int>(outcome.taken.size());
+    result.refused = static_cast<int>(outcome.refused.size());
+    if (!outcome.refused.empty()) {
+        result.message = outcome.refused.back().message;
+        if (feed.stops_at_refusal) {
+            result.refused_at = outcome.refused.back().key;
+        }
+    }
+    return result;
+}
+
+Sent Failed() {
+    Sent result;
+    result.failed = true;
+    return result;
 }
 
 }  // namespace
 
 Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, int version, const char* queue,
                 int batch, const std::atomic<bool>& stopping) {
-    Sent result;
     std::vector<Queued> rows;
-    if (!ReadQueued(local, queue, batch, &rows)) {
-        result.failed = true;
-        return result;
+    if (!ReadQueued(local, RECORDS, queue, batch, &rows)) {
+        return Failed();
     }
     if (rows.empty()) {
-        return result;
+        return Sent();
     }
     std::set<QString> held;
-    std::vector<Refusal> refused;
+    Outcome outcome;
     if (!OnServer(server, rows, &held) ||
-        !Insert(server, version, rows, held, stopping, &refused)) {
-        result.failed = true;
-        return result;
+        !Insert<RecordSteps>(server, RECORDS, version, rows, stopping, &outcome, held)) {
+        return Failed();
     }
-    std::vector<qlonglong> keys;
-    for (const Queued& row : rows) {
-        keys.push_back(row.record);
-    }
-    Settle(local, queue, "record", "refused", keys, refused);
-    result.sent = static_cast<int>(rows.size() - refused.size());
-    result.refused = static_cast<int>(refused.size());
-    if (!refused.empty()) {
-        result.message = refused.back().message;
-    }
-    return result;
+    return Settled(local, RECORDS, queue, rows, outcome);
 }
 
 Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, int version, int batch,
                      const std::atomic<bool>& stopping) {
-    Sent result;
-    std::vector<AuditValues> rows;
-    if (!ReadAuditQueued(local, "audit_outbox", batch, &rows)) {
-        result.failed = true;
-        return result;
+    constexpr const char* QUEUE = "audit_outbox";
+    std::vector<Queued> rows;
+    if (!ReadQueued(local, AUDIT, QUEUE, batch, &rows)) {
+        return Failed();
     }
     if (rows.empty()) {
-        return result;
+        return Sent();
     }
-    std::vector<qlonglong> taken;
-    std::optional<Refusal> refused;
-    if (!InsertAudit(server, version, rows, stopping, &taken, &refused)) {
-        result.failed = true;
-        return result;
+    Outcome outcome;
+    if (!Insert<AuditSteps>(server, AUDIT, version, rows, stopping, &outcome)) {
+        return Failed();
     }
-    Settle(local, "audit_outbox", "seq", "audit_refused", taken, {});
-    result.sent = static_cast<int>(taken.size());
-    if (refused) {
-        result.refused = 1;
-        result.refused_at = refused->record;
-        result.message = refused->message;
-    }
-    return result;
+    return Settled(local, AUDIT, QUEUE, rows, outcome);
 }
 
 }  // namespace records

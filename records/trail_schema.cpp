@@ -5,6 +5,19 @@ namespace records {
 
 namespace {
 
+// "  name         TYPE", the names aligned.
+std::string ColumnLine(const std::string& name, const char* type) {
+    constexpr std::size_t WIDTH = 12;
+    return "  " + name + std::string(name.size() < WIDTH ? WIDTH - name.size() : 0, ' ') + " " +
+           type;
+}
+
+// `alter` and the column `name` as the station's file has it.
+std::string AddColumn(const char* alter, const char* name) {
+    const AuditColumn& column = AUDIT_ROW_COLUMNS[AuditPlace(name)];
+    return std::string(alter) + column.name + " " + column.local_type;
+}
+
 // A user: a name, a badge code that logs in with the password too, a role, the Argon2id hash of
 // the password (never the password), and the wrong passwords in a row that lock the user.
 constexpr const char* CREATE_USERS = R"sql(
@@ -20,23 +33,13 @@ CREATE TABLE IF NOT EXISTS users (
 
 // The audit trail: rows are added, never changed or taken away; each row's hash covers the one
 // before it (access/audit_row.h).
-constexpr const char* CREATE_AUDIT = R"sql(
-CREATE TABLE IF NOT EXISTS audit (
-  seq          INTEGER PRIMARY KEY,
-  at           TEXT NOT NULL,
-  station      TEXT NOT NULL,
-  user_name    TEXT NOT NULL,
-  role         TEXT NOT NULL,
-  action       TEXT NOT NULL,
-  object       TEXT NOT NULL,
-  before_value TEXT NOT NULL,
-  after_value  TEXT NOT NULL,
-  reason       TEXT NOT NULL,
-  prev_hash    TEXT NOT NULL,
-  hash         TEXT NOT NULL,
-  software_version TEXT NOT NULL DEFAULT '',
-  code         TEXT NOT NULL DEFAULT ''
-))sql";
+std::string CreateAudit() {
+    std::string columns;
+    for (const AuditColumn& column : AUDIT_ROW_COLUMNS) {
+        columns += (columns.empty() ? "" : ",\n") + ColumnLine(column.name, column.local_type);
+    }
+    return "\nCREATE TABLE IF NOT EXISTS audit (\n" + columns + "\n)";
+}
 
 constexpr const char* AUDIT_KEPT_AS_WRITTEN[] = {
     "CREATE TRIGGER IF NOT EXISTS audit_never_changed BEFORE UPDATE ON audit BEGIN "
@@ -68,24 +71,19 @@ constexpr const char* CREATE_STATION_NAME =
 constexpr const char* CREATE_AUDIT_OBJECT_INDEX =
     "CREATE INDEX IF NOT EXISTS audit_object ON audit (object, action)";
 
-constexpr const char* CREATE_SERVER_AUDIT = R"sql(
-CREATE TABLE IF NOT EXISTS audit (
-  id           BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  station      TEXT NOT NULL,
-  seq          BIGINT NOT NULL,
-  at           TEXT COLLATE "C" NOT NULL,
-  user_name    TEXT NOT NULL,
-  role         TEXT NOT NULL,
-  action       TEXT NOT NULL,
-  object       TEXT NOT NULL,
-  before_value TEXT NOT NULL,
-  after_value  TEXT NOT NULL,
-  reason       TEXT NOT NULL,
-  prev_hash    TEXT NOT NULL,
-  hash         TEXT NOT NULL,
-  software_version TEXT NOT NULL DEFAULT '',
-  UNIQUE (station, seq)
-))sql";
+// On a server a row is kept once by its station and seq; the station comes first.
+std::string CreateServerAudit() {
+    const std::size_t station = AuditPlace("station");
+    std::string columns =
+        ColumnLine("id", "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY") + ",\n" +
+        ColumnLine(AUDIT_ROW_COLUMNS[station].name, AUDIT_ROW_COLUMNS[station].server_type);
+    for (const AuditColumn& column : AUDIT_ROW_COLUMNS) {
+        if (&column != &AUDIT_ROW_COLUMNS[station] && column.server_since <= SCHEMA_VERSION) {
+            columns += ",\n" + ColumnLine(column.name, column.server_type);
+        }
+    }
+    return "\nCREATE TABLE IF NOT EXISTS audit (\n" + columns + ",\n  UNIQUE (station, seq)\n)";
+}
 
 constexpr const char* CREATE_SERVER_AUDIT_HEAD = R"sql(
 CREATE TABLE IF NOT EXISTS audit_head (
@@ -97,7 +95,7 @@ CREATE TABLE IF NOT EXISTS audit_head (
 }  // namespace
 
 std::vector<std::string> TrailSchema() {
-    std::vector<std::string> statements = {CREATE_USERS,        CREATE_AUDIT,
+    std::vector<std::string> statements = {CREATE_USERS,        CreateAudit(),
                                            CREATE_AUDIT_OUTBOX, CREATE_AUDIT_REFUSED,
                                            CREATE_SETTINGS,     CREATE_STATION_NAME};
     statements.insert(statements.end(), std::begin(AUDIT_KEPT_AS_WRITTEN),
@@ -106,24 +104,17 @@ std::vector<std::string> TrailSchema() {
 }
 
 std::vector<std::string> ServerTrailSchema() {
-    return {CREATE_SERVER_AUDIT, CREATE_SERVER_AUDIT_HEAD};
-}
-
-std::string AuditRowColumns(int server_version) {
-    return std::string(AUDIT_COLUMNS) + ", " + AUDIT_VERSION_COLUMN +
-           (server_version >= WITNESS_LAYOUT ? std::string(", ") + AUDIT_CODE_COLUMN : "");
+    return {CreateServerAudit(), CREATE_SERVER_AUDIT_HEAD};
 }
 
 // The audit table came with the station's file version 4 and the server's version 2.
 std::vector<std::string> TrailUpgrade(int from_version) {
     std::vector<std::string> statements;
     if (from_version == 4) {
-        statements.push_back(std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_VERSION_COLUMN +
-                             " TEXT NOT NULL DEFAULT ''");
+        statements.push_back(AddColumn("ALTER TABLE audit ADD COLUMN ", AUDIT_VERSION_COLUMN));
     }
     if (from_version >= 4 && from_version < 7) {
-        statements.push_back(std::string("ALTER TABLE audit ADD COLUMN ") + AUDIT_CODE_COLUMN +
-                             " TEXT NOT NULL DEFAULT ''");
+        statements.push_back(AddColumn("ALTER TABLE audit ADD COLUMN ", AUDIT_CODE_COLUMN));
         // A row a server refused now waits for it in the chain's order, with the rows after it.
         statements.push_back("INSERT OR IGNORE INTO audit_outbox SELECT seq FROM audit_refused");
         statements.push_back("DELETE FROM audit_refused");
@@ -139,8 +130,9 @@ std::vector<std::string> ServerTrailUpgrade(int from_version) {
     if (from_version >= 3) {
         return {};
     }
-    return {std::string("ALTER TABLE audit ADD COLUMN IF NOT EXISTS ") + AUDIT_VERSION_COLUMN +
-            " TEXT NOT NULL DEFAULT ''"};
+    const AuditColumn& column = AUDIT_ROW_COLUMNS[AuditPlace(AUDIT_VERSION_COLUMN)];
+    return {std::string("ALTER TABLE audit ADD COLUMN IF NOT EXISTS ") + column.name + " " +
+            column.server_type};
 }
 
 }  // namespace records
