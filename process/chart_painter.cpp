@@ -205,6 +205,181 @@ void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, doub
     }
 }
 
+// Where each part of an item's chart goes in `room`, worked out once for all its layers.
+struct ChartLayout {
+    QRectF room;
+    double text_px = 0;
+    double left = 0;       // the plots' left edge
+    double right = 0;      // and their right one
+    double box_width = 0;  // the capability box's, at the room's right
+    double title_h = 0;
+    double top = 0;  // under the title row
+    double gap = 0;  // between the two plots, where the moving ranges' label goes
+    QRectF i_plot;
+    QRectF mr_plot;
+    QRectF box;  // the capability box
+};
+
+ChartLayout LayOut(const QRectF& room) {
+    ChartLayout l;
+    l.room = room;
+    l.text_px = std::clamp(room.height() / 30.0, 9.0, room.width() / 55.0);
+    l.left = room.left() + l.text_px * 4.5;
+    l.box_width = std::max(room.width() * 0.2, l.text_px * 14);
+    l.right = room.right() - l.box_width - l.text_px * 5.5;
+    l.title_h = l.text_px * 2.2;
+    l.top = room.top() + l.title_h + l.text_px * 0.5;
+    const double axis_h = l.text_px * 4.2;
+    const double charts_h = room.bottom() - axis_h - l.top;
+    l.gap = l.text_px * 1.6;
+    l.i_plot = QRectF(l.left, l.top, l.right - l.left, (charts_h - l.gap) * 0.68);
+    l.mr_plot =
+        QRectF(l.left, l.i_plot.bottom() + l.gap, l.right - l.left, (charts_h - l.gap) * 0.32);
+    l.box = QRectF(room.right() - l.box_width, l.top, l.box_width - l.text_px * 0.3,
+                   room.bottom() - l.top - l.text_px * 0.3);
+    return l;
+}
+
+// The item, its limits, and over the capability box the baseline and the count.
+void PaintTitle(QPainter& p, const ChartLayout& l, const Chart& chart, Item item) {
+    const ItemChart& of = chart.Of(item);
+    const double text_px = l.text_px;
+    p.setPen(INK);
+    p.setFont(Font(text_px * 1.1, true));
+    QString title = QStringLiteral("%1 I-MR 관리도").arg(ItemName(item));
+    if (of.limits.Available()) {
+        title += QStringLiteral("   CL %1  UCL %2  LCL %3  σ %4")
+                     .arg(Number(of.limits.centre, 2), Number(of.limits.ucl, 2),
+                          Number(of.limits.lcl, 2), Number(of.limits.sigma, 2));
+    }
+    p.drawText(QRectF(l.room.left() + text_px * 0.5, l.room.top() + text_px * 0.2,
+                      l.room.width() - l.box_width - text_px, l.title_h),
+               Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(l.room.right() - l.box_width, l.room.top() + text_px * 0.2,
+                      l.box_width - text_px * 0.3, l.title_h),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
+}
+
+// The individuals' values: every record, the judgement settings and the limits, padded.
+Scale IndividualsScale(const ChartLayout& l, const Chart& chart, const ItemChart& of) {
+    Scale s{l.i_plot, std::max<double>(1.0, static_cast<double>(chart.count - 1)),
+            static_cast<double>(of.minimum), static_cast<double>(of.maximum)};
+    for (const quality::Stretch& stretch : chart.stretches) {
+        s.y_high = std::max<double>(s.y_high, stretch.usl);
+    }
+    if (of.limits.Available()) {
+        s.y_low = std::min(s.y_low, of.limits.lcl);
+        s.y_high = std::max(s.y_high, of.limits.ucl);
+    }
+    const double pad = std::max(1.0, (s.y_high - s.y_low) * 0.08);
+    s.y_low -= pad;
+    s.y_high += pad;
+    return s;
+}
+
+// The judgement setting's line, stretch by stretch (the newest labelled), and the limits.
+void PaintIndividualsLines(QPainter& p, const Scale& s, const Chart& chart, const ItemChart& of,
+                           double text_px) {
+    std::vector<double> labels;
+    for (std::size_t k = 0; k < chart.stretches.size(); ++k) {
+        const quality::Stretch& stretch = chart.stretches[k];
+        const bool last = k + 1 == chart.stretches.size();
+        PaintLine(p, s, stretch.usl, JUDGE, Qt::SolidLine,
+                  last ? QStringLiteral("판정 %1").arg(stretch.usl) : QString(), text_px, &labels,
+                  static_cast<double>(stretch.begin),
+                  static_cast<double>(last ? stretch.end - 1 : stretch.end));
+    }
+    if (of.limits.Available()) {
+        PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px,
+                  &labels);
+        PaintLine(p, s, of.limits.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
+                  &labels);
+        PaintLine(p, s, of.limits.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px,
+                  &labels);
+    }
+}
+
+// Every signal, one marker a pixel column, and a ring around the chosen one.
+void PaintSignals(QPainter& p, const Scale& s, const ItemChart& of,
+                  std::optional<std::size_t> chosen, double text_px) {
+    p.setPen(QPen(SIGNAL_COLOUR, std::max(1.0, text_px / 8)));
+    p.setBrush(SIGNAL_COLOUR);
+    double last_x = -1e9;
+    for (const Signal& signal : of.signalled) {
+        const double x = s.X(static_cast<double>(signal.index));
+        if (x - last_x < 1.5 && signal.rules.Bits() == 8) {
+            continue;
+        }
+        last_x = x;
+        p.drawEllipse(QPointF(x, s.Y(signal.value)), text_px / 3.2, text_px / 3.2);
+    }
+    if (chosen && *chosen < of.signalled.size()) {
+        const Signal& signal = of.signalled[*chosen];
+        p.setPen(QPen(Qt::black, std::max(2.0, text_px / 5)));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(s.X(static_cast<double>(signal.index)), s.Y(signal.value)),
+                      text_px * 0.9, text_px * 0.9);
+    }
+}
+
+// The individuals chart: its axis, its lines (their labels may stand right of the plot), the
+// points and the signals.
+void PaintIndividuals(QPainter& p, const ChartLayout& l, const Scale& s, const Chart& chart,
+                      const ItemChart& of, std::optional<std::size_t> chosen) {
+    const double text_px = l.text_px;
+    PaintValueAxis(p, s, text_px * 0.85);
+    p.setClipRect(l.i_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    PaintIndividualsLines(p, s, chart, of, text_px);
+    p.setClipRect(l.i_plot);
+    PaintSeries(p, s, of.drawn, text_px);
+    PaintSignals(p, s, of, chosen, text_px);
+    p.setClipping(false);
+}
+
+// The moving ranges' values, from 0, on the individuals' record axis.
+Scale RangesScale(const ChartLayout& l, const Scale& individuals, const ItemChart& of) {
+    Scale m{l.mr_plot, individuals.x_last, 0, 1};
+    for (const ChartPoint& point : of.mr_drawn) {
+        m.y_high = std::max(m.y_high, point.value);
+    }
+    if (of.limits.Available()) {
+        m.y_high = std::max(m.y_high, of.limits.mr_ucl);
+    }
+    m.y_high *= 1.1;
+    return m;
+}
+
+// The moving-range chart, its limits and its label in the gap above it.
+void PaintRanges(QPainter& p, const ChartLayout& l, const Scale& m, const ItemChart& of) {
+    const double text_px = l.text_px;
+    PaintValueAxis(p, m, text_px * 0.85);
+    p.setClipRect(l.mr_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    if (of.limits.Available()) {
+        std::vector<double> labels;
+        PaintLine(p, m, of.limits.mr_centre, CENTRE, Qt::SolidLine, QStringLiteral("MR"), text_px,
+                  &labels);
+        PaintLine(p, m, of.limits.mr_ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
+                  &labels);
+    }
+    p.setClipRect(l.mr_plot);
+    PaintSeries(p, m, of.mr_drawn, text_px * 0.8);
+    p.setClipping(false);
+    p.setPen(INK);
+    p.setFont(Font(text_px * 0.8));
+    p.drawText(QRectF(l.room.left(), l.mr_plot.top() - l.gap, l.left - text_px * 0.2, l.gap),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" 이동범위"));
+}
+
+// What the horizontal axis counts, under the dates.
+void PaintCaption(QPainter& p, const ChartLayout& l) {
+    p.setFont(Font(l.text_px * 0.8));
+    p.drawText(QRectF(l.left, l.room.bottom() - l.text_px * 1.3, l.right - l.left, l.text_px * 1.3),
+               Qt::AlignHCenter | Qt::AlignVCenter,
+               QStringLiteral("가로: 검사 순서 (아래 숫자는 그 검사의 날짜·시각)"));
+}
+
 }  // namespace
 
 QString IndexText(const quality::CapabilityIndex& index) {
@@ -252,135 +427,25 @@ QString BaselineText(const Chart& chart) {
 void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item item,
                     std::optional<std::size_t> chosen) {
     const ItemChart& of = chart.Of(item);
-    const double text_px = std::clamp(room.height() / 30.0, 9.0, room.width() / 55.0);
+    const ChartLayout layout = LayOut(room);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(room, Qt::white);
-    const double left = room.left() + text_px * 4.5;
-    const double box_width = std::max(room.width() * 0.2, text_px * 14);
-    const double right = room.right() - box_width - text_px * 5.5;
-    const double title_h = text_px * 2.2;
-    const double top = room.top() + title_h + text_px * 0.5;
-    const double axis_h = text_px * 4.2;
-    const double charts_h = room.bottom() - axis_h - top;
-    const double gap = text_px * 1.6;
-    const QRectF i_plot(left, top, right - left, (charts_h - gap) * 0.68);
-    const QRectF mr_plot(left, i_plot.bottom() + gap, right - left, (charts_h - gap) * 0.32);
-
-    p.setPen(INK);
-    p.setFont(Font(text_px * 1.1, true));
-    QString title = QStringLiteral("%1 I-MR 관리도").arg(ItemName(item));
-    if (of.limits.Available()) {
-        title += QStringLiteral("   CL %1  UCL %2  LCL %3  σ %4")
-                     .arg(Number(of.limits.centre, 2), Number(of.limits.ucl, 2),
-                          Number(of.limits.lcl, 2), Number(of.limits.sigma, 2));
-    }
-    p.drawText(QRectF(room.left() + text_px * 0.5, room.top() + text_px * 0.2,
-                      room.width() - box_width - text_px, title_h),
-               Qt::AlignLeft | Qt::AlignVCenter, title);
-    // The baseline and the count in the title row's right part, over the capability box.
-    p.setFont(Font(text_px * 0.8));
-    p.drawText(QRectF(room.right() - box_width, room.top() + text_px * 0.2,
-                      box_width - text_px * 0.3, title_h),
-               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
-
+    PaintTitle(p, layout, chart, item);
     if (chart.count == 0) {
-        p.setFont(Font(text_px * 1.2, true));
-        p.drawText(i_plot, Qt::AlignCenter,
+        p.setFont(Font(layout.text_px * 1.2, true));
+        p.drawText(layout.i_plot, Qt::AlignCenter,
                    QStringLiteral("조건에 맞는 생산 검사 기록이 없습니다."));
         p.restore();
         return;
     }
-    Scale s{i_plot, std::max<double>(1.0, static_cast<double>(chart.count - 1)),
-            static_cast<double>(of.minimum), static_cast<double>(of.maximum)};
-    for (const quality::Stretch& stretch : chart.stretches) {
-        s.y_high = std::max<double>(s.y_high, stretch.usl);
-    }
-    if (of.limits.Available()) {
-        s.y_low = std::min(s.y_low, of.limits.lcl);
-        s.y_high = std::max(s.y_high, of.limits.ucl);
-    }
-    const double pad = std::max(1.0, (s.y_high - s.y_low) * 0.08);
-    s.y_low -= pad;
-    s.y_high += pad;
-    PaintValueAxis(p, s, text_px * 0.85);
-    p.setClipRect(i_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
-    std::vector<double> labels;
-    for (std::size_t k = 0; k < chart.stretches.size(); ++k) {
-        const quality::Stretch& stretch = chart.stretches[k];
-        const bool last = k + 1 == chart.stretches.size();
-        PaintLine(p, s, stretch.usl, JUDGE, Qt::SolidLine,
-                  last ? QStringLiteral("판정 %1").arg(stretch.usl) : QString(), text_px, &labels,
-                  static_cast<double>(stretch.begin),
-                  static_cast<double>(last ? stretch.end - 1 : stretch.end));
-    }
-    if (of.limits.Available()) {
-        PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px,
-                  &labels);
-        PaintLine(p, s, of.limits.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
-                  &labels);
-        PaintLine(p, s, of.limits.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px,
-                  &labels);
-    }
-    p.setClipRect(i_plot);
-    PaintSeries(p, s, of.drawn, text_px);
-    // Every signal, one marker a pixel column.
-    p.setPen(QPen(SIGNAL_COLOUR, std::max(1.0, text_px / 8)));
-    p.setBrush(SIGNAL_COLOUR);
-    double last_x = -1e9;
-    for (const Signal& signal : of.signalled) {
-        const double x = s.X(static_cast<double>(signal.index));
-        if (x - last_x < 1.5 && signal.rules.Bits() == 8) {
-            continue;
-        }
-        last_x = x;
-        p.drawEllipse(QPointF(x, s.Y(signal.value)), text_px / 3.2, text_px / 3.2);
-    }
-    if (chosen && *chosen < of.signalled.size()) {
-        const Signal& signal = of.signalled[*chosen];
-        p.setPen(QPen(Qt::black, std::max(2.0, text_px / 5)));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(s.X(static_cast<double>(signal.index)), s.Y(signal.value)),
-                      text_px * 0.9, text_px * 0.9);
-    }
-    p.setClipping(false);
-
-    // The moving ranges.
-    Scale m{mr_plot, s.x_last, 0, 1};
-    for (const ChartPoint& point : of.mr_drawn) {
-        m.y_high = std::max(m.y_high, point.value);
-    }
-    if (of.limits.Available()) {
-        m.y_high = std::max(m.y_high, of.limits.mr_ucl);
-    }
-    m.y_high *= 1.1;
-    PaintValueAxis(p, m, text_px * 0.85);
-    p.setClipRect(mr_plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
-    if (of.limits.Available()) {
-        std::vector<double> labels;
-        PaintLine(p, m, of.limits.mr_centre, CENTRE, Qt::SolidLine, QStringLiteral("MR"), text_px,
-                  &labels);
-        PaintLine(p, m, of.limits.mr_ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px,
-                  &labels);
-    }
-    p.setClipRect(mr_plot);
-    PaintSeries(p, m, of.mr_drawn, text_px * 0.8);
-    p.setClipping(false);
-    p.setPen(INK);
-    p.setFont(Font(text_px * 0.8));
-    p.drawText(QRectF(room.left(), mr_plot.top() - gap, left - text_px * 0.2, gap),
-               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" 이동범위"));
-    PaintTimeAxis(p, m, chart, text_px);
-    p.setFont(Font(text_px * 0.8));
-    p.drawText(QRectF(left, room.bottom() - text_px * 1.3, right - left, text_px * 1.3),
-               Qt::AlignHCenter | Qt::AlignVCenter,
-               QStringLiteral("가로: 검사 순서 (아래 숫자는 그 검사의 날짜·시각)"));
-
-    PaintCapability(p,
-                    QRectF(room.right() - box_width, top, box_width - text_px * 0.3,
-                           room.bottom() - top - text_px * 0.3),
-                    of, text_px);
+    const Scale s = IndividualsScale(layout, chart, of);
+    PaintIndividuals(p, layout, s, chart, of, chosen);
+    const Scale m = RangesScale(layout, s, of);
+    PaintRanges(p, layout, m, of);
+    PaintTimeAxis(p, m, chart, layout.text_px);
+    PaintCaption(p, layout);
+    PaintCapability(p, layout.box, of, layout.text_px);
     p.restore();
 }
 

@@ -106,25 +106,108 @@ std::string Text(sqlite3_stmt* row, int i) {
 
 namespace {
 
+ChainVerdict FileUnreadable(sqlite3* db) {
+    return ChainVerdict{false, std::nullopt,
+                        std::string("cannot read the file's records: ") + sqlite3_errmsg(db)};
+}
+
+// The one number a query counts; -1 when it cannot be read.
+long long CountOf(sqlite3* db, const char* sql) {
+    Statement query(db, sql);
+    return query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW
+               ? sqlite3_column_int64(query.get(), 0)
+               : -1;
+}
+
+struct Link {
+    long long seq;
+    Hash prev;
+    Hash stored;
+    bool holds;  // its hash that of its columns
+};
+
+// Each record's link and whether its hash holds, with its standard wave from `standards`; false
+// when the records cannot be read.
+bool ReadLinks(sqlite3_stmt* row, const std::unordered_map<long long, std::string>& standards,
+               std::vector<Link>* links) {
+    const int columns = StoredColumnCount();
+    const auto at_seq = static_cast<std::size_t>(StoredIndex(CHAIN_SEQ));
+    const auto at_prev = static_cast<std::size_t>(StoredIndex(CHAIN_PREV));
+    const auto at_hash = static_cast<std::size_t>(StoredIndex(CHAIN_HASH));
+    const auto at_standard = static_cast<std::size_t>(StoredIndex(SHARED_WAVE));
+    std::vector<RawValue> values(static_cast<std::size_t>(columns));
+    std::string text;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            values[static_cast<std::size_t>(i)] = Raw(row, i);
+        }
+        RawValue& standard = values[at_standard];
+        if (!standard.null) {
+            const auto wave = standards.find(standard.whole);
+            standard.bytes = wave == standards.end() ? std::string_view() : wave->second;
+        }
+        const long long seq = values[at_seq].whole;
+        const std::string_view prev = values[at_prev].bytes;
+        const Hash stored = FromHex(values[at_hash].bytes);
+        links->push_back(
+            {seq, FromHex(prev), stored, RawRecordHash(values.data(), seq, prev, &text) == stored});
+    }
+    return step == SQLITE_DONE;
+}
+
+// "record seq N (its start, its serial)", as a break in the chain names it.
+std::string Which(sqlite3* db, long long seq) {
+    Statement query(
+        db, "SELECT started_at, serial FROM inspection_record WHERE seq = " + std::to_string(seq));
+    const bool found = query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW;
+    return "record " + Seqs(seq, seq) + " (" + (found ? Text(query.get(), 0) : "") + ", " +
+           (found ? Text(query.get(), 1) : "") + ")";
+}
+
+// Follows the links in the chain's order from the genesis, keeping each hash in `chain`; the
+// first missing record or link that does not hold breaks it.
+ChainVerdict FollowChain(sqlite3* db, std::vector<Link>& links, FileChain* chain) {
+    if (!std::is_sorted(links.begin(), links.end(),
+                        [](const Link& a, const Link& b) { return a.seq < b.seq; })) {
+        std::sort(links.begin(), links.end(),
+                  [](const Link& a, const Link& b) { return a.seq < b.seq; });
+    }
+    long long last = 0;
+    Hash last_hash = FromHex(GENESIS.toStdString());
+    chain->first = links.empty() ? 0 : links.front().seq;
+    chain->hashes.reserve(links.size());
+    for (const Link& link : links) {
+        if (link.seq != last + 1) {
+            return Broken("records " + Seqs(last + 1, link.seq - 1) + " are missing from the file");
+        }
+        if (link.prev != last_hash) {
+            return Broken(Which(db, link.seq) +
+                          ": its prev_hash is not the hash of the record before it");
+        }
+        if (!link.holds) {
+            return Broken(Which(db, link.seq) + ": its hash is not the SHA-256 of its columns");
+        }
+        chain->hashes.push_back(link.stored);
+        last = link.seq;
+        last_hash = link.stored;
+    }
+    return {true, std::nullopt,
+            std::to_string(chain->hashes.size()) + " records in the chain" +
+                (chain->unchained > 0
+                     ? " and " + std::to_string(chain->unchained) + " kept before it began"
+                     : std::string())};
+}
+
 ChainVerdict CheckOpenFile(sqlite3* db, FileChain* chain) {
-    const auto unreadable = [db] {
-        return ChainVerdict{false, std::nullopt,
-                            std::string("cannot read the file's records: ") + sqlite3_errmsg(db)};
-    };
-    const auto count = [db](const char* sql) {
-        Statement query(db, sql);
-        return query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW
-                   ? sqlite3_column_int64(query.get(), 0)
-                   : -1;
-    };
     if (Statement probe(db, "SELECT seq FROM inspection_record LIMIT 0"); !probe.Prepared()) {
-        chain->unchained =
-            std::max(0LL, static_cast<long long>(count("SELECT COUNT(*) FROM inspection_record")));
+        chain->unchained = std::max(
+            0LL, static_cast<long long>(CountOf(db, "SELECT COUNT(*) FROM inspection_record")));
         return {true, std::nullopt,
                 std::to_string(chain->unchained) +
                     " records, all kept before the records' chain began"};
     }
-    chain->unchained = count("SELECT COUNT(*) FROM inspection_record WHERE seq IS NULL");
+    chain->unchained = CountOf(db, "SELECT COUNT(*) FROM inspection_record WHERE seq IS NULL");
     Statement queued(db,
                      "SELECT seq FROM inspection_record WHERE seq IS NOT NULL AND id IN (SELECT "
                      "record FROM outbox UNION SELECT record FROM refused)");
@@ -143,78 +226,13 @@ ChainVerdict CheckOpenFile(sqlite3* db, FileChain* chain) {
     Statement records(
         db, "SELECT " + list.toStdString() + " FROM inspection_record WHERE seq IS NOT NULL");
     if (!queued.Prepared() || !waves.Prepared() || !records.Prepared()) {
-        return unreadable();
+        return FileUnreadable(db);
     }
-    const int columns = StoredColumnCount();
-    const auto at_seq = static_cast<std::size_t>(StoredIndex(CHAIN_SEQ));
-    const auto at_prev = static_cast<std::size_t>(StoredIndex(CHAIN_PREV));
-    const auto at_hash = static_cast<std::size_t>(StoredIndex(CHAIN_HASH));
-    const auto at_standard = static_cast<std::size_t>(StoredIndex(SHARED_WAVE));
-    std::vector<RawValue> values(static_cast<std::size_t>(columns));
-    std::string text;
-    struct Link {
-        long long seq;
-        Hash prev;
-        Hash stored;
-        bool holds;  // its hash that of its columns
-    };
     std::vector<Link> links;
-    int step = SQLITE_ROW;
-    sqlite3_stmt* row = records.get();
-    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
-        for (int i = 0; i < columns; ++i) {
-            values[static_cast<std::size_t>(i)] = Raw(row, i);
-        }
-        RawValue& standard = values[at_standard];
-        if (!standard.null) {
-            const auto wave = standards.find(standard.whole);
-            standard.bytes = wave == standards.end() ? std::string_view() : wave->second;
-        }
-        const long long seq = values[at_seq].whole;
-        const std::string_view prev = values[at_prev].bytes;
-        const Hash stored = FromHex(values[at_hash].bytes);
-        links.push_back(
-            {seq, FromHex(prev), stored, RawRecordHash(values.data(), seq, prev, &text) == stored});
+    if (!ReadLinks(records.get(), standards, &links)) {
+        return FileUnreadable(db);
     }
-    if (step != SQLITE_DONE) {
-        return unreadable();
-    }
-    if (!std::is_sorted(links.begin(), links.end(),
-                        [](const Link& a, const Link& b) { return a.seq < b.seq; })) {
-        std::sort(links.begin(), links.end(),
-                  [](const Link& a, const Link& b) { return a.seq < b.seq; });
-    }
-    const auto which = [db](long long seq) {
-        Statement query(db, "SELECT started_at, serial FROM inspection_record WHERE seq = " +
-                                std::to_string(seq));
-        const bool found = query.Prepared() && sqlite3_step(query.get()) == SQLITE_ROW;
-        return "record " + Seqs(seq, seq) + " (" + (found ? Text(query.get(), 0) : "") + ", " +
-               (found ? Text(query.get(), 1) : "") + ")";
-    };
-    long long last = 0;
-    Hash last_hash = FromHex(GENESIS.toStdString());
-    chain->first = links.empty() ? 0 : links.front().seq;
-    chain->hashes.reserve(links.size());
-    for (const Link& link : links) {
-        if (link.seq != last + 1) {
-            return Broken("records " + Seqs(last + 1, link.seq - 1) + " are missing from the file");
-        }
-        if (link.prev != last_hash) {
-            return Broken(which(link.seq) +
-                          ": its prev_hash is not the hash of the record before it");
-        }
-        if (!link.holds) {
-            return Broken(which(link.seq) + ": its hash is not the SHA-256 of its columns");
-        }
-        chain->hashes.push_back(link.stored);
-        last = link.seq;
-        last_hash = link.stored;
-    }
-    return {true, std::nullopt,
-            std::to_string(chain->hashes.size()) + " records in the chain" +
-                (chain->unchained > 0
-                     ? " and " + std::to_string(chain->unchained) + " kept before it began"
-                     : std::string())};
+    return FollowChain(db, links, chain);
 }
 
 }  // namespace

@@ -32,48 +32,53 @@ constexpr const char* USAGE =
     " shift.\n"
     "exit: 0 written, 1 the history cannot be read, 2 the report cannot be written, 3 usage.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The painter needs a platform for its fonts; a supervisor's job has no display.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QGuiApplication app(argc, argv);
-    std::vector<std::string> args(argv + 1, argv + argc);
+// What the command line asks.
+struct CommandLine {
     std::string from, to, db = records::DATABASE_FILE, target;
     history::Filter filter;
+};
+
+constexpr int GO_ON = -1;  // a step's answer when the next one is to follow
+
+// Reads the command line and the period it names into `line`: GO_ON, or USAGE_ERROR.
+int Parse(const std::vector<std::string>& args, const QDateTime& now, CommandLine* line) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool has_value = i + 1 < args.size();
         if (arg == "--from" && has_value) {
-            from = args[++i];
+            line->from = args[++i];
         } else if (arg == "--to" && has_value) {
-            to = args[++i];
+            line->to = args[++i];
         } else if (arg == "--master" && has_value) {
-            filter.master = args[++i];
+            line->filter.master = args[++i];
         } else if (arg == "--station" && has_value) {
-            filter.station = args[++i];
+            line->filter.station = args[++i];
         } else if (arg == "--db" && has_value) {
-            db = args[++i];
-        } else if (arg.rfind("--", 0) != 0 && target.empty()) {
-            target = arg;
+            line->db = args[++i];
+        } else if (arg.rfind("--", 0) != 0 && line->target.empty()) {
+            line->target = arg;
         } else {
             std::fputs(USAGE, stderr);
             return USAGE_ERROR;
         }
     }
-    if (target.empty()) {
+    if (line->target.empty()) {
         std::fputs(USAGE, stderr);
         return USAGE_ERROR;
     }
-    const QDateTime now = QDateTime::currentDateTime();
     std::string error;
-    if (!process::ReportPeriod(from, to, now.date().year(), now.date().month(), now.date().day(),
-                               now.time().hour() * 60 + now.time().minute(), &filter, &error)) {
+    if (!process::ReportPeriod(line->from, line->to, now.date().year(), now.date().month(),
+                               now.date().day(), now.time().hour() * 60 + now.time().minute(),
+                               &line->filter, &error)) {
         std::fprintf(stderr, "surge-report: %s\n%s", error.c_str(), USAGE);
         return USAGE_ERROR;
     }
+    return GO_ON;
+}
+
+// Opens the history, the server's or the file `db`, and checks it holds the units' columns:
+// GO_ON, or UNREADABLE.
+int OpenHistory(const std::string& db) {
     history::Source source = history::Source::File;
     if (!QFileInfo::exists(QString::fromStdString(db)) &&
         std::getenv("SURGE_HISTORY_DB") == nullptr) {
@@ -98,20 +103,45 @@ int main(int argc, char** argv) {
                      which.c_str());
         return UNREADABLE;
     }
+    return GO_ON;
+}
+
+// Writes the report of the open history and closes it.
+int Write(const CommandLine& line, const QDateTime& now) {
     const process::ReportResult result = process::WriteShiftReport(
-        filter, target, now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString(),
+        line.filter, line.target, now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString(),
         [](int done, int total) { std::fprintf(stderr, "part %d of %d\n", done, total); });
     history::CloseReader();
     switch (result) {
         case process::ReportResult::WRITTEN:
-            std::printf("%s: %s\n", target.c_str(), process::PeriodText(filter).c_str());
+            std::printf("%s: %s\n", line.target.c_str(), process::PeriodText(line.filter).c_str());
             return WRITTEN;
         case process::ReportResult::READ_FAILED:
-            std::fprintf(stderr, "surge-report: cannot read the history \"%s\"\n", db.c_str());
+            std::fprintf(stderr, "surge-report: cannot read the history \"%s\"\n", line.db.c_str());
             return UNREADABLE;
         case process::ReportResult::WRITE_FAILED:
             break;
     }
-    std::fprintf(stderr, "surge-report: cannot write \"%s\"\n", target.c_str());
+    std::fprintf(stderr, "surge-report: cannot write \"%s\"\n", line.target.c_str());
     return UNWRITTEN;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The painter needs a platform for its fonts; a supervisor's job has no display.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QGuiApplication app(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const QDateTime now = QDateTime::currentDateTime();
+    CommandLine line;
+    if (const int parsed = Parse(args, now, &line); parsed != GO_ON) {
+        return parsed;
+    }
+    if (const int opened = OpenHistory(line.db); opened != GO_ON) {
+        return opened;
+    }
+    return Write(line, now);
 }

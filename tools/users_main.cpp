@@ -158,28 +158,37 @@ int List() {
     return DONE;
 }
 
-int Run(const std::vector<std::string>& args) {
+// What the command line asks.
+struct CommandLine {
     std::string file = records::DATABASE_FILE;
     std::string as;
     std::string badge;
-    std::vector<std::string> words;
+    std::vector<std::string> words;  // the command and its arguments
+    std::optional<access_control::Role> role;
+};
+
+constexpr int GO_ON = -1;  // a step's answer when the next one is to follow
+
+// Reads the command line into `line`: GO_ON, or the exit code when nothing more is to be done.
+int Parse(const std::vector<std::string>& args, CommandLine* line) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--file" || a == "--as" || a == "--badge") {
             if (i + 1 >= args.size()) {
                 return Usage((a + " needs a value").c_str());
             }
-            (a == "--file" ? file : a == "--as" ? as : badge) = args[++i];
+            (a == "--file" ? line->file : a == "--as" ? line->as : line->badge) = args[++i];
         } else if (a == "-h" || a == "--help") {
             std::fputs(USAGE, stdout);
             return DONE;
         } else {
-            words.push_back(a);
+            line->words.push_back(a);
         }
     }
-    if (words.empty()) {
+    if (line->words.empty()) {
         return Usage(nullptr);
     }
+    const std::vector<std::string>& words = line->words;
     const std::string& command = words[0];
     const std::size_t needs = command == "list"                               ? 1
                               : command == "add" || command == "role"         ? 3
@@ -188,13 +197,17 @@ int Run(const std::vector<std::string>& args) {
     if (needs == 0) {
         return Usage(("unknown command: " + command).c_str());
     }
-    if (words.size() != needs || (!badge.empty() && command != "add")) {
+    if (words.size() != needs || (!line->badge.empty() && command != "add")) {
         return Usage(("wrong arguments for " + command).c_str());
     }
-    std::optional<access_control::Role> role;
-    if (needs == 3 && !(role = access_control::RoleNamed(words[2]))) {
+    if (needs == 3 && !(line->role = access_control::RoleNamed(words[2]))) {
         return Usage(("unknown role: " + words[2]).c_str());
     }
+    return GO_ON;
+}
+
+// Opens the users of `file` and vouches for them: GO_ON, or UNREADABLE.
+int OpenUsers(const std::string& file) {
     access_control::UseUsersFile(file);
     access_control::StartTrail(true);
     if (access_control::ReadUsersState() == access_control::UsersState::UNREADABLE) {
@@ -207,15 +220,18 @@ int Run(const std::vector<std::string>& args) {
         return UNREADABLE;
     }
     access_control::VouchForUsers();
-    if (command == "list") {
-        return List();
-    }
-    const bool bootstrap = command == "add" && *role == access_control::Role::ADMINISTRATOR &&
+    return GO_ON;
+}
+
+// Makes the change the command line asks, once the administrator is who they say.
+int Change(const CommandLine& line) {
+    const std::string& command = line.words[0];
+    const bool bootstrap = command == "add" && *line.role == access_control::Role::ADMINISTRATOR &&
                            !access_control::HasAdministrator();
-    if (const int refused = Authenticate(as, bootstrap); refused != DONE) {
+    if (const int refused = Authenticate(line.as, bootstrap); refused != DONE) {
         return Written(refused);
     }
-    const std::string& name = words[1];
+    const std::string& name = line.words[1];
     std::string problem;
     bool changed = false;
     std::string password;
@@ -225,13 +241,13 @@ int Run(const std::vector<std::string>& args) {
         }
     }
     if (command == "add") {
-        changed = access_control::AddUser(name, *role, password, badge, &problem);
+        changed = access_control::AddUser(name, *line.role, password, line.badge, &problem);
     } else if (command == "password") {
         changed = access_control::SetUserPassword(name, password, &problem);
     } else if (command == "disable") {
         changed = access_control::DisableUser(name, &problem);
     } else {
-        changed = access_control::SetUserRole(name, *role, &problem);
+        changed = access_control::SetUserRole(name, *line.role, &problem);
     }
     password.assign(password.size(), '\0');
     if (!changed) {
@@ -243,6 +259,20 @@ int Run(const std::vector<std::string>& args) {
     }
     std::printf("%s: %s\n", name.c_str(), command.c_str());
     return DONE;
+}
+
+int Run(const std::vector<std::string>& args) {
+    CommandLine line;
+    if (const int parsed = Parse(args, &line); parsed != GO_ON) {
+        return parsed;
+    }
+    if (const int opened = OpenUsers(line.file); opened != GO_ON) {
+        return opened;
+    }
+    if (line.words[0] == "list") {
+        return List();
+    }
+    return Change(line);
 }
 
 }  // namespace
