@@ -82,10 +82,15 @@ TEST_F(FeedTest, ARecordTheServerRefusesIsSetAsideAndTheOthersGoOn) {
         ASSERT_TRUE(Await([&] { return OnServer(c.database) == "A,C,D"; }));
         ASSERT_TRUE(Await([] { return history::Refused() == 1 && history::Waiting() == 0; }));
         ASSERT_TRUE(Await([] { return !Warnings().empty(); }));
-        const std::vector<std::string> warnings = Warnings();
+        // The feed's warnings: on a loaded machine a write of the station's own may also run out
+        // of its lock's wait, told apart and written later, which is not what this judges.
+        std::vector<std::string> warnings;
         std::string told;
-        for (const std::string& text : warnings) {
+        for (const std::string& text : Warnings()) {
             told += text + "\n";
+            if (text.find("서버") != std::string::npos) {
+                warnings.push_back(text);
+            }
         }
         ASSERT_EQ(warnings.size(), 1u) << told;
         EXPECT_NE(warnings[0].find("받지 않았습니다"), std::string::npos) << warnings[0];
