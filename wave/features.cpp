@@ -172,10 +172,6 @@ void MeasureResidual(std::span<const double> x, const Ringing& r, Features& feat
 Features Measure(const Wave& wave) {
     Features features;
     features.peak_at = FirstPeak(wave);
-    if (features.peak_at >= WAVE_SAMPLES) {
-        features.peak_at = 0;
-        return features;
-    }
     features.peak = wave[features.peak_at];
     std::vector<double> x(wave.begin() + features.peak_at, wave.end());
     if (x.size() < 4) {

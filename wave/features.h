@@ -2,11 +2,12 @@
 //
 // First peak p: the first sample with |x_i| >= max|x| / 2, moved on while |x| still grows.
 // Ringing: x_(p+n) ~ e^(-d n) (a cos(w n) + b sin(w n)) for n = 0 .. 299 - p, fitted by least
-//   squares (Levenberg-Marquardt on a, b, d, w, started from a linear prediction of order 2,
-//   x_n = c1 x_(n-1) + c2 x_(n-2), whose roots are e^(-d +- i w)).
+//   squares (Levenberg-Marquardt on a, b, d, w, started from the zero crossings' frequency and no
+//   damping: a linear prediction's start is biased by the noise on a wave this oversampled).
 //   frequency = 100 w / (2 pi) cycles per 100 samples; damping = 100 d nepers per 100 samples.
-//   Unfittable: no oscillating start, no convergence, or fewer than 2 cycles where the fitted
-//   envelope sqrt(a^2 + b^2) e^(-d n) stays above the noise (2 counts) within the wave.
+//   Unfittable: fewer than two zero crossings, a fit with no finite ringing below half the sample
+//   rate, or fewer than 2 cycles where the fitted envelope sqrt(a^2 + b^2) e^(-d n) stays above
+//   the noise (2 counts) within the wave.
 // Residual r_n = x_(p+n) - fit_n:
 //   hf_energy = 100 sum r_n^2 / sum x_(p+n)^2 (%); hf_spike = max |r_n| (counts).
 // Error area ratio against a reference wave y: EAR = 100 sum |x_i - y_i| / sum |y_i| (%).
