@@ -23,8 +23,8 @@ void AddPair(const Reference& reference, const Features& features, std::vector<T
     const std::string frequency_text = Formatted("주파수 %+.1f %%", judgement.frequency_shift);
     const std::string damping_text = Formatted("감쇠 %+.0f %%", judgement.damping_shift);
     if (!features.fittable) {
-        trips.push_back({"frequency", frequency_text});
-        trips.push_back({"damping", damping_text});
+        trips.push_back({"frequency", "주파수 측정 불가"});
+        trips.push_back({"damping", "감쇠 측정 불가"});
         return;
     }
     const double df = features.frequency - reference.frequency.mean;

@@ -3,10 +3,11 @@
 //
 // Codes, in this order, of what is beyond its limit (wave/reference.h): `frequency` and `damping`
 // when T^2 of the pair is beyond; of the two, the one with the larger marginal |z| = |x - mean| /
-// sd is named, and the other too when its |z| is at least half the larger's; `ear`; `hf` (hf_energy
-// or hf_spike); `envelope`. An unfittable wave trips `frequency,damping`. The operator's texts,
-// joined by ", ": "주파수 +1.2 %" and "감쇠 +10 %" (the deviation from the learned mean in % of
-// it), "면적 12 %" (the EAR), "고주파", "포락선".
+// sd is named, and the other too when its |z| is at least half the larger's; `ear`; `hf`
+// (hf_energy; hf_spike is measured, not judged: its tail is too long for a limit of 100 units);
+// `envelope`. An unfittable wave trips `frequency,damping`. The operator's texts, joined by ", ":
+// "주파수 +1.2 %" and "감쇠 +10 %" (the deviation from the learned mean in % of it; "주파수 측정
+// 불가" and "감쇠 측정 불가" for an unfittable wave), "면적 12 %" (the EAR), "고주파", "포락선".
 //
 // EWMA of frequency and of damping, each on z = (x - mean) / sd: e_k = 0.2 z_k + 0.8 e_(k-1),
 // e_0 = 0; it trips when |e_k| > L sqrt(0.2 / 1.8) (its steady-state sigma), L = EWMA_L.

@@ -160,7 +160,7 @@ TEST(WaveJudgement, NamesWhatTripped) {
          "주파수 +1.5 %, 감쇠 +10 %, 면적 "},
         {spiked, "hf,envelope", "고주파, 포락선"},
         {Synthetic({0.5, 0.5}), "frequency,damping,ear,envelope",
-         "주파수 +0.0 %, 감쇠 +0 %, 면적 "},
+         "주파수 측정 불가, 감쇠 측정 불가, 면적 "},
     };
     for (const auto& c : cases) {
         const Judgement judgement = Judge(*reference, c.wave, Measure(c.wave));
