@@ -1,6 +1,6 @@
 # The station's core below Qt, alone: the log, the master store, the tester's reply decoders, the
-# export file writer, the toolkit's and the port library's system side and the process-control
-# statistics, with their tests. This is what the Windows build (cmake/mingw-w64.cmake,
+# export file writer, the toolkit's and the port library's system side, the process-control
+# statistics and the wave's features and judgement, with their tests. This is what the Windows build (cmake/mingw-w64.cmake,
 # scripts/test-windows) builds and runs.
 enable_testing()
 
@@ -8,6 +8,8 @@ add_subdirectory(log)
 add_subdirectory(toolkit)
 add_subdirectory(rs232)
 add_subdirectory(quality)
+add_subdirectory(values)
+add_subdirectory(wave)
 
 file(GLOB store_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/master/store*.cpp)
 # The step of a replacement: the tests link the hook (tests/core).

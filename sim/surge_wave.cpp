@@ -53,13 +53,14 @@ double AmplitudeForVoltage(int voltage_tenths) {
     return std::clamp(20.0 + 2.0 * voltage_tenths, 20.0, 120.0);
 }
 
-WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random) {
+WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random,
+                     double delay) {
     std::uniform_int_distribution<int> noise_counts(-noise, noise);
     WaveBytes wave{};
     for (int i = 0; i < WAVE_BYTES; ++i) {
         double value = 0.0;
-        if (i >= IMPULSE_AT) {
-            const double t = i - IMPULSE_AT;
+        const double t = i - IMPULSE_AT - delay;
+        if (t >= 0.0) {
             value = amplitude * std::exp(-winding.damping * t) *
                     std::cos(2.0 * std::numbers::pi * winding.frequency * t);
         }

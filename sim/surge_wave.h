@@ -26,8 +26,10 @@ Winding FaultyWinding(int shorted_turns_percent);
 double AmplitudeForVoltage(int voltage_tenths);
 
 // One recorded wave: flat before the impulse, then a damped cosine, plus noise of up to
-// `noise` counts, clipped to the 8-bit range.
-WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random);
+// `noise` counts, clipped to the 8-bit range. The impulse comes `delay` samples late (the
+// trigger's jitter, a fraction of a sample or more).
+WaveBytes RecordWave(const Winding& winding, double amplitude, int noise, std::mt19937& random,
+                     double delay = 0.0);
 
 struct Comparison {
     int area;   // sum of |test - standard| as a percentage of the standard's area, capped at 99
