@@ -265,7 +265,7 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
     };
     for (const records::Column& column : records::InspectionColumns()) {
         if (column.server_since > records::SCHEMA_VERSION &&
-            column.server_since <= records::WITNESS_LAYOUT) {
+            column.server_since <= records::SERVER_LAYOUT) {
             statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +
                                  column.name + " " + column.server_type);
         }
@@ -299,7 +299,7 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
                                  "surge_record_arrives()", "surge_head_kept()"}) {
         statements.push_back(std::string("ALTER FUNCTION ") + function + " OWNER TO surge_owner");
     }
-    const std::string layout = std::to_string(records::WITNESS_LAYOUT);
+    const std::string layout = std::to_string(records::SERVER_LAYOUT);
     statements.push_back("UPDATE server_layout SET version = " + layout + " WHERE version < " +
                          layout);
     statements.push_back("INSERT INTO server_layout SELECT " + layout +
@@ -327,7 +327,7 @@ SetupOutcome SetUpServer(const std::vector<StationLogin>& stations) {
         std::string error;
         if (db.transaction() && SetUp(db, stations, &report, &error) && db.commit()) {
             outcome = {true, server->Where().toStdString() + " is set up as a witness (layout " +
-                                 std::to_string(records::WITNESS_LAYOUT) + ")\n" + report};
+                                 std::to_string(records::SERVER_LAYOUT) + ")\n" + report};
         } else {
             db.rollback();
             outcome.text = "could not set up " + server->Where().toStdString() + ": " +

@@ -411,8 +411,10 @@ bool ScanRecords(const Filter& filter,
                 cells[i].clear();
             } else if (std::strcmp(exported[static_cast<std::size_t>(i)]->local_type, "REAL") ==
                        0) {
-                // Readings in tenths, as the station shows them.
-                cells[i] = QString::number(value.toDouble(), 'f', 1).toStdString();
+                // Readings in tenths, as the station shows them; the wave's features finer.
+                cells[i] = QString::number(value.toDouble(), 'f',
+                                           exported[static_cast<std::size_t>(i)]->decimals)
+                               .toStdString();
             } else {
                 cells[i] = value.toString().toStdString();
             }

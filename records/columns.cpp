@@ -35,6 +35,14 @@ QVariant Unchained(const InspectionRow&) {
     return QVariant();
 }
 
+QVariant Number(const std::optional<double>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+const WaveOpinion& Opinion(const InspectionRow& row) {
+    return row.wave;
+}
+
 const Column COLUMNS[] = {
     {"id", "INTEGER PRIMARY KEY", "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY", 1, 1, 1,
      nullptr},
@@ -105,6 +113,28 @@ const Column COLUMNS[] = {
     {CHAIN_SEQ, "INTEGER", "BIGINT", 7, WITNESS_LAYOUT, 0, Unchained},
     {CHAIN_PREV, "TEXT", "TEXT", 7, WITNESS_LAYOUT, 0, Unchained},
     {CHAIN_HASH, "TEXT", "TEXT", 7, WITNESS_LAYOUT, 0, Unchained},
+    // The station's own judgement of the wave (wave_opinion.h); the alarm and what tripped it are
+    // NULL until the master's version has a learned reference.
+    {"ringing_frequency", "REAL", "DOUBLE PRECISION", 8, WAVE_LAYOUT, 18,
+     [](const InspectionRow& r) { return Number(Opinion(r).ringing_frequency); }, 4},
+    {"damping", "REAL", "DOUBLE PRECISION", 8, WAVE_LAYOUT, 19,
+     [](const InspectionRow& r) { return Number(Opinion(r).damping); }, 4},
+    {"error_area", "REAL", "DOUBLE PRECISION", 8, WAVE_LAYOUT, 20,
+     [](const InspectionRow& r) { return Number(Opinion(r).error_area); }, 2},
+    {"standard_error_area", "REAL", "DOUBLE PRECISION", 8, WAVE_LAYOUT, 21,
+     [](const InspectionRow& r) { return Number(Opinion(r).standard_error_area); }, 2},
+    {"hf_energy", "REAL", "DOUBLE PRECISION", 8, WAVE_LAYOUT, 22,
+     [](const InspectionRow& r) { return Number(Opinion(r).hf_energy); }, 3},
+    {"wave_alarm", "INTEGER", "INTEGER", 8, WAVE_LAYOUT, 23,
+     [](const InspectionRow& r) {
+         const std::optional<bool>& alarm = Opinion(r).wave_alarm;
+         return alarm ? QVariant(*alarm ? 1 : 0) : QVariant(QMetaType(QMetaType::Int));
+     }},
+    {"wave_rule", "TEXT", "TEXT", 8, WAVE_LAYOUT, 24,
+     [](const InspectionRow& r) {
+         return Opinion(r).wave_alarm ? QVariant(QString::fromStdString(Opinion(r).wave_rule))
+                                      : QVariant(QMetaType(QMetaType::QString));
+     }},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "values/inspection.h"
+#include "values/wave_opinion.h"
 
 namespace records {
 
@@ -18,6 +19,7 @@ struct InspectionRow {
     QString uuid;                // version 7, time-ordered; unique with the station
     QString station;             // SURGE_STATION or the host name
     QString software_version{};  // the station's version and commit that wrote it
+    WaveOpinion wave{};          // the station's own judgement of the measured wave
 };
 
 struct Column {
@@ -29,6 +31,7 @@ struct Column {
     int csv;                  // its place in the CSV export from 1; 0 when it is not exported
     // The record's value; nullptr for the row id, which the database gives.
     QVariant (*value)(const InspectionRow& row);
+    int decimals = 1;  // a real number's decimals in the CSV export
 };
 
 // `inspection`'s columns, in their order in the tables.
@@ -38,7 +41,7 @@ std::span<const Column> InspectionColumns();
 constexpr const char* SHARED_WAVE = "standard_wave";
 constexpr const char* SHARED_WAVE_REFERENCE = "standard";
 
-// The columns of the records' chain, last in the table.
+// The columns of the records' chain, after those the file's version 7 began it with.
 constexpr const char* CHAIN_SEQ = "seq";
 constexpr const char* CHAIN_PREV = "prev_hash";
 constexpr const char* CHAIN_HASH = "hash";

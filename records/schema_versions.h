@@ -14,6 +14,10 @@ constexpr int SCHEMA_VERSION = 4;
 // login appending as its own station only, every arriving row checked and stamped; the audit row's
 // code and the records' chain. Kept in the server's table `server_layout`.
 constexpr int WITNESS_LAYOUT = 5;
+// The station's own judgement of each wave: the record's features and wave alarm.
+constexpr int WAVE_LAYOUT = 6;
+// The layout setup-server makes now.
+constexpr int SERVER_LAYOUT = WAVE_LAYOUT;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;
@@ -22,7 +26,8 @@ constexpr int WITNESS_LAYOUT = 5;
 // users, the audit trail and the last settings read well; version 5 adds the software version that
 // wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
 // unit, and a unit's records indexed by time; version 7 the records' chain, the audit row's code,
-// the station's name, and the audit rows a server refused queued again in order.
-constexpr int LOCAL_SCHEMA_VERSION = 7;
+// the station's name, and the audit rows a server refused queued again in order; version 8 the
+// station's own judgement of each wave.
+constexpr int LOCAL_SCHEMA_VERSION = 8;
 
 }  // namespace records

@@ -65,13 +65,14 @@ TEST_F(ReaderTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     ASSERT_EQ(lines.size(), 3U);
     EXPECT_EQ(lines[0],
               "id,started_at,ended_at,station,serial,master,model_no,voltage,width,pulse_no,judge,"
-              "area,phase,outcome,stopped_at,operator,master_version");
+              "area,phase,outcome,stopped_at,operator,master_version,ringing_frequency,damping,"
+              "error_area,standard_error_area,hf_energy,wave_alarm,wave_rule");
     EXPECT_EQ(lines[1],
               "1,2026-12-01T08:00:00.000+09:00,2026-12-01T08:00:00.000+09:00,line-1,\"SN,1\",모터,"
-              "12,1.5,10,5,20,10,11,O.K,,,");
+              "12,1.5,10,5,20,10,11,O.K,,,,,,,,,,");
     EXPECT_EQ(lines[2],
               "2,2026-12-02T09:30:00.000+09:00,2026-12-02T09:30:00.000+09:00,line-1,SN2,FAN,"
-              "12,1.5,10,5,20,,,incomplete,WT,,");
+              "12,1.5,10,5,20,,,incomplete,WT,,,,,,,,,");
     EXPECT_FALSE(FileExists("records.csv.part"));
 }
 

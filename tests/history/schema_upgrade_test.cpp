@@ -127,6 +127,10 @@ TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
         } cases[] = {
             {records, records_before},
             {"SELECT software_version FROM inspection ORDER BY id", {{""}, {""}}},
+            // No reference judged the records kept before: the wave's columns are NULL.
+            {"SELECT ringing_frequency, damping, error_area, standard_error_area, hf_energy, "
+             "wave_alarm, wave_rule FROM inspection ORDER BY id",
+             {Rows::value_type(7, "NULL"), Rows::value_type(7, "NULL")}},
             {"SELECT record FROM outbox", {{"4"}}},
             {"SELECT version FROM schema_version",
              {{std::to_string(records::LOCAL_SCHEMA_VERSION)}}},
@@ -154,10 +158,14 @@ TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
     row.uuid = QStringLiteral("u5");
     row.station = QStringLiteral("L1");
     row.software_version = QStringLiteral("1.0.0 (abc1234)");
+    row.wave = {3.125, 1.5, std::nullopt, 2.25, 0.5, true, "frequency,hf"};
     ASSERT_EQ(db.Insert({row}), records::DbStatus::Ok);
     db.Close();
-    EXPECT_EQ(Query("SELECT id, software_version FROM inspection WHERE uuid = 'u5'"),
-              (Rows{{"5", "1.0.0 (abc1234)"}}));
+    EXPECT_EQ(Query("SELECT id, software_version, ringing_frequency, damping, error_area, "
+                    "standard_error_area, hf_energy, wave_alarm, wave_rule FROM inspection WHERE "
+                    "uuid = 'u5'"),
+              (Rows{{"5", "1.0.0 (abc1234)", "3.125", "1.5", "NULL", "2.25", "0.5", "1",
+                     "frequency,hf"}}));
 }
 
 }  // namespace
