@@ -14,7 +14,6 @@
 #include "access/audit_row.h"
 #include "access/digest.h"
 #include "access/session.h"
-#include "access/settings_in_force.h"
 #include "log/log.h"
 #include "records/carry_over.h"
 #include "records/database_file.h"
@@ -41,6 +40,7 @@ struct Trail {
     bool started = false;
     bool for_tool = false;
     bool told = false;
+    bool access_control = false;
     std::deque<AuditRow> pending;
     // The newest row this process wrote or found on the file (seq 0: none yet, -1: not read).
     long long known_seq = -1;
@@ -55,7 +55,7 @@ Trail& TheTrail() {
 }
 
 bool Writes() {
-    return TheTrail().for_tool || !records::HistoryOff() || Settings().access.enabled;
+    return TheTrail().for_tool || !records::HistoryOff() || TheTrail().access_control;
 }
 
 // Chains the row to the newest on the file and adds it, with its place in the server's queue. The
@@ -235,6 +235,10 @@ void AuditAlways(const std::string& action, const std::string& object, const std
     if (TheTrail().started) {
         Add(action, object, before, after, "", "");
     }
+}
+
+void SetAccessControl(bool on) {
+    TheTrail().access_control = on;
 }
 
 long PendingAuditRows() {

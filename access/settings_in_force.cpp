@@ -194,6 +194,7 @@ void Apply(const StationSettings& now) {
         }
     }
     k.settings = now;
+    SetAccessControl(now.access.enabled);
     Store(now);
     if (before != after && k.started) {
         // A copy: a listener may stop listening.
@@ -258,6 +259,7 @@ void StartSettings() {
         SettingsFromKeys(stored, &k.settings, &ignored);
     }
     const bool kept = audited_any || !stored.empty();
+    SetAccessControl(k.settings.access.enabled);
     // The start-up's own changes are the trail's first rows.
     StartTrail();
     Check(kept, audited);
