@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "access/audit_trail.h"
 #include "access/login.h"
 #include "access/settings_in_force.h"
 #include "after_cycle/after_cycle.h"
@@ -18,6 +17,7 @@
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_trail.h"
 #include "version/version.h"
 
 namespace {
@@ -73,7 +73,7 @@ void End_station() {
     history::Stop();
     access_control::StopAccess();
     access_control::StopSettings();
-    access_control::StopTrail();
+    trail::StopTrail();
     surge_log::Write("stop", "station stopped");
 }
 

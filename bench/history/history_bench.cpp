@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
 #include "access/settings_in_force.h"
 #include "bench/report.h"
 #include "gates/gates.h"
@@ -29,6 +28,7 @@
 #include "records/station_file.h"
 #include "tests/support/sample_inspection.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
     }
     history::Stop();
     access_control::StopSettings();
-    access_control::StopTrail();
+    trail::StopTrail();
     return Percentile(times, 0.5);
 }
 

@@ -25,7 +25,6 @@
 
 #include "access/access_uir.h"
 #include "access/login.h"
-#include "access/session.h"
 #include "access/settings_in_force.h"
 #include "access/users.h"
 #include "app/surge.h"
@@ -39,6 +38,7 @@
 #include "tests/support/sim_process.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/session.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ void LogIn() {
     toolkit_testing::TypeText(login, LOGIN_NAME, "bench");
     toolkit_testing::TypeText(login, LOGIN_PASSWORD, "pw-bench");
     toolkit_testing::Commit(login, LOGIN_OK);
-    if (access_control::CurrentUser().name != "bench") {
+    if (trail::CurrentUser().name != "bench") {
         std::fprintf(stderr, "bench_inspection_window: the login failed\n");
         failed = true;
     }

@@ -6,11 +6,11 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/audit_trail.h"
 #include "access/settings_in_force.h"
 #include "state/main_model.h"
 #include "tests/master/master_fixture.h"
 #include "tests/support/file_rows.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ class MasterAuditTest : public PanelTest {
     }
     void TearDown() override {
         access_control::StopSettings();
-        access_control::StopTrail();
+        trail::StopTrail();
         PanelTest::TearDown();
     }
     // The audit rows since the last call: action, object, before, after.

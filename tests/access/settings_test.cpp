@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
 #include "access/settings_in_force.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ TEST(SettingsTest, TheFileInForceIsAuditedAndOneThatCannotBeUsedLeavesTheLastRea
     EXPECT_TRUE(InForce() == (Shown{true, 15, 1}));
     EXPECT_NE(tt::ShownPopups()[0].text.find("마지막으로 읽은 설정"), std::string::npos);
     access_control::StopSettings();
-    access_control::StopTrail();
+    trail::StopTrail();
 }
 
 }  // namespace

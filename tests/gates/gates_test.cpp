@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "access/audit_trail.h"
 #include "access/settings_in_force.h"
 #include "app/surge.h"
 #include "gates/gates.h"
@@ -27,6 +26,7 @@
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ class Station {
     ~Station() {
         history::Stop();
         access_control::StopSettings();
-        access_control::StopTrail();
+        trail::StopTrail();
         tt::ClearShownPopups();
     }
 
@@ -454,7 +454,7 @@ TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
     EXPECT_EQ(std::string(text), "검사 이력 없음: 검사 조건을 확인할 수 없음");
     history::Stop();
     access_control::StopSettings();
-    access_control::StopTrail();
+    trail::StopTrail();
     gates::Start({});
     DiscardPanel(panel);
     unsetenv("SURGE_HISTORY");

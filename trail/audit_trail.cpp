@@ -1,4 +1,4 @@
-#include "access/audit_trail.h"
+#include "trail/audit_trail.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,10 +10,6 @@
 #include <optional>
 #include <utility>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/digest.h"
-#include "access/session.h"
 #include "log/log.h"
 #include "records/carry_over.h"
 #include "records/database_file.h"
@@ -22,8 +18,12 @@
 #include "records/schema.h"
 #include "records/station_file.h"
 #include "toolkit/toolkit.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/digest.h"
+#include "trail/session.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -245,4 +245,4 @@ long PendingAuditRows() {
     return static_cast<long>(TheTrail().pending.size());
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,4 +1,4 @@
-#include "access/trail_check.h"
+#include "trail/trail_check.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,16 +10,16 @@
 #include <set>
 #include <thread>
 
-#include "access/digest.h"
-#include "access/server_setup.h"
-#include "access/trail_meaning.h"
 #include "records/record_check.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
+#include "trail/digest.h"
+#include "trail/server_setup.h"
+#include "trail/trail_meaning.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -373,4 +373,4 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                 ", and " + records.text + Notes(notes)};
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace access_control {
+namespace trail {
 
 // Starts the trail (the settings' start-up does, before it puts the file's settings in force).
 // A tool's trail is written whatever the settings say, and a damaged file is left where it is.
@@ -27,4 +27,4 @@ void SetAccessControl(bool on);
 // The rows written but not yet on the file (the file cannot take them now).
 long PendingAuditRows();
 
-}  // namespace access_control
+}  // namespace trail

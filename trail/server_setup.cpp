@@ -1,18 +1,18 @@
-#include "access/server_setup.h"
+#include "trail/server_setup.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/audit_row.h"
 #include "records/columns.h"
 #include "records/record_chain.h"
 #include "records/schema.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
+#include "trail/audit_row.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -368,4 +368,4 @@ std::string WhyNoWitness(const std::string& connection, const std::string& stati
     return {};
 }
 
-}  // namespace access_control
+}  // namespace trail
