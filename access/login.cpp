@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "access/access_uir.h"
-#include "access/settings_in_force.h"
 #include "access/users.h"
+#include "settings/settings_in_force.h"
 #include "toolkit/toolkit.h"
 #include "trail/access_database.h"
 #include "trail/audit_row.h"
@@ -112,7 +112,7 @@ void ShowUser(const std::string& text, bool logout) {
 void IdleEnd(void*);
 
 void ArmIdle() {
-    SetIdleCallback(Settings().access.idle_minutes * 60.0, IdleEnd, nullptr);
+    SetIdleCallback(settings::Settings().access.idle_minutes * 60.0, IdleEnd, nullptr);
 }
 
 // The login panel in place of the station's panels, emptied.
@@ -186,7 +186,7 @@ void End() {
 
 int StartAccess(const StationPanels& panels) {
     TheAccess().panels = panels;
-    ListenToSettings("access", [] { AccessSettingsChanged(); });
+    settings::ListenToSettings("access", [] { AccessSettingsChanged(); });
     VouchForUsers();
     return AccessSettingsChanged();
 }
@@ -196,7 +196,7 @@ int AccessSettingsChanged() {
     if (a.panels.main_panel <= 0) {
         return 0;
     }
-    const bool enabled = Settings().access.enabled;
+    const bool enabled = settings::Settings().access.enabled;
     if (enabled && a.login_panel <= 0) {
         // Loaded only where access control is on: without it the start-up is as it was.
         a.login_panel = LoadPanel(0, a.panels.resource, LOGIN);
@@ -221,7 +221,7 @@ int AccessSettingsChanged() {
 
 void StopAccess() {
     Access& a = TheAccess();
-    StopListening("access");
+    settings::StopListening("access");
     SetIdleCallback(0, nullptr, nullptr);
     if (a.on && trail::CurrentUser().name != "-") {
         trail::Audit(trail::AUDIT_LOGOUT, trail::CurrentUser().name, "", "quit");

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "access/login.h"
-#include "access/settings_in_force.h"
 #include "after_cycle/after_cycle.h"
 #include "export/workbook.h"
 #include "gates/gates.h"
@@ -13,6 +12,7 @@
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
+#include "settings/settings_in_force.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -72,7 +72,7 @@ void End_station() {
     Stop_history_panel();
     history::Stop();
     access_control::StopAccess();
-    access_control::StopSettings();
+    settings::StopSettings();
     trail::StopTrail();
     surge_log::Write("stop", "station stopped");
 }
@@ -133,7 +133,7 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings();
+    settings::StartSettings();
     Start_history();
     gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
     Show_gates();

@@ -6,11 +6,11 @@
 #include <map>
 #include <optional>
 
-#include "access/settings_in_force.h"
 #include "gates/engineer.h"
 #include "gates/gate_rules.h"
 #include "history/recorder.h"
 #include "history/units.h"
+#include "settings/settings_in_force.h"
 #include "toolkit/toolkit.h"
 #include "trail/audit_row.h"
 #include "trail/audit_trail.h"
@@ -19,8 +19,8 @@ namespace gates {
 
 namespace {
 
-using access_control::ReferenceUnit;
-using access_control::Settings;
+using settings::ReferenceUnit;
+using settings::Settings;
 using Clock = std::chrono::system_clock;
 
 struct Gates {
@@ -67,7 +67,7 @@ std::string ClockText(TimePoint at) {
 
 std::vector<ReferenceUnit> ReferencesOf(const std::string& master) {
     const auto& reference = Settings().reference;
-    return reference.enabled ? access_control::ReferenceUnitsOf(reference, master)
+    return reference.enabled ? settings::ReferenceUnitsOf(reference, master)
                              : std::vector<ReferenceUnit>();
 }
 
@@ -306,7 +306,7 @@ void Start(const GateStrip& strip) {
     TheGates() = Gates{};
     TheGates().strip = strip;
     // The strip follows the settings: a gate turned on or off shows at once.
-    access_control::ListenToSettings("gates", [] {
+    settings::ListenToSettings("gates", [] {
         State state = StateOf(TheGates().shown, Clock::now());
         ShowState(&state);
     });

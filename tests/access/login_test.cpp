@@ -10,12 +10,12 @@
 
 #include "access/access_uir.h"
 #include "access/login.h"
-#include "access/settings_in_force.h"
 #include "access/users.h"
 #include "app/surge.h"
 #include "gates/engineer.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
+#include "settings/settings_in_force.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/master/master_fixture.h"
@@ -47,7 +47,7 @@ class LoginTest : public ::testing::Test {
     void TearDown() override {
         history::Stop();
         ac::StopAccess();
-        ac::StopSettings();
+        settings::StopSettings();
         trail::StopTrail();
         ResetHistoryPanel();
         for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
@@ -343,12 +343,12 @@ TEST_F(LoginTest, TheIdleTimeAndTheLogoutEndTheLoginBackToTheLoginPanel) {
 TEST_F(LoginTest, TurningAccessControlOnAndOffWhileTheStationRunsTakesEffect) {
     Start(false, {ac::Role::OPERATOR});
     WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-    ac::CheckSettingsFile();
+    settings::CheckSettingsFile();
     EXPECT_TRUE(tt::PanelIsVisible(ac::LoginPanel()));
     EXPECT_FALSE(tt::PanelIsVisible(mainHandle));
     LogIn("operator", "pw-operator");
     WriteWholeFile("station.ini", "[access]\nenabled=false\n");
-    ac::CheckSettingsFile();
+    settings::CheckSettingsFile();
     EXPECT_EQ(trail::CurrentUser().name, "-");
     EXPECT_TRUE(tt::PanelIsVisible(mainHandle));
     EXPECT_FALSE(tt::PanelIsVisible(ac::LoginPanel()));

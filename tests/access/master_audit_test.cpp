@@ -6,7 +6,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/settings_in_force.h"
+#include "settings/settings_in_force.h"
 #include "state/main_model.h"
 #include "tests/master/master_fixture.h"
 #include "tests/support/file_rows.h"
@@ -21,10 +21,10 @@ class MasterAuditTest : public PanelTest {
   protected:
     void SetUp() override {
         PanelTest::SetUp();
-        access_control::StartSettings();
+        settings::StartSettings();
     }
     void TearDown() override {
-        access_control::StopSettings();
+        settings::StopSettings();
         trail::StopTrail();
         PanelTest::TearDown();
     }

@@ -5,8 +5,8 @@
 #include <QThread>
 #include <filesystem>
 
-#include "access/settings_in_force.h"
 #include "records/database.h"
+#include "settings/settings_in_force.h"
 #include "tests/history/history_fixture.h"
 #include "tests/support/sample_inspection.h"
 #include "trail/audit_row.h"
@@ -39,10 +39,10 @@ class RecordingBacklogTest : public HistoryTest {
 
 TEST_F(RecordingBacklogTest, ADamagedFilesReadableRecordsAreCarriedIntoTheNewOneAndCountedToday) {
     constexpr int RECORDS = 1200;
-    access_control::StartSettings();
+    settings::StartSettings();
     trail::Audit(trail::AUDIT_MASTER_SAVED, "M-01", "", "M-01 4.5 5 10 7 7 0");
     trail::Audit(trail::AUDIT_MASTER_DELETED, "M-01", "M-01 4.5 5 10 7 7 0", "");
-    access_control::StopSettings();
+    settings::StopSettings();
     trail::StopTrail();
     const auto trail = Query("SELECT seq, action, hash FROM audit ORDER BY seq");
     {

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "access/settings_in_force.h"
 #include "history/recorder.h"
 #include "records/columns.h"
 #include "records/record_chain.h"
 #include "records/record_fields.h"
+#include "settings/settings_in_force.h"
 #include "tests/history/server/server_suite.h"
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
@@ -360,13 +360,13 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
         {"access control switched off in station.ini and its table while stopped",
          [](AttackTest&) {
              WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-             access_control::StartSettings();
-             access_control::StopSettings();
+             settings::StartSettings();
+             settings::StopSettings();
              trail::StopTrail();
              WriteWholeFile("station.ini", "[access]\nenabled=false\n");
              OnFile({"UPDATE settings SET value = 'false' WHERE key = 'access/enabled'"});
-             access_control::StartSettings();
-             access_control::StopSettings();
+             settings::StartSettings();
+             settings::StopSettings();
              trail::StopTrail();
              return Told{0, NewestRow()};
          },
@@ -375,10 +375,10 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
          [](AttackTest&) {
              setenv("SURGE_HISTORY", "off", 1);
              WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-             access_control::StartSettings();
+             settings::StartSettings();
              WriteWholeFile("station.ini", "[access]\nenabled=false\n");
-             access_control::CheckSettingsFile();
-             access_control::StopSettings();
+             settings::CheckSettingsFile();
+             settings::StopSettings();
              trail::StopTrail();
              unsetenv("SURGE_HISTORY");
              return Told{0, NewestRow()};

@@ -1,4 +1,4 @@
-#include "access/settings_in_force.h"
+#include "settings/settings_in_force.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -22,7 +22,7 @@
 #include "trail/audit_trail.h"
 #include "trail/trail_meaning.h"
 
-namespace access_control {
+namespace settings {
 
 namespace {
 
@@ -298,4 +298,4 @@ void CheckSettingsFile() {
     Check(true);
 }
 
-}  // namespace access_control
+}  // namespace settings
