@@ -4,14 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "access/access_database.h"
 #include "access/access_uir.h"
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/session.h"
-#include "access/settings_in_force.h"
 #include "access/users.h"
+#include "settings/settings_in_force.h"
 #include "toolkit/toolkit.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
+#include "trail/session.h"
 
 namespace access_control {
 
@@ -62,7 +62,7 @@ std::string Text(const char* format, const QString& a, const QString& b = QStrin
 }
 
 QString FileName() {
-    return AccessDatabasePath();
+    return trail::AccessDatabasePath();
 }
 
 // What of a user differs from the trail (users.h's LoginCheck::differs), for the operator.
@@ -112,7 +112,7 @@ void ShowUser(const std::string& text, bool logout) {
 void IdleEnd(void*);
 
 void ArmIdle() {
-    SetIdleCallback(Settings().access.idle_minutes * 60.0, IdleEnd, nullptr);
+    SetIdleCallback(settings::Settings().access.idle_minutes * 60.0, IdleEnd, nullptr);
 }
 
 // The login panel in place of the station's panels, emptied.
@@ -130,17 +130,17 @@ void ShowLogin(const char* message) {
 
 // Ends the login: an audit row by the user, then nobody, then the login panel.
 void EndLogin(const char* why) {
-    if (CurrentUser().name != "-") {
-        Audit(AUDIT_LOGOUT, CurrentUser().name, "", why);
+    if (trail::CurrentUser().name != "-") {
+        trail::Audit(trail::AUDIT_LOGOUT, trail::CurrentUser().name, "", why);
     }
-    SetCurrentUser(User{});
+    trail::SetCurrentUser(trail::User{});
     ApplyGuards();
     ShowUser("", false);
     ShowLogin("");
 }
 
 void IdleEnd(void*) {
-    if (TheAccess().on && !TheAccess().operators_only && CurrentUser().name != "-") {
+    if (TheAccess().on && !TheAccess().operators_only && trail::CurrentUser().name != "-") {
         EndLogin("idle");
     }
 }
@@ -149,7 +149,7 @@ void IdleEnd(void*) {
 void Begin() {
     Access& a = TheAccess();
     a.on = true;
-    SetCurrentUser(User{});
+    trail::SetCurrentUser(trail::User{});
     const UsersState users = ReadUsersState();
     a.operators_only = users != UsersState::SOME;
     if (a.operators_only) {
@@ -169,10 +169,10 @@ void Begin() {
 void End() {
     Access& a = TheAccess();
     SetIdleCallback(0, nullptr, nullptr);
-    if (a.on && CurrentUser().name != "-") {
-        Audit(AUDIT_LOGOUT, CurrentUser().name, "", "access off");
+    if (a.on && trail::CurrentUser().name != "-") {
+        trail::Audit(trail::AUDIT_LOGOUT, trail::CurrentUser().name, "", "access off");
     }
-    SetCurrentUser(User{});
+    trail::SetCurrentUser(trail::User{});
     a.on = false;
     a.operators_only = false;
     ApplyGuards();
@@ -186,7 +186,7 @@ void End() {
 
 int StartAccess(const StationPanels& panels) {
     TheAccess().panels = panels;
-    ListenToSettings("access", [] { AccessSettingsChanged(); });
+    settings::ListenToSettings("access", [] { AccessSettingsChanged(); });
     VouchForUsers();
     return AccessSettingsChanged();
 }
@@ -196,7 +196,7 @@ int AccessSettingsChanged() {
     if (a.panels.main_panel <= 0) {
         return 0;
     }
-    const bool enabled = Settings().access.enabled;
+    const bool enabled = settings::Settings().access.enabled;
     if (enabled && a.login_panel <= 0) {
         // Loaded only where access control is on: without it the start-up is as it was.
         a.login_panel = LoadPanel(0, a.panels.resource, LOGIN);
@@ -213,7 +213,7 @@ int AccessSettingsChanged() {
         if (was_on) {
             DisplayPanel(a.panels.main_panel);
         }
-    } else if (a.on && CurrentUser().name != "-") {
+    } else if (a.on && trail::CurrentUser().name != "-") {
         ArmIdle();
     }
     return 0;
@@ -221,12 +221,12 @@ int AccessSettingsChanged() {
 
 void StopAccess() {
     Access& a = TheAccess();
-    StopListening("access");
+    settings::StopListening("access");
     SetIdleCallback(0, nullptr, nullptr);
-    if (a.on && CurrentUser().name != "-") {
-        Audit(AUDIT_LOGOUT, CurrentUser().name, "", "quit");
+    if (a.on && trail::CurrentUser().name != "-") {
+        trail::Audit(trail::AUDIT_LOGOUT, trail::CurrentUser().name, "", "quit");
     }
-    SetCurrentUser(User{});
+    trail::SetCurrentUser(trail::User{});
     if (a.login_panel > 0) {
         DiscardPanel(a.login_panel);
     }
@@ -254,7 +254,7 @@ bool May(Command command) {
     if (a.operators_only) {
         return false;
     }
-    const auto role = RoleNamed(CurrentUser().role);
+    const auto role = RoleNamed(trail::CurrentUser().role);
     return role && RoleMay(*role, command);
 }
 
@@ -276,7 +276,7 @@ bool Reauthenticate(Command command, const char* what) {
                      Text(NOT_ALLOWED, task, QString::fromStdString(WhoMayText(command))).c_str());
         return false;
     }
-    const std::string name = CurrentUser().name;
+    const std::string name = trail::CurrentUser().name;
     char password[256] = {0};
     if (PasswordPopup(CHECK_TITLE, Text(ASK_AGAIN, task, QString::fromStdString(name)).c_str(),
                       password, sizeof password) != 1) {
@@ -304,7 +304,7 @@ bool Reauthenticate(Command command, const char* what) {
             return false;
     }
     // The role as the table has it now: an administrator may have changed it since the login.
-    SetCurrentUser(check.user);
+    trail::SetCurrentUser(check.user);
     ApplyGuards();
     if (!May(command)) {
         MessagePopup(WARNING_TITLE,
@@ -353,8 +353,8 @@ int Login_ok(int, int, int event, void*, int, int) {
             SetCtrlVal(a.login_panel, LOGIN_MESSAGE, REFUSED);
             return 0;
     }
-    SetCurrentUser(check.user);
-    Audit(AUDIT_LOGIN, check.user.name, "", check.user.role);
+    trail::SetCurrentUser(check.user);
+    trail::Audit(trail::AUDIT_LOGIN, check.user.name, "", check.user.role);
     ApplyGuards();
     ShowUser(QStringLiteral("%1 · %2")
                  .arg(QString::fromStdString(check.user.name),

@@ -9,13 +9,13 @@
 #include <chrono>
 #include <optional>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/digest.h"
 #include "access/password.h"
-#include "access/trail_meaning.h"
 #include "records/record_fields.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
+#include "trail/digest.h"
+#include "trail/trail_meaning.h"
 
 namespace access_control {
 
@@ -38,7 +38,9 @@ QString Q(const std::string& text) {
 }
 
 records::Database* Users() {
-    return AccessDatabase() != nullptr || OpenAccessDatabase() ? AccessDatabase() : nullptr;
+    return trail::AccessDatabase() != nullptr || trail::OpenAccessDatabase()
+               ? trail::AccessDatabase()
+               : nullptr;
 }
 
 // Runs `statement` with `values` bound; the number of rows it changed, or -1.
@@ -123,7 +125,7 @@ bool Fail(std::string* problem, const char* why) {
 
 // The user `name` as the audit trail's rows of the user describe them (rows out of the chain's
 // time order passed over); nothing when the trail never added them. False when unreadable.
-bool FromTrail(const std::string& name, std::optional<ChainUser>* user) {
+bool FromTrail(const std::string& name, std::optional<trail::ChainUser>* user) {
     records::Database* db = Users();
     if (db == nullptr) {
         return false;
@@ -139,25 +141,25 @@ bool FromTrail(const std::string& name, std::optional<ChainUser>* user) {
             "p.seq = a.seq - 1), '') FROM audit a WHERE a.object = ? AND a.action IN (?, ?, ?, "
             "?) ORDER BY a.seq"));
         query.addBindValue(Q(name));
-        for (const char* action :
-             {AUDIT_USER_ADDED, AUDIT_USER_DISABLED, AUDIT_USER_REROLED, AUDIT_PASSWORD_SET}) {
+        for (const char* action : {trail::AUDIT_USER_ADDED, trail::AUDIT_USER_DISABLED,
+                                   trail::AUDIT_USER_REROLED, trail::AUDIT_PASSWORD_SET}) {
             query.addBindValue(QLatin1String(action));
         }
         if (!query.exec()) {
             return records::StatusOf(query.lastError());
         }
-        ChainUsers users;
+        trail::ChainUsers users;
         while (query.next()) {
-            if (InTimeOrder(query.value(2).toString().toStdString(),
-                            query.value(3).toString().toStdString(), now)) {
-                AuditRow row;
+            if (trail::InTimeOrder(query.value(2).toString().toStdString(),
+                                   query.value(3).toString().toStdString(), now)) {
+                trail::AuditRow row;
                 row.action = query.value(0).toString().toStdString();
                 row.object = name;
                 row.after = query.value(1).toString().toStdString();
                 users.Read(row);
             }
         }
-        if (const ChainUser* found = users.Find(name)) {
+        if (const trail::ChainUser* found = users.Find(name)) {
             *user = *found;
         }
         return records::DbStatus::Ok;
@@ -165,7 +167,7 @@ bool FromTrail(const std::string& name, std::optional<ChainUser>* user) {
 }
 
 // What of the user's row differs from what the trail says of them; empty when nothing does.
-std::string Differs(const Stored& stored, const std::optional<ChainUser>& chained) {
+std::string Differs(const Stored& stored, const std::optional<trail::ChainUser>& chained) {
     if (!chained) {
         return "added";
     }
@@ -175,7 +177,7 @@ std::string Differs(const Stored& stored, const std::optional<ChainUser>& chaine
     if (chained->disabled != stored.entry.disabled) {
         return "disabled";
     }
-    if (!chained->hash_digest.empty() && chained->hash_digest != Sha256Hex(stored.hash)) {
+    if (!chained->hash_digest.empty() && chained->hash_digest != trail::Sha256Hex(stored.hash)) {
         return "password";
     }
     return {};
@@ -261,14 +263,14 @@ bool ChangeUser(const std::string& name, const QString& statement,
     if (changed == 0) {
         return Fail(problem, NO_SUCH_USER);
     }
-    Audit(action, name, before, after);
+    trail::Audit(action, name, before, after);
     return true;
 }
 
 }  // namespace
 
 void UseUsersFile(const std::string& path) {
-    SetAccessDatabasePath(Q(path));
+    trail::SetAccessDatabasePath(Q(path));
 }
 
 void SetUsersClock(Clock clock) {
@@ -301,31 +303,32 @@ LoginCheck CheckLogin(const std::string& name_or_badge, const std::string& passw
     }
     if (!found) {
         // The name typed is not kept: it may be a password typed in the wrong field.
-        Audit(AUDIT_FAILED_LOGIN, "?", "", "unknown user");
+        trail::Audit(trail::AUDIT_FAILED_LOGIN, "?", "", "unknown user");
         check.outcome = LoginOutcome::UNKNOWN;
         return check;
     }
     const UserEntry& user = found->entry;
-    std::optional<ChainUser> chained;
+    std::optional<trail::ChainUser> chained;
     if (!FromTrail(user.name, &chained)) {
         return check;
     }
     check.differs = Differs(*found, chained);
     if (!check.differs.empty()) {
-        Audit(AUDIT_FAILED_LOGIN, user.name, "", "differs from the trail: " + check.differs);
+        trail::Audit(trail::AUDIT_FAILED_LOGIN, user.name, "",
+                     "differs from the trail: " + check.differs);
         check.outcome = LoginOutcome::UNVOUCHED;
         check.user = {user.name, user.role};
         return check;
     }
     if (user.disabled) {
-        Audit(AUDIT_FAILED_LOGIN, user.name, "", "disabled");
+        trail::Audit(trail::AUDIT_FAILED_LOGIN, user.name, "", "disabled");
         check.outcome = LoginOutcome::DISABLED;
         return check;
     }
     int guess = 0;
     check.outcome = CountGuess(user.name, &guess, &check.locked_until);
     if (check.outcome == LoginOutcome::LOCKED) {
-        Audit(AUDIT_FAILED_LOGIN, user.name, "", "locked");
+        trail::Audit(trail::AUDIT_FAILED_LOGIN, user.name, "", "locked");
         return check;
     }
     if (check.outcome != LoginOutcome::OK) {
@@ -337,14 +340,15 @@ LoginCheck CheckLogin(const std::string& name_or_badge, const std::string& passw
         check.user = {user.name, user.role};
         return check;
     }
-    Audit(AUDIT_FAILED_LOGIN, user.name, "", "wrong password " + std::to_string(guess));
+    trail::Audit(trail::AUDIT_FAILED_LOGIN, user.name, "",
+                 "wrong password " + std::to_string(guess));
     check.outcome = LoginOutcome::WRONG;
     if (guess >= WRONG_PASSWORDS_TO_LOCK) {
         check.outcome = LoginOutcome::LOCKED;
         check.locked_until = records::IsoTime(Now() + LOCK_TIME).toStdString();
         Change(QStringLiteral("UPDATE users SET failures = 0, locked_until = ? WHERE name = ?"),
                {Q(check.locked_until), Q(user.name)});
-        Audit(AUDIT_LOCK, user.name, "", check.locked_until);
+        trail::Audit(trail::AUDIT_LOCK, user.name, "", check.locked_until);
     }
     return check;
 }
@@ -352,16 +356,16 @@ LoginCheck CheckLogin(const std::string& name_or_badge, const std::string& passw
 void VouchForUsers() {
     std::vector<UserEntry> users;
     // Only a file already open: with the history off and access control off there is none.
-    if (AccessDatabase() == nullptr || !ListUsers(&users)) {
+    if (trail::AccessDatabase() == nullptr || !ListUsers(&users)) {
         return;
     }
     for (const UserEntry& user : users) {
-        std::optional<ChainUser> chained;
+        std::optional<trail::ChainUser> chained;
         std::optional<Stored> found;
         if (FromTrail(user.name, &chained) && chained && chained->hash_digest.empty() &&
             Find(user.name, &found) && found) {
-            Audit(AUDIT_PASSWORD_SET, user.name, "", Sha256Hex(found->hash),
-                  "recorded at the upgrade of the station's file");
+            trail::Audit(trail::AUDIT_PASSWORD_SET, user.name, "", trail::Sha256Hex(found->hash),
+                         "recorded at the upgrade of the station's file");
         }
     }
 }
@@ -423,8 +427,8 @@ bool AddUser(const std::string& name, Role role, const std::string& password,
                 Q(hash)}) != 1) {
         return Fail(problem, NOT_WRITTEN);
     }
-    Audit(AUDIT_USER_ADDED, name, "", RoleName(role));
-    Audit(AUDIT_PASSWORD_SET, name, "", Sha256Hex(hash));
+    trail::Audit(trail::AUDIT_USER_ADDED, name, "", RoleName(role));
+    trail::Audit(trail::AUDIT_PASSWORD_SET, name, "", trail::Sha256Hex(hash));
     return true;
 }
 
@@ -433,7 +437,7 @@ bool DisableUser(const std::string& name, std::string* problem) {
         return false;
     }
     return ChangeUser(name, QStringLiteral("UPDATE users SET disabled = 1 WHERE name = ?"),
-                      {Q(name)}, AUDIT_USER_DISABLED, "enabled", "disabled", problem);
+                      {Q(name)}, trail::AUDIT_USER_DISABLED, "enabled", "disabled", problem);
 }
 
 bool SetUserRole(const std::string& name, Role role, std::string* problem) {
@@ -448,7 +452,7 @@ bool SetUserRole(const std::string& name, Role role, std::string* problem) {
         return false;
     }
     return ChangeUser(name, QStringLiteral("UPDATE users SET role = ? WHERE name = ?"),
-                      {RoleName(role), Q(name)}, AUDIT_USER_REROLED, found->entry.role,
+                      {RoleName(role), Q(name)}, trail::AUDIT_USER_REROLED, found->entry.role,
                       RoleName(role), problem);
 }
 
@@ -467,7 +471,8 @@ bool SetUserPassword(const std::string& name, const std::string& password, std::
     return ChangeUser(name,
                       QStringLiteral("UPDATE users SET hash = ?, failures = 0, locked_until = NULL "
                                      "WHERE name = ?"),
-                      {Q(hash), Q(name)}, AUDIT_PASSWORD_SET, "", Sha256Hex(hash), problem);
+                      {Q(hash), Q(name)}, trail::AUDIT_PASSWORD_SET, "", trail::Sha256Hex(hash),
+                      problem);
 }
 
 bool ListUsers(std::vector<UserEntry>* users) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "access/roles.h"
-#include "access/session.h"
+#include "trail/session.h"
 
 namespace access_control {
 
@@ -34,7 +34,7 @@ UsersState ReadUsersState();
 enum class LoginOutcome { OK, WRONG, LOCKED, UNKNOWN, DISABLED, UNVOUCHED, UNREADABLE };
 struct LoginCheck {
     LoginOutcome outcome = LoginOutcome::UNREADABLE;
-    User user;                 // the user named (OK, UNVOUCHED), as the table has them
+    trail::User user;          // the user named (OK, UNVOUCHED), as the table has them
     std::string locked_until;  // LOCKED: until when
     std::string differs;       // UNVOUCHED: what differs ("role", "password", "disabled", "added")
 };

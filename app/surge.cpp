@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "access/audit_trail.h"
 #include "access/login.h"
-#include "access/settings_in_force.h"
 #include "after_cycle/after_cycle.h"
 #include "export/workbook.h"
 #include "gates/gates.h"
@@ -14,10 +12,12 @@
 #include "history/recorder.h"
 #include "instrument/serial.h"
 #include "log/log.h"
+#include "settings/settings_in_force.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_trail.h"
 #include "version/version.h"
 
 namespace {
@@ -72,8 +72,8 @@ void End_station() {
     Stop_history_panel();
     history::Stop();
     access_control::StopAccess();
-    access_control::StopSettings();
-    access_control::StopTrail();
+    settings::StopSettings();
+    trail::StopTrail();
     surge_log::Write("stop", "station stopped");
 }
 
@@ -133,7 +133,7 @@ int Start_station() {
     }
     Init_com_port();
     Display_init();
-    access_control::StartSettings();
+    settings::StartSettings();
     Start_history();
     gates::Start({mainHandle, MAIN_GATE, MAIN_GATE_NOTE});
     Show_gates();

@@ -3,14 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
 #include "access/login.h"
 #include "export/export.h"
 #include "export/workbook.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int Excel_path_select(int, int, int event, void*, int, int) {
     if (before.size() >= std::strlen(WORKBOOK_ARGUMENT)) {
         before.resize(before.size() - std::strlen(WORKBOOK_ARGUMENT));
     }
-    access_control::Audit(access_control::AUDIT_PROGRAM_CHOSEN, EXCEL_PATH_FILE, before, path);
+    trail::Audit(trail::AUDIT_PROGRAM_CHOSEN, EXCEL_PATH_FILE, before, path);
     std::strcpy(excel_path, path);
     const int n = StringLength(excel_path);
     SetCtrlVal(setupHandle, SETUP_EXCEL_PATH, excel_path);

@@ -5,13 +5,13 @@
 
 namespace gates {
 
-using access_control::ReferenceUnit;
+using settings::ReferenceUnit;
 
-bool RetestLimitReached(const access_control::RetestSettings& settings, int tests, int ok) {
+bool RetestLimitReached(const settings::RetestSettings& settings, int tests, int ok) {
     return settings.enabled && ok == 0 && tests >= settings.max_attempts;
 }
 
-std::string LineStopRule(const access_control::LineStopSettings& settings,
+std::string LineStopRule(const settings::LineStopSettings& settings,
                          const std::vector<Outcome>& newest_first) {
     if (!settings.enabled) {
         return std::string();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "access/station_settings.h"
+#include "settings/station_settings.h"
 #include "values/outcome.h"
 
 namespace gates {
@@ -15,11 +15,11 @@ namespace gates {
 using TimePoint = std::chrono::system_clock::time_point;
 
 // A unit with `tests` tests in the window, `ok` of them O.K, has reached the retest limit.
-bool RetestLimitReached(const access_control::RetestSettings& settings, int tests, int ok);
+bool RetestLimitReached(const settings::RetestSettings& settings, int tests, int ok);
 
 // The line stop rule that `newest_first` (a master's latest production verdicts) breaks, as the
 // operator reads it ("N.G 3 회 연속", "최근 10 개 중 N.G 3 개"); empty when it breaks none.
-std::string LineStopRule(const access_control::LineStopSettings& settings,
+std::string LineStopRule(const settings::LineStopSettings& settings,
                          const std::vector<Outcome>& newest_first);
 
 // The latest shift start at or before `now` (local time), from the shifts' minutes since midnight.
@@ -39,13 +39,13 @@ class ReferenceCheck {
   public:
     // The master's reference units not yet judged as expected since the check began; empty when
     // the check has passed (or the master has no reference units).
-    std::vector<access_control::ReferenceUnit> Waiting(
-        const MasterKey& master, const std::vector<access_control::ReferenceUnit>& units,
-        TimePoint shift_start);
+    std::vector<settings::ReferenceUnit> Waiting(const MasterKey& master,
+                                                 const std::vector<settings::ReferenceUnit>& units,
+                                                 TimePoint shift_start);
     // A reference unit's verdict: true when it is the expected one; a wrong one begins the check
     // anew. The check passes at the last expected verdict.
-    bool Judge(const MasterKey& master, const std::vector<access_control::ReferenceUnit>& units,
-               const access_control::ReferenceUnit& unit, Outcome outcome, TimePoint now,
+    bool Judge(const MasterKey& master, const std::vector<settings::ReferenceUnit>& units,
+               const settings::ReferenceUnit& unit, Outcome outcome, TimePoint now,
                TimePoint shift_start);
     // An engineer let production go without the check.
     void Override(const MasterKey& master, TimePoint now);

@@ -6,21 +6,21 @@
 #include <map>
 #include <optional>
 
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
 #include "gates/engineer.h"
 #include "gates/gate_rules.h"
 #include "history/recorder.h"
 #include "history/units.h"
+#include "settings/settings_in_force.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
 
 namespace gates {
 
 namespace {
 
-using access_control::ReferenceUnit;
-using access_control::Settings;
+using settings::ReferenceUnit;
+using settings::Settings;
 using Clock = std::chrono::system_clock;
 
 struct Gates {
@@ -67,7 +67,7 @@ std::string ClockText(TimePoint at) {
 
 std::vector<ReferenceUnit> ReferencesOf(const std::string& master) {
     const auto& reference = Settings().reference;
-    return reference.enabled ? access_control::ReferenceUnitsOf(reference, master)
+    return reference.enabled ? settings::ReferenceUnitsOf(reference, master)
                              : std::vector<ReferenceUnit>();
 }
 
@@ -109,10 +109,9 @@ void RestoreStop(const std::string& master) {
     if (!stop) {
         return;
     }
-    using namespace access_control;
-    if (stop->code == CODE_STOP_REFERENCE && Settings().reference.enabled) {
+    if (stop->code == trail::CODE_STOP_REFERENCE && Settings().reference.enabled) {
         g.wrong_reference.emplace(master, stop->rule);
-    } else if (stop->code == CODE_STOP_DRIFT && Settings().drift.line_stop) {
+    } else if (stop->code == trail::CODE_STOP_DRIFT && Settings().drift.line_stop) {
         g.drift.emplace(master, stop->rule);
     } else if (stop->code.empty() && AnyStopOn()) {
         // Of a trail written before the stops' kinds were kept: it holds until acknowledged.
@@ -124,10 +123,10 @@ void RestoreStop(const std::string& master) {
 // The kind of the stop in force for `master`, as its rows in the trail carry it.
 const char* StopCode(const std::string& master) {
     const Gates& g = TheGates();
-    return g.wrong_reference.count(master) > 0 ? access_control::CODE_STOP_REFERENCE
-           : g.drift.count(master) > 0         ? access_control::CODE_STOP_DRIFT
+    return g.wrong_reference.count(master) > 0 ? trail::CODE_STOP_REFERENCE
+           : g.drift.count(master) > 0         ? trail::CODE_STOP_DRIFT
            : g.earlier.count(master) > 0       ? ""
-                                               : access_control::CODE_STOP_NG;
+                                               : trail::CODE_STOP_NG;
 }
 
 // The line stop in force for `master`: its rule and counts, or empty.
@@ -252,8 +251,8 @@ bool LineStopLetsGo(const Unit& unit, State* state) {
                  drift ? "추세 경고 라인 정지 확인: 조치 내용" : "라인 정지 확인", &note)) {
         return false;
     }
-    access_control::Audit(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "", note,
-                          StopCode(unit.master));
+    trail::Audit(trail::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "", note,
+                 StopCode(unit.master));
     // Counting begins anew after the acknowledgement, as its audit row's time has it.
     g.acknowledged[unit.master] = Clock::now();
     g.wrong_reference.erase(unit.master);
@@ -279,9 +278,8 @@ bool ReferenceCheckLetsGo(const Unit& unit, const MasterKey& master,
                  "기준품 확인 생략", &reason)) {
         return false;
     }
-    access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "reference " + unit.master,
-                          "기준품 확인 필요: " + Serials(waiting), "", reason,
-                          access_control::CODE_STOP_REFERENCE);
+    trail::Audit(trail::AUDIT_GATE_OVERRIDDEN, "reference " + unit.master,
+                 "기준품 확인 필요: " + Serials(waiting), "", reason, trail::CODE_STOP_REFERENCE);
     TheGates().reference.Override(master, unit.now);
     return true;
 }
@@ -297,8 +295,8 @@ bool RetestLimitLetsGo(const Unit& unit, const history::UnitTests& tests) {
                  "재검사 한도 무시", &reason)) {
         return false;
     }
-    access_control::Audit(access_control::AUDIT_GATE_OVERRIDDEN, "retest " + unit.serial, counts,
-                          "", reason, access_control::CODE_RETEST);
+    trail::Audit(trail::AUDIT_GATE_OVERRIDDEN, "retest " + unit.serial, counts, "", reason,
+                 trail::CODE_RETEST);
     return true;
 }
 
@@ -308,7 +306,7 @@ void Start(const GateStrip& strip) {
     TheGates() = Gates{};
     TheGates().strip = strip;
     // The strip follows the settings: a gate turned on or off shows at once.
-    access_control::ListenToSettings("gates", [] {
+    settings::ListenToSettings("gates", [] {
         State state = StateOf(TheGates().shown, Clock::now());
         ShowState(&state);
     });
@@ -361,8 +359,8 @@ void AfterCycle(const Inspection& inspection, const history::Drift& drift) {
         g.stopped.erase(inspection.master);
     } else if (g.stopped[inspection.master] != rule) {
         g.stopped[inspection.master] = rule;
-        access_control::Audit(access_control::AUDIT_LINE_STOPPED, inspection.master, "", rule, "",
-                              StopCode(inspection.master));
+        trail::Audit(trail::AUDIT_LINE_STOPPED, inspection.master, "", rule, "",
+                     StopCode(inspection.master));
     }
     ShowState(&state);
 }

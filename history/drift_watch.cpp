@@ -5,12 +5,12 @@
 #include <QSqlRecord>
 #include <QVariant>
 
-#include "access/audit_row.h"
 #include "history/production.h"
 #include "history/trail_reads.h"
 #include "quality/drift.h"
 #include "records/database.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_row.h"
 
 namespace history {
 
@@ -86,8 +86,8 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
             baseline_phase_.push_back(query.value(1).toInt());
         }
         // The rules look only at readings after the master's last drift stop acknowledged.
-        const QString since = LastAcknowledged(connection, master_, access_control::CODE_STOP_DRIFT)
-                                  .value_or(QString());
+        const QString since =
+            LastAcknowledged(connection, master_, trail::CODE_STOP_DRIFT).value_or(QString());
         QSqlQuery newest(connection);
         newest.setForwardOnly(true);
         if (!newest.prepare(

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "access/login.h"
-#include "access/settings_in_force.h"
 #include "history/counts.h"
 #include "history/history_export.h"
 #include "history/history_query.h"
 #include "history/unit_count_job.h"
 #include "records/history_switch.h"
+#include "settings/settings_in_force.h"
 #include "state/wave_plot.h"
 
 int historyHandle = 0;
@@ -81,8 +81,7 @@ void ShowCounts() {
     SetCtrlVal(historyHandle, HISTORY_FINAL_YIELD,
                units_pending ? COUNTING : history::FinalYieldText(units).c_str());
     SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, units_pending ? COUNTING : text);
-    SetCtrlVal(historyHandle, HISTORY_GATES,
-               access_control::GatesInForce(access_control::Settings()).c_str());
+    SetCtrlVal(historyHandle, HISTORY_GATES, settings::GatesInForce(settings::Settings()).c_str());
 }
 
 void ClearChoice() {

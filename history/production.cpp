@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "access/settings_in_force.h"
 #include "history/counts.h"
+#include "settings/settings_in_force.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -25,10 +25,10 @@ QDateTime At(const QDate& date, int minute) {
 }  // namespace
 
 Period ShiftAt(int year, int month, int day, int minute) {
-    std::vector<int> shift_starts = access_control::Settings().reference.shifts;
+    std::vector<int> shift_starts = settings::Settings().reference.shifts;
     std::sort(shift_starts.begin(), shift_starts.end());
     if (shift_starts.empty()) {
-        shift_starts = access_control::ReferenceSettings{}.shifts;
+        shift_starts = settings::ReferenceSettings{}.shifts;
     }
     const QDate today(year, month, day);
     const QDateTime now = At(today, minute);

@@ -22,7 +22,6 @@
 #include <memory>
 #include <vector>
 
-#include "access/settings_in_force.h"
 #include "history/drift_watch.h"
 #include "history/recording_database.h"
 #include "history/shift_counts.h"
@@ -34,6 +33,7 @@
 #include "records/record_fields.h"
 #include "records/server_config.h"
 #include "records/station_file.h"
+#include "settings/settings_in_force.h"
 #include "toolkit/toolkit.h"
 
 namespace history {
@@ -250,7 +250,7 @@ void TellNameConflict() {
 }
 
 qint64 ReserveBytes() {
-    return static_cast<qint64>(access_control::Settings().history.reserve_mb) << 20;
+    return static_cast<qint64>(settings::Settings().history.reserve_mb) << 20;
 }
 
 // Makes the reserve of the size set (0: none), the space allocated on disk; false when the disk
@@ -502,7 +502,7 @@ void Start(const Strip& strip) {
         if (r.recording && !MakeReserve()) {
             char text[512];
             std::snprintf(text, sizeof text, RESERVE_NOT_MADE,
-                          access_control::Settings().history.reserve_mb);
+                          settings::Settings().history.reserve_mb);
             Tell(text);
         }
     }

@@ -4,9 +4,9 @@
 #include <QSqlRecord>
 #include <QVariant>
 
-#include "access/audit_row.h"
 #include "history/counts.h"
 #include "history/filter_sql.h"
+#include "trail/audit_row.h"
 
 namespace history {
 
@@ -42,10 +42,9 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
     QString sql = QStringLiteral(
         "SELECT at, station, user_name, action, object, before_value, after_value, reason FROM"
         " audit WHERE at >= ? AND at < ? AND action IN (?, ?, ?)");
-    QVariantList values = {where.from, where.to,
-                           QString::fromLatin1(access_control::AUDIT_LINE_STOPPED),
-                           QString::fromLatin1(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED),
-                           QString::fromLatin1(access_control::AUDIT_GATE_OVERRIDDEN)};
+    QVariantList values = {where.from, where.to, QString::fromLatin1(trail::AUDIT_LINE_STOPPED),
+                           QString::fromLatin1(trail::AUDIT_LINE_STOP_ACKNOWLEDGED),
+                           QString::fromLatin1(trail::AUDIT_GATE_OVERRIDDEN)};
     if (!filter.station.empty()) {
         sql += QStringLiteral(" AND station = ?");
         values << QString::fromStdString(filter.station);
@@ -68,10 +67,10 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
     while (query.next()) {
         // A stop's rule is its row's after, an acknowledgement's and an override's the before.
         const std::string action = Text(query, 3);
-        const bool stopped = action == access_control::AUDIT_LINE_STOPPED;
+        const bool stopped = action == trail::AUDIT_LINE_STOPPED;
         events->push_back({Text(query, 0), Text(query, 1), Text(query, 2),
                            stopped ? GateEvent::Kind::LINE_STOPPED
-                           : action == access_control::AUDIT_LINE_STOP_ACKNOWLEDGED
+                           : action == trail::AUDIT_LINE_STOP_ACKNOWLEDGED
                                ? GateEvent::Kind::ACKNOWLEDGED
                                : GateEvent::Kind::OVERRIDDEN,
                            Text(query, 4), Text(query, stopped ? 6 : 5), Text(query, 7)});

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <vector>
 
-#include "access/audit_row.h"
-#include "access/trail_meaning.h"
+#include "trail/audit_row.h"
+#include "trail/trail_meaning.h"
 
 namespace history {
 
@@ -39,8 +39,8 @@ std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master) {
         "WHERE p.seq = a.seq - 1), '') FROM audit a WHERE a.object = ? AND a.action IN (?, ?) "
         "ORDER BY a.seq DESC LIMIT ?"));
     query.addBindValue(QString::fromStdString(master));
-    query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOPPED));
-    query.addBindValue(QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED));
+    query.addBindValue(QLatin1String(trail::AUDIT_LINE_STOPPED));
+    query.addBindValue(QLatin1String(trail::AUDIT_LINE_STOP_ACKNOWLEDGED));
     query.addBindValue(MOST);
     if (!query.exec()) {
         return rows;
@@ -48,14 +48,12 @@ std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master) {
     const long long now = NowMs();
     while (query.next()) {
         const QString at = query.value(3).toString();
-        if (!access_control::InTimeOrder(at.toStdString(), query.value(4).toString().toStdString(),
-                                         now)) {
+        if (!trail::InTimeOrder(at.toStdString(), query.value(4).toString().toStdString(), now)) {
             continue;
         }
-        rows.push_back({query.value(0).toString() ==
-                            QLatin1String(access_control::AUDIT_LINE_STOP_ACKNOWLEDGED),
-                        query.value(1).toString().toStdString(),
-                        query.value(2).toString().toStdString(), at});
+        rows.push_back(
+            {query.value(0).toString() == QLatin1String(trail::AUDIT_LINE_STOP_ACKNOWLEDGED),
+             query.value(1).toString().toStdString(), query.value(2).toString().toStdString(), at});
     }
     return rows;
 }

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <string>
 
-#include "access/session.h"
 #include "after_cycle/after_cycle.h"
 #include "gates/gates.h"
 #include "inspection/inspection_display.h"
@@ -17,6 +16,7 @@
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
+#include "trail/session.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ Inspection Begin_inspection(const std::string& serial) {
     inspection.started_at = std::chrono::system_clock::now();
     inspection.master = master_name;
     inspection.master_version = Carried_master_version();
-    inspection.operator_name = access_control::OperatorName();
+    inspection.operator_name = trail::OperatorName();
     inspection.serial = serial;
     return inspection;
 }

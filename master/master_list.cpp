@@ -1,14 +1,14 @@
 // The master list panel: the store's records as the rows of MASTER_TABLE; one of them is
 // brought back into the registration panel or deleted. Row r of the table is record r of the
 // store for as long as the panel is shown.
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
 #include "access/login.h"
 #include "master/master.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "state/wave_plot.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
 
 int registered_master_no = 0;
 Point selected_cell;
@@ -120,8 +120,7 @@ int Master_delete(int, int, int event, void*, int, int) {
         selected_row_index = 0;
         return 0;
     }
-    access_control::Audit(access_control::AUDIT_MASTER_DELETED, deleted.name,
-                          Master_description(deleted), "");
+    trail::Audit(trail::AUDIT_MASTER_DELETED, deleted.name, Master_description(deleted), "");
     // The current master holds the last record read: the store's last, or the deleted one.
     Set_current_master(last);
     DeleteTableRows(masterHandle, MASTER_TABLE, selected_row_index, 1);

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "access/digest.h"
 #include "master/master.h"
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
+#include "trail/digest.h"
 
 using namespace store_internal;
 
@@ -27,7 +27,7 @@ std::string Stored_bytes(const MasterRecord& master) {
 
 std::string Master_version(const MasterRecord& master) {
     const std::string bytes = Stored_bytes(master);
-    return bytes.empty() ? std::string() : access_control::Sha256Hex(bytes);
+    return bytes.empty() ? std::string() : trail::Sha256Hex(bytes);
 }
 
 // Read from the store's files as they are, without the recovery an opening of the store does.

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
 #include "access/login.h"
 #include "gates/gates.h"
 #include "instrument/serial.h"
@@ -15,6 +13,8 @@
 #include "state/surge_uir.h"
 #include "state/wave_plot.h"
 #include "toolkit/toolkit.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -106,14 +106,13 @@ int Master_save(int, int, int event, void*, int, int) {
         return 0;
     }
     if (replaced.empty()) {
-        access_control::Audit(access_control::AUDIT_MASTER_SAVED, saved.name, "",
-                              Master_description(saved));
+        trail::Audit(trail::AUDIT_MASTER_SAVED, saved.name, "", Master_description(saved));
     }
     for (const MasterRecord& earlier : replaced) {
         MasterRecord now = saved;
         std::memcpy(now.name, earlier.name, sizeof now.name);
-        access_control::Audit(access_control::AUDIT_MASTER_OVERWRITTEN, earlier.name,
-                              Master_description(earlier), Master_description(now));
+        trail::Audit(trail::AUDIT_MASTER_OVERWRITTEN, earlier.name, Master_description(earlier),
+                     Master_description(now));
     }
     return 0;
 }

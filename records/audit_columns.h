@@ -23,10 +23,10 @@ struct AuditColumn {
 
 // The software that wrote the row, empty in the rows written before it came.
 constexpr const char* AUDIT_VERSION_COLUMN = "software_version";
-// The row's code (access/audit_row.h).
+// The row's code (trail/audit_row.h).
 constexpr const char* AUDIT_CODE_COLUMN = "code";
 
-// In the order of access_control::AuditRow. The trail came with the file's version 4 and the
+// In the order of trail::AuditRow. The trail came with the file's version 4 and the
 // server's version 2; the code a server has only in the witness layout.
 inline constexpr AuditColumn AUDIT_ROW_COLUMNS[] = {
     {"seq", "INTEGER PRIMARY KEY", "BIGINT NOT NULL", 4, 2},

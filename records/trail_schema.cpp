@@ -32,7 +32,7 @@ CREATE TABLE IF NOT EXISTS users (
 ))sql";
 
 // The audit trail: rows are added, never changed or taken away; each row's hash covers the one
-// before it (access/audit_row.h).
+// before it (trail/audit_row.h).
 std::string CreateAudit() {
     std::string columns;
     for (const AuditColumn& column : AUDIT_ROW_COLUMNS) {

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "access/server_setup.h"
-#include "access/trail_check.h"
 #include "records/csv_cell.h"
 #include "records/database_file.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
+#include "trail/server_setup.h"
+#include "trail/trail_check.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ constexpr const char* USAGE =
     "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
 
 int Verify(const std::string& path, bool server) {
-    using access_control::TrailVerdict;
-    const access_control::TrailCheck check =
-        server ? access_control::CheckTrailWithServer(path) : access_control::CheckTrail(path);
+    using trail::TrailVerdict;
+    const trail::TrailCheck check =
+        server ? trail::CheckTrailWithServer(path) : trail::CheckTrail(path);
     std::FILE* out = check.verdict == TrailVerdict::UNREADABLE ? stderr : stdout;
     std::fprintf(out, "%s\n", check.text.c_str());
     switch (check.verdict) {
@@ -55,9 +55,9 @@ int Verify(const std::string& path, bool server) {
 // The trail as CSV on standard output: UTF-8 with a byte-order mark, the columns' names, then one
 // row per audit row, oldest first.
 int Export(const std::string& path) {
-    std::vector<access_control::AuditRow> rows;
+    std::vector<trail::AuditRow> rows;
     std::string error;
-    if (!access_control::ReadTrail(path, &rows, &error)) {
+    if (!trail::ReadTrail(path, &rows, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return UNREADABLE;
     }
@@ -69,7 +69,7 @@ int Export(const std::string& path) {
         }
     }
     std::string text = "\xEF\xBB\xBF" + header + "," + records::AUDIT_CODE_COLUMN + "\r\n";
-    for (const access_control::AuditRow& row : rows) {
+    for (const trail::AuditRow& row : rows) {
         const std::string cells[] = {std::to_string(row.seq),
                                      row.at,
                                      row.station,
@@ -95,7 +95,7 @@ int Export(const std::string& path) {
 }
 
 int SetUp(const std::vector<std::string>& args) {
-    std::vector<access_control::StationLogin> stations;
+    std::vector<trail::StationLogin> stations;
     for (std::size_t i = 1; i < args.size(); i += 2) {
         const std::size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
         if (args[i] != "--station" || equals == std::string::npos || equals == 0 ||
@@ -105,7 +105,7 @@ int SetUp(const std::vector<std::string>& args) {
         }
         stations.push_back({args[i + 1].substr(0, equals), args[i + 1].substr(equals + 1)});
     }
-    const access_control::SetupOutcome outcome = access_control::SetUpServer(stations);
+    const trail::SetupOutcome outcome = trail::SetUpServer(stations);
     std::fprintf(outcome.done ? stdout : stderr, "%s\n", outcome.text.c_str());
     return outcome.done ? HOLDS : UNREADABLE;
 }

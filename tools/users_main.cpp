@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
 #include "access/roles.h"
-#include "access/session.h"
 #include "access/users.h"
 #include "records/database_file.h"
 #include "records/record_fields.h"
+#include "trail/audit_trail.h"
+#include "trail/session.h"
 
 namespace {
 
@@ -127,15 +127,15 @@ int Authenticate(const std::string& as, bool bootstrap) {
         std::fprintf(stderr, "surge-users: %s is no administrator\n", as.c_str());
         return REFUSED;
     }
-    access_control::SetCurrentUser(check.user);
+    trail::SetCurrentUser(check.user);
     return DONE;
 }
 
 // `code`, once the trail's rows are on the file; UNREADABLE, and said, where one could not be
 // written (a failed login's too).
 int Written(int code) {
-    access_control::StopTrail();
-    if (access_control::PendingAuditRows() == 0) {
+    trail::StopTrail();
+    if (trail::PendingAuditRows() == 0) {
         return code;
     }
     std::fprintf(stderr, "surge-users: %s, its audit row could not be written\n",
@@ -209,7 +209,7 @@ int Parse(const std::vector<std::string>& args, CommandLine* line) {
 // Opens the users of `file` and vouches for them: GO_ON, or UNREADABLE.
 int OpenUsers(const std::string& file) {
     access_control::UseUsersFile(file);
-    access_control::StartTrail(true);
+    trail::StartTrail(true);
     if (access_control::ReadUsersState() == access_control::UsersState::UNREADABLE) {
         std::fprintf(stderr, "surge-users: cannot read the users of %s\n", file.c_str());
         return UNREADABLE;

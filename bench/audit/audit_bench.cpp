@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/digest.h"
 #include "bench/report.h"
 #include "records/database.h"
 #include "records/schema.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
+#include "trail/digest.h"
 
 namespace {
 
@@ -43,23 +43,23 @@ double Median(std::vector<double> times) {
 }
 
 // A master overwritten, as the station audits it.
-access_control::AuditRow MasterRow(int n) {
-    access_control::AuditRow row;
+trail::AuditRow MasterRow(int n) {
+    trail::AuditRow row;
     row.seq = n + 1;
     row.at = "2026-12-09T10:15:02.123+09:00";
     row.station = "LINE1-SURGE";
     row.user = "kim";
     row.role = "engineer";
-    row.action = access_control::AUDIT_MASTER_OVERWRITTEN;
+    row.action = trail::AUDIT_MASTER_OVERWRITTEN;
     row.object = "M-" + std::to_string(n % 100);
-    row.before = row.object + " 4.5 5 10 7 7 0 \xC2\xB7 " + access_control::Sha256Hex(row.object);
-    row.after = row.object + " 4.6 5 10 7 7 0 \xC2\xB7 " + access_control::Sha256Hex(row.before);
+    row.before = row.object + " 4.5 5 10 7 7 0 \xC2\xB7 " + trail::Sha256Hex(row.object);
+    row.after = row.object + " 4.6 5 10 7 7 0 \xC2\xB7 " + trail::Sha256Hex(row.before);
     row.reason = "new winding lot";
     return row;
 }
 
 // The bytes a row stores: its twelve values.
-std::size_t RowBytes(const access_control::AuditRow& row) {
+std::size_t RowBytes(const trail::AuditRow& row) {
     std::size_t bytes = std::to_string(row.seq).size();
     for (const std::string* field :
          {&row.at, &row.station, &row.user, &row.role, &row.action, &row.object, &row.before,
@@ -86,19 +86,19 @@ double SyncedWriteMs(std::size_t size) {
 }
 
 void BenchAuditRow() {
-    access_control::StartTrail();
+    trail::StartTrail();
     std::vector<double> times;
     for (int n = 0; n < AUDITED; ++n) {
-        const access_control::AuditRow row = MasterRow(n);
+        const trail::AuditRow row = MasterRow(n);
         const auto start = Clock::now();
-        access_control::Audit(row.action, row.object, row.before, row.after, row.reason);
+        trail::Audit(row.action, row.object, row.before, row.after, row.reason);
         times.push_back(MsSince(start));
     }
-    access_control::StopTrail();
-    access_control::CloseAccessDatabase();
-    access_control::AuditRow sized = MasterRow(0);
-    sized.prev_hash = access_control::GENESIS;
-    sized.hash = access_control::GENESIS;
+    trail::StopTrail();
+    trail::CloseAccessDatabase();
+    trail::AuditRow sized = MasterRow(0);
+    sized.prev_hash = trail::GENESIS;
+    sized.hash = trail::GENESIS;
     const std::size_t bytes = RowBytes(sized);
     const std::string reference = std::to_string(bytes) + "-byte write + fdatasync";
     ReportFigure("an audit row written (full sync)", Median(times), "ms", reference.c_str(),
@@ -123,19 +123,19 @@ bool MakeTrail(const std::string& path) {
         ok = ok && insert.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, "
                                                  "?, ?, ?, ?, ?, ?, ?)")
                                       .arg(QLatin1String(records::AUDIT_COLUMNS)));
-        std::string prev = access_control::GENESIS;
+        std::string prev = trail::GENESIS;
         for (int n = 0; ok && n < TRAIL; ++n) {
-            access_control::AuditRow row = MasterRow(n);
+            trail::AuditRow row = MasterRow(n);
             if (n == 0) {  // the engineer the other rows name, added by the first administrator
                 row.user = "-";
                 row.role = "-";
-                row.action = access_control::AUDIT_USER_ADDED;
+                row.action = trail::AUDIT_USER_ADDED;
                 row.object = "kim";
                 row.before.clear();
                 row.after = "engineer";
             }
             row.prev_hash = prev;
-            row.hash = access_control::Sha256Hex(access_control::CanonicalText(row));
+            row.hash = trail::Sha256Hex(trail::CanonicalText(row));
             prev = row.hash;
             insert.addBindValue(row.seq);
             for (const std::string* field :

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
 #include "bench/report.h"
 #include "gates/gates.h"
 #include "history/counts.h"
@@ -27,8 +25,10 @@
 #include "records/database.h"
 #include "records/record_fields.h"
 #include "records/station_file.h"
+#include "settings/settings_in_force.h"
 #include "tests/support/sample_inspection.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ void BenchRecording() {
 // year's file, median of 1,000, with the settings of `ini`.
 double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
     std::ofstream("station.ini", std::ios::trunc) << ini;
-    access_control::StartSettings();
+    settings::StartSettings();
     history::Start({});
     gates::Start({});
     // The shift's reference unit first, so that production goes.
@@ -133,8 +133,8 @@ double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
         std::fprintf(stderr, "%d starts refused\n", refused);
     }
     history::Stop();
-    access_control::StopSettings();
-    access_control::StopTrail();
+    settings::StopSettings();
+    trail::StopTrail();
     return Percentile(times, 0.5);
 }
 

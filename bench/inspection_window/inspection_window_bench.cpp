@@ -25,13 +25,12 @@
 
 #include "access/access_uir.h"
 #include "access/login.h"
-#include "access/session.h"
-#include "access/settings_in_force.h"
 #include "access/users.h"
 #include "app/surge.h"
 #include "bench/report.h"
 #include "history/recorder.h"
 #include "instrument/serial.h"
+#include "settings/settings_in_force.h"
 #include "state/main_model.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
@@ -39,6 +38,7 @@
 #include "tests/support/sim_process.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/session.h"
 
 namespace {
 
@@ -76,12 +76,12 @@ void LogIn() {
     std::string problem;
     access_control::AddUser("bench", access_control::Role::OPERATOR, "pw-bench", "", &problem);
     std::ofstream("station.ini") << "[access]\nenabled=true\n";
-    access_control::CheckSettingsFile();
+    settings::CheckSettingsFile();
     const int login = access_control::LoginPanel();
     toolkit_testing::TypeText(login, LOGIN_NAME, "bench");
     toolkit_testing::TypeText(login, LOGIN_PASSWORD, "pw-bench");
     toolkit_testing::Commit(login, LOGIN_OK);
-    if (access_control::CurrentUser().name != "bench") {
+    if (trail::CurrentUser().name != "bench") {
         std::fprintf(stderr, "bench_inspection_window: the login failed\n");
         failed = true;
     }
@@ -278,7 +278,7 @@ void RunAll() {
             medians[h] = Measure(run, HISTORIES[h]);
         }
         std::remove("station.ini");
-        access_control::CheckSettingsFile();
+        settings::CheckSettingsFile();
         char figure[128];
         std::snprintf(figure, sizeof figure,
                       "inspection cycle, %d pulses, window %s, history and server against off",

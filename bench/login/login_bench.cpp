@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "access/access_uir.h"
-#include "access/audit_trail.h"
 #include "access/login.h"
 #include "access/password.h"
 #include "access/users.h"
@@ -26,6 +25,7 @@
 #include "state/surge_uir.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -104,13 +104,13 @@ int main(int argc, char** argv) {
     }
     toolkit_testing::ScriptPopups(true);
     std::string problem;
-    access_control::StartTrail(true);
+    trail::StartTrail(true);
     if (!access_control::AddUser("operator", access_control::Role::OPERATOR, "pw-operator", "",
                                  &problem)) {
         std::fprintf(stderr, "bench_login: %s\n", problem.c_str());
         return 1;
     }
-    access_control::StopTrail();
+    trail::StopTrail();
     PostDeferredCall(LoginPanelUp, nullptr);
     const int code = surge_main(argc, argv);
     CloseRuntimeEngine();

@@ -18,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_row.h"
-#include "access/digest.h"
 #include "bench/report.h"
 #include "records/columns.h"
 #include "records/database.h"
@@ -27,6 +25,8 @@
 #include "records/schema.h"
 #include "tests/history/server/pg_server.h"
 #include "tests/support/sample_inspection.h"
+#include "trail/audit_row.h"
+#include "trail/digest.h"
 
 namespace {
 
@@ -77,20 +77,20 @@ bool MakeFile(const QString& path) {
         query.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, "
                                      "?, ?, ?, ?, ?, ?, ?)")
                           .arg(QString::fromStdString(records::AuditRowColumns())));
-        std::string prev = access_control::GENESIS;
+        std::string prev = trail::GENESIS;
         for (int n = 1; ok && n <= ROWS; ++n) {
-            access_control::AuditRow row;
+            trail::AuditRow row;
             row.seq = n;
             row.at = "2026-01-01T08:00:00.000+09:00";
             row.station = STATION;
             row.user = "-";
             row.role = "-";
-            row.action = access_control::AUDIT_MASTER_SAVED;
+            row.action = trail::AUDIT_MASTER_SAVED;
             row.object = "M-" + std::to_string(n % 100);
             row.after = row.object + " 4.5 5 10 7 7 0";
             row.software_version = "1.0.0 (bench)";
             row.prev_hash = prev;
-            prev = row.hash = access_control::Sha256Hex(access_control::CanonicalText(row));
+            prev = row.hash = trail::Sha256Hex(trail::CanonicalText(row));
             query.addBindValue(row.seq);
             for (const std::string* field :
                  {&row.at, &row.station, &row.user, &row.role, &row.action, &row.object,

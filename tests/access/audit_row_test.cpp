@@ -2,13 +2,13 @@
 // written before the software version was kept, the second with it; a chain may hold both.
 #include <gtest/gtest.h>
 
-#include "access/audit_row.h"
-#include "access/digest.h"
-#include "access/trail_meaning.h"
+#include "trail/audit_row.h"
+#include "trail/digest.h"
+#include "trail/trail_meaning.h"
 
 namespace {
 
-using access_control::AuditRow;
+using trail::AuditRow;
 
 AuditRow Row(long long seq, const std::string& version, const std::string& prev) {
     AuditRow row;
@@ -17,13 +17,13 @@ AuditRow Row(long long seq, const std::string& version, const std::string& prev)
     row.station = "LINE-3";
     row.user = "kim";
     row.role = "engineer";
-    row.action = access_control::AUDIT_MASTER_SAVED;
+    row.action = trail::AUDIT_MASTER_SAVED;
     row.object = "M-01";
     row.after = "M-01 4.5 5 10 7 7 0";
     row.reason = "a\\b\nc";
     row.prev_hash = prev;
     row.software_version = version;
-    row.hash = access_control::Sha256Hex(access_control::CanonicalText(row));
+    row.hash = trail::Sha256Hex(trail::CanonicalText(row));
     return row;
 }
 
@@ -31,7 +31,7 @@ TEST(AuditRowTest, TheCanonicalTextIsOfTheFirstKindWithoutAVersionAndOfTheSecond
     const std::string fields_after_station =
         "user=kim\nrole=engineer\naction=master saved\nobject=M-01\nbefore=\n"
         "after=M-01 4.5 5 10 7 7 0\nreason=a\\\\b\\nc\nprev=" +
-        access_control::GENESIS + "\n";
+        trail::GENESIS + "\n";
     const struct {
         const char* version;
         std::string text;
@@ -49,22 +49,21 @@ TEST(AuditRowTest, TheCanonicalTextIsOfTheFirstKindWithoutAVersionAndOfTheSecond
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
-        EXPECT_EQ(access_control::CanonicalText(Row(1, c.version, access_control::GENESIS)),
-                  c.text);
+        EXPECT_EQ(trail::CanonicalText(Row(1, c.version, trail::GENESIS)), c.text);
     }
 }
 
 TEST(AuditRowTest, AChainOfRowsOfBothKindsHoldsAndAVersionChangedOrTakenAwayBreaksIt) {
-    std::vector<AuditRow> rows = {Row(1, "", access_control::GENESIS)};
+    std::vector<AuditRow> rows = {Row(1, "", trail::GENESIS)};
     rows.push_back(Row(2, "", rows.back().hash));
     rows.push_back(Row(3, "1.0.0 (abc1234)", rows.back().hash));
     rows.push_back(Row(4, "1.1.0 (def5678)", rows.back().hash));
     const auto first_broken = [](std::vector<AuditRow> chain) {
         std::vector<std::string> computed;
         for (const AuditRow& row : chain) {
-            computed.push_back(access_control::Sha256Hex(access_control::CanonicalText(row)));
+            computed.push_back(trail::Sha256Hex(trail::CanonicalText(row)));
         }
-        return access_control::FirstBrokenRow(chain, computed);
+        return trail::FirstBrokenRow(chain, computed);
     };
     const struct {
         const char* name;
@@ -107,7 +106,7 @@ AuditRow Said(const std::string& at, const std::string& user, const std::string&
 }  // namespace
 
 TEST(AuditRowTest, WhatTheRowsSayIsReadAlongTheChain) {
-    namespace ac = access_control;
+    namespace ac = trail;
     const std::string t0 = "2026-12-09T10:00:00.000+09:00";
     const long long now = *ac::IsoMilliseconds(t0) + 3600 * 1000;
     const std::vector<AuditRow> users = {

@@ -8,22 +8,22 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "access/access_database.h"
 #include "access/access_uir.h"
-#include "access/audit_trail.h"
 #include "access/login.h"
-#include "access/settings_in_force.h"
 #include "access/users.h"
 #include "app/surge.h"
 #include "gates/engineer.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
+#include "settings/settings_in_force.h"
 #include "state/surge_state.h"
 #include "state/surge_uir.h"
 #include "tests/master/master_fixture.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/access_database.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ class LoginTest : public ::testing::Test {
     void TearDown() override {
         history::Stop();
         ac::StopAccess();
-        ac::StopSettings();
-        ac::StopTrail();
+        settings::StopSettings();
+        trail::StopTrail();
         ResetHistoryPanel();
         for (int* handle : {&mainHandle, &setupHandle, &masterHandle}) {
             if (*handle > 0) {
@@ -65,7 +65,7 @@ class LoginTest : public ::testing::Test {
         WriteWholeFile(dir_.File("station.ini"),
                        access ? "[access]\nenabled=true\n" : "[access]\nenabled=false\n");
         // As surge-users adds them: each user with the trail's rows that vouch for them.
-        ac::StartTrail(true);
+        trail::StartTrail(true);
         for (ac::Role role : roles) {
             std::string problem;
             ASSERT_TRUE(ac::AddUser(ac::RoleName(role), role,
@@ -73,7 +73,7 @@ class LoginTest : public ::testing::Test {
                                     std::string("B-") + ac::RoleName(role), &problem))
                 << problem;
         }
-        ac::StopTrail();
+        trail::StopTrail();
         ASSERT_EQ(Start_station(), 0);
         tt::ClearShownPopups();
     }
@@ -133,7 +133,7 @@ TEST_F(LoginTest, EachRoleGivesTheCommandsOfItsColumnAndNoOther) {
     for (ac::Role role : {ac::Role::OPERATOR, ac::Role::ENGINEER, ac::Role::ADMINISTRATOR}) {
         SCOPED_TRACE(ac::RoleName(role));
         LogIn(ac::RoleName(role), std::string("pw-") + ac::RoleName(role));
-        ASSERT_EQ(ac::CurrentUser().name, ac::RoleName(role));
+        ASSERT_EQ(trail::CurrentUser().name, ac::RoleName(role));
         EXPECT_TRUE(tt::PanelIsVisible(mainHandle));
         EXPECT_FALSE(tt::PanelIsVisible(ac::LoginPanel()));
         EXPECT_EQ(Attribute(mainHandle, MAIN_LOGOUT, ATTR_VISIBLE), 1);
@@ -191,15 +191,15 @@ TEST_F(LoginTest, WrongPasswordsAreToldAndTheFifthInARowLocksForFiveMinutesAcros
         clock_now += t.later;
         if (t.later.count() > 0) {
             // A restart: the lock is on the file.
-            ac::CloseAccessDatabase();
+            trail::CloseAccessDatabase();
         }
         LogIn(t.name, t.password);
         EXPECT_EQ(Text(ac::LoginPanel(), LOGIN_PASSWORD), "");
         if (t.message.empty()) {
-            EXPECT_EQ(ac::CurrentUser().name, "engineer");
+            EXPECT_EQ(trail::CurrentUser().name, "engineer");
             tt::Commit(mainHandle, MAIN_LOGOUT);
         } else {
-            EXPECT_EQ(ac::CurrentUser().name, "-");
+            EXPECT_EQ(trail::CurrentUser().name, "-");
             EXPECT_EQ(Text(ac::LoginPanel(), LOGIN_MESSAGE).rfind(t.message, 0), 0u)
                 << Text(ac::LoginPanel(), LOGIN_MESSAGE);
         }
@@ -328,7 +328,7 @@ TEST_F(LoginTest, TheIdleTimeAndTheLogoutEndTheLoginBackToTheLoginPanel) {
         EXPECT_EQ(Text(mainHandle, MAIN_USER), "operator · 작업자");
         tt::Commit(mainHandle, MAIN_CMD_26);  // on the registration panel when it ends
         e.end();
-        EXPECT_EQ(ac::CurrentUser().name, "-");
+        EXPECT_EQ(trail::CurrentUser().name, "-");
         EXPECT_TRUE(tt::PanelIsVisible(ac::LoginPanel()));
         for (int panel : {mainHandle, setupHandle, masterHandle}) {
             EXPECT_FALSE(tt::PanelIsVisible(panel));
@@ -343,13 +343,13 @@ TEST_F(LoginTest, TheIdleTimeAndTheLogoutEndTheLoginBackToTheLoginPanel) {
 TEST_F(LoginTest, TurningAccessControlOnAndOffWhileTheStationRunsTakesEffect) {
     Start(false, {ac::Role::OPERATOR});
     WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-    ac::CheckSettingsFile();
+    settings::CheckSettingsFile();
     EXPECT_TRUE(tt::PanelIsVisible(ac::LoginPanel()));
     EXPECT_FALSE(tt::PanelIsVisible(mainHandle));
     LogIn("operator", "pw-operator");
     WriteWholeFile("station.ini", "[access]\nenabled=false\n");
-    ac::CheckSettingsFile();
-    EXPECT_EQ(ac::CurrentUser().name, "-");
+    settings::CheckSettingsFile();
+    EXPECT_EQ(trail::CurrentUser().name, "-");
     EXPECT_TRUE(tt::PanelIsVisible(mainHandle));
     EXPECT_FALSE(tt::PanelIsVisible(ac::LoginPanel()));
     EXPECT_EQ(Attribute(mainHandle, MAIN_LOGOUT, ATTR_VISIBLE), 0);

@@ -6,11 +6,11 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
+#include "settings/settings_in_force.h"
 #include "state/main_model.h"
 #include "tests/master/master_fixture.h"
 #include "tests/support/file_rows.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -21,11 +21,11 @@ class MasterAuditTest : public PanelTest {
   protected:
     void SetUp() override {
         PanelTest::SetUp();
-        access_control::StartSettings();
+        settings::StartSettings();
     }
     void TearDown() override {
-        access_control::StopSettings();
-        access_control::StopTrail();
+        settings::StopSettings();
+        trail::StopTrail();
         PanelTest::TearDown();
     }
     // The audit rows since the last call: action, object, before, after.

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
+#include "settings/settings_in_force.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -31,8 +31,7 @@ struct Shown {
 };
 
 Shown InForce() {
-    return {access_control::Settings().access.enabled,
-            access_control::Settings().access.idle_minutes,
+    return {settings::Settings().access.enabled, settings::Settings().access.idle_minutes,
             static_cast<int>(tt::ShownPopups().size())};
 }
 
@@ -65,7 +64,7 @@ TEST(SettingsTest, TheFileInForceIsAuditedAndOneThatCannotBeUsedLeavesTheLastRea
          {{"access/enabled", "true", "false"}, {"access/idle_minutes", "5", "15"}}},
     };
     tt::ClearShownPopups();
-    access_control::StartSettings();
+    settings::StartSettings();
     std::size_t rows_before = 0;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
@@ -74,7 +73,7 @@ TEST(SettingsTest, TheFileInForceIsAuditedAndOneThatCannotBeUsedLeavesTheLastRea
         } else {
             std::remove("station.ini");
         }
-        access_control::CheckSettingsFile();
+        settings::CheckSettingsFile();
         EXPECT_TRUE(InForce() == step.shown)
             << InForce().enabled << " " << InForce().idle_minutes << " " << InForce().warnings;
         const Rows audit = Query(
@@ -85,15 +84,15 @@ TEST(SettingsTest, TheFileInForceIsAuditedAndOneThatCannotBeUsedLeavesTheLastRea
     }
     // Started anew on a file that cannot be used, the station keeps what it last read well.
     WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-    access_control::CheckSettingsFile();
+    settings::CheckSettingsFile();
     WriteWholeFile("station.ini", "[access]\nidle_minutes=0\n");
-    access_control::StopSettings();
+    settings::StopSettings();
     tt::ClearShownPopups();
-    access_control::StartSettings();
+    settings::StartSettings();
     EXPECT_TRUE(InForce() == (Shown{true, 15, 1}));
     EXPECT_NE(tt::ShownPopups()[0].text.find("마지막으로 읽은 설정"), std::string::npos);
-    access_control::StopSettings();
-    access_control::StopTrail();
+    settings::StopSettings();
+    trail::StopTrail();
 }
 
 }  // namespace

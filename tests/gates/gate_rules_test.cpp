@@ -8,16 +8,16 @@
 
 namespace {
 
-using access_control::ReferenceUnit;
 using gates::MasterKey;
 using gates::TimePoint;
+using settings::ReferenceUnit;
 constexpr Outcome OK = Outcome::OK;
 constexpr Outcome NG = Outcome::NG;
 
 TEST(GateRulesTest, TheLineStopsAtKInARowOrMOfTheLastN) {
-    const access_control::LineStopSettings on{true, 3, 3, 10};
+    const settings::LineStopSettings on{true, 3, 3, 10};
     const struct {
-        access_control::LineStopSettings settings;
+        settings::LineStopSettings settings;
         std::vector<Outcome> newest_first;
         std::string rule;
     } cases[] = {
@@ -37,7 +37,7 @@ TEST(GateRulesTest, TheLineStopsAtKInARowOrMOfTheLastN) {
 
 TEST(GateRulesTest, TheRetestLimitTakesAUnitWithThatManyTestsNoneOfThemOK) {
     const struct {
-        access_control::RetestSettings settings;
+        settings::RetestSettings settings;
         int tests;
         int ok;
         bool reached;

@@ -13,8 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
 #include "app/surge.h"
 #include "gates/gates.h"
 #include "history/counts.h"
@@ -22,11 +20,13 @@
 #include "history/recorder.h"
 #include "records/database_file.h"
 #include "records/record_fields.h"
+#include "settings/settings_in_force.h"
 #include "state/surge_uir.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -47,14 +47,14 @@ class Station {
         WriteWholeFile(dir_.File("station.ini"), ini);
         tt::ScriptPopups(true);
         tt::ClearShownPopups();
-        access_control::StartSettings();
+        settings::StartSettings();
         history::Start({});
         gates::Start({});
     }
     ~Station() {
         history::Stop();
-        access_control::StopSettings();
-        access_control::StopTrail();
+        settings::StopSettings();
+        trail::StopTrail();
         tt::ClearShownPopups();
     }
 
@@ -445,7 +445,7 @@ TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
     Register_callbacks();
     const int panel = LoadPanel(0, SURGE_UIR, MAIN);
     ASSERT_GT(panel, 0);
-    access_control::StartSettings();
+    settings::StartSettings();
     history::Start({});
     gates::Start({panel, MAIN_GATE, MAIN_GATE_NOTE});
     gates::Show("M-01", "");
@@ -453,8 +453,8 @@ TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
     GetCtrlVal(panel, MAIN_GATE, text);
     EXPECT_EQ(std::string(text), "검사 이력 없음: 검사 조건을 확인할 수 없음");
     history::Stop();
-    access_control::StopSettings();
-    access_control::StopTrail();
+    settings::StopSettings();
+    trail::StopTrail();
     gates::Start({});
     DiscardPanel(panel);
     unsetenv("SURGE_HISTORY");
@@ -479,7 +479,7 @@ TEST(GatesTest, ASettingsFileTurnsTheGatesOnWithTheirValuesAndTellsAValueItCanno
         Station station(c.ini);
         const auto warnings = station.Warnings();
         std::string written;
-        for (const auto& key : access_control::SettingsAsKeys(access_control::Settings())) {
+        for (const auto& key : settings::SettingsAsKeys(settings::Settings())) {
             written += key.key + "=" + key.value + "\n";
         }
         for (const std::string& key : c.keys) {

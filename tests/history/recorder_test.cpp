@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "access/session.h"
 #include "records/record_fields.h"
 #include "state/main_model.h"
 #include "tests/history/history_fixture.h"
+#include "trail/session.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
     unsetenv("SURGE_STATION");
     // Who tested, and the version of the master carried to the main panel.
     Keep_master_version("3f2a");
-    access_control::SetCurrentUser({"kim", "operator"});
+    trail::SetCurrentUser({"kim", "operator"});
     const struct {
         std::vector<std::string> options;
         Row expected;  // outcome, stopped_at, model_no, voltage, area, waves' lengths
@@ -85,7 +85,7 @@ TEST_F(HistoryTest, EachEndOfACycleIsRecordedWithWhatTheCycleReached) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM standard"),
               Query("SELECT COUNT(DISTINCT standard_wave) FROM inspection"));
     EXPECT_EQ(StripShown(), (Row{"2", "1", "1", "50.0 %", "on"}));
-    access_control::SetCurrentUser({});
+    trail::SetCurrentUser({});
 }
 
 TEST_F(HistoryTest, EnterInTheSerialFieldStartsOneCycleUnlessTheStartCommandIsDimmed) {

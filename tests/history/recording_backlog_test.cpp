@@ -5,12 +5,12 @@
 #include <QThread>
 #include <filesystem>
 
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
 #include "records/database.h"
+#include "settings/settings_in_force.h"
 #include "tests/history/history_fixture.h"
 #include "tests/support/sample_inspection.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -39,11 +39,11 @@ class RecordingBacklogTest : public HistoryTest {
 
 TEST_F(RecordingBacklogTest, ADamagedFilesReadableRecordsAreCarriedIntoTheNewOneAndCountedToday) {
     constexpr int RECORDS = 1200;
-    access_control::StartSettings();
-    access_control::Audit(access_control::AUDIT_MASTER_SAVED, "M-01", "", "M-01 4.5 5 10 7 7 0");
-    access_control::Audit(access_control::AUDIT_MASTER_DELETED, "M-01", "M-01 4.5 5 10 7 7 0", "");
-    access_control::StopSettings();
-    access_control::StopTrail();
+    settings::StartSettings();
+    trail::Audit(trail::AUDIT_MASTER_SAVED, "M-01", "", "M-01 4.5 5 10 7 7 0");
+    trail::Audit(trail::AUDIT_MASTER_DELETED, "M-01", "M-01 4.5 5 10 7 7 0", "");
+    settings::StopSettings();
+    trail::StopTrail();
     const auto trail = Query("SELECT seq, action, hash FROM audit ORDER BY seq");
     {
         records::Database db(QStringLiteral("backlog_test"));

@@ -10,8 +10,8 @@
 
 #include <QCoreApplication>
 
-#include "access/settings_in_force.h"
 #include "history/recording_database.h"
+#include "settings/settings_in_force.h"
 #include "tests/history/history_fixture.h"
 #include "tests/support/sample_inspection.h"
 
@@ -30,7 +30,7 @@ bool MountTmpfs(const std::string& dir, const char* size) {
 // The station's reserve of `mb` megabytes, as "station.ini" sets it.
 void Reserve(const char* mb) {
     WriteWholeFile("station.ini", std::string("[history]\nreserve_mb=") + mb + "\n");
-    access_control::StartSettings();
+    settings::StartSettings();
 }
 
 // Fills the disk of the working directory to its last byte.
@@ -135,7 +135,7 @@ TEST_F(RecordingFailureTest, TheCycleGoesOnAndTheOperatorIsToldOnce) {
         EXPECT_EQ(rows.empty() ? "NULL" : rows[0][0], f.records_at_end);
         EXPECT_EQ(ReadWholeFile("model_name.dat"), "M-01 4.5 5 10 12 3 0\n");
         history::Stop();
-        access_control::StopSettings();
+        settings::StopSettings();
         unsetenv("SURGE_HISTORY");
         unsetenv("SURGE_STATION");
         if (std::string(f.name) == "a damaged file") {
@@ -192,7 +192,7 @@ TEST_F(RecordingFailureTest, ADiskThatFillsUpLosesNoRecord) {
     EXPECT_EQ(history::HeldBackRows().size(), 0u);
     EXPECT_EQ(history::WriteWaiting(), 0);
     history::Stop();
-    access_control::StopSettings();
+    settings::StopSettings();
     EXPECT_EQ(
         Query("SELECT COUNT(*), COUNT(DISTINCT serial), COUNT(DISTINCT uuid) FROM inspection"),
         (FileRows{{"100", "100", "100"}}));

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/digest.h"
-#include "access/trail_check.h"
 #include "records/database_file.h"
 #include "records/schema.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
+#include "trail/digest.h"
+#include "trail/trail_check.h"
 
 // What surge-audit printed (both streams) and its exit code; -1 when it did not run to its end.
 struct AuditRun {
@@ -38,17 +38,17 @@ inline AuditRun RunAudit(const QStringList& arguments) {
 
 // The master line and version the station writes for a master saved.
 inline std::string MasterValue(const std::string& name) {
-    return name + " 4.5 5 10 7 7 0 \xC2\xB7 " + access_control::Sha256Hex(name);
+    return name + " 4.5 5 10 7 7 0 \xC2\xB7 " + trail::Sha256Hex(name);
 }
 
 // A master saved per name, through the trail started on the working directory's file.
 inline void WriteTrail(const std::vector<std::string>& masters) {
-    access_control::StartTrail();
+    trail::StartTrail();
     for (const std::string& name : masters) {
-        access_control::Audit(access_control::AUDIT_MASTER_SAVED, name, "", MasterValue(name));
+        trail::Audit(trail::AUDIT_MASTER_SAVED, name, "", MasterValue(name));
     }
-    access_control::StopTrail();
-    access_control::CloseAccessDatabase();
+    trail::StopTrail();
+    trail::CloseAccessDatabase();
 }
 
 // Runs `statements` on the station's file as a tamperer would; the first error, or empty.
@@ -72,13 +72,13 @@ inline std::string OnFile(const std::vector<std::string>& statements) {
 }
 
 // A row of the station's file as it stands.
-inline access_control::AuditRow RowOnFile(long long seq) {
-    std::vector<access_control::AuditRow> rows;
+inline trail::AuditRow RowOnFile(long long seq) {
+    std::vector<trail::AuditRow> rows;
     std::string error;
-    access_control::ReadTrail(records::DATABASE_FILE, &rows, &error);
+    trail::ReadTrail(records::DATABASE_FILE, &rows, &error);
     return seq >= 1 && seq <= static_cast<long long>(rows.size())
                ? rows[static_cast<std::size_t>(seq - 1)]
-               : access_control::AuditRow{};
+               : trail::AuditRow{};
 }
 
 // `statements` after dropping the triggers that keep the trail as written, as a tamperer would.
@@ -91,14 +91,14 @@ inline std::vector<std::string> Unguarded(const std::vector<std::string>& statem
 
 // The statements that move the rows after `before` one seq up and put after it a row forged with
 // its own hash right, chained to `before`: on the station's file or on the server alike.
-inline std::vector<std::string> InsertForged(const access_control::AuditRow& before) {
-    access_control::AuditRow forged = before;
+inline std::vector<std::string> InsertForged(const trail::AuditRow& before) {
+    trail::AuditRow forged = before;
     forged.seq = before.seq + 1;
     forged.user = "intruder";
     forged.object = "M-99";
     forged.after = MasterValue("M-99");
     forged.prev_hash = before.hash;
-    forged.hash = access_control::Sha256Hex(access_control::CanonicalText(forged));
+    forged.hash = trail::Sha256Hex(trail::CanonicalText(forged));
     const std::string later = "seq > " + std::to_string(before.seq);
     std::string values;
     for (const std::string* field :

@@ -15,7 +15,7 @@ const std::vector<std::string> MASTERS = {"M-01", "M-02", "M-03", "M-04"};
 
 // What verify says of the row `seq` as written, before `why`.
 std::string DoesNotHold(long long seq, long long now_seq, const std::string& why) {
-    const access_control::AuditRow row = RowOnFile(seq);
+    const trail::AuditRow row = RowOnFile(seq);
     return "seq " + std::to_string(now_seq) + " (" + row.at + ", master saved, " + row.object +
            ") does not hold: " + why;
 }
@@ -105,21 +105,21 @@ TEST(AuditToolTest, ExportWritesTheTrailOldestFirstWithFormulaSafeCells) {
 
 TEST(AuditToolTest, AFileUpgradedWithRowsOfTheFirstKindHoldsWithTheRowsWrittenSince) {
     ScopedWorkDir dir;
-    ASSERT_TRUE(access_control::OpenAccessDatabase());
-    access_control::CloseAccessDatabase();
+    ASSERT_TRUE(trail::OpenAccessDatabase());
+    trail::CloseAccessDatabase();
     // Two rows as a station of the file's version 4 wrote them: no software version.
     std::vector<std::string> earlier;
-    std::string prev = access_control::GENESIS;
+    std::string prev = trail::GENESIS;
     for (long long seq : {1, 2}) {
-        access_control::AuditRow row;
+        trail::AuditRow row;
         row.seq = seq;
         row.at = "2026-12-0" + std::to_string(seq) + "T08:00:00.000+09:00";
         row.station = "L1";
         row.user = row.role = "-";
-        row.action = access_control::AUDIT_MASTER_SAVED;
+        row.action = trail::AUDIT_MASTER_SAVED;
         row.object = "M-0" + std::to_string(seq);
         row.prev_hash = prev;
-        row.hash = prev = access_control::Sha256Hex(access_control::CanonicalText(row));
+        row.hash = prev = trail::Sha256Hex(trail::CanonicalText(row));
         earlier.push_back(std::string("INSERT INTO audit (") + records::AUDIT_COLUMNS +
                           ") VALUES (" + std::to_string(seq) + ", '" + row.at + "', 'L1', '-', " +
                           "'-', 'master saved', '" + row.object + "', '', '', '', '" +

@@ -14,17 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_trail.h"
-#include "access/settings_in_force.h"
 #include "history/recorder.h"
 #include "records/columns.h"
 #include "records/record_chain.h"
 #include "records/record_fields.h"
+#include "settings/settings_in_force.h"
 #include "tests/history/server/server_suite.h"
 #include "tests/support/sample_inspection.h"
 #include "tests/support/work_dir.h"
 #include "tests/tools/audit_fixture.h"
 #include "toolkit/toolkit_testing.h"
+#include "trail/audit_trail.h"
 
 namespace {
 
@@ -92,17 +92,17 @@ void RehashFile(const std::string& change) {
 
 // A row appended to the end of the file's trail with its hash right, queued for the server.
 std::vector<std::string> ForgedEndRow(const std::string& at, const std::string& user) {
-    access_control::AuditRow last = RowOnFile(4);
-    access_control::AuditRow forged = last;
+    trail::AuditRow last = RowOnFile(4);
+    trail::AuditRow forged = last;
     forged.seq = last.seq + 1;
     forged.at = at;
     forged.user = user;
     forged.role = "engineer";
-    forged.action = access_control::AUDIT_LINE_STOP_ACKNOWLEDGED;
-    forged.code = access_control::CODE_STOP_NG;
+    forged.action = trail::AUDIT_LINE_STOP_ACKNOWLEDGED;
+    forged.code = trail::CODE_STOP_NG;
     forged.object = "M-01";
     forged.prev_hash = last.hash;
-    forged.hash = access_control::Sha256Hex(access_control::CanonicalText(forged));
+    forged.hash = trail::Sha256Hex(trail::CanonicalText(forged));
     std::string values;
     for (const std::string* field :
          {&forged.at, &forged.station, &forged.user, &forged.role, &forged.action, &forged.object,
@@ -247,13 +247,13 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
         {"the file's trail hashed anew from a changed row on",
          [](AttackTest&) {
              std::vector<std::string> rewrite = {"DROP TRIGGER audit_never_changed"};
-             access_control::AuditRow row = RowOnFile(2);
+             trail::AuditRow row = RowOnFile(2);
              row.after = "M-02 9.9";
              std::string prev = RowOnFile(1).hash;
              for (long long seq = 2; seq <= 4; ++seq) {
-                 access_control::AuditRow next = seq == 2 ? row : RowOnFile(seq);
+                 trail::AuditRow next = seq == 2 ? row : RowOnFile(seq);
                  next.prev_hash = prev;
-                 prev = next.hash = access_control::Sha256Hex(access_control::CanonicalText(next));
+                 prev = next.hash = trail::Sha256Hex(trail::CanonicalText(next));
                  rewrite.push_back("UPDATE audit SET after_value = '" + next.after +
                                    "', prev_hash = '" + next.prev_hash + "', hash = '" + next.hash +
                                    "' WHERE seq = " + std::to_string(seq));
@@ -360,14 +360,14 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
         {"access control switched off in station.ini and its table while stopped",
          [](AttackTest&) {
              WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-             access_control::StartSettings();
-             access_control::StopSettings();
-             access_control::StopTrail();
+             settings::StartSettings();
+             settings::StopSettings();
+             trail::StopTrail();
              WriteWholeFile("station.ini", "[access]\nenabled=false\n");
              OnFile({"UPDATE settings SET value = 'false' WHERE key = 'access/enabled'"});
-             access_control::StartSettings();
-             access_control::StopSettings();
-             access_control::StopTrail();
+             settings::StartSettings();
+             settings::StopSettings();
+             trail::StopTrail();
              return Told{0, NewestRow()};
          },
          {0, "settings changed access/enabled true false"}},
@@ -375,22 +375,22 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
          [](AttackTest&) {
              setenv("SURGE_HISTORY", "off", 1);
              WriteWholeFile("station.ini", "[access]\nenabled=true\n");
-             access_control::StartSettings();
+             settings::StartSettings();
              WriteWholeFile("station.ini", "[access]\nenabled=false\n");
-             access_control::CheckSettingsFile();
-             access_control::StopSettings();
-             access_control::StopTrail();
+             settings::CheckSettingsFile();
+             settings::StopSettings();
+             trail::StopTrail();
              unsetenv("SURGE_HISTORY");
              return Told{0, NewestRow()};
          },
          {0, "settings changed access/enabled true false"}},
         {"rows taken off the trail's end while the station runs",
          [](AttackTest&) {
-             access_control::StartTrail();
-             access_control::Audit(access_control::AUDIT_MASTER_SAVED, "M-05", "", "M-05");
+             trail::StartTrail();
+             trail::Audit(trail::AUDIT_MASTER_SAVED, "M-05", "", "M-05");
              OnFile(Unguarded({"DELETE FROM audit WHERE seq > 3"}));
-             access_control::Audit(access_control::AUDIT_MASTER_SAVED, "M-06", "", "M-06");
-             access_control::StopTrail();
+             trail::Audit(trail::AUDIT_MASTER_SAVED, "M-06", "", "M-06");
+             trail::StopTrail();
              return Verify(false);
          },
          {1, "does not hold: the station found its trail cut here: it had written seq 5"}},

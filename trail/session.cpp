@@ -1,6 +1,6 @@
-#include "access/session.h"
+#include "trail/session.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -20,4 +20,4 @@ std::string OperatorName() {
     return current.name == "-" ? std::string() : current.name;
 }
 
-}  // namespace access_control
+}  // namespace trail

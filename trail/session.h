@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace access_control {
+namespace trail {
 
 struct User {
     std::string name = "-";
@@ -15,4 +15,4 @@ void SetCurrentUser(const User& user);
 // The name a record carries as its operator: empty without a login.
 std::string OperatorName();
 
-}  // namespace access_control
+}  // namespace trail

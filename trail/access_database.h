@@ -5,7 +5,7 @@
 
 #include "records/database.h"
 
-namespace access_control {
+namespace trail {
 
 // Opens (and creates, with its schema) the file; false when it cannot be opened.
 bool OpenAccessDatabase();
@@ -16,4 +16,4 @@ void CloseAccessDatabase();
 void SetAccessDatabasePath(const QString& path);
 QString AccessDatabasePath();
 
-}  // namespace access_control
+}  // namespace trail

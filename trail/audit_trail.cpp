@@ -1,4 +1,4 @@
-#include "access/audit_trail.h"
+#include "trail/audit_trail.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,11 +10,6 @@
 #include <optional>
 #include <utility>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/digest.h"
-#include "access/session.h"
-#include "access/settings_in_force.h"
 #include "log/log.h"
 #include "records/carry_over.h"
 #include "records/database_file.h"
@@ -23,8 +18,12 @@
 #include "records/schema.h"
 #include "records/station_file.h"
 #include "toolkit/toolkit.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/digest.h"
+#include "trail/session.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -41,6 +40,7 @@ struct Trail {
     bool started = false;
     bool for_tool = false;
     bool told = false;
+    bool access_control = false;
     std::deque<AuditRow> pending;
     // The newest row this process wrote or found on the file (seq 0: none yet, -1: not read).
     long long known_seq = -1;
@@ -55,7 +55,7 @@ Trail& TheTrail() {
 }
 
 bool Writes() {
-    return TheTrail().for_tool || !records::HistoryOff() || Settings().access.enabled;
+    return TheTrail().for_tool || !records::HistoryOff() || TheTrail().access_control;
 }
 
 // Chains the row to the newest on the file and adds it, with its place in the server's queue. The
@@ -237,8 +237,12 @@ void AuditAlways(const std::string& action, const std::string& object, const std
     }
 }
 
+void SetAccessControl(bool on) {
+    TheTrail().access_control = on;
+}
+
 long PendingAuditRows() {
     return static_cast<long>(TheTrail().pending.size());
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace access_control {
+namespace trail {
 
 inline constexpr const char* SERVER_OWNER = "surge_owner";
 
@@ -33,4 +33,4 @@ std::vector<std::string> WitnessStatements(const std::string& schema);
 // PostgreSQL connection's name); empty when it is one.
 std::string WhyNoWitness(const std::string& connection, const std::string& station);
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,6 +1,6 @@
-#include "access/audit_row.h"
+#include "trail/audit_row.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -152,4 +152,4 @@ std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
     return std::nullopt;
 }
 
-}  // namespace access_control
+}  // namespace trail

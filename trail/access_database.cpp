@@ -1,11 +1,11 @@
-#include "access/access_database.h"
+#include "trail/access_database.h"
 
 #include <QString>
 #include <memory>
 
 #include "records/database_file.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -50,4 +50,4 @@ QString AccessDatabasePath() {
     return FilePath();
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,4 +1,4 @@
-#include "access/station_settings.h"
+#include "settings/station_settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <functional>
 
-namespace access_control {
+namespace settings {
 
 namespace {
 
@@ -303,4 +303,4 @@ std::vector<ReferenceUnit> ReferenceUnitsOf(const ReferenceSettings& settings,
     return {};
 }
 
-}  // namespace access_control
+}  // namespace settings

@@ -10,7 +10,7 @@
 #include "values/inspection.h"
 #include "values/outcome.h"
 
-namespace access_control {
+namespace settings {
 
 struct AccessSettings {
     bool enabled = false;   // [access] enabled: a login before the first test, roles, re-asking
@@ -104,4 +104,4 @@ std::vector<Setting> SettingsAsKeys(const StationSettings& settings);
 bool SettingsFromKeys(const std::vector<Setting>& keys, StationSettings* settings,
                       std::string* problem);
 
-}  // namespace access_control
+}  // namespace settings

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace access_control {
+namespace trail {
 
 // Starts the trail (the settings' start-up does, before it puts the file's settings in force).
 // A tool's trail is written whatever the settings say, and a damaged file is left where it is.
@@ -21,7 +21,10 @@ void Audit(const std::string& action, const std::string& object, const std::stri
 // off): a change of the settings that turns access control on or off.
 void AuditAlways(const std::string& action, const std::string& object, const std::string& before,
                  const std::string& after);
+// Whether access control is on: the settings in force say so at each change. A row is written
+// when the history is on or access control is on.
+void SetAccessControl(bool on);
 // The rows written but not yet on the file (the file cannot take them now).
 long PendingAuditRows();
 
-}  // namespace access_control
+}  // namespace trail

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_row.h"
+#include "trail/audit_row.h"
 
-namespace access_control {
+namespace trail {
 
 // A row's time may lie this far after the clock that judges it (the verifier's, the server's
 // receipt, the station's own for the gates): clocks of a plant drift.
@@ -53,4 +53,4 @@ struct ChainUsers {
     void Read(const AuditRow& row);
 };
 
-}  // namespace access_control
+}  // namespace trail

@@ -3,8 +3,8 @@
 
 #include <string>
 
-namespace access_control {
+namespace trail {
 
 std::string Sha256Hex(const std::string& bytes);
 
-}  // namespace access_control
+}  // namespace trail

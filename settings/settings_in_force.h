@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "access/station_settings.h"
+#include "settings/station_settings.h"
 
-namespace access_control {
+namespace settings {
 
 constexpr const char* SETTINGS_FILE = "station.ini";
 
@@ -27,4 +27,4 @@ void StopListening(const std::string& who);
 // Reads "station.ini" again now, as the watch does (for tests).
 void CheckSettingsFile();
 
-}  // namespace access_control
+}  // namespace settings

@@ -1,8 +1,8 @@
-#include "access/digest.h"
+#include "trail/digest.h"
 
 #include <openssl/sha.h>
 
-namespace access_control {
+namespace trail {
 
 std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
@@ -16,4 +16,4 @@ std::string Sha256Hex(const std::string& bytes) {
     return hex;
 }
 
-}  // namespace access_control
+}  // namespace trail

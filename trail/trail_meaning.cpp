@@ -1,9 +1,9 @@
-#include "access/trail_meaning.h"
+#include "trail/trail_meaning.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -183,4 +183,4 @@ MeaningCheck CheckMeaning(const std::vector<AuditRow>& rows, long long now_ms,
     return check;
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,4 +1,4 @@
-#include "access/trail_check.h"
+#include "trail/trail_check.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -8,34 +8,54 @@
 #include <chrono>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <thread>
+#include <utility>
 
-#include "access/digest.h"
-#include "access/server_setup.h"
-#include "access/trail_meaning.h"
+#include "records/audit_columns.h"
 #include "records/record_check.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
+#include "trail/digest.h"
+#include "trail/server_setup.h"
+#include "trail/trail_meaning.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
 const QString FILE_CONNECTION = QStringLiteral("surge_trail_check");
 const QString SERVER_CONNECTION = QStringLiteral("surge_trail_check_server");
 
+// Each text field of a row and its column in records/audit_columns.h.
+const std::pair<const char*, std::string AuditRow::*> TEXT_FIELDS[] = {
+    {"at", &AuditRow::at},
+    {"station", &AuditRow::station},
+    {"user_name", &AuditRow::user},
+    {"role", &AuditRow::role},
+    {"action", &AuditRow::action},
+    {"object", &AuditRow::object},
+    {"before_value", &AuditRow::before},
+    {"after_value", &AuditRow::after},
+    {"reason", &AuditRow::reason},
+    {"prev_hash", &AuditRow::prev_hash},
+    {"hash", &AuditRow::hash},
+    {records::AUDIT_VERSION_COLUMN, &AuditRow::software_version},
+    {records::AUDIT_CODE_COLUMN, &AuditRow::code},
+};
+
+int Place(std::string_view column) {
+    return static_cast<int>(records::AuditPlace(column));
+}
+
 // A row as `query` selects it, its columns in the order of AuditRowColumns.
 AuditRow RowOf(const QSqlQuery& query) {
     AuditRow row;
-    row.seq = query.value(0).toLongLong();
-    std::string* fields[] = {&row.at,     &row.station,   &row.user,   &row.role,
-                             &row.action, &row.object,    &row.before, &row.after,
-                             &row.reason, &row.prev_hash, &row.hash,   &row.software_version,
-                             &row.code};
-    for (int i = 0; i < records::AUDIT_ROW_COLUMN_COUNT - 1; ++i) {
-        *fields[i] = query.value(i + 1).toString().toStdString();
+    row.seq = query.value(Place("seq")).toLongLong();
+    for (const auto& [column, field] : TEXT_FIELDS) {
+        row.*field = query.value(Place(column)).toString().toStdString();
     }
     return row;
 }
@@ -373,4 +393,4 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                 ", and " + records.text + Notes(notes)};
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,18 +1,19 @@
-#include "access/server_setup.h"
+#include "trail/server_setup.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/audit_row.h"
+#include "records/audit_columns.h"
 #include "records/columns.h"
 #include "records/record_chain.h"
 #include "records/schema.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
+#include "trail/audit_row.h"
 
-namespace access_control {
+namespace trail {
 
 namespace {
 
@@ -254,6 +255,20 @@ bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations, std::str
     return true;
 }
 
+// Adds each column of `table` that a server gains with the witness layout.
+template <typename Columns>
+void AddWitnessColumns(const char* table, const Columns& columns,
+                       std::vector<std::string>* statements) {
+    for (const auto& column : columns) {
+        if (column.server_since > records::SCHEMA_VERSION &&
+            column.server_since <= records::SERVER_LAYOUT) {
+            statements->push_back(std::string("ALTER TABLE ") + table +
+                                  " ADD COLUMN IF NOT EXISTS " + column.name + " " +
+                                  column.server_type);
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> WitnessStatements(const std::string& schema) {
@@ -263,16 +278,10 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
         "CREATE ROLE surge_owner NOLOGIN; END IF; IF NOT pg_has_role(current_user, 'surge_owner', "
         "'MEMBER') THEN GRANT surge_owner TO CURRENT_USER; END IF; END $$",
     };
-    for (const records::Column& column : records::InspectionColumns()) {
-        if (column.server_since > records::SCHEMA_VERSION &&
-            column.server_since <= records::SERVER_LAYOUT) {
-            statements.push_back(std::string("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS ") +
-                                 column.name + " " + column.server_type);
-        }
-    }
+    AddWitnessColumns("inspection", records::InspectionColumns(), &statements);
+    statements.push_back("ALTER TABLE inspection ADD COLUMN IF NOT EXISTS received_at TIMESTAMPTZ");
+    AddWitnessColumns("audit", records::AUDIT_ROW_COLUMNS, &statements);
     const std::vector<std::string> more = {
-        "ALTER TABLE inspection ADD COLUMN IF NOT EXISTS received_at TIMESTAMPTZ",
-        "ALTER TABLE audit ADD COLUMN IF NOT EXISTS code TEXT NOT NULL DEFAULT ''",
         "ALTER TABLE audit ADD COLUMN IF NOT EXISTS received_at TIMESTAMPTZ",
         "CREATE UNIQUE INDEX IF NOT EXISTS inspection_station_seq ON inspection (station, seq) "
         "WHERE seq IS NOT NULL",
@@ -368,4 +377,4 @@ std::string WhyNoWitness(const std::string& connection, const std::string& stati
     return {};
 }
 
-}  // namespace access_control
+}  // namespace trail

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "access/audit_row.h"
+#include "trail/audit_row.h"
 
-namespace access_control {
+namespace trail {
 
 enum class TrailVerdict { HOLDS, BROKEN, UNREADABLE };
 
@@ -25,4 +25,4 @@ TrailCheck CheckTrailWithServer(const std::string& path);
 // The trail of the file `path`, oldest first; false, and why in `error`, when it cannot be read.
 bool ReadTrail(const std::string& path, std::vector<AuditRow>* rows, std::string* error);
 
-}  // namespace access_control
+}  // namespace trail

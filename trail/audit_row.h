@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace access_control {
+namespace trail {
 
 struct AuditRow {
     long long seq = 0;    // 1, 2, 3 ... in the station's file
@@ -106,4 +106,4 @@ std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
                                            const std::optional<ChainHead>& head,
                                            const std::set<long long>& queued);
 
-}  // namespace access_control
+}  // namespace trail

@@ -1,4 +1,4 @@
-#include "access/settings_in_force.h"
+#include "settings/settings_in_force.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -14,15 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "access/access_database.h"
-#include "access/audit_row.h"
-#include "access/audit_trail.h"
-#include "access/trail_meaning.h"
 #include "records/database_file.h"
 #include "records/history_switch.h"
 #include "toolkit/toolkit.h"
+#include "trail/access_database.h"
+#include "trail/audit_row.h"
+#include "trail/audit_trail.h"
+#include "trail/trail_meaning.h"
 
-namespace access_control {
+namespace settings {
 
 namespace {
 
@@ -79,7 +79,7 @@ bool ReadFile(std::vector<Setting>* keys, std::string* problem) {
 
 std::vector<Setting> Stored() {
     std::vector<Setting> keys;
-    records::Database* db = AccessDatabase();
+    records::Database* db = trail::AccessDatabase();
     if (db == nullptr) {
         return keys;
     }
@@ -98,7 +98,7 @@ std::vector<Setting> Stored() {
 }
 
 void Store(const StationSettings& settings) {
-    records::Database* db = AccessDatabase();
+    records::Database* db = trail::AccessDatabase();
     if (db == nullptr) {
         return;
     }
@@ -122,11 +122,11 @@ void Store(const StationSettings& settings) {
 }
 
 void AuditChange(const std::string& key, const std::string& before, const std::string& after) {
-    Audit(AUDIT_SETTINGS_CHANGED, key, before, after);
+    trail::Audit(trail::AUDIT_SETTINGS_CHANGED, key, before, after);
 }
 
 void AuditAlways(const std::string& key, const std::string& before, const std::string& after) {
-    access_control::AuditAlways(AUDIT_SETTINGS_CHANGED, key, before, after);
+    trail::AuditAlways(trail::AUDIT_SETTINGS_CHANGED, key, before, after);
 }
 
 void Tell(const std::string& problem, const char* what_now) {
@@ -142,7 +142,7 @@ void Tell(const std::string& problem, const char* what_now) {
 // The settings the trail vouches for: the defaults, each key as its last "settings changed" row
 // left it, rows out of the chain's time order passed over. False when the trail cannot be read.
 bool Audited(StationSettings* audited, bool* any) {
-    records::Database* db = AccessDatabase();
+    records::Database* db = trail::AccessDatabase();
     if (db == nullptr) {
         return false;
     }
@@ -158,12 +158,12 @@ bool Audited(StationSettings* audited, bool* any) {
                     "SELECT a.object, a.after_value, a.at, COALESCE((SELECT p.at FROM audit p "
                     "WHERE "
                     "p.seq = a.seq - 1), '') FROM audit a WHERE a.action = '%1' ORDER BY a.seq")
-                    .arg(QLatin1String(AUDIT_SETTINGS_CHANGED)))) {
+                    .arg(QLatin1String(trail::AUDIT_SETTINGS_CHANGED)))) {
             return records::StatusOf(query.lastError());
         }
         while (query.next()) {
-            if (!InTimeOrder(query.value(2).toString().toStdString(),
-                             query.value(3).toString().toStdString(), now)) {
+            if (!trail::InTimeOrder(query.value(2).toString().toStdString(),
+                                    query.value(3).toString().toStdString(), now)) {
                 continue;
             }
             const std::string key = query.value(0).toString().toStdString();
@@ -194,6 +194,7 @@ void Apply(const StationSettings& now) {
         }
     }
     k.settings = now;
+    trail::SetAccessControl(now.access.enabled);
     Store(now);
     if (before != after && k.started) {
         // A copy: a listener may stop listening.
@@ -242,11 +243,11 @@ const StationSettings& Settings() {
 void StartSettings() {
     Keeper& k = TheKeeper();
     StopSettings();
-    CloseAccessDatabase();
+    trail::CloseAccessDatabase();
     k = Keeper{};
     // What was in force last: the settings last read well, in the station's file when it is kept.
     if (!records::HistoryOff() || QFileInfo::exists(QString::fromLatin1(records::DATABASE_FILE))) {
-        OpenAccessDatabase();
+        trail::OpenAccessDatabase();
     }
     // In force before this start: what the trail vouches for; without a trail to read, the
     // settings last read well, as the file keeps them.
@@ -258,8 +259,9 @@ void StartSettings() {
         SettingsFromKeys(stored, &k.settings, &ignored);
     }
     const bool kept = audited_any || !stored.empty();
+    trail::SetAccessControl(k.settings.access.enabled);
     // The start-up's own changes are the trail's first rows.
-    StartTrail();
+    trail::StartTrail();
     Check(kept, audited);
     k.started = true;
     k.watch = std::make_unique<QTimer>();
@@ -296,4 +298,4 @@ void CheckSettingsFile() {
     Check(true);
 }
 
-}  // namespace access_control
+}  // namespace settings
