@@ -30,6 +30,7 @@ constexpr int PHASE_COLOUR = 0xE07000;
 
 int return_panel = 0;
 bool station_set = false;  // the station field was filled at the first opening on the server
+history::Reader reader;
 history::Filter filter;
 history::Counts counts;
 history::UnitCounts units;
@@ -94,7 +95,7 @@ void ClearChoice() {
 // Shows the page that begins after `after` (the newest page when null).
 bool ShowPage(const history::PageKey* after) {
     std::vector<history::ListedRecord> page;
-    if (!history::FetchPage(filter, after, HISTORY_PAGE_ROWS, &page)) {
+    if (!history::FetchPage(reader, filter, after, HISTORY_PAGE_ROWS, &page)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return false;
     }
@@ -134,7 +135,7 @@ void ShowTrend() {
     Remove_plot(historyHandle, HISTORY_TREND, &area_plot);
     Remove_plot(historyHandle, HISTORY_TREND, &phase_plot);
     std::vector<history::TrendPoint> trend;
-    if (!history::SampleTrend(filter, record_count, HISTORY_TREND_POINTS, &trend)) {
+    if (!history::SampleTrend(reader, filter, record_count, HISTORY_TREND_POINTS, &trend)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
@@ -213,10 +214,10 @@ void ApplyFilter() {
     // Over months the units take seconds: they are counted on their own thread and shown when
     // they come, the rest of the filter meanwhile.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    bool counted = history::CountRecords(filter, &counts, &record_count);
-    units_pending =
-        counted && history::UnitsTakeLong(filter) && history::StartUnitCount(filter, UnitsCounted);
-    counted = counted && (units_pending || history::CountUnits(filter, &units));
+    bool counted = history::CountRecords(reader, filter, &counts, &record_count);
+    units_pending = counted && history::UnitsTakeLong(filter) &&
+                    history::StartUnitCount(reader, filter, UnitsCounted);
+    counted = counted && (units_pending || history::CountUnits(reader, filter, &units));
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     ShowCounts();
     if (!counted) {
@@ -238,13 +239,13 @@ void ShowChosen(void*) {
         return;
     }
     ClearChoice();
-    if (!history::FetchWaves(rows[cell.y - 1].id, &chosen_standard, &chosen_measured)) {
+    if (!history::FetchWaves(reader, rows[cell.y - 1].id, &chosen_standard, &chosen_measured)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
     chosen_id = rows[cell.y - 1].id;
     std::string refusal;
-    if (filter.refused && history::FetchRefusal(chosen_id, &refusal) && !refusal.empty()) {
+    if (filter.refused && history::FetchRefusal(reader, chosen_id, &refusal) && !refusal.empty()) {
         MessagePopup("서버 거부", refusal.c_str());
     }
     if (chosen_measured) {
@@ -306,7 +307,7 @@ int History_open(int panel, int, int event, void*, int, int) {
         return 0;
     }
     history::Source source = history::Source::File;
-    if (!history::OpenHistoryReader(records::DATABASE_FILE, &source)) {
+    if (!history::OpenHistoryReader(records::DATABASE_FILE, &reader, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }
@@ -373,7 +374,7 @@ int History_export(int, int, int event, void*, int, int) {
     }
     // A year of records takes seconds to write.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const history::ExportResult exported = history::ExportRecords(filter, path);
+    const history::ExportResult exported = history::ExportRecords(reader, filter, path);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     if (exported == history::ExportResult::READ_FAILED) {
         Warn("검사 이력을 읽을 수 없어 목록을 저장하지 않았습니다.");
@@ -405,7 +406,7 @@ int History_retested(int, int, int event, void*, int, int) {
         return 0;
     }
     std::vector<history::RetestedUnit> retested;
-    if (!history::ListPassedOnRetest(filter, &retested)) {
+    if (!history::ListPassedOnRetest(reader, filter, &retested)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return 0;
     }
@@ -426,7 +427,7 @@ int History_quit(int, int, int event, void*, int, int) {
         return 0;
     }
     history::StopUnitCount(false);
-    history::CloseReader();
+    history::CloseReader(reader);
     ClearChoice();
     rows.clear();
     page_starts.clear();
@@ -447,7 +448,7 @@ void Hide_history_panels() {
     Hide_audit_panel();
 }
 
-bool CurrentHistoryFilter(history::Filter* current) {
+bool CurrentHistoryFilter(history::Reader* current_reader, history::Filter* current) {
     const history::Filter applied = filter;
     if (!ReadFilter()) {
         filter = applied;
@@ -456,6 +457,7 @@ bool CurrentHistoryFilter(history::Filter* current) {
     if (!(filter == applied)) {
         ApplyFilter();
     }
+    *current_reader = reader;
     *current = filter;
     return true;
 }
@@ -464,7 +466,7 @@ void ResetHistoryPanel() {
     ResetAuditPanel();
     history::StopUnitCount();
     units_pending = false;
-    history::CloseReader();
+    history::CloseReader(reader);
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);
     }

@@ -21,6 +21,7 @@ constexpr int VIEW_PHASE = 1;
 constexpr int VIEW_PARETO = 2;
 
 int return_panel = 0;
+history::Reader chart_reader;
 history::Filter chart_filter;
 process::Chart charted;
 process::Baseline read_baseline = process::Baseline::FIRST_TESTS;
@@ -96,7 +97,7 @@ void Show() {
         if (!pareto) {
             SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
             history::Pareto read;
-            const bool ok = history::ReadPareto(chart_filter, &read);
+            const bool ok = history::ReadPareto(chart_reader, chart_filter, &read);
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             if (!ok) {
                 Warn("검사 이력을 읽을 수 없습니다.");
@@ -123,7 +124,7 @@ bool ReadChosenChart() {
     read_baseline = baseline == 1 ? process::Baseline::FILTER : process::Baseline::FIRST_TESTS;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     process::Chart read;
-    const bool ok = process::ReadChart(chart_filter, read_baseline, &read);
+    const bool ok = process::ReadChart(chart_reader, chart_filter, read_baseline, &read);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     if (!ok) {
         Warn("검사 이력을 읽을 수 없습니다.");
@@ -181,8 +182,9 @@ int History_chart(int panel, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
+    history::Reader reader;
     history::Filter asked;
-    if (!CurrentHistoryFilter(&asked)) {
+    if (!CurrentHistoryFilter(&reader, &asked)) {
         return 0;
     }
     if (asked.master.empty()) {
@@ -193,6 +195,7 @@ int History_chart(int panel, int, int event, void*, int, int) {
         Warn("관리도 화면을 불러올 수 없습니다.");
         return 0;
     }
+    chart_reader = reader;
     chart_filter = asked;
     pareto.reset();
     if (!ReadChosenChart()) {
@@ -238,6 +241,7 @@ void ResetChartPanel() {
     }
     chartHandle = 0;
     return_panel = 0;
+    chart_reader = {};
     chart_filter = {};
     charted = {};
     pareto.reset();

@@ -22,8 +22,9 @@ int History_report(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
+    history::Reader reader;
     history::Filter asked;
-    if (!CurrentHistoryFilter(&asked)) {
+    if (!CurrentHistoryFilter(&reader, &asked)) {
         return 0;
     }
     int month = 0, day = 0, year = 0;
@@ -48,7 +49,7 @@ int History_report(int, int, int event, void*, int, int) {
     GetCtrlVal(historyHandle, HISTORY_PAGE, page);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     const process::ReportResult result =
-        process::WriteShiftReport(asked, path, process::NowText(), [](int done, int total) {
+        process::WriteShiftReport(reader, asked, path, process::NowText(), [](int done, int total) {
             char text[64];
             std::snprintf(text, sizeof text, "보고서 작성 중 %d / %d", done, total);
             SetCtrlVal(historyHandle, HISTORY_PAGE, text);
