@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "history/history_panel.h"
 #include "history/history_query.h"
 #include "history/process_query.h"
 #include "process/chart_image.h"
@@ -178,34 +177,25 @@ bool LoadChartPanel() {
 
 }  // namespace
 
-int History_chart(int panel, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) {
-        return 0;
-    }
-    history::Reader reader;
-    history::Filter asked;
-    if (!CurrentHistoryFilter(&reader, &asked)) {
-        return 0;
-    }
-    if (asked.master.empty()) {
+void Open_chart_panel(int panel, const history::Reader& reader, const history::Filter& filter) {
+    if (filter.master.empty()) {
         Warn("관리도를 볼 마스터를 조회 조건의 \"마스터\"에 먼저 입력하십시요.");
-        return 0;
+        return;
     }
     if (!LoadChartPanel()) {
         Warn("관리도 화면을 불러올 수 없습니다.");
-        return 0;
+        return;
     }
     chart_reader = reader;
-    chart_filter = asked;
+    chart_filter = filter;
     pareto.reset();
     if (!ReadChosenChart()) {
-        return 0;
+        return;
     }
     return_panel = panel;
     HidePanel(panel);
     DisplayPanel(chartHandle);
     Show();
-    return 0;
 }
 
 int Chart_show(int, int control, int event, void*, int, int) {
