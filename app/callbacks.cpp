@@ -3,10 +3,35 @@
 #include "app/surge.h"
 #include "export/export.h"
 #include "history/history_panel.h"
+#include "history/history_query.h"
 #include "inspection/inspection.h"
 #include "master/master.h"
 #include "process/process_panel.h"
 #include "toolkit/toolkit.h"
+
+namespace {
+
+// The history panel's "관리도" and "보고서": the process views opened on the panel's reader and
+// the filter its fields hold (applied to the panel first when they were changed).
+int OnHistoryFilter(int panel, int event,
+                    void (*open)(int, const history::Reader&, const history::Filter&)) {
+    history::Reader reader;
+    history::Filter filter;
+    if (event == EVENT_COMMIT && CurrentHistoryFilter(&reader, &filter)) {
+        open(panel, reader, filter);
+    }
+    return 0;
+}
+
+int History_chart(int panel, int, int event, void*, int, int) {
+    return OnHistoryFilter(panel, event, Open_chart_panel);
+}
+
+int History_report(int panel, int, int event, void*, int, int) {
+    return OnHistoryFilter(panel, event, Write_report);
+}
+
+}  // namespace
 
 void Register_callbacks() {
     RegisterCallback("Main_start", Main_start);

@@ -68,13 +68,13 @@ std::string CsvRow(const std::vector<std::string>& cells) {
 
 }  // namespace
 
-ExportResult ExportRecords(const Filter& filter, const std::string& path) {
+ExportResult ExportRecords(const Reader& reader, const Filter& filter, const std::string& path) {
     PendingFile file(path);
     if (!file.Write(CsvRow(ExportColumns()))) {
         return ExportResult::WRITE_FAILED;
     }
     // A failed write stops the scan, which then reads as whole.
-    const bool read = ScanRecords(filter, [&file](const std::vector<std::string>& cells) {
+    const bool read = ScanRecords(reader, filter, [&file](const std::vector<std::string>& cells) {
         return file.Write(CsvRow(cells));
     });
     if (!read) {

@@ -15,7 +15,7 @@ enum class ExportResult { WRITTEN, READ_FAILED, WRITE_FAILED };
 
 // One row per record, oldest first, times as recorded (ISO 8601 with the offset). The file takes
 // the place of `path` only once it is wholly written.
-ExportResult ExportRecords(const Filter& filter, const std::string& path);
+ExportResult ExportRecords(const Reader& reader, const Filter& filter, const std::string& path);
 // 300 rows: the sample's index, the standard and the measured sample (empty cells for a wave
 // the cycle did not reach).
 bool ExportWaves(const std::string& path, const std::optional<Wave>& standard,

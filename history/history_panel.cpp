@@ -28,22 +28,44 @@ constexpr int MEASURED_COLOUR = 0x0000FF;
 constexpr int AREA_COLOUR = 0x1FAA3C;
 constexpr int PHASE_COLOUR = 0xE07000;
 
-int return_panel = 0;
-bool station_set = false;  // the station field was filled at the first opening on the server
-history::Filter filter;
-history::Counts counts;
-history::UnitCounts units;
-bool units_pending = false;  // the filter's units are being counted on their own thread
-long long record_count = 0;  // the filter's, incomplete cycles included
-std::vector<history::PageKey> page_starts;  // where each page shown so far began; empty: page 1
-std::vector<history::ListedRecord> rows;
-long long chosen_id = 0;
-std::optional<Wave> chosen_standard;
-std::optional<Wave> chosen_measured;
-int standard_plot = 0;
-int measured_plot = 0;
-int area_plot = 0;
-int phase_plot = 0;
+// What the panel holds between its callbacks, from its opening to its quit.
+struct PanelState {
+    // Where the panel came from and what it reads.
+    struct Opening {
+        int return_panel = 0;
+        // The station field was filled at the first opening on the server.
+        bool station_set = false;
+        history::Reader reader;
+    } opening;
+    // The filter applied and its figures.
+    struct Applied {
+        history::Filter filter;
+        history::Counts counts;
+        history::UnitCounts units;
+        bool units_pending = false;  // the filter's units are being counted on their own thread
+        long long record_count = 0;  // the filter's, incomplete cycles included
+    } applied;
+    // The page shown.
+    struct Pages {
+        std::vector<history::PageKey> starts;  // where each page shown so far began; empty: page 1
+        std::vector<history::ListedRecord> rows;
+    } pages;
+    // The record chosen in the table and its waves.
+    struct Chosen {
+        long long id = 0;
+        std::optional<Wave> standard;
+        std::optional<Wave> measured;
+    } chosen;
+    // The plots on the waves' and the trend's graphs.
+    struct Plots {
+        int standard = 0;
+        int measured = 0;
+        int area = 0;
+        int phase = 0;
+    } plots;
+};
+
+PanelState state;
 
 void Warn(const char* text) {
     MessagePopup(WARNING_TITLE, text);
@@ -68,42 +90,44 @@ constexpr int REFUSED_CHOICE = 4;  // "전송 거부", after the outcomes
 constexpr const char* COUNTING = "계산 중";
 
 void ShowCounts() {
+    const PanelState::Applied& applied = state.applied;
     char text[32];
-    std::snprintf(text, sizeof text, "%lld", counts.tested);
+    std::snprintf(text, sizeof text, "%lld", applied.counts.tested);
     SetCtrlVal(historyHandle, HISTORY_TESTED, text);
-    std::snprintf(text, sizeof text, "%lld", counts.ok);
+    std::snprintf(text, sizeof text, "%lld", applied.counts.ok);
     SetCtrlVal(historyHandle, HISTORY_OK, text);
-    std::snprintf(text, sizeof text, "%lld", counts.ng);
+    std::snprintf(text, sizeof text, "%lld", applied.counts.ng);
     SetCtrlVal(historyHandle, HISTORY_NG, text);
-    SetCtrlVal(historyHandle, HISTORY_YIELD, history::YieldText(counts).c_str());
-    SetCtrlVal(historyHandle, HISTORY_FIRST_PASS, history::FirstPassText(counts).c_str());
-    std::snprintf(text, sizeof text, "%lld", units.passed_on_retest);
+    SetCtrlVal(historyHandle, HISTORY_YIELD, history::YieldText(applied.counts).c_str());
+    SetCtrlVal(historyHandle, HISTORY_FIRST_PASS, history::FirstPassText(applied.counts).c_str());
+    std::snprintf(text, sizeof text, "%lld", applied.units.passed_on_retest);
     SetCtrlVal(historyHandle, HISTORY_FINAL_YIELD,
-               units_pending ? COUNTING : history::FinalYieldText(units).c_str());
-    SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, units_pending ? COUNTING : text);
+               applied.units_pending ? COUNTING : history::FinalYieldText(applied.units).c_str());
+    SetCtrlVal(historyHandle, HISTORY_RETEST_PASSED, applied.units_pending ? COUNTING : text);
     SetCtrlVal(historyHandle, HISTORY_GATES, settings::GatesInForce(settings::Settings()).c_str());
 }
 
 void ClearChoice() {
-    chosen_id = 0;
-    Remove_plot(historyHandle, HISTORY_WAVES, &standard_plot);
-    Remove_plot(historyHandle, HISTORY_WAVES, &measured_plot);
+    state.chosen.id = 0;
+    Remove_plot(historyHandle, HISTORY_WAVES, &state.plots.standard);
+    Remove_plot(historyHandle, HISTORY_WAVES, &state.plots.measured);
 }
 
 // Shows the page that begins after `after` (the newest page when null).
 bool ShowPage(const history::PageKey* after) {
     std::vector<history::ListedRecord> page;
-    if (!history::FetchPage(filter, after, HISTORY_PAGE_ROWS, &page)) {
+    if (!history::FetchPage(state.opening.reader, state.applied.filter, after, HISTORY_PAGE_ROWS,
+                            &page)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return false;
     }
-    rows = std::move(page);
+    state.pages.rows = std::move(page);
     ClearChoice();
     DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
-    InsertTableRows(historyHandle, HISTORY_TABLE, -1, static_cast<int>(rows.size()),
+    InsertTableRows(historyHandle, HISTORY_TABLE, -1, static_cast<int>(state.pages.rows.size()),
                     VAL_USE_MASTER_CELL_TYPE);
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const history::ListedRecord& record = rows[r];
+    for (int r = 0; r < static_cast<int>(state.pages.rows.size()); ++r) {
+        const history::ListedRecord& record = state.pages.rows[r];
         std::string when = record.started_at.substr(0, 16);
         if (when.size() > 10) {
             when[10] = ' ';
@@ -119,27 +143,29 @@ bool ShowPage(const history::PageKey* after) {
         }
         SetTableCellVal(historyHandle, HISTORY_TABLE, MakePoint(7, r + 1), record.station.c_str());
     }
-    const long long pages = (record_count + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
-    const long long shown = static_cast<long long>(page_starts.size()) + 1;
+    const long long pages =
+        (state.applied.record_count + HISTORY_PAGE_ROWS - 1) / HISTORY_PAGE_ROWS;
+    const long long shown = static_cast<long long>(state.pages.starts.size()) + 1;
     char text[48];
     std::snprintf(text, sizeof text, "%lld / %lld 쪽", pages == 0 ? 0 : shown, pages);
     SetCtrlVal(historyHandle, HISTORY_PAGE, text);
-    SetCtrlAttribute(historyHandle, HISTORY_NEWER, ATTR_DIMMED, page_starts.empty() ? 1 : 0);
+    SetCtrlAttribute(historyHandle, HISTORY_NEWER, ATTR_DIMMED, state.pages.starts.empty() ? 1 : 0);
     SetCtrlAttribute(historyHandle, HISTORY_OLDER, ATTR_DIMMED, shown < pages ? 0 : 1);
     return true;
 }
 
 void ShowTrend() {
-    Remove_plot(historyHandle, HISTORY_TREND, &area_plot);
-    Remove_plot(historyHandle, HISTORY_TREND, &phase_plot);
+    Remove_plot(historyHandle, HISTORY_TREND, &state.plots.area);
+    Remove_plot(historyHandle, HISTORY_TREND, &state.plots.phase);
     std::vector<history::TrendPoint> trend;
-    if (!history::SampleTrend(filter, record_count, HISTORY_TREND_POINTS, &trend)) {
+    if (!history::SampleTrend(state.opening.reader, state.applied.filter,
+                              state.applied.record_count, HISTORY_TREND_POINTS, &trend)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
     // The axis is labelled with dates: its x are days since 1970-01-01.
-    const int days = history::DaysBetween(filter.from, filter.to) + 1;
-    const double first = history::DaysBetween("1970-01-01", filter.from);
+    const int days = history::DaysBetween(state.applied.filter.from, state.applied.filter.to) + 1;
+    const double first = history::DaysBetween("1970-01-01", state.applied.filter.from);
     SetAxisRange(historyHandle, HISTORY_TREND, VAL_XAXIS, first, first + days);
     if (trend.empty()) {
         return;
@@ -154,8 +180,10 @@ void ShowTrend() {
     }
     SetAxisRange(historyHandle, HISTORY_TREND, VAL_LEFT_YAXIS, 0.0, (top + 9) / 10 * 10);
     const int count = static_cast<int>(x.size());
-    area_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), area.data(), count, AREA_COLOUR);
-    phase_plot = PlotXY(historyHandle, HISTORY_TREND, x.data(), phase.data(), count, PHASE_COLOUR);
+    state.plots.area =
+        PlotXY(historyHandle, HISTORY_TREND, x.data(), area.data(), count, AREA_COLOUR);
+    state.plots.phase =
+        PlotXY(historyHandle, HISTORY_TREND, x.data(), phase.data(), count, PHASE_COLOUR);
 }
 
 // Reads the filter off the panel. False (and the operator told) when the days are reversed.
@@ -174,6 +202,7 @@ bool ReadFilter() {
         Warn("기간의 시작 날짜가 끝 날짜보다 늦습니다.\n날짜를 다시 선택하십시요.");
         return false;
     }
+    history::Filter& filter = state.applied.filter;
     const auto trimmed = [](const char* text) {
         std::string s = text;
         s.erase(0, s.find_first_not_of(' '));
@@ -195,8 +224,8 @@ bool ReadFilter() {
 }
 
 void UnitsCounted(bool ok, const history::UnitCounts& counted) {
-    units_pending = false;
-    units = counted;
+    state.applied.units_pending = false;
+    state.applied.units = counted;
     ShowCounts();
     if (!ok) {
         Warn("검사 이력을 읽을 수 없습니다.");
@@ -204,22 +233,26 @@ void UnitsCounted(bool ok, const history::UnitCounts& counted) {
 }
 
 void ApplyFilter() {
-    page_starts.clear();
-    counts = {};
-    units = {};
-    record_count = 0;
+    PanelState::Applied& applied = state.applied;
+    const history::Reader& reader = state.opening.reader;
+    state.pages.starts.clear();
+    applied.counts = {};
+    applied.units = {};
+    applied.record_count = 0;
     history::StopUnitCount(false);
     // Over months the units take seconds: they are counted on their own thread and shown when
     // they come, the rest of the filter meanwhile.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    bool counted = history::CountRecords(filter, &counts, &record_count);
-    units_pending =
-        counted && history::UnitsTakeLong(filter) && history::StartUnitCount(filter, UnitsCounted);
-    counted = counted && (units_pending || history::CountUnits(filter, &units));
+    bool counted =
+        history::CountRecords(reader, applied.filter, &applied.counts, &applied.record_count);
+    applied.units_pending = counted && history::UnitsTakeLong(applied.filter) &&
+                            history::StartUnitCount(reader, applied.filter, UnitsCounted);
+    counted = counted && (applied.units_pending ||
+                          history::CountUnits(reader, applied.filter, &applied.units));
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     ShowCounts();
     if (!counted) {
-        rows.clear();
+        state.pages.rows.clear();
         ClearChoice();
         DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
         Warn("검사 이력을 읽을 수 없습니다.");
@@ -233,25 +266,28 @@ void ApplyFilter() {
 void ShowChosen(void*) {
     Point cell;
     GetActiveTableCell(historyHandle, HISTORY_TABLE, &cell);
-    if (cell.y < 1 || cell.y > static_cast<int>(rows.size())) {
+    if (cell.y < 1 || cell.y > static_cast<int>(state.pages.rows.size())) {
         return;
     }
     ClearChoice();
-    if (!history::FetchWaves(rows[cell.y - 1].id, &chosen_standard, &chosen_measured)) {
+    if (!history::FetchWaves(state.opening.reader, state.pages.rows[cell.y - 1].id,
+                             &state.chosen.standard, &state.chosen.measured)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return;
     }
-    chosen_id = rows[cell.y - 1].id;
+    state.chosen.id = state.pages.rows[cell.y - 1].id;
     std::string refusal;
-    if (filter.refused && history::FetchRefusal(chosen_id, &refusal) && !refusal.empty()) {
+    if (state.applied.filter.refused &&
+        history::FetchRefusal(state.opening.reader, state.chosen.id, &refusal) &&
+        !refusal.empty()) {
         MessagePopup("서버 거부", refusal.c_str());
     }
-    if (chosen_measured) {
-        Replace_plot(historyHandle, HISTORY_WAVES, &measured_plot, *chosen_measured,
+    if (state.chosen.measured) {
+        Replace_plot(historyHandle, HISTORY_WAVES, &state.plots.measured, *state.chosen.measured,
                      MEASURED_COLOUR);
     }
-    if (chosen_standard) {
-        Replace_plot(historyHandle, HISTORY_WAVES, &standard_plot, *chosen_standard,
+    if (state.chosen.standard) {
+        Replace_plot(historyHandle, HISTORY_WAVES, &state.plots.standard, *state.chosen.standard,
                      STANDARD_COLOUR);
     }
 }
@@ -305,7 +341,7 @@ int History_open(int panel, int, int event, void*, int, int) {
         return 0;
     }
     history::Source source = history::Source::File;
-    if (!history::OpenHistoryReader(records::DATABASE_FILE, &source)) {
+    if (!history::OpenHistoryReader(records::DATABASE_FILE, &state.opening.reader, &source)) {
         Warn("검사 이력 파일 \"inspection_history.db\"을 열 수 없습니다.");
         return 0;
     }
@@ -313,15 +349,15 @@ int History_open(int panel, int, int event, void*, int, int) {
         Warn("검사 이력 서버를 읽을 수 없어 이 검사기의 기록을 보여 줍니다.");
     }
     // On the server the panel first shows this station; an empty field shows every station.
-    if (source == history::Source::Server && !station_set) {
-        station_set = true;
+    if (source == history::Source::Server && !state.opening.station_set) {
+        state.opening.station_set = true;
         SetCtrlVal(historyHandle, HISTORY_STATION, history::ThisStation().c_str());
     }
     // Every opening shows the week that ends today; the other conditions stay as they were.
     const std::string today = Today();
     SetCtrlVal(historyHandle, HISTORY_FROM, history::AddDays(today, -6).c_str());
     SetCtrlVal(historyHandle, HISTORY_TO, today.c_str());
-    return_panel = panel;
+    state.opening.return_panel = panel;
     if (ReadFilter()) {
         ApplyFilter();
     }
@@ -338,20 +374,20 @@ int History_search(int, int, int event, void*, int, int) {
 }
 
 int History_newer(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || page_starts.empty()) {
+    if (event != EVENT_COMMIT || state.pages.starts.empty()) {
         return 0;
     }
-    page_starts.pop_back();
-    ShowPage(page_starts.empty() ? nullptr : &page_starts.back());
+    state.pages.starts.pop_back();
+    ShowPage(state.pages.starts.empty() ? nullptr : &state.pages.starts.back());
     return 0;
 }
 
 int History_older(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || rows.empty()) {
+    if (event != EVENT_COMMIT || state.pages.rows.empty()) {
         return 0;
     }
-    page_starts.push_back({rows.back().started_at, rows.back().id});
-    ShowPage(&page_starts.back());
+    state.pages.starts.push_back({state.pages.rows.back().started_at, state.pages.rows.back().id});
+    ShowPage(&state.pages.starts.back());
     return 0;
 }
 
@@ -372,7 +408,8 @@ int History_export(int, int, int event, void*, int, int) {
     }
     // A year of records takes seconds to write.
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const history::ExportResult exported = history::ExportRecords(filter, path);
+    const history::ExportResult exported =
+        history::ExportRecords(state.opening.reader, state.applied.filter, path);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     if (exported == history::ExportResult::READ_FAILED) {
         Warn("검사 이력을 읽을 수 없어 목록을 저장하지 않았습니다.");
@@ -386,13 +423,13 @@ int History_export_waves(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT) {
         return 0;
     }
-    if (chosen_id == 0) {
+    if (state.chosen.id == 0) {
         Warn("파형을 저장할 검사 기록을 표에서 먼저 선택하십시요.");
         return 0;
     }
     char path[512];
     if (ChooseFile("*.csv", "파형 저장", path) &&
-        !history::ExportWaves(path, chosen_standard, chosen_measured)) {
+        !history::ExportWaves(path, state.chosen.standard, state.chosen.measured)) {
         WarnUnwritten(path);
     }
     return 0;
@@ -404,7 +441,7 @@ int History_retested(int, int, int event, void*, int, int) {
         return 0;
     }
     std::vector<history::RetestedUnit> retested;
-    if (!history::ListPassedOnRetest(filter, &retested)) {
+    if (!history::ListPassedOnRetest(state.opening.reader, state.applied.filter, &retested)) {
         Warn("검사 이력을 읽을 수 없습니다.");
         return 0;
     }
@@ -425,13 +462,13 @@ int History_quit(int, int, int event, void*, int, int) {
         return 0;
     }
     history::StopUnitCount(false);
-    history::CloseReader();
+    history::CloseReader(state.opening.reader);
     ClearChoice();
-    rows.clear();
-    page_starts.clear();
+    state.pages.rows.clear();
+    state.pages.starts.clear();
     DeleteTableRows(historyHandle, HISTORY_TABLE, 1, -1);
     HidePanel(historyHandle);
-    DisplayPanel(return_panel);
+    DisplayPanel(state.opening.return_panel);
     return 0;
 }
 
@@ -446,35 +483,27 @@ void Hide_history_panels() {
     Hide_audit_panel();
 }
 
-bool CurrentHistoryFilter(history::Filter* current) {
-    const history::Filter applied = filter;
+bool CurrentHistoryFilter(history::Reader* current_reader, history::Filter* current) {
+    const history::Filter applied = state.applied.filter;
     if (!ReadFilter()) {
-        filter = applied;
+        state.applied.filter = applied;
         return false;
     }
-    if (!(filter == applied)) {
+    if (!(state.applied.filter == applied)) {
         ApplyFilter();
     }
-    *current = filter;
+    *current_reader = state.opening.reader;
+    *current = state.applied.filter;
     return true;
 }
 
 void ResetHistoryPanel() {
     ResetAuditPanel();
     history::StopUnitCount();
-    units_pending = false;
-    history::CloseReader();
+    history::CloseReader(state.opening.reader);
     if (historyHandle > 0) {
         DiscardPanel(historyHandle);
     }
     historyHandle = 0;
-    return_panel = 0;
-    station_set = false;
-    filter = {};
-    counts = {};
-    record_count = 0;
-    page_starts.clear();
-    rows.clear();
-    chosen_id = 0;
-    standard_plot = measured_plot = area_plot = phase_plot = 0;
+    state = {};
 }

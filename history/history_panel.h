@@ -10,7 +10,8 @@ extern int auditHandle;  // the audit rows' panel, 0 before its first opening
 
 namespace history {
 struct Filter;
-}
+struct Reader;
+}  // namespace history
 
 // Records shown a page at a time, and the points of the trend.
 constexpr int HISTORY_PAGE_ROWS = 10;
@@ -50,9 +51,9 @@ void Hide_history_panels();
 void Stop_history_panel();
 void Hide_audit_panel();
 void ResetAuditPanel();
-// The filter the panel's fields hold, applied to the panel first when they were changed since
-// the last search; false (and the operator told) when it is no filter.
-bool CurrentHistoryFilter(history::Filter* current);
+// The panel's reader and the filter the panel's fields hold, applied to the panel first when they
+// were changed since the last search; false (and the operator told) when it is no filter.
+bool CurrentHistoryFilter(history::Reader* reader, history::Filter* current);
 
 // Puts the panel's state back to program start and discards the panel (for tests).
 void ResetHistoryPanel();

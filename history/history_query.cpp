@@ -24,12 +24,15 @@ namespace history {
 
 namespace {
 
-const QString READER_CONNECTION = QStringLiteral("history_panel");
 const QString DATE_FORMAT = QStringLiteral("yyyy-MM-dd");
-bool on_server = false;  // the reader reads the plant's server
 
-QSqlDatabase Reader() {
-    return QSqlDatabase::database(READER_CONNECTION, false);
+QSqlDatabase Database(const Reader& reader) {
+    return QSqlDatabase::database(QString::fromStdString(reader.connection), false);
+}
+
+// The name the reader's watch of the station's file goes by.
+std::string WatchName(const Reader& reader) {
+    return "history_reader " + reader.connection;
 }
 
 // The filter as a WHERE clause over [lo, hi) and its values in order. A unit's number is the
@@ -39,15 +42,15 @@ struct Where {
     QVariantList values;
 };
 
-Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
+Where BuildWhere(const Reader& reader, const Filter& filter, const QString& lo, const QString& hi) {
     Where where{QStringLiteral("started_at >= ? AND started_at < ?"), {lo, hi}};
     if (!filter.serial.empty()) {
         where.sql += QStringLiteral(" AND serial = ?");
         where.values << QString::fromStdString(filter.serial);
     }
     if (!filter.master.empty()) {
-        where.sql += filter.serial.empty() || on_server ? QStringLiteral(" AND master = ?")
-                                                        : QStringLiteral(" AND +master = ?");
+        where.sql += filter.serial.empty() || reader.on_server ? QStringLiteral(" AND master = ?")
+                                                               : QStringLiteral(" AND +master = ?");
         where.values << QString::fromStdString(filter.master);
     }
     if (!filter.station.empty()) {
@@ -64,8 +67,8 @@ Where BuildWhere(const Filter& filter, const QString& lo, const QString& hi) {
     }
     // What the server refused is known only to the station's own file.
     if (filter.refused) {
-        where.sql += on_server ? QStringLiteral(" AND 0 = 1")
-                               : QStringLiteral(" AND id IN (SELECT record FROM refused)");
+        where.sql += reader.on_server ? QStringLiteral(" AND 0 = 1")
+                                      : QStringLiteral(" AND id IN (SELECT record FROM refused)");
     }
     return where;
 }
@@ -118,11 +121,12 @@ TrendPoint PointOf(const QSqlQuery& query, const QDate& first) {
 
 }  // namespace
 
-bool OpenReader(const std::string& file) {
-    CloseReader();
-    on_server = false;
+bool OpenReader(const std::string& file, Reader* reader) {
+    CloseReader(*reader);
+    reader->on_server = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), READER_CONNECTION);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                    QString::fromStdString(reader->connection));
         db.setDatabaseName(QString::fromStdString(file));
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (db.open()) {
@@ -140,26 +144,30 @@ bool OpenReader(const std::string& file) {
             if (query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
                 // The station's own file set aside or put back: the reader follows it.
                 if (file == records::DATABASE_FILE) {
-                    records::WatchStationFile(
-                        "history_reader",
-                        {CloseReader, [file](const QString&) { OpenReader(file); }});
+                    const Reader opened = *reader;
+                    records::WatchStationFile(WatchName(opened),
+                                              {[opened] { CloseReader(opened); },
+                                               [file, again = opened](const QString&) mutable {
+                                                   OpenReader(file, &again);
+                                               }});
                 }
                 return true;
             }
         }
     }
-    CloseReader();
+    CloseReader(*reader);
     return false;
 }
 
-void CloseReader() {
-    records::WatchStationFile("history_reader", {});
-    if (QSqlDatabase::contains(READER_CONNECTION)) {
+void CloseReader(const Reader& reader) {
+    records::WatchStationFile(WatchName(reader), {});
+    const QString connection = QString::fromStdString(reader.connection);
+    if (QSqlDatabase::contains(connection)) {
         {
-            QSqlDatabase db = QSqlDatabase::database(READER_CONNECTION, false);
+            QSqlDatabase db = QSqlDatabase::database(connection, false);
             db.close();
         }
-        QSqlDatabase::removeDatabase(READER_CONNECTION);
+        QSqlDatabase::removeDatabase(connection);
     }
 }
 
@@ -169,45 +177,46 @@ namespace {
 // the first station has sent, the server cannot be read and the file is read instead. The reads
 // wait at most the link's stated times: 2 s to connect, 10 s a statement, a dead link noticed by
 // its keepalives and user timeout.
-bool OpenServerReader(const records::ServerConfig& server) {
-    CloseReader();
+bool OpenServerReader(const records::ServerConfig& server, Reader* reader) {
+    CloseReader(*reader);
     QString reason;
-    if (records::ConnectToRead(server, READER_CONNECTION, &reason) == records::Link::Ok) {
-        QSqlQuery query(QSqlDatabase::database(READER_CONNECTION, false));
+    if (records::ConnectToRead(server, QString::fromStdString(reader->connection), &reason) ==
+        records::Link::Ok) {
+        QSqlQuery query(Database(*reader));
         if (query.exec(QStringLiteral("SET statement_timeout = 10000")) &&
             query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
-            on_server = true;
+            reader->on_server = true;
             return true;
         }
     }
-    CloseReader();
+    CloseReader(*reader);
     return false;
 }
 
 }  // namespace
 
-bool OpenHistoryReader(const std::string& file, Source* source) {
+bool OpenHistoryReader(const std::string& file, Reader* reader, Source* source) {
     QString error;
     const std::optional<records::ServerConfig> server = records::ReadServerConfig(&error);
-    if (server && OpenServerReader(*server)) {
+    if (server && OpenServerReader(*server, reader)) {
         *source = Source::Server;
         return true;
     }
     *source = server ? Source::FileServerUnreachable : Source::File;
-    return OpenReader(file);
+    return OpenReader(file, reader);
 }
 
 std::string ThisStation() {
     return records::StationName().toStdString();
 }
 
-bool CountRecords(const Filter& filter, Counts* counts, long long* records) {
+bool CountRecords(const Reader& reader, const Filter& filter, Counts* counts, long long* records) {
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = BuildWhere(filter, lo, hi);
-    QSqlQuery query(Reader());
+    const Where where = BuildWhere(reader, filter, lo, hi);
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query,
                  QStringLiteral("SELECT COUNT(*), %1 FROM inspection WHERE %2")
                      .arg(CountsColumns(), where.sql),
@@ -220,13 +229,13 @@ bool CountRecords(const Filter& filter, Counts* counts, long long* records) {
     return true;
 }
 
-bool CountUnits(const Filter& filter, UnitCounts* units) {
+bool CountUnits(const Reader& reader, const Filter& filter, UnitCounts* units) {
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = BuildWhere(filter, lo, hi);
-    QSqlQuery query(Reader());
+    const Where where = BuildWhere(reader, filter, lo, hi);
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query, UnitCountsQuery(where.sql), where.values) || !query.exec() ||
         !query.next()) {
         return false;
@@ -236,14 +245,15 @@ bool CountUnits(const Filter& filter, UnitCounts* units) {
     return true;
 }
 
-bool ListPassedOnRetest(const Filter& filter, std::vector<RetestedUnit>* units) {
+bool ListPassedOnRetest(const Reader& reader, const Filter& filter,
+                        std::vector<RetestedUnit>* units) {
     units->clear();
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = BuildWhere(filter, lo, hi);
-    QSqlQuery query(Reader());
+    const Where where = BuildWhere(reader, filter, lo, hi);
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query, PassedOnRetestQuery(where.sql), where.values) || !query.exec()) {
         return false;
     }
@@ -254,21 +264,21 @@ bool ListPassedOnRetest(const Filter& filter, std::vector<RetestedUnit>* units) 
     return true;
 }
 
-bool FetchPage(const Filter& filter, const PageKey* after, int rows,
+bool FetchPage(const Reader& reader, const Filter& filter, const PageKey* after, int rows,
                std::vector<ListedRecord>* page) {
     page->clear();
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    Where where = BuildWhere(filter, lo, hi);
+    Where where = BuildWhere(reader, filter, lo, hi);
     if (after != nullptr) {
         const QString key = QString::fromStdString(after->started_at);
         where.sql += QStringLiteral(" AND started_at <= ? AND (started_at < ? OR id < ?)");
         where.values << key << key << after->id;
     }
     where.values << rows;
-    QSqlQuery query(Reader());
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query,
                  QStringLiteral("SELECT id, started_at, serial, master, outcome, area, phase,"
                                 " station FROM inspection WHERE ") +
@@ -296,7 +306,7 @@ bool FetchPage(const Filter& filter, const PageKey* after, int rows,
 // A filter with few records gives them all; otherwise the range is cut into `points` slices of
 // time and each slice gives its first record, one short walk along the index per slice. The
 // outcome, which the indexes hold, passes over incomplete cycles without reading their rows.
-bool SampleTrend(const Filter& filter, long long count, int points,
+bool SampleTrend(const Reader& reader, const Filter& filter, long long count, int points,
                  std::vector<TrendPoint>* trend) {
     trend->clear();
     QString lo, hi;
@@ -310,9 +320,9 @@ bool SampleTrend(const Filter& filter, long long count, int points,
     const QString columns = QStringLiteral(
         "SELECT started_at, area, phase FROM inspection WHERE %1 AND outcome <> 'incomplete'"
         " AND area IS NOT NULL AND phase IS NOT NULL ORDER BY started_at LIMIT ?");
-    QSqlQuery query(Reader());
+    QSqlQuery query(Database(reader));
     if (count <= points) {
-        Where where = BuildWhere(filter, lo, hi);
+        Where where = BuildWhere(reader, filter, lo, hi);
         where.values << points;
         if (!Prepare(&query, columns.arg(where.sql), where.values) || !query.exec()) {
             return false;
@@ -322,7 +332,7 @@ bool SampleTrend(const Filter& filter, long long count, int points,
         }
         return true;
     }
-    const Where where = BuildWhere(filter, lo, hi);
+    const Where where = BuildWhere(reader, filter, lo, hi);
     if (!Prepare(&query, columns.arg(where.sql), where.values)) {
         return false;
     }
@@ -343,8 +353,9 @@ bool SampleTrend(const Filter& filter, long long count, int points,
     return true;
 }
 
-bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>* measured) {
-    QSqlQuery query(Reader());
+bool FetchWaves(const Reader& reader, long long id, std::optional<Wave>* standard,
+                std::optional<Wave>* measured) {
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query,
                  QStringLiteral("SELECT standard_wave, measured_wave FROM inspection WHERE id = ?"),
                  {id}) ||
@@ -364,12 +375,12 @@ bool FetchWaves(long long id, std::optional<Wave>* standard, std::optional<Wave>
     return true;
 }
 
-bool FetchRefusal(long long id, std::string* message) {
+bool FetchRefusal(const Reader& reader, long long id, std::string* message) {
     message->clear();
-    if (on_server) {
+    if (reader.on_server) {
         return true;
     }
-    QSqlQuery query(Reader());
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query, QStringLiteral("SELECT refused_at, message FROM refused WHERE record = ?"),
                  {id}) ||
         !query.exec()) {
@@ -383,19 +394,19 @@ bool FetchRefusal(long long id, std::string* message) {
     return true;
 }
 
-bool ScanRecords(const Filter& filter,
+bool ScanRecords(const Reader& reader, const Filter& filter,
                  const std::function<bool(const std::vector<std::string>& cells)>& row) {
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where where = BuildWhere(filter, lo, hi);
+    const Where where = BuildWhere(reader, filter, lo, hi);
     const std::vector<const records::Column*> exported = records::CsvColumns();
     QStringList columns;
     for (const records::Column* column : exported) {
         columns << QLatin1String(column->name);
     }
-    QSqlQuery query(Reader());
+    QSqlQuery query(Database(reader));
     if (!Prepare(&query,
                  QStringLiteral("SELECT %1 FROM inspection WHERE %2 ORDER BY started_at, id")
                      .arg(columns.join(QLatin1Char(',')), where.sql),
@@ -445,12 +456,16 @@ int DaysBetween(const std::string& from, const std::string& to) {
             .daysTo(QDate::fromString(QString::fromStdString(to), DATE_FORMAT)));
 }
 
-bool FilterWhere(const Filter& filter, FilterSql* where) {
+bool FilterPeriod(const Filter& filter, QString* from, QString* to) {
+    return DayBounds(filter, from, to);
+}
+
+bool FilterWhere(const Reader& reader, const Filter& filter, FilterSql* where) {
     QString lo, hi;
     if (!DayBounds(filter, &lo, &hi)) {
         return false;
     }
-    const Where built = BuildWhere(filter, lo, hi);
+    const Where built = BuildWhere(reader, filter, lo, hi);
     where->sql = built.sql;
     where->values = built.values;
     where->from = lo;
@@ -458,8 +473,8 @@ bool FilterWhere(const Filter& filter, FilterSql* where) {
     return true;
 }
 
-QSqlDatabase HistoryReader() {
-    return Reader();
+QSqlDatabase ReaderDatabase(const Reader& reader) {
+    return Database(reader);
 }
 
 bool PrepareRead(QSqlQuery* query, const QString& sql, const QVariantList& values) {

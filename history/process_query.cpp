@@ -16,8 +16,8 @@ namespace history {
 
 namespace {
 
-QString Production() {
-    QSqlQuery query(HistoryReader());
+QString Production(const Reader& reader) {
+    QSqlQuery query(ReaderDatabase(reader));
     const bool marked = query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
                         query.record().indexOf(QStringLiteral("reference")) >= 0;
     return QString::fromStdString(ProductionCondition(marked));
@@ -70,16 +70,17 @@ std::string WallClockText(long long seconds, const char* format) {
     return text;
 }
 
-bool ReadSeries(const Filter& filter, std::vector<SeriesPoint>* points, std::string* version) {
+bool ReadSeries(const Reader& reader, const Filter& filter, std::vector<SeriesPoint>* points,
+                std::string* version) {
     points->clear();
     version->clear();
     FilterSql where;
-    if (filter.master.empty() || !FilterWhere(filter, &where)) {
+    if (filter.master.empty() || !FilterWhere(reader, filter, &where)) {
         return false;
     }
     const QString condition = where.sql + QStringLiteral(" AND ") + TESTED_WITH_READINGS +
-                              QStringLiteral(" AND ") + Production();
-    QSqlQuery newest(HistoryReader());
+                              QStringLiteral(" AND ") + Production(reader);
+    QSqlQuery newest(ReaderDatabase(reader));
     if (!PrepareRead(&newest,
                      QStringLiteral("SELECT master_version FROM inspection WHERE ") + condition +
                          QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT 1"),
@@ -90,7 +91,7 @@ bool ReadSeries(const Filter& filter, std::vector<SeriesPoint>* points, std::str
     if (newest.next()) {
         *version = newest.value(0).toString().toStdString();
     }
-    QSqlQuery query(HistoryReader());
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(
             &query,
             QStringLiteral("SELECT started_at, area, phase, judge FROM inspection WHERE ") +
@@ -106,14 +107,14 @@ bool ReadSeries(const Filter& filter, std::vector<SeriesPoint>* points, std::str
     return query.lastError().type() == QSqlError::NoError;
 }
 
-bool ReadBaseline(const std::string& master, const std::string& version, int points,
-                  std::vector<SeriesPoint>* baseline) {
+bool ReadBaseline(const Reader& reader, const std::string& master, const std::string& version,
+                  int points, std::vector<SeriesPoint>* baseline) {
     baseline->clear();
-    QSqlQuery query(HistoryReader());
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(&query,
                      QStringLiteral("SELECT started_at, area, phase, judge FROM inspection"
                                     " WHERE master = ? AND master_version = ? AND ") +
-                         TESTED_WITH_READINGS + QStringLiteral(" AND ") + Production() +
+                         TESTED_WITH_READINGS + QStringLiteral(" AND ") + Production(reader) +
                          QStringLiteral(" ORDER BY started_at, id LIMIT ?"),
                      {QString::fromStdString(master), QString::fromStdString(version), points}) ||
         !query.exec()) {
@@ -129,24 +130,25 @@ bool ReadBaseline(const std::string& master, const std::string& version, int poi
 
 // One walk over the period's N.G records, kept once, then counted four ways by the database: a
 // unit counts once in each bar it failed under.
-bool ReadPareto(const Filter& filter, Pareto* pareto) {
+bool ReadPareto(const Reader& reader, const Filter& filter, Pareto* pareto) {
     *pareto = {};
     FilterSql where;
-    if (!FilterWhere(filter, &where)) {
+    if (!FilterWhere(reader, filter, &where)) {
         return false;
     }
     const QString by = QStringLiteral("SELECT %1, %2, COUNT(DISTINCT unit) FROM ng GROUP BY %2");
-    QSqlQuery query(HistoryReader());
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(&query,
                      QStringLiteral("WITH ng AS MATERIALIZED (SELECT master, station,"
                                     " substr(started_at, 12, 2) AS hour, operator, CASE serial"
                                     " WHEN '' THEN '#' || id ELSE serial END AS unit FROM"
                                     " inspection WHERE ") +
-                         where.sql + QStringLiteral(" AND outcome = 'N.G' AND ") + Production() +
-                         QStringLiteral(") ") + by.arg(0).arg(QStringLiteral("master")) +
-                         QStringLiteral(" UNION ALL ") + by.arg(1).arg(QStringLiteral("station")) +
-                         QStringLiteral(" UNION ALL ") + by.arg(2).arg(QStringLiteral("hour")) +
-                         QStringLiteral(" UNION ALL ") + by.arg(3).arg(QStringLiteral("operator")) +
+                         where.sql + QStringLiteral(" AND outcome = 'N.G' AND ") +
+                         Production(reader) + QStringLiteral(") ") +
+                         by.arg(0).arg(QStringLiteral("master")) + QStringLiteral(" UNION ALL ") +
+                         by.arg(1).arg(QStringLiteral("station")) + QStringLiteral(" UNION ALL ") +
+                         by.arg(2).arg(QStringLiteral("hour")) + QStringLiteral(" UNION ALL ") +
+                         by.arg(3).arg(QStringLiteral("operator")) +
                          QStringLiteral(" UNION ALL SELECT 4, '', COUNT(DISTINCT unit) FROM ng"),
                      where.values) ||
         !query.exec()) {
@@ -177,18 +179,19 @@ bool ReadPareto(const Filter& filter, Pareto* pareto) {
     return true;
 }
 
-bool ReadMastersTested(const Filter& filter, std::vector<MasterTested>* masters,
-                       std::vector<std::string>* operators, std::vector<std::string>* stations) {
+bool ReadMastersTested(const Reader& reader, const Filter& filter,
+                       std::vector<MasterTested>* masters, std::vector<std::string>* operators,
+                       std::vector<std::string>* stations) {
     masters->clear();
     operators->clear();
     stations->clear();
     FilterSql where;
-    if (!FilterWhere(filter, &where)) {
+    if (!FilterWhere(reader, filter, &where)) {
         return false;
     }
     const QString condition =
-        where.sql + QStringLiteral(" AND outcome IN ('O.K', 'N.G') AND ") + Production();
-    QSqlQuery query(HistoryReader());
+        where.sql + QStringLiteral(" AND outcome IN ('O.K', 'N.G') AND ") + Production(reader);
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(&query,
                      QStringLiteral("SELECT master, master_version, operator, station, COUNT(*),"
                                     " COUNT(CASE outcome WHEN 'O.K' THEN 1 END) FROM inspection"

@@ -25,10 +25,11 @@ std::string WallClockText(long long seconds, const char* format);  // strftime f
 
 // The production tests with readings of the filter's master, oldest first, and the version of
 // the master its newest one was tested with.
-bool ReadSeries(const Filter& filter, std::vector<SeriesPoint>* points, std::string* version);
+bool ReadSeries(const Reader& reader, const Filter& filter, std::vector<SeriesPoint>* points,
+                std::string* version);
 // The first `points` production tests with readings of `master` at `version`, over all time.
-bool ReadBaseline(const std::string& master, const std::string& version, int points,
-                  std::vector<SeriesPoint>* baseline);
+bool ReadBaseline(const Reader& reader, const std::string& master, const std::string& version,
+                  int points, std::vector<SeriesPoint>* baseline);
 
 // N.G units (serial numbers; a record without one is a unit of its own) of the filter's
 // production records, counted by what they failed under; each list largest first.
@@ -43,7 +44,7 @@ struct Pareto {
     std::array<std::vector<ParetoBar>, 4> by;  // in the order of PARETO_KINDS
     long long ng_units = 0;                    // each unit once
 };
-bool ReadPareto(const Filter& filter, Pareto* pareto);
+bool ReadPareto(const Reader& reader, const Filter& filter, Pareto* pareto);
 
 // What the filter's production records were tested under.
 struct MasterTested {
@@ -51,7 +52,8 @@ struct MasterTested {
     std::vector<std::string> versions;  // in order; "" for records of no stored master
     Counts counts;
 };
-bool ReadMastersTested(const Filter& filter, std::vector<MasterTested>* masters,
-                       std::vector<std::string>* operators, std::vector<std::string>* stations);
+bool ReadMastersTested(const Reader& reader, const Filter& filter,
+                       std::vector<MasterTested>* masters, std::vector<std::string>* operators,
+                       std::vector<std::string>* stations);
 
 }  // namespace history

@@ -13,8 +13,8 @@ namespace history {
 namespace {
 
 // A table (or view) of the reader's history with `column`; false for an older history's.
-bool Holds(const QString& table, const QString& column) {
-    QSqlQuery query(HistoryReader());
+bool Holds(const Reader& reader, const QString& table, const QString& column) {
+    QSqlQuery query(ReaderDatabase(reader));
     return query.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table)) &&
            query.record().indexOf(column) >= 0;
 }
@@ -25,18 +25,18 @@ std::string Text(const QSqlQuery& query, int column) {
 
 }  // namespace
 
-bool HoldsUnitColumns() {
-    return Holds(QStringLiteral("inspection"), QStringLiteral("attempt")) &&
-           Holds(QStringLiteral("inspection"), QStringLiteral("reference"));
+bool HoldsUnitColumns(const Reader& reader) {
+    return Holds(reader, QStringLiteral("inspection"), QStringLiteral("attempt")) &&
+           Holds(reader, QStringLiteral("inspection"), QStringLiteral("reference"));
 }
 
-bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
+bool ReadGateEvents(const Reader& reader, const Filter& filter, std::vector<GateEvent>* events) {
     events->clear();
     FilterSql where;
-    if (!FilterWhere(filter, &where)) {
+    if (!FilterWhere(reader, filter, &where)) {
         return false;
     }
-    if (!Holds(QStringLiteral("audit"), QStringLiteral("station"))) {
+    if (!Holds(reader, QStringLiteral("audit"), QStringLiteral("station"))) {
         return true;
     }
     QString sql = QStringLiteral(
@@ -59,7 +59,7 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
         values << master << QStringLiteral("reference ") + master;
         values += where.values;
     }
-    QSqlQuery query(HistoryReader());
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(&query, sql + QStringLiteral(" ORDER BY at, station, seq"), values) ||
         !query.exec()) {
         return false;
@@ -78,16 +78,17 @@ bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events) {
     return query.lastError().type() == QSqlError::NoError;
 }
 
-bool ReadReferenceChecks(const Filter& filter, std::vector<ReferenceRecord>* tests) {
+bool ReadReferenceChecks(const Reader& reader, const Filter& filter,
+                         std::vector<ReferenceRecord>* tests) {
     tests->clear();
     FilterSql where;
-    if (!FilterWhere(filter, &where)) {
+    if (!FilterWhere(reader, filter, &where)) {
         return false;
     }
-    if (!Holds(QStringLiteral("inspection"), QStringLiteral("reference"))) {
+    if (!Holds(reader, QStringLiteral("inspection"), QStringLiteral("reference"))) {
         return true;
     }
-    QSqlQuery query(HistoryReader());
+    QSqlQuery query(ReaderDatabase(reader));
     if (!PrepareRead(&query,
                      QStringLiteral("SELECT started_at, master, serial, outcome FROM inspection"
                                     " WHERE %1 AND reference = 1 AND %2 ORDER BY started_at, id")

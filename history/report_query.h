@@ -20,10 +20,10 @@ struct GateEvent {
 };
 // False for a history of an older station's layout, whose records hold neither their unit's
 // attempt nor whether a reference unit was tested: the counts of units cannot be read from it.
-bool HoldsUnitColumns();
+bool HoldsUnitColumns(const Reader& reader);
 
 // Oldest first, of the filter's period and station; none from a history without an audit trail.
-bool ReadGateEvents(const Filter& filter, std::vector<GateEvent>* events);
+bool ReadGateEvents(const Reader& reader, const Filter& filter, std::vector<GateEvent>* events);
 
 struct ReferenceRecord {
     std::string at;
@@ -32,6 +32,7 @@ struct ReferenceRecord {
     std::string outcome;  // "O.K", "N.G"
 };
 // The reference units' tests of the filter, oldest first.
-bool ReadReferenceChecks(const Filter& filter, std::vector<ReferenceRecord>* tests);
+bool ReadReferenceChecks(const Reader& reader, const Filter& filter,
+                         std::vector<ReferenceRecord>* tests);
 
 }  // namespace history

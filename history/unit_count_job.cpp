@@ -94,22 +94,22 @@ void Join(bool all) {
 }  // namespace
 
 bool UnitsTakeLong(const Filter& filter) {
-    FilterSql where;
-    if (!FilterWhere(filter, &where)) {
+    QString lo, hi;
+    if (!FilterPeriod(filter, &lo, &hi)) {
         return false;
     }
-    const QDateTime from = QDateTime::fromString(where.from, Qt::ISODate);
-    const QDateTime to = QDateTime::fromString(where.to, Qt::ISODate);
+    const QDateTime from = QDateTime::fromString(lo, Qt::ISODate);
+    const QDateTime to = QDateTime::fromString(hi, Qt::ISODate);
     return from.isValid() && to.isValid() && from.daysTo(to) > LONG_PERIOD_DAYS;
 }
 
-bool StartUnitCount(const Filter& filter,
+bool StartUnitCount(const Reader& reader, const Filter& filter,
                     std::function<void(bool ok, const UnitCounts& units)> done) {
     StopUnitCount(false);
     FilterSql where;
-    const QSqlDatabase reader = HistoryReader();
-    if (!reader.isValid() || QCoreApplication::instance() == nullptr ||
-        !FilterWhere(filter, &where)) {
+    const QSqlDatabase database = ReaderDatabase(reader);
+    if (!database.isValid() || QCoreApplication::instance() == nullptr ||
+        !FilterWhere(reader, filter, &where)) {
         return false;
     }
     Jobs& jobs = Current();
@@ -117,7 +117,7 @@ bool StartUnitCount(const Filter& filter,
     const QString connection = QStringLiteral("history_units_%1").arg(++jobs.started);
     auto finished = std::make_shared<std::atomic<bool>>(false);
     jobs.workers.push_back(
-        {std::thread(Count, reader.connectionName(), connection, UnitCountsQuery(where.sql),
+        {std::thread(Count, database.connectionName(), connection, UnitCountsQuery(where.sql),
                      where.values, jobs.wanted, std::move(done), finished),
          finished});
     return true;

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "history/history_panel.h"
 #include "history/history_query.h"
 #include "history/process_query.h"
 #include "process/chart_image.h"
@@ -21,6 +20,7 @@ constexpr int VIEW_PHASE = 1;
 constexpr int VIEW_PARETO = 2;
 
 int return_panel = 0;
+history::Reader chart_reader;
 history::Filter chart_filter;
 process::Chart charted;
 process::Baseline read_baseline = process::Baseline::FIRST_TESTS;
@@ -96,7 +96,7 @@ void Show() {
         if (!pareto) {
             SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
             history::Pareto read;
-            const bool ok = history::ReadPareto(chart_filter, &read);
+            const bool ok = history::ReadPareto(chart_reader, chart_filter, &read);
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             if (!ok) {
                 Warn("검사 이력을 읽을 수 없습니다.");
@@ -123,7 +123,7 @@ bool ReadChosenChart() {
     read_baseline = baseline == 1 ? process::Baseline::FILTER : process::Baseline::FIRST_TESTS;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     process::Chart read;
-    const bool ok = process::ReadChart(chart_filter, read_baseline, &read);
+    const bool ok = process::ReadChart(chart_reader, chart_filter, read_baseline, &read);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     if (!ok) {
         Warn("검사 이력을 읽을 수 없습니다.");
@@ -177,32 +177,25 @@ bool LoadChartPanel() {
 
 }  // namespace
 
-int History_chart(int panel, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) {
-        return 0;
-    }
-    history::Filter asked;
-    if (!CurrentHistoryFilter(&asked)) {
-        return 0;
-    }
-    if (asked.master.empty()) {
+void Open_chart_panel(int panel, const history::Reader& reader, const history::Filter& filter) {
+    if (filter.master.empty()) {
         Warn("관리도를 볼 마스터를 조회 조건의 \"마스터\"에 먼저 입력하십시요.");
-        return 0;
+        return;
     }
     if (!LoadChartPanel()) {
         Warn("관리도 화면을 불러올 수 없습니다.");
-        return 0;
+        return;
     }
-    chart_filter = asked;
+    chart_reader = reader;
+    chart_filter = filter;
     pareto.reset();
     if (!ReadChosenChart()) {
-        return 0;
+        return;
     }
     return_panel = panel;
     HidePanel(panel);
     DisplayPanel(chartHandle);
     Show();
-    return 0;
 }
 
 int Chart_show(int, int control, int event, void*, int, int) {
@@ -238,6 +231,7 @@ void ResetChartPanel() {
     }
     chartHandle = 0;
     return_panel = 0;
+    chart_reader = {};
     chart_filter = {};
     charted = {};
     pareto.reset();

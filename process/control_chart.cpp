@@ -106,14 +106,15 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
     return chart;
 }
 
-bool ReadChart(const history::Filter& filter, Baseline kind, Chart* chart) {
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart) {
     std::vector<history::SeriesPoint> series, baseline;
     std::string version;
-    if (!history::ReadSeries(filter, &series, &version)) {
+    if (!history::ReadSeries(reader, filter, &series, &version)) {
         return false;
     }
     if (kind == Baseline::FIRST_TESTS && !series.empty() &&
-        !history::ReadBaseline(filter.master, version, quality::DEFAULT_BASELINE_POINTS,
+        !history::ReadBaseline(reader, filter.master, version, quality::DEFAULT_BASELINE_POINTS,
                                &baseline)) {
         return false;
     }

@@ -66,7 +66,8 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
                  std::span<const history::SeriesPoint> baseline, Baseline kind);
 
 // Reads and builds the chart of the filter's master; false when the history cannot be read.
-bool ReadChart(const history::Filter& filter, Baseline kind, Chart* chart);
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart);
 
 // A master version as people read it: the first 8 digits of its hash ("-" for none).
 std::string ShortVersion(const std::string& version);

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "history/history_panel.h"
 #include "history/history_query.h"
+#include "history/history_uir.h"
 #include "history/production.h"
 #include "process/chart_image.h"
 #include "process/process_panel.h"
@@ -18,14 +18,8 @@ void Warn(const char* text) {
 
 }  // namespace
 
-int History_report(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) {
-        return 0;
-    }
-    history::Filter asked;
-    if (!CurrentHistoryFilter(&asked)) {
-        return 0;
-    }
+void Write_report(int panel, const history::Reader& reader, const history::Filter& filter) {
+    history::Filter asked = filter;
     int month = 0, day = 0, year = 0;
     GetSystemDate(&month, &day, &year);
     const history::Period shift = history::ShiftAt(year, month, day, process::MinuteOfDay());
@@ -41,21 +35,21 @@ int History_report(int, int, int event, void*, int, int) {
     char path[512] = "";
     if (FileSelectPopup("", "*.pdf", "*.pdf", "보고서 저장", VAL_SAVE_BUTTON, 0, 1, 1, 1, path) ==
         VAL_NO_FILE_SELECTED) {
-        return 0;
+        return;
     }
     // A month of records takes seconds: the hour glass, and the parts written on the page field.
     char page[64] = "";
-    GetCtrlVal(historyHandle, HISTORY_PAGE, page);
+    GetCtrlVal(panel, HISTORY_PAGE, page);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const process::ReportResult result =
-        process::WriteShiftReport(asked, path, process::NowText(), [](int done, int total) {
+    const process::ReportResult result = process::WriteShiftReport(
+        reader, asked, path, process::NowText(), [panel](int done, int total) {
             char text[64];
             std::snprintf(text, sizeof text, "보고서 작성 중 %d / %d", done, total);
-            SetCtrlVal(historyHandle, HISTORY_PAGE, text);
+            SetCtrlVal(panel, HISTORY_PAGE, text);
             ProcessDrawEvents();
         });
     SetMouseCursor(VAL_DEFAULT_CURSOR);
-    SetCtrlVal(historyHandle, HISTORY_PAGE, page);
+    SetCtrlVal(panel, HISTORY_PAGE, page);
     if (result == process::ReportResult::READ_FAILED) {
         Warn("검사 이력을 읽을 수 없어 보고서를 만들지 않았습니다.");
     } else if (result == process::ReportResult::WRITE_FAILED) {
@@ -64,5 +58,5 @@ int History_report(int, int, int event, void*, int, int) {
         text += "\" 파일을 저장할 수 없습니다.\n저장할 곳과 디스크의 빈 자리를 확인하십시요.";
         Warn(text.c_str());
     }
-    return 0;
+    return;
 }

@@ -356,8 +356,8 @@ std::string PeriodText(const history::Filter& filter) {
     return filter.from + " ~ " + filter.to;
 }
 
-ReportResult WriteShiftReport(const history::Filter& filter, const std::string& path,
-                              const std::string& made_at,
+ReportResult WriteShiftReport(const history::Reader& reader, const history::Filter& filter,
+                              const std::string& path, const std::string& made_at,
                               const std::function<void(int done, int total)>& progress) {
     std::vector<history::MasterTested> masters;
     std::vector<std::string> operators, stations;
@@ -366,13 +366,13 @@ ReportResult WriteShiftReport(const history::Filter& filter, const std::string& 
     long long records = 0;
     std::vector<history::GateEvent> events;
     std::vector<history::ReferenceRecord> references;
-    if (!history::ReadMastersTested(filter, &masters, &operators, &stations) ||
-        !history::ReadPareto(filter, &pareto) ||
-        !history::CountRecords(filter, &units.counts, &records) ||
-        !history::CountUnits(filter, &units.units) ||
-        !history::ListPassedOnRetest(filter, &units.retested) ||
-        !history::ReadGateEvents(filter, &events) ||
-        !history::ReadReferenceChecks(filter, &references)) {
+    if (!history::ReadMastersTested(reader, filter, &masters, &operators, &stations) ||
+        !history::ReadPareto(reader, filter, &pareto) ||
+        !history::CountRecords(reader, filter, &units.counts, &records) ||
+        !history::CountUnits(reader, filter, &units.units) ||
+        !history::ListPassedOnRetest(reader, filter, &units.retested) ||
+        !history::ReadGateEvents(reader, filter, &events) ||
+        !history::ReadReferenceChecks(reader, filter, &references)) {
         return ReportResult::READ_FAILED;
     }
     const int total = static_cast<int>(masters.size()) + 1;
@@ -382,7 +382,7 @@ ReportResult WriteShiftReport(const history::Filter& filter, const std::string& 
     for (std::size_t i = 0; i < masters.size(); ++i) {
         history::Filter of_master = filter;
         of_master.master = masters[i].master;
-        if (!ReadChart(of_master, Baseline::FIRST_TESTS, &charts[i])) {
+        if (!ReadChart(reader, of_master, Baseline::FIRST_TESTS, &charts[i])) {
             return ReportResult::READ_FAILED;
         }
         progress(static_cast<int>(i) + 2, total);

@@ -15,8 +15,8 @@ namespace process {
 enum class ReportResult { WRITTEN, READ_FAILED, WRITE_FAILED };
 
 // `progress(done, total)` after each part; `made_at` is printed as the time it was made.
-ReportResult WriteShiftReport(const history::Filter& filter, const std::string& path,
-                              const std::string& made_at,
+ReportResult WriteShiftReport(const history::Reader& reader, const history::Filter& filter,
+                              const std::string& path, const std::string& made_at,
                               const std::function<void(int done, int total)>& progress);
 
 // "2026-12-09 06:00 ~ 2026-12-09 14:00" or "2026-12-01 ~ 2026-12-09".

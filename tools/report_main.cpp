@@ -76,16 +76,16 @@ int Parse(const std::vector<std::string>& args, const QDateTime& now, CommandLin
     return GO_ON;
 }
 
-// Opens the history, the server's or the file `db`, and checks it holds the units' columns:
-// GO_ON, or UNREADABLE.
-int OpenHistory(const std::string& db) {
+// Opens `reader` on the history, the server's or the file `db`, and checks it holds the units'
+// columns: GO_ON, or UNREADABLE.
+int OpenHistory(const std::string& db, history::Reader* reader) {
     history::Source source = history::Source::File;
     if (!QFileInfo::exists(QString::fromStdString(db)) &&
         std::getenv("SURGE_HISTORY_DB") == nullptr) {
         std::fprintf(stderr, "surge-report: cannot read the history \"%s\"\n", db.c_str());
         return UNREADABLE;
     }
-    if (!history::OpenHistoryReader(db, &source)) {
+    if (!history::OpenHistoryReader(db, reader, &source)) {
         std::fprintf(stderr, "surge-report: cannot read the history \"%s\"\n", db.c_str());
         return UNREADABLE;
     }
@@ -93,8 +93,8 @@ int OpenHistory(const std::string& db) {
         std::fprintf(stderr, "surge-report: the server cannot be reached; reading \"%s\"\n",
                      db.c_str());
     }
-    if (!history::HoldsUnitColumns()) {
-        history::CloseReader();
+    if (!history::HoldsUnitColumns(*reader)) {
+        history::CloseReader(*reader);
         const std::string which =
             source == history::Source::Server ? "on the plant's server" : "\"" + db + "\"";
         std::fprintf(stderr,
@@ -106,12 +106,13 @@ int OpenHistory(const std::string& db) {
     return GO_ON;
 }
 
-// Writes the report of the open history and closes it.
-int Write(const CommandLine& line, const QDateTime& now) {
+// Writes the report of the history `reader` reads and closes it.
+int Write(const history::Reader& reader, const CommandLine& line, const QDateTime& now) {
     const process::ReportResult result = process::WriteShiftReport(
-        line.filter, line.target, now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString(),
+        reader, line.filter, line.target,
+        now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString(),
         [](int done, int total) { std::fprintf(stderr, "part %d of %d\n", done, total); });
-    history::CloseReader();
+    history::CloseReader(reader);
     switch (result) {
         case process::ReportResult::WRITTEN:
             std::printf("%s: %s\n", line.target.c_str(), process::PeriodText(line.filter).c_str());
@@ -140,8 +141,9 @@ int main(int argc, char** argv) {
     if (const int parsed = Parse(args, now, &line); parsed != GO_ON) {
         return parsed;
     }
-    if (const int opened = OpenHistory(line.db); opened != GO_ON) {
+    history::Reader reader;
+    if (const int opened = OpenHistory(line.db, &reader); opened != GO_ON) {
         return opened;
     }
-    return Write(line, now);
+    return Write(reader, line, now);
 }

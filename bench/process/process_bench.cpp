@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!history::OpenReader(records::DATABASE_FILE)) {
+    history::Reader reader;
+    if (!history::OpenReader(records::DATABASE_FILE, &reader)) {
         std::fprintf(stderr, "process_bench: cannot read %s\n", records::DATABASE_FILE);
         return 1;
     }
@@ -151,8 +152,8 @@ int main(int argc, char** argv) {
     Report("control chart of one master over the year" + year,
            MedianMs(ROUNDS,
                     [&] {
-                        read = process::ReadChart(one_master, process::Baseline::FIRST_TESTS,
-                                                  &chart) &&
+                        read = process::ReadChart(reader, one_master,
+                                                  process::Baseline::FIRST_TESTS, &chart) &&
                                read;
                     }),
            500);
@@ -161,22 +162,25 @@ int main(int argc, char** argv) {
     Report("control chart, limits from the whole year" + year,
            MedianMs(ROUNDS,
                     [&] {
-                        read = process::ReadChart(one_master, process::Baseline::FILTER, &chart) &&
+                        read = process::ReadChart(reader, one_master, process::Baseline::FILTER,
+                                                  &chart) &&
                                read;
                     }),
            500);
     history::Pareto pareto;
-    Report(
-        "N.G Pareto of the year" + year,
-        MedianMs(
-            ROUNDS,
-            [&] { read = history::ReadPareto(Days("2025-12-10", "2026-12-09"), &pareto) && read; }),
-        500);
+    Report("N.G Pareto of the year" + year,
+           MedianMs(ROUNDS,
+                    [&] {
+                        read = history::ReadPareto(reader, Days("2025-12-10", "2026-12-09"),
+                                                   &pareto) &&
+                               read;
+                    }),
+           500);
     std::printf("  (%lld N.G units)\n", pareto.ng_units);
     // The walk the Pareto cannot do without, measured in the same run: the year's N.G records
     // counted along the index of start times and outcomes.
-    const double walk = MedianMs(ROUNDS, [] {
-        QSqlQuery count(QSqlDatabase::database(QStringLiteral("history_panel")));
+    const double walk = MedianMs(ROUNDS, [&reader] {
+        QSqlQuery count(QSqlDatabase::database(QString::fromStdString(reader.connection)));
         count.exec(
             QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT serial) FROM inspection WHERE"
                            " started_at >= '2025-12-10' AND started_at < '2026-12-10' AND"
@@ -188,7 +192,7 @@ int main(int argc, char** argv) {
     const auto report = [&](const history::Filter& filter, const char* file) {
         int parts = 0;
         const process::ReportResult result = process::WriteShiftReport(
-            filter, file, "2026-12-09 14:00", [&parts](int done, int) { parts = done; });
+            reader, filter, file, "2026-12-09 14:00", [&parts](int done, int) { parts = done; });
         read = result == process::ReportResult::WRITTEN && read;
         std::error_code error;
         std::printf("  (%s: %d parts, %.0f kB)\n", file, parts,
@@ -196,9 +200,9 @@ int main(int argc, char** argv) {
     };
     Report("report of a month (30 days)" + year,
            MedianMs(1, [&] { report(Days("2026-11-10", "2026-12-09"), "month.pdf"); }), 15000);
-    history::CloseReader();
+    history::CloseReader(reader);
 
-    if (!GenerateShift("shift.db") || !history::OpenReader("shift.db")) {
+    if (!GenerateShift("shift.db") || !history::OpenReader("shift.db", &reader)) {
         std::fprintf(stderr, "process_bench: cannot make the shift\n");
         return 1;
     }
@@ -207,7 +211,7 @@ int main(int argc, char** argv) {
     shift.to_at = "2026-12-09T14:00:00";
     Report("report of a shift, 2,000 units", MedianMs(3, [&] { report(shift, "shift.pdf"); }),
            2000);
-    history::CloseReader();
+    history::CloseReader(reader);
 
     // The drift check after a cycle of a master the station has tested before: the first one
     // reads its limits and newest readings, the others only add the cycle's.

@@ -171,10 +171,11 @@ TEST(DefinitionsTest, AttemptsAndTodaysFiguresOfEachSequence) {
         history::Counts counts;
         history::UnitCounts units;
         long long records = 0;
-        ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
-        ASSERT_TRUE(history::CountRecords(filter, &counts, &records));
-        ASSERT_TRUE(history::CountUnits(filter, &units));
-        history::CloseReader();
+        history::Reader reader;
+        ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
+        ASSERT_TRUE(history::CountRecords(reader, filter, &counts, &records));
+        ASSERT_TRUE(history::CountUnits(reader, filter, &units));
+        history::CloseReader(reader);
         EXPECT_EQ((std::vector<long long>{counts.tested, counts.ok, counts.ng, counts.first,
                                           counts.first_ok}),
                   (std::vector<long long>{c.today.tested, c.today.ok, c.today.ng, c.today.first,

@@ -56,8 +56,8 @@ TEST_F(ReaderTest, TheRecordsFileHoldsOneRowPerRecordOldestFirst) {
     Fill({{"2026-12-01T08:00:00", "SN,1", "모터", "O.K", 10, 11},
           {"2026-12-02T09:30:00", "SN2", "FAN", "incomplete"},
           {"2026-12-09T09:30:00", "SN3", "FAN", "O.K", 1, 2}});
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
-    ASSERT_EQ(history::ExportRecords(Days("2026-12-01", "2026-12-08"), "records.csv"),
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
+    ASSERT_EQ(history::ExportRecords(reader, Days("2026-12-01", "2026-12-08"), "records.csv"),
               history::ExportResult::WRITTEN);
     const std::string text = ReadWholeFile("records.csv");
     ASSERT_EQ(text.substr(0, 3), BOM);

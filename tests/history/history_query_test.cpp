@@ -37,7 +37,7 @@ Filter Refused(Filter filter) {
 
 TEST_F(ReaderTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS, {2, 5});
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     struct Case {
         Filter filter;
         history::Counts counts;
@@ -62,20 +62,22 @@ TEST_F(ReaderTest, AFilterCountsAndListsItsRecordsNewestFirst) {
                      c.filter.serial);
         history::Counts counts;
         long long records = 0;
-        ASSERT_TRUE(history::CountRecords(c.filter, &counts, &records));
+        ASSERT_TRUE(history::CountRecords(reader, c.filter, &counts, &records));
         EXPECT_EQ(records, static_cast<long long>(c.ids.size()));
         EXPECT_EQ(counts.tested, c.counts.tested);
         EXPECT_EQ(counts.ok, c.counts.ok);
         EXPECT_EQ(counts.ng, c.counts.ng);
         std::vector<history::ListedRecord> page;
-        ASSERT_TRUE(history::FetchPage(c.filter, nullptr, 20, &page));
+        ASSERT_TRUE(history::FetchPage(reader, c.filter, nullptr, 20, &page));
         EXPECT_EQ(Ids(page), c.ids);
     }
     history::Counts counts;
     long long records = 0;
-    EXPECT_FALSE(history::CountRecords(Days("2026-12-04", "2026-12-01"), &counts, &records));
+    EXPECT_FALSE(
+        history::CountRecords(reader, Days("2026-12-04", "2026-12-01"), &counts, &records));
     std::string refusal, none;
-    ASSERT_TRUE(history::FetchRefusal(5, &refusal) && history::FetchRefusal(6, &none));
+    ASSERT_TRUE(history::FetchRefusal(reader, 5, &refusal) &&
+                history::FetchRefusal(reader, 6, &none));
     EXPECT_EQ(refusal, "2026-12-05 10:00:00 서버 거부: value too long");
     EXPECT_EQ(none, "");
 }
@@ -86,13 +88,13 @@ TEST_F(ReaderTest, PagesWalkEveryRecordOnceThroughEqualTimes) {
         records.push_back({"2026-12-01T10:00:0" + std::to_string(i / 4), "S", "M", "O.K", 1, 1});
     }
     Fill(records);
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     const Filter all = Days("2026-12-01", "2026-12-01");
     std::vector<long long> seen;
     history::PageKey key;
     std::vector<history::ListedRecord> page;
     for (const history::PageKey* after = nullptr;; after = &key) {
-        ASSERT_TRUE(history::FetchPage(all, after, 5, &page));
+        ASSERT_TRUE(history::FetchPage(reader, all, after, 5, &page));
         if (page.empty()) {
             break;
         }
@@ -118,7 +120,7 @@ TEST_F(ReaderTest, TheTrendSamplesReadingsAcrossTheDays) {
         }
     }
     Fill(records);
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     struct Case {
         Filter filter;
         int points;
@@ -133,9 +135,9 @@ TEST_F(ReaderTest, TheTrendSamplesReadingsAcrossTheDays) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to);
         history::Counts counts;
         long long records = 0;
-        ASSERT_TRUE(history::CountRecords(c.filter, &counts, &records));
+        ASSERT_TRUE(history::CountRecords(reader, c.filter, &counts, &records));
         std::vector<history::TrendPoint> trend;
-        ASSERT_TRUE(history::SampleTrend(c.filter, records, c.points, &trend));
+        ASSERT_TRUE(history::SampleTrend(reader, c.filter, records, c.points, &trend));
         EXPECT_EQ(trend.size(), c.expected);
         const int days = history::DaysBetween(c.filter.from, c.filter.to) + 1;
         for (std::size_t i = 0; i < trend.size(); ++i) {
@@ -155,15 +157,15 @@ TEST_F(ReaderTest, TheTrendSamplesReadingsAcrossTheDays) {
 }
 
 TEST_F(ReaderTest, AMissingFileOpensEmptyAndADamagedOneIsRefused) {
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     history::Counts counts{9, 9, 9};
     long long records = 9;
-    EXPECT_TRUE(history::CountRecords(Days("2026-12-01", "2026-12-31"), &counts, &records));
+    EXPECT_TRUE(history::CountRecords(reader, Days("2026-12-01", "2026-12-31"), &counts, &records));
     EXPECT_EQ(counts.tested, 0);
     EXPECT_EQ(records, 0);
-    history::CloseReader();
+    history::CloseReader(reader);
 
     WriteWholeFile(records::DATABASE_FILE, std::string(8192, 'x'));
-    EXPECT_FALSE(history::OpenReader(records::DATABASE_FILE));
+    EXPECT_FALSE(history::OpenReader(records::DATABASE_FILE, &reader));
     EXPECT_EQ(ReadWholeFile(records::DATABASE_FILE), std::string(8192, 'x'));
 }

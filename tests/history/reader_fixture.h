@@ -46,8 +46,9 @@ inline signed char MeasuredSample(long long id, int i) {
 class ReaderTest : public ::testing::Test {
   protected:
     ScopedWorkDir dir;
+    history::Reader reader;
 
-    void TearDown() override { history::CloseReader(); }
+    void TearDown() override { history::CloseReader(reader); }
 
     // Inserts the records in order: record k (from 0) gets id k + 1; the ids `refused` are set
     // aside as the server's refusals.

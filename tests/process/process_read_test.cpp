@@ -21,7 +21,8 @@ history::Filter Period(const char* from_at, const char* to_at, const char* maste
 class ProcessReadTest : public ::testing::Test {
   protected:
     ScopedWorkDir dir;
-    void TearDown() override { history::CloseReader(); }
+    history::Reader reader;
+    void TearDown() override { history::CloseReader(reader); }
 };
 
 TEST_F(ProcessReadTest, TheSeriesIsTheMastersTestsWithReadingsOldestFirst) {
@@ -34,11 +35,11 @@ TEST_F(ProcessReadTest, TheSeriesIsTheMastersTestsWithReadingsOldestFirst) {
         {"2026-12-09T06:05:00", "F", "M-01", "O.K", 5, 6, 15, "v2"},
         {"2026-12-09T14:00:00", "G", "M-01", "O.K", 8, 8, 15, "v2"},  // the next shift
     });
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     std::vector<history::SeriesPoint> series;
     std::string version;
-    ASSERT_TRUE(history::ReadSeries(Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", "M-01"),
-                                    &series, &version));
+    ASSERT_TRUE(history::ReadSeries(
+        reader, Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", "M-01"), &series, &version));
     EXPECT_EQ(version, "v2");
     std::vector<int> areas, judges;
     for (const history::SeriesPoint& point : series) {
@@ -50,7 +51,7 @@ TEST_F(ProcessReadTest, TheSeriesIsTheMastersTestsWithReadingsOldestFirst) {
     EXPECT_EQ(series.front().at, history::SecondsOfWallClock("2026-12-09T06:01:00"));
 
     std::vector<history::SeriesPoint> baseline;
-    ASSERT_TRUE(history::ReadBaseline("M-01", "v1", 2, &baseline));
+    ASSERT_TRUE(history::ReadBaseline(reader, "M-01", "v1", 2, &baseline));
     ASSERT_EQ(baseline.size(), 2u);
     EXPECT_EQ(baseline[0].area, 1);  // the version's first test, before the period
     EXPECT_EQ(baseline[1].area, 3);
@@ -63,9 +64,10 @@ TEST_F(ProcessReadTest, TheDefaultBaselineIsTheNewestVersionsFirstTests) {
                            k < 30 ? 10 + k % 2 * 2 : 30, 5, 40, k < 5 ? "v1" : "v2"});
     }
     FillProcess(records);
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     process::Chart chart;
-    ASSERT_TRUE(process::ReadChart(Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", "M-01"),
+    ASSERT_TRUE(process::ReadChart(reader,
+                                   Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", "M-01"),
                                    process::Baseline::FIRST_TESTS, &chart));
     EXPECT_EQ(chart.version, "v2");
     EXPECT_EQ(chart.count, 40u);
@@ -87,9 +89,10 @@ TEST_F(ProcessReadTest, TheParetoCountsEachNgUnitOnceLargestFirst) {
         {"2026-12-09T07:50:00", "D", "M-01", "O.K", 1, 1, 20, "v1", "kim", "line-1"},
         {"2026-12-09T08:00:00", "E", "M-03", "incomplete", 0, 0, 20, "v1", "kim", "line-1"},
     });
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     history::Pareto pareto;
-    ASSERT_TRUE(history::ReadPareto(Period("2026-12-09T06:00:00", "2026-12-09T14:00:00"), &pareto));
+    ASSERT_TRUE(
+        history::ReadPareto(reader, Period("2026-12-09T06:00:00", "2026-12-09T14:00:00"), &pareto));
     EXPECT_EQ(pareto.ng_units, 5);  // A once, B, C, and the two without a serial
     const auto bars = [](const std::vector<history::ParetoBar>& of) {
         std::vector<std::pair<std::string, long long>> got;
@@ -106,7 +109,8 @@ TEST_F(ProcessReadTest, TheParetoCountsEachNgUnitOnceLargestFirst) {
 
     std::vector<history::MasterTested> masters;
     std::vector<std::string> operators, stations;
-    ASSERT_TRUE(history::ReadMastersTested(Period("2026-12-09T06:00:00", "2026-12-09T14:00:00"),
+    ASSERT_TRUE(history::ReadMastersTested(reader,
+                                           Period("2026-12-09T06:00:00", "2026-12-09T14:00:00"),
                                            &masters, &operators, &stations));
     ASSERT_EQ(masters.size(), 2u);  // the incomplete cycle tested nothing
     EXPECT_EQ(masters[0].master, "M-01");
@@ -127,7 +131,7 @@ TEST_F(ProcessReadTest, TheGatesEventsAreThePeriodsAndTheMastersOwn) {
          {"2026-12-09T06:41:00", "gate overridden", "retest B", "3 회 N.G", "", "b"},
          {"2026-12-09T06:42:00", "gate overridden", "reference M-02", "R-1", "", "c"},
          {"2026-12-09T06:43:00", "master saved", "M-01", "", "", ""}});
-    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE));
+    ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     const struct {
         const char* master;
         std::vector<std::string> objects_and_rules;
@@ -141,7 +145,7 @@ TEST_F(ProcessReadTest, TheGatesEventsAreThePeriodsAndTheMastersOwn) {
         SCOPED_TRACE(c.master);
         std::vector<history::GateEvent> events;
         ASSERT_TRUE(history::ReadGateEvents(
-            Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", c.master), &events));
+            reader, Period("2026-12-09T06:00:00", "2026-12-09T14:00:00", c.master), &events));
         std::vector<std::string> got;
         for (const history::GateEvent& event : events) {
             got.push_back(event.object + " " + event.rule);
