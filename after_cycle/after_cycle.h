@@ -11,7 +11,8 @@ namespace after_cycle {
 
 // What a step found that a later one takes.
 struct Findings {
-    history::Drift drift;  // the drift watch's signal for the inspection's master
+    bool recorded = false;  // the record is in the station's file, for the drift watch to read
+    history::Drift drift;   // the drift watch's signal for the inspection's master
 };
 
 using Step = void (*)(const Inspection& inspection, Findings* findings);

@@ -155,11 +155,17 @@ void Guard_commands() {
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
                     MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT, MAIN_FIRST_PASS});
-    // After each cycle, in this order: the record (with today's counts and the drift watch), then
-    // the gates, which take the drift.
+    // After each cycle, in this order: the record, today's counts, the drift watch on what was
+    // recorded, then the gates, which take the drift.
     after_cycle::Register({
         [](const Inspection& inspection, after_cycle::Findings* findings) {
-            findings->drift = history::Record(inspection);
+            findings->recorded = history::WriteRecord(inspection);
+        },
+        [](const Inspection& inspection, after_cycle::Findings*) {
+            history::CountToday(inspection);
+        },
+        [](const Inspection& inspection, after_cycle::Findings* findings) {
+            findings->drift = history::WatchDrift(inspection, findings->recorded);
         },
         [](const Inspection& inspection, after_cycle::Findings* findings) {
             gates::AfterCycle(inspection, findings->drift);

@@ -7,6 +7,9 @@
 
 namespace history {
 
+// What a drift alarm's text, and a line stop's rule on it, begin with.
+constexpr const char* DRIFT_PREFIX = "추세 경고";
+
 struct Drift {
     quality::RuleSet area;
     quality::RuleSet phase;

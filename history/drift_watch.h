@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "history/drift.h"
-#include "history/recorder.h"
+#include "history/strip.h"
 #include "quality/control_limits.h"
 #include "quality/run_rules.h"
 #include "values/inspection.h"

@@ -7,7 +7,7 @@
 #include <QDate>
 
 #include "history/counts.h"
-#include "history/recorder.h"
+#include "history/strip.h"
 #include "records/database.h"
 
 namespace history {

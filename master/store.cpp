@@ -7,6 +7,7 @@
 #include "master/master.h"
 #include "master/store_internal.h"
 #include "toolkit/toolkit.h"
+#include "values/tell_once.h"
 
 std::FILE* fp_model = nullptr;
 std::FILE* fp_data = nullptr;
@@ -147,7 +148,7 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
     const long wave_bytes = Wave_file_size();
     LineReader lines(fp_model);
     int positions = 0;
-    bool damage_told = false;
+    TellOnce damage;
     StoredLine line;
     MasterRecord row;
     for (;;) {
@@ -162,8 +163,7 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
         ++positions;
         if (Is_record(read, line, positions, wave_bytes, &row)) {
             deliver_row(row);
-        } else if (!damage_told) {
-            damage_told = true;
+        } else if (damage.Due()) {
             if (Has_block(positions, wave_bytes)) {
                 Warn_damaged(MODEL_NAME_FILE, lines.line_no());
             } else {
@@ -171,7 +171,7 @@ bool List_scan(const std::function<void(const MasterRecord&)>& deliver_row, bool
             }
         }
     }
-    if (!damage_told && wave_bytes != static_cast<long>(positions) * WAVE_SAMPLES) {
+    if (!damage.Told() && wave_bytes != static_cast<long>(positions) * WAVE_SAMPLES) {
         Warn_damaged(MODEL_WAVE_FILE, 0);
     }
     return true;

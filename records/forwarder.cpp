@@ -13,6 +13,7 @@
 #include "log/log.h"
 #include "records/sending.h"
 #include "records/server_link.h"
+#include "values/tell_once.h"
 
 namespace records {
 
@@ -106,11 +107,11 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
     // The thread's own: the link, the warnings it showed once, when the refused are tried again.
     bool linked = false;
     int server_version = 0;
-    bool told_refused = false;
-    bool told_untrusted = false;
-    bool told_newer = false;
-    bool told_records_refused = false;
-    bool told_audit_refused = false;
+    TellOnce told_refused;
+    TellOnce told_untrusted;
+    TellOnce told_newer;
+    TellOnce told_records_refused;
+    TellOnce told_audit_refused;
     std::chrono::steady_clock::time_point retry_refused_at;
     std::chrono::steady_clock::time_point retry_audit_refused_at;
 
@@ -145,9 +146,8 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
             Post([this, now_waiting, now_refused] { events.counts(now_waiting, now_refused); });
         }
     }
-    void WarnOnce(bool* told, const QString& text) {
-        if (!*told && events.warn) {
-            *told = true;
+    void WarnOnce(TellOnce* told, const QString& text) {
+        if (events.warn && told->Due()) {
             Post([this, text] { events.warn(text); });
         }
     }

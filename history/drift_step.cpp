@@ -1,0 +1,52 @@
+#include "history/drift_step.h"
+
+#include <string>
+
+#include "history/drift_watch.h"
+#include "history/record_writer.h"
+#include "quality/run_rules.h"
+#include "records/record_fields.h"
+
+namespace history {
+
+namespace {
+
+struct Watch {
+    Strip strip;
+    DriftWatch drift;
+    std::string master;  // the master the strip's drift is of
+    int clean = 0;       // its tests in a row without a signal
+};
+
+Watch& TheWatch() {
+    static auto* watch = new Watch;
+    return *watch;
+}
+
+}  // namespace
+
+void StartDriftWatch(const Strip& strip) {
+    TheWatch() = Watch{};
+    TheWatch().strip = strip;
+}
+
+Drift WatchDrift(const Inspection& inspection, bool recorded) {
+    Watch& w = TheWatch();
+    if (!recorded) {
+        return {};
+    }
+    const Drift drift = w.drift.After(WriterDatabase(), inspection);
+    if (inspection.master != w.master) {
+        w.master = inspection.master;
+        w.clean = quality::RunRuleChecker::RUN_POINTS - 1;
+    }
+    ShowDrift(w.strip, drift, records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
+              &w.clean);
+    return drift;
+}
+
+void RestartDrift() {
+    TheWatch().drift.Restart();
+}
+
+}  // namespace history
