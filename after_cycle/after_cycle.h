@@ -6,11 +6,13 @@
 
 #include "history/drift.h"
 #include "values/inspection.h"
+#include "values/wave_opinion.h"
 
 namespace after_cycle {
 
 // What a step found that a later one takes.
 struct Findings {
+    WaveOpinion wave;       // the station's own judgement of the measured wave
     bool recorded = false;  // the record is in the station's file, for the drift watch to read
     history::Drift drift;   // the drift watch's signal for the inspection's master
 };

@@ -19,6 +19,7 @@
 #include "toolkit/toolkit.h"
 #include "trail/audit_trail.h"
 #include "version/version.h"
+#include "wave_check/wave_check.h"
 
 namespace {
 
@@ -155,11 +156,16 @@ void Guard_commands() {
 void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
                     MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT, MAIN_FIRST_PASS});
-    // After each cycle, in this order: the record, today's counts, the drift watch on what was
-    // recorded, then the gates, which take the drift.
+    wave_check::Start({mainHandle, MAIN_WAVE});
+    // After each cycle, in this order: the station's judgement of the wave, the record that
+    // carries it, today's counts, the drift watch on what was recorded, the wave reference learned
+    // once its units are recorded, then the gates, which take the drift.
     after_cycle::Register({
         [](const Inspection& inspection, after_cycle::Findings* findings) {
-            findings->recorded = history::WriteRecord(inspection);
+            wave_check::Judge(inspection, &findings->wave);
+        },
+        [](const Inspection& inspection, after_cycle::Findings* findings) {
+            findings->recorded = history::WriteRecord(inspection, findings->wave);
         },
         [](const Inspection& inspection, after_cycle::Findings*) {
             history::CountToday(inspection);
@@ -167,6 +173,7 @@ void Start_history() {
         [](const Inspection& inspection, after_cycle::Findings* findings) {
             findings->drift = history::WatchDrift(inspection, findings->recorded);
         },
+        [](const Inspection& inspection, after_cycle::Findings*) { wave_check::Learn(inspection); },
         [](const Inspection& inspection, after_cycle::Findings* findings) {
             gates::AfterCycle(inspection, findings->drift);
         },

@@ -344,13 +344,13 @@ records::Database* WriterDatabase() {
     return TheWriter().db.get();
 }
 
-bool WriteRecord(const Inspection& inspection) {
+bool WriteRecord(const Inspection& inspection, const WaveOpinion& opinion) {
     Writer& w = TheWriter();
     if (!w.status.started || w.status.disabled) {
         return false;
     }
     const InspectionRow row{inspection, records::NewUuid(inspection.started_at), w.station,
-                            w.software_version};
+                            w.software_version, opinion};
     w.status.recording = w.db->IsOpen() && Write({row});
     if (!w.status.recording && GiveUpReserve()) {
         w.status.recording = WriteAgain({row});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "values/inspection.h"
+#include "values/wave_opinion.h"
 
 namespace records {
 class Database;
@@ -31,10 +32,11 @@ void StartWriter(const WriterEvents& events);
 void OpenForRecording();
 // Looks at the file's path, and at the records held back, every 2 s while no cycle runs.
 void WatchThePath();
-// The step after each cycle: the record, on disk before it returns; true when it was written.
+// The step after each cycle: the record, carrying `opinion`, the station's own judgement of the
+// wave, on disk before it returns; true when it was written.
 // When the database cannot be written, recording is off: the operator is told once, the cycle
 // goes on as always, and the records wait in memory for the next cycle that can write them.
-bool WriteRecord(const Inspection& inspection);
+bool WriteRecord(const Inspection& inspection, const WaveOpinion& opinion = {});
 // Tries to write every record waiting in memory now; the records still waiting, or -1 with the
 // history off (SURGE_HISTORY=off).
 long WriteWaiting();

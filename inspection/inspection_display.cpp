@@ -26,6 +26,8 @@ void Show_testing() {
     Show_lamp(MAIN_BUSY_LED, 1);
     Show_lamp(MAIN_OK_LED, 0);
     Show_lamp(MAIN_NG_LED, 0);
+    // The station's wave alarm belongs to the unit before; this unit's comes after its verdict.
+    Show_lamp(MAIN_WAVE, 0);
 }
 
 void Show_ready() {

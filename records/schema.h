@@ -35,6 +35,17 @@ constexpr const char* CREATE_REFUSED =
     "CREATE TABLE IF NOT EXISTS refused (record INTEGER PRIMARY KEY, refused_at TEXT NOT NULL, "
     "message TEXT NOT NULL)";
 
+// The master versions whose wave reference was learned, and from how many of their first
+// production units that the tester passed (local only); the reference is learned anew from the
+// same records when the station starts.
+constexpr const char* CREATE_WAVE_REFERENCE =
+    "CREATE TABLE IF NOT EXISTS wave_reference (master_version TEXT PRIMARY KEY, master TEXT NOT "
+    "NULL, learned_at TEXT NOT NULL, units INTEGER NOT NULL, dropped INTEGER NOT NULL)";
+// A master version's passed production units by time, for learning its reference.
+constexpr const char* CREATE_LEARNING_INDEX =
+    "CREATE INDEX IF NOT EXISTS inspection_master_version ON inspection_record (master_version, "
+    "outcome, reference, started_at)";
+
 constexpr const char* CREATE_SCHEMA_VERSION =
     "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
 

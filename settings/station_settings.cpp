@@ -214,6 +214,11 @@ const std::vector<Key>& Keys() {
         {"drift/line_stop", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.drift.line_stop); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
+        {"wave/learn_units", "10 에서 1000 사이의 대수",
+         [](const StationSettings& s) { return std::to_string(s.wave.learn_units); },
+         [](const std::string& v, StationSettings* s) {
+             return ReadNumber(v, 10, 1000, &s->wave.learn_units);
+         }},
         {"history/reserve_mb", "0 에서 1024 사이의 MB",
          [](const StationSettings& s) { return std::to_string(s.history.reserve_mb); },
          [](const std::string& v, StationSettings* s) {

@@ -65,6 +65,12 @@ struct DriftSettings {
     bool line_stop = false;  // line_stop
 };
 
+// [wave]: the station learns each master version's reference from its first learn_units production
+// units that the tester passed (10 to 1000).
+struct WaveSettings {
+    int learn_units = 30;
+};
+
 // [history] required: no test starts while a record cannot be written (the history off, or a
 // record waiting in memory that the file still refuses). reserve_mb: a file of that size beside
 // the database, given up when the disk is full so that what waits can still be written.
@@ -81,6 +87,7 @@ struct StationSettings {
     LineStopSettings line_stop;
     ReferenceSettings reference;
     DriftSettings drift;
+    WaveSettings wave;
 };
 
 // The gates in force with their values, as the history panel shows them ("재검사 한도 3회 · ...").

@@ -56,6 +56,91 @@ const char* UsageText() {
            "CMD is one of ME, ST, WT, WS, RE.\n";
 }
 
+namespace {
+
+// A command-line option: its name, whether a value follows, what the value must be, and how it
+// sets the options (false when the value cannot be taken).
+struct Option {
+    const char* name;
+    bool takes_value;
+    const char* needs;
+    bool (*apply)(const std::string& value, SimOptions* options);
+};
+
+// A whole number from `low` to `high` into one field of the options.
+template <typename T, T SimOptions::*field, long low, long high>
+bool SetNumber(const std::string& value, SimOptions* options) {
+    long number = 0;
+    if (!ParseInt(value, low, high, &number)) {
+        return false;
+    }
+    options->*field = static_cast<T>(number);
+    return true;
+}
+
+bool Command(const std::string& value, std::string* command) {
+    int count = 0;
+    return ParseCommandCount(value + ":0", command, &count);
+}
+
+// CMD:N into one count of CMD's reply fault.
+template <int ReplyFault::*field>
+bool FaultCount(const std::string& value, SimOptions* options) {
+    std::string command;
+    int count = 0;
+    if (!ParseCommandCount(value, &command, &count)) {
+        return false;
+    }
+    options->faults[command].*field = count;
+    return true;
+}
+
+constexpr const char* COMMAND = "needs one of ME, ST, WT, WS, RE";
+constexpr const char* COMMAND_COUNT = "needs CMD:N, CMD one of ME, ST, WT, WS, RE";
+
+const Option OPTIONS[] = {
+    {"--pace", false, "", [](const std::string&, SimOptions* o) { return o->pace = true; }},
+    {"--setup", true, "needs exactly ten characters",
+     [](const std::string& v, SimOptions* o) {
+         o->setup = v;
+         return v.size() == 10;
+     }},
+    {"--result", true, "needs exactly six characters",
+     [](const std::string& v, SimOptions* o) {
+         o->result = v;
+         return v.size() == 6;
+     }},
+    {"--result-file", true, "needs a file's path",
+     [](const std::string& v, SimOptions* o) {
+         o->result_file = v;
+         return !v.empty();
+     }},
+    {"--shorted-turns", true, "needs a percentage from 0 to 90",
+     SetNumber<int, &SimOptions::shorted_turns_percent, 0, 90>},
+    {"--seed", true, "needs a non-negative number",
+     SetNumber<unsigned, &SimOptions::seed, 0, 0xffffffffL>},
+    {"--noise", true, "needs a number from 0 to 60", SetNumber<int, &SimOptions::noise, 0, 60>},
+    {"--baud", true, "needs a rate from 50 to 4000000",
+     SetNumber<long, &SimOptions::baud_rate, 50, 4000000>},
+    {"--hangup-after", true, "needs a number of commands",
+     SetNumber<int, &SimOptions::hangup_after, 0, 1000000>},
+    {"--no-reply", true, COMMAND,
+     [](const std::string& v, SimOptions* o) {
+         std::string command;
+         return Command(v, &command) && (o->faults[command].no_reply = true);
+     }},
+    {"--hangup-after-reply", true, COMMAND,
+     [](const std::string& v, SimOptions* o) {
+         std::string command;
+         return Command(v, &command) && (o->faults[command].hangup_after_reply = true);
+     }},
+    {"--short-reply", true, COMMAND_COUNT, FaultCount<&ReplyFault::short_length>},
+    {"--extra-bytes", true, COMMAND_COUNT, FaultCount<&ReplyFault::extra_bytes>},
+    {"--garbage", true, COMMAND_COUNT, FaultCount<&ReplyFault::garbage_bytes>},
+};
+
+}  // namespace
+
 bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
@@ -66,82 +151,21 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
             name = name.substr(0, equals);
             has_value = true;
         }
-        const auto take_value = [&]() {
-            if (!has_value && i + 1 < argc) {
-                value = argv[++i];
-                has_value = true;
-            }
-            return has_value;
-        };
-        const auto fail = [&](const std::string& why) {
-            *error = name + ": " + why;
+        const Option* option = nullptr;
+        for (const Option& known : OPTIONS) {
+            option = name == known.name ? &known : option;
+        }
+        if (option == nullptr) {
+            *error = name + ": unknown option";
             return false;
-        };
-        long number = 0;
-        std::string command;
-        int count = 0;
-        if (name == "--pace") {
-            options->pace = true;
-        } else if (name == "--setup") {
-            if (!take_value() || value.size() != 10) {
-                return fail("needs exactly ten characters");
-            }
-            options->setup = value;
-        } else if (name == "--result") {
-            if (!take_value() || value.size() != 6) {
-                return fail("needs exactly six characters");
-            }
-            options->result = value;
-        } else if (name == "--result-file") {
-            if (!take_value() || value.empty()) {
-                return fail("needs a file's path");
-            }
-            options->result_file = value;
-        } else if (name == "--shorted-turns") {
-            if (!take_value() || !ParseInt(value, 0, 90, &number)) {
-                return fail("needs a percentage from 0 to 90");
-            }
-            options->shorted_turns_percent = static_cast<int>(number);
-        } else if (name == "--seed") {
-            if (!take_value() || !ParseInt(value, 0, 0xffffffffL, &number)) {
-                return fail("needs a non-negative number");
-            }
-            options->seed = static_cast<unsigned>(number);
-        } else if (name == "--noise") {
-            if (!take_value() || !ParseInt(value, 0, 60, &number)) {
-                return fail("needs a number from 0 to 60");
-            }
-            options->noise = static_cast<int>(number);
-        } else if (name == "--baud") {
-            if (!take_value() || !ParseInt(value, 50, 4000000, &number)) {
-                return fail("needs a rate from 50 to 4000000");
-            }
-            options->baud_rate = number;
-        } else if (name == "--hangup-after") {
-            if (!take_value() || !ParseInt(value, 0, 1000000, &number)) {
-                return fail("needs a number of commands");
-            }
-            options->hangup_after = static_cast<int>(number);
-        } else if (name == "--no-reply") {
-            if (!take_value() || !ParseCommandCount(value + ":0", &command, &count)) {
-                return fail("needs one of ME, ST, WT, WS, RE");
-            }
-            options->faults[command].no_reply = true;
-        } else if (name == "--hangup-after-reply") {
-            if (!take_value() || !ParseCommandCount(value + ":0", &command, &count)) {
-                return fail("needs one of ME, ST, WT, WS, RE");
-            }
-            options->faults[command].hangup_after_reply = true;
-        } else if (name == "--short-reply" || name == "--extra-bytes" || name == "--garbage") {
-            if (!take_value() || !ParseCommandCount(value, &command, &count)) {
-                return fail("needs CMD:N, CMD one of ME, ST, WT, WS, RE");
-            }
-            ReplyFault& fault = options->faults[command];
-            (name == "--short-reply"   ? fault.short_length
-             : name == "--extra-bytes" ? fault.extra_bytes
-                                       : fault.garbage_bytes) = count;
-        } else {
-            return fail("unknown option");
+        }
+        if (option->takes_value && !has_value && i + 1 < argc) {
+            value = argv[++i];
+            has_value = true;
+        }
+        if ((option->takes_value && !has_value) || !option->apply(value, options)) {
+            *error = name + ": " + option->needs;
+            return false;
         }
     }
     return true;

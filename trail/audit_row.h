@@ -63,6 +63,8 @@ inline constexpr const char* AUDIT_LINE_STOPPED = "line stopped";
 inline constexpr const char* AUDIT_LINE_STOP_ACKNOWLEDGED = "line stop acknowledged";
 inline constexpr const char* AUDIT_SETTINGS_CHANGED = "settings changed";
 inline constexpr const char* AUDIT_FILE_SET_ASIDE = "file set aside";
+// A master version's wave reference learned from its first good units.
+inline constexpr const char* AUDIT_WAVE_LEARNED = "wave reference learned";
 // The station found the newest rows it had written taken off the file while it ran.
 inline constexpr const char* AUDIT_TRAIL_CUT = "trail cut";
 

@@ -49,6 +49,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_WAITING, {"string", ""}},
       {MAIN_SERIAL_REFUSED, {"string", ""}},
       {MAIN_DRIFT, {"string", ""}},
+      {MAIN_WAVE, {"string", ""}},
       {MAIN_FIRST_PASS, {"string", ""}},
       {MAIN_RETEST, {"string", ""}},
       {MAIN_GATE, {"string", ""}},

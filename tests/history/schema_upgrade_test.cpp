@@ -144,6 +144,7 @@ TEST(HistorySchemaTest, AFileOfVersion4KeepsItsRowsAndGainsTheSoftwareVersion) {
              "'inspection_record' ORDER BY name",
              {{"inspection_chain"},
               {"inspection_master_counts"},
+              {"inspection_master_version"},
               {"inspection_outcome_started"},
               {"inspection_serial"},
               {"inspection_started_counts"}}},
