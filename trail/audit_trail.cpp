@@ -22,6 +22,7 @@
 #include "trail/audit_row.h"
 #include "trail/digest.h"
 #include "trail/session.h"
+#include "values/tell_once.h"
 
 namespace trail {
 
@@ -39,7 +40,7 @@ constexpr const char* TRAIL_CUT =
 struct Trail {
     bool started = false;
     bool for_tool = false;
-    bool told = false;
+    TellOnce told;  // that rows wait in memory
     bool access_control = false;
     std::deque<AuditRow> pending;
     // The newest row this process wrote or found on the file (seq 0: none yet, -1: not read).
@@ -163,8 +164,7 @@ void Flush() {
         }
         t.pending.pop_front();
     }
-    if (!t.pending.empty() && !t.told && !t.for_tool) {
-        t.told = true;
+    if (!t.pending.empty() && !t.for_tool && t.told.Due()) {
         MessagePopup(WARNING_TITLE, CANNOT_AUDIT);
     }
 }
