@@ -11,24 +11,32 @@ namespace {
 constexpr int IMPULSE_AT = 10;         // samples recorded before the impulse
 constexpr double CROSSING_BAND = 2.0;  // counts a wave must pass beyond zero to count a crossing
 
+using Samples = std::array<double, WAVE_BYTES>;
+
 int CappedPercent(double percent) {
     return static_cast<int>(std::clamp(std::lround(percent), 0L, 99L));
 }
 
+Samples Centred(const WaveBytes& wave) {
+    Samples samples{};
+    std::transform(wave.begin(), wave.end(), samples.begin(),
+                   [](std::uint8_t b) { return static_cast<double>(b) - 128.0; });
+    return samples;
+}
+
 // Zero crossings after the impulse, interpolated between samples. A crossing counts only once
 // the wave has gone clearly past zero, so noise around zero does not add crossings.
-std::vector<double> ZeroCrossings(const WaveBytes& wave) {
+std::vector<double> ZeroCrossings(const Samples& wave) {
     std::vector<double> crossings;
-    const auto value = [&](int i) { return static_cast<double>(wave[i]) - 128.0; };
-    bool positive = value(IMPULSE_AT) >= 0.0;
+    bool positive = wave[IMPULSE_AT] >= 0.0;
     int last_on_side = IMPULSE_AT;
     for (int i = IMPULSE_AT + 1; i < WAVE_BYTES; ++i) {
-        const double v = value(i);
+        const double v = wave[i];
         if ((v >= 0.0) == positive) {
             last_on_side = i;
         } else if (std::abs(v) >= CROSSING_BAND) {
-            const double a = value(last_on_side);
-            const double b = value(last_on_side + 1);
+            const double a = wave[last_on_side];
+            const double b = wave[last_on_side + 1];
             crossings.push_back(last_on_side + (a == b ? 0.0 : a / (a - b)));
             positive = !positive;
             last_on_side = i;
@@ -79,8 +87,8 @@ Comparison CompareWaves(const WaveBytes& test, const WaveBytes& standard) {
     }
     const int area = standard_area > 0.0 ? CappedPercent(100.0 * difference / standard_area) : 99;
 
-    const std::vector<double> test_crossings = ZeroCrossings(test);
-    const std::vector<double> standard_crossings = ZeroCrossings(standard);
+    const std::vector<double> test_crossings = ZeroCrossings(Centred(test));
+    const std::vector<double> standard_crossings = ZeroCrossings(Centred(standard));
     int phase = 99;
     if (test_crossings.size() >= 4 && standard_crossings.size() >= 4) {
         const double period = standard_crossings[3] - standard_crossings[1];
