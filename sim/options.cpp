@@ -1,8 +1,11 @@
 #include "sim/options.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <set>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -14,6 +17,20 @@ bool ParseInt(const std::string& text, long low, long high, long* value) {
     errno = 0;
     const long parsed = std::strtol(text.c_str(), &end, 10);
     if (errno != 0 || *end != '\0' || parsed < low || parsed > high) {
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+bool ParseDecimal(const std::string& text, double low, double high, double* value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < low || parsed > high) {
         return false;
     }
     *value = parsed;
@@ -53,6 +70,16 @@ const char* UsageText() {
            "  --garbage CMD:N       send N garbage bytes before CMD's reply\n"
            "  --hangup-after N      answer N commands, then hang up when the next arrives\n"
            "  --hangup-after-reply CMD  hang up once the station has read CMD's reply\n"
+           "  --population SEED     each start tests a new unit of a population of good units,\n"
+           "                        recorded with trigger jitter and noise of +-2 counts\n"
+           "  --faster PCT          the population's faulty units ring PCT percent faster\n"
+           "  --more-damped PCT     their damping PCT percent higher\n"
+           "  --drift PCT           their ringing PCT percent faster for each faulty unit so far\n"
+           "  --arcing              bursts of spikes on their ringing\n"
+           "  --faults-from K       the faults (and --shorted-turns) from unit K on (default 1)\n"
+           "  --faults-every N      on every Nth unit from K (default 1: all of them)\n"
+           "  --fault-file PATH     at each start, the fault options PATH's first line holds,\n"
+           "                        when it holds only those\n"
            "CMD is one of ME, ST, WT, WS, RE.\n";
 }
 
@@ -92,6 +119,23 @@ bool FaultCount(const std::string& value, SimOptions* options) {
         return false;
     }
     options->faults[command].*field = count;
+    return true;
+}
+
+// A percentage from 0 to `high` into one of the units' faults.
+template <double UnitFaults::*field, int high>
+bool SetPercent(const std::string& value, SimOptions* options) {
+    return ParseDecimal(value, 0.0, high, &(options->unit_faults.*field));
+}
+
+// A count of units from 1 on into one of the units' faults.
+template <int UnitFaults::*field>
+bool SetUnits(const std::string& value, SimOptions* options) {
+    long number = 0;
+    if (!ParseInt(value, 1, 1000000, &number)) {
+        return false;
+    }
+    options->unit_faults.*field = static_cast<int>(number);
     return true;
 }
 
@@ -137,7 +181,32 @@ const Option OPTIONS[] = {
     {"--short-reply", true, COMMAND_COUNT, FaultCount<&ReplyFault::short_length>},
     {"--extra-bytes", true, COMMAND_COUNT, FaultCount<&ReplyFault::extra_bytes>},
     {"--garbage", true, COMMAND_COUNT, FaultCount<&ReplyFault::garbage_bytes>},
+    {"--population", true, "needs a non-negative seed",
+     [](const std::string& v, SimOptions* o) {
+         long seed = 0;
+         return ParseInt(v, 0, 0xffffffffL, &seed) &&
+                (o->population = static_cast<unsigned>(seed)).has_value();
+     }},
+    {"--faster", true, "needs a percentage from 0 to 50", SetPercent<&UnitFaults::faster, 50>},
+    {"--more-damped", true, "needs a percentage from 0 to 200",
+     SetPercent<&UnitFaults::more_damped, 200>},
+    {"--drift", true, "needs a percentage per unit from 0 to 10",
+     SetPercent<&UnitFaults::drift, 10>},
+    {"--arcing", false, "",
+     [](const std::string&, SimOptions* o) { return o->unit_faults.arcing = true; }},
+    {"--faults-from", true, "needs a unit from 1 on", SetUnits<&UnitFaults::from>},
+    {"--faults-every", true, "needs a number of units from 1 on", SetUnits<&UnitFaults::every>},
+    {"--fault-file", true, "needs a file's path",
+     [](const std::string& v, SimOptions* o) {
+         o->fault_file = v;
+         return !v.empty();
+     }},
 };
+
+// The options a fault file may hold.
+const std::set<std::string> UNIT_FAULT_OPTIONS = {
+    "--faster",      "--more-damped",  "--drift",        "--arcing",
+    "--faults-from", "--faults-every", "--shorted-turns"};
 
 }  // namespace
 
@@ -168,5 +237,32 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions* options, std::s
             return false;
         }
     }
+    if (!options->population &&
+        (options->unit_faults != UnitFaults{} || !options->fault_file.empty())) {
+        *error = "the units' faults need --population";
+        return false;
+    }
     return true;
+}
+
+std::optional<SimOptions> ParseFaultLine(const std::string& line) {
+    std::istringstream words(line);
+    std::vector<std::string> arguments = {"surge-sim"};
+    for (std::string word; words >> word;) {
+        if (word.starts_with("--") && !UNIT_FAULT_OPTIONS.count(word.substr(0, word.find('=')))) {
+            return std::nullopt;
+        }
+        arguments.push_back(word);
+    }
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    SimOptions options;
+    options.population = 0;
+    std::string error;
+    if (!ParseOptions(static_cast<int>(argv.size()), argv.data(), &options, &error)) {
+        return std::nullopt;
+    }
+    return options;
 }

@@ -49,7 +49,7 @@ void Population::AddArcing(WaveBytes& wave) {
 }
 
 bool Population::TesterPasses(const WaveBytes& wave, int judge) const {
-    return ResultText(CompareWaves(wave, standard_), judge).ends_with("OK");
+    return ResultText(CompareAligned(wave, standard_), judge).ends_with("OK");
 }
 
 Winding Faster(Winding winding, double relative) {

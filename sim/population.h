@@ -1,7 +1,7 @@
 // A population of units on the line, for the tests and benchmarks of the station's own judgement
 // of the wave: good units with a unit-to-unit spread, each recorded with the trigger's jitter and
-// 8-bit noise, and faults the tester passes at its usual judge (checked with its own rule,
-// CompareWaves and ResultText against its standard wave).
+// 8-bit noise, and faults the tester passes at its usual judge (checked with the rule a tester
+// on such a line uses, CompareAligned and ResultText against its standard wave).
 #pragma once
 
 #include <random>

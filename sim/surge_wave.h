@@ -37,7 +37,14 @@ struct Comparison {
                 // period, capped at 99
 };
 
+// Sample by sample, over the whole record.
 Comparison CompareWaves(const WaveBytes& test, const WaveBytes& standard);
+// As a tester must compare on a line whose trigger jitters: each wave smoothed by a moving
+// average of five samples, the test wave shifted (between samples) so that its first zero
+// crossing meets the standard's, and both figures read up to the standard's fourth zero
+// crossing (phase: the shift of the fourth crossing from the first). Noise and jitter then stay
+// well below the usual judge, and so does a ringing 1 % faster.
+Comparison CompareAligned(const WaveBytes& test, const WaveBytes& standard);
 
 // The six characters of a result: area, phase, and "OK" when neither exceeds the judge setting.
 std::string ResultText(const Comparison& comparison, int judge);

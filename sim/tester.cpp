@@ -21,11 +21,31 @@ SimulatedTester::SimulatedTester(const SimOptions& options)
     standard_wave_ = RecordWave(SoundWinding(), amplitude, options_.noise, standard_noise_);
     test_wave_ = RecordWave(FaultyWinding(options_.shorted_turns_percent), amplitude,
                             options_.noise, test_noise_);
+    if (options_.population) {
+        units_.emplace(*options_.population, amplitude);
+        standard_wave_ = units_->Standard();
+        test_wave_ = units_->Unnumbered();
+    }
+}
+
+SimOptions SimulatedTester::FaultsNow() const {
+    std::ifstream file(options_.fault_file);
+    std::string line;
+    if (!options_.fault_file.empty() && std::getline(file, line)) {
+        if (const std::optional<SimOptions> faults = ParseFaultLine(line)) {
+            return *faults;
+        }
+    }
+    return options_;
 }
 
 std::string SimulatedTester::ProperReply(const std::string& command) {
     if (command == "ME") {
         return options_.setup;
+    }
+    if (command == "ST" && units_) {
+        test_wave_ = units_->Next(FaultsNow());
+        return "";
     }
     if (command == "ST") {
         // Each test records the tested winding anew.
@@ -51,7 +71,9 @@ std::string SimulatedTester::ProperReply(const std::string& command) {
     if (!options_.result.empty()) {
         return options_.result;
     }
-    return ResultText(CompareWaves(test_wave_, standard_wave_), FieldValue(options_.setup, 8));
+    const Comparison comparison = units_ ? CompareAligned(test_wave_, standard_wave_)
+                                         : CompareWaves(test_wave_, standard_wave_);
+    return ResultText(comparison, FieldValue(options_.setup, 8));
 }
 
 TesterReply SimulatedTester::Respond(const std::string& received) {
@@ -62,15 +84,16 @@ TesterReply SimulatedTester::Respond(const std::string& received) {
         return {"", "unknown command, no reply"};
     }
     std::string reply = ProperReply(command);
+    const std::string unit = command == "ST" && units_ ? " (" + units_->LastUnit() + ")" : "";
     const auto found = options_.faults.find(command);
     if (found == options_.faults.end()) {
-        return {reply, std::to_string(reply.size()) + " bytes"};
+        return {reply, std::to_string(reply.size()) + " bytes" + unit};
     }
     const ReplyFault& fault = found->second;
     if (fault.no_reply) {
         return {"", "no reply (injected)", fault.hangup_after_reply};
     }
-    std::string note = std::to_string(reply.size()) + " bytes";
+    std::string note = std::to_string(reply.size()) + " bytes" + unit;
     if (fault.short_length >= 0 && fault.short_length < static_cast<int>(reply.size())) {
         reply.resize(fault.short_length);
         note = std::to_string(reply.size()) + " bytes (short reply, injected)";

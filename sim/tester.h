@@ -2,11 +2,13 @@
 // with the injected faults applied.
 #pragma once
 
+#include <optional>
 #include <random>
 #include <string>
 
 #include "sim/options.h"
 #include "sim/surge_wave.h"
+#include "sim/unit_line.h"
 
 struct TesterReply {
     std::string bytes;  // exactly what goes on the line
@@ -24,10 +26,13 @@ class SimulatedTester {
 
   private:
     std::string ProperReply(const std::string& command);
+    // The units' faults from now on: the fault file's when it holds them, else the options'.
+    SimOptions FaultsNow() const;
 
     SimOptions options_;
     std::mt19937 standard_noise_;
     std::mt19937 test_noise_;
     WaveBytes standard_wave_;
     WaveBytes test_wave_;
+    std::optional<UnitLine> units_;  // with a population: its units, one at each start
 };

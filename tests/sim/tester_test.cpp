@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -83,13 +85,56 @@ TEST(Tester, InjectedFaultsShapeTheReply) {
     EXPECT_EQ(stray.Respond("ST\r").bytes, "\r");
 }
 
+// Each start a new unit; the verdicts of the first twelve at judge 7, O for OK and N for NG.
+TEST(Tester, APopulationsUnitsCarryTheFaultsGiven) {
+    const std::string fault_file = testing::TempDir() + "sim_fault_file";
+    std::ofstream(fault_file) << "--shorted-turns 10 --faults-every 2\n";
+    const struct {
+        std::vector<const char*> options;
+        const char* verdicts;
+    } cases[] = {
+        {{}, "OOOOOOOOOOOO"},
+        {{"--arcing"}, "OOOOOOOOOOOO"},
+        {{"--faster", "1"}, "OOOOOOOOOOOO"},
+        {{"--faster", "5", "--faults-from", "9"}, "OOOOOOOONNNN"},
+        {{"--shorted-turns", "10", "--faults-from", "4", "--faults-every", "4"}, "OOONOOONOOON"},
+        {{"--drift", "2", "--faults-from", "7"}, "OOOOOONNNNNN"},
+        {{"--faster", "5", "--fault-file", fault_file.c_str()}, "NONONONONONO"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.verdicts);
+        std::vector<const char*> options = {"--population", "5"};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        SimulatedTester tester(Parsed(options));
+        std::string verdicts;
+        for (int unit = 1; unit <= 12; ++unit) {
+            tester.Respond("ST\r");
+            verdicts += tester.Respond("RE\r").bytes[4];
+        }
+        EXPECT_EQ(verdicts, c.verdicts);
+    }
+    std::remove(fault_file.c_str());
+}
+
 TEST(Options, BadOptionsAreRefused) {
     const std::vector<std::vector<const char*>> cases = {
-        {"--setup", "034505100"},       {"--setup"},           {"--shorted-turns", "91"},
-        {"--shorted-turns", "x"},       {"--no-reply", "XX"},  {"--short-reply", "ME"},
-        {"--short-reply", "ME:-1"},     {"--garbage", "QQ:1"}, {"--baud", "0"},
-        {"--hangup-after", "-1"},       {"--unknown"},         {"--seed", "1x"},
+        {"--setup", "034505100"},
+        {"--setup"},
+        {"--shorted-turns", "91"},
+        {"--shorted-turns", "x"},
+        {"--no-reply", "XX"},
+        {"--short-reply", "ME"},
+        {"--short-reply", "ME:-1"},
+        {"--garbage", "QQ:1"},
+        {"--baud", "0"},
+        {"--hangup-after", "-1"},
+        {"--unknown"},
+        {"--seed", "1x"},
         {"--hangup-after-reply", "XX"},
+        {"--population", "x"},
+        {"--faster", "51"},
+        {"--arcing"},
+        {"--faults-every", "0"},
     };
     for (auto arguments : cases) {
         SCOPED_TRACE(arguments[0]);
