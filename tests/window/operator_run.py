@@ -758,7 +758,7 @@ def session(checks, build, work, shots, procs):
             seeded = history.execute("SELECT COUNT(*) FROM inspection WHERE station = 'window'"
                                      " AND length(standard_wave) = 300").fetchone()[0]
             version = history.execute("SELECT version FROM schema_version").fetchall()
-        g.equal((seeded, version), (HISTORY_SEEDED, [(7,)]), "the seeded records, upgraded")
+        g.equal((seeded, version), (HISTORY_SEEDED, [(8,)]), "the seeded records, upgraded")
         # Every cycle of the session, the stop-click check's one or more among them; the last one
         # the unit scanned last.
         g.equal(recorded[-1:], [(last_scanned, NAME, "O.K")], "the last record of the history")
@@ -801,6 +801,9 @@ def main():
         session(checks, build, work, os.path.abspath(args.screenshots), procs)
         from access_run import access_session
         access_session(checks, build, work, procs, first_line)
+        from wave_run import wave_session
+        wave_session(checks, build, work, os.path.abspath(args.screenshots), procs, first_line,
+                     (SCREEN_WIDTH, SCREEN_HEIGHT))
     except Abort:
         station = procs.named.get("surge")
         if station is not None and station.poll() is not None:

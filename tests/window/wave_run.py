@@ -1,0 +1,99 @@
+"""The station's own judgement of the wave, in a real window against a population on the
+simulator: a master saved, its reference learned from its first ten passed units (one audit row),
+then a unit 1 % faster, which the tester passes, shown in amber in the busy lamp's place while the
+O.K lamp stays lit; the next start clears it.
+"""
+import os
+import shutil
+import sqlite3
+import subprocess
+
+MAIN_TITLE = "임펄스 권선 시험기 - 검사"
+SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
+
+
+def wave_session(checks, build, work, shots, procs, first_line, screen):
+    from panel_driver import Station, is_showing, poll, text_of, window_on_screen
+
+    home = os.path.join(work, "wave-station")
+    os.makedirs(home)
+    shutil.copy(os.path.join(build, "surge.uir"), home)
+    with open(os.path.join(home, "station.ini"), "w") as f:
+        f.write("[wave]\nlearn_units=10\n")
+    faults = os.path.join(work, "faults")
+    sim_log = os.path.join(work, "surge-sim-wave.log")
+
+    def commands():
+        with open(sim_log, errors="replace") as f:
+            return sum(1 for line in f if "RX" in line and "RE\\r" in line)
+
+    with checks.group("a master saved from a population on the simulator's line") as g:
+        sim = procs.start([os.path.join(build, "bin", "surge-sim"), "--population", "5",
+                           "--fault-file", faults], stdout=subprocess.PIPE,
+                          stderr=open(sim_log, "w"))
+        pty = first_line(sim.stdout, 20)
+        env = dict(os.environ, SURGE_COM1=pty, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QT_QPA_PLATFORM="xcb")
+        procs.start([os.path.join(build, "bin", "surge")], cwd=home, env=env,
+                    stdout=open(os.path.join(work, "surge-wave.log"), "w"),
+                    stderr=subprocess.STDOUT)
+        st = Station()
+        main = st.panel(MAIN_TITLE, timeout=30)
+        st.press(main, "마스터 등록")
+        setup = st.panel(SETUP_TITLE)
+        st.press(setup, "계측기 읽기")
+        voltage = st.control(setup, "spin button", "전압")
+        poll("the setup to arrive", lambda: text_of(voltage) not in ("", "0.0"))
+        st.type_into(st.control(setup, "text", "모델명"), "WAVE-1")
+        st.press(setup, "저장")
+        alert, _ = st.popup("확  인")
+        st.answer(alert, "예")
+        poll("the master to be saved", lambda: os.path.exists(os.path.join(home, "model_name.dat")))
+        st.press(setup, "나가기")
+        main = st.panel(MAIN_TITLE)
+        g.equal(st.popup_titles(), [], "popups")
+
+    serial_field = st.control(main, "text", "일련번호")
+    alarm = st.child(main, "label", "파형 경고")
+    ok_lamp = st.child(main, "label", "O.K 램프")
+
+    def test_unit(serial):
+        before = commands()
+        st.type_into(serial_field, serial, then_key="Return")
+        poll(f"{serial}'s test to end",
+             lambda: commands() > before and text_of(serial_field) == "", timeout=30)
+        st.press(main, "정지")
+
+    with checks.group("the reference is learned from the first ten passed units") as g:
+        for unit in range(1, 11):
+            test_unit(f"W-{unit}")
+            g.expect(not is_showing(alarm), f"the wave alarm shows while learning (W-{unit})")
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            learned = db.execute("SELECT object FROM audit WHERE action ="
+                                 " 'wave reference learned'").fetchall()
+            outcomes = db.execute("SELECT outcome, COUNT(*) FROM inspection GROUP BY outcome"
+                                  ).fetchall()
+        g.equal(learned, [("WAVE-1",)], "the audit row of the learned reference")
+        g.equal(outcomes, [("O.K", 10)], "the tester's verdicts while learning")
+
+    with checks.group("a unit 1 % faster passes the tester and is flagged in amber") as g:
+        with open(faults, "w") as f:
+            f.write("--faster 1\n")
+        test_unit("W-FAST")
+        g.expect(is_showing(ok_lamp), "the O.K lamp is not lit")
+        g.expect(is_showing(alarm), "the wave alarm is not shown")
+        g.expect((alarm.description or "").startswith("파형 주파수"),
+                 f"the alarm does not name the frequency: {alarm.description!r}")
+        client, _ = window_on_screen(MAIN_TITLE)
+        g.expect(client[0] >= 0 and client[0] + client[2] <= screen[0],
+                 f"the main panel {client} is wider than the screen {screen}")
+        st.screenshot(main, os.path.join(shots, "main-wave.png"))
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            newest = db.execute("SELECT outcome, wave_alarm, wave_rule FROM inspection"
+                                " ORDER BY id DESC LIMIT 1").fetchone()
+        g.equal(newest[:2], ("O.K", 1), "the record's verdict and wave alarm")
+        g.expect(newest[2].startswith("frequency"), f"the record's rule: {newest[2]!r}")
+        with open(faults, "w") as f:
+            f.write("\n")
+        test_unit("W-GOOD")
+        g.expect(not is_showing(alarm), "the wave alarm stays after a good unit")
