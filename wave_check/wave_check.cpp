@@ -97,8 +97,8 @@ void Learn(const Inspection& inspection) {
     }
     Learned& learned = LearnedOf(version);
     const int wanted = settings::Settings().wave.learn_units;
-    if (learned.reference || history::PassedUnits(version, wanted) < wanted ||
-        learned.failed_at == wanted) {
+    if (learned.reference || learned.failed_at == wanted ||
+        history::PassedUnits(version, wanted) < wanted) {
         return;
     }
     learned.reference = wave::Learn(history::LearningWaves(version, wanted));
