@@ -89,8 +89,10 @@ std::vector<std::string> CutLabels(int panel,
     QApplication::processEvents();
     std::vector<std::string> cut;
     for (const QLabel* label : PanelWidget(panel)->findChildren<QLabel*>()) {
-        if (QFontMetrics(label->font()).horizontalAdvance(label->text()) >
-            label->contentsRect().width()) {
+        // A label that wraps shows its text whole over as many lines as its height holds.
+        if (label->wordWrap() ? label->heightForWidth(label->width()) > label->height()
+                              : QFontMetrics(label->font()).horizontalAdvance(label->text()) >
+                                    label->contentsRect().width()) {
             cut.push_back(label->objectName().toStdString() + " " + label->text().toStdString());
         }
     }
@@ -109,19 +111,22 @@ TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreen
         SetMonitorGeometry(height, width);
         Display_init();
         DisplayPanel(mainHandle);
-        EXPECT_EQ(CutLabels(mainHandle,
-                            {{MAIN_MODEL, "WWWWWWWWWWWW"},
-                             {MAIN_TESTED, "99999"},
-                             {MAIN_OK_COUNT, "99999"},
-                             {MAIN_NG_COUNT, "99999"},
-                             {MAIN_YIELD, "100.0 %"},
-                             {MAIN_WAITING, "전송 대기 99999"},
-                             {MAIN_SERIAL_REFUSED, "일련번호가 64 자를 넘습니다. 다시 읽으십시요."},
-                             {MAIN_FIRST_PASS, "100.0 %"},
-                             {MAIN_RETEST, "재검사 99회"},
-                             {MAIN_GATE, "라인 정지: 최근 10 개 중 N.G 3 개 (WWWWWWWWWWWW)"},
-                             {MAIN_GATE_NOTE, "기준품 확인 23:59"}}),
-                  std::vector<std::string>{});
+        EXPECT_EQ(
+            CutLabels(mainHandle,
+                      {{MAIN_MODEL, "WWWWWWWWWWWW"},
+                       {MAIN_TESTED, "99999"},
+                       {MAIN_OK_COUNT, "99999"},
+                       {MAIN_NG_COUNT, "99999"},
+                       {MAIN_YIELD, "100.0 %"},
+                       {MAIN_WAITING, "전송 대기 99999"},
+                       {MAIN_SERIAL_REFUSED, "일련번호가 64 자를 넘습니다. 다시 읽으십시요."},
+                       {MAIN_FIRST_PASS, "100.0 %"},
+                       {MAIN_RETEST, "재검사 99회"},
+                       {MAIN_GATE, "라인 정지: 최근 10 개 중 N.G 3 개 (WWWWWWWWWWWW)"},
+                       {MAIN_GATE_NOTE, "기준품 확인 23:59"},
+                       {MAIN_DRIFT, "추세 경고: 면적 규칙 1, 위상 규칙 1 (23:59)"},
+                       {MAIN_WAVE, "파형 주파수 +1.2 %, 감쇠 +10 %, 면적 12 %, 고주파, 포락선"}}),
+            std::vector<std::string>{});
         DisplayPanel(history);
         EXPECT_EQ(CutLabels(history, {{HISTORY_TESTED, "1000000"},
                                       {HISTORY_OK, "1000000"},
