@@ -175,7 +175,7 @@ void Start_history() {
         },
         [](const Inspection& inspection, after_cycle::Findings*) { wave_check::Learn(inspection); },
         [](const Inspection& inspection, after_cycle::Findings* findings) {
-            gates::AfterCycle(inspection, findings->drift);
+            gates::AfterCycle(inspection, findings->drift, findings->wave);
         },
     });
 }

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <string_view>
 
 #include "gates/engineer.h"
 #include "gates/gate_rules.h"
@@ -30,6 +31,7 @@ struct Gates {
     std::map<std::string, TimePoint> acknowledged;  // each master's last line stop acknowledged
     std::map<std::string, std::string> wrong_reference;  // a wrong verdict stops its master
     std::map<std::string, std::string> drift;            // so does a drift, where set so
+    std::map<std::string, std::string> wave;  // and a unit held for its wave: "SN-1 주파수 +1.2 %"
     std::map<std::string, std::string> earlier;  // a stop of a trail before codes, not yet lifted
     std::map<std::string, std::string> stopped;  // each stop in force, as audited
     std::vector<std::string> stops_restored;     // masters whose trail was read
@@ -43,6 +45,11 @@ Gates& TheGates() {
 
 // How a wrong reference verdict's rule begins.
 constexpr const char* WRONG_REFERENCE = "기준품 ";
+// How a wave hold shows, in the header and in the refusal.
+constexpr const char* WAVE_HOLD = "파형 보류: ";
+constexpr const char* WAVE_HELD_NOTE =
+    "검사기는 O.K 로 판정했으나 파형이 학습된 기준을 벗어났습니다.\n"
+    "제품을 따로 두고 엔지니어의 확인을 받으십시요.";
 constexpr const char* HISTORY_OFF_REQUIRED =
     "검사 이력을 기록해야 검사할 수 있는데 (station.ini 의 [history] required),\n"
     "검사 이력이 꺼져 있습니다 (SURGE_HISTORY=off). 관리자에게 알리십시요.";
@@ -53,7 +60,7 @@ constexpr const char* RECORDS_WAIT_REQUIRED =
 
 bool AnyStopOn() {
     const auto& s = Settings();
-    return s.line_stop.enabled || s.reference.enabled || s.drift.line_stop;
+    return s.line_stop.enabled || s.reference.enabled || s.drift.line_stop || s.wave.hold;
 }
 
 std::string ClockText(TimePoint at) {
@@ -113,6 +120,8 @@ void RestoreStop(const std::string& master) {
         g.wrong_reference.emplace(master, stop->rule);
     } else if (stop->code == trail::CODE_STOP_DRIFT && Settings().drift.line_stop) {
         g.drift.emplace(master, stop->rule);
+    } else if (stop->code == trail::CODE_STOP_WAVE && Settings().wave.hold) {
+        g.wave.emplace(master, stop->rule);
     } else if (stop->code.empty() && AnyStopOn()) {
         // Of a trail written before the stops' kinds were kept: it holds until acknowledged.
         g.earlier.emplace(master, stop->rule);
@@ -125,6 +134,7 @@ const char* StopCode(const std::string& master) {
     const Gates& g = TheGates();
     return g.wrong_reference.count(master) > 0 ? trail::CODE_STOP_REFERENCE
            : g.drift.count(master) > 0         ? trail::CODE_STOP_DRIFT
+           : g.wave.count(master) > 0          ? trail::CODE_STOP_WAVE
            : g.earlier.count(master) > 0       ? ""
                                                : trail::CODE_STOP_NG;
 }
@@ -138,6 +148,9 @@ std::string LineStop(const std::string& master) {
     }
     if (const auto drift = g.drift.find(master); drift != g.drift.end()) {
         return drift->second;
+    }
+    if (const auto held = g.wave.find(master); held != g.wave.end()) {
+        return held->second;
     }
     if (const auto earlier = g.earlier.find(master); earlier != g.earlier.end()) {
         return earlier->second;
@@ -162,6 +175,17 @@ std::string Serials(const std::vector<ReferenceUnit>& units) {
     return text;
 }
 
+// Whether the stop in force for `master` is a unit held for its wave.
+bool WaveHeld(const std::string& master) {
+    return std::string_view(StopCode(master)) == trail::CODE_STOP_WAVE;
+}
+
+// The held unit and what the station found in its wave ("SN-1 주파수 +1.2 %").
+std::string WaveHoldRule(const Inspection& inspection, const WaveOpinion& wave) {
+    return (inspection.serial.empty() ? "일련번호 없음" : inspection.serial) + " " +
+           (wave.text.empty() ? wave.wave_rule : wave.text);
+}
+
 // What the gates hold for a master, for one start or one cycle: the history is read for it at
 // most once.
 struct State {
@@ -174,7 +198,7 @@ struct State {
 State StateOf(const MasterKey& master, TimePoint now) {
     const auto& settings = Settings();
     const bool on = settings.retest.enabled || settings.line_stop.enabled ||
-                    settings.reference.enabled || settings.drift.line_stop;
+                    settings.reference.enabled || settings.drift.line_stop || settings.wave.hold;
     return {master, now, on && !history::Readable(), std::nullopt};
 }
 
@@ -200,7 +224,8 @@ void ShowState(State* state) {
         // The gates read the history: without it they cannot hold a unit or the line.
         stop = "검사 이력 없음: 검사 조건을 확인할 수 없음";
     } else if (const std::string& rule = LineStopOf(state); !rule.empty()) {
-        stop = "라인 정지: " + rule + " (" + master.name + ")";
+        stop = WaveHeld(master.name) ? WAVE_HOLD + rule
+                                     : "라인 정지: " + rule + " (" + master.name + ")";
     } else if (const auto units = ReferencesOf(master.name); !units.empty()) {
         const auto waiting = Waiting(master, units, now);
         if (!waiting.empty()) {
@@ -246,9 +271,16 @@ bool LineStopLetsGo(const Unit& unit, State* state) {
     }
     Gates& g = TheGates();
     const bool drift = g.drift.count(unit.master) > 0;
-    if (!Refused("라인 정지: " + unit.master + " " + rule +
-                     ".\n원인을 확인하고 엔지니어의 확인을 받으십시요.",
-                 drift ? "추세 경고 라인 정지 확인: 조치 내용" : "라인 정지 확인", &note)) {
+    const bool held = WaveHeld(unit.master);
+    const std::string warning =
+        held ? WAVE_HOLD + rule + " (" + unit.master + ").\n" + WAVE_HELD_NOTE
+             : "라인 정지: " + unit.master + " " + rule +
+                   ".\n원인을 확인하고 엔지니어의 확인을 받으십시요.";
+    if (!Refused(warning,
+                 held    ? "파형 보류 해제: 사유"
+                 : drift ? "추세 경고 라인 정지 확인: 조치 내용"
+                         : "라인 정지 확인",
+                 &note)) {
         return false;
     }
     trail::Audit(trail::AUDIT_LINE_STOP_ACKNOWLEDGED, unit.master, rule, "", note,
@@ -257,6 +289,7 @@ bool LineStopLetsGo(const Unit& unit, State* state) {
     g.acknowledged[unit.master] = Clock::now();
     g.wrong_reference.erase(unit.master);
     g.earlier.erase(unit.master);
+    g.wave.erase(unit.master);
     g.stopped.erase(unit.master);
     if (drift) {
         g.drift.erase(unit.master);
@@ -332,13 +365,19 @@ Admission Admit(const Unit& unit) {
     return admission;
 }
 
-void AfterCycle(const Inspection& inspection, const history::Drift& drift) {
+void AfterCycle(const Inspection& inspection, const history::Drift& drift,
+                const WaveOpinion& wave) {
     const MasterKey master{inspection.master, inspection.master_version};
     const TimePoint now = Clock::now();
     const bool test = inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG;
     Gates& g = TheGates();
     if (Settings().drift.line_stop && drift.Signal() && !g.drift.count(inspection.master)) {
         g.drift[inspection.master] = history::DriftRule(drift);
+    }
+    // The tester's O.K stands; the unit is held until an engineer releases it.
+    if (Settings().wave.hold && inspection.outcome == Outcome::OK &&
+        wave.wave_alarm.value_or(false) && !g.wave.count(inspection.master)) {
+        g.wave[inspection.master] = WaveHoldRule(inspection, wave);
     }
     if (inspection.reference && test) {
         const std::vector<ReferenceUnit> units = ReferencesOf(inspection.master);

@@ -219,6 +219,8 @@ const std::vector<Key>& Keys() {
          [](const std::string& v, StationSettings* s) {
              return ReadNumber(v, 10, 1000, &s->wave.learn_units);
          }},
+        {"wave/hold", "true 또는 false", [](const StationSettings& s) { return Flag(s.wave.hold); },
+         [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->wave.hold); }},
         {"history/reserve_mb", "0 에서 1024 사이의 MB",
          [](const StationSettings& s) { return std::to_string(s.history.reserve_mb); },
          [](const std::string& v, StationSettings* s) {
@@ -287,6 +289,9 @@ std::string GatesInForce(const StationSettings& settings) {
     }
     if (settings.drift.line_stop) {
         parts.push_back("추세 경고 시 라인 정지");
+    }
+    if (settings.wave.hold) {
+        parts.push_back("파형 경고 시 보류");
     }
     if (settings.history.required) {
         parts.push_back("이력 기록 필수");

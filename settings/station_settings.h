@@ -66,9 +66,11 @@ struct DriftSettings {
 };
 
 // [wave]: the station learns each master version's reference from its first learn_units production
-// units that the tester passed (10 to 1000).
+// units that the tester passed (10 to 1000); with hold, a unit the tester passed but the station
+// flagged stops its master's line until an engineer releases it with a reason.
 struct WaveSettings {
     int learn_units = 30;
+    bool hold = false;  // hold
 };
 
 // [history] required: no test starts while a record cannot be written (the history off, or a

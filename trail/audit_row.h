@@ -73,6 +73,8 @@ inline constexpr const char* AUDIT_TRAIL_CUT = "trail cut";
 inline constexpr const char* CODE_STOP_NG = "ng";
 inline constexpr const char* CODE_STOP_REFERENCE = "reference";
 inline constexpr const char* CODE_STOP_DRIFT = "drift";
+// A unit the tester passed and the station's judgement of its wave flagged, held.
+inline constexpr const char* CODE_STOP_WAVE = "wave";
 inline constexpr const char* CODE_RETEST = "retest";
 
 // Where a chain of rows in seq order first fails to hold, given each row's hash as computed

@@ -17,4 +17,6 @@ struct WaveOpinion {
     std::optional<bool> wave_alarm;
     // What tripped, as codes in this order, comma-separated: frequency, damping, ear, hf, envelope.
     std::string wave_rule;
+    // The operator's text of what tripped ("주파수 +1.2 %, 고주파"); empty without an alarm.
+    std::string text = {};
 };

@@ -87,6 +87,7 @@ void Judge(const Inspection& inspection, WaveOpinion* opinion) {
     opinion->error_area = judgement.error_area;
     opinion->wave_alarm = judgement.alarm;
     opinion->wave_rule = judgement.rule;
+    opinion->text = judgement.text;
     Show(judgement.alarm ? "파형 " + judgement.text : std::string());
 }
 

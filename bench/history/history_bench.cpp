@@ -116,7 +116,7 @@ double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
     reference.serial = "R-1";
     reference.outcome = Outcome::OK;
     reference.reference = gates::Admit({"R-1", reference.master, "", now}).reference;
-    gates::AfterCycle(reference, {});
+    gates::AfterCycle(reference, {}, {});
     std::vector<double> times;
     int refused = 0;
     for (int n = 0; n < RECORDED; ++n) {
@@ -125,7 +125,7 @@ double GatesMs(const char* ini, std::chrono::system_clock::time_point now) {
         const gates::Admission admission =
             gates::Admit({cycle.serial, cycle.master, cycle.master_version, now});
         cycle.attempt = admission.attempt;
-        gates::AfterCycle(cycle, {});
+        gates::AfterCycle(cycle, {}, {});
         times.push_back(MsSince(start));
         refused += admission.go ? 0 : 1;
     }

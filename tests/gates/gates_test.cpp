@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,7 +80,7 @@ class Station {
             inspection.outcome = outcome;
             inspection.attempt = admission.attempt;
             inspection.reference = admission.reference;
-            gates::AfterCycle(inspection, history::Record(inspection));
+            gates::AfterCycle(inspection, history::Record(inspection), wave);
         }
         return admission;
     }
@@ -95,6 +96,8 @@ class Station {
         tt::ClearShownPopups();
         return texts;
     }
+
+    WaveOpinion wave;  // the station's opinion of the waves of the cycles from now on
 
   private:
     ScopedWorkDir dir_;
@@ -437,6 +440,53 @@ TEST(GatesTest, ADriftStopsTheLineWhereSetSoUntilAnEngineerNotesTheReaction) {
               " action LIKE 'line stop%' ORDER BY seq"),
         (Rows{{"line stopped", "M-01", "", "추세 경고 면적 규칙 1", ""},
               {"line stop acknowledged", "M-01", "추세 경고 면적 규칙 1", "", "동선 롯트 교체"}}));
+}
+
+TEST(GatesTest, AUnitPassedButFlaggedForItsWaveIsHeldWhereSetSoUntilAnEngineerReleasesIt) {
+    const WaveOpinion flagged{1.0, 1.0, 9.0, 9.0, 0.1, true, "frequency", "주파수 +1.2 %"};
+    const char* held = "파형 보류: W-4 주파수 +1.2 % (M-01)";
+    const struct {
+        const char* ini;  // a new station before it
+        Outcome outcome;
+        bool flagged, restart;
+        const char* note;  // the engineer's reason when refused; "" cancels
+        bool go;
+        const char* warning;
+    } steps[] = {{"", OK, true, false, "", true, ""},
+                 {nullptr, OK, false, false, "", true, ""},
+                 {"[wave]\nhold=true\n", OK, false, false, "", true, ""},
+                 {nullptr, NG, true, false, "", true, ""},
+                 {nullptr, OK, true, false, "", true, ""},
+                 {nullptr, OK, false, false, "", false, held},
+                 {nullptr, OK, false, true, "", false, held},
+                 {nullptr, OK, false, false, "재측정 양품", true, held},
+                 {nullptr, OK, false, true, "", true, ""}};
+    std::optional<Station> station;
+    int n = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(n);
+        if (step.ini != nullptr) {
+            station.reset();
+            station.emplace(step.ini);
+        }
+        if (step.restart) {
+            history::Stop();
+            history::Start({});
+            gates::Start({});
+        }
+        if (*step.note != '\0') {
+            tt::QueuePromptAnswer(step.note);
+        }
+        station->wave = step.flagged ? flagged : WaveOpinion{};
+        EXPECT_EQ(station->Cycle("W-" + std::to_string(n++), step.outcome).go, step.go);
+        const auto warnings = station->Warnings();
+        EXPECT_EQ(warnings.empty() ? "" : warnings[0].substr(0, warnings[0].find(".\n")),
+                  step.warning);
+    }
+    EXPECT_EQ(Query("SELECT action, code, before_value, after_value, reason FROM audit WHERE "
+                    "action LIKE 'line stop%' ORDER BY seq"),
+              (Rows{{"line stopped", "wave", "", "W-4 주파수 +1.2 %", ""},
+                    {"line stop acknowledged", "wave", "W-4 주파수 +1.2 %", "", "재측정 양품"}}));
 }
 
 TEST(GatesTest, WithoutAHistoryTheStripSaysTheGatesCannotHold) {
