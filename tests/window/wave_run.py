@@ -1,8 +1,10 @@
 """The station's own judgement of the wave, in a real window against a population on the
 simulator: a master saved, its reference learned from its first ten passed units (one audit row),
-then a unit 1 % faster, which the tester passes, shown in amber in the busy lamp's place while the
-O.K lamp stays lit; the next start clears it.
+then, with [wave] hold on, a unit 1 % faster, which the tester passes, shown in amber in the busy
+lamp's place while the O.K lamp stays lit; the next start refused until an engineer releases the
+hold with a reason, and the next good unit clears the amber.
 """
+import time
 import os
 import shutil
 import sqlite3
@@ -57,9 +59,15 @@ def wave_session(checks, build, work, shots, procs, first_line, screen):
     alarm = st.child(main, "label", "파형 경고")
     ok_lamp = st.child(main, "label", "O.K 램프")
 
-    def test_unit(serial):
+    def test_unit(serial, release=None):
         before = commands()
         st.type_into(serial_field, serial, then_key="Return")
+        if release is not None:
+            alert, text = st.popup("경  고")
+            g.expect("파형 보류" in text, f"the refusal of {serial}: {text!r}")
+            st.answer(alert, "확인")
+            prompt, _ = st.prompt("엔지니어 승인")
+            st.answer_prompt(prompt, release)
         poll(f"{serial}'s test to end",
              lambda: commands() > before and text_of(serial_field) == "", timeout=30)
         st.press(main, "정지")
@@ -76,7 +84,11 @@ def wave_session(checks, build, work, shots, procs, first_line, screen):
         g.equal(learned, [("WAVE-1",)], "the audit row of the learned reference")
         g.equal(outcomes, [("O.K", 10)], "the tester's verdicts while learning")
 
-    with checks.group("a unit 1 % faster passes the tester and is flagged in amber") as g:
+    with checks.group("a unit 1 % faster passes the tester, is flagged in amber and holds the "
+                      "line until an engineer releases it") as g:
+        with open(os.path.join(home, "station.ini"), "a") as f:
+            f.write("hold=true\n")
+        time.sleep(3.0)  # the settings are read again every two seconds
         with open(faults, "w") as f:
             f.write("--faster 1\n")
         test_unit("W-FAST")
@@ -95,5 +107,15 @@ def wave_session(checks, build, work, shots, procs, first_line, screen):
         g.expect(newest[2].startswith("frequency"), f"the record's rule: {newest[2]!r}")
         with open(faults, "w") as f:
             f.write("\n")
-        test_unit("W-GOOD")
+        gate = st.child(main, "label", "라인 정지")
+        g.expect(is_showing(gate) and (gate.description or "").startswith("파형 보류: W-FAST"),
+                 f"the hold in the header: {gate.description!r}")
+        test_unit("W-GOOD", release="unit set aside for the winding check")
         g.expect(not is_showing(alarm), "the wave alarm stays after a good unit")
+        g.expect(not is_showing(gate), "the hold stays after its release")
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            rows = db.execute("SELECT action, code, reason FROM audit WHERE code = 'wave'"
+                              " ORDER BY seq").fetchall()
+        g.equal(rows, [("line stopped", "wave", ""),
+                       ("line stop acknowledged", "wave", "unit set aside for the winding check")],
+                "the hold's audit rows")
