@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "history/record_writer.h"
 #include "history/recorder.h"
 #include "records/columns.h"
 #include "records/record_chain.h"
@@ -148,7 +149,10 @@ class AttackTest : public ServerSuite {
                                                      SampleSetup("03", 4.5, 5, 10, 8), n, 1,
                                                      n == 2 ? ::Outcome::NG : ::Outcome::OK);
             inspection.serial = "U-" + std::to_string(n);
-            history::Record(inspection);
+            // The third carries the station's own judgement of its wave, in the chain too.
+            history::WriteRecord(inspection, n == 3 ? WaveOpinion{3.125, 1.5, 2.25, 4.5, 0.75, true,
+                                                                  "frequency", "주파수"}
+                                                    : WaveOpinion{});
         }
         ASSERT_TRUE(Await([] {
             return FileValue(
@@ -285,6 +289,18 @@ TEST_F(AttackTest, EachAttackIsFoundOrRefused) {
              return Verify();
          },
          {1, "the server's record seq 2: its hash is not the SHA-256 of its columns"}},
+        {"the station's wave alarm taken back in the file",
+         [](AttackTest&) {
+             OnFile({"UPDATE inspection_record SET wave_alarm = 0 WHERE seq = 3"});
+             return Verify(false);
+         },
+         {1, "record seq 3 ("}},
+        {"the station's wave alarm taken back on the server by someone who may",
+         [](AttackTest& t) {
+             t.OnServer("UPDATE inspection SET wave_alarm = 0 WHERE seq = 3");
+             return Verify();
+         },
+         {1, "the server's record seq 3: its hash is not the SHA-256 of its columns"}},
         {"a record inserted on the server as the station, outside its chain",
          [](AttackTest& t) {
              return Told{0, t.OnServer("INSERT INTO inspection (uuid, station, started_at, "
