@@ -85,7 +85,8 @@ const char* OutcomeLabel(const std::string& outcome) {
 
 // The outcome ring's choices, after "any" at 0.
 constexpr Outcome OUTCOME_CHOICES[] = {Outcome::OK, Outcome::NG, Outcome::INCOMPLETE};
-constexpr int REFUSED_CHOICE = 4;  // "전송 거부", after the outcomes
+constexpr int REFUSED_CHOICE = 4;     // "전송 거부", after the outcomes
+constexpr int WAVE_ALARM_CHOICE = 5;  // "파형 경고": the records the station flagged
 
 constexpr const char* COUNTING = "계산 중";
 
@@ -220,6 +221,7 @@ bool ReadFilter() {
         filter.outcome = OUTCOME_CHOICES[outcome - 1];
     }
     filter.refused = outcome == REFUSED_CHOICE;
+    filter.wave_alarm = outcome == WAVE_ALARM_CHOICE;
     return true;
 }
 

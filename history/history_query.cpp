@@ -70,6 +70,11 @@ Where BuildWhere(const Reader& reader, const Filter& filter, const QString& lo, 
         where.sql += reader.on_server ? QStringLiteral(" AND 0 = 1")
                                       : QStringLiteral(" AND id IN (SELECT record FROM refused)");
     }
+    // A server not set up for the wave's columns holds no record the station flagged.
+    if (filter.wave_alarm) {
+        where.sql += reader.wave_columns ? QStringLiteral(" AND wave_alarm = 1")
+                                         : QStringLiteral(" AND 0 = 1");
+    }
     return where;
 }
 
@@ -124,6 +129,7 @@ TrendPoint PointOf(const QSqlQuery& query, const QDate& first) {
 bool OpenReader(const std::string& file, Reader* reader) {
     CloseReader(*reader);
     reader->on_server = false;
+    reader->wave_columns = true;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
                                                     QString::fromStdString(reader->connection));
@@ -186,6 +192,8 @@ bool OpenServerReader(const records::ServerConfig& server, Reader* reader) {
         if (query.exec(QStringLiteral("SET statement_timeout = 10000")) &&
             query.exec(QStringLiteral("SELECT id FROM inspection LIMIT 1"))) {
             reader->on_server = true;
+            reader->wave_columns =
+                query.exec(QStringLiteral("SELECT wave_alarm FROM inspection LIMIT 1"));
             return true;
         }
     }

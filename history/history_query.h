@@ -27,6 +27,7 @@ struct Filter {
     std::string operator_name;       // empty: any operator
     std::optional<Outcome> outcome;  // empty: any outcome
     bool refused = false;            // only the records the plant's server refused
+    bool wave_alarm = false;         // only the records the station flagged for their wave
 
     friend bool operator==(const Filter&, const Filter&) = default;
 };
@@ -61,6 +62,7 @@ struct TrendPoint {
 struct Reader {
     std::string connection = "history_panel";
     bool on_server = false;
+    bool wave_columns = true;  // the records hold the wave's columns (a server set up for them)
 };
 
 // Opens the reader's own connection on `file`, creating the tables and the indexes when they are

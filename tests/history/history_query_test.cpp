@@ -3,6 +3,7 @@
 #include <set>
 
 #include "tests/history/reader_fixture.h"
+#include "tests/support/file_rows.h"
 
 using history::Filter;
 
@@ -33,10 +34,17 @@ Filter Refused(Filter filter) {
     return filter;
 }
 
+Filter Flagged(Filter filter) {
+    filter.wave_alarm = true;
+    return filter;
+}
+
 }  // namespace
 
 TEST_F(ReaderTest, AFilterCountsAndListsItsRecordsNewestFirst) {
     Fill(RECORDS, {2, 5});
+    QueryFile("UPDATE inspection_record SET wave_alarm = (id IN (3, 6)) WHERE id <> 4",
+              records::DATABASE_FILE);
     ASSERT_TRUE(history::OpenReader(records::DATABASE_FILE, &reader));
     struct Case {
         Filter filter;
@@ -56,6 +64,8 @@ TEST_F(ReaderTest, AFilterCountsAndListsItsRecordsNewestFirst) {
         {Refused(Days("2026-12-01", "2026-12-04")), {2, 0, 2}, {5, 2}},
         {Refused(Days("2026-12-01", "2026-12-04", "모터", "A7")), {1, 0, 1}, {5}},
         {Refused(Days("2026-12-03", "2026-12-04", "FAN")), {0, 0, 0}, {}},
+        {Flagged(Days("2026-12-01", "2026-12-04")), {2, 2, 0}, {6, 3}},
+        {Flagged(Days("2026-12-01", "2026-12-04", "모터")), {1, 1, 0}, {6}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter.from + ".." + c.filter.to + " " + c.filter.master + " " +
