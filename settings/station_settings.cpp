@@ -153,8 +153,9 @@ struct Key {
     std::function<bool(const std::string&, StationSettings*)> read;
 };
 
-const std::vector<Key>& Keys() {
-    static const std::vector<Key> keys = {
+// The keys of who may do what, how far back attempts count and the gates before a test.
+std::vector<Key> AccessAndGateKeys() {
+    return {
         {"access/enabled", "true 또는 false",
          [](const StationSettings& s) { return std::string(s.access.enabled ? "true" : "false"); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->access.enabled); }},
@@ -211,6 +212,12 @@ const std::vector<Key>& Keys() {
          [](const std::string& v, StationSettings* s) {
              return ReadShifts(v, &s->reference.shifts);
          }},
+    };
+}
+
+// The keys of what watches the cycles after the fact, and of the history.
+std::vector<Key> WatchAndHistoryKeys() {
+    return {
         {"drift/line_stop", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.drift.line_stop); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
@@ -232,6 +239,16 @@ const std::vector<Key>& Keys() {
              return ReadFlag(v, &s->history.required);
          }},
     };
+}
+
+// Every key, in the order "station.ini" and the audit rows give them.
+const std::vector<Key>& Keys() {
+    static const std::vector<Key> keys = [] {
+        std::vector<Key> all = AccessAndGateKeys();
+        const std::vector<Key> more = WatchAndHistoryKeys();
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }();
     return keys;
 }
 
