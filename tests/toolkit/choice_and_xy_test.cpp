@@ -46,7 +46,7 @@ TEST_F(ChoiceAndXYTest, DatesAndRingsTakeOnlyWhatTheyCanShow) {
         EXPECT_EQ(GetCtrlVal(panel_, HISTORY_FROM, value), 0);
         EXPECT_STREQ(value, shown) << text;
     }
-    const std::tuple<int, int, int> rings[] = {{2, 0, 2}, {5, -1, 2}, {-1, -1, 2}, {0, 0, 0}};
+    const std::tuple<int, int, int> rings[] = {{2, 0, 2}, {6, -1, 2}, {-1, -1, 2}, {0, 0, 0}};
     for (const auto& [index, status, shown] : rings) {
         EXPECT_EQ(SetCtrlVal(panel_, HISTORY_OUTCOME, index), status) << index;
         int value = -1;
