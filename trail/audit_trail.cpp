@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 #include <chrono>
 #include <deque>
@@ -96,10 +97,14 @@ records::DbStatus Append(AuditRow* row) {
         row->prev_hash = newest_hash;
         row->hash = Sha256Hex(CanonicalText(*row));
         query.finish();
-        if (!query.prepare(
-                QStringLiteral(
-                    "INSERT INTO audit (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(QString::fromStdString(records::AuditRowColumns())))) {
+        QStringList marks;
+        for (std::size_t i = 0; i < records::AuditServerPlaces(records::WITNESS_LAYOUT).size();
+             ++i) {
+            marks << QStringLiteral("?");
+        }
+        if (!query.prepare(QStringLiteral("INSERT INTO audit (%1) VALUES (%2)")
+                               .arg(QString::fromStdString(records::AuditRowColumns()),
+                                    marks.join(QStringLiteral(", "))))) {
             return failed();
         }
         query.addBindValue(row->seq);
