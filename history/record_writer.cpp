@@ -390,8 +390,8 @@ long WriteWaiting() {
 void StopWriter() {
     Writer& w = TheWriter();
     if (w.status.started && !w.held.Empty() && (w.db->IsOpen() || OpenDatabase())) {
-        // A last try for the records held back.
-        Write(std::vector<InspectionRow>(w.held.Items().begin(), w.held.Items().end()));
+        // A last try for the records held back; those written leave the list.
+        w.held.WriteChunk(w.held.Size(), Write);
     }
     if (w.status.started && !w.held.Empty()) {
         surge_log::Write("stop", std::to_string(w.held.Size()) +

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QThread>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "log/log.h"
 #include "records/database.h"
 #include "settings/settings_in_force.h"
 #include "tests/history/history_fixture.h"
@@ -107,6 +110,21 @@ TEST_F(RecordingBacklogTest, RecordsHeldBackPastTheirBoundAreCountedAndTold) {
     ASSERT_TRUE(Await([] { return !tt::ShownPopups().empty(); }));
     EXPECT_NE(tt::ShownPopups()[0].text.find("4 건"), std::string::npos)
         << tt::ShownPopups()[0].text;
+}
+
+// The stop's last try writes them, and the log says nothing of a loss that did not happen.
+TEST_F(RecordingBacklogTest, RecordsHeldBackAreWrittenAtTheStopAndNotToldLost) {
+    fs::create_directory(HISTORY_FILE);
+    Start_history();
+    for (int n = 0; n < 3; ++n) {
+        history::Record(Inspected(Outcome::OK));
+    }
+    fs::remove(HISTORY_FILE);
+    history::Stop();
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM inspection"), "3");
+    std::ifstream log(surge_log::LOG_FILE);
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("are lost"), std::string::npos) << text;
 }
 
 }  // namespace
