@@ -288,7 +288,7 @@ void PaintTitle(QPainter& p, const ChartLayout& l, const Chart& chart, Item item
     p.drawText(QRectF(l.room.right() - l.box_width, l.room.top() + text_px * 0.2,
                       l.box_width - text_px * 0.3, l.title_h),
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
+               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart, item)).arg(chart.count));
 }
 
 // The individuals' values: every record, the judgement settings and the limits, padded (by at
@@ -489,8 +489,8 @@ QString ItemName(Item item) {
     return QString::fromUtf8(ItemText(item));
 }
 
-QString BaselineText(const Chart& chart) {
-    const quality::ControlLimits& limits = chart.area.limits;
+QString BaselineText(const Chart& chart, Item item) {
+    const quality::ControlLimits& limits = chart.Of(item).limits;
     if (chart.baseline == Baseline::FILTER) {
         return QStringLiteral("기준: 조회 기간 전체 %1건").arg(limits.count);
     }

@@ -30,7 +30,9 @@ QString IndexText(const quality::CapabilityIndex& index);
 QColor IndexColour(const quality::CapabilityIndex& index);
 
 QString ItemName(Item item);
-QString BaselineText(const Chart& chart);
+// "기준: 버전 1a2b3c4d의 첫 25건", counting the baseline tests of `item` (the wave's: those
+// fitted).
+QString BaselineText(const Chart& chart, Item item);
 
 // Writes the chart of `item` to a PNG file; false when it cannot be written.
 bool WriteChartImage(const Chart& chart, Item item, std::optional<std::size_t> chosen, int width,
