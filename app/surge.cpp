@@ -171,7 +171,7 @@ void Start_history() {
             history::CountToday(inspection);
         },
         [](const Inspection& inspection, after_cycle::Findings* findings) {
-            findings->drift = history::WatchDrift(inspection, findings->recorded);
+            findings->drift = history::WatchDrift(inspection, findings->wave, findings->recorded);
         },
         [](const Inspection& inspection, after_cycle::Findings*) { wave_check::Learn(inspection); },
         [](const Inspection& inspection, after_cycle::Findings* findings) {

@@ -6,6 +6,7 @@
 #include "history/record_writer.h"
 #include "quality/run_rules.h"
 #include "records/record_fields.h"
+#include "settings/settings_in_force.h"
 
 namespace history {
 
@@ -23,6 +24,22 @@ Watch& TheWatch() {
     return *watch;
 }
 
+Drift Watched(const Inspection& inspection, const WaveOpinion& wave, bool recorded,
+              bool watch_wave) {
+    Watch& w = TheWatch();
+    if (!recorded) {
+        return {};
+    }
+    const Drift drift = w.drift.After(WriterDatabase(), inspection, watch_wave ? &wave : nullptr);
+    if (inspection.master != w.master) {
+        w.master = inspection.master;
+        w.clean = quality::RunRuleChecker::RUN_POINTS - 1;
+    }
+    ShowDrift(w.strip, drift, records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
+              &w.clean);
+    return drift;
+}
+
 }  // namespace
 
 void StartDriftWatch(const Strip& strip) {
@@ -31,18 +48,11 @@ void StartDriftWatch(const Strip& strip) {
 }
 
 Drift WatchDrift(const Inspection& inspection, bool recorded) {
-    Watch& w = TheWatch();
-    if (!recorded) {
-        return {};
-    }
-    const Drift drift = w.drift.After(WriterDatabase(), inspection);
-    if (inspection.master != w.master) {
-        w.master = inspection.master;
-        w.clean = quality::RunRuleChecker::RUN_POINTS - 1;
-    }
-    ShowDrift(w.strip, drift, records::IsoTime(inspection.started_at).mid(11, 5).toStdString(),
-              &w.clean);
-    return drift;
+    return Watched(inspection, WaveOpinion{}, recorded, false);
+}
+
+Drift WatchDrift(const Inspection& inspection, const WaveOpinion& wave, bool recorded) {
+    return Watched(inspection, wave, recorded, settings::Settings().drift.wave);
 }
 
 void RestartDrift() {

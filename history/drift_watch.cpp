@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 
 #include "history/production.h"
 #include "history/trail_reads.h"
@@ -39,9 +40,66 @@ void Push(std::deque<int>* recent, int value) {
 }
 
 std::string BrokenRules(const Drift& drift) {
-    const std::string area = Rules("면적", drift.area);
-    const std::string phase = Rules("위상", drift.phase);
-    return area + (area.empty() || phase.empty() ? "" : ", ") + phase;
+    std::string text;
+    for (const std::string& part : {Rules("면적", drift.area), Rules("위상", drift.phase),
+                                    std::string(drift.frequency ? "주파수 EWMA" : ""),
+                                    std::string(drift.damping ? "감쇠 EWMA" : "")}) {
+        text += (text.empty() || part.empty() ? "" : ", ") + part;
+    }
+    return text;
+}
+
+// The frequency and damping of a query's rows, in the order given.
+bool ReadWaveRows(QSqlQuery* query, std::vector<double>* frequency, std::vector<double>* damping) {
+    if (!query->exec()) {
+        return false;
+    }
+    while (query->next()) {
+        frequency->push_back(query->value(0).toDouble());
+        damping->push_back(query->value(1).toDouble());
+    }
+    return true;
+}
+
+// The wave's baseline, the version's first fitted tests, and its newest fitted tests since
+// `since`, oldest first; the watch loaded from them. A file without the wave's columns has none.
+bool LoadWave(QSqlDatabase& connection, const QString& production, const std::string& master,
+              const std::string& version, const QString& since, WaveDrift* watch, Drift* drift) {
+    QSqlQuery columns(connection);
+    if (!columns.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) ||
+        columns.record().indexOf(QStringLiteral("ringing_frequency")) < 0) {
+        watch->Load({}, {}, {}, {}, drift);
+        return true;
+    }
+    const QString fitted = production + QStringLiteral(
+                                            " AND ringing_frequency IS NOT NULL AND damping IS"
+                                            " NOT NULL");
+    std::vector<double> base_f, base_d, recent_f, recent_d;
+    QSqlQuery base(connection);
+    base.setForwardOnly(true);
+    QSqlQuery recent(connection);
+    recent.setForwardOnly(true);
+    if (!base.prepare(QStringLiteral("SELECT ringing_frequency, damping FROM inspection WHERE"
+                                     " master = ? AND master_version = ?") +
+                      fitted + QStringLiteral(" ORDER BY started_at, id LIMIT ?")) ||
+        !recent.prepare(QStringLiteral("SELECT ringing_frequency, damping FROM inspection WHERE"
+                                       " master = ? AND started_at > COALESCE(?, '')") +
+                        fitted + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
+        return false;
+    }
+    base.addBindValue(QString::fromStdString(master));
+    base.addBindValue(QString::fromStdString(version));
+    base.addBindValue(quality::DEFAULT_BASELINE_POINTS);
+    recent.addBindValue(QString::fromStdString(master));
+    recent.addBindValue(since);
+    recent.addBindValue(WaveDrift::REPLAY);
+    if (!ReadWaveRows(&base, &base_f, &base_d) || !ReadWaveRows(&recent, &recent_f, &recent_d)) {
+        return false;
+    }
+    std::reverse(recent_f.begin(), recent_f.end());
+    std::reverse(recent_d.begin(), recent_d.end());
+    watch->Load(base_f, base_d, recent_f, recent_d, drift);
+    return true;
 }
 
 }  // namespace
@@ -54,7 +112,7 @@ std::string DriftRule(const Drift& drift) {
     return drift.Signal() ? std::string(DRIFT_PREFIX) + " " + BrokenRules(drift) : std::string();
 }
 
-bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
+bool DriftWatch::Load(records::Database* db, const Inspection& inspection, Drift* wave_drift) {
     loaded_ = false;
     master_ = inspection.master;
     version_ = inspection.master_version;
@@ -62,7 +120,7 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
     baseline_phase_.clear();
     area_.clear();
     phase_.clear();
-    const records::DbStatus status = db->Read([this](QSqlDatabase& connection) {
+    const records::DbStatus status = db->Read([this, wave_drift](QSqlDatabase& connection) {
         QSqlQuery query(connection);
         const bool marked = query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
                             query.record().indexOf(QStringLiteral("reference")) >= 0;
@@ -106,6 +164,10 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection) {
             area_.push_front(newest.value(0).toInt());
             phase_.push_front(newest.value(1).toInt());
         }
+        if (watching_wave_ &&
+            !LoadWave(connection, production, master_, version_, since, &wave_, wave_drift)) {
+            return records::DbStatus::Failed;
+        }
         return records::DbStatus::Ok;
     });
     loaded_ = status == records::DbStatus::Ok;
@@ -119,17 +181,28 @@ void DriftWatch::Limits() {
 }
 
 Drift DriftWatch::After(records::Database* db, const Inspection& inspection) {
+    return After(db, inspection, nullptr);
+}
+
+Drift DriftWatch::After(records::Database* db, const Inspection& inspection,
+                        const WaveOpinion* wave) {
     const bool tested = inspection.result && inspection.setup &&
                         (inspection.outcome == Outcome::OK || inspection.outcome == Outcome::NG);
     if (!tested || db == nullptr || !db->IsOpen()) {
         return {};
     }
-    if (!loaded_ || inspection.master != master_ || inspection.master_version != version_) {
+    Drift drift;
+    if (!loaded_ || inspection.master != master_ || inspection.master_version != version_ ||
+        watching_wave_ != (wave != nullptr)) {
+        watching_wave_ = wave != nullptr;
         // The newest record read back is this inspection's own.
-        if (!Load(db, inspection)) {
+        if (!Load(db, inspection, &drift)) {
             return {};
         }
     } else {
+        if (wave != nullptr) {
+            wave_.Add(*wave, &drift);
+        }
         Push(&area_, inspection.result->area);
         Push(&phase_, inspection.result->phase);
         if (baseline_area_.size() < static_cast<std::size_t>(quality::DEFAULT_BASELINE_POINTS)) {
@@ -140,12 +213,15 @@ Drift DriftWatch::After(records::Database* db, const Inspection& inspection) {
     }
     const std::vector<int> area(area_.begin(), area_.end());
     const std::vector<int> phase(phase_.begin(), phase_.end());
-    return {quality::CheckDrift(area_limits_, area), quality::CheckDrift(phase_limits_, phase)};
+    drift.area = quality::CheckDrift(area_limits_, area);
+    drift.phase = quality::CheckDrift(phase_limits_, phase);
+    return drift;
 }
 
 void DriftWatch::Restart() {
     area_.clear();
     phase_.clear();
+    wave_.Restart();
 }
 
 void ShowDrift(const Strip& strip, const Drift& drift, const std::string& at, int* clean_since) {

@@ -11,9 +11,11 @@
 
 #include "history/drift.h"
 #include "history/strip.h"
+#include "history/wave_drift.h"
 #include "quality/control_limits.h"
 #include "quality/run_rules.h"
 #include "values/inspection.h"
+#include "values/wave_opinion.h"
 
 namespace records {
 class Database;
@@ -26,14 +28,18 @@ class DriftWatch {
     // After `inspection` was written to `db` (a production test with readings; anything else
     // breaks no rule).
     Drift After(records::Database* db, const Inspection& inspection);
+    // The same, and with `wave` (its opinion, recorded with it) the EWMA of its frequency and
+    // damping watched too, as [drift] wave asks.
+    Drift After(records::Database* db, const Inspection& inspection, const WaveOpinion* wave);
     // The rules look only at the readings that come after this; the limits stay.
     void Restart();
 
   private:
-    bool Load(records::Database* db, const Inspection& inspection);
+    bool Load(records::Database* db, const Inspection& inspection, Drift* wave_drift);
     void Limits();
 
     bool loaded_ = false;
+    bool watching_wave_ = false;
     std::string master_;
     std::string version_;
     std::vector<int> baseline_area_;
@@ -42,6 +48,7 @@ class DriftWatch {
     quality::ControlLimits phase_limits_;
     std::deque<int> area_;  // the master's newest readings, newest last
     std::deque<int> phase_;
+    WaveDrift wave_;
 };
 
 // Shows the drift on the strip, amber, with the time of its signal, until RUN_POINTS tests

@@ -16,16 +16,60 @@ namespace history {
 
 namespace {
 
-QString Production(const Reader& reader) {
-    QSqlQuery query(ReaderDatabase(reader));
-    const bool marked = query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
-                        query.record().indexOf(QStringLiteral("reference")) >= 0;
-    return QString::fromStdString(ProductionCondition(marked));
-}
-
 // A test with both readings: the points of a chart.
 const QString TESTED_WITH_READINGS = QStringLiteral(
     "outcome IN ('O.K', 'N.G') AND area IS NOT NULL AND phase IS NOT NULL AND judge IS NOT NULL");
+
+bool HasColumn(const Reader& reader, const QString& column) {
+    QSqlQuery query(ReaderDatabase(reader));
+    return query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
+           query.record().indexOf(column) >= 0;
+}
+
+QString Production(const Reader& reader) {
+    return QString::fromStdString(
+        ProductionCondition(HasColumn(reader, QStringLiteral("reference"))));
+}
+
+// The columns a series point is read from; a history without the wave's columns gives NULLs.
+QString PointColumns(const Reader& reader) {
+    return HasColumn(reader, QStringLiteral("ringing_frequency"))
+               ? QStringLiteral("started_at, area, phase, judge, ringing_frequency, damping")
+               : QStringLiteral("started_at, area, phase, judge, NULL, NULL");
+}
+
+std::optional<double> Real(const QVariant& value) {
+    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+SeriesPoint PointOf(const QSqlQuery& query) {
+    return {SecondsOfWallClock(query.value(0).toString().toStdString()),
+            query.value(1).toInt(),
+            query.value(2).toInt(),
+            query.value(3).toInt(),
+            Real(query.value(4)),
+            Real(query.value(5))};
+}
+
+bool ReadFirstTests(const Reader& reader, const std::string& master, const std::string& version,
+                    int points, const QString& more, std::vector<SeriesPoint>* baseline) {
+    baseline->clear();
+    QSqlQuery query(ReaderDatabase(reader));
+    if (!PrepareRead(&query,
+                     QStringLiteral("SELECT ") + PointColumns(reader) +
+                         QStringLiteral(" FROM inspection WHERE master = ? AND master_version = ?"
+                                        " AND ") +
+                         TESTED_WITH_READINGS + more + QStringLiteral(" AND ") +
+                         Production(reader) + QStringLiteral(" ORDER BY started_at, id LIMIT ?"),
+                     {QString::fromStdString(master), QString::fromStdString(version), points}) ||
+        !query.exec()) {
+        return false;
+    }
+    while (query.next()) {
+        baseline->push_back(PointOf(query));
+    }
+    return query.lastError().type() == QSqlError::NoError;
+}
 
 long long DaysFromCivil(long long y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -92,40 +136,33 @@ bool ReadSeries(const Reader& reader, const Filter& filter, std::vector<SeriesPo
         *version = newest.value(0).toString().toStdString();
     }
     QSqlQuery query(ReaderDatabase(reader));
-    if (!PrepareRead(
-            &query,
-            QStringLiteral("SELECT started_at, area, phase, judge FROM inspection WHERE ") +
-                condition + QStringLiteral(" ORDER BY started_at, id"),
-            where.values) ||
+    if (!PrepareRead(&query,
+                     QStringLiteral("SELECT ") + PointColumns(reader) +
+                         QStringLiteral(" FROM inspection WHERE ") + condition +
+                         QStringLiteral(" ORDER BY started_at, id"),
+                     where.values) ||
         !query.exec()) {
         return false;
     }
     while (query.next()) {
-        points->push_back({SecondsOfWallClock(query.value(0).toString().toStdString()),
-                           query.value(1).toInt(), query.value(2).toInt(), query.value(3).toInt()});
+        points->push_back(PointOf(query));
     }
     return query.lastError().type() == QSqlError::NoError;
 }
 
 bool ReadBaseline(const Reader& reader, const std::string& master, const std::string& version,
                   int points, std::vector<SeriesPoint>* baseline) {
-    baseline->clear();
-    QSqlQuery query(ReaderDatabase(reader));
-    if (!PrepareRead(&query,
-                     QStringLiteral("SELECT started_at, area, phase, judge FROM inspection"
-                                    " WHERE master = ? AND master_version = ? AND ") +
-                         TESTED_WITH_READINGS + QStringLiteral(" AND ") + Production(reader) +
-                         QStringLiteral(" ORDER BY started_at, id LIMIT ?"),
-                     {QString::fromStdString(master), QString::fromStdString(version), points}) ||
-        !query.exec()) {
-        return false;
+    return ReadFirstTests(reader, master, version, points, QString(), baseline);
+}
+
+bool ReadWaveBaseline(const Reader& reader, const std::string& master, const std::string& version,
+                      int points, std::vector<SeriesPoint>* baseline) {
+    if (!HasColumn(reader, QStringLiteral("ringing_frequency"))) {
+        baseline->clear();
+        return true;
     }
-    while (query.next()) {
-        baseline->push_back({SecondsOfWallClock(query.value(0).toString().toStdString()),
-                             query.value(1).toInt(), query.value(2).toInt(),
-                             query.value(3).toInt()});
-    }
-    return query.lastError().type() == QSqlError::NoError;
+    return ReadFirstTests(reader, master, version, points,
+                          QStringLiteral(" AND ringing_frequency IS NOT NULL"), baseline);
 }
 
 // One walk over the period's N.G records, kept once, then counted four ways by the database: a

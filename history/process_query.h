@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct SeriesPoint {
     int area = 0;
     int phase = 0;
     int judge = 0;  // the judgement setting it was tested with: the readings' upper limit
+    // The wave's fitted ringing: none where it could not be fitted, the record was kept before
+    // the station judged waves, or the history has no such column.
+    std::optional<double> frequency{};  // cycles per 100 samples
+    std::optional<double> damping{};    // nepers per 100 samples
 };
 
 // "YYYY-MM-DDTHH:MM:SS..." as seconds since 1970-01-01T00:00:00 of the same wall clock; -1 for
@@ -30,6 +35,9 @@ bool ReadSeries(const Reader& reader, const Filter& filter, std::vector<SeriesPo
 // The first `points` production tests with readings of `master` at `version`, over all time.
 bool ReadBaseline(const Reader& reader, const std::string& master, const std::string& version,
                   int points, std::vector<SeriesPoint>* baseline);
+// The same, of the tests whose wave was fitted: the baseline of the frequency and the damping.
+bool ReadWaveBaseline(const Reader& reader, const std::string& master, const std::string& version,
+                      int points, std::vector<SeriesPoint>* baseline);
 
 // N.G units (serial numbers; a record without one is a unit of its own) of the filter's
 // production records, counted by what they failed under; each list largest first.

@@ -22,8 +22,9 @@ std::string PictureFile() {
         .toStdString();
 }
 
-bool WriteChartPicture(const Chart& chart, Item item, std::optional<std::size_t> chosen) {
-    return WriteChartImage(chart, item, chosen, PICTURE_WIDTH, PICTURE_HEIGHT, PictureFile());
+bool WriteChartPicture(const Chart& chart, Item item, std::optional<std::size_t> chosen,
+                       bool ewma) {
+    return WriteChartImage(chart, item, chosen, PICTURE_WIDTH, PICTURE_HEIGHT, PictureFile(), ewma);
 }
 
 bool WriteParetoPicture(const history::Pareto& pareto) {

@@ -14,7 +14,8 @@ constexpr int PICTURE_HEIGHT = 500;
 
 // This process's picture file.
 std::string PictureFile();
-bool WriteChartPicture(const Chart& chart, Item item, std::optional<std::size_t> chosen);
+bool WriteChartPicture(const Chart& chart, Item item, std::optional<std::size_t> chosen,
+                       bool ewma = false);
 bool WriteParetoPicture(const history::Pareto& pareto);
 // The local date and time now, "YYYY-MM-DD HH:MM", and the minute of the day.
 std::string NowText();

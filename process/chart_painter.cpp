@@ -55,6 +55,11 @@ double Step(double low, double high, int ticks) {
     return 10.0 * power;
 }
 
+// Enough decimals to tell a step's ticks apart: none from 1 up, one down to 0.1, then more.
+int Decimals(double step) {
+    return step >= 1 ? 0 : std::max(1, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+}
+
 void PaintValueAxis(QPainter& p, const Scale& s, double text_px) {
     const double step = Step(s.y_low, s.y_high, 4);
     p.setFont(Font(text_px));
@@ -64,7 +69,7 @@ void PaintValueAxis(QPainter& p, const Scale& s, double text_px) {
         p.drawLine(QPointF(s.plot.left(), y), QPointF(s.plot.right(), y));
         p.setPen(INK);
         p.drawText(QRectF(s.plot.left() - text_px * 4.2, y - text_px, text_px * 3.8, text_px * 2),
-                   Qt::AlignRight | Qt::AlignVCenter, Number(v, step < 1 ? 1 : 0));
+                   Qt::AlignRight | Qt::AlignVCenter, Number(v, Decimals(step)));
     }
     p.setPen(QPen(INK, 1));
     p.setBrush(Qt::NoBrush);
@@ -159,17 +164,9 @@ void PaintTimeAxis(QPainter& p, const Scale& s, const Chart& chart, double text_
     }
 }
 
-void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, double text_px) {
-    p.setPen(QPen(INK, 1));
-    p.setBrush(QColor(0xf4, 0xf6, 0xf8));
-    p.drawRect(box);
-    double y = box.top() + text_px * 0.4;
-    const double x = box.left() + text_px * 0.5;
-    const double w = box.width() - text_px;
-    p.setFont(Font(text_px, true));
-    p.drawText(QRectF(x, y, w, text_px * 1.5), Qt::AlignLeft, QStringLiteral("공정 능력"));
-    y += text_px * 1.5;
-    p.setFont(Font(text_px * 0.85));
+// The judgement setting and the three indices against it, from `y`; gives the y under them.
+double PaintIndices(QPainter& p, const ItemChart& item, double x, double y, double w,
+                    double text_px) {
     p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft,
                QStringLiteral("상한 (판정값) %1").arg(item.usl));
     y += text_px * 1.6;
@@ -193,6 +190,26 @@ void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, doub
                    IndexText(*index));
         y += text_px * 3.1;
     }
+    return y;
+}
+
+void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, double text_px) {
+    p.setPen(QPen(INK, 1));
+    p.setBrush(QColor(0xf4, 0xf6, 0xf8));
+    p.drawRect(box);
+    double y = box.top() + text_px * 0.4;
+    const double x = box.left() + text_px * 0.5;
+    const double w = box.width() - text_px;
+    p.setFont(Font(text_px, true));
+    p.drawText(QRectF(x, y, w, text_px * 1.5), Qt::AlignLeft, QStringLiteral("공정 능력"));
+    y += text_px * 1.5;
+    p.setFont(Font(text_px * 0.85));
+    if (!item.specified) {
+        p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft, QStringLiteral("규격 없음"));
+        y += text_px * 1.6;
+    } else {
+        y = PaintIndices(p, item, x, y, w, text_px);
+    }
     p.setFont(Font(text_px * 0.9, true));
     p.setPen(INK);
     p.drawText(QRectF(x, y, w, text_px * 1.4), Qt::AlignLeft, QStringLiteral("규칙 위반 신호"));
@@ -202,6 +219,10 @@ void PaintCapability(QPainter& p, const QRectF& box, const ItemChart& item, doub
         p.drawText(QRectF(x, y, w, text_px * 1.3), Qt::AlignLeft,
                    QStringLiteral("규칙 %1: %2건").arg(r + 1).arg(item.rule_counts[r]));
         y += text_px * 1.3;
+    }
+    if (!item.specified && item.ewma.available) {
+        p.drawText(QRectF(x, y, w, text_px * 1.3), Qt::AlignLeft,
+                   QStringLiteral("EWMA: %1건").arg(item.ewma.signalled.size()));
     }
 }
 
@@ -240,17 +261,25 @@ ChartLayout LayOut(const QRectF& room) {
     return l;
 }
 
+// The decimals of an item's limits: the wave's readings vary in the third or fourth.
+int LimitDecimals(const ItemChart& of) {
+    return of.specified ? 2 : 4;
+}
+
 // The item, its limits, and over the capability box the baseline and the count.
-void PaintTitle(QPainter& p, const ChartLayout& l, const Chart& chart, Item item) {
+void PaintTitle(QPainter& p, const ChartLayout& l, const Chart& chart, Item item, bool ewma) {
     const ItemChart& of = chart.Of(item);
     const double text_px = l.text_px;
+    const int decimals = LimitDecimals(of);
     p.setPen(INK);
     p.setFont(Font(text_px * 1.1, true));
-    QString title = QStringLiteral("%1 I-MR 관리도").arg(ItemName(item));
+    QString title = QStringLiteral("%1 %2 관리도").arg(ItemName(item), ewma ? "EWMA" : "I-MR");
     if (of.limits.Available()) {
         title += QStringLiteral("   CL %1  UCL %2  LCL %3  σ %4")
-                     .arg(Number(of.limits.centre, 2), Number(of.limits.ucl, 2),
-                          Number(of.limits.lcl, 2), Number(of.limits.sigma, 2));
+                     .arg(Number(of.limits.centre, decimals),
+                          Number(ewma ? of.ewma.ucl : of.limits.ucl, decimals),
+                          Number(ewma ? of.ewma.lcl : of.limits.lcl, decimals),
+                          Number(of.limits.sigma, decimals));
     }
     p.drawText(QRectF(l.room.left() + text_px * 0.5, l.room.top() + text_px * 0.2,
                       l.room.width() - l.box_width - text_px, l.title_h),
@@ -259,21 +288,23 @@ void PaintTitle(QPainter& p, const ChartLayout& l, const Chart& chart, Item item
     p.drawText(QRectF(l.room.right() - l.box_width, l.room.top() + text_px * 0.2,
                       l.box_width - text_px * 0.3, l.title_h),
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart)).arg(chart.count));
+               QStringLiteral("%1 · 검사 %2건").arg(BaselineText(chart, item)).arg(chart.count));
 }
 
-// The individuals' values: every record, the judgement settings and the limits, padded.
-Scale IndividualsScale(const ChartLayout& l, const Chart& chart, const ItemChart& of) {
-    Scale s{l.i_plot, std::max<double>(1.0, static_cast<double>(chart.count - 1)),
-            static_cast<double>(of.minimum), static_cast<double>(of.maximum)};
+// The individuals' values: every record, the judgement settings and the limits, padded (by at
+// least one count for the integer readings, a thousandth of the value for the wave's).
+Scale IndividualsScale(const QRectF& plot, const Chart& chart, const ItemChart& of) {
+    Scale s{plot, std::max<double>(1.0, static_cast<double>(chart.count - 1)), of.minimum,
+            of.maximum};
     for (const quality::Stretch& stretch : chart.stretches) {
-        s.y_high = std::max<double>(s.y_high, stretch.usl);
+        s.y_high = of.specified ? std::max<double>(s.y_high, stretch.usl) : s.y_high;
     }
     if (of.limits.Available()) {
         s.y_low = std::min(s.y_low, of.limits.lcl);
         s.y_high = std::max(s.y_high, of.limits.ucl);
     }
-    const double pad = std::max(1.0, (s.y_high - s.y_low) * 0.08);
+    const double least = of.specified ? 1.0 : std::max(1e-6, std::fabs(s.y_high) * 1e-3);
+    const double pad = std::max(least, (s.y_high - s.y_low) * 0.08);
     s.y_low -= pad;
     s.y_high += pad;
     return s;
@@ -283,7 +314,7 @@ Scale IndividualsScale(const ChartLayout& l, const Chart& chart, const ItemChart
 void PaintIndividualsLines(QPainter& p, const Scale& s, const Chart& chart, const ItemChart& of,
                            double text_px) {
     std::vector<double> labels;
-    for (std::size_t k = 0; k < chart.stretches.size(); ++k) {
+    for (std::size_t k = 0; of.specified && k < chart.stretches.size(); ++k) {
         const quality::Stretch& stretch = chart.stretches[k];
         const bool last = k + 1 == chart.stretches.size();
         PaintLine(p, s, stretch.usl, JUDGE, Qt::SolidLine,
@@ -340,7 +371,7 @@ void PaintIndividuals(QPainter& p, const ChartLayout& l, const Scale& s, const C
 
 // The moving ranges' values, from 0, on the individuals' record axis.
 Scale RangesScale(const ChartLayout& l, const Scale& individuals, const ItemChart& of) {
-    Scale m{l.mr_plot, individuals.x_last, 0, 1};
+    Scale m{l.mr_plot, individuals.x_last, 0, of.specified ? 1.0 : 1e-9};
     for (const ChartPoint& point : of.mr_drawn) {
         m.y_high = std::max(m.y_high, point.value);
     }
@@ -372,12 +403,56 @@ void PaintRanges(QPainter& p, const ChartLayout& l, const Scale& m, const ItemCh
                Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" 이동범위"));
 }
 
-// What the horizontal axis counts, under the dates.
-void PaintCaption(QPainter& p, const ChartLayout& l) {
+// What the horizontal axis counts, under the dates, and the records left out for want of a fit.
+void PaintCaption(QPainter& p, const ChartLayout& l, const ItemChart& of) {
+    QString caption = QStringLiteral("가로: 검사 순서 (아래 숫자는 그 검사의 날짜·시각)");
+    if (of.unfitted > 0) {
+        caption += QStringLiteral(" · 측정 불가 기록 %1건 제외").arg(of.unfitted);
+    }
     p.setFont(Font(l.text_px * 0.8));
     p.drawText(QRectF(l.left, l.room.bottom() - l.text_px * 1.3, l.right - l.left, l.text_px * 1.3),
-               Qt::AlignHCenter | Qt::AlignVCenter,
-               QStringLiteral("가로: 검사 순서 (아래 숫자는 그 검사의 날짜·시각)"));
+               Qt::AlignHCenter | Qt::AlignVCenter, caption);
+}
+
+// The EWMA chart in the room of both plots: the average, its centre and limits, its signals.
+void PaintEwma(QPainter& p, const ChartLayout& l, const Chart& chart, const ItemChart& of,
+               std::optional<std::size_t> chosen) {
+    const double text_px = l.text_px;
+    const QRectF plot(l.i_plot.topLeft(), l.mr_plot.bottomRight());
+    Scale s = IndividualsScale(plot, chart, of);
+    s.y_low = std::min(s.y_low, of.ewma.lcl);
+    s.y_high = std::max(s.y_high, of.ewma.ucl);
+    PaintValueAxis(p, s, text_px * 0.85);
+    p.setClipRect(plot.adjusted(-text_px, -text_px, text_px * 6, text_px));
+    std::vector<double> labels;
+    PaintLine(p, s, of.limits.centre, CENTRE, Qt::SolidLine, QStringLiteral("CL"), text_px,
+              &labels);
+    PaintLine(p, s, of.ewma.ucl, LIMIT, Qt::DashLine, QStringLiteral("UCL"), text_px, &labels);
+    PaintLine(p, s, of.ewma.lcl, LIMIT, Qt::DashLine, QStringLiteral("LCL"), text_px, &labels);
+    p.setClipRect(plot);
+    PaintSeries(p, s, of.ewma.drawn, text_px);
+    p.setPen(QPen(SIGNAL_COLOUR, std::max(1.0, text_px / 8)));
+    p.setBrush(SIGNAL_COLOUR);
+    for (const ChartPoint& point : of.ewma.drawn) {
+        if (point.value > of.ewma.ucl || point.value < of.ewma.lcl) {
+            p.drawEllipse(QPointF(s.X(static_cast<double>(point.index)), s.Y(point.value)),
+                          text_px / 3.2, text_px / 3.2);
+        }
+    }
+    if (chosen && *chosen < of.ewma.signalled.size()) {
+        const auto at =
+            std::find_if(of.ewma.drawn.begin(), of.ewma.drawn.end(), [&](const ChartPoint& point) {
+                return point.index == of.ewma.signalled[*chosen].index;
+            });
+        if (at != of.ewma.drawn.end()) {
+            p.setPen(QPen(Qt::black, std::max(2.0, text_px / 5)));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QPointF(s.X(static_cast<double>(at->index)), s.Y(at->value)),
+                          text_px * 0.9, text_px * 0.9);
+        }
+    }
+    p.setClipping(false);
+    PaintTimeAxis(p, s, chart, text_px);
 }
 
 }  // namespace
@@ -411,11 +486,11 @@ QColor IndexColour(const quality::CapabilityIndex& index) {
 }
 
 QString ItemName(Item item) {
-    return item == Item::AREA ? QStringLiteral("면적") : QStringLiteral("위상");
+    return QString::fromUtf8(ItemText(item));
 }
 
-QString BaselineText(const Chart& chart) {
-    const quality::ControlLimits& limits = chart.area.limits;
+QString BaselineText(const Chart& chart, Item item) {
+    const quality::ControlLimits& limits = chart.Of(item).limits;
     if (chart.baseline == Baseline::FILTER) {
         return QStringLiteral("기준: 조회 기간 전체 %1건").arg(limits.count);
     }
@@ -425,13 +500,20 @@ QString BaselineText(const Chart& chart) {
 }
 
 void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item item,
-                    std::optional<std::size_t> chosen) {
+                    std::optional<std::size_t> chosen, bool ewma) {
     const ItemChart& of = chart.Of(item);
     const ChartLayout layout = LayOut(room);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(room, Qt::white);
-    PaintTitle(p, layout, chart, item);
+    PaintTitle(p, layout, chart, item, ewma);
+    if (ewma && chart.count > 0 && of.ewma.available) {
+        PaintEwma(p, layout, chart, of, chosen);
+        PaintCaption(p, layout, of);
+        PaintCapability(p, layout.box, of, layout.text_px);
+        p.restore();
+        return;
+    }
     if (chart.count == 0) {
         p.setFont(Font(layout.text_px * 1.2, true));
         p.drawText(layout.i_plot, Qt::AlignCenter,
@@ -439,12 +521,12 @@ void PaintItemChart(QPainter& p, const QRectF& room, const Chart& chart, Item it
         p.restore();
         return;
     }
-    const Scale s = IndividualsScale(layout, chart, of);
+    const Scale s = IndividualsScale(layout.i_plot, chart, of);
     PaintIndividuals(p, layout, s, chart, of, chosen);
     const Scale m = RangesScale(layout, s, of);
     PaintRanges(p, layout, m, of);
     PaintTimeAxis(p, m, chart, layout.text_px);
-    PaintCaption(p, layout);
+    PaintCaption(p, layout, of);
     PaintCapability(p, layout.box, of, layout.text_px);
     p.restore();
 }
@@ -527,12 +609,12 @@ void PaintPareto(QPainter& p, const QRectF& room, const QString& title,
 }
 
 bool WriteChartImage(const Chart& chart, Item item, std::optional<std::size_t> chosen, int width,
-                     int height, const std::string& path) {
+                     int height, const std::string& path, bool ewma) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        PaintItemChart(painter, QRectF(0, 0, width, height), chart, item, chosen);
+        PaintItemChart(painter, QRectF(0, 0, width, height), chart, item, chosen, ewma);
     }
     return image.save(QString::fromStdString(path), "PNG");
 }

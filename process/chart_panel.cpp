@@ -18,6 +18,10 @@ namespace {
 constexpr int VIEW_AREA = 0;
 constexpr int VIEW_PHASE = 1;
 constexpr int VIEW_PARETO = 2;
+constexpr int VIEW_FREQUENCY = 3;
+constexpr int VIEW_DAMPING = 4;
+constexpr int VIEW_FREQUENCY_EWMA = 5;
+constexpr int VIEW_DAMPING_EWMA = 6;
 
 int return_panel = 0;
 history::Reader chart_reader;
@@ -38,7 +42,29 @@ int View() {
 }
 
 process::Item ItemOf(int view) {
-    return view == VIEW_PHASE ? process::Item::PHASE : process::Item::AREA;
+    switch (view) {
+        case VIEW_PHASE:
+            return process::Item::PHASE;
+        case VIEW_FREQUENCY:
+        case VIEW_FREQUENCY_EWMA:
+            return process::Item::FREQUENCY;
+        case VIEW_DAMPING:
+        case VIEW_DAMPING_EWMA:
+            return process::Item::DAMPING;
+        default:
+            return process::Item::AREA;
+    }
+}
+
+// The EWMA of an item that has one; any other view its I-MR chart.
+bool EwmaOf(int view) {
+    return (view == VIEW_FREQUENCY_EWMA || view == VIEW_DAMPING_EWMA) &&
+           charted.Of(ItemOf(view)).ewma.available;
+}
+
+const std::vector<process::Signal>& SignalsOf(int view) {
+    const process::ItemChart& of = charted.Of(ItemOf(view));
+    return EwmaOf(view) ? of.ewma.signalled : of.signalled;
 }
 
 void Picture(bool written) {
@@ -56,35 +82,41 @@ std::string When(long long at) {
     return history::WallClockText(at, "%m-%d %H:%M:%S");
 }
 
-void ListSignals(const process::ItemChart& of) {
+void ListSignals(const process::ItemChart& of, const std::vector<process::Signal>& signalled) {
     listed.clear();
     DeleteTableRows(chartHandle, CHART_SIGNALS, 1, -1);
-    for (std::size_t k = of.signalled.size(); k > 0 && listed.size() < CHART_SIGNAL_ROWS; --k) {
+    for (std::size_t k = signalled.size(); k > 0 && listed.size() < CHART_SIGNAL_ROWS; --k) {
         listed.push_back(k - 1);
     }
     InsertTableRows(chartHandle, CHART_SIGNALS, -1, static_cast<int>(listed.size()),
                     VAL_USE_MASTER_CELL_TYPE);
     for (int r = 0; r < static_cast<int>(listed.size()); ++r) {
-        const process::Signal& signal = of.signalled[listed[static_cast<std::size_t>(r)]];
+        const process::Signal& signal = signalled[listed[static_cast<std::size_t>(r)]];
         SetTableCellVal(chartHandle, CHART_SIGNALS, MakePoint(1, r + 1), When(signal.at).c_str());
-        SetTableCellVal(chartHandle, CHART_SIGNALS, MakePoint(2, r + 1), signal.value);
+        if (of.specified) {
+            SetTableCellVal(chartHandle, CHART_SIGNALS, MakePoint(2, r + 1),
+                            static_cast<int>(signal.value));
+        } else {
+            SetTableCellVal(chartHandle, CHART_SIGNALS, MakePoint(2, r + 1),
+                            process::ValueText(of, signal.value).c_str());
+        }
         SetTableCellVal(chartHandle, CHART_SIGNALS, MakePoint(3, r + 1),
-                        process::RuleNumbers(signal.rules).c_str());
+                        signal.rules.Empty() ? "EWMA" : process::RuleNumbers(signal.rules).c_str());
     }
 }
 
 // What the rule line says of a chart with no signal chosen.
-std::string Summary(const process::ItemChart& of) {
+std::string Summary(const process::ItemChart& of, const std::vector<process::Signal>& signalled) {
     if (charted.count == 0) {
         return "조건에 맞는 생산 검사 기록이 없습니다.";
     }
     if (!of.limits.Available()) {
         return "기준 구간의 검사가 2건보다 적어 관리 한계를 정할 수 없습니다.";
     }
-    if (of.signalled.empty()) {
+    if (signalled.empty()) {
         return "규칙 위반 신호가 없습니다.";
     }
-    return "신호 " + std::to_string(of.signalled.size()) +
+    return "신호 " + std::to_string(signalled.size()) +
            "건: 표에서 하나를 고르면 그 규칙과 점을 보여 줍니다.";
 }
 
@@ -110,9 +142,9 @@ void Show() {
         return;
     }
     const process::ItemChart& of = charted.Of(ItemOf(view));
-    ListSignals(of);
-    ShowRule(Summary(of));
-    Picture(process::WriteChartPicture(charted, ItemOf(view), std::nullopt));
+    ListSignals(of, SignalsOf(view));
+    ShowRule(Summary(of, SignalsOf(view)));
+    Picture(process::WriteChartPicture(charted, ItemOf(view), std::nullopt, EwmaOf(view)));
 }
 
 // Reads the chart for the baseline the ring holds; false (and the operator told) when the
@@ -147,10 +179,13 @@ void ShowChosenSignal(void*) {
         return;
     }
     const std::size_t chosen = listed[static_cast<std::size_t>(cell.y - 1)];
-    const process::Signal& signal = charted.Of(ItemOf(view)).signalled[chosen];
+    const process::Signal& signal = SignalsOf(view)[chosen];
     std::string text = history::WallClockText(signal.at, "%Y-%m-%d %H:%M:%S") + "  " +
-                       (ItemOf(view) == process::Item::AREA ? "면적 " : "위상 ") +
-                       std::to_string(signal.value) + ":";
+                       process::ItemText(ItemOf(view)) + " " +
+                       process::ValueText(charted.Of(ItemOf(view)), signal.value) + ":";
+    if (signal.rules.Empty()) {
+        text += "  EWMA가 관리 한계 밖";
+    }
     for (quality::Rule rule :
          {quality::Rule::BEYOND_3_SIGMA, quality::Rule::TWO_OF_THREE_BEYOND_2_SIGMA,
           quality::Rule::FOUR_OF_FIVE_BEYOND_1_SIGMA, quality::Rule::EIGHT_ON_ONE_SIDE}) {
@@ -159,7 +194,7 @@ void ShowChosenSignal(void*) {
         }
     }
     ShowRule(text);
-    Picture(process::WriteChartPicture(charted, ItemOf(view), chosen));
+    Picture(process::WriteChartPicture(charted, ItemOf(view), chosen, EwmaOf(view)));
 }
 
 bool LoadChartPanel() {

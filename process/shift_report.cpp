@@ -227,13 +227,21 @@ void WriteAlarms(Pages& pages, const std::vector<Chart>& charts,
         QStringList cells;
     };
     std::vector<Line> alarms;
+    const auto add = [&alarms](const Chart& chart, Item item, const Signal& signal) {
+        alarms.push_back(
+            {signal.at,
+             {Q(history::WallClockText(signal.at, "%m-%d %H:%M:%S")), Q(chart.master),
+              ItemName(item), Q(ValueText(chart.Of(item), signal.value)),
+              signal.rules.Empty() ? QStringLiteral("EWMA")
+                                   : QStringLiteral("규칙 ") + Q(RuleNumbers(signal.rules))}});
+    };
     for (const Chart& chart : charts) {
-        for (Item item : {Item::AREA, Item::PHASE}) {
+        for (Item item : ITEMS) {
             for (const Signal& signal : chart.Of(item).signalled) {
-                alarms.push_back({signal.at,
-                                  {Q(history::WallClockText(signal.at, "%m-%d %H:%M:%S")),
-                                   Q(chart.master), ItemName(item), QString::number(signal.value),
-                                   QStringLiteral("규칙 ") + Q(RuleNumbers(signal.rules))}});
+                add(chart, item, signal);
+            }
+            for (const Signal& signal : chart.Of(item).ewma.signalled) {
+                add(chart, item, signal);
             }
         }
     }
@@ -317,26 +325,43 @@ void WritePareto(Pages& pages, const history::Pareto& pareto) {
     }
 }
 
+// One chart of the master's page and the line under it: its newest signal, or none.
+void WriteItem(Pages& pages, const Chart& chart, Item item, bool ewma) {
+    const QRectF room = pages.Take(680);
+    PaintItemChart(pages.Painter(), room.adjusted(0, 6, 0, -10), chart, item, std::nullopt, ewma);
+    const ItemChart& of = chart.Of(item);
+    const std::vector<Signal>& signalled = ewma ? of.ewma.signalled : of.signalled;
+    if (signalled.empty()) {
+        pages.Text(
+            QStringLiteral("%1: %2 신호 없음")
+                .arg(ItemName(item), ewma ? QStringLiteral("EWMA") : QStringLiteral("규칙 위반")),
+            15);
+        return;
+    }
+    const Signal& newest = signalled.back();
+    pages.Text(QStringLiteral("최근 신호: %1  %2 = %3  (%4)")
+                   .arg(Q(history::WallClockText(newest.at, "%Y-%m-%d %H:%M:%S")), ItemName(item),
+                        Q(ValueText(of, newest.value)),
+                        ewma ? QStringLiteral("EWMA")
+                             : QStringLiteral("규칙 ") + Q(RuleNumbers(newest.rules))),
+               15);
+}
+
+// The master's I-MR charts of area and phase, and of the wave's frequency and damping with
+// their EWMA where any of its records was fitted.
 void WriteMaster(Pages& pages, const Chart& chart) {
     pages.NewPage();
     pages.Text(
         QStringLiteral("관리도: %1 (버전 %2)").arg(Q(chart.master), Q(ShortVersion(chart.version))),
         24, true);
-    for (Item item : {Item::AREA, Item::PHASE}) {
-        const QRectF room = pages.Take(680);
-        PaintItemChart(pages.Painter(), room.adjusted(0, 6, 0, -10), chart, item, std::nullopt);
-        const ItemChart& of = chart.Of(item);
-        if (!of.signalled.empty()) {
-            const Signal& newest = of.signalled.back();
-            pages.Text(
-                QStringLiteral("최근 신호: %1  %2 = %3  (규칙 %4)")
-                    .arg(Q(history::WallClockText(newest.at, "%Y-%m-%d %H:%M:%S")), ItemName(item))
-                    .arg(newest.value)
-                    .arg(Q(RuleNumbers(newest.rules))),
-                15);
-        } else {
-            pages.Text(QStringLiteral("%1: 규칙 위반 신호 없음").arg(ItemName(item)), 15);
-        }
+    WriteItem(pages, chart, Item::AREA, false);
+    WriteItem(pages, chart, Item::PHASE, false);
+    if (chart.frequency.drawn.empty()) {
+        return;
+    }
+    for (Item item : {Item::FREQUENCY, Item::DAMPING}) {
+        WriteItem(pages, chart, item, false);
+        WriteItem(pages, chart, item, true);
     }
 }
 

@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "quality/moving_range.h"
-
 namespace quality {
 
-void RunningStats::Add(int value) {
+void RunningStats::Add(double value) {
     if (count_ > 0) {
-        moving_range_sum_ += MovingRange(previous_, value);
+        moving_range_sum_ += std::fabs(value - previous_);
     }
     previous_ = value;
     ++count_;
@@ -26,8 +24,7 @@ double RunningStats::SampleStdDev() const {
 }
 
 double RunningStats::MeanMovingRange() const {
-    return count_ < 2 ? 0.0
-                      : static_cast<double>(moving_range_sum_) / static_cast<double>(count_ - 1);
+    return count_ < 2 ? 0.0 : moving_range_sum_ / static_cast<double>(count_ - 1);
 }
 
 }  // namespace quality

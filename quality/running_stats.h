@@ -8,10 +8,12 @@ namespace quality {
 
 // Welford's update keeps the mean and the sum of squared deviations M2 without the loss of
 // precision of a sum of squares: with d = x - mean, mean += d / n, M2 += d * (x - mean).
-// The sample variance is M2 / (n - 1). The moving ranges |x_i - x_(i-1)| are summed exactly.
+// The sample variance is M2 / (n - 1). The moving ranges |x_i - x_(i-1)| are summed in double,
+// exactly for integer readings (any two ints differ by less than 2^32, and a sum stays exact
+// below 2^53), so integer and real readings take the same path.
 class RunningStats {
   public:
-    void Add(int value);
+    void Add(double value);
 
     std::uint64_t Count() const { return count_; }
     double Mean() const { return mean_; }  // 0 before the first value
@@ -23,8 +25,8 @@ class RunningStats {
     std::uint64_t count_ = 0;
     double mean_ = 0.0;
     double m2_ = 0.0;
-    int previous_ = 0;
-    std::uint64_t moving_range_sum_ = 0;
+    double previous_ = 0.0;
+    double moving_range_sum_ = 0.0;
 };
 
 }  // namespace quality

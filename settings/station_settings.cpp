@@ -221,6 +221,9 @@ std::vector<Key> WatchAndHistoryKeys() {
         {"drift/line_stop", "true 또는 false",
          [](const StationSettings& s) { return Flag(s.drift.line_stop); },
          [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.line_stop); }},
+        {"drift/wave", "true 또는 false",
+         [](const StationSettings& s) { return Flag(s.drift.wave); },
+         [](const std::string& v, StationSettings* s) { return ReadFlag(v, &s->drift.wave); }},
         {"wave/learn_units", "10 에서 1000 사이의 대수",
          [](const StationSettings& s) { return std::to_string(s.wave.learn_units); },
          [](const std::string& v, StationSettings* s) {
@@ -306,6 +309,9 @@ std::string GatesInForce(const StationSettings& settings) {
     }
     if (settings.drift.line_stop) {
         parts.push_back("추세 경고 시 라인 정지");
+    }
+    if (settings.drift.wave) {
+        parts.push_back("주파수·감쇠 추세 감시");
     }
     if (settings.wave.hold) {
         parts.push_back("파형 경고 시 보류");

@@ -60,9 +60,11 @@ struct ReferenceSettings {
 };
 
 // [drift]: a drift alarm (a run rule broken by the master's newest readings) stops the line too,
-// until an engineer acknowledges it with a note of the reaction.
+// until an engineer acknowledges it with a note of the reaction. With wave, the alarm also
+// watches the EWMA of the wave's frequency and damping.
 struct DriftSettings {
     bool line_stop = false;  // line_stop
+    bool wave = false;       // wave
 };
 
 // [wave]: the station learns each master version's reference from its first learn_units production

@@ -37,6 +37,8 @@ Judgement Judge(const Reference& reference, const Wave& wave, const Features& fe
 
 class Ewma {
   public:
+    Ewma() = default;
+    explicit Ewma(double value) : value_(value) {}  // carries on from an average kept elsewhere
     // True when this value takes the average beyond its limit.
     bool Add(double z);
     double Value() const { return value_; }

@@ -124,7 +124,8 @@ TEST_F(StartupTest, EveryReadingAndLabelShowsItsWidestTextWholeOnThePlantsScreen
                        {MAIN_RETEST, "재검사 99회"},
                        {MAIN_GATE, "라인 정지: 최근 10 개 중 N.G 3 개 (WWWWWWWWWWWW)"},
                        {MAIN_GATE_NOTE, "기준품 확인 23:59"},
-                       {MAIN_DRIFT, "추세 경고: 면적 규칙 1, 위상 규칙 1 (23:59)"},
+                       {MAIN_DRIFT,
+                        "추세 경고: 면적 규칙 1, 위상 규칙 1, 주파수 EWMA, 감쇠 EWMA (23:59)"},
                        {MAIN_WAVE, "파형 주파수 +1.2 %, 감쇠 +10 %, 면적 12 %, 고주파, 포락선"}}),
             std::vector<std::string>{});
         DisplayPanel(history);

@@ -524,6 +524,7 @@ TEST(GatesTest, ASettingsFileTurnsTheGatesOnWithTheirValuesAndTellsAValueItCanno
         {"[reference]\nshifts=19:00, 07:00\n", {"reference/shifts = 19:00, 07:00"}},
         {"[reference]\nunits=M-01: R-1 OK\n", {"reference/units = M-01: R-1 OK"}},
         {"[line_stop]\nng_of_last=11\n", {"line_stop/ng_of_last = 11"}},
+        {"[drift]\nwave=true\n", {"drift/wave=true"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);

@@ -1,5 +1,7 @@
 // The chart panel and the report driven as the operator does, from the history panel.
 #include <QLabel>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <filesystem>
 
 #include "app/surge.h"
@@ -131,6 +133,50 @@ TEST_F(ChartPanelTest, TheReportOfTheFilterOrOfTheShiftIsWrittenWhereTheOperator
         EXPECT_EQ(Warnings(), c.warnings);
         EXPECT_EQ(Text(historyHandle, HISTORY_PAGE), page);
     }
+}
+
+// The wave's readings on the same records: one in ten without a fit, the last five far above.
+TEST_F(ChartPanelTest, TheFrequencyAndItsEwmaAmongTheViews) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "wave_columns");
+        db.setDatabaseName(records::DATABASE_FILE);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(
+            "UPDATE inspection_record SET ringing_frequency = CASE WHEN id % 10 = 5 THEN NULL"
+            " WHEN id > 55 THEN 5.2 ELSE 5 + (id % 2) * 0.02 END, damping = CASE WHEN id % 10 ="
+            " 5 THEN NULL ELSE 0.5 END"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("wave_columns");
+    TypeText(historyHandle, HISTORY_MASTER, "M-01");
+    Commit(historyHandle, HISTORY_CHART);
+    const struct {
+        int view;
+        const char* value;  // of the newest signal
+        const char* rules;
+        const char* said;  // the rule line once it is chosen
+    } cases[] = {
+        {3, "5.2000", "1, 2, 3", "2026-12-09 06:59:00  주파수 5.2000:  규칙 1: 한 점이 3σ 밖"},
+        {5, "5.2000", "EWMA", "2026-12-09 06:59:00  주파수 5.2000:  EWMA가 관리 한계 밖"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.view);
+        SetCtrlVal(chartHandle, CHART_ITEM, c.view);
+        Commit(chartHandle, CHART_ITEM);
+        ASSERT_GE(TableRowCount(chartHandle, CHART_SIGNALS), 1);
+        EXPECT_EQ(TableCellText(chartHandle, CHART_SIGNALS, MakePoint(2, 1)), c.value);
+        EXPECT_EQ(TableCellText(chartHandle, CHART_SIGNALS, MakePoint(3, 1)), c.rules);
+        ClickTableCell(chartHandle, CHART_SIGNALS, MakePoint(1, 1));
+        RunDeferredCalls();
+        EXPECT_EQ(Text(chartHandle, CHART_RULE).rfind(c.said, 0), 0u)
+            << Text(chartHandle, CHART_RULE);
+    }
+    // The damping never varies: no spread, so its EWMA view shows its I-MR chart, signal-free.
+    SetCtrlVal(chartHandle, CHART_ITEM, 6);
+    Commit(chartHandle, CHART_ITEM);
+    EXPECT_EQ(TableRowCount(chartHandle, CHART_SIGNALS), 0);
+    EXPECT_EQ(Warnings(), std::vector<std::string>());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 #include "tests/process/process_fixture.h"
 #include "tests/support/file_rows.h"
@@ -118,6 +119,45 @@ TEST(ReportToolTest, TheReportHoldsEachSectionsFigures) {
         if (fields.size() >= 6) {
             EXPECT_EQ(fields[fields.size() - 5], "yes") << lines[i].toStdString();
         }
+    }
+}
+
+// M-01's waves fitted but one in ten, their frequency stepping up with its readings at the end;
+// M-02's never fitted: only M-01's page charts the frequency and the damping.
+TEST(ReportToolTest, AMasterWithFittedWavesGetsTheirChartsAndEwma) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    ScopedWorkDir dir;
+    FillProcess(AShift());
+    QueryFile(
+        "UPDATE inspection_record SET ringing_frequency = CASE WHEN id % 10 = 5 THEN NULL WHEN"
+        " area = 19 THEN 5.2 ELSE 5 + (id % 2) * 0.02 END, damping = CASE WHEN id % 10 = 5 THEN"
+        " NULL ELSE 0.5 + (id % 3) * 0.001 END WHERE master = 'M-01'");
+    ASSERT_EQ(
+        Report({"--from", "2026-12-09 06:00", "--to", "2026-12-09 14:00", "shift.pdf"}).exit_code,
+        0);
+    std::string pdf = Tool("pdftotext", {"-layout", "shift.pdf", "-"}).output;
+    std::replace(pdf.begin(), pdf.end(), '\x01', ' ');
+    const auto count = [&pdf](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = pdf.find(text); at != std::string::npos; at = pdf.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("주파수 I-MR 관리도"), 1u) << pdf;
+    EXPECT_EQ(count("주파수 EWMA 관리도"), 1u);
+    EXPECT_EQ(count("감쇠 I-MR 관리도"), 1u);
+    EXPECT_EQ(count("감쇠 EWMA 관리도"), 1u);
+    EXPECT_EQ(count("규격 없음"), 4u);
+    EXPECT_EQ(count("측정 불가 기록 16건 제외"), 4u);
+    // The step's EWMA among the alarms, still beyond its limit at U7's retest after it; the
+    // damping steady.
+    for (const char* line :
+         {"주파수 +5\\.2000 +EWMA", "최근 신호: 2026-12-09 09:20:00 +주파수 = 5\\.0000 +\\(EWMA\\)",
+          "감쇠: EWMA 신호 없음"}) {
+        EXPECT_TRUE(std::regex_search(pdf, std::regex(line))) << line;
     }
 }
 

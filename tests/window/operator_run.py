@@ -19,6 +19,7 @@ Prints one line per group of checks and closes with "N passed, N failed".
 """
 import argparse
 import datetime
+import filecmp
 import math
 import os
 import re
@@ -617,6 +618,18 @@ def session(checks, build, work, shots, procs):
         heading = st.control(chart, "label", "관리도의 마스터와 기간")
         poll("the chart's master", lambda: NAME in (heading.description or ""))
         st.screenshot(chart, os.path.join(shots, "chart.png"))
+        g.equal(st.popup_titles(), [], "popups")
+        # The view ring's "주파수 관리도", picked from its list as a mouse does, redraws the chart
+        # (a ring is named by the choice it shows).
+        st.click(st.control(chart, "combo box", "면적 관리도"))
+        frequency = poll("the ring's frequency choice", lambda: next(
+            (a for a in descendants(st.app()) if a.name == "주파수 관리도" and is_showing(a)
+             and a.getRoleName() != "combo box"), None))
+        st.click(frequency)
+        st.control(chart, "combo box", "주파수 관리도")
+        frequency_shot = os.path.join(shots, "control-chart-frequency.png")
+        poll("the frequency's chart drawn", lambda: st.screenshot(chart, frequency_shot) or
+             not filecmp.cmp(frequency_shot, os.path.join(shots, "chart.png"), shallow=False))
         g.equal(st.popup_titles(), [], "popups")
         st.press(chart, "돌아가기")
         history = st.panel(HISTORY_TITLE)
