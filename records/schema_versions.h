@@ -27,7 +27,8 @@ constexpr int SERVER_LAYOUT = WAVE_LAYOUT;
 // wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
 // unit, and a unit's records indexed by time; version 7 the records' chain, the audit row's code,
 // the station's name, and the audit rows a server refused queued again in order; version 8 the
-// station's own judgement of each wave.
-constexpr int LOCAL_SCHEMA_VERSION = 8;
+// station's own judgement of each wave; version 9 the features computed for the records kept
+// before it, which the view `inspection` shows in their columns (a view made anew).
+constexpr int LOCAL_SCHEMA_VERSION = 9;
 
 }  // namespace records

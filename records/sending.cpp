@@ -14,6 +14,7 @@
 #include "records/audit_columns.h"
 #include "records/columns.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 
 namespace records {
 
@@ -132,9 +133,10 @@ constexpr const char* OTHER_ROW = "the server holds another row at seq %1 of sta
 
 QString RecordsSelect(const char* queue, int batch) {
     return QStringLiteral(
-               "SELECT q.record, %1 FROM %2 q JOIN inspection i ON "
-               "i.id = q.record ORDER BY q.record LIMIT %3")
-        .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue))
+               "SELECT q.record, %1 FROM %2 q JOIN %3 i ON "
+               "i.id = q.record ORDER BY q.record LIMIT %4")
+        .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue),
+             QLatin1String(STORED_VIEW))
         .arg(batch);
 }
 
