@@ -230,6 +230,27 @@ std::string CreateServerInspection() {
     return "CREATE TABLE IF NOT EXISTS inspection (\n" + columns + "  UNIQUE (station, uuid)\n)";
 }
 
+std::vector<std::string> ServerFeaturesSchema() {
+    std::string features;
+    std::string columns;
+    for (const Column& column : InspectionColumns()) {
+        const std::string name = column.name;
+        if (Backfilled(column)) {
+            features += ", " + name + " " + column.server_type;
+            columns += "COALESCE(i." + name + ", f." + name + ") AS " + name + ", ";
+        } else if (column.server_since <= SERVER_LAYOUT) {
+            columns += "i." + name + ", ";
+        }
+    }
+    return {
+        "CREATE TABLE IF NOT EXISTS wave_features (station TEXT NOT NULL, uuid TEXT NOT NULL" +
+            features + ", received_at TIMESTAMPTZ, UNIQUE (station, uuid))",
+        std::string("CREATE OR REPLACE VIEW ") + SERVER_FEATURES_VIEW + " AS SELECT " + columns +
+            "i.received_at FROM inspection i LEFT JOIN wave_features f ON f.station = i.station "
+            "AND f.uuid = i.uuid",
+    };
+}
+
 std::vector<std::string> ServerUpgrade(int from_version) {
     std::vector<std::string> statements = ServerTrailSchema();
     const std::vector<std::string> trail_upgrade = ServerTrailUpgrade(from_version);

@@ -123,6 +123,12 @@ constexpr const char* CREATE_SERVER_STATION_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_station_started ON inspection "
     "(station, started_at, outcome)";
 
+// On a server of FEATURES_LAYOUT (setup-server makes them): the features the stations computed for
+// their records kept before, a row each by station and uuid, and the view
+// `inspection_with_features` that shows a record with them where its own columns are NULL.
+std::vector<std::string> ServerFeaturesSchema();
+constexpr const char* SERVER_FEATURES_VIEW = "inspection_with_features";
+
 // The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
 std::vector<std::string> ServerUpgrade(int from_version);
 // Those that make a server's tables (`from_version` 0) or bring them up to SCHEMA_VERSION, with
