@@ -22,6 +22,7 @@
 
 #include "records/database_file.h"
 #include "records/schema.h"
+#include "records/station_file.h"
 #include "values/outcome.h"
 #include "wave/features.h"
 
@@ -35,6 +36,9 @@ constexpr std::chrono::milliseconds PAUSE{20};
 // A file that could not be read (its upgrade failed, a lock held long) is tried again after this.
 constexpr std::chrono::milliseconds AGAIN_AFTER = std::chrono::minutes(1);
 constexpr int BUSY_MS = 1000;
+constexpr const char* WATCH = "wave_backfill";
+// The stretch of ids a step reads, in steps' records.
+constexpr qlonglong SPAN = 20;
 
 struct Computed {
     qlonglong record = 0;
@@ -83,8 +87,8 @@ QString Pending() {
     }
     return QStringLiteral(
                "SELECT r.id, r.measured_wave, (SELECT wave FROM standard WHERE standard.id = "
-               "r.standard) FROM inspection_record r WHERE r.id < ? AND r.measured_wave IS NOT "
-               "NULL AND r.outcome <> '%1'%2 ORDER BY r.id DESC LIMIT ?")
+               "r.standard) FROM inspection_record r WHERE r.id < ? AND r.id >= ? AND "
+               "r.measured_wave IS NOT NULL AND r.outcome <> '%1'%2 ORDER BY r.id DESC LIMIT ?")
         .arg(QLatin1String(Outcome_text(Outcome::INCOMPLETE)), own_null);
 }
 
@@ -95,7 +99,7 @@ QString Keep() {
 }
 
 bool Write(QSqlDatabase& db, const std::vector<Computed>& rows, qlonglong below) {
-    if (!db.transaction()) {
+    if (!QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         return false;
     }
     QSqlQuery keep(db);
@@ -129,10 +133,20 @@ BackfillStep Step(QSqlDatabase& db, int batch, const std::atomic<bool>& stopping
         return step;
     }
     const qlonglong below = query.value(0).toLongLong();
+    // Nothing below the first record: a file this version made, whose records all have their
+    // features, is never written to.
+    if (below <= 1) {
+        step.ok = step.finished = true;
+        return step;
+    }
     if (!query.prepare(Pending())) {
         return step;
     }
+    // A step reads a bounded stretch of ids, so that one through records that have their
+    // features already (the newest, when the walk begins) ends soon too.
+    const qlonglong lower = std::max<qlonglong>(1, below - static_cast<qlonglong>(batch) * SPAN);
     query.addBindValue(below);
+    query.addBindValue(lower);
     query.addBindValue(batch);
     if (!query.exec()) {
         return step;
@@ -153,9 +167,10 @@ BackfillStep Step(QSqlDatabase& db, int batch, const std::atomic<bool>& stopping
         }
     }
     query.finish();
-    // Fewer than asked: none is left below the last, and the walk ends at the first record.
-    step.finished = looked_at < batch;
-    step.ok = Write(db, rows, step.finished ? 0 : lowest);
+    // Fewer than asked: none is left in the stretch, and the walk ends at the first record.
+    const qlonglong next = looked_at < batch ? lower : lowest;
+    step.finished = next <= 1;
+    step.ok = Write(db, rows, step.finished ? 0 : next);
     step.computed = step.ok ? static_cast<int>(rows.size()) : 0;
     return step;
 }
@@ -195,6 +210,26 @@ void Run(Runner* runner) {
     }
 }
 
+void Halt() {
+    Runner& runner = TheRunner();
+    if (!runner.thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(runner.mutex);
+        runner.stopping = true;
+    }
+    runner.woken.notify_all();
+    runner.thread.join();
+}
+
+void Launch() {
+    Halt();
+    Runner& runner = TheRunner();
+    runner.stopping = false;
+    runner.thread = std::thread(Run, &runner);
+}
+
 }  // namespace
 
 BackfillStep BackfillWaveFeatures(const std::string& path, int batch,
@@ -219,23 +254,14 @@ BackfillStep BackfillWaveFeatures(const std::string& path, int batch,
 }
 
 void StartWaveBackfill() {
-    StopWaveBackfill();
-    Runner& runner = TheRunner();
-    runner.stopping = false;
-    runner.thread = std::thread(Run, &runner);
+    // The file set aside or put back: the thread lets it go, and begins again on the new one.
+    records::WatchStationFile(WATCH, {Halt, [](const QString&) { Launch(); }});
+    Launch();
 }
 
 void StopWaveBackfill() {
-    Runner& runner = TheRunner();
-    if (!runner.thread.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(runner.mutex);
-        runner.stopping = true;
-    }
-    runner.woken.notify_all();
-    runner.thread.join();
+    records::WatchStationFile(WATCH, {});
+    Halt();
 }
 
 }  // namespace history

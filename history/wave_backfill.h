@@ -24,9 +24,10 @@ BackfillStep BackfillWaveFeatures(const std::string& path, int batch,
                                   const std::atomic<bool>& stopping);
 
 // Runs the steps on a thread of its own at the lowest priority, a pause after each so that a
-// cycle's writes never wait, on the station's file; stops once none is left.
+// cycle's writes never wait long, on the station's file; stops once none is left. A file set aside
+// or put back (records/station_file.h) stops it until the new file is open.
 void StartWaveBackfill();
-// Stops the thread and waits for it: at most one wave's features.
+// Stops the thread and waits for it: at most one wave's features or one step's commit.
 void StopWaveBackfill();
 
 }  // namespace history
