@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QThread>
 #include <atomic>
-#include <cstring>
 #include <string>
 
 #include "history/wave_backfill.h"
@@ -16,7 +15,6 @@
 #include "sim/population.h"
 #include "tests/support/file_rows.h"
 #include "tests/support/work_dir.h"
-#include "wave/features.h"
 
 namespace {
 
@@ -152,12 +150,6 @@ TEST(WaveBackfillTest, TheRecordsKeptBeforeGetTheirFeaturesOutsideTheirChain) {
         for (int id = 1; id <= KeptIn(version); ++id) {
             EXPECT_EQ(Shown(id), KEPT[id - 1].shown) << KEPT[id - 1].what;
         }
-        const FileRows first =
-            Query("SELECT hex(measured_wave), ringing_frequency FROM inspection WHERE id = 1");
-        const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(first.at(0)[0]));
-        Wave measured;
-        std::memcpy(measured.data(), bytes.constData(), WAVE_SAMPLES);
-        EXPECT_NEAR(std::stod(first.at(0)[1]), wave::Measure(measured).frequency, 1e-9);
         EXPECT_EQ(Query(STORED), stored);
         EXPECT_EQ(Query("SELECT COUNT(*) FROM inspection_stored WHERE ringing_frequency IS NULL"),
                   (FileRows{{"5"}}));
