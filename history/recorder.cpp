@@ -5,6 +5,7 @@
 #include "history/feed_start.h"
 #include "history/recording_database.h"
 #include "history/shift_counts.h"
+#include "history/wave_backfill.h"
 
 namespace history {
 
@@ -15,6 +16,9 @@ void Start(const Strip& strip) {
         StartFeed(strip);
     }
     OpenForRecording();
+    if (RecordingDatabase() != nullptr && RecordingDatabase()->IsOpen()) {
+        StartWaveBackfill();
+    }
     StartCounts(strip);
     ShowWaiting(strip, -1, 0);
     StartDriftWatch(strip);
@@ -39,6 +43,7 @@ long Refused() {
 }
 
 void Stop() {
+    StopWaveBackfill();
     StopWriter();
     StopCounts();
     StopFeed();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "records/columns.h"
+#include "records/schema.h"
 #include "records/server_link.h"
 
 namespace records {
@@ -36,7 +37,10 @@ CarryOver::CarryOver(const QString& damaged) : connection_(NextConnection()) {
         if (query.exec(QStringLiteral("SELECT MAX(id) FROM inspection")) && query.next()) {
             last_id_ = query.value(0).toLongLong();
         }
-        const QSqlRecord fields = db.record(QStringLiteral("inspection"));
+        // A file of the features computed later keeps its records as stored in a view of its own.
+        const QString stored = QLatin1String(STORED_VIEW);
+        from_ = db.record(stored).isEmpty() ? QStringLiteral("inspection") : stored;
+        const QSqlRecord fields = db.record(from_);
         QStringList columns;
         for (const Column& column : InspectionColumns()) {
             if (column.value != nullptr) {
@@ -69,9 +73,9 @@ bool CarryOver::Step(Database* into, int chunk) {
     std::vector<std::vector<QVariant>> rows;
     long long last = after_;
     const int columns = StoredColumnCount();
-    bool read_ok = read.prepare(
-        QStringLiteral("SELECT id, %1 FROM inspection WHERE id > ? ORDER BY id LIMIT ?")
-            .arg(columns_));
+    bool read_ok =
+        read.prepare(QStringLiteral("SELECT id, %1 FROM %2 WHERE id > ? ORDER BY id LIMIT ?")
+                         .arg(columns_, from_));
     if (read_ok) {
         read.addBindValue(after_);
         read.addBindValue(chunk);

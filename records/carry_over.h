@@ -31,6 +31,7 @@ class CarryOver {
   private:
     QString connection_;
     QString columns_;  // the stored columns as the damaged file has them, NULL for those it lacks
+    QString from_;     // the view of its records as stored
     std::optional<std::pair<qlonglong, QString>> chain_end_;
     long long after_ = 0;     // the last id read or passed over
     long long last_id_ = -1;  // the file's highest id, -1 before it is known

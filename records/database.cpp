@@ -196,8 +196,11 @@ DbStatus Database::InsertValues(const std::vector<std::vector<QVariant>>& rows) 
 
 DbStatus Database::TryInsert(const std::vector<std::vector<QVariant>>& rows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        return StatusOf(db.lastError());
+    // The write lock first: a transaction that read the chain's end before it took the lock would
+    // fail at once, without waiting, once another connection wrote meanwhile.
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        return StatusOf(begin.lastError());
     }
     qlonglong seq = 0;
     QString hash = QString::fromStdString(std::string(64, '0'));

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "log/log.h"
+#include "records/schema_versions.h"
 #include "records/sending.h"
 #include "records/server_link.h"
 #include "values/tell_once.h"
@@ -163,6 +164,7 @@ struct Forwarder::State : std::enable_shared_from_this<State> {
                      std::chrono::steady_clock::time_point now, bool* more);
     bool SendTrail(QSqlDatabase& local, QSqlDatabase& db, std::chrono::steady_clock::time_point now,
                    bool* more);
+    bool SendFeatures(QSqlDatabase& local, QSqlDatabase& db, bool* more);
     void Run();
 };
 
@@ -229,14 +231,18 @@ int Forwarder::State::Pass(bool* failed) {
     const bool records = queued > 0 || (set_aside > 0 && now >= retry_refused_at);
     // The trail waits a while behind a row the server did not take.
     const bool trail = trail_queued > 0 && now >= retry_audit_refused_at;
-    if (!records && !trail) {
+    // The features computed for records kept before go to a server that has a table for them.
+    const bool features =
+        server_version >= FEATURES_LAYOUT && std::max(0L, Count(local, "wave_outbox")) > 0;
+    if (!records && !trail && !features) {
         return RETRY_MS;
     }
     QSqlDatabase db = QSqlDatabase::database(server_name, false);
     bool more = false;
-    // The trail after the records, in the same round.
+    // The trail after the records, in the same round, then the features.
     if ((records && !SendRecords(local, db, queued, now, &more)) ||
-        (trail && !SendTrail(local, db, now, &more))) {
+        (trail && !SendTrail(local, db, now, &more)) ||
+        (features && !SendFeatures(local, db, &more))) {
         *failed = true;
         return RETRY_MS;
     }
@@ -297,6 +303,24 @@ bool Forwarder::State::SendTrail(QSqlDatabase& local, QSqlDatabase& db,
                                           .arg(sent.refused_at));
     }
     *more = *more || (sent.sent > 0 && sent.refused == 0);
+    return true;
+}
+
+// The features' queue; false when the link failed. `more` also when rows went.
+bool Forwarder::State::SendFeatures(QSqlDatabase& local, QSqlDatabase& db, bool* more) {
+    const Sent sent = SendFeaturesQueued(local, db, BATCH, stopping);
+    if (sent.failed) {
+        return false;
+    }
+    if (sent.refused > 0) {
+        surge_log::Write("feed", QStringLiteral("server %1 refused the wave's features of %2 "
+                                                "records: %3")
+                                     .arg(server.Where())
+                                     .arg(sent.refused)
+                                     .arg(sent.message)
+                                     .toStdString());
+    }
+    *more = *more || sent.sent + sent.refused > 0;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "records/schema.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "records/columns.h"
@@ -56,8 +57,32 @@ std::string CreateRecord() {
            "\n)";
 }
 
+bool Backfilled(const Column& column) {
+    return std::any_of(std::begin(WAVE_FEATURE_COLUMNS), std::end(WAVE_FEATURE_COLUMNS),
+                       [&column](const char* name) { return std::strcmp(name, column.name) == 0; });
+}
+
+// A view's column: the record's own; its standard wave from `standard`; a feature the record lacks
+// from `wave_features`, looked up only where the record's own is NULL.
+std::string ViewColumn(const Column& c) {
+    const std::string name = c.name;
+    if (Shared(c)) {
+        return std::string(STANDARD_WAVE_OF_RECORD) + " AS " + name;
+    }
+    if (Backfilled(c)) {
+        return "COALESCE(" + name + ", (SELECT " + name +
+               " FROM wave_features WHERE record = inspection_record.id)) AS " + name;
+    }
+    return name;
+}
+
 std::string CreateView() {
     return "CREATE VIEW IF NOT EXISTS inspection AS SELECT\n  " +
+           Each(LOCAL_SCHEMA_VERSION, ", ", ViewColumn) + "\nFROM inspection_record";
+}
+
+std::string CreateStoredView() {
+    return std::string("CREATE VIEW IF NOT EXISTS ") + STORED_VIEW + " AS SELECT\n  " +
            Each(LOCAL_SCHEMA_VERSION, ", ",
                 [](const Column& c) {
                     return Shared(c) ? std::string(STANDARD_WAVE_OF_RECORD) + " AS " + c.name
@@ -116,6 +141,7 @@ std::vector<std::string> AddColumnsSince(int from_version) {
     }
     statements.push_back("DROP TRIGGER IF EXISTS inspection_insert");
     statements.push_back("DROP VIEW IF EXISTS inspection");
+    statements.push_back(std::string("DROP VIEW IF EXISTS ") + STORED_VIEW);
     return statements;
 }
 
@@ -171,8 +197,14 @@ std::vector<std::string> LocalSchema(int from_version) {
     statements.push_back(CREATE_RECORD_CHAIN_START);
     statements.push_back(CREATE_RECORD_CHAIN_INDEX);
     statements.push_back(CREATE_WAVE_REFERENCE);
+    statements.push_back(CREATE_WAVE_FEATURES);
+    statements.push_back(CREATE_WAVE_OUTBOX);
+    statements.push_back(CREATE_WAVE_REFUSED);
+    statements.push_back(CREATE_WAVE_BACKFILL);
+    statements.push_back(START_WAVE_BACKFILL);
     statements.push_back(CREATE_LEARNING_INDEX);
     statements.push_back(CreateView());
+    statements.push_back(CreateStoredView());
     statements.push_back(CreateInsertTrigger());
     for (const char* retired : RETIRED_INDEXES) {
         statements.push_back(std::string("DROP INDEX IF EXISTS ") + retired);
@@ -196,6 +228,27 @@ std::string CreateServerInspection() {
         }
     }
     return "CREATE TABLE IF NOT EXISTS inspection (\n" + columns + "  UNIQUE (station, uuid)\n)";
+}
+
+std::vector<std::string> ServerFeaturesSchema() {
+    std::string features;
+    std::string columns;
+    for (const Column& column : InspectionColumns()) {
+        const std::string name = column.name;
+        if (Backfilled(column)) {
+            features += ", " + name + " " + column.server_type;
+            columns += "COALESCE(i." + name + ", f." + name + ") AS " + name + ", ";
+        } else if (column.server_since <= SERVER_LAYOUT) {
+            columns += "i." + name + ", ";
+        }
+    }
+    return {
+        "CREATE TABLE IF NOT EXISTS wave_features (station TEXT NOT NULL, uuid TEXT NOT NULL" +
+            features + ", received_at TIMESTAMPTZ, UNIQUE (station, uuid))",
+        std::string("CREATE OR REPLACE VIEW ") + SERVER_FEATURES_VIEW + " AS SELECT " + columns +
+            "i.received_at FROM inspection i LEFT JOIN wave_features f ON f.station = i.station "
+            "AND f.uuid = i.uuid",
+    };
 }
 
 std::vector<std::string> ServerUpgrade(int from_version) {

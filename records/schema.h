@@ -23,6 +23,10 @@ namespace records {
 // wave is a subquery rather than a join, so that reads which do not ask for it walk
 // `inspection_record` and its indexes alone.
 
+// The records as stored, the features the station computed later left out: what the forwarder
+// sends and what a damaged file's records carry over, as their chain covers them.
+constexpr const char* STORED_VIEW = "inspection_stored";
+
 // The station's records that no server has acknowledged yet, by their id (local only). Every
 // record is queued when it is written, with a server set or not, so that a server set later gets
 // the station's earlier records too.
@@ -41,6 +45,31 @@ constexpr const char* CREATE_REFUSED =
 constexpr const char* CREATE_WAVE_REFERENCE =
     "CREATE TABLE IF NOT EXISTS wave_reference (master_version TEXT PRIMARY KEY, master TEXT NOT "
     "NULL, learned_at TEXT NOT NULL, units INTEGER NOT NULL, dropped INTEGER NOT NULL)";
+// The wave's features of the records kept before the station judged waves, computed in the
+// background (history/wave_backfill.h); NULL where the wave could not be fitted or had no standard.
+// Outside the records' chain: a record's own columns, which the chain covers, stay as they were.
+constexpr const char* CREATE_WAVE_FEATURES =
+    "CREATE TABLE IF NOT EXISTS wave_features (record INTEGER PRIMARY KEY REFERENCES "
+    "inspection_record (id), ringing_frequency REAL, damping REAL, standard_error_area REAL, "
+    "hf_energy REAL)";
+// Those rows no server has acknowledged yet, as `outbox` for the records, and those a server
+// refused, as `refused`.
+constexpr const char* CREATE_WAVE_OUTBOX =
+    "CREATE TABLE IF NOT EXISTS wave_outbox (record INTEGER PRIMARY KEY)";
+constexpr const char* CREATE_WAVE_REFUSED =
+    "CREATE TABLE IF NOT EXISTS wave_refused (record INTEGER PRIMARY KEY, refused_at TEXT NOT "
+    "NULL, message TEXT NOT NULL)";
+// Its columns of the features, which are also the record's own.
+constexpr const char* WAVE_FEATURE_COLUMNS[] = {"ringing_frequency", "damping",
+                                                "standard_error_area", "hf_energy"};
+// The records not yet looked at for their features are those with an id below `below`, newest
+// first; set once to the newest record the file held when it was first opened with the table,
+// since every later record carries the features the cycle gave it.
+constexpr const char* CREATE_WAVE_BACKFILL =
+    "CREATE TABLE IF NOT EXISTS wave_backfill (below INTEGER NOT NULL)";
+constexpr const char* START_WAVE_BACKFILL =
+    "INSERT INTO wave_backfill SELECT COALESCE(MAX(id), 0) + 1 FROM inspection_record WHERE NOT "
+    "EXISTS (SELECT 1 FROM wave_backfill)";
 // A master version's passed production units by time, for learning its reference.
 constexpr const char* CREATE_LEARNING_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_master_version ON inspection_record (master_version, "
@@ -93,6 +122,12 @@ std::string CreateServerInspection();
 constexpr const char* CREATE_SERVER_STATION_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_station_started ON inspection "
     "(station, started_at, outcome)";
+
+// On a server of FEATURES_LAYOUT (setup-server makes them): the features the stations computed for
+// their records kept before, a row each by station and uuid, and the view
+// `inspection_with_features` that shows a record with them where its own columns are NULL.
+std::vector<std::string> ServerFeaturesSchema();
+constexpr const char* SERVER_FEATURES_VIEW = "inspection_with_features";
 
 // The statements that take a server's schema from `from_version` to SCHEMA_VERSION.
 std::vector<std::string> ServerUpgrade(int from_version);

@@ -16,8 +16,11 @@ constexpr int SCHEMA_VERSION = 4;
 constexpr int WITNESS_LAYOUT = 5;
 // The station's own judgement of each wave: the record's features and wave alarm.
 constexpr int WAVE_LAYOUT = 6;
+// The wave's features computed for the records kept before the station judged waves, as rows of
+// their own (`wave_features`), and the view `inspection_with_features`.
+constexpr int FEATURES_LAYOUT = 7;
 // The layout setup-server makes now.
-constexpr int SERVER_LAYOUT = WAVE_LAYOUT;
+constexpr int SERVER_LAYOUT = FEATURES_LAYOUT;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;
@@ -27,7 +30,8 @@ constexpr int SERVER_LAYOUT = WAVE_LAYOUT;
 // wrote each record and audit row; version 6 each test's attempt and whether it tested a reference
 // unit, and a unit's records indexed by time; version 7 the records' chain, the audit row's code,
 // the station's name, and the audit rows a server refused queued again in order; version 8 the
-// station's own judgement of each wave.
-constexpr int LOCAL_SCHEMA_VERSION = 8;
+// station's own judgement of each wave; version 9 the features computed for the records kept
+// before it, which the view `inspection` shows in their columns (a view made anew).
+constexpr int LOCAL_SCHEMA_VERSION = 9;
 
 }  // namespace records

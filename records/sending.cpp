@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "records/audit_columns.h"
 #include "records/columns.h"
 #include "records/record_fields.h"
+#include "records/schema.h"
 
 namespace records {
 
@@ -132,9 +134,10 @@ constexpr const char* OTHER_ROW = "the server holds another row at seq %1 of sta
 
 QString RecordsSelect(const char* queue, int batch) {
     return QStringLiteral(
-               "SELECT q.record, %1 FROM %2 q JOIN inspection i ON "
-               "i.id = q.record ORDER BY q.record LIMIT %3")
-        .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue))
+               "SELECT q.record, %1 FROM %2 q JOIN %3 i ON "
+               "i.id = q.record ORDER BY q.record LIMIT %4")
+        .arg(StoredColumnList(QStringLiteral("i.")), QLatin1String(queue),
+             QLatin1String(STORED_VIEW))
         .arg(batch);
 }
 
@@ -192,6 +195,41 @@ const Feed AUDIT = {
     .places = AuditServerPlaces,
 };
 
+// The features' rows: the record's station and uuid, then the features, as the server's
+// `wave_features` has them.
+constexpr const char* FEATURE_COLUMNS =
+    "station, uuid, ringing_frequency, damping, standard_error_area, hf_energy";
+constexpr int FEATURE_COLUMN_COUNT = 6;
+
+QString FeaturesSelect(const char* queue, int batch) {
+    return QStringLiteral(
+               "SELECT q.record, r.station, r.uuid, f.ringing_frequency, f.damping, "
+               "f.standard_error_area, f.hf_energy FROM %1 q JOIN wave_features f ON f.record = "
+               "q.record JOIN inspection_record r ON r.id = q.record ORDER BY q.record LIMIT %2")
+        .arg(QLatin1String(queue))
+        .arg(batch);
+}
+
+const Feed FEATURES = {
+    .table = "wave_features",
+    .unique = "uuid",
+    .savepoint = "features",
+    .key = "record",
+    .aside = "wave_refused",
+    .stops_at_refusal = false,
+    .select = FeaturesSelect,
+    .key_column = 0,
+    .values_from = 1,
+    .value_count = [] { return FEATURE_COLUMN_COUNT; },
+    .columns = [](int) { return QString::fromLatin1(FEATURE_COLUMNS); },
+    .places =
+        [](int) {
+            std::vector<std::size_t> places(FEATURE_COLUMN_COUNT);
+            std::iota(places.begin(), places.end(), std::size_t{0});
+            return places;
+        },
+};
+
 bool ReadQueued(QSqlDatabase& local, const Feed& feed, const char* queue, int batch,
                 std::vector<Queued>* rows) {
     QSqlQuery read(local);
@@ -229,6 +267,18 @@ class RecordSteps {
     const std::set<QString>& held_;
     const std::size_t station_ = static_cast<std::size_t>(StoredIndex("station"));
     const std::size_t uuid_ = static_cast<std::size_t>(StoredIndex("uuid"));
+};
+
+// The features': a row the server holds already is the same, as a record's features are
+// computed once.
+class FeatureSteps {
+  public:
+    explicit FeatureSteps(QSqlDatabase&) {}
+    bool Prepare() { return true; }
+    bool Skips(const Queued&) const { return false; }
+    bool Kept(const Queued&, std::optional<QString>*) { return true; }
+    void Took(const Queued&) {}
+    bool Finish() { return true; }
 };
 
 // The trail's: a row the server holds already must be the same row, and each station's head
@@ -414,6 +464,23 @@ Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, int version, int
         return Failed();
     }
     return Settled(local, AUDIT, QUEUE, rows, outcome);
+}
+
+Sent SendFeaturesQueued(QSqlDatabase& local, QSqlDatabase& server, int batch,
+                        const std::atomic<bool>& stopping) {
+    constexpr const char* QUEUE = "wave_outbox";
+    std::vector<Queued> rows;
+    if (!ReadQueued(local, FEATURES, QUEUE, batch, &rows)) {
+        return Failed();
+    }
+    if (rows.empty()) {
+        return Sent();
+    }
+    Outcome outcome;
+    if (!Insert<FeatureSteps>(server, FEATURES, FEATURES_LAYOUT, rows, stopping, &outcome)) {
+        return Failed();
+    }
+    return Settled(local, FEATURES, QUEUE, rows, outcome);
 }
 
 }  // namespace records

@@ -35,4 +35,10 @@ Sent SendQueued(QSqlDatabase& local, QSqlDatabase& server, int version, const ch
 Sent SendAuditQueued(QSqlDatabase& local, QSqlDatabase& server, int version, int batch,
                      const std::atomic<bool>& stopping);
 
+// The same for the wave's features computed for the records kept before (`wave_features`), to a
+// server of FEATURES_LAYOUT or later: rows of their own by the record's station and uuid, from
+// `wave_outbox`, each kept once; those the server refuses set aside in `wave_refused`.
+Sent SendFeaturesQueued(QSqlDatabase& local, QSqlDatabase& server, int batch,
+                        const std::atomic<bool>& stopping);
+
 }  // namespace records

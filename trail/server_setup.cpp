@@ -22,8 +22,9 @@ const QString CONNECTION = QStringLiteral("surge_setup_server");
 // What a station's login may do with each table: read all, append to the records, the trail
 // and (for a station of an earlier version, which moves it itself) the trail's head.
 constexpr const char* READ_TABLES =
-    "inspection, audit, audit_head, record_head, station_login, schema_version, server_layout";
-constexpr const char* APPEND_TABLES = "inspection, audit, audit_head";
+    "inspection, audit, audit_head, record_head, station_login, schema_version, server_layout, "
+    "wave_features, inspection_with_features";
+constexpr const char* APPEND_TABLES = "inspection, audit, audit_head, wave_features";
 
 // Raises the refusal a station is told: SQLSTATE 23000, which a station sets aside or waits on.
 std::string Refuse(const std::string& message) {
@@ -141,6 +142,19 @@ BEGIN
       ON CONFLICT (station) DO UPDATE SET seq = EXCLUDED.seq, hash = EXCLUDED.hash
       WHERE record_head.seq < EXCLUDED.seq;
   END IF;
+  NEW.received_at := clock_timestamp();
+  RETURN NEW;
+END $$)sql";
+}
+
+// The wave's features of a record kept before, as they arrive: its station's own, stamped. A row
+// the server holds already is kept once by the insert's own ON CONFLICT.
+std::string FeaturesArrive(const std::string& path) {
+    return "CREATE OR REPLACE FUNCTION surge_features_arrive() RETURNS trigger LANGUAGE plpgsql "
+           "SECURITY DEFINER SET search_path = " +
+           path + R"sql( AS $$
+BEGIN
+  PERFORM surge_bound_station(NEW.station);
   NEW.received_at := clock_timestamp();
   RETURN NEW;
 END $$)sql";
@@ -293,19 +307,26 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
         BoundStation(),
         AuditArrives(path),
         RecordArrives(path),
+        FeaturesArrive(path),
         HEAD_KEPT,
         Trigger("audit_arrives", "BEFORE INSERT", "audit", "surge_audit_arrives"),
         Trigger("inspection_arrives", "BEFORE INSERT", "inspection", "surge_record_arrives"),
         Trigger("audit_head_kept", "BEFORE INSERT OR UPDATE", "audit_head", "surge_head_kept"),
     };
+    const std::vector<std::string> features = records::ServerFeaturesSchema();
+    statements.insert(statements.end(), features.begin(), features.end());
     statements.insert(statements.end(), more.begin(), more.end());
-    for (const char* table : {"inspection", "audit", "audit_head", "record_head", "station_login",
-                              "schema_version", "server_layout"}) {
+    statements.push_back(
+        Trigger("wave_features_arrive", "BEFORE INSERT", "wave_features", "surge_features_arrive"));
+    for (const char* table :
+         {"inspection", "audit", "audit_head", "record_head", "station_login", "schema_version",
+          "server_layout", "wave_features", records::SERVER_FEATURES_VIEW}) {
         statements.push_back(std::string("ALTER TABLE ") + table + " OWNER TO surge_owner");
         statements.push_back(std::string("REVOKE ALL ON ") + table + " FROM PUBLIC");
     }
-    for (const char* function : {"surge_bound_station(text)", "surge_audit_arrives()",
-                                 "surge_record_arrives()", "surge_head_kept()"}) {
+    for (const char* function :
+         {"surge_bound_station(text)", "surge_audit_arrives()", "surge_record_arrives()",
+          "surge_features_arrive()", "surge_head_kept()"}) {
         statements.push_back(std::string("ALTER FUNCTION ") + function + " OWNER TO surge_owner");
     }
     const std::string layout = std::to_string(records::SERVER_LAYOUT);
