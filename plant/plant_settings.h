@@ -1,0 +1,35 @@
+// The plant view's settings file (surge-plant --config PATH, "/etc/surge/plant.ini" by default):
+//   [listen]   address = 127.0.0.1, port = 8080
+//   [database] host, port = 5432, name, user, password_file, tls (libpq's:
+//   "sslmode=verify-full;...") [tls]      certificate, key: PEM files; HTTPS when both are set
+//   [session]  idle_minutes = 30; plain_http_test_run = true drops the cookie's Secure flag, for a
+//              test run over plain HTTP on the loopback alone
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace plant {
+
+inline constexpr const char* DEFAULT_SETTINGS_PATH = "/etc/surge/plant.ini";
+
+struct Settings {
+    std::string listen_address = "127.0.0.1";
+    int listen_port = 8080;
+    std::string db_host = "127.0.0.1";
+    int db_port = 5432;
+    std::string db_name;
+    std::string db_user;
+    std::string db_password;  // read from the password file
+    std::string db_tls;
+    std::string tls_certificate;
+    std::string tls_key;
+    int idle_minutes = 30;
+    bool plain_http_test_run = false;
+};
+
+// The settings of the file at `path`; nothing, with what is wrong in `problem`, when the file or
+// a value cannot be used.
+std::optional<Settings> ReadSettings(const std::string& path, std::string* problem);
+
+}  // namespace plant

@@ -1,0 +1,39 @@
+#include "plant/routes.h"
+
+#include <QSqlQuery>
+
+#include "plant/connection.h"
+
+namespace plant {
+
+namespace {
+
+bool DatabaseAnswers(const Settings& settings) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::optional<QSqlDatabase> db = ThreadConnection(settings);
+        if (!db) {
+            return false;
+        }
+        if (QSqlQuery(*db).exec(QStringLiteral("SELECT 1"))) {
+            return true;
+        }
+        DropThreadConnection();
+    }
+    return false;
+}
+
+}  // namespace
+
+void AddHealth(httplib::Server& server, const Settings& settings) {
+    server.Get("/health", [&settings](const httplib::Request&, httplib::Response& response) {
+        response.set_content(std::string("{\"service\":true,\"database\":") +
+                                 (DatabaseAnswers(settings) ? "true" : "false") + "}",
+                             "application/json");
+    });
+}
+
+void AddRoutes(httplib::Server& server, const Settings& settings) {
+    AddHealth(server, settings);
+}
+
+}  // namespace plant

@@ -1,0 +1,15 @@
+// The service's routes, one function a group, each added to the server by AddRoutes.
+#pragma once
+
+#include <httplib.h>
+
+#include "plant/plant_settings.h"
+
+namespace plant {
+
+void AddRoutes(httplib::Server& server, const Settings& settings);
+
+// GET /health, answered without a login: 200 and whether the plant's server answers.
+void AddHealth(httplib::Server& server, const Settings& settings);
+
+}  // namespace plant
