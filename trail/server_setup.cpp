@@ -175,6 +175,10 @@ bool Run(QSqlQuery& query, const std::string& sql, std::string* error) {
     return false;
 }
 
+std::string QuotedName(const std::string& name) {
+    return "\"" + QString::fromStdString(name).replace("\"", "\"\"").toStdString() + "\"";
+}
+
 // The station's login: an existing login, given the station alone; read and append only.
 bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* report,
                   std::string* error) {
@@ -202,8 +206,7 @@ bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* re
                    " already: left as it is\n";
         return true;
     }
-    const std::string login =
-        "\"" + QString::fromStdString(station.login).replace("\"", "\"\"").toStdString() + "\"";
+    const std::string login = QuotedName(station.login);
     for (const std::string& grant :
          {"REVOKE ALL ON " + std::string(READ_TABLES) + " FROM " + login,
           "GRANT SELECT ON " + std::string(READ_TABLES) + " TO " + login,
