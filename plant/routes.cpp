@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "plant/connection.h"
+#include "plant/session.h"
 
 namespace plant {
 
@@ -33,7 +34,10 @@ void AddHealth(httplib::Server& server, const Settings& settings) {
 }
 
 void AddRoutes(httplib::Server& server, const Settings& settings) {
+    GuardRoutes(server, settings);
     AddHealth(server, settings);
+    AddLogin(server, settings);
+    AddUsers(server, settings);
 }
 
 }  // namespace plant

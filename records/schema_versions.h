@@ -16,8 +16,10 @@ constexpr int SCHEMA_VERSION = 4;
 constexpr int WITNESS_LAYOUT = 5;
 // The station's own judgement of each wave: the record's features and wave alarm.
 constexpr int WAVE_LAYOUT = 6;
+// The plant view's users, their sessions and trail, and the service's role (trail/plant_layout.h).
+constexpr int PLANT_LAYOUT = 8;
 // The layout setup-server makes now.
-constexpr int SERVER_LAYOUT = WAVE_LAYOUT;
+constexpr int SERVER_LAYOUT = PLANT_LAYOUT;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;

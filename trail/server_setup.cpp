@@ -12,6 +12,7 @@
 #include "records/server_config.h"
 #include "records/server_link.h"
 #include "trail/audit_row.h"
+#include "trail/plant_layout.h"
 
 namespace trail {
 
@@ -220,8 +221,8 @@ bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* re
     return true;
 }
 
-bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations, std::string* report,
-           std::string* error) {
+bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations,
+           const std::string& plant_login, std::string* report, std::string* error) {
     QSqlQuery query(db);
     const auto run = [&](const std::string& sql) { return Run(query, sql, error); };
     if (!run("SELECT pg_advisory_xact_lock(" + std::to_string(records::SERVER_SCHEMA_LOCK) + ")") ||
@@ -245,10 +246,19 @@ bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations, std::str
             }
         }
     }
-    for (const std::string& statement : WitnessStatements(schema)) {
-        if (!run(statement)) {
+    for (const std::vector<std::string>& layout :
+         {WitnessStatements(schema), PlantLayoutStatements(schema)}) {
+        for (const std::string& statement : layout) {
+            if (!run(statement)) {
+                return false;
+            }
+        }
+    }
+    if (!plant_login.empty()) {
+        if (!run(std::string("GRANT ") + PLANT_ROLE + " TO " + QuotedName(plant_login))) {
             return false;
         }
+        *report += "the plant view's service logs in as " + plant_login + "\n";
     }
     for (const StationLogin& station : stations) {
         if (!GrantStation(query, station, report, error)) {
@@ -319,7 +329,8 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
     return statements;
 }
 
-SetupOutcome SetUpServer(const std::vector<StationLogin>& stations) {
+SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
+                         const std::string& plant_login) {
     QString setting_error;
     const std::optional<records::ServerConfig> server = records::ReadServerConfig(&setting_error);
     if (!server) {
@@ -337,7 +348,7 @@ SetupOutcome SetUpServer(const std::vector<StationLogin>& stations) {
         QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 0"));
         std::string report;
         std::string error;
-        if (db.transaction() && SetUp(db, stations, &report, &error) && db.commit()) {
+        if (db.transaction() && SetUp(db, stations, plant_login, &report, &error) && db.commit()) {
             outcome = {true, server->Where().toStdString() + " is set up as a witness (layout " +
                                  std::to_string(records::SERVER_LAYOUT) + ")\n" + report};
         } else {

@@ -1,10 +1,14 @@
 // What the plant view's tests share: one PostgreSQL a suite (each test skipped where it cannot
-// start), and the service on a free port of the loopback, over plain HTTP, asked by a client.
+// start), set up by surge-audit setup-server with the service's login "plantweb"; plant users made
+// by surge-users --server; the service on a free port of the loopback, over plain HTTP, asked by a
+// client.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <memory>
 #include <thread>
 
@@ -13,7 +17,13 @@
 
 class PlantSuite : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { server_ = new PgServer; }
+    static void SetUpTestSuite() {
+        server_ = new PgServer;
+        if (server_->WhyNot().empty()) {
+            server_->Value("CREATE ROLE plantweb LOGIN PASSWORD 'pw-plantweb'", "postgres");
+            set_up_ = Tool(SURGE_AUDIT_PATH, {"setup-server", "--plant", "plantweb"}, "") == 0;
+        }
+    }
     static void TearDownTestSuite() {
         delete server_;
         server_ = nullptr;
@@ -22,19 +32,63 @@ class PlantSuite : public ::testing::Test {
         if (!server_->WhyNot().empty()) {
             GTEST_SKIP() << "PostgreSQL cannot start here: " << server_->WhyNot();
         }
+        ASSERT_TRUE(set_up_) << "surge-audit setup-server failed";
     }
     void TearDown() override { StopService(); }
 
-    // The settings of a service on the test's server, logging in as its superuser.
+    // The settings of a service on the test's server, logging in as "plantweb".
     static plant::Settings SettingsHere() {
         plant::Settings settings;
         settings.listen_port = 0;
         settings.db_port = server_->Port();
         settings.db_name = PgServer::DATABASE;
-        settings.db_user = PgServer::USER;
-        settings.db_password = PgServer::PASSWORD;
+        settings.db_user = "plantweb";
+        settings.db_password = "pw-plantweb";
         settings.plain_http_test_run = true;
         return settings;
+    }
+    // Runs a tool as the plant's DBA (the server's superuser), `input` on its standard input; its
+    // exit code.
+    static int Tool(const char* program, const QStringList& arguments, const std::string& input) {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SURGE_HISTORY_DB", QString::fromStdString(server_->Setting()));
+        environment.insert("SURGE_HISTORY_PASSWORD", PgServer::PASSWORD);
+        tool.setProcessEnvironment(environment);
+        tool.setProcessChannelMode(QProcess::ForwardedChannels);
+        tool.start(program, arguments);
+        tool.write(input.c_str());
+        tool.closeWriteChannel();
+        return tool.waitForFinished(60000) ? tool.exitCode() : -1;
+    }
+    // A plant user made by surge-users --server, with the password "pw-" and the name.
+    static void AddUser(const std::string& name, const std::string& role) {
+        ASSERT_EQ(
+            Tool(SURGE_USERS_PATH,
+                 {"--server", "add", QString::fromStdString(name), QString::fromStdString(role)},
+                 "pw-" + name + "\n"),
+            0);
+    }
+    // POST /login with a form; the answer.
+    httplib::Result LogIn(const std::string& name, const std::string& password) {
+        return Client().Post("/login", httplib::Params{{"name", name}, {"password", password}});
+    }
+    // The headers of a session of `name` (its cookie, and its CSRF token unless `csrf` is false).
+    httplib::Headers SessionOf(const std::string& name, bool csrf = true) {
+        const httplib::Result login = LogIn(name, "pw-" + name);
+        if (!login || login->status != 303) {
+            ADD_FAILURE() << "no login for " << name;
+            return {};
+        }
+        const std::string cookie = login->get_header_value("Set-Cookie");
+        httplib::Headers headers{{"Cookie", cookie.substr(0, cookie.find(';'))}};
+        const httplib::Result session = Client().Get("/api/session", headers);
+        const std::string body = session ? session->body : "";
+        const size_t at = body.find("\"csrf\":\"");
+        if (csrf && at != std::string::npos) {
+            headers.emplace("X-CSRF-Token", body.substr(at + 8, 64));
+        }
+        return headers;
     }
     void StartService(const plant::Settings& settings) {
         service_ = std::make_unique<plant::Service>(settings);
@@ -54,6 +108,7 @@ class PlantSuite : public ::testing::Test {
     httplib::Client& Client() { return *client_; }
 
     static inline PgServer* server_ = nullptr;
+    static inline bool set_up_ = false;
 
   private:
     std::unique_ptr<plant::Service> service_;
