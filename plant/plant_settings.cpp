@@ -62,6 +62,7 @@ std::optional<Settings> ReadSettings(const std::string& path, std::string* probl
     settings.db_tls = Text(file, "database/tls", "");
     settings.tls_certificate = Text(file, "tls/certificate", "");
     settings.tls_key = Text(file, "tls/key", "");
+    settings.web_folder = Text(file, "web/folder", settings.web_folder);
     settings.plain_http_test_run = Text(file, "session/plain_http_test_run", "false") == "true";
     const std::string password_file = Text(file, "database/password_file", "");
     if (!ReadNumber(file, "listen/port", 1, 65535, &settings.listen_port, problem) ||

@@ -2,6 +2,8 @@
 //   [listen]   address = 127.0.0.1, port = 8080
 //   [database] host, port = 5432, name, user, password_file, tls (libpq's:
 //   "sslmode=verify-full;...") [tls]      certificate, key: PEM files; HTTPS when both are set
+//   [web]      folder: the pages' scripts and style (plant/web), "/usr/share/surge/plant"
+//              by default
 //   [session]  idle_minutes = 30; plain_http_test_run = true drops the cookie's Secure flag, for a
 //              test run over plain HTTP on the loopback alone
 #pragma once
@@ -24,6 +26,7 @@ struct Settings {
     std::string db_tls;
     std::string tls_certificate;
     std::string tls_key;
+    std::string web_folder = "/usr/share/surge/plant";
     int idle_minutes = 30;
     bool plain_http_test_run = false;
 };

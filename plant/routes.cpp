@@ -38,6 +38,10 @@ void AddRoutes(httplib::Server& server, const Settings& settings) {
     AddHealth(server, settings);
     AddLogin(server, settings);
     AddUsers(server, settings);
+    AddLine(server, settings);
+    if (!settings.web_folder.empty()) {
+        server.set_mount_point("/static", settings.web_folder);
+    }
 }
 
 }  // namespace plant

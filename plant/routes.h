@@ -13,6 +13,8 @@ void AddRoutes(httplib::Server& server, const Settings& settings);
 void AddHealth(httplib::Server& server, const Settings& settings);
 // GET and POST /login, POST /logout, GET /api/session (the user, role and CSRF token).
 void AddLogin(httplib::Server& server, const Settings& settings);
+// GET /line and /api/line: 라인 현황.
+void AddLine(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 

@@ -39,7 +39,8 @@ std::string CookieToken(const httplib::Request& request) {
 thread_local Session current;
 
 bool IsPublic(const httplib::Request& request) {
-    return request.path == "/health" || request.path == "/login";
+    return request.path == "/health" || request.path == "/login" ||
+           request.path.rfind("/static/", 0) == 0;
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ std::string SessionCookie(const Settings& settings, const std::string& token);
 // The session of the request's cookie, alive and kept alive; nothing without one.
 std::optional<Session> SessionOf(const Settings& settings, const httplib::Request& request);
 
-// The gate before every route: /health and /login answer anyone; any other page without a
+// The gate before every route: /health, /login and the pages' scripts and style (/static/)
+// answer anyone; any other page without a
 // session goes to /login, an API answers 401; a POST whose CSRF token is not the session's
 // answers 403. The session let through is the request's CurrentSession().
 void GuardRoutes(httplib::Server& server, const Settings& settings);

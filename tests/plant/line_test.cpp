@@ -1,0 +1,161 @@
+// 라인 현황: each station's newest record, its shift's counts by the station's definitions, its
+// line stop and wave alarm, from records and audit rows as a station sends them; what a station
+// wrote comes back as text.
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdlib>
+
+#include "tests/plant/plant_fixture.h"
+
+namespace {
+
+struct AuditRow {
+    const char* action;
+    const char* object;  // "" for the case's master
+    const char* code;
+    const char* after;
+};
+
+struct LineCase {
+    const char* name;
+    const char* master;
+    const char* outcome;
+    int reference;
+    int wave_alarm;
+    std::vector<AuditRow> audit;
+    const char* verdict;
+    int tested;
+    const char* yield;
+    const char* line_stop;  // its code, "" for none
+};
+
+class LineTest : public PlantSuite, public ::testing::WithParamInterface<LineCase> {
+  protected:
+    // A record of `station` now, as a station's INSERT into the server's view of it.
+    static void Record(const std::string& station, const LineCase& line) {
+        const std::string now = Now();
+        server_->Value(
+            "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, "
+            "model_no, outcome, stopped_at, attempt, reference, wave_alarm) VALUES "
+            "(gen_random_uuid()::text, '" +
+            station + "', '" + now + "', '" + now + "', 'S-1', " + Literal(line.master) +
+            ", 'X', '" + line.outcome + "', '', 1, " + std::to_string(line.reference) + ", " +
+            std::to_string(line.wave_alarm) + ")");
+    }
+    // Audit rows of `station` in its chain's order; the server's check of the chain is set aside,
+    // as these rows carry no real hash.
+    static void Audit(const std::string& station, const LineCase& line) {
+        std::string sql = "ALTER TABLE audit DISABLE TRIGGER audit_arrives";
+        int seq = 0;
+        for (const AuditRow& row : line.audit) {
+            sql +=
+                "; INSERT INTO audit (seq, at, station, user_name, role, action, object, "
+                "before_value, after_value, reason, prev_hash, hash, code) VALUES (" +
+                std::to_string(++seq) + ", '" + Now() + "', '" + station +
+                "', 'kim', "
+                "'engineer', '" +
+                row.action + "', " + Literal(row.object[0] == '\0' ? line.master : row.object) +
+                ", '', '" + row.after + "', '', '', 'h', '" + row.code + "')";
+        }
+        server_->Value(sql + "; ALTER TABLE audit ENABLE TRIGGER audit_arrives");
+    }
+    // The local time as a station writes it, "2026-12-11T10:15:02.123+00:00".
+    static std::string Now() {
+        const QDateTime now = QDateTime::currentDateTime();
+        const int minutes = now.offsetFromUtc() / 60;
+        return (now.toString("yyyy-MM-ddTHH:mm:ss.zzz") + (minutes < 0 ? "-" : "+") +
+                QString("%1:%2")
+                    .arg(std::abs(minutes) / 60, 2, 10, QChar('0'))
+                    .arg(std::abs(minutes) % 60, 2, 10, QChar('0')))
+            .toStdString();
+    }
+    static std::string Literal(const std::string& text) { return "'" + text + "'"; }
+    // The station's object in /api/line.
+    QJsonObject StationIn(const std::string& body, const std::string& station) {
+        for (const QJsonValue& value :
+             QJsonDocument::fromJson(QByteArray::fromStdString(body))["stations"].toArray()) {
+            if (value["station"].toString().toStdString() == station) {
+                return value.toObject();
+            }
+        }
+        return {};
+    }
+};
+
+TEST_P(LineTest, ShowsTheStation) {
+    StartService(SettingsHere());
+    const LineCase& line = GetParam();
+    const std::string station = std::string("LINE-") + line.name;
+    Record(station, line);
+    Audit(station, line);
+    const std::string viewer = std::string("viewer_") + line.name;
+    AddUser(viewer, "viewer");
+    const httplib::Result result = Client().Get("/api/line", SessionOf(viewer));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->status, 200);
+    EXPECT_EQ(result->body.find("<"), std::string::npos) << "markup in " << result->body;
+    const QJsonObject shown = StationIn(result->body, station);
+    EXPECT_EQ(shown["master"].toString().toStdString(), line.master);
+    EXPECT_EQ(shown["verdict"].toString().toStdString(), line.verdict);
+    EXPECT_EQ(shown["tested"].toInt(), line.tested);
+    EXPECT_EQ(shown["yield"].toString().toStdString(), line.yield);
+    EXPECT_EQ(shown["line_stop"]["code"].toString().toStdString(), line.line_stop);
+    EXPECT_EQ(shown["wave_alarm"].toBool(), line.wave_alarm != 0);
+    const QDateTime now = QDateTime::currentDateTime();
+    const bool twelve =
+        !line.audit.empty() && std::string(line.audit[0].object) == "reference/shifts";
+    const QString from = twelve && now.time().hour() >= 12 ? "T12:00:00" : "T00:00:00";
+    EXPECT_EQ(shown["shift_from"].toString(), now.date().toString("yyyy-MM-dd") + from);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plant, LineTest,
+    ::testing::Values(
+        LineCase{"Passed", "M-01", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
+        LineCase{"FailedFlagged", "M-01", "N.G", 0, 1, {}, "N.G", 1, "0.0 %", ""},
+        LineCase{"ReferenceUnit", "M-01", "O.K", 1, 0, {}, "O.K", 0, "-", ""},
+        LineCase{"Markup", "<script>alert(1)</script>", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
+        LineCase{"LineStopped",
+                 "M-02",
+                 "N.G",
+                 0,
+                 0,
+                 {{"line stopped", "", "ng", "N.G 3"}},
+                 "N.G",
+                 1,
+                 "0.0 %",
+                 "ng"},
+        LineCase{"Acknowledged",
+                 "M-02",
+                 "N.G",
+                 0,
+                 0,
+                 {{"line stopped", "", "ng", "N.G 3"}, {"line stop acknowledged", "", "ng", ""}},
+                 "N.G",
+                 1,
+                 "0.0 %",
+                 ""},
+        LineCase{"AuditedShifts",
+                 "M-03",
+                 "O.K",
+                 0,
+                 0,
+                 {{"settings changed", "reference/shifts", "", "00:00, 12:00"}},
+                 "O.K",
+                 1,
+                 "100.0 %",
+                 ""}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; });
+
+TEST_F(PlantSuite, PageShowsTheUsersNameAsText) {
+    StartService(SettingsHere());
+    AddUser("<i>kim</i>", "viewer");
+    const httplib::Result page = Client().Get("/line", SessionOf("<i>kim</i>"));
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->body.find("&lt;i&gt;kim&lt;/i&gt;"), std::string::npos);
+    EXPECT_EQ(page->body.find("<i>"), std::string::npos);
+}
+
+}  // namespace
