@@ -1,7 +1,8 @@
 // The plant view's settings file (surge-plant --config PATH, "/etc/surge/plant.ini" by default):
 //   [listen]   address = 127.0.0.1, port = 8080
-//   [database] host, port = 5432, name, user, password_file, tls (libpq's:
-//   "sslmode=verify-full;...") [tls]      certificate, key: PEM files; HTTPS when both are set
+//   [database] host, port = 5432, name, user, password_file,
+//              tls: libpq's ("sslmode=verify-full;sslrootcert=...")
+//   [tls]      certificate, key: PEM files; HTTPS when both are set
 //   [web]      folder: the pages' scripts and style (plant/web), "/usr/share/surge/plant"
 //              by default
 //   [session]  idle_minutes = 30; plain_http_test_run = true drops the cookie's Secure flag, for a
