@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include "plant/live.h"
 #include "plant/routes.h"
 
 namespace plant {
@@ -10,6 +11,8 @@ struct Service::Parts {
     Settings settings;
     std::unique_ptr<httplib::Server> server;
     int port = 0;
+    Arrivals arrivals;
+    std::unique_ptr<Listener> listener;
 };
 
 namespace {
@@ -32,6 +35,8 @@ Service::Service(const Settings& settings) : parts_(std::make_unique<Parts>()) {
     parts_->server = MakeServer(parts_->settings);
     parts_->server->new_task_queue = [] { return new httplib::ThreadPool(THREADS); };
     AddRoutes(*parts_->server, parts_->settings);
+    AddEvents(*parts_->server, &parts_->arrivals);
+    parts_->listener = std::make_unique<Listener>(parts_->settings, &parts_->arrivals);
 }
 
 Service::~Service() = default;
@@ -61,11 +66,15 @@ int Service::Port() const {
 }
 
 void Service::Run() {
+    parts_->listener->Start();
     parts_->server->listen_after_bind();
 }
 
+// The open event streams end first, so that the server's threads can.
 void Service::Stop() {
+    parts_->arrivals.Stop();
     parts_->server->stop();
+    parts_->listener->Stop();
 }
 
 }  // namespace plant

@@ -167,6 +167,15 @@ BEGIN
 END $$)sql";
 }
 
+// A record kept by the server told on RECORD_CHANNEL once its transaction commits (a record the
+// server passes over, sent twice, is not).
+std::string RecordNotify() {
+    return std::string(
+               "CREATE OR REPLACE FUNCTION surge_record_notify() RETURNS trigger LANGUAGE "
+               "plpgsql AS $$\nBEGIN\n  PERFORM pg_notify('") +
+           RECORD_CHANNEL + "', NEW.station);\n  RETURN NULL;\nEND $$";
+}
+
 // Each function, and whether the service may call it (never the trail's row, nor a change by
 // the DBA's hand).
 struct Function {
@@ -181,6 +190,7 @@ constexpr Function FUNCTIONS[] = {
     {"surge_plant_logout(text)", true},
     {"surge_plant_user_set(text, text, text, text, text)", false},
     {"surge_plant_user_change(text, text, text, text, text)", true},
+    {"surge_record_notify()", false},
 };
 constexpr const char* SERVICE_READS =
     "inspection, audit, audit_head, record_head, station_login, schema_version, server_layout, "
@@ -195,10 +205,14 @@ std::vector<std::string> PlantLayoutStatements(const std::string& schema) {
                                      "rolname = '") +
                          PLANT_ROLE + "') THEN CREATE ROLE " + PLANT_ROLE +
                          " NOLOGIN; END IF; END $$");
-    for (const std::string& function : {Audit(path), Password(path), Login(path), Session(path),
-                                        Logout(path), UserSet(path), UserChange(path)}) {
+    for (const std::string& function :
+         {Audit(path), Password(path), Login(path), Session(path), Logout(path), UserSet(path),
+          UserChange(path), RecordNotify()}) {
         statements.push_back(function);
     }
+    statements.push_back(
+        "CREATE OR REPLACE TRIGGER inspection_notify AFTER INSERT ON inspection FOR EACH ROW "
+        "EXECUTE FUNCTION surge_record_notify()");
     for (const char* table : {"plant_user", "plant_session", "plant_trail"}) {
         statements.push_back(std::string("ALTER TABLE ") + table + " OWNER TO surge_owner");
         statements.push_back(std::string("REVOKE ALL ON ") + table + " FROM PUBLIC");

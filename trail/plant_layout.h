@@ -12,6 +12,8 @@ namespace trail {
 
 // The role of the plant view's service; setup-server grants it to the login it is given.
 inline constexpr const char* PLANT_ROLE = "surge_plant";
+// The channel a record's arrival is told on (its station's name the payload), for the live pages.
+inline constexpr const char* RECORD_CHANNEL = "surge_record";
 // The plant users' roles, lowest first.
 inline constexpr const char* PLANT_ROLES[] = {"viewer", "engineer", "administrator"};
 // A plant user removed, in the plant's trail (the station's users are disabled, never removed).

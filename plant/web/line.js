@@ -63,3 +63,7 @@ async function refresh() {
 }
 
 refresh();
+
+// Each record a station sends is told here as it arrives; the browser opens the stream again
+// when it breaks.
+new EventSource("/api/events").addEventListener("record", refresh);

@@ -1,11 +1,9 @@
 // 라인 현황: each station's newest record, its shift's counts by the station's definitions, its
 // line stop and wave alarm, from records and audit rows as a station sends them; what a station
 // wrote comes back as text.
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdlib>
 
 #include "tests/plant/plant_fixture.h"
 
@@ -33,17 +31,6 @@ struct LineCase {
 
 class LineTest : public PlantSuite, public ::testing::WithParamInterface<LineCase> {
   protected:
-    // A record of `station` now, as a station's INSERT into the server's view of it.
-    static void Record(const std::string& station, const LineCase& line) {
-        const std::string now = Now();
-        server_->Value(
-            "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, "
-            "model_no, outcome, stopped_at, attempt, reference, wave_alarm) VALUES "
-            "(gen_random_uuid()::text, '" +
-            station + "', '" + now + "', '" + now + "', 'S-1', " + Literal(line.master) +
-            ", 'X', '" + line.outcome + "', '', 1, " + std::to_string(line.reference) + ", " +
-            std::to_string(line.wave_alarm) + ")");
-    }
     // Audit rows of `station` in its chain's order; the server's check of the chain is set aside,
     // as these rows carry no real hash.
     static void Audit(const std::string& station, const LineCase& line) {
@@ -60,16 +47,6 @@ class LineTest : public PlantSuite, public ::testing::WithParamInterface<LineCas
                 ", '', '" + row.after + "', '', '', 'h', '" + row.code + "')";
         }
         server_->Value(sql + "; ALTER TABLE audit ENABLE TRIGGER audit_arrives");
-    }
-    // The local time as a station writes it, "2026-12-11T10:15:02.123+00:00".
-    static std::string Now() {
-        const QDateTime now = QDateTime::currentDateTime();
-        const int minutes = now.offsetFromUtc() / 60;
-        return (now.toString("yyyy-MM-ddTHH:mm:ss.zzz") + (minutes < 0 ? "-" : "+") +
-                QString("%1:%2")
-                    .arg(std::abs(minutes) / 60, 2, 10, QChar('0'))
-                    .arg(std::abs(minutes) % 60, 2, 10, QChar('0')))
-            .toStdString();
     }
     static std::string Literal(const std::string& text) { return "'" + text + "'"; }
     // The station's object in /api/line.
@@ -88,7 +65,7 @@ TEST_P(LineTest, ShowsTheStation) {
     StartService(SettingsHere());
     const LineCase& line = GetParam();
     const std::string station = std::string("LINE-") + line.name;
-    Record(station, line);
+    Record(station, line.master, line.outcome, line.reference, line.wave_alarm);
     Audit(station, line);
     const std::string viewer = std::string("viewer_") + line.name;
     AddUser(viewer, "viewer");

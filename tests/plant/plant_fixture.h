@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <QDateTime>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -106,6 +108,29 @@ class PlantSuite : public ::testing::Test {
         }
     }
     httplib::Client& Client() { return *client_; }
+    int Port() const { return service_->Port(); }
+
+    // A record of `station` now, as a station's INSERT into the server's table of them.
+    static void Record(const std::string& station, const std::string& master,
+                       const std::string& outcome, int reference = 0, int wave_alarm = 0) {
+        const std::string now = Now();
+        server_->Value(
+            "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, "
+            "model_no, outcome, stopped_at, attempt, reference, wave_alarm) VALUES "
+            "(gen_random_uuid()::text, '" +
+            station + "', '" + now + "', '" + now + "', 'S-1', '" + master + "', 'X', '" + outcome +
+            "', '', 1, " + std::to_string(reference) + ", " + std::to_string(wave_alarm) + ")");
+    }
+    // The local time as a station writes it, "2026-12-11T10:15:02.123+00:00".
+    static std::string Now() {
+        const QDateTime now = QDateTime::currentDateTime();
+        const int minutes = now.offsetFromUtc() / 60;
+        return (now.toString("yyyy-MM-ddTHH:mm:ss.zzz") + (minutes < 0 ? "-" : "+") +
+                QString("%1:%2")
+                    .arg(std::abs(minutes) / 60, 2, 10, QChar('0'))
+                    .arg(std::abs(minutes) % 60, 2, 10, QChar('0')))
+            .toStdString();
+    }
 
     static inline PgServer* server_ = nullptr;
     static inline bool set_up_ = false;
