@@ -42,7 +42,7 @@ history::Period PeriodAt(const std::vector<int>& shift_starts, const QDateTime& 
 bool ReadNewest(QSqlDatabase& db, StationLine* line) {
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
-        "SELECT master, outcome, started_at, COALESCE(wave_alarm, 0), "
+        "SELECT master, outcome, started_at, COALESCE(wave_alarm, 0), serial, "
         "COALESCE(to_char(received_at, 'YYYY-MM-DD\"T\"HH24:MI:SS'), ended_at) FROM inspection "
         "WHERE station = ? ORDER BY started_at DESC LIMIT 1"));
     query.addBindValue(QString::fromStdString(line->station));
@@ -54,7 +54,8 @@ bool ReadNewest(QSqlDatabase& db, StationLine* line) {
         line->verdict = query.value(1).toString().toStdString();
         line->verdict_at = query.value(2).toString().toStdString();
         line->wave_alarm = query.value(3).toInt() != 0;
-        line->last_seen = query.value(4).toString().toStdString();
+        line->serial = query.value(4).toString().toStdString();
+        line->last_seen = query.value(5).toString().toStdString();
     }
     return true;
 }

@@ -18,6 +18,7 @@ struct StationLine {
     std::string station;
     std::string last_seen;  // when the server received its newest record
     std::string master;     // of its newest record
+    std::string serial;
     std::string verdict;
     std::string verdict_at;
     history::Period shift;  // the station's shift at the moment asked; the day without shifts

@@ -22,9 +22,9 @@ std::string StationJson(const StationLine& line) {
                                                   Field("rule", line.line_stop->rule) + "}"
                                             : "null";
     return "{" + Field("station", line.station) + "," + Field("last_seen", line.last_seen) + "," +
-           Field("master", line.master) + "," + Field("verdict", line.verdict) + "," +
-           Field("verdict_at", line.verdict_at) + "," + Field("shift_from", line.shift.from_at) +
-           "," + Field("shift_to", line.shift.to_at) +
+           Field("master", line.master) + "," + Field("serial", line.serial) + "," +
+           Field("verdict", line.verdict) + "," + Field("verdict_at", line.verdict_at) + "," +
+           Field("shift_from", line.shift.from_at) + "," + Field("shift_to", line.shift.to_at) +
            ",\"tested\":" + std::to_string(line.counts.tested) + "," +
            Field("yield", history::YieldText(line.counts)) + "," +
            Field("first_pass", history::FirstPassText(line.counts)) + ",\"line_stop\":" + stop +
@@ -32,7 +32,7 @@ std::string StationJson(const StationLine& line) {
 }
 
 constexpr const char* LINE_BODY = R"html(<main>
-<div class="table-box"><table class="line"><thead><tr><th>스테이션</th><th>마지막 수신</th><th>마스터</th><th>최근 판정</th>
+<div class="table-box"><table class="line"><thead><tr><th>스테이션</th><th>마지막 수신</th><th>마스터</th><th>시리얼</th><th>최근 판정</th>
 <th>판정 시각</th><th>교대</th><th>검사 수</th><th>양품률</th><th>직행률</th><th>라인 정지</th>
 <th>파형 경고</th></tr></thead><tbody id="stations"></tbody></table></div>
 <p id="state"></p>

@@ -35,6 +35,7 @@ function show(stations) {
     cell(row, s.station);
     cell(row, s.last_seen);
     cell(row, s.master);
+    cell(row, s.serial);
     cell(row, s.verdict, verdictClass(s.verdict));
     cell(row, s.verdict_at);
     cell(row, s.shift_from.slice(11, 16) + "–" + s.shift_to.slice(11, 16));

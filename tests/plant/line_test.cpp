@@ -19,6 +19,7 @@ struct AuditRow {
 struct LineCase {
     const char* name;
     const char* master;
+    const char* serial;
     const char* outcome;
     int reference;
     int wave_alarm;
@@ -65,7 +66,7 @@ TEST_P(LineTest, ShowsTheStation) {
     StartService(SettingsHere());
     const LineCase& line = GetParam();
     const std::string station = std::string("LINE-") + line.name;
-    Record(station, line.master, line.outcome, line.reference, line.wave_alarm);
+    Record(station, line.master, line.outcome, line.reference, line.wave_alarm, line.serial);
     Audit(station, line);
     const std::string viewer = std::string("viewer_") + line.name;
     AddUser(viewer, "viewer");
@@ -75,6 +76,7 @@ TEST_P(LineTest, ShowsTheStation) {
     EXPECT_EQ(result->body.find("<"), std::string::npos) << "markup in " << result->body;
     const QJsonObject shown = StationIn(result->body, station);
     EXPECT_EQ(shown["master"].toString().toStdString(), line.master);
+    EXPECT_EQ(shown["serial"].toString().toStdString(), line.serial);
     EXPECT_EQ(shown["verdict"].toString().toStdString(), line.verdict);
     EXPECT_EQ(shown["tested"].toInt(), line.tested);
     EXPECT_EQ(shown["yield"].toString().toStdString(), line.yield);
@@ -90,32 +92,36 @@ TEST_P(LineTest, ShowsTheStation) {
 INSTANTIATE_TEST_SUITE_P(
     Plant, LineTest,
     ::testing::Values(
-        LineCase{"Passed", "M-01", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
-        LineCase{"FailedFlagged", "M-01", "N.G", 0, 1, {}, "N.G", 1, "0.0 %", ""},
-        LineCase{"ReferenceUnit", "M-01", "O.K", 1, 0, {}, "O.K", 0, "-", ""},
-        LineCase{"Markup", "<script>alert(1)</script>", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
+        LineCase{"Passed", "M-01", "S-1", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
+        LineCase{"FailedFlagged", "M-01", "S-2", "N.G", 0, 1, {}, "N.G", 1, "0.0 %", ""},
+        LineCase{"ReferenceUnit", "M-01", "R-1", "O.K", 1, 0, {}, "O.K", 0, "-", ""},
+        LineCase{
+            "Markup", "<b>M</b>", "<script>x()</script>", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
         LineCase{"LineStopped",
                  "M-02",
+                 "S-3",
                  "N.G",
                  0,
                  0,
-                 {{"line stopped", "", "ng", "N.G 3"}},
+                 {{"line stopped", "", "ng", "N.G"}},
                  "N.G",
                  1,
                  "0.0 %",
                  "ng"},
         LineCase{"Acknowledged",
                  "M-02",
+                 "S-4",
                  "N.G",
                  0,
                  0,
-                 {{"line stopped", "", "ng", "N.G 3"}, {"line stop acknowledged", "", "ng", ""}},
+                 {{"line stopped", "", "ng", "N.G"}, {"line stop acknowledged", "", "ng", ""}},
                  "N.G",
                  1,
                  "0.0 %",
                  ""},
         LineCase{"AuditedShifts",
                  "M-03",
+                 "S-5",
                  "O.K",
                  0,
                  0,

@@ -112,14 +112,16 @@ class PlantSuite : public ::testing::Test {
 
     // A record of `station` now, as a station's INSERT into the server's table of them.
     static void Record(const std::string& station, const std::string& master,
-                       const std::string& outcome, int reference = 0, int wave_alarm = 0) {
+                       const std::string& outcome, int reference = 0, int wave_alarm = 0,
+                       const std::string& serial = "S-1") {
         const std::string now = Now();
         server_->Value(
             "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, "
             "model_no, outcome, stopped_at, attempt, reference, wave_alarm) VALUES "
             "(gen_random_uuid()::text, '" +
-            station + "', '" + now + "', '" + now + "', 'S-1', '" + master + "', 'X', '" + outcome +
-            "', '', 1, " + std::to_string(reference) + ", " + std::to_string(wave_alarm) + ")");
+            station + "', '" + now + "', '" + now + "', '" + serial + "', '" + master +
+            "', 'X', '" + outcome + "', '', 1, " + std::to_string(reference) + ", " +
+            std::to_string(wave_alarm) + ")");
     }
     // The local time as a station writes it, "2026-12-11T10:15:02.123+00:00".
     static std::string Now() {
