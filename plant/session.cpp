@@ -104,7 +104,8 @@ void GuardRoutes(httplib::Server& server, const Settings& settings) {
                 }
                 return Result::Handled;
             }
-            if (request.method != "GET" && request.get_header_value(CSRF_HEADER) != session->csrf) {
+            const bool changes = request.method != "GET" && request.method != "HEAD";
+            if (changes && request.get_header_value(CSRF_HEADER) != session->csrf) {
                 response.status = 403;
                 response.set_content(R"({"error":"csrf"})", "application/json");
                 return Result::Handled;

@@ -44,6 +44,39 @@ INSTANTIATE_TEST_SUITE_P(Plant, RefusedTest,
                              return info.param.name;
                          });
 
+// A session ends at a logout, or once idle longer than the settings allow.
+struct EndCase {
+    const char* name;
+    bool logout;
+    const char* idle;  // how long the session was idle, as PostgreSQL's interval
+    int status;        // of /api/session after
+};
+
+class SessionEndTest : public PlantSuite, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(SessionEndTest, Ends) {
+    StartService(SettingsHere());
+    const EndCase& end = GetParam();
+    const std::string user = std::string("ends_") + end.name;
+    AddUser(user, "viewer");
+    const httplib::Headers session = SessionOf(user);
+    if (end.logout) {
+        EXPECT_EQ(Client().Post("/logout", session, "", "text/plain")->status, 303);
+    }
+    server_->Value(
+        std::string("UPDATE plant_session SET last_seen = clock_timestamp() - interval '") +
+        end.idle + "' WHERE user_name = '" + user + "'");
+    EXPECT_EQ(Client().Get("/api/session", session)->status, end.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Plant, SessionEndTest,
+                         ::testing::Values(EndCase{"Used", false, "29 minutes", 200},
+                                           EndCase{"Idle", false, "31 minutes", 401},
+                                           EndCase{"LoggedOut", true, "0 minutes", 401}),
+                         [](const ::testing::TestParamInfo<EndCase>& info) {
+                             return info.param.name;
+                         });
+
 // A login: the answer, and the cookie's flags where one is set.
 struct LoginCase {
     const char* name;
