@@ -11,6 +11,13 @@ namespace plant {
 
 namespace {
 
+// The stations that sent a record, by name: a step through the index on (station, started_at) a
+// station, not a scan of every record.
+constexpr const char* STATIONS =
+    "WITH RECURSIVE s AS ((SELECT station FROM inspection ORDER BY station LIMIT 1) UNION ALL "
+    "SELECT (SELECT i.station FROM inspection i WHERE i.station > s.station ORDER BY i.station "
+    "LIMIT 1) FROM s WHERE s.station IS NOT NULL) SELECT station FROM s WHERE station IS NOT NULL";
+
 // The station's shift starts as its last audited change of them left them; none without one.
 std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station) {
     QSqlQuery query(db);
@@ -79,8 +86,7 @@ bool ReadCounts(QSqlDatabase& db, StationLine* line) {
 
 std::optional<std::vector<StationLine>> ReadLine(QSqlDatabase& db, const QDateTime& now) {
     QSqlQuery stations(db);
-    if (!stations.exec(
-            QStringLiteral("SELECT DISTINCT station FROM inspection ORDER BY station"))) {
+    if (!stations.exec(QLatin1String(STATIONS))) {
         return std::nullopt;
     }
     std::vector<StationLine> lines;
