@@ -65,7 +65,7 @@ std::optional<Settings> ReadSettings(const std::string& path, std::string* probl
     settings.web_folder = Text(file, "web/folder", settings.web_folder);
     settings.plain_http_test_run = Text(file, "session/plain_http_test_run", "false") == "true";
     const std::string password_file = Text(file, "database/password_file", "");
-    if (!ReadNumber(file, "listen/port", 1, 65535, &settings.listen_port, problem) ||
+    if (!ReadNumber(file, "listen/port", 0, 65535, &settings.listen_port, problem) ||
         !ReadNumber(file, "database/port", 1, 65535, &settings.db_port, problem) ||
         !ReadNumber(file, "session/idle_minutes", 1, 24 * 60, &settings.idle_minutes, problem) ||
         (!password_file.empty() && !ReadPassword(password_file, &settings.db_password, problem))) {

@@ -1,5 +1,5 @@
 // The plant view's settings file (surge-plant --config PATH, "/etc/surge/plant.ini" by default):
-//   [listen]   address = 127.0.0.1, port = 8080
+//   [listen]   address = 127.0.0.1, port = 8080 (0: a free one, which surge-plant prints)
 //   [database] host, port = 5432, name, user, password_file,
 //              tls: libpq's ("sslmode=verify-full;sslrootcert=...")
 //   [tls]      certificate, key: PEM files; HTTPS when both are set

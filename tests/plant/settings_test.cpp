@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "password_file = PW\n[session]\nidle_minutes = 20\n",
                      0600, ""},
         SettingsCase{"PortOutOfRange", "[listen]\nport = 70000\n", 0600,
-                     "listen/port: not a number from 1 to 65535"},
+                     "listen/port: not a number from 0 to 65535"},
         SettingsCase{"PasswordOthersMayRead", DATABASE, 0644, "may be read by others (chmod 600)"},
         SettingsCase{"NoDatabaseName", "[database]\nuser = plantweb\n", 0600,
                      "database/name and database/user must be set"},
