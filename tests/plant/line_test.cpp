@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <filesystem>
 
 #include "tests/plant/plant_fixture.h"
 
@@ -139,6 +140,40 @@ TEST_F(PlantSuite, PageShowsTheUsersNameAsText) {
     ASSERT_TRUE(page);
     EXPECT_NE(page->body.find("&lt;i&gt;kim&lt;/i&gt;"), std::string::npos);
     EXPECT_EQ(page->body.find("<i>"), std::string::npos);
+}
+
+// A station's recording (the history's driver) sends five cycles through its forwarder, as its
+// own login of a witness server; 라인 현황 counts them as the station's strip does.
+TEST_F(PlantSuite, RecordsSentByAStationsForwarderAreShown) {
+    server_->Value("CREATE ROLE line_fwd LOGIN PASSWORD 'pw-line_fwd'", "postgres");
+    ASSERT_EQ(Tool(SURGE_AUDIT_PATH, {"setup-server", "--station", "LINE-FWD=line_fwd"}, ""), 0);
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "surge-plant-fwd";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    QProcess station;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SURGE_STATION", "LINE-FWD");
+    environment.insert("SURGE_HISTORY_DB",
+                       QString::fromStdString(server_->Setting(PgServer::DATABASE, "line_fwd")));
+    environment.insert("SURGE_HISTORY_PASSWORD", "pw-line_fwd");
+    station.setProcessEnvironment(environment);
+    station.setWorkingDirectory(QString::fromStdString(dir.string()));
+    station.setProcessChannelMode(QProcess::MergedChannels);
+    station.start(SURGE_HISTORY_DRIVER_PATH, {"5", "1", "30"});
+    ASSERT_TRUE(station.waitForFinished(60000));
+    ASSERT_EQ(station.exitCode(), 0) << station.readAll().toStdString();
+    std::filesystem::remove_all(dir);
+
+    StartService(SettingsHere());
+    AddUser("fwd_viewer", "viewer");
+    const httplib::Result result = Client().Get("/api/line", SessionOf("fwd_viewer"));
+    ASSERT_TRUE(result);
+    const std::string shown = result->body;
+    EXPECT_NE(shown.find(R"("station":"LINE-FWD","last_seen":)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(R"("serial":"SN-5","verdict":"O.K")"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(R"("tested":5,"yield":"100.0 %","first_pass":"100.0 %")"),
+              std::string::npos)
+        << shown;
 }
 
 }  // namespace
