@@ -1,8 +1,9 @@
 #include "plant/plant_settings.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include "records/server_config.h"
 
 namespace plant {
 
@@ -28,21 +29,15 @@ std::string Text(const QSettings& file, const char* key, const std::string& othe
     return file.contains(key) ? file.value(key).toString().trimmed().toStdString() : otherwise;
 }
 
-// The password file's first line; only the service's user may read the file.
-bool ReadPassword(const std::string& path, std::string* password, std::string* problem) {
-    const QString name = QString::fromStdString(path);
-    constexpr auto others =
-        QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-    QFile file(name);
-    if (QFileInfo(name).permissions() & others) {
-        *problem = "the password file " + path + " may be read by others (chmod 600)";
+// The password file's first line, as a station reads its own (only its owner may read it).
+bool ReadPassword(const std::string& path, Settings* settings, std::string* problem) {
+    QString password;
+    QString error;
+    if (!records::ReadPasswordFile(QString::fromStdString(path), &password, &error)) {
+        *problem = error.toStdString();
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *problem = "cannot read the password file " + path;
-        return false;
-    }
-    *password = QString::fromUtf8(file.readLine()).trimmed().toStdString();
+    settings->db_password = password.toStdString();
     return true;
 }
 
@@ -68,7 +63,7 @@ std::optional<Settings> ReadSettings(const std::string& path, std::string* probl
     if (!ReadNumber(file, "listen/port", 0, 65535, &settings.listen_port, problem) ||
         !ReadNumber(file, "database/port", 1, 65535, &settings.db_port, problem) ||
         !ReadNumber(file, "session/idle_minutes", 1, 24 * 60, &settings.idle_minutes, problem) ||
-        (!password_file.empty() && !ReadPassword(password_file, &settings.db_password, problem))) {
+        (!password_file.empty() && !ReadPassword(password_file, &settings, problem))) {
         return std::nullopt;
     }
     if (settings.db_name.empty() || settings.db_user.empty()) {
