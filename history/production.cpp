@@ -25,7 +25,10 @@ QDateTime At(const QDate& date, int minute) {
 }  // namespace
 
 Period ShiftAt(int year, int month, int day, int minute) {
-    std::vector<int> shift_starts = settings::Settings().reference.shifts;
+    return ShiftIn(settings::Settings().reference.shifts, year, month, day, minute);
+}
+
+Period ShiftIn(std::vector<int> shift_starts, int year, int month, int day, int minute) {
     std::sort(shift_starts.begin(), shift_starts.end());
     if (shift_starts.empty()) {
         shift_starts = settings::ReferenceSettings{}.shifts;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace history {
 
@@ -20,5 +21,8 @@ struct Period {
 // shifts beginning at station.ini's `[reference] shifts` (06:00, 14:00, 22:00 by default); the
 // last shift runs into the next day, and its early hours belong to the one begun the day before.
 Period ShiftAt(int year, int month, int day, int minute);
+// The same with the shifts beginning at `shift_starts` (minutes after midnight, any order; none:
+// the defaults).
+Period ShiftIn(std::vector<int> shift_starts, int year, int month, int day, int minute);
 
 }  // namespace history

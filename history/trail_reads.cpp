@@ -29,18 +29,27 @@ long long NowMs() {
         .count();
 }
 
-// The line stop rows of `master`, newest first, those out of their chain's time order passed over.
-std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master) {
+// The line stop rows of `master` (of `station`'s trail alone, when named), newest first, those out
+// of their chain's time order passed over.
+std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master,
+                              const std::string& station) {
     std::vector<StopRow> rows;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT a.action, a.code, a.after_value, a.at, COALESCE((SELECT p.at FROM audit p "
-        "WHERE p.seq = a.seq - 1), '') FROM audit a WHERE a.object = ? AND a.action IN (?, ?) "
-        "ORDER BY a.seq DESC LIMIT ?"));
+    const bool one_station = !station.empty();
+    query.prepare(
+        QStringLiteral(
+            "SELECT a.action, a.code, a.after_value, a.at, COALESCE((SELECT p.at FROM audit p "
+            "WHERE p.seq = a.seq - 1%1), '') FROM audit a WHERE a.object = ? AND a.action IN "
+            "(?, ?)%2 ORDER BY a.seq DESC LIMIT ?")
+            .arg(one_station ? QStringLiteral(" AND p.station = a.station") : QString(),
+                 one_station ? QStringLiteral(" AND a.station = ?") : QString()));
     query.addBindValue(QString::fromStdString(master));
     query.addBindValue(QLatin1String(trail::AUDIT_LINE_STOPPED));
     query.addBindValue(QLatin1String(trail::AUDIT_LINE_STOP_ACKNOWLEDGED));
+    if (one_station) {
+        query.addBindValue(QString::fromStdString(station));
+    }
     query.addBindValue(MOST);
     if (!query.exec()) {
         return rows;
@@ -62,7 +71,7 @@ std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master) {
 
 std::optional<QString> LastAcknowledged(QSqlDatabase& db, const std::string& master,
                                         const char* code) {
-    for (const StopRow& row : StopRows(db, master)) {
+    for (const StopRow& row : StopRows(db, master, {})) {
         if (row.acknowledged && (code == nullptr || row.code.empty() || row.code == code)) {
             return row.at;
         }
@@ -70,8 +79,9 @@ std::optional<QString> LastAcknowledged(QSqlDatabase& db, const std::string& mas
     return std::nullopt;
 }
 
-std::optional<OpenStop> LastOpenStop(QSqlDatabase& db, const std::string& master) {
-    const std::vector<StopRow> rows = StopRows(db, master);
+std::optional<OpenStop> LastOpenStop(QSqlDatabase& db, const std::string& master,
+                                     const std::string& station) {
+    const std::vector<StopRow> rows = StopRows(db, master, station);
     if (rows.empty() || rows.front().acknowledged) {
         return std::nullopt;
     }

@@ -18,11 +18,13 @@ std::optional<QString> LastAcknowledged(QSqlDatabase& db, const std::string& mas
                                         const char* code = nullptr);
 
 // The newest line stop of `master` that no acknowledgement followed: its code (empty for a row
-// written before codes were kept) and its rule.
+// written before codes were kept) and its rule. `station` names the trail on a plant's server,
+// which holds every station's.
 struct OpenStop {
     std::string code;
     std::string rule;
 };
-std::optional<OpenStop> LastOpenStop(QSqlDatabase& db, const std::string& master);
+std::optional<OpenStop> LastOpenStop(QSqlDatabase& db, const std::string& master,
+                                     const std::string& station = {});
 
 }  // namespace history

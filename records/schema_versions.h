@@ -19,8 +19,10 @@ constexpr int WAVE_LAYOUT = 6;
 // The wave's features computed for the records kept before the station judged waves, as rows of
 // their own (`wave_features`), and the view `inspection_with_features`.
 constexpr int FEATURES_LAYOUT = 7;
+// The plant view's users, their sessions and trail, and the service's role (trail/plant_layout.h).
+constexpr int PLANT_LAYOUT = 8;
 // The layout setup-server makes now.
-constexpr int SERVER_LAYOUT = FEATURES_LAYOUT;
+constexpr int SERVER_LAYOUT = PLANT_LAYOUT;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;

@@ -8,28 +8,6 @@ namespace records {
 
 namespace {
 
-bool ReadPasswordFile(const QString& path, QString* password, QString* error) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("암호 파일 %1 이 없습니다.").arg(path);
-        return false;
-    }
-    constexpr auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    if (info.permissions() & others) {
-        *error =
-            QStringLiteral("암호 파일 %1 을 다른 사용자도 읽을 수 있습니다 (chmod 600).").arg(path);
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("암호 파일 %1 을 읽을 수 없습니다.").arg(path);
-        return false;
-    }
-    *password = QString::fromUtf8(file.readLine()).trimmed();
-    return true;
-}
-
 // libpq's TLS keywords that SURGE_HISTORY_DB passes on.
 constexpr const char* TLS_KEYS[] = {"sslmode", "sslrootcert", "sslcert", "sslkey"};
 constexpr const char* SSL_MODES[] = {"disable", "allow",     "prefer",
@@ -64,6 +42,28 @@ QString EnvironmentPassword() {
 }
 
 }  // namespace
+
+bool ReadPasswordFile(const QString& path, QString* password, QString* error) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("암호 파일 %1 이 없습니다.").arg(path);
+        return false;
+    }
+    constexpr auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (info.permissions() & others) {
+        *error =
+            QStringLiteral("암호 파일 %1 을 다른 사용자도 읽을 수 있습니다 (chmod 600).").arg(path);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("암호 파일 %1 을 읽을 수 없습니다.").arg(path);
+        return false;
+    }
+    *password = QString::fromUtf8(file.readLine()).trimmed();
+    return true;
+}
 
 QString ServerConfig::LinkOptions() const {
     QString options = QStringLiteral(

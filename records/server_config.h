@@ -25,6 +25,10 @@ struct ServerConfig {
     QString LinkOptions() const;
 };
 
+// The password in the first line of the file at `path`, which only its owner may read; false, with
+// why in `error`, when it is missing, others may read it, or it cannot be read.
+bool ReadPasswordFile(const QString& path, QString* password, QString* error);
+
 // The server of SURGE_HISTORY_DB; nothing when it is unset. A setting that cannot be used gives
 // nothing and, in `error`, what is wrong with it. The password is taken out of the environment
 // once it is read, so that no program the station starts (the spreadsheet) inherits it.

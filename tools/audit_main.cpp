@@ -2,7 +2,7 @@
 // or sets a plant server up as their witness.
 //   surge-audit verify [--server] [FILE]
 //   surge-audit export [FILE]
-//   surge-audit setup-server --station NAME=LOGIN ...
+//   surge-audit setup-server [--station NAME=LOGIN ...] [--plant LOGIN]
 //   surge-audit --version
 // FILE is "inspection_history.db" in the working directory unless named. Exit codes: 0 the trail
 // holds (or was written out, or the server set up), 1 it does not hold, 2 the file or the server
@@ -28,11 +28,12 @@ constexpr int UNREADABLE = 2;
 constexpr const char* USAGE =
     "usage: surge-audit verify [--server] [FILE]\n"
     "       surge-audit export [FILE]\n"
-    "       surge-audit setup-server --station NAME=LOGIN [--station NAME=LOGIN ...]\n"
+    "       surge-audit setup-server [--station NAME=LOGIN ...] [--plant LOGIN]\n"
     "       surge-audit --version\n"
     "FILE: the station's database, inspection_history.db in the working directory by default.\n"
     "setup-server: on the plant DBA's connection in SURGE_HISTORY_DB (its password in\n"
-    "SURGE_HISTORY_PASSWORD), each existing LOGIN may append as station NAME only.\n"
+    "SURGE_HISTORY_PASSWORD), each existing LOGIN may append as station NAME only; the\n"
+    "existing LOGIN of --plant is the plant view's service (reads, and its users' functions).\n"
     "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
 
 int Verify(const std::string& path, bool server) {
@@ -96,7 +97,12 @@ int Export(const std::string& path) {
 
 int SetUp(const std::vector<std::string>& args) {
     std::vector<trail::StationLogin> stations;
+    std::string plant_login;
     for (std::size_t i = 1; i < args.size(); i += 2) {
+        if (args[i] == "--plant" && i + 1 < args.size() && !args[i + 1].empty()) {
+            plant_login = args[i + 1];
+            continue;
+        }
         const std::size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
         if (args[i] != "--station" || equals == std::string::npos || equals == 0 ||
             equals + 1 == args[i + 1].size()) {
@@ -105,7 +111,7 @@ int SetUp(const std::vector<std::string>& args) {
         }
         stations.push_back({args[i + 1].substr(0, equals), args[i + 1].substr(equals + 1)});
     }
-    const trail::SetupOutcome outcome = trail::SetUpServer(stations);
+    const trail::SetupOutcome outcome = trail::SetUpServer(stations, plant_login);
     std::fprintf(outcome.done ? stdout : stderr, "%s\n", outcome.text.c_str());
     return outcome.done ? HOLDS : UNREADABLE;
 }

@@ -2,10 +2,12 @@
 //   surge-users [--file FILE] [--as NAME] add NAME ROLE [--badge CODE]
 //   surge-users [--file FILE] [--as NAME] disable NAME | role NAME ROLE | password NAME
 //   surge-users [--file FILE] list
+//   surge-users --server add NAME ROLE | role NAME ROLE | password NAME | remove NAME
 // FILE is "inspection_history.db" in the working directory unless named. Until the file holds an
 // administrator, the first `add` of one needs no one's password; every other change needs an
 // administrator's (--as NAME, the password asked). Passwords are read without echo from the
-// terminal, or one a line from standard input (the administrator's first). Exit codes: 0 done,
+// terminal, or one a line from standard input (the administrator's first). --server manages the
+// plant view's users on the plant server (SURGE_HISTORY_DB, the DBA's login). Exit codes: 0 done,
 // 1 refused (the administrator's password, the change), 2 the file cannot be read or written,
 // 3 the command line.
 #include <termios.h>
@@ -19,6 +21,7 @@
 
 #include "access/roles.h"
 #include "access/users.h"
+#include "plant/user_changes.h"
 #include "records/database_file.h"
 #include "records/record_fields.h"
 #include "trail/audit_trail.h"
@@ -37,9 +40,12 @@ constexpr const char* USAGE =
     "       surge-users [--file FILE] [--as NAME] role NAME ROLE\n"
     "       surge-users [--file FILE] [--as NAME] password NAME\n"
     "       surge-users [--file FILE] list\n"
+    "       surge-users --server add NAME ROLE | role NAME ROLE | password NAME | remove NAME\n"
     "ROLE: operator, engineer or administrator. FILE: the station's database,\n"
     "inspection_history.db in the working directory by default. --as: the administrator who\n"
     "makes the change (asked for the password); not needed for the first administrator.\n"
+    "--server: a user of the plant view (ROLE: viewer, engineer or administrator) on the\n"
+    "plant server of SURGE_HISTORY_DB, as its DBA; each change a row of the server's plant trail.\n"
     "exit: 0 done, 1 refused, 2 the file cannot be read or written, 3 the command line.\n";
 
 int Usage(const char* why) {
@@ -261,7 +267,39 @@ int Change(const CommandLine& line) {
     return DONE;
 }
 
+// --server: a plant user of the plant view, on the DBA's connection of SURGE_HISTORY_DB.
+int RunOnServer(const std::vector<std::string>& words) {
+    const std::string command = words.empty() ? std::string() : words[0];
+    const std::size_t needs = command == "add" || command == "role"          ? 3
+                              : command == "password" || command == "remove" ? 2
+                                                                             : 0;
+    if (needs == 0 || words.size() != needs) {
+        return Usage("--server: add NAME ROLE, role NAME ROLE, password NAME or remove NAME");
+    }
+    plant::UserChange change{command, words[1], needs == 3 ? words[2] : "", ""};
+    if ((command == "add" || command == "password") &&
+        !ReadNewPassword(change.name, &change.password)) {
+        return Usage("no password given");
+    }
+    std::string problem;
+    const std::string outcome = plant::ChangeUserOnServer(change, &problem);
+    change.password.assign(change.password.size(), '\0');
+    if (outcome.empty()) {
+        std::fprintf(stderr, "surge-users: %s\n", problem.c_str());
+        return UNREADABLE;
+    }
+    if (outcome != "done") {
+        std::fprintf(stderr, "surge-users: %s: %s\n", change.name.c_str(), outcome.c_str());
+        return outcome == "invalid" ? USAGE_ERROR : REFUSED;
+    }
+    std::printf("%s: %s (plant server)\n", change.name.c_str(), command.c_str());
+    return DONE;
+}
+
 int Run(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "--server") {
+        return RunOnServer({args.begin() + 1, args.end()});
+    }
     CommandLine line;
     if (const int parsed = Parse(args, &line); parsed != GO_ON) {
         return parsed;

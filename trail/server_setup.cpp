@@ -12,6 +12,7 @@
 #include "records/server_config.h"
 #include "records/server_link.h"
 #include "trail/audit_row.h"
+#include "trail/plant_layout.h"
 
 namespace trail {
 
@@ -189,6 +190,10 @@ bool Run(QSqlQuery& query, const std::string& sql, std::string* error) {
     return false;
 }
 
+std::string QuotedName(const std::string& name) {
+    return "\"" + QString::fromStdString(name).replace("\"", "\"\"").toStdString() + "\"";
+}
+
 // The station's login: an existing login, given the station alone; read and append only.
 bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* report,
                   std::string* error) {
@@ -216,8 +221,7 @@ bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* re
                    " already: left as it is\n";
         return true;
     }
-    const std::string login =
-        "\"" + QString::fromStdString(station.login).replace("\"", "\"\"").toStdString() + "\"";
+    const std::string login = QuotedName(station.login);
     for (const std::string& grant :
          {"REVOKE ALL ON " + std::string(READ_TABLES) + " FROM " + login,
           "GRANT SELECT ON " + std::string(READ_TABLES) + " TO " + login,
@@ -231,8 +235,8 @@ bool GrantStation(QSqlQuery& query, const StationLogin& station, std::string* re
     return true;
 }
 
-bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations, std::string* report,
-           std::string* error) {
+bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations,
+           const std::string& plant_login, std::string* report, std::string* error) {
     QSqlQuery query(db);
     const auto run = [&](const std::string& sql) { return Run(query, sql, error); };
     if (!run("SELECT pg_advisory_xact_lock(" + std::to_string(records::SERVER_SCHEMA_LOCK) + ")") ||
@@ -256,10 +260,19 @@ bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations, std::str
             }
         }
     }
-    for (const std::string& statement : WitnessStatements(schema)) {
-        if (!run(statement)) {
+    for (const std::vector<std::string>& layout :
+         {WitnessStatements(schema), PlantLayoutStatements(schema)}) {
+        for (const std::string& statement : layout) {
+            if (!run(statement)) {
+                return false;
+            }
+        }
+    }
+    if (!plant_login.empty()) {
+        if (!run(std::string("GRANT ") + PLANT_ROLE + " TO " + QuotedName(plant_login))) {
             return false;
         }
+        *report += "the plant view's service logs in as " + plant_login + "\n";
     }
     for (const StationLogin& station : stations) {
         if (!GrantStation(query, station, report, error)) {
@@ -337,7 +350,8 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
     return statements;
 }
 
-SetupOutcome SetUpServer(const std::vector<StationLogin>& stations) {
+SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
+                         const std::string& plant_login) {
     QString setting_error;
     const std::optional<records::ServerConfig> server = records::ReadServerConfig(&setting_error);
     if (!server) {
@@ -355,7 +369,7 @@ SetupOutcome SetUpServer(const std::vector<StationLogin>& stations) {
         QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 0"));
         std::string report;
         std::string error;
-        if (db.transaction() && SetUp(db, stations, &report, &error) && db.commit()) {
+        if (db.transaction() && SetUp(db, stations, plant_login, &report, &error) && db.commit()) {
             outcome = {true, server->Where().toStdString() + " is set up as a witness (layout " +
                                  std::to_string(records::SERVER_LAYOUT) + ")\n" + report};
         } else {

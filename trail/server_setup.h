@@ -23,7 +23,9 @@ struct SetupOutcome {
     std::string text;  // what was done, or why it could not be
 };
 
-SetupOutcome SetUpServer(const std::vector<StationLogin>& stations);
+// `plant_login`, when not empty, is given the plant view's service role (trail/plant_layout.h).
+SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
+                         const std::string& plant_login = "");
 
 // The statements that make a server a witness, after its tables exist at records'
 // SCHEMA_VERSION; `schema` is where they live (quoted), for the functions' search path.

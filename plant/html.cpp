@@ -1,0 +1,41 @@
+#include "plant/html.h"
+
+namespace plant {
+
+std::string HtmlText(const std::string& text) {
+    std::string html;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                html += "&amp;";
+                break;
+            case '<':
+                html += "&lt;";
+                break;
+            case '>':
+                html += "&gt;";
+                break;
+            case '"':
+                html += "&quot;";
+                break;
+            case '\'':
+                html += "&#39;";
+                break;
+            default:
+                html += c;
+        }
+    }
+    return html;
+}
+
+std::string Page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html>\n<html lang=\"ko\"><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<title>" +
+           HtmlText(title) +
+           "</title><link rel=\"stylesheet\" href=\"/static/plant.css\"></head>"
+           "<body>\n" +
+           body + "\n</body></html>\n";
+}
+
+}  // namespace plant

@@ -1,0 +1,14 @@
+// The service's pages: text escaped for HTML, and the frame every page shares (Korean, fitted to a
+// phone's width).
+#pragma once
+
+#include <string>
+
+namespace plant {
+
+// `text` with &, <, >, " and ' as entities: whatever a station or a user wrote shows as text.
+std::string HtmlText(const std::string& text);
+// A whole page titled `title` around `body` (markup already escaped where it must be).
+std::string Page(const std::string& title, const std::string& body);
+
+}  // namespace plant

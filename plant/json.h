@@ -1,0 +1,12 @@
+// JSON text for the service's answers: a string escaped so that no byte a station wrote can end
+// it, nor open markup where a page puts it (<, > and & as \u escapes).
+#pragma once
+
+#include <string>
+
+namespace plant {
+
+// `text` as a JSON string, quotes included.
+std::string JsonString(const std::string& text);
+
+}  // namespace plant

@@ -1,0 +1,33 @@
+// 라인 현황's reads of the plant's server: each station's newest record, its shift's counts by the
+// station's own definitions (history/counts.h), and whether a line stop or a wave alarm holds.
+#pragma once
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/basics.h"
+#include "history/production.h"
+#include "history/trail_reads.h"
+
+namespace plant {
+
+struct StationLine {
+    std::string station;
+    std::string last_seen;  // when the server received its newest record
+    std::string master;     // of its newest record
+    std::string serial;
+    std::string verdict;
+    std::string verdict_at;
+    history::Period shift;  // the station's shift at the moment asked; the day without shifts
+    history::Counts counts;
+    std::optional<history::OpenStop> line_stop;
+    bool wave_alarm = false;  // the station flagged its newest record's wave
+};
+
+// Every station that sent a record, by name; nothing when the server cannot be read.
+std::optional<std::vector<StationLine>> ReadLine(QSqlDatabase& db, const QDateTime& now);
+
+}  // namespace plant

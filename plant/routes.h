@@ -1,0 +1,21 @@
+// The service's routes, one function a group, each added to the server by AddRoutes.
+#pragma once
+
+#include <httplib.h>
+
+#include "plant/plant_settings.h"
+
+namespace plant {
+
+void AddRoutes(httplib::Server& server, const Settings& settings);
+
+// GET /health, answered without a login: 200 and whether the plant's server answers.
+void AddHealth(httplib::Server& server, const Settings& settings);
+// GET and POST /login, POST /logout, GET /api/session (the user, role and CSRF token).
+void AddLogin(httplib::Server& server, const Settings& settings);
+// GET /line and /api/line: 라인 현황.
+void AddLine(httplib::Server& server, const Settings& settings);
+// POST /api/users: action, name, role, password, as an administrator's session.
+void AddUsers(httplib::Server& server, const Settings& settings);
+
+}  // namespace plant

@@ -1,0 +1,36 @@
+// The live pages: a record the server keeps is told on the event stream of an open page.
+#include <atomic>
+#include <chrono>
+
+#include "tests/plant/plant_fixture.h"
+
+namespace {
+
+TEST_F(PlantSuite, EventStreamTellsARecordAsItArrives) {
+    StartService(SettingsHere());
+    AddUser("live_viewer", "viewer");
+    const httplib::Headers session = SessionOf("live_viewer");
+    std::atomic<bool> told{false};
+    std::string received;
+    std::thread page([&] {
+        httplib::Client stream("127.0.0.1", Port());
+        stream.set_read_timeout(30);
+        stream.Get("/api/events", session, [&](const char* data, size_t length) {
+            received.append(data, length);
+            told = received.find("LIVE-1") != std::string::npos;
+            return !told;
+        });
+    });
+    for (int second = 0; second < 20 && !told; ++second) {
+        Record("LIVE-1", "M-01", "O.K");
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    if (!told) {
+        StopService();  // ends the stream
+    }
+    page.join();
+    EXPECT_NE(received.find("event: record\ndata: {\"station\":\"LIVE-1\"}\n\n"), std::string::npos)
+        << received;
+}
+
+}  // namespace
