@@ -43,6 +43,15 @@ bool Each(const QString& sql, const QVariantList& values, Row row) {
     }) == records::DbStatus::Ok;
 }
 
+// A stored measured wave, one of `waves` when it is whole.
+void AddWave(const QVariant& value, std::vector<Wave>* waves) {
+    const QByteArray bytes = value.toByteArray();
+    if (bytes.size() == WAVE_SAMPLES) {
+        Wave& wave = waves->emplace_back();
+        std::copy(bytes.cbegin(), bytes.cend(), wave.begin());
+    }
+}
+
 }  // namespace
 
 int PassedUnits(const std::string& master_version, int at_most) {
@@ -56,13 +65,7 @@ int PassedUnits(const std::string& master_version, int at_most) {
 std::vector<Wave> LearningWaves(const std::string& master_version, int units) {
     std::vector<Wave> waves;
     Each(PassedOf(QStringLiteral("measured_wave")), {QString::fromStdString(master_version), units},
-         [&waves](const QSqlQuery& query) {
-             const QByteArray bytes = query.value(0).toByteArray();
-             if (bytes.size() == WAVE_SAMPLES) {
-                 Wave& wave = waves.emplace_back();
-                 std::copy(bytes.cbegin(), bytes.cend(), wave.begin());
-             }
-         });
+         [&waves](const QSqlQuery& query) { AddWave(query.value(0), &waves); });
     return waves;
 }
 

@@ -46,6 +46,14 @@ Learned& LearnedOf(const std::string& version) {
     return place->second;
 }
 
+// The audit row's text of a reference learned: "버전 1a2b3c4d5e6f: 30대 중 29대 (제외 1대)".
+std::string LearnedText(const std::string& version, const wave::Reference& reference) {
+    const int kept = reference.units;
+    const int dropped = reference.dropped;
+    return "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) + "대 중 " +
+           std::to_string(kept) + "대 (제외 " + std::to_string(dropped) + "대)";
+}
+
 void Show(const std::string& text) {
     const Display& display = TheState().display;
     if (display.panel > 0) {
@@ -107,13 +115,10 @@ void Learn(const Inspection& inspection) {
         learned.failed_at = wanted;
         return;
     }
-    const int kept = learned.reference->units;
     const int dropped = learned.reference->dropped;
-    history::KeepLearned(version, inspection.master, kept + dropped, dropped);
+    history::KeepLearned(version, inspection.master, learned.reference->units + dropped, dropped);
     trail::Audit(trail::AUDIT_WAVE_LEARNED, inspection.master, "",
-                 "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) +
-                     "대 중 " + std::to_string(kept) + "대 (제외 " + std::to_string(dropped) +
-                     "대)");
+                 LearnedText(version, *learned.reference));
 }
 
 }  // namespace wave_check
