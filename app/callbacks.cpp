@@ -8,11 +8,12 @@
 #include "master/master.h"
 #include "process/process_panel.h"
 #include "toolkit/toolkit.h"
+#include "wave_check/wave_check.h"
 
 namespace {
 
-// The history panel's "관리도" and "보고서": the process views opened on the panel's reader and
-// the filter its fields hold (applied to the panel first when they were changed).
+// The history panel's "관리도", "보고서" and "기준 학습", each on the panel's reader and the filter
+// its fields hold (applied to the panel first when they were changed).
 int OnHistoryFilter(int panel, int event,
                     void (*open)(int, const history::Reader&, const history::Filter&)) {
     history::Reader reader;
@@ -29,6 +30,15 @@ int History_chart(int panel, int, int event, void*, int, int) {
 
 int History_report(int panel, int, int event, void*, int, int) {
     return OnHistoryFilter(panel, event, Write_report);
+}
+
+// "기준 학습": the wave reference of the filter's master learned from the records it lists.
+void Learn_named(int, const history::Reader&, const history::Filter& filter) {
+    wave_check::LearnNamed(filter);
+}
+
+int History_learn(int panel, int, int event, void*, int, int) {
+    return OnHistoryFilter(panel, event, Learn_named);
 }
 
 }  // namespace
@@ -73,6 +83,7 @@ void Register_callbacks() {
 
     RegisterCallback("History_chart", History_chart);
     RegisterCallback("History_report", History_report);
+    RegisterCallback("History_learn", History_learn);
 
     RegisterCallback("Chart_show", Chart_show);
     RegisterCallback("Chart_signals", Chart_signals);

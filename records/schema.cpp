@@ -171,6 +171,7 @@ std::vector<std::string> LocalSchema(int from_version) {
     statements.push_back(CREATE_RECORD_CHAIN_START);
     statements.push_back(CREATE_RECORD_CHAIN_INDEX);
     statements.push_back(CREATE_WAVE_REFERENCE);
+    statements.push_back(CREATE_WAVE_REFERENCE_UNIT);
     statements.push_back(CREATE_LEARNING_INDEX);
     statements.push_back(CreateView());
     statements.push_back(CreateInsertTrigger());

@@ -41,6 +41,12 @@ constexpr const char* CREATE_REFUSED =
 constexpr const char* CREATE_WAVE_REFERENCE =
     "CREATE TABLE IF NOT EXISTS wave_reference (master_version TEXT PRIMARY KEY, master TEXT NOT "
     "NULL, learned_at TEXT NOT NULL, units INTEGER NOT NULL, dropped INTEGER NOT NULL)";
+// The records an engineer named for a master version's reference, which then takes the place of
+// the one learned from its first units (local only; the reference is learned anew from them at a
+// start, oldest first).
+constexpr const char* CREATE_WAVE_REFERENCE_UNIT =
+    "CREATE TABLE IF NOT EXISTS wave_reference_unit (master_version TEXT NOT NULL, record INTEGER "
+    "NOT NULL, PRIMARY KEY (master_version, record))";
 // A master version's passed production units by time, for learning its reference.
 constexpr const char* CREATE_LEARNING_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_master_version ON inspection_record (master_version, "

@@ -12,6 +12,7 @@
 #include "wave/features.h"
 #include "wave/judgement.h"
 #include "wave/reference.h"
+#include "wave_check/learned.h"
 
 namespace wave_check {
 
@@ -34,24 +35,19 @@ State& TheState() {
     return state;
 }
 
-// The version's reference, learned anew from the same units the file says it was learned from.
+// The version's reference, learned anew from the same units the file says it was learned from:
+// the records an engineer named, else its first passed units.
 Learned& LearnedOf(const std::string& version) {
     auto [place, fresh] = TheState().versions.try_emplace(version);
     if (fresh) {
-        const int units = history::LearnedUnits(version);
-        if (units > 0) {
+        const std::vector<Wave> named = history::NamedWaves(version);
+        if (!named.empty()) {
+            place->second.reference = wave::Learn(named);
+        } else if (const int units = history::LearnedUnits(version); units > 0) {
             place->second.reference = wave::Learn(history::LearningWaves(version, units));
         }
     }
     return place->second;
-}
-
-// The audit row's text of a reference learned: "버전 1a2b3c4d5e6f: 30대 중 29대 (제외 1대)".
-std::string LearnedText(const std::string& version, const wave::Reference& reference) {
-    const int kept = reference.units;
-    const int dropped = reference.dropped;
-    return "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) + "대 중 " +
-           std::to_string(kept) + "대 (제외 " + std::to_string(dropped) + "대)";
 }
 
 void Show(const std::string& text) {
@@ -63,6 +59,17 @@ void Show(const std::string& text) {
 }
 
 }  // namespace
+
+void UseReference(const std::string& version, const wave::Reference& reference) {
+    TheState().versions[version] = Learned{reference, 0};
+}
+
+std::string LearnedText(const std::string& version, const wave::Reference& reference) {
+    const int kept = reference.units;
+    const int dropped = reference.dropped;
+    return "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) + "대 중 " +
+           std::to_string(kept) + "대 (제외 " + std::to_string(dropped) + "대)";
+}
 
 void Start(const Display& display) {
     TheState() = State{display, {}};

@@ -8,6 +8,10 @@
 #include "values/inspection.h"
 #include "values/wave_opinion.h"
 
+namespace history {
+struct Filter;
+}  // namespace history
+
 namespace wave_check {
 
 // The main panel's control the judgement is shown on.
@@ -22,5 +26,10 @@ void Judge(const Inspection& inspection, WaveOpinion* opinion);
 // After the record: a master version whose passed production units reach "[wave] learn_units"
 // gets its reference learned from the first of them, an audit row.
 void Learn(const Inspection& inspection);
+// The history panel's "기준 학습": the filter's master's newest version learns its reference from
+// the records the filter lists that the tester passed, are production units and carry a measured
+// wave of that version (10 to 1000), on an engineer's approval with a reason; it takes the place
+// of the version's reference at once and at every start, an audit row.
+void LearnNamed(const history::Filter& filter);
 
 }  // namespace wave_check
