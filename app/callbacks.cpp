@@ -5,6 +5,7 @@
 #include "history/history_panel.h"
 #include "history/history_query.h"
 #include "inspection/inspection.h"
+#include "inspection/reference_band.h"
 #include "master/master.h"
 #include "process/process_panel.h"
 #include "toolkit/toolkit.h"
@@ -32,9 +33,11 @@ int History_report(int panel, int, int event, void*, int, int) {
     return OnHistoryFilter(panel, event, Write_report);
 }
 
-// "기준 학습": the wave reference of the filter's master learned from the records it lists.
+// "기준 학습": the wave reference of the filter's master learned from the records it lists, its
+// band shown at once where the main graph shows a unit of that version.
 void Learn_named(int, const history::Reader&, const history::Filter& filter) {
     wave_check::LearnNamed(filter);
+    Show_reference_band();
 }
 
 int History_learn(int panel, int, int event, void*, int, int) {
@@ -47,6 +50,7 @@ void Register_callbacks() {
     RegisterCallback("Main_start", Main_start);
     RegisterCallback("Main_stop", Main_stop);
     RegisterCallback("Main_serial", Main_serial);
+    RegisterCallback("Main_band", Main_band);
     RegisterCallback("Master_setup", Master_setup);
     RegisterCallback("Excel", Excel);
     RegisterCallback("Quit", Quit);

@@ -28,6 +28,7 @@ struct Learned {
 struct State {
     Display display;
     std::map<std::string, Learned> versions;
+    std::string shown_version;  // of the unit whose waves the main graph shows
 };
 
 State& TheState() {
@@ -72,12 +73,13 @@ std::string LearnedText(const std::string& version, const wave::Reference& refer
 }
 
 void Start(const Display& display) {
-    TheState() = State{display, {}};
+    TheState() = State{display, {}, {}};
     Show("");
 }
 
 void Judge(const Inspection& inspection, WaveOpinion* opinion) {
     *opinion = {};
+    TheState().shown_version = inspection.master_version;
     if (!inspection.measured_wave || inspection.outcome == Outcome::INCOMPLETE) {
         Show("");
         return;
@@ -126,6 +128,20 @@ void Learn(const Inspection& inspection) {
     history::KeepLearned(version, inspection.master, learned.reference->units + dropped, dropped);
     trail::Audit(trail::AUDIT_WAVE_LEARNED, inspection.master, "",
                  LearnedText(version, *learned.reference));
+}
+
+bool ShownBand(Band* lower, Band* upper) {
+    const std::string& version = TheState().shown_version;
+    const Learned* learned = version.empty() ? nullptr : &LearnedOf(version);
+    if (learned == nullptr || !learned->reference) {
+        return false;
+    }
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        const double limit = wave::EnvelopeLimit(*learned->reference, i);
+        (*lower)[i] = learned->reference->mean[i] - limit;
+        (*upper)[i] = learned->reference->mean[i] + limit;
+    }
+    return true;
 }
 
 }  // namespace wave_check

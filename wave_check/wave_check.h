@@ -5,6 +5,8 @@
 // the tester's.
 #pragma once
 
+#include <array>
+
 #include "values/inspection.h"
 #include "values/wave_opinion.h"
 
@@ -31,5 +33,11 @@ void Learn(const Inspection& inspection);
 // wave of that version (10 to 1000), on an engineer's approval with a reason; it takes the place
 // of the version's reference at once and at every start, an audit row.
 void LearnNamed(const history::Filter& filter);
+
+// The learned band of the master version of the unit last judged (whose waves the main graph
+// shows): per sample the learned mean less and plus the envelope's limit; false when the version
+// has no learned reference.
+using Band = std::array<double, WAVE_SAMPLES>;
+bool ShownBand(Band* lower, Band* upper);
 
 }  // namespace wave_check

@@ -50,6 +50,7 @@ const std::map<int, Expected> PANELS = {
       {MAIN_SERIAL_REFUSED, {"string", ""}},
       {MAIN_DRIFT, {"string", ""}},
       {MAIN_WAVE, {"string", ""}},
+      {MAIN_BAND, {"check", "Main_band"}},
       {MAIN_FIRST_PASS, {"string", ""}},
       {MAIN_RETEST, {"string", ""}},
       {MAIN_GATE, {"string", ""}},
