@@ -41,6 +41,22 @@ class WaveCheckTest : public HistoryTest {
         inspection.standard_wave = ToWave(population_.Standard());
         after_cycle::Run(inspection);
     }
+    // Copies `from`'s records `times` over as master `to`'s, faster than cycles would make them.
+    static void CopyRecords(const std::string& from, const std::string& to, int times) {
+        std::string names, values;
+        for (const auto& row : Query("SELECT name FROM pragma_table_info('inspection_record')")) {
+            const std::string& name = row.at(0);
+            names += (names.empty() ? "" : ", ") + name;
+            values += (values.empty() ? "" : ", ") + (name == "id"       ? "NULL"
+                                                      : name == "seq"    ? "seq + 100000 * k"
+                                                      : name == "uuid"   ? "uuid || k"
+                                                      : name == "master" ? "'" + to + "'"
+                                                                         : name);
+        }
+        Query("WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < " +
+              std::to_string(times) + ") INSERT INTO inspection_record (" + names + ") SELECT " +
+              values + " FROM inspection_record, n WHERE master = '" + from + "'");
+    }
     static std::string Newest(const std::string& columns) {
         const FileRows rows =
             Query("SELECT " + columns + " FROM inspection ORDER BY id DESC LIMIT 1");
@@ -104,6 +120,7 @@ TEST_F(WaveCheckTest, AnEngineerNamesTheUnitsOfAVersionsReferenceOnTheHistoryPan
     cycles(3, "M-01", "v2", Outcome::OK, true);
     cycles(3, "M-01", "v2", Outcome::NG);
     cycles(4, "M-02", "w1");
+    CopyRecords("M-02", "M-03", 251);
     toolkit_testing::Commit(mainHandle, MAIN_HISTORY);
 
     // Only the newest version's passed production units with a wave count.
@@ -116,6 +133,7 @@ TEST_F(WaveCheckTest, AnEngineerNamesTheUnitsOfAVersionsReferenceOnTheHistoryPan
     } cases[] = {
         {"", 0, true, "", 0},
         {"M-02", 0, false, "기준을 학습할 수 있는 기록이 4대입니다", 0},
+        {"M-03", 0, false, "기준을 학습할 수 있는 기록이 1004대입니다", 0},
         {"M-01", 0, false, "기준을 학습할 수 있는 기록이 9대입니다", 0},
         {"M-01", 3, false, "버전 v2: 12대 중 ", 12},
     };
