@@ -5,14 +5,16 @@
 #include "history/history_panel.h"
 #include "history/history_query.h"
 #include "inspection/inspection.h"
+#include "inspection/reference_band.h"
 #include "master/master.h"
 #include "process/process_panel.h"
 #include "toolkit/toolkit.h"
+#include "wave_check/wave_check.h"
 
 namespace {
 
-// The history panel's "관리도" and "보고서": the process views opened on the panel's reader and
-// the filter its fields hold (applied to the panel first when they were changed).
+// The history panel's "관리도", "보고서" and "기준 학습", each on the panel's reader and the filter
+// its fields hold (applied to the panel first when they were changed).
 int OnHistoryFilter(int panel, int event,
                     void (*open)(int, const history::Reader&, const history::Filter&)) {
     history::Reader reader;
@@ -31,12 +33,24 @@ int History_report(int panel, int, int event, void*, int, int) {
     return OnHistoryFilter(panel, event, Write_report);
 }
 
+// "기준 학습": the wave reference of the filter's master learned from the records it lists, its
+// band shown at once where the main graph shows a unit of that version.
+void Learn_named(int, const history::Reader&, const history::Filter& filter) {
+    wave_check::LearnNamed(filter);
+    Show_reference_band();
+}
+
+int History_learn(int panel, int, int event, void*, int, int) {
+    return OnHistoryFilter(panel, event, Learn_named);
+}
+
 }  // namespace
 
 void Register_callbacks() {
     RegisterCallback("Main_start", Main_start);
     RegisterCallback("Main_stop", Main_stop);
     RegisterCallback("Main_serial", Main_serial);
+    RegisterCallback("Main_band", Main_band);
     RegisterCallback("Master_setup", Master_setup);
     RegisterCallback("Excel", Excel);
     RegisterCallback("Quit", Quit);
@@ -73,6 +87,7 @@ void Register_callbacks() {
 
     RegisterCallback("History_chart", History_chart);
     RegisterCallback("History_report", History_report);
+    RegisterCallback("History_learn", History_learn);
 
     RegisterCallback("Chart_show", Chart_show);
     RegisterCallback("Chart_signals", Chart_signals);

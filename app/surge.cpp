@@ -10,6 +10,7 @@
 #include "gates/gates.h"
 #include "history/history_panel.h"
 #include "history/recorder.h"
+#include "inspection/reference_band.h"
 #include "instrument/serial.h"
 #include "log/log.h"
 #include "settings/settings_in_force.h"
@@ -157,12 +158,14 @@ void Start_history() {
     history::Start({mainHandle, MAIN_TESTED, MAIN_OK_COUNT, MAIN_NG_COUNT, MAIN_YIELD,
                     MAIN_RECORDING, MAIN_RECORDING_OFF, MAIN_WAITING, MAIN_DRIFT, MAIN_FIRST_PASS});
     wave_check::Start({mainHandle, MAIN_WAVE});
-    // After each cycle, in this order: the station's judgement of the wave, the record that
-    // carries it, today's counts, the drift watch on what was recorded, the wave reference learned
-    // once its units are recorded, then the gates, which take the drift.
+    // After each cycle, in this order: the station's judgement of the wave (with the learned band
+    // of the unit's version, where it is shown), the record that carries it, today's counts, the
+    // drift watch on what was recorded, the wave reference learned once its units are recorded,
+    // then the gates, which take the drift.
     after_cycle::Register({
         [](const Inspection& inspection, after_cycle::Findings* findings) {
             wave_check::Judge(inspection, &findings->wave);
+            Show_reference_band();
         },
         [](const Inspection& inspection, after_cycle::Findings* findings) {
             findings->recorded = history::WriteRecord(inspection, findings->wave);

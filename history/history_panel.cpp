@@ -253,6 +253,9 @@ void ApplyFilter() {
                           history::CountUnits(reader, applied.filter, &applied.units));
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     ShowCounts();
+    // The reference is learned for one master: the filter must name it.
+    SetCtrlAttribute(historyHandle, HISTORY_LEARN, ATTR_DIMMED,
+                     applied.filter.master.empty() ? 1 : 0);
     if (!counted) {
         state.pages.rows.clear();
         ClearChoice();

@@ -35,6 +35,8 @@ constexpr int HISTORY_GATES = 25;
 // The operator filter and the audit rows (engineers and administrators under access control).
 constexpr int HISTORY_OPERATOR = 40;  // text: the user logged in when recorded, empty for any
 constexpr int HISTORY_AUDIT = 41;     // History_audit
+// The wave reference learned from the filter's records (dimmed unless the filter names a master).
+constexpr int HISTORY_LEARN = 42;  // History_learn
 
 // The audit rows' panel, opened from the history panel.
 constexpr int AUDIT = 12;

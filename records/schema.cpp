@@ -202,6 +202,7 @@ std::vector<std::string> LocalSchema(int from_version) {
     statements.push_back(CREATE_WAVE_REFUSED);
     statements.push_back(CREATE_WAVE_BACKFILL);
     statements.push_back(START_WAVE_BACKFILL);
+    statements.push_back(CREATE_WAVE_REFERENCE_UNIT);
     statements.push_back(CREATE_LEARNING_INDEX);
     statements.push_back(CreateView());
     statements.push_back(CreateStoredView());

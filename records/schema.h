@@ -70,6 +70,12 @@ constexpr const char* CREATE_WAVE_BACKFILL =
 constexpr const char* START_WAVE_BACKFILL =
     "INSERT INTO wave_backfill SELECT COALESCE(MAX(id), 0) + 1 FROM inspection_record WHERE NOT "
     "EXISTS (SELECT 1 FROM wave_backfill)";
+// The records an engineer named for a master version's reference, which then takes the place of
+// the one learned from its first units (local only; the reference is learned anew from them at a
+// start, oldest first).
+constexpr const char* CREATE_WAVE_REFERENCE_UNIT =
+    "CREATE TABLE IF NOT EXISTS wave_reference_unit (master_version TEXT NOT NULL, record INTEGER "
+    "NOT NULL, PRIMARY KEY (master_version, record))";
 // A master version's passed production units by time, for learning its reference.
 constexpr const char* CREATE_LEARNING_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_master_version ON inspection_record (master_version, "

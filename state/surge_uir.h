@@ -44,6 +44,7 @@ constexpr int MAIN_GATE = 65;            // the line stop, or the reference chec
 constexpr int MAIN_GATE_NOTE = 66;       // when the reference check passed
 constexpr int MAIN_DRIFT = 67;           // "추세 경고": the master's readings drift (run rules)
 constexpr int MAIN_WAVE = 68;            // the station's wave alarm, in amber beside the lamps
+constexpr int MAIN_BAND = 69;  // Main_band: the learned band behind the waves, off at start
 
 constexpr int MAIN_HISTORY = 60;  // History_open
 // MAIN: access control (hidden without it): who is logged in, and the logout

@@ -1,4 +1,5 @@
 // Control values and attributes.
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLCDNumber>
 #include <QLabel>
@@ -43,6 +44,8 @@ int SetNumber(QWidget* w, double value) {
         real->setValue(value);
     } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         lcd->display(value);
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        check->setChecked(value != 0);
     } else {
         return SetChoiceIndex(w, static_cast<int>(std::lround(value)));
     }
@@ -56,6 +59,8 @@ int GetNumber(QWidget* w, double* value) {
         *value = real->value();
     } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         *value = lcd->value();
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        *value = check->isChecked() ? 1 : 0;
     } else {
         return GetChoiceIndex(w, value);
     }

@@ -17,7 +17,7 @@ class QTableWidget;
 
 namespace toolkit_internal {
 
-enum class Kind { STRING, INT, DOUBLE, BUTTON, LAMP, GRAPH, TABLE, PICTURE, DECORATION };
+enum class Kind { STRING, INT, DOUBLE, BUTTON, CHECK, LAMP, GRAPH, TABLE, PICTURE, DECORATION };
 
 struct Control {
     int id = 0;

@@ -1,6 +1,7 @@
 #include "toolkit/panel_loader.h"
 
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDoubleSpinBox>
@@ -82,6 +83,9 @@ Kind KindOf(QWidget* widget) {
     if (qobject_cast<QPushButton*>(widget)) {
         return Kind::BUTTON;
     }
+    if (qobject_cast<QCheckBox*>(widget)) {
+        return Kind::CHECK;
+    }
     if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget) ||
         qobject_cast<QDateEdit*>(widget)) {
         return Kind::STRING;
@@ -112,6 +116,8 @@ const char* KindName(Kind kind) {
             return "double";
         case Kind::BUTTON:
             return "button";
+        case Kind::CHECK:
+            return "check";
         case Kind::LAMP:
             return "lamp";
         case Kind::GRAPH:

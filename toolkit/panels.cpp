@@ -1,5 +1,6 @@
 // Loaded panels: LoadPanel, showing, hiding, placing and discarding them, and the monitor.
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -202,6 +203,9 @@ void Connect(int handle, const Control& control) {
         }
         QObject::connect(spin, &QAbstractSpinBox::editingFinished,
                          [handle, id] { CommitIfEdited(handle, id); });
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        QObject::connect(check, &QCheckBox::clicked,
+                         [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });
     } else if (auto* ring = qobject_cast<QComboBox*>(w)) {
         QObject::connect(ring, &QComboBox::activated,
                          [handle, id] { Dispatch(handle, id, EVENT_COMMIT); });

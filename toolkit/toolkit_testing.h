@@ -83,7 +83,8 @@ std::string TableCellText(int panel, int control, Point cell);
 // What the panel resource declares, for the check that code and resource agree.
 struct ControlInfo {
     int id;
-    std::string kind;  // "string", "int", "double", "button", "lamp", "graph", "table", "picture"
+    std::string
+        kind;  // "string", "int", "double", "button", "check", "lamp", "graph", "table", "picture"
     std::string callback;
     std::string label;
 };

@@ -49,8 +49,7 @@ void AddPair(const Reference& reference, const Features& features, std::vector<T
 
 bool OutsideEnvelope(const Reference& reference, const Wave& wave) {
     for (int i = 0; i < WAVE_SAMPLES; ++i) {
-        if (std::abs(wave[i] - reference.mean[i]) >
-            reference.limits.envelope * reference.spread[i]) {
+        if (std::abs(wave[i] - reference.mean[i]) > EnvelopeLimit(reference, i)) {
             return true;
         }
     }

@@ -58,6 +58,11 @@ struct Reference {
     Limits limits;
 };
 
+// The envelope's limit at `sample`: how far a new unit's wave may lie from the learned mean there.
+inline double EnvelopeLimit(const Reference& reference, int sample) {
+    return reference.limits.envelope * reference.spread[sample];
+}
+
 // None with fewer than 10 or more than 1000 units given, or fewer than 10 kept.
 std::optional<Reference> Learn(std::span<const Wave> units);
 

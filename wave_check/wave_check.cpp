@@ -12,6 +12,7 @@
 #include "wave/features.h"
 #include "wave/judgement.h"
 #include "wave/reference.h"
+#include "wave_check/learned.h"
 
 namespace wave_check {
 
@@ -27,6 +28,7 @@ struct Learned {
 struct State {
     Display display;
     std::map<std::string, Learned> versions;
+    std::string shown_version;  // of the unit whose waves the main graph shows
 };
 
 State& TheState() {
@@ -34,12 +36,15 @@ State& TheState() {
     return state;
 }
 
-// The version's reference, learned anew from the same units the file says it was learned from.
+// The version's reference, learned anew from the same units the file says it was learned from:
+// the records an engineer named, else its first passed units.
 Learned& LearnedOf(const std::string& version) {
     auto [place, fresh] = TheState().versions.try_emplace(version);
     if (fresh) {
-        const int units = history::LearnedUnits(version);
-        if (units > 0) {
+        const std::vector<Wave> named = history::NamedWaves(version);
+        if (!named.empty()) {
+            place->second.reference = wave::Learn(named);
+        } else if (const int units = history::LearnedUnits(version); units > 0) {
             place->second.reference = wave::Learn(history::LearningWaves(version, units));
         }
     }
@@ -56,13 +61,25 @@ void Show(const std::string& text) {
 
 }  // namespace
 
+void UseReference(const std::string& version, const wave::Reference& reference) {
+    TheState().versions[version] = Learned{reference, 0};
+}
+
+std::string LearnedText(const std::string& version, const wave::Reference& reference) {
+    const int kept = reference.units;
+    const int dropped = reference.dropped;
+    return "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) + "대 중 " +
+           std::to_string(kept) + "대 (제외 " + std::to_string(dropped) + "대)";
+}
+
 void Start(const Display& display) {
-    TheState() = State{display, {}};
+    TheState() = State{display, {}, {}};
     Show("");
 }
 
 void Judge(const Inspection& inspection, WaveOpinion* opinion) {
     *opinion = {};
+    TheState().shown_version = inspection.master_version;
     if (!inspection.measured_wave || inspection.outcome == Outcome::INCOMPLETE) {
         Show("");
         return;
@@ -107,13 +124,24 @@ void Learn(const Inspection& inspection) {
         learned.failed_at = wanted;
         return;
     }
-    const int kept = learned.reference->units;
     const int dropped = learned.reference->dropped;
-    history::KeepLearned(version, inspection.master, kept + dropped, dropped);
+    history::KeepLearned(version, inspection.master, learned.reference->units + dropped, dropped);
     trail::Audit(trail::AUDIT_WAVE_LEARNED, inspection.master, "",
-                 "버전 " + version.substr(0, 12) + ": " + std::to_string(kept + dropped) +
-                     "대 중 " + std::to_string(kept) + "대 (제외 " + std::to_string(dropped) +
-                     "대)");
+                 LearnedText(version, *learned.reference));
+}
+
+bool ShownBand(Band* lower, Band* upper) {
+    const std::string& version = TheState().shown_version;
+    const Learned* learned = version.empty() ? nullptr : &LearnedOf(version);
+    if (learned == nullptr || !learned->reference) {
+        return false;
+    }
+    for (int i = 0; i < WAVE_SAMPLES; ++i) {
+        const double limit = wave::EnvelopeLimit(*learned->reference, i);
+        (*lower)[i] = learned->reference->mean[i] - limit;
+        (*upper)[i] = learned->reference->mean[i] + limit;
+    }
+    return true;
 }
 
 }  // namespace wave_check

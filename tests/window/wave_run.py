@@ -2,7 +2,8 @@
 simulator: a master saved, its reference learned from its first ten passed units (one audit row),
 then, with [wave] hold on, a unit 1 % faster, which the tester passes, shown in amber in the busy
 lamp's place while the O.K lamp stays lit; the next start refused until an engineer releases the
-hold with a reason, and the next good unit clears the amber.
+hold with a reason, and the next good unit clears the amber. Then an engineer names the units of
+the reference on the history panel ("기준 학습"), and "기준 범위" shows its band behind the waves.
 """
 import time
 import os
@@ -12,10 +13,22 @@ import subprocess
 
 MAIN_TITLE = "임펄스 권선 시험기 - 검사"
 SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
+HISTORY_TITLE = "임펄스 권선 시험기 - 검사 이력"
+BAND_COLOUR = "#FFE6B8"
+STANDARD_COLOUR = "#FF0000"
+
+
+def share(picture, colour=BAND_COLOUR):
+    """The share of the picture's pixels in `colour`."""
+    out = subprocess.run(["convert", picture, "-fill", "black", "+opaque", colour,
+                          "-fill", "white", "-opaque", colour, "-format", "%[fx:mean]",
+                          "info:"], check=True, capture_output=True, text=True).stdout
+    return float(out)
 
 
 def wave_session(checks, build, work, shots, procs, first_line, screen):
     from panel_driver import Station, is_showing, poll, text_of, window_on_screen
+    from panel_driver import states as states_of
 
     home = os.path.join(work, "wave-station")
     os.makedirs(home)
@@ -119,3 +132,42 @@ def wave_session(checks, build, work, shots, procs, first_line, screen):
         g.equal(rows, [("line stopped", "wave", ""),
                        ("line stop acknowledged", "wave", "unit set aside for the winding check")],
                 "the hold's audit rows")
+
+    with checks.group("an engineer names the reference's units on the history panel, and the band "
+                      "shows behind the waves") as g:
+        st.press(main, "검사 이력")
+        history = st.panel(HISTORY_TITLE)
+        st.type_into(st.control(history, "text", "마스터 조건"), "WAVE-1")
+        st.press(history, "조회")
+        st.press(history, "기준 학습")
+        prompt, _ = st.prompt("엔지니어 승인")
+        st.answer_prompt(prompt, "named after the winding check")
+        alert, text = st.popup("기준 학습")
+        g.expect("12대 중" in text, f"the confirmation does not count the 12 units: {text!r}")
+        st.answer(alert, "확인")
+        st.press(history, "돌아가기")
+        main = st.panel(MAIN_TITLE)
+        with sqlite3.connect(os.path.join(home, "inspection_history.db")) as db:
+            named = db.execute("SELECT COUNT(*) FROM wave_reference_unit").fetchone()[0]
+            row = db.execute("SELECT after_value, reason FROM audit WHERE action ="
+                             " 'wave reference learned' ORDER BY seq DESC LIMIT 1").fetchone()
+        g.equal(named, 12, "the named records kept")
+        g.expect(row[0].startswith("엔지니어 지정") and row[1] == "named after the winding check",
+                 f"the audit row of the named reference: {row!r}")
+        plain = os.path.join(work, "main-no-band.png")
+        st.screenshot(main, plain)
+        g.equal(share(plain), 0.0, "the band's colour before the box is checked")
+        box = st.control(main, "check box", "기준 범위")
+        st.click(box)
+        poll("the box to be checked", lambda: "checked" in states_of(box))
+        shot = os.path.join(shots, "main-band.png")
+
+        def drawn():  # the band, and the standard wave drawn again on top of it
+            st.screenshot(main, shot)
+            return share(shot) > 0.02 and share(shot, STANDARD_COLOUR) > 0.0
+
+        poll("the band behind the waves", drawn)
+        g.expect("focused" in states_of(serial_field), "the box took the scanner's field's focus")
+        st.click(box)
+        poll("the band to go", lambda: (st.screenshot(main, plain), share(plain))[1] == 0.0)
+        g.equal(st.popup_titles(), [], "popups")
