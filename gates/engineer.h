@@ -8,6 +8,8 @@
 namespace gates {
 
 // Asks for the engineer's reason for `what` ("재검사 한도 무시" ...); false when none was given.
-bool EngineerApproves(const char* what, std::string* reason);
+// `if_cancelled` tells what a cancel leaves as it is.
+bool EngineerApproves(const char* what, std::string* reason,
+                      const char* if_cancelled = "시작하지 않습니다");
 
 }  // namespace gates

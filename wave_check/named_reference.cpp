@@ -56,7 +56,7 @@ void LearnNamed(const history::Filter& filter) {
     std::string reason;
     const std::string what = "기준 학습: 마스터 " + filter.master + ", 버전 " +
                              named.version.substr(0, 12) + ", " + Units(count);
-    if (!gates::EngineerApproves(what.c_str(), &reason)) {
+    if (!gates::EngineerApproves(what.c_str(), &reason, "기준을 바꾸지 않습니다")) {
         return;
     }
     const std::optional<wave::Reference> reference = wave::Learn(named.waves);

@@ -2,6 +2,7 @@
 // reference learned from a master version's first passed production units (one audit row), a
 // fault the tester passed flagged beside the lamps, and the reference learned again at a restart;
 // or from the records an engineer names on the history panel.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,11 @@ TEST_F(WaveCheckTest, AnEngineerNamesTheUnitsOfAVersionsReferenceOnTheHistoryPan
             Query("SELECT record FROM wave_reference_unit WHERE master_version = 'v2'").size(),
             c.named);
     }
+    // The engineer is asked in the learning's own words, not a start's.
+    const auto& asked = toolkit_testing::ShownPopups();
+    EXPECT_TRUE(std::any_of(asked.begin(), asked.end(), [](const auto& popup) {
+        return popup.text.find("취소하면 기준을 바꾸지 않습니다.") != std::string::npos;
+    }));
     const auto learned = [](const char* version) {
         return Query(
             "SELECT reason, substr(after_value, 1, instr(after_value, '중')) FROM audit "
