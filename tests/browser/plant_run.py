@@ -1,0 +1,253 @@
+"""The plant view in a real browser: headless chromium, driven through chromium-driver, against
+surge-plant on a PostgreSQL of the run's own, fed by a real station testing units on the
+simulator in a real window.
+
+Started by tests/browser/run inside a private X display and D-Bus session. Each group is one
+checked step; prints "ok" or "FAIL" a group and closes with "N passed, N failed".
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import urllib.error
+import urllib.parse
+import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "window"))
+
+from operator_run import Abort, Checks, Processes, first_line, wait_for_accessibility_bus
+from plant_server import PlantServer
+from webdriver import Driver, wait_for
+
+MAIN_TITLE = "임펄스 권선 시험기 - 검사"
+SETUP_TITLE = "임펄스 권선 시험기 - 마스터 등록"
+STATION = "PB-1"
+MARKUP = "<img src=x onerror=alert(1)>"
+WRONG = "이름 또는 암호가 맞지 않습니다."
+
+# Without a session: a page goes to /login, an API answers 401.
+CLOSED = [("GET", "/", "/login"), ("GET", "/line", "/login"), ("POST", "/logout", "/login"),
+          ("GET", "/api/line", 401), ("GET", "/api/events", 401), ("GET", "/api/session", 401),
+          ("POST", "/api/users", 401)]
+# Who may change a plant user: the HTTP status of the change.
+USER_CHANGES = [("viewer1", "viewer", 403), ("admin1", "administrator", 200)]
+# The page's sizes: a 1366 x 768 office screen and a phone of 360 x 740 CSS px.
+SIZES = [(1366, 768, "plant-line.png"), (360, 740, "plant-line-phone.png")]
+# The units the station tests, the simulator's result for each.
+UNITS = [("PB-1", "0101OK"), ("PB-2", "0909NG"), (MARKUP, "0101OK")]
+
+
+class NoRedirect(urllib.request.HTTPRedirectHandler):
+    def redirect_request(self, *args, **kwargs):
+        return None
+
+
+def http(url, method="GET", form=None, headers=None):
+    """(status, headers) of one request, redirects not followed."""
+    data = urllib.parse.urlencode(form).encode() if form is not None else None
+    request = urllib.request.Request(url, data=data, method=method, headers=headers or {})
+    try:
+        with urllib.request.build_opener(NoRedirect).open(request, timeout=10) as answer:
+            return answer.status, answer.headers, answer.read().decode()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, ""
+
+
+def session_headers(url, name):
+    """The cookie and CSRF token of a login of `name` (password "pw-" and the name)."""
+    _, headers, _ = http(f"{url}/login", "POST", {"name": name, "password": f"pw-{name}"})
+    cookie = {"Cookie": headers.get("Set-Cookie", "").split(";")[0]}
+    _, _, body = http(f"{url}/api/session", headers=cookie)
+    csrf = body.split('"csrf":"')[1][:64] if '"csrf":"' in body else ""
+    return dict(cookie, **{"X-CSRF-Token": csrf})
+
+
+def station_row(driver):
+    """The texts of the station's row on 라인 현황, or None without one."""
+    return driver.run(
+        "for (const row of document.querySelectorAll('#stations tr'))"
+        "  if (row.cells[0].textContent === arguments[0])"
+        "    return Array.from(row.cells, c => c.textContent);"
+        "return null;", STATION)
+
+
+def set_up(checks, build, work):
+    with checks.group("the plant's server set up, a viewer and an administrator made, "
+                      "surge-plant started") as g:
+        server = PlantServer(build, work)
+        server.login("plantweb", "pw-plantweb")
+        server.login("pbline", "pw-pbline")
+        server.tool("surge-audit", "setup-server", "--plant", "plantweb")
+        server.tool("surge-audit", "setup-server", "--station", f"{STATION}=pbline")
+        for name, role, _ in USER_CHANGES:
+            server.tool("surge-users", "--server", "add", name, role, stdin=f"pw-{name}\n")
+        server.start_service(work, os.path.join(HERE, "..", "..", "plant", "web"))
+        g.expect(server.service.poll() is None, "surge-plant ended")
+    return server
+
+
+def closed_without_session(checks, url):
+    with checks.group("without a session every page and API is refused; /health answers") as g:
+        for method, path, expected in CLOSED:
+            status, headers, _ = http(url + path, method, {} if method == "POST" else None)
+            shown = status if expected == 401 else (status, headers.get("Location"))
+            g.equal(shown, expected if expected == 401 else (302, expected), f"{method} {path}")
+        status, _, body = http(f"{url}/health")
+        g.equal((status, body), (200, '{"service":true,"database":true}'), "/health")
+
+
+def log_in(checks, driver, url, shots):
+    def submit(name, password):
+        driver.type_into("input[name=name]", name)
+        driver.type_into("input[name=password]", password)
+        driver.submit("form")
+
+    with checks.group("a wrong password is refused; the right one opens 라인 현황") as g:
+        driver.open(f"{url}/line")
+        driver.viewport(*SIZES[0][:2])
+        g.equal(driver.run("return location.pathname"), "/login", "the page without a session")
+        driver.screenshot(os.path.join(shots, "plant-login.png"))
+        submit("admin1", "not-the-password")
+        refused = wait_for("the refusal", lambda: driver.run(
+            "const p = document.querySelector('.refused'); return p && p.textContent"))
+        g.equal(refused, WRONG, "the refusal")
+        g.equal(driver.run("return location.pathname"), "/login", "the page after a refusal")
+        submit("admin1", "pw-admin1")
+        wait_for("라인 현황", lambda: driver.run("return location.pathname") == "/line")
+
+
+def start_station(procs, build, work, server):
+    """The station in a real window on the simulator's line, sending to the server, with a
+    master saved from the instrument; the driver of its panels and its main panel."""
+    from panel_driver import Station, poll, text_of
+
+    home = os.path.join(work, "station")
+    os.makedirs(home)
+    shutil.copy(os.path.join(build, "surge.uir"), home)
+    sim = procs.start([os.path.join(build, "bin", "surge-sim"), "--setup", "0738062008",
+                       "--result-file", os.path.join(work, "verdict")],
+                      stdout=subprocess.PIPE, stderr=open(os.path.join(work, "surge-sim.log"), "w"))
+    env = dict(os.environ, SURGE_COM1=first_line(sim.stdout, 20), SURGE_STATION=STATION,
+               SURGE_HISTORY_DB=server.setting("pbline"), SURGE_HISTORY_PASSWORD="pw-pbline",
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    procs.start([os.path.join(build, "bin", "surge")], cwd=home, env=env,
+                stdout=open(os.path.join(work, "surge.log"), "w"), stderr=subprocess.STDOUT)
+    st = Station()
+    st.press(st.panel(MAIN_TITLE, timeout=30), "마스터 등록")
+    setup = st.panel(SETUP_TITLE)
+    st.press(setup, "계측기 읽기")
+    voltage = st.control(setup, "spin button", "전압")
+    poll("the setup to arrive", lambda: text_of(voltage) not in ("", "0.0"))
+    st.type_into(st.control(setup, "text", "모델명"), "PB-MOTOR")
+    st.press(setup, "저장")
+    alert, _ = st.popup("확  인")
+    st.answer(alert, "예")
+    poll("the master to be saved", lambda: os.path.exists(os.path.join(home, "model_name.dat")))
+    st.press(setup, "나가기")
+    return st, st.panel(MAIN_TITLE)
+
+
+def test_units(checks, driver, st, main, work):
+    from panel_driver import poll, text_of
+
+    serial_field = st.control(main, "text", "일련번호")
+    with checks.group("each unit the station tests shows on 라인 현황 without a reload") as g:
+        driver.run("window.notReloaded = true")
+        for serial, result in UNITS:
+            with open(os.path.join(work, "verdict"), "w") as f:
+                f.write(result + "\n")
+            st.type_into(serial_field, serial, then_key="Return")
+            poll(f"{serial}'s test to end", lambda: text_of(serial_field) == "", timeout=30)
+            st.press(main, "정지")
+            row = wait_for(f"{serial} on 라인 현황", lambda: (station_row(driver) or [""] * 4)[3]
+                           == serial and station_row(driver), timeout=5)
+            g.equal(row[4], "O.K" if result.endswith("OK") else "N.G", f"{serial}'s verdict")
+        g.expect(driver.run("return window.notReloaded === true"), "the page was reloaded")
+
+    with checks.group("the page's tested, 양품률 and 직행률 are the station's strip") as g:
+        strip = [st.control(main, "label", name).description
+                 for name in ["오늘 검사 수", "오늘 양품률", "오늘 직행률"]]
+        g.equal(station_row(driver)[7:10], strip, "the page's counts")
+        g.equal(strip[0], str(len(UNITS)), "the strip's tested")
+
+    with checks.group("a serial holding markup is shown as that text and runs nothing") as g:
+        g.equal(station_row(driver)[3], MARKUP, "the serial's cell")
+        g.equal(driver.run("return document.querySelectorAll('#stations img').length"), 0,
+                "images in the table")
+        g.equal(driver.alert_text(), None, "an alert")
+
+
+def user_changes(checks, url):
+    with checks.group("a viewer is refused a user change; an administrator makes it") as g:
+        for name, _, expected in USER_CHANGES:
+            form = {"action": "add", "name": f"by_{name}", "role": "viewer",
+                    "password": "pw-new-user-1"}
+            status, _, _ = http(f"{url}/api/users", "POST", form, session_headers(url, name))
+            g.equal(status, expected, f"the change by {name}")
+
+
+def fits(checks, driver, url, shots):
+    with checks.group("라인 현황 fits a 1366 x 768 screen and a 360 x 740 phone, only its table "
+                      "scrolling sideways") as g:
+        for width, height, picture in SIZES:
+            driver.viewport(width, height)
+            driver.open(f"{url}/line")
+            wait_for("the rows", lambda: station_row(driver))
+            g.equal(driver.run("return [window.innerWidth, window.innerHeight]"),
+                    [width, height], "the page's size")
+            scroll, client = driver.run("const e = document.documentElement;"
+                                        "return [e.scrollWidth, e.clientWidth]")
+            g.expect(scroll <= client, f"{width} px: the page scrolls sideways ({scroll} > "
+                     f"{client})")
+            driver.screenshot(os.path.join(shots, picture))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--screenshots", required=True)
+    args = parser.parse_args()
+    build, work, shots = (os.path.abspath(p) for p in (args.build, args.work, args.screenshots))
+
+    checks = Checks()
+    procs = Processes(work)
+    server = driver = None
+    try:
+        procs.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        wait_for_accessibility_bus()
+        server = set_up(checks, build, work)
+        closed_without_session(checks, server.url())
+        driver = Driver(os.path.join(work, "chromedriver.log"))
+        log_in(checks, driver, server.url(), shots)
+        with checks.group("the station starts on the simulator, sending to the server"):
+            st, station_main = start_station(procs, build, work, server)
+        test_units(checks, driver, st, station_main, work)
+        user_changes(checks, server.url())
+        fits(checks, driver, server.url(), shots)
+    except Abort:
+        pass
+    except Exception as error:  # the harness itself failed: count it, never hide it
+        checks.failed += 1
+        print(f"FAIL  the run could not go on: {type(error).__name__}: {error}")
+    finally:
+        if driver is not None:
+            driver.quit()
+        procs.stop_all()
+        if server is not None:
+            server.stop()
+    if checks.failed:
+        for log in ["surge.log", "surge-plant.log", "pg/server.log"]:
+            path = os.path.join(work, log)
+            if os.path.exists(path):
+                with open(path, errors="replace") as f:
+                    print(f"--- last lines of {log}\n" + "\n".join(f.read().splitlines()[-15:]))
+    print(f"{checks.passed} passed, {checks.failed} failed")
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
