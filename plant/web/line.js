@@ -23,6 +23,18 @@ function badge(row, text, className, title) {
   td.append(mark);
 }
 
+// A time as the station or the server wrote it, its month, day and clock: "12-11 11:50:05".
+function when(iso) {
+  return iso ? iso.slice(5, 10) + " " + iso.slice(11, 19) : "-";
+}
+
+// A shift's bounds, "06:00–14:00"; the whole day when no shifts are set.
+function shift(from, to) {
+  const begin = from.slice(11, 16);
+  const end = to.slice(11, 16);
+  return begin === end ? "하루" : begin + "–" + end;
+}
+
 function verdictClass(verdict) {
   return verdict === "O.K" ? "ok" : verdict === "N.G" ? "ng" : "";
 }
@@ -33,12 +45,12 @@ function show(stations) {
   for (const s of stations) {
     const row = body.insertRow();
     cell(row, s.station);
-    cell(row, s.last_seen);
+    cell(row, when(s.last_seen));
     cell(row, s.master);
     cell(row, s.serial);
     cell(row, s.verdict, verdictClass(s.verdict));
-    cell(row, s.verdict_at);
-    cell(row, s.shift_from.slice(11, 16) + "–" + s.shift_to.slice(11, 16));
+    cell(row, when(s.verdict_at));
+    cell(row, shift(s.shift_from, s.shift_to));
     cell(row, String(s.tested), "number");
     cell(row, s.yield, "number");
     cell(row, s.first_pass, "number");
