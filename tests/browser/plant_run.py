@@ -180,6 +180,23 @@ def test_units(checks, driver, st, main, work):
         g.equal(driver.alert_text(), None, "an alert")
 
 
+def trace(checks, driver, url, shots):
+    serial = UNITS[0][0]
+    with checks.group("추적 of a unit the station tested: its test and both waves drawn") as g:
+        driver.viewport(*SIZES[0][:2])
+        driver.open(f"{url}/trace?serial={urllib.parse.quote(serial)}")
+        rows = wait_for("the trace's rows", lambda: driver.run(
+            "const rows = document.querySelectorAll('#tests tr');"
+            "return rows.length && Array.from(rows, r => Array.from(r.cells, c => c.textContent));"))
+        g.equal([(row[0], row[6]) for row in rows], [(STATION, "O.K")], "the tests")
+        g.equal(driver.run("return document.querySelectorAll('#charts canvas').length"), 1,
+                "the charts drawn")
+        g.equal(driver.run("return Array.from(document.querySelectorAll("
+                           "'#charts .u-legend .u-series:not(:first-child) .u-label'),"
+                           " e => e.textContent)"), ["표준", "측정"], "the series")
+        driver.screenshot(os.path.join(shots, "plant-trace.png"))
+
+
 def user_changes(checks, url):
     with checks.group("a viewer is refused a user change; an administrator makes it") as g:
         for name, _, expected in USER_CHANGES:
@@ -226,6 +243,7 @@ def main():
         with checks.group("the station starts on the simulator, sending to the server"):
             st, station_main = start_station(procs, build, work, server)
         test_units(checks, driver, st, station_main, work)
+        trace(checks, driver, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
     except Abort:
