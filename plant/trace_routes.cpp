@@ -47,26 +47,37 @@ autocomplete="off" required></label><button type="submit">조회</button></form>
 <script src="/static/uplot/uPlot.iife.min.js"></script>
 <script src="/static/trace.js"></script>)html";
 
+// The tests of the serial asked for; nothing, with the answer 503 made, when the server cannot be
+// read.
+std::optional<std::vector<TracedTest>> TestsAsked(const Settings& settings,
+                                                  const httplib::Request& request,
+                                                  httplib::Response& response) {
+    std::optional<QSqlDatabase> db = ThreadConnection(settings);
+    auto tests = db ? ReadTrace(*db, request.get_param_value("serial")) : std::nullopt;
+    if (!tests) {
+        DropThreadConnection();
+        response.status = 503;
+        response.set_content(R"({"error":"database"})", "application/json");
+    }
+    return tests;
+}
+
 }  // namespace
 
 void AddTrace(httplib::Server& server, const Settings& settings) {
-    server.Get("/api/trace",
-               [&settings](const httplib::Request& request, httplib::Response& response) {
-                   const std::string serial = request.get_param_value("serial");
-                   std::optional<QSqlDatabase> db = ThreadConnection(settings);
-                   const auto tests = db ? ReadTrace(*db, serial) : std::nullopt;
-                   if (!tests) {
-                       DropThreadConnection();
-                       response.status = 503;
-                       response.set_content(R"({"error":"database"})", "application/json");
-                       return;
-                   }
-                   std::string json = "{" + JsonField("serial", serial) + ",\"tests\":[";
-                   for (const TracedTest& test : *tests) {
-                       json += (json.back() == '[' ? "" : ",") + TestJson(test);
-                   }
-                   response.set_content(json + "]}", "application/json");
-               });
+    server.Get(
+        "/api/trace", [&settings](const httplib::Request& request, httplib::Response& response) {
+            const auto tests = TestsAsked(settings, request, response);
+            if (!tests) {
+                return;
+            }
+            std::string json =
+                "{" + JsonField("serial", request.get_param_value("serial")) + ",\"tests\":[";
+            for (const TracedTest& test : *tests) {
+                json += (json.back() == '[' ? "" : ",") + TestJson(test);
+            }
+            response.set_content(json + "]}", "application/json");
+        });
     server.Get("/trace", [](const httplib::Request&, httplib::Response& response) {
         const std::string header =
             "<header><h1>추적</h1><nav><a href=\"/line\">라인 현황</a></nav><span class=\"user\">" +
