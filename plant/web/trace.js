@@ -89,4 +89,9 @@ async function trace(serial) {
 
 const serial = new URLSearchParams(window.location.search).get("serial") || "";
 document.getElementById("serial").value = serial;
-if (serial) trace(serial);
+if (serial) {
+  const csv = document.getElementById("csv");
+  csv.href = "/api/trace.csv?serial=" + encodeURIComponent(serial);
+  csv.hidden = false;
+  trace(serial);
+}

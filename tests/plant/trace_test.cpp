@@ -23,7 +23,7 @@ struct TraceCase {
     std::vector<const char*> stations;
 };
 
-class TraceTest : public PlantSuite, public ::testing::WithParamInterface<TraceCase> {
+class TraceSuite : public PlantSuite {
   protected:
     // A record of `serial` with both waves: the standard all `level`, the measured a ramp.
     static void TracedRecord(const std::string& serial, const TracedRow& row) {
@@ -46,6 +46,8 @@ class TraceTest : public PlantSuite, public ::testing::WithParamInterface<TraceC
         return quoted + "'";
     }
 };
+
+class TraceTest : public TraceSuite, public ::testing::WithParamInterface<TraceCase> {};
 
 TEST_P(TraceTest, ListsTheSerialsTests) {
     StartService(SettingsHere());
@@ -95,6 +97,22 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"TR-C"}},
                       TraceCase{"Unknown", "T-NONE", {}, {}}),
     [](const ::testing::TestParamInfo<TraceCase>& info) { return info.param.name; });
+
+// The table as CSV by the history's cell rules: a serial that reads as a formula is kept as text.
+TEST_F(TraceSuite, ExportsTheTableAsCsv) {
+    StartService(SettingsHere());
+    TracedRecord("=1+2, \"x\"", {"TR-CSV", "2026-12-10T11:00:00.000+09:00", "N.G", 2});
+    AddUser("trace_csv", "viewer");
+    const httplib::Result result =
+        Client().Get("/api/trace.csv?serial=%3D1%2B2%2C%20%22x%22", SessionOf("trace_csv"));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->status, 200);
+    EXPECT_EQ(
+        result->body,
+        "\xEF\xBB\xBF시리얼,스테이션,검사 시각,마스터,마스터 버전,시도,작업자,판정,면적,위상\r\n"
+        "\"'=1+2, "
+        "\"\"x\"\"\",TR-CSV,2026-12-10T11:00:00.000+09:00,M-T,abababab,2,kim,N.G,12,3\r\n");
+}
 
 TEST_F(PlantSuite, TraceIsRefusedWithoutASession) {
     StartService(SettingsHere());
