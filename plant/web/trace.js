@@ -36,7 +36,7 @@ function chart(box, test) {
     figure.append("파형 없음");
     return;
   }
-  const width = Math.min(640, box.clientWidth);
+  const width = Math.min(640, figure.clientWidth);
   const x = Array.from({ length: Math.max(test.standard.length, test.measured.length) },
                        (_, i) => i);
   new uPlot({

@@ -206,20 +206,27 @@ def user_changes(checks, url):
             g.equal(status, expected, f"the change by {name}")
 
 
+def sideways(driver):
+    """How far the page reaches past the window's width, in CSS px; 0 when it does not."""
+    return driver.run("const e = document.documentElement;"
+                      "return Math.max(0, e.scrollWidth - e.clientWidth)")
+
+
 def fits(checks, driver, url, shots):
-    with checks.group("라인 현황 fits a 1366 x 768 screen and a 360 x 740 phone, only its table "
-                      "scrolling sideways") as g:
+    with checks.group("라인 현황 and 추적 fit a 1366 x 768 screen and a 360 x 740 phone, only "
+                      "their tables scrolling sideways") as g:
         for width, height, picture in SIZES:
             driver.viewport(width, height)
             driver.open(f"{url}/line")
             wait_for("the rows", lambda: station_row(driver))
             g.equal(driver.run("return [window.innerWidth, window.innerHeight]"),
                     [width, height], "the page's size")
-            scroll, client = driver.run("const e = document.documentElement;"
-                                        "return [e.scrollWidth, e.clientWidth]")
-            g.expect(scroll <= client, f"{width} px: the page scrolls sideways ({scroll} > "
-                     f"{client})")
+            g.equal(sideways(driver), 0, f"{width} px: 라인 현황 scrolls sideways by")
             driver.screenshot(os.path.join(shots, picture))
+            driver.open(f"{url}/trace?serial={urllib.parse.quote(UNITS[0][0])}")
+            wait_for("the trace's chart", lambda: driver.run(
+                "return document.querySelector('#charts canvas') !== null"))
+            g.equal(sideways(driver), 0, f"{width} px: 추적 scrolls sideways by")
 
 
 def main():
