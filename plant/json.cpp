@@ -22,4 +22,8 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
+std::string JsonField(const char* name, const std::string& text) {
+    return std::string("\"") + name + "\":" + JsonString(text);
+}
+
 }  // namespace plant

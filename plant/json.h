@@ -8,5 +8,7 @@ namespace plant {
 
 // `text` as a JSON string, quotes included.
 std::string JsonString(const std::string& text);
+// `"name":"text"`, a member of an object.
+std::string JsonField(const char* name, const std::string& text);
 
 }  // namespace plant

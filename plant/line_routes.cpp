@@ -13,21 +13,18 @@ namespace plant {
 
 namespace {
 
-std::string Field(const char* name, const std::string& value) {
-    return std::string("\"") + name + "\":" + JsonString(value);
-}
-
 std::string StationJson(const StationLine& line) {
-    const std::string stop = line.line_stop ? "{" + Field("code", line.line_stop->code) + "," +
-                                                  Field("rule", line.line_stop->rule) + "}"
+    const std::string stop = line.line_stop ? "{" + JsonField("code", line.line_stop->code) + "," +
+                                                  JsonField("rule", line.line_stop->rule) + "}"
                                             : "null";
-    return "{" + Field("station", line.station) + "," + Field("last_seen", line.last_seen) + "," +
-           Field("master", line.master) + "," + Field("serial", line.serial) + "," +
-           Field("verdict", line.verdict) + "," + Field("verdict_at", line.verdict_at) + "," +
-           Field("shift_from", line.shift.from_at) + "," + Field("shift_to", line.shift.to_at) +
+    return "{" + JsonField("station", line.station) + "," + JsonField("last_seen", line.last_seen) +
+           "," + JsonField("master", line.master) + "," + JsonField("serial", line.serial) + "," +
+           JsonField("verdict", line.verdict) + "," + JsonField("verdict_at", line.verdict_at) +
+           "," + JsonField("shift_from", line.shift.from_at) + "," +
+           JsonField("shift_to", line.shift.to_at) +
            ",\"tested\":" + std::to_string(line.counts.tested) + "," +
-           Field("yield", history::YieldText(line.counts)) + "," +
-           Field("first_pass", history::FirstPassText(line.counts)) + ",\"line_stop\":" + stop +
+           JsonField("yield", history::YieldText(line.counts)) + "," +
+           JsonField("first_pass", history::FirstPassText(line.counts)) + ",\"line_stop\":" + stop +
            ",\"wave_alarm\":" + (line.wave_alarm ? "true" : "false") + ",\"drift\":\"deferred\"}";
 }
 

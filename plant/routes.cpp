@@ -39,6 +39,7 @@ void AddRoutes(httplib::Server& server, const Settings& settings) {
     AddLogin(server, settings);
     AddUsers(server, settings);
     AddLine(server, settings);
+    AddTrace(server, settings);
     if (!settings.web_folder.empty()) {
         server.set_mount_point("/static", settings.web_folder);
     }

@@ -15,6 +15,8 @@ void AddHealth(httplib::Server& server, const Settings& settings);
 void AddLogin(httplib::Server& server, const Settings& settings);
 // GET /line and /api/line: 라인 현황.
 void AddLine(httplib::Server& server, const Settings& settings);
+// GET /trace and /api/trace?serial=SN: 추적.
+void AddTrace(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 

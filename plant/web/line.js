@@ -9,6 +9,16 @@ function cell(row, text, className) {
   return td;
 }
 
+// The serial as a link to its 추적; its text as the station wrote it.
+function serialCell(row, serial) {
+  const td = row.insertCell();
+  if (!serial) return;
+  const link = document.createElement("a");
+  link.href = "/trace?serial=" + encodeURIComponent(serial);
+  link.textContent = serial;
+  td.append(link);
+}
+
 // A marked text in its cell, or "-" without one.
 function badge(row, text, className, title) {
   const td = row.insertCell();
@@ -47,7 +57,7 @@ function show(stations) {
     cell(row, s.station);
     cell(row, when(s.last_seen));
     cell(row, s.master);
-    cell(row, s.serial);
+    serialCell(row, s.serial);
     cell(row, s.verdict, verdictClass(s.verdict));
     cell(row, when(s.verdict_at));
     cell(row, shift(s.shift_from, s.shift_to));

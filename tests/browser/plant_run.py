@@ -180,6 +180,23 @@ def test_units(checks, driver, st, main, work):
         g.equal(driver.alert_text(), None, "an alert")
 
 
+def trace(checks, driver, url, shots):
+    serial = UNITS[0][0]
+    with checks.group("추적 of a unit the station tested: its test and both waves drawn") as g:
+        driver.viewport(*SIZES[0][:2])
+        driver.open(f"{url}/trace?serial={urllib.parse.quote(serial)}")
+        rows = wait_for("the trace's rows", lambda: driver.run(
+            "const rows = document.querySelectorAll('#tests tr');"
+            "return rows.length && Array.from(rows, r => Array.from(r.cells, c => c.textContent));"))
+        g.equal([(row[0], row[6]) for row in rows], [(STATION, "O.K")], "the tests")
+        g.equal(driver.run("return document.querySelectorAll('#charts canvas').length"), 1,
+                "the charts drawn")
+        g.equal(driver.run("return Array.from(document.querySelectorAll("
+                           "'#charts .u-legend .u-series:not(:first-child) .u-label'),"
+                           " e => e.textContent)"), ["표준", "측정"], "the series")
+        driver.screenshot(os.path.join(shots, "plant-trace.png"))
+
+
 def user_changes(checks, url):
     with checks.group("a viewer is refused a user change; an administrator makes it") as g:
         for name, _, expected in USER_CHANGES:
@@ -189,20 +206,27 @@ def user_changes(checks, url):
             g.equal(status, expected, f"the change by {name}")
 
 
+def sideways(driver):
+    """How far the page reaches past the window's width, in CSS px; 0 when it does not."""
+    return driver.run("const e = document.documentElement;"
+                      "return Math.max(0, e.scrollWidth - e.clientWidth)")
+
+
 def fits(checks, driver, url, shots):
-    with checks.group("라인 현황 fits a 1366 x 768 screen and a 360 x 740 phone, only its table "
-                      "scrolling sideways") as g:
+    with checks.group("라인 현황 and 추적 fit a 1366 x 768 screen and a 360 x 740 phone, only "
+                      "their tables scrolling sideways") as g:
         for width, height, picture in SIZES:
             driver.viewport(width, height)
             driver.open(f"{url}/line")
             wait_for("the rows", lambda: station_row(driver))
             g.equal(driver.run("return [window.innerWidth, window.innerHeight]"),
                     [width, height], "the page's size")
-            scroll, client = driver.run("const e = document.documentElement;"
-                                        "return [e.scrollWidth, e.clientWidth]")
-            g.expect(scroll <= client, f"{width} px: the page scrolls sideways ({scroll} > "
-                     f"{client})")
+            g.equal(sideways(driver), 0, f"{width} px: 라인 현황 scrolls sideways by")
             driver.screenshot(os.path.join(shots, picture))
+            driver.open(f"{url}/trace?serial={urllib.parse.quote(UNITS[0][0])}")
+            wait_for("the trace's chart", lambda: driver.run(
+                "return document.querySelector('#charts canvas') !== null"))
+            g.equal(sideways(driver), 0, f"{width} px: 추적 scrolls sideways by")
 
 
 def main():
@@ -226,6 +250,7 @@ def main():
         with checks.group("the station starts on the simulator, sending to the server"):
             st, station_main = start_station(procs, build, work, server)
         test_units(checks, driver, st, station_main, work)
+        trace(checks, driver, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
     except Abort:
