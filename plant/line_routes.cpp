@@ -34,6 +34,7 @@ constexpr const char* LINE_BODY = R"html(<main>
 <th>파형 경고</th></tr></thead><tbody id="stations"></tbody></table></div>
 <p id="state"></p>
 </main>
+<script src="/static/api.js"></script>
 <script src="/static/line.js"></script>)html";
 
 }  // namespace

@@ -66,6 +66,7 @@ autocomplete="off" required></label><button type="submit">조회</button>
 </main>
 <link rel="stylesheet" href="/static/uplot/uPlot.min.css">
 <script src="/static/uplot/uPlot.iife.min.js"></script>
+<script src="/static/api.js"></script>
 <script src="/static/trace.js"></script>)html";
 
 // The tests of the serial asked for; nothing, with the answer 503 made, when the server cannot be

@@ -73,16 +73,8 @@ function show(stations) {
 }
 
 async function refresh() {
-  const answer = await fetch("/api/line", { credentials: "same-origin" });
-  if (answer.status === 401) {
-    window.location.href = "/login";
-    return;
-  }
-  if (!answer.ok) {
-    document.getElementById("state").textContent = "서버에서 읽을 수 없습니다.";
-    return;
-  }
-  show((await answer.json()).stations);
+  const answer = await readApi("/api/line");
+  if (answer) show(answer.stations);
 }
 
 refresh();

@@ -74,17 +74,8 @@ function show(tests) {
 }
 
 async function trace(serial) {
-  const answer = await fetch("/api/trace?serial=" + encodeURIComponent(serial),
-                             { credentials: "same-origin" });
-  if (answer.status === 401) {
-    window.location.href = "/login";
-    return;
-  }
-  if (!answer.ok) {
-    document.getElementById("state").textContent = "서버에서 읽을 수 없습니다.";
-    return;
-  }
-  show((await answer.json()).tests);
+  const answer = await readApi("/api/trace?serial=" + encodeURIComponent(serial));
+  if (answer) show(answer.tests);
 }
 
 const serial = new URLSearchParams(window.location.search).get("serial") || "";
