@@ -1,7 +1,7 @@
 // The individuals and moving-range chart of one reading of one master, with its run-rule
 // signals and its capability: computed over every record given, thinned only for drawing. The
 // wave's frequency and damping are charted the same way over the records whose wave was fitted
-// (the others are counted, not charted); they have no specification limit, so no capability,
+// (the others are counted, not charted); no tolerance is set for them, so no capability,
 // and an EWMA chart besides.
 //
 // EWMA, as the station's drift watch (wave/judgement.h): on z_k = (x_k - CL) / sigma of the I-MR
