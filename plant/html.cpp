@@ -38,4 +38,24 @@ std::string Page(const std::string& title, const std::string& body) {
            body + "\n</body></html>\n";
 }
 
+std::string PageHeader(const std::string& title, const std::string& user, const std::string& role) {
+    struct Link {
+        const char* path;
+        const char* title;
+        bool administrators_only;
+    };
+    static constexpr Link LINKS[] = {
+        {"/line", "라인 현황", false},
+        {"/trace", "추적", false},
+    };
+    std::string nav;
+    for (const Link& link : LINKS) {
+        if (title != link.title && (!link.administrators_only || role == "administrator")) {
+            nav += std::string("<a href=\"") + link.path + "\">" + link.title + "</a> ";
+        }
+    }
+    return "<header><h1>" + HtmlText(title) + "</h1><nav>" + nav + "</nav><span class=\"user\">" +
+           HtmlText(user) + "</span></header>\n";
+}
+
 }  // namespace plant

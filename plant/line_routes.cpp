@@ -56,8 +56,8 @@ void AddLine(httplib::Server& server, const Settings& settings) {
         response.set_content(json + "]}", "application/json");
     });
     server.Get("/line", [](const httplib::Request&, httplib::Response& response) {
-        const std::string header = "<header><h1>라인 현황</h1><span class=\"user\">" +
-                                   HtmlText(CurrentSession().user) + "</span></header>\n";
+        const std::string header =
+            PageHeader("라인 현황", CurrentSession().user, CurrentSession().role);
         response.set_content(Page("라인 현황", header + LINE_BODY), "text/html; charset=utf-8");
     });
     server.Get("/", [](const httplib::Request&, httplib::Response& response) {

@@ -107,9 +107,7 @@ void AddTrace(httplib::Server& server, const Settings& settings) {
         }
     });
     server.Get("/trace", [](const httplib::Request&, httplib::Response& response) {
-        const std::string header =
-            "<header><h1>추적</h1><nav><a href=\"/line\">라인 현황</a></nav><span class=\"user\">" +
-            HtmlText(CurrentSession().user) + "</span></header>\n";
+        const std::string header = PageHeader("추적", CurrentSession().user, CurrentSession().role);
         response.set_content(Page("추적", header + TRACE_BODY), "text/html; charset=utf-8");
     });
 }
