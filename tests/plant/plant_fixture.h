@@ -8,8 +8,6 @@
 #include <httplib.h>
 
 #include <QDateTime>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -52,16 +50,7 @@ class PlantSuite : public ::testing::Test {
     // Runs a tool as the plant's DBA (the server's superuser), `input` on its standard input; its
     // exit code.
     static int Tool(const char* program, const QStringList& arguments, const std::string& input) {
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("SURGE_HISTORY_DB", QString::fromStdString(server_->Setting()));
-        environment.insert("SURGE_HISTORY_PASSWORD", PgServer::PASSWORD);
-        tool.setProcessEnvironment(environment);
-        tool.setProcessChannelMode(QProcess::ForwardedChannels);
-        tool.start(program, arguments);
-        tool.write(input.c_str());
-        tool.closeWriteChannel();
-        return tool.waitForFinished(60000) ? tool.exitCode() : -1;
+        return server_->RunAsDba(program, arguments, input);
     }
     // A plant user made by surge-users --server, with the password "pw-" and the name.
     static void AddUser(const std::string& name, const std::string& role) {

@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -96,6 +98,26 @@ class PgServer {
                           const std::string& password) const {
         setenv("SURGE_HISTORY_DB", Setting(database, user).c_str(), 1);
         setenv("SURGE_HISTORY_PASSWORD", password.c_str(), 1);
+    }
+    // Runs a tool as the plant's DBA (this server's superuser) on `database`, `input` on its
+    // standard input; its exit code (-1: it did not finish within a minute). Its output goes to
+    // `output` when given, else to the test's own.
+    int RunAsDba(const char* program, const QStringList& arguments, const std::string& input,
+                 const std::string& database = DATABASE, std::string* output = nullptr) const {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SURGE_HISTORY_DB", QString::fromStdString(Setting(database)));
+        environment.insert("SURGE_HISTORY_PASSWORD", PASSWORD);
+        tool.setProcessEnvironment(environment);
+        tool.setProcessChannelMode(output ? QProcess::MergedChannels : QProcess::ForwardedChannels);
+        tool.start(program, arguments);
+        tool.write(input.c_str());
+        tool.closeWriteChannel();
+        const bool finished = tool.waitForFinished(60000);
+        if (output) {
+            *output = tool.readAll().toStdString();
+        }
+        return finished ? tool.exitCode() : -1;
     }
 
     bool Start() {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
@@ -65,16 +64,11 @@ class ServerSuite : public ::testing::Test {
             server_->Value("CREATE ROLE " + login + " LOGIN PASSWORD 'pw-" + login + "'",
                            "postgres");
         }
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("SURGE_HISTORY_DB", QString::fromStdString(server_->Setting(database)));
-        environment.insert("SURGE_HISTORY_PASSWORD", PgServer::PASSWORD);
-        tool.setProcessEnvironment(environment);
-        tool.setProcessChannelMode(QProcess::MergedChannels);
-        tool.start(SURGE_AUDIT_PATH,
-                   {"setup-server", "--station", QString::fromStdString(station + "=" + login)});
-        const bool done = tool.waitForFinished(60000) && tool.exitCode() == 0;
-        const std::string output = tool.readAll().toStdString();
+        std::string output;
+        const bool done = server_->RunAsDba(SURGE_AUDIT_PATH,
+                                            {"setup-server", "--station",
+                                             QString::fromStdString(station + "=" + login)},
+                                            "", database, &output) == 0;
         if (!done) {
             ADD_FAILURE() << output;
         }
