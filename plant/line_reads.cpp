@@ -18,6 +18,8 @@ constexpr const char* STATIONS =
     "SELECT (SELECT i.station FROM inspection i WHERE i.station > s.station ORDER BY i.station "
     "LIMIT 1) FROM s WHERE s.station IS NOT NULL) SELECT station FROM s WHERE station IS NOT NULL";
 
+}  // namespace
+
 // The station's shift starts as its last audited change of them left them; none without one.
 std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station) {
     QSqlQuery query(db);
@@ -35,6 +37,8 @@ std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station) {
     }
     return read.reference.shifts;
 }
+
+namespace {
 
 history::Period PeriodAt(const std::vector<int>& shift_starts, const QDateTime& now) {
     const QDate day = now.date();

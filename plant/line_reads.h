@@ -27,6 +27,9 @@ struct StationLine {
     bool wave_alarm = false;  // the station flagged its newest record's wave
 };
 
+// The station's shift starts (minutes after midnight) as its last audited change of them left
+// them; none without one.
+std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station);
 // Every station that sent a record, by name; nothing when the server cannot be read.
 std::optional<std::vector<StationLine>> ReadLine(QSqlDatabase& db, const QDateTime& now);
 

@@ -197,6 +197,25 @@ def trace(checks, driver, url, shots):
         driver.screenshot(os.path.join(shots, "plant-trace.png"))
 
 
+def yield_page(checks, driver, st, main, url, shots):
+    with checks.group("수율 of today: the station's tested and 양품률 are its strip's; the page "
+                      "fits a 360 x 740 phone, only its table scrolling sideways") as g:
+        strip = [st.control(main, "label", name).description
+                 for name in ["오늘 검사 수", "오늘 양품률"]]
+        for width, height in [SIZES[1][:2], SIZES[0][:2]]:
+            driver.viewport(width, height)
+            driver.open(f"{url}/yield?by=station")
+            row = wait_for("수율's row of the station", lambda: driver.run(
+                "for (const row of document.querySelectorAll('#rows tr'))"
+                "  if (row.cells[0].textContent === arguments[0])"
+                "    return Array.from(row.cells, c => c.textContent);"
+                "return null;", STATION))
+            g.equal(row[1:3], strip, f"{width} px: the station's tested and 양품률")
+            g.equal(sideways(driver), 0, f"{width} px: 수율 scrolls sideways by")
+        g.expect("from=" in driver.run("return location.search"), "the period in the address")
+        driver.screenshot(os.path.join(shots, "plant-yield.png"))
+
+
 def user_changes(checks, url):
     with checks.group("a viewer is refused a user change; an administrator makes it") as g:
         for name, _, expected in USER_CHANGES:
@@ -251,6 +270,7 @@ def main():
             st, station_main = start_station(procs, build, work, server)
         test_units(checks, driver, st, station_main, work)
         trace(checks, driver, server.url(), shots)
+        yield_page(checks, driver, st, station_main, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
     except Abort:
