@@ -402,4 +402,28 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
                 ", and " + records.text + Notes(notes)};
 }
 
+TrailCheck CheckServerCopy(const std::string& connection, const std::string& station) {
+    ServerTrail trail;
+    std::string error;
+    if (!ReadServerTrail(connection, station, &trail, &error)) {
+        return {TrailVerdict::UNREADABLE, "cannot read the audit trail on the server: " + error};
+    }
+    if (const std::string no_witness = WhyNoWitness(connection, station); !no_witness.empty()) {
+        return {TrailVerdict::BROKEN, "the server is no witness: " + no_witness};
+    }
+    const std::vector<AuditRow>& rows = trail.rows;
+    if (const std::optional<ChainBreak> broken =
+            ServerChainBreak(rows, Computed(rows), trail.head)) {
+        return {TrailVerdict::BROKEN, broken->why, rows.empty() ? 0 : rows[broken->index].seq};
+    }
+    const MeaningCheck meaning = CheckMeaning(rows, NowMs(), trail.received_ms);
+    if (meaning.broken) {
+        const AuditRow& row = rows[meaning.broken->index];
+        return {TrailVerdict::BROKEN, Described("the server's ", row, meaning.broken->why),
+                row.seq};
+    }
+    return {TrailVerdict::HOLDS, "the chain holds: " + std::to_string(rows.size()) + " rows, " +
+                                     Head(rows) + Notes(meaning.notes)};
+}
+
 }  // namespace trail

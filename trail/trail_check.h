@@ -18,6 +18,8 @@ struct TrailCheck {
     // What holds (the rows and the head), the first thing that does not and why, or what cannot
     // be read: the file or the server.
     std::string text;
+    // The seq of the first row that does not hold, where a row is to blame; 0 otherwise.
+    long long broken_seq = 0;
 };
 
 TrailCheck CheckTrail(const std::string& path);
@@ -38,5 +40,10 @@ struct ServerTrail {
 // server's reason in `error`, when it cannot be read.
 bool ReadServerTrail(const std::string& connection, const std::string& station, ServerTrail* trail,
                      std::string* error);
+
+// The server's copy of `station`'s chain checked on its own, as read on `connection`: the server
+// a witness, the chain from its first row to its head with no gap, and each row's time and user
+// against the server's stamps; the checks of CheckTrailWithServer that need no file.
+TrailCheck CheckServerCopy(const std::string& connection, const std::string& station);
 
 }  // namespace trail
