@@ -17,6 +17,10 @@ void AddLogin(httplib::Server& server, const Settings& settings);
 void AddLine(httplib::Server& server, const Settings& settings);
 // GET /trace and /api/trace?serial=SN: 추적.
 void AddTrace(httplib::Server& server, const Settings& settings);
+// GET /trail, /api/trail and /api/trail.csv: 변경 기록.
+void AddTrail(httplib::Server& server, const Settings& settings);
+// GET /users, /api/users and /api/users.csv: the plant users, for an administrator only.
+void AddUserList(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 
