@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cctype>
 
 #include "tests/plant/plant_fixture.h"
 #include "trail/audit_row.h"
@@ -26,7 +27,10 @@ class TrailTest : public PlantSuite, public ::testing::WithParamInterface<TrailC
   protected:
     // Three rows of `station`'s chain, sent as the station sends them, with a login of its own.
     static void SendTrail(const std::string& station, const std::string& object) {
-        const std::string login = "login_" + station;
+        std::string login = "login_" + station;
+        for (char& c : login) {
+            c = c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
         server_->Value("CREATE ROLE " + login + " LOGIN", "postgres");
         ASSERT_EQ(
             Tool(SURGE_AUDIT_PATH,
