@@ -41,6 +41,8 @@ void AddRoutes(httplib::Server& server, const Settings& settings) {
     AddLine(server, settings);
     AddTrace(server, settings);
     AddYield(server, settings);
+    AddTrail(server, settings);
+    AddUserList(server, settings);
     if (!settings.web_folder.empty()) {
         server.set_mount_point("/static", settings.web_folder);
     }

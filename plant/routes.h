@@ -19,6 +19,10 @@ void AddLine(httplib::Server& server, const Settings& settings);
 void AddTrace(httplib::Server& server, const Settings& settings);
 // GET /yield, /api/yield and /api/yield.csv: 수율.
 void AddYield(httplib::Server& server, const Settings& settings);
+// GET /trail, /api/trail and /api/trail.csv: 변경 기록.
+void AddTrail(httplib::Server& server, const Settings& settings);
+// GET /users, /api/users and /api/users.csv: the plant users, for an administrator only.
+void AddUserList(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 

@@ -25,7 +25,8 @@ bool Valid(const UserChange& change) {
                                       change.role) != std::end(trail::PLANT_ROLES);
     return !change.name.empty() && (with_role ? known_role : change.role.empty()) &&
            (with_password ? !change.password.empty() : change.password.empty()) &&
-           (with_role || with_password || change.action == "remove");
+           (with_role || with_password || change.action == "remove" || change.action == "lock" ||
+            change.action == "unlock");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// A plant user added, re-roled, given a password or removed: by an administrator's session
-// through the service, or by the plant's DBA with surge-users --server on SURGE_HISTORY_DB's
-// connection. Either is a row of the plant's trail, made by the server's functions.
+// A plant user added, re-roled, given a password, locked, unlocked or removed: by an
+// administrator's session through the service, or by the plant's DBA with surge-users --server on
+// SURGE_HISTORY_DB's connection. Either is a row of the plant's trail, made by the server's
+// functions.
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 namespace plant {
 
 struct UserChange {
-    std::string action;  // "add", "role", "password" or "remove"
+    std::string action;  // "add", "role", "password", "lock", "unlock" or "remove"
     std::string name;
     std::string role;      // add, role: "viewer", "engineer" or "administrator"
     std::string password;  // add, password: hashed here with Argon2id, never sent

@@ -105,27 +105,40 @@ std::optional<ChainBreak> FirstBreak(const std::vector<AuditRow>& rows,
     return std::nullopt;
 }
 
+std::optional<ChainBreak> ServerChainBreak(const std::vector<AuditRow>& server,
+                                           const std::vector<std::string>& computed,
+                                           const std::optional<ChainHead>& head) {
+    if (const std::optional<ChainBreak> broken = FirstBreak(server, computed)) {
+        return ChainBreak{broken->index, "the server's " + Seq(server[broken->index].seq) +
+                                             " does not hold: " + broken->why};
+    }
+    const std::size_t last = server.empty() ? 0 : server.size() - 1;
+    const long long server_end = server.empty() ? 0 : server.back().seq;
+    if (!head && !server.empty()) {
+        return ChainBreak{last, "the server holds rows up to " + Seq(server_end) + " but no head"};
+    }
+    if (head && (server.empty() || head->seq != server_end)) {
+        return ChainBreak{last, "the server's head is " + Seq(head->seq) + " but its rows end at " +
+                                    Seq(server_end)};
+    }
+    if (head && head->hash != server.back().hash) {
+        return ChainBreak{last, "the server's head is not the hash of its " + Seq(head->seq)};
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
                                            const std::vector<AuditRow>& server,
                                            const std::vector<std::string>& computed,
                                            const std::optional<ChainHead>& head,
                                            const std::set<long long>& queued) {
-    if (const std::optional<ChainBreak> broken = FirstBreak(server, computed)) {
-        return "the server's " + Seq(server[broken->index].seq) + " does not hold: " + broken->why;
+    if (const std::optional<ChainBreak> broken = ServerChainBreak(server, computed, head)) {
+        return broken->why;
     }
     const long long server_end = server.empty() ? 0 : server.back().seq;
     // The file's chain holds, so its seqs follow one another from its first.
     const long long file_first = file.empty() ? 1 : file.front().seq;
     const long long file_end = file.empty() ? 0 : file.back().seq;
-    if (!head && !server.empty()) {
-        return "the server holds rows up to " + Seq(server_end) + " but no head";
-    }
-    if (head && (server.empty() || head->seq != server_end)) {
-        return "the server's head is " + Seq(head->seq) + " but its rows end at " + Seq(server_end);
-    }
-    if (head && head->hash != server.back().hash) {
-        return "the server's head is not the hash of its " + Seq(head->seq);
-    }
     if (head && head->seq > file_end) {
         return "the file ends at " + Seq(file_end) + " but the server's head is " + Seq(head->seq) +
                ": the file's newest rows were taken away";

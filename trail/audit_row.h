@@ -99,11 +99,19 @@ struct ChainHead {
     std::string hash;
 };
 
+// Where a server's copy of a station's chain fails to hold on its own: `server` (its rows in seq
+// order, `computed` their hashes as computed anew) must hold as a chain from its first row and end
+// at `head`. The break's index is the row to blame (the last for a head that is not the rows' end,
+// 0 for a head without rows); its `why` says what does not hold, naming the row. Nothing when it
+// holds.
+std::optional<ChainBreak> ServerChainBreak(const std::vector<AuditRow>& server,
+                                           const std::vector<std::string>& computed,
+                                           const std::optional<ChainHead>& head);
+
 // Where a server's copy of a station's chain fails to hold against the station's file, whose own
-// chain holds: `server` (the server's rows of the station in seq order, `computed` their hashes
-// as computed anew) must hold as a chain from the first row, end at `head`, which the file must
-// reach, agree with the file row for row, and hold every row of the file that is not `queued`
-// (rows no server has acknowledged). Nothing when it holds, else what does not.
+// chain holds: `server` must hold on its own (ServerChainBreak), its `head` within the file, agree
+// with the file row for row, and hold every row of the file that is not `queued` (rows no server
+// has acknowledged). Nothing when it holds, else what does not.
 std::optional<std::string> ServerCopyBreak(const std::vector<AuditRow>& file,
                                            const std::vector<AuditRow>& server,
                                            const std::vector<std::string>& computed,

@@ -111,8 +111,8 @@ std::string Logout(const std::string& path) {
            Quoted(AUDIT_LOGOUT) + ", 'plant', '', '');\n  END IF;\nEND $$";
 }
 
-// A user added, re-roled, given a password or removed by `by_name`, a row of the trail each:
-// 'done', 'no such user' or 'exists'. A new password ends the user's sessions and lock.
+// A user added, re-roled, given a password, locked, unlocked or removed by `by_name`, a row of the
+// trail each: 'done', 'no such user' or 'exists'. A new password ends the user's sessions and lock.
 std::string UserSet(const std::string& path) {
     return Head(
                "surge_plant_user_set(by_name text, what text, who text, new_role text, "
@@ -144,6 +144,17 @@ std::string UserSet(const std::string& path) {
            "    PERFORM surge_plant_audit(by_name, " +
            Quoted(AUDIT_PLANT_USER_REMOVED) +
            ", who, old_role, '');\n"
+           "  ELSIF what = 'lock' THEN\n"
+           "    UPDATE plant_user SET locked_until = 'infinity' WHERE name = who;\n"
+           "    DELETE FROM plant_session WHERE user_name = who;\n"
+           "    PERFORM surge_plant_audit(by_name, " +
+           Quoted(AUDIT_PLANT_USER_LOCKED) +
+           ", who, '', '');\n"
+           "  ELSIF what = 'unlock' THEN\n"
+           "    UPDATE plant_user SET failures = 0, locked_until = NULL WHERE name = who;\n"
+           "    PERFORM surge_plant_audit(by_name, " +
+           Quoted(AUDIT_PLANT_USER_UNLOCKED) +
+           ", who, '', '');\n"
            "  ELSE\n    RAISE EXCEPTION 'no change %', what;\n  END IF;\n"
            "  RETURN 'done';\nEND $$";
 }
@@ -164,6 +175,22 @@ BEGIN
     RETURN 'refused';
   END IF;
   RETURN surge_plant_user_set(by_name, what, who, new_role, new_hash);
+END $$)sql";
+}
+
+// The plant users, for an administrator's session only: name, role, whether locked now and the
+// time of the last login in the plant's trail.
+std::string UserList(const std::string& path) {
+    return Head("surge_plant_user_list(token text)",
+                "TABLE (name text, role text, locked boolean, last_login text)", path) +
+           R"sql(BEGIN
+  IF NOT EXISTS (SELECT 1 FROM plant_session s JOIN plant_user u ON u.name = s.user_name
+                 WHERE s.token_hash = token AND u.role = 'administrator') THEN
+    RETURN;
+  END IF;
+  RETURN QUERY SELECT u.name, u.role, COALESCE(u.locked_until > clock_timestamp(), false),
+    (SELECT max(t.at) FROM plant_trail t WHERE t.user_name = u.name AND t.action = 'login')
+    FROM plant_user u ORDER BY u.name;
 END $$)sql";
 }
 
@@ -190,6 +217,7 @@ constexpr Function FUNCTIONS[] = {
     {"surge_plant_logout(text)", true},
     {"surge_plant_user_set(text, text, text, text, text)", false},
     {"surge_plant_user_change(text, text, text, text, text)", true},
+    {"surge_plant_user_list(text)", true},
     {"surge_record_notify()", false},
 };
 constexpr const char* SERVICE_READS =
@@ -197,6 +225,16 @@ constexpr const char* SERVICE_READS =
     "plant_trail";
 
 }  // namespace
+
+std::string PlantTrailText(const AuditRow& row) {
+    std::string text = std::to_string(row.seq);
+    for (const std::string* field :
+         {&row.at, &row.user, &row.action, &row.object, &row.before, &row.after, &row.prev_hash}) {
+        text += '\n';
+        text += *field;
+    }
+    return text;
+}
 
 std::vector<std::string> PlantLayoutStatements(const std::string& schema) {
     const std::string path = schema + ", pg_temp";
@@ -207,7 +245,7 @@ std::vector<std::string> PlantLayoutStatements(const std::string& schema) {
                          " NOLOGIN; END IF; END $$");
     for (const std::string& function :
          {Audit(path), Password(path), Login(path), Session(path), Logout(path), UserSet(path),
-          UserChange(path), RecordNotify()}) {
+          UserChange(path), UserList(path), RecordNotify()}) {
         statements.push_back(function);
     }
     statements.push_back(

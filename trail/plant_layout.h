@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "trail/audit_row.h"
+
 namespace trail {
 
 // The role of the plant view's service; setup-server grants it to the login it is given.
@@ -18,6 +20,14 @@ inline constexpr const char* RECORD_CHANNEL = "surge_record";
 inline constexpr const char* PLANT_ROLES[] = {"viewer", "engineer", "administrator"};
 // A plant user removed, in the plant's trail (the station's users are disabled, never removed).
 inline constexpr const char* AUDIT_PLANT_USER_REMOVED = "user removed";
+// A plant user locked by an administrator until unlocked, and unlocked (the lockout's guesses
+// forgotten).
+inline constexpr const char* AUDIT_PLANT_USER_LOCKED = "user locked";
+inline constexpr const char* AUDIT_PLANT_USER_UNLOCKED = "user unlocked";
+
+// The text a row of the plant's trail is hashed as (surge_plant_audit): seq, at, user, action,
+// object, before, after and the previous row's hash, one a line. Its other fields are not kept.
+std::string PlantTrailText(const AuditRow& row);
 
 // The statements that make the plant view's tables and functions; `schema` is where they live
 // (quoted), for the functions' search path.

@@ -173,19 +173,17 @@ bool ReadFile(const std::string& path, bool records, FileRead* read, std::string
     return ok;
 }
 
-// What a check reads of the station on the server: its rows with when each arrived, its head,
-// whether the server is a witness, and its records checked against the file's.
+// What a check reads of the station on the server: its chain, whether the server is a witness,
+// and its records checked against the file's.
 struct ServerRead {
-    std::vector<AuditRow> rows;
-    std::vector<long long> received_ms;
-    std::optional<ChainHead> head;
+    ServerTrail trail;
     std::string no_witness;
     records::ServerRecords records;
     bool ok = false;
     std::string error;
 };
 
-bool ReadServerRows(QSqlQuery& query, const QString& station, ServerRead* read) {
+bool ReadServerRows(QSqlQuery& query, const QString& station, ServerTrail* trail) {
     const QString received = QStringLiteral(
         ", COALESCE((EXTRACT(EPOCH FROM received_at) * 1000)::bigint, -1) FROM audit");
     const bool stamped = SelectRows(query,
@@ -200,8 +198,8 @@ bool ReadServerRows(QSqlQuery& query, const QString& station, ServerRead* read) 
         return false;
     }
     while (query.next()) {
-        read->rows.push_back(RowOf(query));
-        read->received_ms.push_back(
+        trail->rows.push_back(RowOf(query));
+        trail->received_ms.push_back(
             stamped ? query.value(records::AUDIT_ROW_COLUMN_COUNT).toLongLong() : -1);
     }
     return query.lastError().type() == QSqlError::NoError;
@@ -216,21 +214,13 @@ void ReadServer(const records::ServerConfig& server, const QString& station, Ser
                       (reason.isEmpty() ? std::string("no answer") : reason.toStdString());
     } else {
         QSqlDatabase db = QSqlDatabase::database(SERVER_CONNECTION, false);
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.exec(QStringLiteral("SET statement_timeout = 0"));
-        read->ok =
-            ReadServerRows(query, station, read) &&
-            query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
-        query.addBindValue(station);
-        read->ok = read->ok && query.exec();
-        if (read->ok && query.next()) {
-            read->head =
-                ChainHead{query.value(0).toLongLong(), query.value(1).toString().toStdString()};
-        }
+        QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 0"));
+        std::string why;
+        read->ok = ReadServerTrail(SERVER_CONNECTION.toStdString(), station.toStdString(),
+                                   &read->trail, &why);
         if (!read->ok) {
             read->error = "cannot read the audit trail on the server " +
-                          server.Where().toStdString() + ": " + Text(query.lastError());
+                          server.Where().toStdString() + ": " + why;
         } else {
             read->no_witness = WhyNoWitness(SERVER_CONNECTION.toStdString(), station.toStdString());
             if (read->no_witness.empty()) {
@@ -309,6 +299,25 @@ std::string Notes(const std::vector<std::string>& notes) {
 
 }  // namespace
 
+bool ReadServerTrail(const std::string& connection, const std::string& station, ServerTrail* trail,
+                     std::string* error) {
+    QSqlQuery query(QSqlDatabase::database(QString::fromStdString(connection), false));
+    query.setForwardOnly(true);
+    const QString name = QString::fromStdString(station);
+    bool ok = ReadServerRows(query, name, trail) &&
+              query.prepare(QStringLiteral("SELECT seq, hash FROM audit_head WHERE station = ?"));
+    query.addBindValue(name);
+    ok = ok && query.exec();
+    if (ok && query.next()) {
+        trail->head =
+            ChainHead{query.value(0).toLongLong(), query.value(1).toString().toStdString()};
+    }
+    if (!ok) {
+        *error = Text(query.lastError());
+    }
+    return ok;
+}
+
 bool ReadTrail(const std::string& path, std::vector<AuditRow>* rows, std::string* error) {
     FileRead read;
     const bool ok = ReadFile(path, false, &read, error);
@@ -369,14 +378,14 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
     if (!read.no_witness.empty()) {
         return {TrailVerdict::BROKEN, where + "the server is no witness: " + read.no_witness};
     }
-    if (const std::optional<std::string> broken =
-            ServerCopyBreak(file.rows, read.rows, Computed(read.rows), read.head, file.queued)) {
+    if (const std::optional<std::string> broken = ServerCopyBreak(
+            file.rows, read.trail.rows, Computed(read.trail.rows), read.trail.head, file.queued)) {
         return {TrailVerdict::BROKEN, where + *broken};
     }
-    const MeaningCheck meaning = CheckMeaning(read.rows, NowMs(), read.received_ms);
+    const MeaningCheck meaning = CheckMeaning(read.trail.rows, NowMs(), read.trail.received_ms);
     if (meaning.broken) {
         return {TrailVerdict::BROKEN,
-                Described(where + "the server's ", read.rows[meaning.broken->index],
+                Described(where + "the server's ", read.trail.rows[meaning.broken->index],
                           meaning.broken->why)};
     }
     const records::ChainVerdict records = records::CompareRecords(read.records, file.records);
@@ -387,10 +396,34 @@ TrailCheck CheckTrailWithServer(const std::string& path) {
             path + ": the chain holds: " + std::to_string(file.rows.size()) + " rows, " +
                 Head(file.rows) + "; " + file.records_verdict.text + "; " +
                 server->Where().toStdString() + " (station " + station.toStdString() + ") holds " +
-                std::to_string(read.rows.size()) + " of the rows, " +
-                (read.head ? "head seq " + std::to_string(read.head->seq)
-                           : std::string("no head yet")) +
+                std::to_string(read.trail.rows.size()) + " of the rows, " +
+                (read.trail.head ? "head seq " + std::to_string(read.trail.head->seq)
+                                 : std::string("no head yet")) +
                 ", and " + records.text + Notes(notes)};
+}
+
+TrailCheck CheckServerCopy(const std::string& connection, const std::string& station) {
+    ServerTrail trail;
+    std::string error;
+    if (!ReadServerTrail(connection, station, &trail, &error)) {
+        return {TrailVerdict::UNREADABLE, "cannot read the audit trail on the server: " + error};
+    }
+    if (const std::string no_witness = WhyNoWitness(connection, station); !no_witness.empty()) {
+        return {TrailVerdict::BROKEN, "the server is no witness: " + no_witness};
+    }
+    const std::vector<AuditRow>& rows = trail.rows;
+    if (const std::optional<ChainBreak> broken =
+            ServerChainBreak(rows, Computed(rows), trail.head)) {
+        return {TrailVerdict::BROKEN, broken->why, rows.empty() ? 0 : rows[broken->index].seq};
+    }
+    const MeaningCheck meaning = CheckMeaning(rows, NowMs(), trail.received_ms);
+    if (meaning.broken) {
+        const AuditRow& row = rows[meaning.broken->index];
+        return {TrailVerdict::BROKEN, Described("the server's ", row, meaning.broken->why),
+                row.seq};
+    }
+    return {TrailVerdict::HOLDS, "the chain holds: " + std::to_string(rows.size()) + " rows, " +
+                                     Head(rows) + Notes(meaning.notes)};
 }
 
 }  // namespace trail

@@ -217,12 +217,42 @@ def yield_page(checks, driver, st, main, url, shots):
 
 
 def user_changes(checks, url):
-    with checks.group("a viewer is refused a user change; an administrator makes it") as g:
+    with checks.group("a viewer is refused the users page and a user change; an administrator "
+                      "sees it and makes it") as g:
         for name, _, expected in USER_CHANGES:
+            headers = session_headers(url, name)
             form = {"action": "add", "name": f"by_{name}", "role": "viewer",
                     "password": "pw-new-user-1"}
-            status, _, _ = http(f"{url}/api/users", "POST", form, session_headers(url, name))
+            status, _, _ = http(f"{url}/api/users", "POST", form, headers)
             g.equal(status, expected, f"the change by {name}")
+            for path in ["/users", "/api/users"]:
+                g.equal(http(url + path, headers=headers)[0], expected, f"{path} for {name}")
+
+
+def trail_and_users(checks, driver, url, shots):
+    with checks.group("변경 기록 shows the station's trail holding on the server; it and the "
+                      "users page fit the screen and the phone") as g:
+        for width, height, _ in reversed(SIZES):
+            driver.viewport(width, height)
+            driver.open(f"{url}/trail?station={STATION}")
+            check = wait_for("the chain's verdict", lambda: driver.run(
+                "return document.getElementById('check').textContent"))
+            g.expect(check.startswith("체인 정상"), f"the verdict: {check}")
+            g.expect(driver.run("return document.querySelectorAll('#rows tr').length") > 0,
+                     "the station's rows")
+            g.equal(sideways(driver), 0, f"{width} px: 변경 기록 scrolls sideways by")
+            driver.open(f"{url}/users")
+            wait_for("the users", lambda: driver.run(
+                "return document.querySelectorAll('#users tr').length"))
+            g.equal(sideways(driver), 0, f"{width} px: the users page scrolls sideways by")
+        driver.open(f"{url}/trail?station={STATION}")
+        wait_for("the plant's trail", lambda: driver.run(
+            "return document.getElementById('plant-check').textContent"))
+        driver.screenshot(os.path.join(shots, "plant-trail.png"))
+        driver.open(f"{url}/users")
+        wait_for("the users", lambda: driver.run(
+            "return document.querySelectorAll('#users tr').length"))
+        driver.screenshot(os.path.join(shots, "plant-users.png"))
 
 
 def sideways(driver):
@@ -273,6 +303,7 @@ def main():
         yield_page(checks, driver, st, station_main, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
+        trail_and_users(checks, driver, server.url(), shots)
     except Abort:
         pass
     except Exception as error:  # the harness itself failed: count it, never hide it

@@ -39,6 +39,9 @@ INSTANTIATE_TEST_SUITE_P(Plant, RefusedTest,
                                            Refusal{"LineApi", "GET", "/api/line", 401},
                                            Refusal{"SessionApi", "GET", "/api/session", 401},
                                            Refusal{"UserChange", "POST", "/api/users", 401},
+                                           Refusal{"UsersPage", "GET", "/users", 302},
+                                           Refusal{"UsersApi", "GET", "/api/users", 401},
+                                           Refusal{"TrailPage", "GET", "/trail", 302},
                                            Refusal{"Logout", "POST", "/logout", 302}),
                          [](const ::testing::TestParamInfo<Refusal>& info) {
                              return info.param.name;
@@ -126,12 +129,14 @@ TEST_F(PlantSuite, FifthWrongPasswordLocksTheUserEvenAgainstTheRightOne) {
               "failed login,failed login,failed login,failed login,failed login,lock");
 }
 
-// POST /api/users: only an administrator's session, with its CSRF token.
+// POST /api/users: only an administrator's session, with its CSRF token; the users page and its
+// list only for an administrator.
 struct ChangeCase {
     const char* name;
     const char* role;
     bool csrf;
     int status;
+    int list_status;  // of /users, /api/users and /api/users.csv
 };
 
 class UserChangeTest : public PlantSuite, public ::testing::WithParamInterface<ChangeCase> {};
@@ -151,15 +156,62 @@ TEST_P(UserChangeTest, OnlyByAnAdministrator) {
     EXPECT_EQ(server_->Value("SELECT COUNT(*) FROM plant_trail WHERE object = '" + made +
                              "' AND user_name = '" + by + "' AND action = 'user added'"),
               change.status == 200 ? "1" : "0");
+    const httplib::Headers session = SessionOf(by, change.csrf);
+    for (const char* path : {"/users", "/api/users", "/api/users.csv"}) {
+        const httplib::Result list = Client().Get(path, session);
+        ASSERT_TRUE(list);
+        EXPECT_EQ(list->status, change.list_status) << path;
+        EXPECT_EQ(list->body.find("\"" + by + "\"") != std::string::npos,
+                  change.list_status == 200 && std::string(path) == "/api/users")
+            << path;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Plant, UserChangeTest,
-    ::testing::Values(ChangeCase{"Administrator", "administrator", true, 200},
-                      ChangeCase{"Viewer", "viewer", true, 403},
-                      ChangeCase{"Engineer", "engineer", true, 403},
-                      ChangeCase{"AdministratorWithoutCsrf", "administrator", false, 403}),
+    ::testing::Values(ChangeCase{"Administrator", "administrator", true, 200, 200},
+                      ChangeCase{"Viewer", "viewer", true, 403, 403},
+                      ChangeCase{"Engineer", "engineer", true, 403, 403},
+                      ChangeCase{"AdministratorWithoutCsrf", "administrator", false, 403, 200}),
     [](const ::testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
+
+// An administrator locks a user until unlocked; the login answers accordingly.
+struct LockCase {
+    const char* name;
+    std::vector<const char*> actions;
+    int login_status;
+    const char* trail;  // the user's rows by the administrator
+};
+
+class LockTest : public PlantSuite, public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(LockTest, ByAnAdministrator) {
+    StartService(SettingsHere());
+    const LockCase& lock = GetParam();
+    const std::string user = std::string("locked_") + lock.name;
+    const std::string by = std::string("locker_") + lock.name;
+    AddUser(by, "administrator");
+    AddUser(user, "viewer");
+    const httplib::Headers session = SessionOf(by);
+    for (const char* action : lock.actions) {
+        EXPECT_EQ(
+            Client()
+                .Post("/api/users", session, httplib::Params{{"action", action}, {"name", user}})
+                ->status,
+            200);
+    }
+    EXPECT_EQ(LogIn(user, "pw-" + user)->status, lock.login_status);
+    EXPECT_EQ(server_->Value("SELECT string_agg(action, ',' ORDER BY seq) FROM plant_trail WHERE "
+                             "user_name = 'locker' AND object = '" +
+                             user + "'"),
+              lock.trail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plant, LockTest,
+    ::testing::Values(LockCase{"Locked", {"lock"}, 423, "user locked"},
+                      LockCase{"Unlocked", {"lock", "unlock"}, 303, "user locked,user unlocked"}),
+    [](const ::testing::TestParamInfo<LockCase>& info) { return info.param.name; });
 
 // surge-users --server: each change by the DBA's login a row of the plant's trail.
 struct ToolCase {
