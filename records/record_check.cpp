@@ -250,6 +250,29 @@ ChainVerdict CheckFileRecords(const std::string& path, FileChain* chain) {
     return verdict;
 }
 
+namespace {
+
+// Where the station's chain on the server begins since retention detached its older months.
+void ReadDetached(QSqlQuery& query, const QString& station, ServerRecords* read) {
+    if (!query.exec(QStringLiteral("SELECT to_regclass('record_detached') IS NOT NULL")) ||
+        !query.next() || !query.value(0).toBool()) {
+        return;
+    }
+    query.prepare(QStringLiteral(
+        "SELECT (SELECT MAX(through_seq) FROM record_detached WHERE station = ?), "
+        "to_char(to_date(MAX(month) || '-01', 'YYYY-MM-DD') + interval '1 month', 'YYYY-MM'), "
+        "(array_agg(partition_name ORDER BY month DESC))[1] FROM record_detached"));
+    query.addBindValue(station);
+    if (!query.exec() || !query.next() || query.value(0).isNull()) {
+        return;
+    }
+    read->detached_through = query.value(0).toLongLong();
+    read->detached = "records before " + query.value(1).toString().toStdString() + " detached (" +
+                     query.value(2).toString().toStdString() + ")";
+}
+
+}  // namespace
+
 ServerRecords ReadServerRecords(QSqlDatabase& server, const QString& station) {
     ServerRecords read;
     QSqlQuery query(server);
@@ -313,6 +336,7 @@ ServerRecords ReadServerRecords(QSqlDatabase& server, const QString& station) {
         read.head = query.value(0).toLongLong();
         read.outside = query.value(1).toLongLong();
     }
+    ReadDetached(query, station, &read);
     return read;
 }
 
@@ -335,7 +359,7 @@ ChainVerdict CompareRecords(const ServerRecords& server, const FileChain& chain)
         }
         held += stretch.to - stretch.from + 1;
     }
-    if (server.head != server_end) {
+    if (server.head != std::max(server_end, server.detached_through)) {
         return Broken("the server's record head is seq " + std::to_string(server.head) +
                       " but its records end at seq " + std::to_string(server_end));
     }
@@ -346,7 +370,7 @@ ChainVerdict CompareRecords(const ServerRecords& server, const FileChain& chain)
             ++at;
         }
         const bool on_server = at < server.stretches.size() && server.stretches[at].from <= seq;
-        if (!on_server && chain.unacknowledged.count(seq) == 0) {
+        if (!on_server && seq > server.detached_through && chain.unacknowledged.count(seq) == 0) {
             return Broken("the file's record " + Seqs(seq, seq) +
                           " was acknowledged by the server, which does not hold it");
         }
@@ -355,7 +379,12 @@ ChainVerdict CompareRecords(const ServerRecords& server, const FileChain& chain)
         return Broken("the server holds " + std::to_string(server.outside) +
                       " records of the station outside its chain, after the chain began");
     }
-    return {true, std::nullopt, "holds " + std::to_string(held) + " of its records"};
+    std::string text = "holds " + std::to_string(held) + " of its records";
+    if (!server.detached.empty()) {
+        text += "; " + server.detached + ": the chain is checked from seq " +
+                std::to_string(server.detached_through + 1);
+    }
+    return {true, std::nullopt, text};
 }
 
 }  // namespace records

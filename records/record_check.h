@@ -46,6 +46,10 @@ struct ServerRecords {
     std::vector<Stretch> stretches;
     long long head = 0;
     long long outside = 0;  // records of the station outside its chain, after it began
+    // Of the months retention detached (trail/retention.h): the station's newest seq there, and
+    // "records before 2026-01 detached (inspection_2025_12)"; empty when it had none there.
+    long long detached_through = 0;
+    std::string detached;
 };
 ServerRecords ReadServerRecords(QSqlDatabase& server, const QString& station);
 // The server's copy against the file's chain: each stretch of records the file's, the head one the

@@ -110,6 +110,12 @@ constexpr const char* RETIRED_INDEXES[] = {"inspection_started_outcome",
 // an upgrade makes it anew.
 constexpr const char* SERIAL_INDEX = "inspection_serial";
 constexpr const char* SERVER_RECORD_TABLE = "inspection";
+// On a server of PARTITION_LAYOUT, where `inspection` is partitioned by month: the function a
+// station appends a record through, and the schema of the intake that a station of an earlier
+// version finds first in its login's path (trail/record_partitions.h), which a station of this
+// version leaves out of its own.
+constexpr const char* RECORD_APPEND_FUNCTION = "surge_append_record";
+constexpr const char* SERVER_INTAKE_SCHEMA = "surge_intake";
 
 std::string CreateIndex(const Index& index, const char* table);
 

@@ -21,8 +21,11 @@ constexpr int WAVE_LAYOUT = 6;
 constexpr int FEATURES_LAYOUT = 7;
 // The plant view's users, their sessions and trail, and the service's role (trail/plant_layout.h).
 constexpr int PLANT_LAYOUT = 8;
+// The records partitioned by month, appended through a function; the intake of the stations of
+// an earlier version; the partitions retention detached (trail/record_partitions.h).
+constexpr int PARTITION_LAYOUT = 9;
 // The layout setup-server makes now.
-constexpr int SERVER_LAYOUT = PLANT_LAYOUT;
+constexpr int SERVER_LAYOUT = PARTITION_LAYOUT;
 
 // The station's file. Version 1 kept each record's standard wave in its row; version 2 keeps each
 // distinct standard wave once, since the instrument sends the same one for every unit of a setup;

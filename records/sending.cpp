@@ -53,6 +53,7 @@ struct Feed {
     int (*value_count)();
     QString (*columns)(int version);  // those a server of `version` has, and their places
     std::vector<std::size_t> (*places)(int version);
+    const char* append = nullptr;  // the function a server of PARTITION_LAYOUT takes rows through
 };
 
 // What the record holds is at fault, not the link: a data exception (a character the server's
@@ -170,6 +171,7 @@ const Feed RECORDS = {
     .value_count = [] { return StoredColumnCount(); },
     .columns = [](int version) { return StoredColumnList(QString(), version); },
     .places = ServerColumns,
+    .append = RECORD_APPEND_FUNCTION,
 };
 
 QString AuditSelect(const char* queue, int batch) {
@@ -334,6 +336,26 @@ class AuditSteps {
     std::map<QString, const Queued*> newest_;
 };
 
+// What sends a row: the feed's function by the columns' names, on a server of PARTITION_LAYOUT,
+// whose records are partitioned by month and so have no unique index of (station, uuid); else
+// the insert, which keeps a row once by it.
+QString InsertStatement(const Feed& feed, int version) {
+    const QStringList columns = feed.columns(version).split(QStringLiteral(", "));
+    QStringList values;
+    for (const QString& column : columns) {
+        values << (feed.append != nullptr && version >= PARTITION_LAYOUT
+                       ? QStringLiteral("\"%1\" => ?").arg(column)
+                       : QStringLiteral("?"));
+    }
+    if (feed.append != nullptr && version >= PARTITION_LAYOUT) {
+        return QStringLiteral("SELECT %1(%2)")
+            .arg(QLatin1String(feed.append), values.join(QStringLiteral(", ")));
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (station, %4) DO NOTHING")
+        .arg(QLatin1String(feed.table), columns.join(QStringLiteral(", ")),
+             values.join(QStringLiteral(", ")), QLatin1String(feed.unique));
+}
+
 // Inserts the rows in one transaction, each under a savepoint of its own, with the feed's `Steps`
 // (made with `args`) along the way. A row the server refuses is rolled back to its savepoint; on
 // a feed that stops at one, the rows after it wait behind it, so that a chain arrives whole.
@@ -347,19 +369,11 @@ bool Insert(QSqlDatabase& server, const Feed& feed, int version, const std::vect
     QSqlQuery savepoint(server);
     Steps steps(server, args...);
     const std::vector<std::size_t> columns = feed.places(version);
-    QString marks = QStringLiteral("?");
-    for (std::size_t i = 1; i < columns.size(); ++i) {
-        marks += QStringLiteral(", ?");
-    }
     const auto fail = [&server] {
         server.rollback();
         return false;
     };
-    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (station, %4) "
-                                       "DO NOTHING")
-                            .arg(QLatin1String(feed.table), feed.columns(version), marks,
-                                 QLatin1String(feed.unique))) ||
-        !steps.Prepare()) {
+    if (!insert.prepare(InsertStatement(feed, version)) || !steps.Prepare()) {
         return fail();
     }
     const QString save = QStringLiteral("SAVEPOINT %1").arg(QLatin1String(feed.savepoint));

@@ -64,6 +64,17 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
     return Link::Ok;
 }
 
+// A station's login finds the intake first in its path on a server of PARTITION_LAYOUT, for the
+// stations of an earlier version; this one reads the records themselves and appends through the
+// function, so it leaves the intake out.
+QString LeaveIntake() {
+    return QStringLiteral(
+               "SELECT set_config('search_path', array_to_string(ARRAY(SELECT quote_ident(s) FROM "
+               "unnest(current_schemas(false)) s WHERE s <> '%1'), ', '), false) WHERE '%1' = "
+               "ANY(current_schemas(false))")
+        .arg(QLatin1String(SERVER_INTAKE_SCHEMA));
+}
+
 Link Failure(const QString& text) {
     if (text.contains(QLatin1String("certificate")) || text.contains(QLatin1String("SSL"))) {
         return Link::Untrusted;
@@ -96,8 +107,10 @@ Link ConnectToRead(const ServerConfig& server, const QString& name, QString* rea
         *reason = db.lastError().databaseText().trimmed();
         return Failure(*reason);
     }
-    return QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 5000")) ? Link::Ok
-                                                                              : Link::Down;
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SET statement_timeout = 5000")) && query.exec(LeaveIntake())
+               ? Link::Ok
+               : Link::Down;
 }
 
 Link Connect(const ServerConfig& server, const QString& name, int* version, QString* reason) {

@@ -3,12 +3,14 @@
 //   surge-audit verify [--server] [FILE]
 //   surge-audit export [FILE]
 //   surge-audit setup-server [--station NAME=LOGIN ...] [--plant LOGIN]
+//   surge-audit retain --server MONTHS
 //   surge-audit --version
 // FILE is "inspection_history.db" in the working directory unless named. Exit codes: 0 the trail
-// holds (or was written out, or the server set up), 1 it does not hold, 2 the file or the server
-// cannot be read (or set up).
+// holds (or was written out, or the server set up, or its old months detached), 1 it does not
+// hold, 2 the file or the server cannot be read (or set up).
 #include <QCoreApplication>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "records/database_file.h"
 #include "records/record_fields.h"
 #include "records/schema.h"
+#include "trail/retention.h"
 #include "trail/server_setup.h"
 #include "trail/trail_check.h"
 
@@ -29,11 +32,14 @@ constexpr const char* USAGE =
     "usage: surge-audit verify [--server] [FILE]\n"
     "       surge-audit export [FILE]\n"
     "       surge-audit setup-server [--station NAME=LOGIN ...] [--plant LOGIN]\n"
+    "       surge-audit retain --server MONTHS\n"
     "       surge-audit --version\n"
     "FILE: the station's database, inspection_history.db in the working directory by default.\n"
     "setup-server: on the plant DBA's connection in SURGE_HISTORY_DB (its password in\n"
     "SURGE_HISTORY_PASSWORD), each existing LOGIN may append as station NAME only; the\n"
     "existing LOGIN of --plant is the plant view's service (reads, and its users' functions).\n"
+    "retain: on the same connection, the records' partitions of months before the MONTHS kept\n"
+    "(this one counted) detached, never dropped.\n"
     "exit: 0 the trail holds, 1 it does not, 2 the file or the server cannot be read.\n";
 
 int Verify(const std::string& path, bool server) {
@@ -116,6 +122,26 @@ int SetUp(const std::vector<std::string>& args) {
     return outcome.done ? HOLDS : UNREADABLE;
 }
 
+int Retain(const std::vector<std::string>& args) {
+    int months = 0;
+    if (args.size() == 3 && args[1] == "--server") {
+        try {
+            std::size_t end = 0;
+            months = std::stoi(args[2], &end);
+            months = end == args[2].size() ? months : 0;
+        } catch (const std::exception&) {
+            months = 0;
+        }
+    }
+    if (months < 1) {
+        std::fputs(USAGE, stderr);
+        return UNREADABLE;
+    }
+    const trail::SetupOutcome outcome = trail::RetainServer(months);
+    std::fprintf(outcome.done ? stdout : stderr, "%s\n", outcome.text.c_str());
+    return outcome.done ? HOLDS : UNREADABLE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,6 +155,9 @@ int main(int argc, char** argv) {
     }
     if (command == "setup-server") {
         return SetUp(args);
+    }
+    if (command == "retain") {
+        return Retain(args);
     }
     const bool server = args.size() > 1 && args[1] == "--server";
     const std::size_t file_at = server ? 2 : 1;

@@ -13,12 +13,16 @@
 #include "records/server_link.h"
 #include "trail/audit_row.h"
 #include "trail/plant_layout.h"
+#include "trail/record_partitions.h"
 
 namespace trail {
 
 namespace {
 
 const QString CONNECTION = QStringLiteral("surge_setup_server");
+// The advisory lock's first key, with the station's hash as the second, under which a record
+// arrives.
+constexpr int RECORD_ARRIVAL_LOCK = 20261211;
 
 // What a station's login may do with each table: read all, append to the records, the trail
 // and (for a station of an earlier version, which moves it itself) the trail's head.
@@ -109,7 +113,9 @@ END $$)sql";
 }
 
 // Each record as it arrives: its station's own, kept once, its hash computed here from what
-// arrived. Once a station's chain has begun, a record after its start comes in the chain.
+// arrived, its seq held by no other. Once a station's chain has begun, a record after its start
+// comes in the chain. The records are partitioned by month, so no unique index holds a station's
+// uuid or seq across them: a lock of the station's keeps two of its arrivals apart while they look.
 std::string RecordArrives(const std::string& path) {
     return "CREATE OR REPLACE FUNCTION surge_record_arrives() RETURNS trigger LANGUAGE plpgsql "
            "SECURITY DEFINER SET search_path = " +
@@ -118,6 +124,8 @@ DECLARE
   began text;
 BEGIN
   PERFORM surge_bound_station(NEW.station);
+  PERFORM pg_advisory_xact_lock()sql" +
+           std::to_string(RECORD_ARRIVAL_LOCK) + R"sql(, hashtext(NEW.station));
   IF EXISTS (SELECT 1 FROM inspection WHERE station = NEW.station AND uuid = NEW.uuid) THEN
     RETURN NULL;
   END IF;
@@ -136,6 +144,12 @@ BEGIN
            Refuse(
                "format('record seq %s of station %s: its hash is not the SHA-256 of its "
                "columns', NEW.seq, NEW.station)") +
+           R"sql(
+  ELSIF EXISTS (SELECT 1 FROM inspection WHERE station = NEW.station AND seq = NEW.seq) THEN
+    )sql" +
+           Refuse(
+               "format('record seq %s of station %s: the server holds another record at that "
+               "seq', NEW.seq, NEW.station)") +
            R"sql(
   ELSE
     INSERT INTO record_head (station, seq, hash, began_at)
@@ -260,13 +274,22 @@ bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations,
             }
         }
     }
-    for (const std::vector<std::string>& layout :
-         {WitnessStatements(schema), PlantLayoutStatements(schema)}) {
-        for (const std::string& statement : layout) {
+    const auto run_all = [&](const std::vector<std::string>& statements) {
+        for (const std::string& statement : statements) {
             if (!run(statement)) {
                 return false;
             }
         }
+        return true;
+    };
+    if (!run_all(WitnessStatements(schema)) || !run(RECORDS_UNPARTITIONED)) {
+        return false;
+    }
+    if (query.next() && query.value(0).toBool() && !run_all(PartitionRecords(schema))) {
+        return false;
+    }
+    if (!run_all(PartitionLayoutStatements(schema)) || !run_all(PlantLayoutStatements(schema))) {
+        return false;
     }
     if (!plant_login.empty()) {
         if (!run(std::string("GRANT ") + PLANT_ROLE + " TO " + QuotedName(plant_login))) {
@@ -279,7 +302,7 @@ bool SetUp(QSqlDatabase& db, const std::vector<StationLogin>& stations,
             return false;
         }
     }
-    return true;
+    return run_all(StationLoginStatements(schema));
 }
 
 // Adds each column of `table` that a server gains with the witness layout.
@@ -310,8 +333,6 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
     AddWitnessColumns("audit", records::AUDIT_ROW_COLUMNS, &statements);
     const std::vector<std::string> more = {
         "ALTER TABLE audit ADD COLUMN IF NOT EXISTS received_at TIMESTAMPTZ",
-        "CREATE UNIQUE INDEX IF NOT EXISTS inspection_station_seq ON inspection (station, seq) "
-        "WHERE seq IS NOT NULL",
         "CREATE TABLE IF NOT EXISTS record_head (station TEXT PRIMARY KEY, seq BIGINT NOT NULL, "
         "hash TEXT NOT NULL, began_at TEXT COLLATE \"C\" NOT NULL)",
         "CREATE TABLE IF NOT EXISTS station_login (station TEXT PRIMARY KEY, login TEXT NOT NULL "
