@@ -15,6 +15,7 @@ QString HomeFile(const QString& home, const char* name) {
 
 std::string LogIn(int plant_port, const std::string& name, const std::string& password) {
     httplib::Client client("127.0.0.1", plant_port);
+    client.set_read_timeout(120);  // Argon2id on a busy machine
     const auto answer = client.Post("/login", "name=" + name + "&password=" + password,
                                     "application/x-www-form-urlencoded");
     if (!answer || answer->status != 303) {
