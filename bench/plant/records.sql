@@ -2,7 +2,9 @@
 -- Row g is station g % 20's unit n = g / 20; its day n / :per_day, counted from :days days
 -- before 2026-12-11, and its place in the day's three shifts. One unit in 33 fails and is tested
 -- again at once (attempt 2, the same serial); one in 97 fails for good; one in 211 is incomplete.
--- The standard wave is its master's, the measured one of a pool of 997.
+-- The standard wave is its master's, the measured one of a pool of 997, each taken from an array
+-- by its place, so that the rows come out in g's order: a day's records lie together in the table
+-- as a station's arrive.
 CREATE TEMP TABLE std AS
   SELECT m, decode(string_agg(lpad(to_hex((128 + 100 * sin(k / 9.0) * exp(-k / 120.0))::int), 2,
                                    '0'), '' ORDER BY k), 'hex') AS wave
@@ -13,7 +15,10 @@ CREATE TEMP TABLE pool AS
                               '' ORDER BY k), 'hex') AS wave
   FROM generate_series(0, 996) p, generate_series(0, 299) k GROUP BY p;
 COPY (
-  WITH u AS (
+  WITH waves AS (
+    SELECT (SELECT array_agg(wave ORDER BY m) FROM std) AS standard,
+           (SELECT array_agg(wave ORDER BY p) FROM pool) AS measured
+  ), u AS (
     SELECT g, g % 20 AS st, g / 20 AS n, (g / 20) / :per_day AS day, (g / 20) % :per_day AS j
     FROM generate_series(:lo::bigint, :hi::bigint - 1) g
   ), v AS (
@@ -34,8 +39,9 @@ COPY (
            'MODEL-' || m AS master, 'MODEL-' || m AS model_no, 1.5 + m / 10.0 AS voltage,
            100 AS width, 3 AS pulse_no, 10 AS judge, (g * 7) % 40 AS area, (g * 13) % 30 AS phase,
            outcome, CASE WHEN outcome = 'incomplete' THEN 'WS' ELSE '' END AS stopped_at,
-           std.wave AS standard_wave,
-           CASE WHEN outcome = 'incomplete' THEN NULL ELSE pool.wave END AS measured_wave,
+           waves.standard[m + 1] AS standard_wave,
+           CASE WHEN outcome = 'incomplete' THEN NULL ELSE waves.measured[g % 997 + 1] END
+             AS measured_wave,
            'op' || (st * 3 + shift) AS operator,
            encode(sha256(convert_to('MODEL-' || m || '/1', 'UTF8')), 'hex') AS master_version,
            '1.0.0' AS software_version,
@@ -45,7 +51,7 @@ COPY (
            g % 30 / 100.0 AS hf_energy, (g % 500 = 3)::int AS wave_alarm,
            CASE WHEN g % 500 = 3 THEN 'area' END AS wave_rule,
            (t + interval '1.5 s') AT TIME ZONE interval '+09:00' AS received_at
-    FROM w JOIN std USING (m) JOIN pool ON pool.p = w.g % 997
+    FROM waves, w
   )
   SELECT :cols FROM r
 ) TO STDOUT;
