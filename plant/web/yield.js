@@ -95,16 +95,20 @@ function asked() {
   return params;
 }
 
-async function load() {
-  const params = asked();
+// The address and the CSV links carry the period the answer counted.
+function keep(params) {
   history.replaceState(null, "", "/yield?" + params);
   document.getElementById("csv").href = "/api/yield.csv?" + params;
   document.getElementById("pareto-csv").href = "/api/yield.csv?table=pareto&" + params;
+}
+
+async function load() {
   document.getElementById("state").textContent = "계산 중";
-  const answer = await readApi("/api/yield?" + params);
+  const answer = await readApi("/api/yield?" + asked());
   if (!answer) return;
   document.getElementById("from").value = answer.from;
   document.getElementById("to").value = answer.to;
+  keep(asked());
   shiftNow = answer.shift_now;
   showTable(answer);
   showPareto(answer.pareto);
