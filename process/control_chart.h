@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -100,6 +101,9 @@ bool ReadChart(const history::Reader& reader, const history::Filter& filter, Bas
 
 // A master version as people read it: the first 8 digits of its hash ("-" for none).
 std::string ShortVersion(const std::string& version);
+
+// The item's reading of a record: none for the wave's where the wave was not fitted.
+std::optional<double> ValueOf(const history::SeriesPoint& point, Item item);
 
 // "면적", "위상", "주파수", "감쇠".
 const char* ItemText(Item item);
