@@ -195,7 +195,14 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
 
 bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
                Chart* chart) {
-    std::vector<history::SeriesPoint> series, baseline, wave_baseline;
+    std::vector<history::SeriesPoint> series;
+    return ReadChart(reader, filter, kind, chart, &series);
+}
+
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart, std::vector<history::SeriesPoint>* read) {
+    std::vector<history::SeriesPoint>& series = *read;
+    std::vector<history::SeriesPoint> baseline, wave_baseline;
     std::string version;
     if (!history::ReadSeries(reader, filter, &series, &version)) {
         return false;

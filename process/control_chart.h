@@ -98,6 +98,9 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
 // Reads and builds the chart of the filter's master; false when the history cannot be read.
 bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
                Chart* chart);
+// The same, handing back the records charted too, oldest first (a chart's index is their place).
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart, std::vector<history::SeriesPoint>* series);
 
 // A master version as people read it: the first 8 digits of its hash ("-" for none).
 std::string ShortVersion(const std::string& version);
