@@ -47,6 +47,7 @@ std::string PageHeader(const std::string& title, const std::string& user, const 
     static constexpr Link LINKS[] = {
         {"/line", "라인 현황", false},
         {"/trace", "추적", false},
+        {"/charts", "관리도", false},
     };
     std::string nav;
     for (const Link& link : LINKS) {

@@ -40,6 +40,7 @@ void AddRoutes(httplib::Server& server, const Settings& settings) {
     AddUsers(server, settings);
     AddLine(server, settings);
     AddTrace(server, settings);
+    AddCharts(server, settings);
     if (!settings.web_folder.empty()) {
         server.set_mount_point("/static", settings.web_folder);
     }

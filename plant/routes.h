@@ -17,6 +17,8 @@ void AddLogin(httplib::Server& server, const Settings& settings);
 void AddLine(httplib::Server& server, const Settings& settings);
 // GET /trace and /api/trace?serial=SN: 추적.
 void AddTrace(httplib::Server& server, const Settings& settings);
+// GET /charts, /api/charts and /api/charts.csv?master=NAME&item=...: 관리도.
+void AddCharts(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 

@@ -197,6 +197,22 @@ def trace(checks, driver, url, shots):
         driver.screenshot(os.path.join(shots, "plant-trace.png"))
 
 
+def charts(checks, driver, url, shots):
+    master = "PB-MOTOR"
+    with checks.group("관리도 of the station's master: its I and MR charts drawn, and it fits a "
+                      "1366 x 768 screen and a 360 x 740 phone") as g:
+        for width, height, picture in [(1366, 768, "plant-charts.png"), (360, 740, None)]:
+            driver.viewport(width, height)
+            driver.open(f"{url}/charts?master={urllib.parse.quote(master)}&item=area")
+            wait_for("the charts", lambda: driver.run(
+                "return document.querySelectorAll('.chart-pair canvas').length === 2"))
+            g.equal(driver.run("return document.getElementById('master').value"), master,
+                    "the master chosen")
+            g.equal(sideways(driver), 0, f"{width} px: 관리도 scrolls sideways by")
+            if picture:
+                driver.screenshot(os.path.join(shots, picture))
+
+
 def user_changes(checks, url):
     with checks.group("a viewer is refused a user change; an administrator makes it") as g:
         for name, _, expected in USER_CHANGES:
@@ -251,6 +267,7 @@ def main():
             st, station_main = start_station(procs, build, work, server)
         test_units(checks, driver, st, station_main, work)
         trace(checks, driver, server.url(), shots)
+        charts(checks, driver, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
     except Abort:
