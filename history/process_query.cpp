@@ -34,8 +34,9 @@ QString Production(const Reader& reader) {
 // The columns a series point is read from; a history without the wave's columns gives NULLs.
 QString PointColumns(const Reader& reader) {
     return HasColumn(reader, QStringLiteral("ringing_frequency"))
-               ? QStringLiteral("started_at, area, phase, judge, ringing_frequency, damping")
-               : QStringLiteral("started_at, area, phase, judge, NULL, NULL");
+               ? QStringLiteral(
+                     "started_at, area, phase, judge, ringing_frequency, damping, serial")
+               : QStringLiteral("started_at, area, phase, judge, NULL, NULL, serial");
 }
 
 std::optional<double> Real(const QVariant& value) {
@@ -48,7 +49,8 @@ SeriesPoint PointOf(const QSqlQuery& query) {
             query.value(2).toInt(),
             query.value(3).toInt(),
             Real(query.value(4)),
-            Real(query.value(5))};
+            Real(query.value(5)),
+            query.value(6).toString().toStdString()};
 }
 
 bool ReadFirstTests(const Reader& reader, const std::string& master, const std::string& version,

@@ -21,6 +21,7 @@ struct SeriesPoint {
     // the station judged waves, or the history has no such column.
     std::optional<double> frequency{};  // cycles per 100 samples
     std::optional<double> damping{};    // nepers per 100 samples
+    std::string serial{};               // the unit's serial number, "" for none
 };
 
 // "YYYY-MM-DDTHH:MM:SS..." as seconds since 1970-01-01T00:00:00 of the same wall clock; -1 for

@@ -43,6 +43,7 @@ void AddRoutes(httplib::Server& server, const Settings& settings) {
     AddYield(server, settings);
     AddTrail(server, settings);
     AddUserList(server, settings);
+    AddCharts(server, settings);
     if (!settings.web_folder.empty()) {
         server.set_mount_point("/static", settings.web_folder);
     }

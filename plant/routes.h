@@ -23,6 +23,8 @@ void AddYield(httplib::Server& server, const Settings& settings);
 void AddTrail(httplib::Server& server, const Settings& settings);
 // GET /users, /api/users and /api/users.csv: the plant users, for an administrator only.
 void AddUserList(httplib::Server& server, const Settings& settings);
+// GET /charts, /api/charts and /api/charts.csv?master=NAME&item=...: 관리도.
+void AddCharts(httplib::Server& server, const Settings& settings);
 // POST /api/users: action, name, role, password, as an administrator's session.
 void AddUsers(httplib::Server& server, const Settings& settings);
 

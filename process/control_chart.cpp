@@ -16,20 +16,6 @@ constexpr quality::Rule RULES[] = {
     quality::Rule::BEYOND_3_SIGMA, quality::Rule::TWO_OF_THREE_BEYOND_2_SIGMA,
     quality::Rule::FOUR_OF_FIVE_BEYOND_1_SIGMA, quality::Rule::EIGHT_ON_ONE_SIDE};
 
-std::optional<double> ValueOf(const history::SeriesPoint& point, Item item) {
-    switch (item) {
-        case Item::AREA:
-            return point.area;
-        case Item::PHASE:
-            return point.phase;
-        case Item::FREQUENCY:
-            return point.frequency;
-        case Item::DAMPING:
-            return point.damping;
-    }
-    return std::nullopt;
-}
-
 // The EWMA of the wave's readings, with the drift watch's weight and limit.
 class EwmaBuilder {
   public:
@@ -150,6 +136,20 @@ ItemChart BuildItem(std::span<const history::SeriesPoint> series,
 
 }  // namespace
 
+std::optional<double> ValueOf(const history::SeriesPoint& point, Item item) {
+    switch (item) {
+        case Item::AREA:
+            return point.area;
+        case Item::PHASE:
+            return point.phase;
+        case Item::FREQUENCY:
+            return point.frequency;
+        case Item::DAMPING:
+            return point.damping;
+    }
+    return std::nullopt;
+}
+
 const ItemChart& Chart::Of(Item item) const {
     switch (item) {
         case Item::AREA:
@@ -195,7 +195,14 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
 
 bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
                Chart* chart) {
-    std::vector<history::SeriesPoint> series, baseline, wave_baseline;
+    std::vector<history::SeriesPoint> series;
+    return ReadChart(reader, filter, kind, chart, &series);
+}
+
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart, std::vector<history::SeriesPoint>* read) {
+    std::vector<history::SeriesPoint>& series = *read;
+    std::vector<history::SeriesPoint> baseline, wave_baseline;
     std::string version;
     if (!history::ReadSeries(reader, filter, &series, &version)) {
         return false;

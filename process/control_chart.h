@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -97,9 +98,15 @@ Chart BuildChart(std::span<const history::SeriesPoint> series,
 // Reads and builds the chart of the filter's master; false when the history cannot be read.
 bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
                Chart* chart);
+// The same, handing back the records charted too, oldest first (a chart's index is their place).
+bool ReadChart(const history::Reader& reader, const history::Filter& filter, Baseline kind,
+               Chart* chart, std::vector<history::SeriesPoint>* series);
 
 // A master version as people read it: the first 8 digits of its hash ("-" for none).
 std::string ShortVersion(const std::string& version);
+
+// The item's reading of a record: none for the wave's where the wave was not fitted.
+std::optional<double> ValueOf(const history::SeriesPoint& point, Item item);
 
 // "면적", "위상", "주파수", "감쇠".
 const char* ItemText(Item item);

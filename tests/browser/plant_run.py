@@ -214,6 +214,20 @@ def yield_page(checks, driver, st, main, url, shots):
             g.equal(sideways(driver), 0, f"{width} px: 수율 scrolls sideways by")
         g.expect("from=" in driver.run("return location.search"), "the period in the address")
         driver.screenshot(os.path.join(shots, "plant-yield.png"))
+def charts(checks, driver, url, shots):
+    master = "PB-MOTOR"
+    with checks.group("관리도 of the station's master: its I and MR charts drawn, and it fits a "
+                      "1366 x 768 screen and a 360 x 740 phone") as g:
+        for width, height, picture in [(1366, 768, "plant-charts.png"), (360, 740, None)]:
+            driver.viewport(width, height)
+            driver.open(f"{url}/charts?master={urllib.parse.quote(master)}&item=area")
+            wait_for("the charts", lambda: driver.run(
+                "return document.querySelectorAll('.chart-pair canvas').length === 2"))
+            g.equal(driver.run("return document.getElementById('master').value"), master,
+                    "the master chosen")
+            g.equal(sideways(driver), 0, f"{width} px: 관리도 scrolls sideways by")
+            if picture:
+                driver.screenshot(os.path.join(shots, picture))
 
 
 def user_changes(checks, url):
@@ -301,6 +315,7 @@ def main():
         test_units(checks, driver, st, station_main, work)
         trace(checks, driver, server.url(), shots)
         yield_page(checks, driver, st, station_main, server.url(), shots)
+        charts(checks, driver, server.url(), shots)
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
         trail_and_users(checks, driver, server.url(), shots)
