@@ -202,8 +202,8 @@ TEST_P(LockTest, ByAnAdministrator) {
     }
     EXPECT_EQ(LogIn(user, "pw-" + user)->status, lock.login_status);
     EXPECT_EQ(server_->Value("SELECT string_agg(action, ',' ORDER BY seq) FROM plant_trail WHERE "
-                             "user_name = 'locker' AND object = '" +
-                             user + "'"),
+                             "user_name = '" +
+                             by + "' AND object = '" + user + "'"),
               lock.trail);
 }
 
