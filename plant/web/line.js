@@ -72,9 +72,26 @@ function show(stations) {
     stations.length === 0 ? "기록을 보낸 스테이션이 없습니다." : "";
 }
 
+// One read at a time: records told while a read is under way make one more read after it, so a
+// busy line costs each page a read per answer, not one per record.
+let reading = false;
+let toldSince = false;
+
 async function refresh() {
-  const answer = await readApi("/api/line");
-  if (answer) show(answer.stations);
+  if (reading) {
+    toldSince = true;
+    return;
+  }
+  reading = true;
+  try {
+    do {
+      toldSince = false;
+      const answer = await readApi("/api/line");
+      if (answer) show(answer.stations);
+    } while (toldSince);
+  } finally {
+    reading = false;
+  }
 }
 
 refresh();
