@@ -197,6 +197,17 @@ def trace(checks, driver, url, shots):
         driver.screenshot(os.path.join(shots, "plant-trace.png"))
 
 
+def line_csv(checks, driver, url):
+    with checks.group("라인 현황's CSV link answers its table as a file") as g:
+        driver.open(f"{url}/line")
+        link = driver.run(
+            "return document.querySelector('a[href$=\".csv\"]').getAttribute('href')")
+        status, headers, body = http(url + link, headers=session_headers(url, USER_CHANGES[0][0]))
+        g.equal((status, headers.get("Content-Disposition")),
+                (200, 'attachment; filename="line.csv"'), "the answer")
+        g.expect(f"\r\n{STATION}," in body, f"no row of {STATION} in {body!r}")
+
+
 def user_changes(checks, url):
     with checks.group("a viewer is refused a user change; an administrator makes it") as g:
         for name, _, expected in USER_CHANGES:
@@ -251,6 +262,7 @@ def main():
             st, station_main = start_station(procs, build, work, server)
         test_units(checks, driver, st, station_main, work)
         trace(checks, driver, server.url(), shots)
+        line_csv(checks, driver, server.url())
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
     except Abort:
