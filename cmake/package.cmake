@@ -1,6 +1,6 @@
 # The Debian package surge_VERSION_amd64.deb (CPack's DEB generator): the programs, the panel
-# resource, the launcher, the desktop entry and icon, the autostart entry, the manual pages, the
-# copyright and changelog. `cmake --build BUILD --target package` or scripts/package.
+# resource, the launcher, the desktop entry and icon, the autostart entry, the plant view's web
+# folder, settings file and systemd unit, the manual pages, the copyright and changelog. `cmake --build BUILD --target package` or scripts/package.
 
 set(SURGE_PACKAGE_MAINTAINER
   "Surge station maintainers <maintainers@users.noreply.c-seed-e2e3b134.example>"
@@ -8,7 +8,7 @@ set(SURGE_PACKAGE_MAINTAINER
 
 # The programs the package carries, each installed and stamped with the version where the build
 # has it. A new tool: its name here, and its manual page in packaging/man/NAME.1.
-set(SURGE_PACKAGED_TOOLS surge surge-sim surge-users surge-audit surge-report)
+set(SURGE_PACKAGED_TOOLS surge surge-sim surge-users surge-audit surge-report surge-plant)
 
 set(package_dir ${CMAKE_BINARY_DIR}/package-files)
 set(man_pages "")
@@ -34,6 +34,14 @@ install(FILES app/surge.uir packaging/surge-autostart.desktop
 install(FILES packaging/surge.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/surge.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/surge)
+
+# The plant view: its pages' scripts and style with uPlot (scripts/web-deps puts it there; its
+# licence goes into the copyright), its settings file where surge-plant looks by default, a
+# conffile the package's postinst gives to the group surge-plant, and its unit, not enabled.
+install(DIRECTORY plant/web/ DESTINATION ${CMAKE_INSTALL_DATADIR}/surge/plant
+  PATTERN LICENSE EXCLUDE)
+install(FILES packaging/plant/plant.ini DESTINATION /etc/surge)
+install(FILES packaging/plant/surge-plant.service DESTINATION /lib/systemd/system)
 
 # Made at build time: the icon's picture, the compressed manual pages and the changelog.
 set(made ${package_dir}/surge.png ${package_dir}/changelog.gz)
@@ -78,7 +86,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the station loads at run time, which dpkg-shlibdeps cannot see in the programs: the
 # Korean font, the Qt SQL drivers of the history and the Qt platform plugins.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-plugins")
+# adduser makes the plant view's system user.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "fonts-nanum, libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-plugins, adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/plant/conffiles
+  ${CMAKE_SOURCE_DIR}/packaging/plant/postinst ${CMAKE_SOURCE_DIR}/packaging/plant/prerm
+  ${CMAKE_SOURCE_DIR}/packaging/plant/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
   GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

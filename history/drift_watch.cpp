@@ -1,26 +1,17 @@
 #include "history/drift_watch.h"
 
 #include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QVariant>
-#include <algorithm>
 
-#include "history/production.h"
-#include "history/trail_reads.h"
+#include "history/drift_reads.h"
 #include "quality/drift.h"
 #include "records/database.h"
 #include "toolkit/toolkit.h"
-#include "trail/audit_row.h"
 
 namespace history {
 
 namespace {
 
 constexpr std::size_t RECENT = quality::RunRuleChecker::RUN_POINTS;
-
-const char* TESTED =
-    "outcome IN ('O.K', 'N.G') AND area IS NOT NULL AND phase IS NOT NULL AND judge IS NOT NULL";
 
 std::string Rules(const char* item, quality::RuleSet rules) {
     std::string text;
@@ -49,59 +40,6 @@ std::string BrokenRules(const Drift& drift) {
     return text;
 }
 
-// The frequency and damping of a query's rows, in the order given.
-bool ReadWaveRows(QSqlQuery* query, std::vector<double>* frequency, std::vector<double>* damping) {
-    if (!query->exec()) {
-        return false;
-    }
-    while (query->next()) {
-        frequency->push_back(query->value(0).toDouble());
-        damping->push_back(query->value(1).toDouble());
-    }
-    return true;
-}
-
-// The wave's baseline, the version's first fitted tests, and its newest fitted tests since
-// `since`, oldest first; the watch loaded from them. A file without the wave's columns has none.
-bool LoadWave(QSqlDatabase& connection, const QString& production, const std::string& master,
-              const std::string& version, const QString& since, WaveDrift* watch, Drift* drift) {
-    QSqlQuery columns(connection);
-    if (!columns.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) ||
-        columns.record().indexOf(QStringLiteral("ringing_frequency")) < 0) {
-        watch->Load({}, {}, {}, {}, drift);
-        return true;
-    }
-    const QString fitted = production + QStringLiteral(
-                                            " AND ringing_frequency IS NOT NULL AND damping IS"
-                                            " NOT NULL");
-    std::vector<double> base_f, base_d, recent_f, recent_d;
-    QSqlQuery base(connection);
-    base.setForwardOnly(true);
-    QSqlQuery recent(connection);
-    recent.setForwardOnly(true);
-    if (!base.prepare(QStringLiteral("SELECT ringing_frequency, damping FROM inspection WHERE"
-                                     " master = ? AND master_version = ?") +
-                      fitted + QStringLiteral(" ORDER BY started_at, id LIMIT ?")) ||
-        !recent.prepare(QStringLiteral("SELECT ringing_frequency, damping FROM inspection WHERE"
-                                       " master = ? AND started_at > COALESCE(?, '')") +
-                        fitted + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
-        return false;
-    }
-    base.addBindValue(QString::fromStdString(master));
-    base.addBindValue(QString::fromStdString(version));
-    base.addBindValue(quality::DEFAULT_BASELINE_POINTS);
-    recent.addBindValue(QString::fromStdString(master));
-    recent.addBindValue(since);
-    recent.addBindValue(WaveDrift::REPLAY);
-    if (!ReadWaveRows(&base, &base_f, &base_d) || !ReadWaveRows(&recent, &recent_f, &recent_d)) {
-        return false;
-    }
-    std::reverse(recent_f.begin(), recent_f.end());
-    std::reverse(recent_d.begin(), recent_d.end());
-    watch->Load(base_f, base_d, recent_f, recent_d, drift);
-    return true;
-}
-
 }  // namespace
 
 std::string DriftText(const Drift& drift) {
@@ -116,61 +54,21 @@ bool DriftWatch::Load(records::Database* db, const Inspection& inspection, Drift
     loaded_ = false;
     master_ = inspection.master;
     version_ = inspection.master_version;
-    baseline_area_.clear();
-    baseline_phase_.clear();
-    area_.clear();
-    phase_.clear();
-    const records::DbStatus status = db->Read([this, wave_drift](QSqlDatabase& connection) {
-        QSqlQuery query(connection);
-        const bool marked = query.exec(QStringLiteral("SELECT * FROM inspection WHERE 1 = 0")) &&
-                            query.record().indexOf(QStringLiteral("reference")) >= 0;
-        const QString production = QStringLiteral(" AND ") + QString::fromLatin1(TESTED) +
-                                   QStringLiteral(" AND ") +
-                                   QString::fromStdString(ProductionCondition(marked));
-        query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT area, phase FROM inspection WHERE master = ? AND"
-                                          " master_version = ?") +
-                           production + QStringLiteral(" ORDER BY started_at, id LIMIT ?"))) {
-            return records::DbStatus::Failed;
-        }
-        query.addBindValue(QString::fromStdString(master_));
-        query.addBindValue(QString::fromStdString(version_));
-        query.addBindValue(quality::DEFAULT_BASELINE_POINTS);
-        if (!query.exec()) {
-            return records::DbStatus::Failed;
-        }
-        while (query.next()) {
-            baseline_area_.push_back(query.value(0).toInt());
-            baseline_phase_.push_back(query.value(1).toInt());
-        }
-        // The rules look only at readings after the master's last drift stop acknowledged.
-        const QString since =
-            LastAcknowledged(connection, master_, trail::CODE_STOP_DRIFT).value_or(QString());
-        QSqlQuery newest(connection);
-        newest.setForwardOnly(true);
-        if (!newest.prepare(
-                QStringLiteral("SELECT area, phase FROM inspection WHERE master = ? AND started_at"
-                               " > COALESCE(?, '')") +
-                production + QStringLiteral(" ORDER BY started_at DESC, id DESC LIMIT ?"))) {
-            return records::DbStatus::Failed;
-        }
-        newest.addBindValue(QString::fromStdString(master_));
-        newest.addBindValue(since);
-        newest.addBindValue(static_cast<int>(RECENT));
-        if (!newest.exec()) {
-            return records::DbStatus::Failed;
-        }
-        while (newest.next()) {
-            area_.push_front(newest.value(0).toInt());
-            phase_.push_front(newest.value(1).toInt());
-        }
-        if (watching_wave_ &&
-            !LoadWave(connection, production, master_, version_, since, &wave_, wave_drift)) {
-            return records::DbStatus::Failed;
-        }
-        return records::DbStatus::Ok;
+    DriftReadings readings;
+    const records::DbStatus status = db->Read([this, &readings](QSqlDatabase& connection) {
+        return ReadDriftReadings(connection, {master_, version_, {}, watching_wave_}, &readings)
+                   ? records::DbStatus::Ok
+                   : records::DbStatus::Failed;
     });
     loaded_ = status == records::DbStatus::Ok;
+    baseline_area_ = readings.baseline_area;
+    baseline_phase_ = readings.baseline_phase;
+    area_.assign(readings.area.begin(), readings.area.end());
+    phase_.assign(readings.phase.begin(), readings.phase.end());
+    if (loaded_ && watching_wave_) {
+        wave_.Load(readings.baseline_frequency, readings.baseline_damping, readings.frequency,
+                   readings.damping, wave_drift);
+    }
     Limits();
     return loaded_;
 }

@@ -70,8 +70,8 @@ std::vector<StopRow> StopRows(QSqlDatabase& db, const std::string& master,
 }  // namespace
 
 std::optional<QString> LastAcknowledged(QSqlDatabase& db, const std::string& master,
-                                        const char* code) {
-    for (const StopRow& row : StopRows(db, master, {})) {
+                                        const char* code, const std::string& station) {
+    for (const StopRow& row : StopRows(db, master, station)) {
         if (row.acknowledged && (code == nullptr || row.code.empty() || row.code == code)) {
             return row.at;
         }

@@ -13,9 +13,10 @@ namespace history {
 
 // The newest acknowledgement of a line stop of `master` (of the kind `code`; without one, of any
 // kind): its time, as the trail has it. Also a row written before codes were kept acknowledges
-// every kind.
+// every kind. `station` names the trail on a plant's server.
 std::optional<QString> LastAcknowledged(QSqlDatabase& db, const std::string& master,
-                                        const char* code = nullptr);
+                                        const char* code = nullptr,
+                                        const std::string& station = {});
 
 // The newest line stop of `master` that no acknowledgement followed: its code (empty for a row
 // written before codes were kept) and its rule. `station` names the trail on a plant's server,

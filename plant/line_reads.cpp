@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include "history/counts.h"
+#include "history/drift_reads.h"
 #include "settings/station_settings.h"
 #include "trail/audit_row.h"
 
@@ -18,24 +19,35 @@ constexpr const char* STATIONS =
     "SELECT (SELECT i.station FROM inspection i WHERE i.station > s.station ORDER BY i.station "
     "LIMIT 1) FROM s WHERE s.station IS NOT NULL) SELECT station FROM s WHERE station IS NOT NULL";
 
-}  // namespace
-
-// The station's shift starts as its last audited change of them left them; none without one.
-std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station) {
-    QSqlQuery query(db);
-    query.prepare(
-        QStringLiteral("SELECT after_value FROM audit WHERE station = ? AND action = ? "
-                       "AND object = 'reference/shifts' ORDER BY seq DESC LIMIT 1"));
-    query.addBindValue(QString::fromStdString(station));
-    query.addBindValue(QLatin1String(trail::AUDIT_SETTINGS_CHANGED));
+// The settings 라인 현황 reads, as the station's last audited change of each left them: the shift
+// starts (none without one) and [drift] wave.
+settings::StationSettings AuditedSettings(QSqlDatabase& db, const std::string& station) {
+    std::vector<settings::Setting> audited;
+    for (const char* key : {"reference/shifts", "drift/wave"}) {
+        QSqlQuery query(db);
+        query.prepare(
+            QStringLiteral("SELECT after_value FROM audit WHERE station = ? AND action = ? "
+                           "AND object = ? ORDER BY seq DESC LIMIT 1"));
+        query.addBindValue(QString::fromStdString(station));
+        query.addBindValue(QLatin1String(trail::AUDIT_SETTINGS_CHANGED));
+        query.addBindValue(QLatin1String(key));
+        if (query.exec() && query.next()) {
+            audited.push_back({key, query.value(0).toString().toStdString()});
+        }
+    }
     settings::StationSettings read;
     std::string problem;
-    if (!query.exec() || !query.next() ||
-        !settings::SettingsFromKeys({{"reference/shifts", query.value(0).toString().toStdString()}},
-                                    &read, &problem)) {
-        return {};
+    const bool shifts = !audited.empty() && audited.front().key == "reference/shifts";
+    if (!settings::SettingsFromKeys(audited, &read, &problem) || !shifts) {
+        read.reference.shifts.clear();
     }
-    return read.reference.shifts;
+    return read;
+}
+
+}  // namespace
+
+std::vector<int> ShiftStarts(QSqlDatabase& db, const std::string& station) {
+    return AuditedSettings(db, station).reference.shifts;
 }
 
 namespace {
@@ -50,11 +62,12 @@ history::Period PeriodAt(const std::vector<int>& shift_starts, const QDateTime& 
                             now.time().hour() * 60 + now.time().minute());
 }
 
-bool ReadNewest(QSqlDatabase& db, StationLine* line) {
+bool ReadNewest(QSqlDatabase& db, StationLine* line, std::string* version) {
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
         "SELECT master, outcome, started_at, COALESCE(wave_alarm, 0), serial, "
-        "COALESCE(to_char(received_at, 'YYYY-MM-DD\"T\"HH24:MI:SS'), ended_at) FROM inspection "
+        "COALESCE(to_char(received_at, 'YYYY-MM-DD\"T\"HH24:MI:SS'), ended_at), master_version "
+        "FROM inspection "
         "WHERE station = ? ORDER BY started_at DESC LIMIT 1"));
     query.addBindValue(QString::fromStdString(line->station));
     if (!query.exec()) {
@@ -67,6 +80,7 @@ bool ReadNewest(QSqlDatabase& db, StationLine* line) {
         line->wave_alarm = query.value(3).toInt() != 0;
         line->serial = query.value(4).toString().toStdString();
         line->last_seen = query.value(5).toString().toStdString();
+        *version = query.value(6).toString().toStdString();
     }
     return true;
 }
@@ -86,6 +100,17 @@ bool ReadCounts(QSqlDatabase& db, StationLine* line) {
     return true;
 }
 
+// The drift of the master of the station's newest record, as the station's watch decides it:
+// that master's newest readings at the station against its version's first tests there.
+bool ReadDrift(QSqlDatabase& db, const std::string& version, bool wave, StationLine* line) {
+    history::DriftReadings readings;
+    if (!history::ReadDriftReadings(db, {line->master, version, line->station, wave}, &readings)) {
+        return false;
+    }
+    line->drift = history::DriftText(history::DriftOf(readings, wave));
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::vector<StationLine>> ReadLine(QSqlDatabase& db, const QDateTime& now) {
@@ -97,8 +122,11 @@ std::optional<std::vector<StationLine>> ReadLine(QSqlDatabase& db, const QDateTi
     while (stations.next()) {
         StationLine line;
         line.station = stations.value(0).toString().toStdString();
-        line.shift = PeriodAt(ShiftStarts(db, line.station), now);
-        if (!ReadNewest(db, &line) || !ReadCounts(db, &line)) {
+        const settings::StationSettings audited = AuditedSettings(db, line.station);
+        line.shift = PeriodAt(audited.reference.shifts, now);
+        std::string version;
+        if (!ReadNewest(db, &line, &version) || !ReadCounts(db, &line) ||
+            !ReadDrift(db, version, audited.drift.wave, &line)) {
             return std::nullopt;
         }
         line.line_stop = history::LastOpenStop(db, line.master, line.station);

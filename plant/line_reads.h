@@ -1,5 +1,6 @@
 // 라인 현황's reads of the plant's server: each station's newest record, its shift's counts by the
-// station's own definitions (history/counts.h), and whether a line stop or a wave alarm holds.
+// station's own definitions (history/counts.h), and whether a line stop, a drift or a wave alarm
+// holds.
 #pragma once
 
 #include <QDateTime>
@@ -24,6 +25,7 @@ struct StationLine {
     history::Period shift;  // the station's shift at the moment asked; the day without shifts
     history::Counts counts;
     std::optional<history::OpenStop> line_stop;
+    std::string drift;        // "추세 경고: 면적 규칙 1"; empty without one
     bool wave_alarm = false;  // the station flagged its newest record's wave
 };
 

@@ -251,6 +251,13 @@ std::vector<std::string> PlantLayoutStatements(const std::string& schema) {
     statements.push_back(
         "CREATE OR REPLACE TRIGGER inspection_notify AFTER INSERT ON inspection FOR EACH ROW "
         "EXECUTE FUNCTION surge_record_notify()");
+    // 라인 현황's drift: a station's newest readings of a master, and its version's first tests.
+    statements.push_back(
+        "CREATE INDEX IF NOT EXISTS inspection_station_master ON inspection (station, master, "
+        "started_at, id)");
+    statements.push_back(
+        "CREATE INDEX IF NOT EXISTS inspection_station_version ON inspection (station, "
+        "master_version, started_at, id)");
     for (const char* table : {"plant_user", "plant_session", "plant_trail"}) {
         statements.push_back(std::string("ALTER TABLE ") + table + " OWNER TO surge_owner");
         statements.push_back(std::string("REVOKE ALL ON ") + table + " FROM PUBLIC");

@@ -66,6 +66,7 @@ function show(stations) {
     cell(row, s.first_pass, "number");
     badge(row, s.line_stop && "정지 (" + s.line_stop.code + ")", "stop",
           s.line_stop && s.line_stop.rule);
+    badge(row, s.drift, "alarm");
     badge(row, s.wave_alarm && "파형 경고", "alarm");
   }
   document.getElementById("state").textContent =

@@ -214,6 +214,8 @@ def yield_page(checks, driver, st, main, url, shots):
             g.equal(sideways(driver), 0, f"{width} px: 수율 scrolls sideways by")
         g.expect("from=" in driver.run("return location.search"), "the period in the address")
         driver.screenshot(os.path.join(shots, "plant-yield.png"))
+
+
 def charts(checks, driver, url, shots):
     master = "PB-MOTOR"
     with checks.group("관리도 of the station's master: its I and MR charts drawn, and it fits a "
@@ -228,6 +230,17 @@ def charts(checks, driver, url, shots):
             g.equal(sideways(driver), 0, f"{width} px: 관리도 scrolls sideways by")
             if picture:
                 driver.screenshot(os.path.join(shots, picture))
+
+
+def line_csv(checks, driver, url):
+    with checks.group("라인 현황's CSV link answers its table as a file") as g:
+        driver.open(f"{url}/line")
+        link = driver.run(
+            "return document.querySelector('a[href$=\".csv\"]').getAttribute('href')")
+        status, headers, body = http(url + link, headers=session_headers(url, USER_CHANGES[0][0]))
+        g.equal((status, headers.get("Content-Disposition")),
+                (200, 'attachment; filename="line.csv"'), "the answer")
+        g.expect(f"\r\n{STATION}," in body, f"no row of {STATION} in {body!r}")
 
 
 def user_changes(checks, url):
@@ -316,6 +329,7 @@ def main():
         trace(checks, driver, server.url(), shots)
         yield_page(checks, driver, st, station_main, server.url(), shots)
         charts(checks, driver, server.url(), shots)
+        line_csv(checks, driver, server.url())
         user_changes(checks, server.url())
         fits(checks, driver, server.url(), shots)
         trail_and_users(checks, driver, server.url(), shots)

@@ -1,6 +1,6 @@
 // 라인 현황: each station's newest record, its shift's counts by the station's definitions, its
-// line stop and wave alarm, from records and audit rows as a station sends them; what a station
-// wrote comes back as text.
+// line stop, drift and wave alarm, from records and audit rows as a station sends them; what a
+// station wrote comes back as text.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +17,15 @@ struct AuditRow {
     const char* after;
 };
 
+// Production tests of the case's master before its newest record: 25 alike (area 98 and 102 in
+// turn, frequency 50000 and 50100 Hz), the chart's limits, then `newest` more of `area` (2 below
+// and above it in turn) and `frequency`.
+struct Readings {
+    int newest = 0;
+    int area = 100;
+    double frequency = 50050;
+};
+
 struct LineCase {
     const char* name;
     const char* master;
@@ -29,6 +38,8 @@ struct LineCase {
     int tested;
     const char* yield;
     const char* line_stop;  // its code, "" for none
+    Readings readings;
+    const char* drift;  // nullptr for none
 };
 
 class LineTest : public PlantSuite, public ::testing::WithParamInterface<LineCase> {
@@ -51,6 +62,32 @@ class LineTest : public PlantSuite, public ::testing::WithParamInterface<LineCas
         server_->Value(sql + "; ALTER TABLE audit ENABLE TRIGGER audit_arrives");
     }
     static std::string Literal(const std::string& text) { return "'" + text + "'"; }
+    // The case's readings, a second apart, the last a second before now.
+    static void AddReadings(const std::string& station, const LineCase& line) {
+        const Readings& r = line.readings;
+        if (r.newest == 0) {
+            return;
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        std::string sql =
+            "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, "
+            "model_no, outcome, stopped_at, attempt, reference, judge, area, phase, "
+            "ringing_frequency, damping) VALUES ";
+        const int count = 25 + r.newest;
+        for (int i = 0; i < count; ++i) {
+            const bool base = i < 25;
+            const std::string at = now.addSecs(i - count)
+                                       .toOffsetFromUtc(now.offsetFromUtc())
+                                       .toString(Qt::ISODateWithMs)
+                                       .toStdString();
+            sql += std::string(i == 0 ? "" : ", ") + "(gen_random_uuid()::text, '" + station +
+                   "', '" + at + "', '" + at + "', 'D-" + std::to_string(i) + "', " +
+                   Literal(line.master) + ", 'X', 'O.K', '', 1, 0, 5, " +
+                   std::to_string((base ? 98 : r.area - 2) + 4 * (i % 2)) + ", 50, " +
+                   std::to_string(base ? 50000 + 100 * (i % 2) : r.frequency) + ", 0.1)";
+        }
+        server_->Value(sql);
+    }
     // The station's object in /api/line.
     QJsonObject StationIn(const std::string& body, const std::string& station) {
         for (const QJsonValue& value :
@@ -67,6 +104,7 @@ TEST_P(LineTest, ShowsTheStation) {
     StartService(SettingsHere());
     const LineCase& line = GetParam();
     const std::string station = std::string("LINE-") + line.name;
+    AddReadings(station, line);
     Record(station, line.master, line.outcome, line.reference, line.wave_alarm, line.serial);
     Audit(station, line);
     const std::string viewer = std::string("viewer_") + line.name;
@@ -83,6 +121,8 @@ TEST_P(LineTest, ShowsTheStation) {
     EXPECT_EQ(shown["yield"].toString().toStdString(), line.yield);
     EXPECT_EQ(shown["line_stop"]["code"].toString().toStdString(), line.line_stop);
     EXPECT_EQ(shown["wave_alarm"].toBool(), line.wave_alarm != 0);
+    EXPECT_EQ(shown["drift"].isNull() ? "null" : shown["drift"].toString().toStdString(),
+              line.drift ? line.drift : "null");
     const QDateTime now = QDateTime::currentDateTime();
     const bool twelve =
         !line.audit.empty() && std::string(line.audit[0].object) == "reference/shifts";
@@ -93,11 +133,23 @@ TEST_P(LineTest, ShowsTheStation) {
 INSTANTIATE_TEST_SUITE_P(
     Plant, LineTest,
     ::testing::Values(
-        LineCase{"Passed", "M-01", "S-1", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
-        LineCase{"FailedFlagged", "M-01", "S-2", "N.G", 0, 1, {}, "N.G", 1, "0.0 %", ""},
-        LineCase{"ReferenceUnit", "M-01", "R-1", "O.K", 1, 0, {}, "O.K", 0, "-", ""},
+        LineCase{"Passed", "M-01", "S-1", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", "", {}, nullptr},
         LineCase{
-            "Markup", "<b>M</b>", "<script>x()</script>", "O.K", 0, 0, {}, "O.K", 1, "100.0 %", ""},
+            "FailedFlagged", "M-01", "S-2", "N.G", 0, 1, {}, "N.G", 1, "0.0 %", "", {}, nullptr},
+        LineCase{"ReferenceUnit", "M-01", "R-1", "O.K", 1, 0, {}, "O.K", 0, "-", "", {}, nullptr},
+        LineCase{"Markup",
+                 "<b>M</b>",
+                 "<script>x()</script>",
+                 "O.K",
+                 0,
+                 0,
+                 {},
+                 "O.K",
+                 1,
+                 "100.0 %",
+                 "",
+                 {},
+                 nullptr},
         LineCase{"LineStopped",
                  "M-02",
                  "S-3",
@@ -108,7 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "N.G",
                  1,
                  "0.0 %",
-                 "ng"},
+                 "ng",
+                 {},
+                 nullptr},
         LineCase{"Acknowledged",
                  "M-02",
                  "S-4",
@@ -119,7 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "N.G",
                  1,
                  "0.0 %",
-                 ""},
+                 "",
+                 {},
+                 nullptr},
         LineCase{"AuditedShifts",
                  "M-03",
                  "S-5",
@@ -130,8 +186,71 @@ INSTANTIATE_TEST_SUITE_P(
                  "O.K",
                  1,
                  "100.0 %",
-                 ""}),
+                 "",
+                 {},
+                 nullptr},
+        LineCase{"Drift",
+                 "M-04",
+                 "S-6",
+                 "O.K",
+                 0,
+                 0,
+                 {},
+                 "O.K",
+                 27,
+                 "100.0 %",
+                 "",
+                 {1, 150},
+                 "추세 경고: 면적 규칙 1"},
+        LineCase{
+            "NoDrift", "M-04", "S-7", "O.K", 0, 0, {}, "O.K", 27, "100.0 %", "", {1, 100}, nullptr},
+        LineCase{"WaveDriftOff",
+                 "M-04",
+                 "S-8",
+                 "O.K",
+                 0,
+                 0,
+                 {},
+                 "O.K",
+                 34,
+                 "100.0 %",
+                 "",
+                 {8, 100, 51000},
+                 nullptr},
+        LineCase{"WaveDrift",
+                 "M-04",
+                 "S-9",
+                 "O.K",
+                 0,
+                 0,
+                 {{"settings changed", "drift/wave", "", "true"}},
+                 "O.K",
+                 34,
+                 "100.0 %",
+                 "",
+                 {8, 100, 51000},
+                 "추세 경고: 주파수 EWMA"}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; });
+
+// The table as CSV by the history's cell rules: a master that reads as a formula is kept as text.
+TEST_F(PlantSuite, LineExportsTheTableAsCsv) {
+    StartService(SettingsHere());
+    Record("LINE-CSV", "=M", "N.G", 0, 0, "S-CSV");
+    AddUser("line_csv", "viewer");
+    const httplib::Result result = Client().Get("/api/line.csv", SessionOf("line_csv"));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->status, 200);
+    const std::string header =
+        "\xEF\xBB\xBF스테이션,마지막 수신,마스터,시리얼,최근 판정,판정 시각,교대 시작,교대 끝,"
+        "검사 수,양품률,직행률,라인 정지,추세 경고,파형 경고\r\n";
+    EXPECT_EQ(result->body.substr(0, header.size()), header);
+    const size_t row = result->body.find("\r\nLINE-CSV,");
+    ASSERT_NE(row, std::string::npos) << result->body;
+    const std::string line =
+        result->body.substr(row + 2, result->body.find("\r\n", row + 2) - row - 2);
+    EXPECT_NE(line.find(",'=M,S-CSV,N.G,"), std::string::npos) << line;
+    EXPECT_TRUE(line.ends_with(",1,0.0 %,0.0 %,,,")) << line;
+}
 
 TEST_F(PlantSuite, PageShowsTheUsersNameAsText) {
     StartService(SettingsHere());
