@@ -10,6 +10,7 @@
 #include "plant/line_reads.h"
 #include "plant/routes.h"
 #include "plant/session.h"
+#include "plant/shared_answer.h"
 
 namespace plant {
 
@@ -71,18 +72,27 @@ std::optional<std::vector<StationLine>> LinesRead(const Settings& settings,
 
 }  // namespace
 
-void AddLine(httplib::Server& server, const Settings& settings) {
-    server.Get("/api/line", [&settings](const httplib::Request&, httplib::Response& response) {
-        const auto lines = LinesRead(settings, response);
-        if (!lines) {
-            return;
-        }
-        std::string json = "{\"stations\":[";
-        for (const StationLine& line : *lines) {
-            json += (json.back() == '[' ? "" : ",") + StationJson(line);
-        }
-        response.set_content(json + "]}", "application/json");
-    });
+void AddLine(httplib::Server& server, const Settings& settings, Arrivals* arrivals) {
+    auto shared = std::make_shared<SharedAnswer>(arrivals);
+    server.Get("/api/line",
+               [&settings, shared](const httplib::Request&, httplib::Response& response) {
+                   const auto read = [&settings, &response](std::string* json) {
+                       const auto lines = LinesRead(settings, response);
+                       if (!lines) {
+                           return false;
+                       }
+                       *json = "{\"stations\":[";
+                       for (const StationLine& line : *lines) {
+                           *json += (json->back() == '[' ? "" : ",") + StationJson(line);
+                       }
+                       *json += "]}";
+                       return true;
+                   };
+                   std::string json;
+                   if (shared->Get(read, &json)) {
+                       response.set_content(json, "application/json");
+                   }
+               });
     server.Get("/api/line.csv", [&settings](const httplib::Request&, httplib::Response& response) {
         if (const auto lines = LinesRead(settings, response)) {
             SendCsv(response, LineRows(*lines), "line.csv");

@@ -33,12 +33,12 @@ void AddHealth(httplib::Server& server, const Settings& settings) {
     });
 }
 
-void AddRoutes(httplib::Server& server, const Settings& settings) {
+void AddRoutes(httplib::Server& server, const Settings& settings, Arrivals* arrivals) {
     GuardRoutes(server, settings);
     AddHealth(server, settings);
     AddLogin(server, settings);
     AddUsers(server, settings);
-    AddLine(server, settings);
+    AddLine(server, settings, arrivals);
     AddTrace(server, settings);
     AddYield(server, settings);
     AddTrail(server, settings);

@@ -3,18 +3,20 @@
 
 #include <httplib.h>
 
+#include "plant/live.h"
 #include "plant/plant_settings.h"
 
 namespace plant {
 
-void AddRoutes(httplib::Server& server, const Settings& settings);
+void AddRoutes(httplib::Server& server, const Settings& settings, Arrivals* arrivals);
 
 // GET /health, answered without a login: 200 and whether the plant's server answers.
 void AddHealth(httplib::Server& server, const Settings& settings);
 // GET and POST /login, POST /logout, GET /api/session (the user, role and CSRF token).
 void AddLogin(httplib::Server& server, const Settings& settings);
-// GET /line and /api/line: 라인 현황.
-void AddLine(httplib::Server& server, const Settings& settings);
+// GET /line, /api/line (one answer shared by the pages until a record arrives) and /api/line.csv:
+// 라인 현황.
+void AddLine(httplib::Server& server, const Settings& settings, Arrivals* arrivals);
 // GET /trace and /api/trace?serial=SN: 추적.
 void AddTrace(httplib::Server& server, const Settings& settings);
 // GET /yield, /api/yield and /api/yield.csv: 수율.

@@ -34,7 +34,7 @@ Service::Service(const Settings& settings) : parts_(std::make_unique<Parts>()) {
     parts_->settings = settings;
     parts_->server = MakeServer(parts_->settings);
     parts_->server->new_task_queue = [] { return new httplib::ThreadPool(THREADS); };
-    AddRoutes(*parts_->server, parts_->settings);
+    AddRoutes(*parts_->server, parts_->settings, &parts_->arrivals);
     AddEvents(*parts_->server, &parts_->arrivals);
     parts_->listener = std::make_unique<Listener>(parts_->settings, &parts_->arrivals);
 }

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "plant/shared_answer.h"
 #include "tests/plant/plant_fixture.h"
 
 namespace {
@@ -32,6 +33,37 @@ TEST_F(PlantSuite, EventStreamTellsARecordAsItArrives) {
     }
     page.join();
     EXPECT_NE(received.find(event), std::string::npos) << received;
+}
+
+// The pages share one read of 라인 현황 until a record arrives; a failed read is not kept.
+TEST(SharedAnswerTest, ReadsAgainOnlyAfterAnArrivalOrAFailure) {
+    struct Ask {
+        bool told_before;  // a record arrived since the last page asked
+        bool read_fails;
+        bool read;  // the server is read for this page
+        bool answered;
+    };
+    const Ask asks[] = {{false, false, true, true}, {false, false, false, true},
+                        {true, false, true, true},  {false, false, false, true},
+                        {true, true, true, false},  {false, false, true, true}};
+    plant::Arrivals arrivals;
+    plant::SharedAnswer shared(&arrivals);
+    int reads = 0;
+    for (const Ask& ask : asks) {
+        if (ask.told_before) {
+            arrivals.Tell("S-1");
+        }
+        const int before = reads;
+        std::string answer;
+        const bool answered = shared.Get(
+            [&](std::string* read) {
+                *read = "read " + std::to_string(++reads);
+                return !ask.read_fails;
+            },
+            &answer);
+        EXPECT_EQ(reads > before, ask.read) << "ask " << (&ask - asks);
+        EXPECT_EQ(answered, ask.answered) << "ask " << (&ask - asks);
+    }
 }
 
 }  // namespace
