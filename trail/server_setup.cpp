@@ -371,13 +371,14 @@ std::vector<std::string> WitnessStatements(const std::string& schema) {
     return statements;
 }
 
-SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
-                         const std::string& plant_login) {
+SetupOutcome InDbaTransaction(const std::string& no_server, const std::string& failed,
+                              const std::function<bool(QSqlDatabase& db, const std::string& where,
+                                                       std::string* text)>& work) {
     QString setting_error;
     const std::optional<records::ServerConfig> server = records::ReadServerConfig(&setting_error);
     if (!server) {
         return {false, setting_error.isEmpty()
-                           ? std::string("no server to set up: SURGE_HISTORY_DB is not set")
+                           ? no_server + ": SURGE_HISTORY_DB is not set"
                            : "cannot use SURGE_HISTORY_DB: " + setting_error.toStdString()};
     }
     QString reason;
@@ -388,19 +389,34 @@ SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
     } else {
         QSqlDatabase db = QSqlDatabase::database(CONNECTION, false);
         QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 0"));
-        std::string report;
-        std::string error;
-        if (db.transaction() && SetUp(db, stations, plant_login, &report, &error) && db.commit()) {
-            outcome = {true, server->Where().toStdString() + " is set up as a witness (layout " +
-                                 std::to_string(records::SERVER_LAYOUT) + ")\n" + report};
+        const std::string where = server->Where().toStdString();
+        std::string text;
+        const bool worked = db.transaction() && work(db, where, &text);
+        if (worked && db.commit()) {
+            outcome = {true, text};
         } else {
+            const std::string why =
+                worked || text.empty() ? db.lastError().text().toStdString() : text;
             db.rollback();
-            outcome.text = "could not set up " + server->Where().toStdString() + ": " +
-                           (error.empty() ? db.lastError().text().toStdString() : error);
+            outcome.text = failed + " " + where + ": " + why;
         }
     }
     records::Drop(CONNECTION);
     return outcome;
+}
+
+SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
+                         const std::string& plant_login) {
+    return InDbaTransaction("no server to set up", "could not set up",
+                            [&](QSqlDatabase& db, const std::string& where, std::string* text) {
+                                std::string report;
+                                if (!SetUp(db, stations, plant_login, &report, text)) {
+                                    return false;
+                                }
+                                *text = where + " is set up as a witness (layout " +
+                                        std::to_string(records::SERVER_LAYOUT) + ")\n" + report;
+                                return true;
+                            });
 }
 
 std::string WhyNoWitness(const std::string& connection, const std::string& station) {

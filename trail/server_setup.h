@@ -6,8 +6,11 @@
 // but adds the stations named; it is what brings a server's layout up to this version's.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+class QSqlDatabase;
 
 namespace trail {
 
@@ -22,6 +25,14 @@ struct SetupOutcome {
     bool done = false;
     std::string text;  // what was done, or why it could not be
 };
+
+// Runs `work` on SURGE_HISTORY_DB's server as the plant's DBA, without a statement timeout, in
+// one transaction committed only when `work` returns true. `work` is given the server's place and
+// puts in `text` what it did, or why it could not. Without a server the outcome reads "`no_server`:
+// ..."; a failure "`failed` PLACE: why".
+SetupOutcome InDbaTransaction(
+    const std::string& no_server, const std::string& failed,
+    const std::function<bool(QSqlDatabase& db, const std::string& where, std::string* text)>& work);
 
 // `plant_login`, when not empty, is given the plant view's service role (trail/plant_layout.h).
 SetupOutcome SetUpServer(const std::vector<StationLogin>& stations,
