@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "records/schema.h"
-#include "records/server_config.h"
-#include "records/server_link.h"
 
 namespace trail {
 
 namespace {
-
-const QString CONNECTION = QStringLiteral("surge_retain_server");
 
 // The partitions of months before the one `months` - 1 before this one, oldest first.
 constexpr const char* OLD_PARTITIONS =
@@ -105,32 +101,10 @@ bool Retain(QSqlDatabase& db, int months, std::string* text) {
 }  // namespace
 
 SetupOutcome RetainServer(int months) {
-    QString setting_error;
-    const std::optional<records::ServerConfig> server = records::ReadServerConfig(&setting_error);
-    if (!server) {
-        return {false, setting_error.isEmpty()
-                           ? std::string("no server: SURGE_HISTORY_DB is not set")
-                           : "cannot use SURGE_HISTORY_DB: " + setting_error.toStdString()};
-    }
-    QString reason;
-    SetupOutcome outcome;
-    if (records::ConnectToRead(*server, CONNECTION, &reason) != records::Link::Ok) {
-        outcome.text = "cannot reach the server " + server->Where().toStdString() + ": " +
-                       reason.toStdString();
-    } else {
-        QSqlDatabase db = QSqlDatabase::database(CONNECTION, false);
-        QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 0"));
-        std::string text;
-        if (db.transaction() && Retain(db, months, &text) && db.commit()) {
-            outcome = {true, text};
-        } else {
-            const std::string why = text.empty() ? db.lastError().text().toStdString() : text;
-            db.rollback();
-            outcome.text = "could not detach on " + server->Where().toStdString() + ": " + why;
-        }
-    }
-    records::Drop(CONNECTION);
-    return outcome;
+    return InDbaTransaction("no server", "could not detach on",
+                            [months](QSqlDatabase& db, const std::string&, std::string* text) {
+                                return Retain(db, months, text);
+                            });
 }
 
 }  // namespace trail
