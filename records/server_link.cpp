@@ -66,13 +66,16 @@ Link CheckSchema(QSqlDatabase& db, int* version) {
 
 // A station's login finds the intake first in its path on a server of PARTITION_LAYOUT, for the
 // stations of an earlier version; this one reads the records themselves and appends through the
-// function, so it leaves the intake out.
+// function, so it leaves the intake out there. The layout is read only where the intake is in the
+// path, so a server without `server_layout` is never asked for it.
 QString LeaveIntake() {
     return QStringLiteral(
-               "SELECT set_config('search_path', array_to_string(ARRAY(SELECT quote_ident(s) FROM "
-               "unnest(current_schemas(false)) s WHERE s <> '%1'), ', '), false) WHERE '%1' = "
-               "ANY(current_schemas(false))")
-        .arg(QLatin1String(SERVER_INTAKE_SCHEMA));
+               "DO $$ BEGIN IF '%1' = ANY(current_schemas(false)) THEN IF (SELECT MAX(version) "
+               "FROM server_layout) >= %2 THEN PERFORM set_config('search_path', "
+               "array_to_string(ARRAY(SELECT quote_ident(s) FROM unnest(current_schemas(false)) s "
+               "WHERE s <> '%1'), ', '), false); END IF; END IF; END $$")
+        .arg(QLatin1String(SERVER_INTAKE_SCHEMA))
+        .arg(PARTITION_LAYOUT);
 }
 
 Link Failure(const QString& text) {
