@@ -30,6 +30,8 @@ function draw(figure, series, data) {
     width: Math.max(240, Math.min(640, figure.clientWidth - 8)),
     height: 240,
     scales: { x: { time: false } },
+    // The points' places are whole numbers: no tick between two of them.
+    axes: [{ incrs: [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000] }, {}],
     series: [{ label: "순서" }].concat(series),
   }, data, figure);
 }
