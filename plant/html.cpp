@@ -45,12 +45,8 @@ std::string PageHeader(const std::string& title, const std::string& user, const 
         bool administrators_only;
     };
     static constexpr Link LINKS[] = {
-        {"/line", "라인 현황", false},
-        {"/yield", "수율", false},
-        {"/charts", "관리도", false},
-        {"/trace", "추적", false},
-        {"/trail", "변경 기록", false},
-        {"/users", "사용자", true},
+        {"/line", "라인 현황", false}, {"/yield", "수율", false},      {"/charts", "관리도", false},
+        {"/trace", "추적", false},     {"/trail", "변경 기록", false}, {"/users", "사용자", true},
     };
     std::string nav;
     for (const Link& link : LINKS) {
