@@ -22,13 +22,14 @@ std::string Percent(long long part, long long whole) {
     return text;
 }
 
-// Per unit (a serial, or a record without one): its last test in the records `where` picks is
+// Per unit (a serial, or a record without one; within each group of `keys` when they are given,
+// as the select list's first two columns): its last test in the records `where` picks is
 // O.K, it passed after an N.G, its tests, its last test's time. Grouping by the times of its
 // O.K and N.G tests needs one walk and no ordering within a unit; where an O.K and an N.G share
 // their time the unit counts as neither final O.K nor passed on retest.
-QString Units(const QString& where) {
+QString Units(const QString& where, const QString& keys = {}) {
     return QStringLiteral(
-               "SELECT serial AS unit_serial,"
+               "SELECT %6serial AS unit_serial,"
                " CASE WHEN MAX(CASE WHEN outcome = %1 THEN started_at END) >"
                " COALESCE(MAX(CASE WHEN outcome = %2 THEN started_at END), '') THEN 1 ELSE 0 END"
                " AS final_ok,"
@@ -36,9 +37,10 @@ QString Units(const QString& where) {
                " MIN(CASE WHEN outcome = %2 THEN started_at END) THEN 1 ELSE 0 END AS retest_ok,"
                " COUNT(*) AS tests, MAX(started_at) AS last_at FROM inspection"
                " WHERE (%3) AND %4 AND %5"
-               " GROUP BY serial, CASE WHEN serial = '' THEN id ELSE 0 END")
+               " GROUP BY %7serial, CASE WHEN serial = '' THEN id ELSE 0 END")
         .arg(Quoted(Outcome::OK), Quoted(Outcome::NG), where, ProductionCondition(),
-             TestCondition());
+             TestCondition(), keys.isEmpty() ? QString() : keys + QStringLiteral(", "),
+             keys.isEmpty() ? QString() : QStringLiteral("1, 2, "));
 }
 
 }  // namespace
@@ -87,11 +89,25 @@ void CountCycle(const Inspection& inspection, Counts* counts) {
     }
 }
 
+void AddCounts(const Counts& counts, Counts* sum) {
+    *sum = {sum->tested + counts.tested, sum->ok + counts.ok, sum->ng + counts.ng,
+            sum->first + counts.first, sum->first_ok + counts.first_ok};
+}
+
 QString UnitCountsQuery(const QString& where) {
     return QStringLiteral(
                "SELECT COUNT(*), COALESCE(SUM(final_ok), 0), COALESCE(SUM(retest_ok), 0) FROM "
                "(%1) AS units")
         .arg(Units(where));
+}
+
+QString GroupedUnitCountsQuery(const QString& station, const QString& key, const QString& where) {
+    const QString keys =
+        station + QStringLiteral(" AS group_station, ") + key + QStringLiteral(" AS group_key");
+    return QStringLiteral(
+               "SELECT group_station, group_key, COUNT(*), COALESCE(SUM(final_ok), 0),"
+               " COALESCE(SUM(retest_ok), 0) FROM (%1) AS units GROUP BY 1, 2")
+        .arg(Units(where, keys));
 }
 
 QString PassedOnRetestQuery(const QString& where) {

@@ -32,11 +32,16 @@ QString CountsColumns();
 Counts CountsAt(const QSqlQuery& query, int first);
 // Counts one finished cycle.
 void CountCycle(const Inspection& inspection, Counts* counts);
+// Adds `counts` to `sum`: the counts of two sets of records that share none.
+void AddCounts(const Counts& counts, Counts* sum);
 // A query over the records that `where` (with its bound values) picks: units, final O.K, passed
 // on retest, as UnitCounts; and the same query listing the units passed on retest (serial, its
 // tests in the period), newest last test first.
 QString UnitCountsQuery(const QString& where);
 QString PassedOnRetestQuery(const QString& where);
+// UnitCountsQuery's figures per group, each row the group's `station` and `key` (SQL expressions
+// over `inspection`, their values bound before the where's) and then its UnitCounts.
+QString GroupedUnitCountsQuery(const QString& station, const QString& key, const QString& where);
 // "97.5 %", or "-" before the first unit: 양품률, 직행률, 최종 양품률.
 std::string YieldText(const Counts& counts);
 std::string FirstPassText(const Counts& counts);
