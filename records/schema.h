@@ -134,6 +134,12 @@ std::string CreateServerInspection();
 constexpr const char* CREATE_SERVER_STATION_INDEX =
     "CREATE INDEX IF NOT EXISTS inspection_station_started ON inspection "
     "(station, started_at, outcome)";
+// On a server of PARTITION_LAYOUT: a period's records with all that the plant view counts and
+// groups them by, so that a week's yield is read from the index alone, not from rows that carry
+// both waves. setup-server makes it on a server that lacks it.
+constexpr const char* CREATE_SERVER_PERIOD_INDEX =
+    "CREATE INDEX IF NOT EXISTS inspection_period_groups ON inspection (started_at, outcome, "
+    "reference) INCLUDE (attempt, station, master, master_version, operator, serial, id)";
 
 // On a server of FEATURES_LAYOUT (setup-server makes them): the features the stations computed for
 // their records kept before, a row each by station and uuid, and the view

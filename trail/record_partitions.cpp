@@ -191,6 +191,7 @@ std::vector<std::string> PartitionLayoutStatements(const std::string& schema) {
     }
     const std::vector<std::string> more = {
         records::CREATE_SERVER_STATION_INDEX,
+        records::CREATE_SERVER_PERIOD_INDEX,
         "CREATE INDEX IF NOT EXISTS inspection_station_uuid ON inspection (station, uuid)",
         "CREATE INDEX IF NOT EXISTS inspection_station_seq ON inspection (station, seq) WHERE seq "
         "IS NOT NULL",
