@@ -39,7 +39,10 @@ std::optional<QSqlDatabase> ThreadConnection(const Settings& settings) {
         records::Drop(ThreadName());
         return std::nullopt;
     }
-    return QSqlDatabase::database(ThreadName(), false);
+    db = QSqlDatabase::database(ThreadName(), false);
+    // The pages' reads are short and many: compiling one takes longer than it saves.
+    QSqlQuery(db).exec(QStringLiteral("SET jit = off"));
+    return db;
 }
 
 void DropThreadConnection() {
