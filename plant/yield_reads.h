@@ -12,6 +12,7 @@
 #include "history/basics.h"
 #include "history/process_query.h"
 #include "history/production.h"
+#include "plant/plant_settings.h"
 
 namespace plant {
 
@@ -30,14 +31,15 @@ struct Yield {
     std::vector<YieldRow> rows;  // the groups holding production tests, in order
     YieldRow total;              // the whole period, group ""
     history::Period shift_now;   // the shift of the moment asked, by the stations' shifts
+    history::Pareto pareto;      // the period's N.G Pareto as the station's report draws it
 };
 
-// The period's rows grouped `by`; nothing when the server cannot be read. A shift is the one of
-// the stations' audited `[reference] shifts` (the defaults without one); where stations keep
-// different shifts, each row is one station's shift, the station named before it.
-std::optional<Yield> ReadYield(QSqlDatabase& db, const history::Period& period, YieldBy by,
-                               const QDateTime& now);
-// The period's N.G Pareto as the station's report draws it.
-std::optional<history::Pareto> ReadYieldPareto(QSqlDatabase& db, const history::Period& period);
+// The period's rows grouped `by`, its whole and its Pareto; nothing when the server cannot be
+// read. A shift is the one of the stations' audited `[reference] shifts` (the defaults without
+// one); where stations keep different shifts, each row is one station's shift, the station named
+// before it. The longest read, the groups' units, is made on `db`; the others at the same time
+// on threads aside (plant/read_aside.h), each on its own connection.
+std::optional<Yield> ReadYield(const Settings& settings, QSqlDatabase& db,
+                               const history::Period& period, YieldBy by, const QDateTime& now);
 
 }  // namespace plant

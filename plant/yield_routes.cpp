@@ -70,8 +70,7 @@ std::string ParetoJson(const history::Pareto& pareto) {
     return "{\"ng_units\":" + std::to_string(pareto.ng_units) + ",\"by\":[" + kinds + "]}";
 }
 
-std::string YieldJson(const history::Period& period, const std::string& by, const Yield& yield,
-                      const history::Pareto& pareto) {
+std::string YieldJson(const history::Period& period, const std::string& by, const Yield& yield) {
     std::string rows;
     for (const YieldRow& row : yield.rows) {
         rows += (rows.empty() ? "" : ",") + RowJson(row);
@@ -80,7 +79,7 @@ std::string YieldJson(const history::Period& period, const std::string& by, cons
            JsonField("to", period.to_at.substr(0, 16)) + "," + JsonField("by", by) +
            ",\"shift_now\":{" + JsonField("from", yield.shift_now.from_at.substr(0, 16)) + "," +
            JsonField("to", yield.shift_now.to_at.substr(0, 16)) + "},\"rows\":[" + rows +
-           "],\"total\":" + RowJson(yield.total) + ",\"pareto\":" + ParetoJson(pareto) + "}";
+           "],\"total\":" + RowJson(yield.total) + ",\"pareto\":" + ParetoJson(yield.pareto) + "}";
 }
 
 std::vector<std::string> TableRow(const std::string& group, const YieldRow& row) {
@@ -162,20 +161,19 @@ std::optional<Asked> AskedOf(const httplib::Request& request, httplib::Response&
 }
 
 // The period's rows and Pareto; false, with the answer 503 made, when the server cannot be read.
-bool ReadAsked(const Settings& settings, const Asked& asked, Yield* yield, history::Pareto* pareto,
+bool ReadAsked(const Settings& settings, const Asked& asked, Yield* yield,
                httplib::Response& response) {
     std::optional<QSqlDatabase> db = ThreadConnection(settings);
-    std::optional<Yield> rows =
-        db ? ReadYield(*db, asked.period, asked.by, QDateTime::currentDateTime()) : std::nullopt;
-    std::optional<history::Pareto> bars = rows ? ReadYieldPareto(*db, asked.period) : std::nullopt;
-    if (!bars) {
+    std::optional<Yield> read =
+        db ? ReadYield(settings, *db, asked.period, asked.by, QDateTime::currentDateTime())
+           : std::nullopt;
+    if (!read) {
         DropThreadConnection();
         response.status = 503;
         response.set_content(R"({"error":"database"})", "application/json");
         return false;
     }
-    *yield = std::move(*rows);
-    *pareto = std::move(*bars);
+    *yield = std::move(*read);
     return true;
 }
 
@@ -186,9 +184,8 @@ void AddYield(httplib::Server& server, const Settings& settings) {
                [&settings](const httplib::Request& request, httplib::Response& response) {
                    const std::optional<Asked> asked = AskedOf(request, response);
                    Yield yield;
-                   history::Pareto pareto;
-                   if (asked && ReadAsked(settings, *asked, &yield, &pareto, response)) {
-                       response.set_content(YieldJson(asked->period, asked->by_name, yield, pareto),
+                   if (asked && ReadAsked(settings, *asked, &yield, response)) {
+                       response.set_content(YieldJson(asked->period, asked->by_name, yield),
                                             "application/json");
                    }
                });
@@ -196,12 +193,11 @@ void AddYield(httplib::Server& server, const Settings& settings) {
                [&settings](const httplib::Request& request, httplib::Response& response) {
                    const std::optional<Asked> asked = AskedOf(request, response);
                    Yield yield;
-                   history::Pareto pareto;
-                   if (!asked || !ReadAsked(settings, *asked, &yield, &pareto, response)) {
+                   if (!asked || !ReadAsked(settings, *asked, &yield, response)) {
                        return;
                    }
                    if (request.get_param_value("table") == "pareto") {
-                       SendCsv(response, ParetoRows(pareto), "yield-pareto.csv");
+                       SendCsv(response, ParetoRows(yield.pareto), "yield-pareto.csv");
                    } else {
                        SendCsv(response, TableRows(asked->by_name, yield), "yield.csv");
                    }

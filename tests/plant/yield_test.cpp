@@ -1,6 +1,7 @@
 // 수율: a day's records at two stations under two masters, with retests and across a shift
-// boundary, counted by station, master, shift and day as the station's history counts them; what
-// a station wrote comes back as data; no answer without a session.
+// boundary, counted by station, master, shift (each station's own where they differ) and day as
+// the station's history counts them; what a station wrote comes back as data; no answer without
+// a session.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -64,6 +65,15 @@ Row RowOf(const QJsonObject& row) {
     return shown;
 }
 
+std::vector<Row> RowsOf(const std::string& body) {
+    std::vector<Row> rows;
+    for (const QJsonValue& row :
+         QJsonDocument::fromJson(QByteArray::fromStdString(body))["rows"].toArray()) {
+        rows.push_back(RowOf(row.toObject()));
+    }
+    return rows;
+}
+
 TEST_F(PlantSuite, YieldCountsAsTheStationsHistory) {
     for (const YieldRecord& r : RECORDS) {
         const std::string at = std::string("2026-03-02T") + r.clock + ":00.000+00:00";
@@ -93,16 +103,33 @@ TEST_F(PlantSuite, YieldCountsAsTheStationsHistory) {
         EXPECT_EQ(result->body.find("<"), std::string::npos) << "markup in " << result->body;
         const QJsonObject answer =
             QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
-        std::vector<Row> rows;
-        for (const QJsonValue& row : answer["rows"].toArray()) {
-            rows.push_back(RowOf(row.toObject()));
-        }
-        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(RowsOf(result->body), c.rows);
         Row total = RowOf(answer["total"].toObject());
         total[0] = "2026-03-02";
         EXPECT_EQ(total, CASES[3].rows[0]);
         EXPECT_EQ(answer["pareto"]["ng_units"].toInt(), 2);
     }
+    // A period within one shift is that shift's row alone.
+    const httplib::Result within =
+        Client().Get("/api/yield?from=2026-03-02T15:00&to=2026-03-02T16:00&by=shift", session);
+    ASSERT_TRUE(within);
+    EXPECT_EQ(RowsOf(within->body), std::vector<Row>({{"2026-03-02 14:00–22:00", "1", "100.0 %",
+                                                       "100.0 %", "1", "100.0 %", "0"}}));
+    // Once Y-B keeps shifts of its own, each row is one station's shift.
+    server_->Value(
+        "ALTER TABLE audit DISABLE TRIGGER audit_arrives; INSERT INTO audit (seq, at, station, "
+        "user_name, role, action, object, before_value, after_value, reason, prev_hash, hash, "
+        "code) VALUES (1, '2026-03-01T08:00:00', 'Y-B', 'kim', 'engineer', 'settings changed', "
+        "'reference/shifts', '', '00:00, 12:00', '', '', 'h', ''); ALTER TABLE audit ENABLE "
+        "TRIGGER audit_arrives");
+    const httplib::Result shifts = Client().Get("/api/yield?" + period + "&by=shift", session);
+    ASSERT_TRUE(shifts);
+    const std::vector<Row> expected = {
+        {"Y-B · 2026-03-02 00:00–12:00", "2", "0.0 %", "0.0 %", "1", "0.0 %", "0"},
+        {"Y-B · 2026-03-02 12:00–00:00", "2", "100.0 %", "100.0 %", "2", "100.0 %", "0"},
+        {"Y-A · 2026-03-02 06:00–14:00", "2", "50.0 %", "50.0 %", "2", "50.0 %", "0"},
+        {"Y-A · 2026-03-02 14:00–22:00", "1", "100.0 %", "-", "1", "100.0 %", "0"}};
+    EXPECT_EQ(RowsOf(shifts->body), expected);
     const httplib::Result csv = Client().Get("/api/yield.csv?" + period + "&by=master", session);
     ASSERT_TRUE(csv);
     EXPECT_NE(csv->body.find("\r\n<b>M-Y2</b>,3,33.3 %,"), std::string::npos) << csv->body;
