@@ -2,11 +2,11 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "access/password.h"
 #include "access/users.h"
 #include "plant/connection.h"
 #include "plant/html.h"
 #include "plant/json.h"
+#include "plant/password_turns.h"
 #include "plant/routes.h"
 #include "plant/session.h"
 
@@ -50,7 +50,7 @@ std::string LogIn(const Settings& settings, const std::string& name, const std::
         return "locked";
     }
     const bool matched =
-        known && access_control::PasswordMatches(query.value(0).toString().toStdString(), password);
+        known && PasswordMatchesInTurn(query.value(0).toString().toStdString(), password);
     session->token = NewToken();
     session->csrf = NewToken();
     query.prepare(QStringLiteral("SELECT surge_plant_login(?, ?, ?, ?, ?, ?)"));

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "access/password.h"
+#include "plant/password_turns.h"
 #include "plant/user_change_query.h"
 #include "records/server_config.h"
 #include "records/server_link.h"
@@ -37,7 +37,7 @@ std::string RunUserChange(QSqlDatabase& db, const std::string& session_hash,
         return "invalid";
     }
     const std::string hash =
-        change.password.empty() ? std::string() : access_control::HashPassword(change.password);
+        change.password.empty() ? std::string() : HashPasswordInTurn(change.password);
     QSqlQuery query(db);
     query.prepare(session_hash.empty()
                       ? QStringLiteral("SELECT surge_plant_user_set(session_user, ?, ?, ?, ?)")
