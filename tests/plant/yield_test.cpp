@@ -133,6 +133,21 @@ TEST_F(PlantSuite, YieldCountsAsTheStationsHistory) {
     const httplib::Result csv = Client().Get("/api/yield.csv?" + period + "&by=master", session);
     ASSERT_TRUE(csv);
     EXPECT_NE(csv->body.find("\r\n<b>M-Y2</b>,3,33.3 %,"), std::string::npos) << csv->body;
+    // S-5 tested again after midnight: a unit of each day, one unit of the two days together.
+    server_->Value(
+        "INSERT INTO inspection (uuid, station, started_at, ended_at, serial, master, model_no, "
+        "outcome, stopped_at, attempt, reference) VALUES (gen_random_uuid()::text, 'Y-B', "
+        "'2026-03-03T00:10:00.000+00:00', '2026-03-03T00:10:00.000+00:00', 'S-5', 'M-Y1', 'X', "
+        "'N.G', '', 2, 0)");
+    const httplib::Result days =
+        Client().Get("/api/yield?from=2026-03-02&to=2026-03-04T00:00&by=day", session);
+    ASSERT_TRUE(days);
+    EXPECT_EQ(
+        RowsOf(days->body),
+        std::vector<Row>({CASES[3].rows[0], {"2026-03-03", "1", "0.0 %", "-", "1", "0.0 %", "0"}}));
+    Row whole =
+        RowOf(QJsonDocument::fromJson(QByteArray::fromStdString(days->body))["total"].toObject());
+    EXPECT_EQ(whole, Row({"", "8", "50.0 %", "60.0 %", "5", "60.0 %", "1"}));
 }
 
 }  // namespace
